@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// The text of every statement the program sends, in the Jet dialect, joined from fixed
+// fragments and values exactly as the windows have always written them. Text values get
+// their single quotes doubled.
+namespace statements {
+
+QString quoted(const QString &text);          // doubles every single quote
+QString monthAbbrev(int month);               // 1 "Jan" .. 12 "Dec", whatever the locale
+QString cashCloseDateText(const QDate &date); // 5-Dec-2026
+
+// Main window
+QString tarifaSelect(); // "SELECT * FROM Tarifa"
+// hora: time of day as text; horas/minutos: the Tiempo parts; importe: a number the engine reads.
+QString alquilerInsert(int puesto, bool contador, const QString &usuario, int day, const QString &monthAbbrev, int year,
+                       const QString &hora, const QString &horas, const QString &minutos, const QString &importe);
+
+// Accounts window
+QString usuariosList(); // "Select * from Usuarios ORDER BY Usuario"
+QString passwordLookup(const QString &usuario);
+QString usuarioInsert(int codigo, const QString &usuario, const QString &contrasena);
+QString usuarioDelete(const QString &usuario);
+
+// Cash close
+QString cajaEmpty(); // "DELETE * FROM Caja"
+QString alquilerRange(const QDate &from, const QDate &to);
+QString cajaInsert(const QString &puesto, const QString &modo, const QString &usuario, const QDate &fecha,
+                   const QString &hora, const QString &tiempo, const QString &importe);
+QString cajaTrimFirstDay(const QDate &from, const QString &hora1);
+QString cajaTrimLastDay(const QDate &to, const QString &hora2);
+QString cajaTotals(); // "SELECT Usuario, Importe  FROM Caja"
+QString cajaGrid();   // "SELECT * FROM Caja ORDER BY Fecha"
+
+// Rate editor
+QString tarifaEditorSelect(); // "Select * from Tarifa"
+QString tarifaUpdate(const QString &minutos, const QString &pesos);
+
+} // namespace statements

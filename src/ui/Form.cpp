@@ -1,0 +1,88 @@
+#include "ui/Form.h"
+
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPalette>
+
+namespace ui {
+
+Form::Form(Platform &platform, const QString &caption, QSize clientTwips, QSize pictureSize, int pictureSeed)
+    : QWidget(nullptr), platform_(platform) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(caption);
+    setFixedSize(twSize(clientTwips.width(), clientTwips.height()));
+    QPalette pal = palette();
+    pal.setBrush(QPalette::Window, backgroundPicture(pictureSize, pictureSeed));
+    setPalette(pal);
+    setAutoFillBackground(true);
+}
+
+void Form::showForm() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form::unload() {
+    if (unloading_) {
+        return;
+    }
+    unloading_ = true;
+    hide();
+    deleteLater();
+}
+
+void Form::place(QWidget *control, int left, int top, int width, int height) {
+    control->setGeometry(twRect(left, top, width, height));
+}
+
+void Form::closeEvent(QCloseEvent *event) {
+    if (unloading_ || queryClose()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void Form::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+namespace {
+
+class KeyDownFilter final : public QObject {
+public:
+    KeyDownFilter(QObject *parent, std::function<bool(int, Qt::KeyboardModifiers)> handler)
+        : QObject(parent), handler_(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (handler_(key->key(), key->modifiers())) {
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(int, Qt::KeyboardModifiers)> handler_;
+};
+
+} // namespace
+
+void onKeyDown(QWidget *control, std::function<bool(int key, Qt::KeyboardModifiers modifiers)> handler) {
+    control->installEventFilter(new KeyDownFilter(control, std::move(handler)));
+}
+
+bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+} // namespace ui

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ui/Platform.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+namespace ui {
+
+// A top-level window of fixed client size with a background picture; controls are placed
+// in twips and nothing is laid out again on resize. Unloading destroys the window.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    Form(Platform &platform, const QString &caption, QSize clientTwips, QSize pictureSize, int pictureSeed);
+
+    // Shows without blocking and brings the window to the front.
+    void showForm();
+    // Closes and destroys the window (later, so a handler may unload its own window).
+    void unload();
+    bool isUnloading() const { return unloading_; }
+
+    // Places a control at a rectangle given in twips.
+    static void place(QWidget *control, int left, int top, int width, int height);
+
+protected:
+    Platform &platform() const { return platform_; }
+    // The title-bar close box: return true to let the window close.
+    virtual bool queryClose() { return true; }
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override; // Escape never closes a form
+
+private:
+    Platform &platform_;
+    bool unloading_ = false;
+};
+
+// Loading a window that is already loaded only brings it forward.
+template <class W, class Make> W *loadForm(QPointer<W> &slot, Make make) {
+    if (!slot) {
+        slot = make();
+    }
+    return slot;
+}
+
+// Calls handler(key, modifiers) for every key that goes down on the control (the KeyDown event).
+// The handler returns true when it consumed the key.
+void onKeyDown(QWidget *control, std::function<bool(int key, Qt::KeyboardModifiers modifiers)> handler);
+
+// A key code of 13 in the old sense: Return or the keypad's Enter.
+bool isEnterKey(int key);
+
+} // namespace ui

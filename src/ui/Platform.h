@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ui/Clock.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+// Message boxes: OK only, no icon, the application's title.
+class MessagePresenter {
+public:
+    virtual ~MessagePresenter() = default;
+    // Returns when the operator has dismissed the message.
+    virtual void showMessage(QWidget *parent, const QString &text) = 0;
+};
+
+// Starts a wave file playing and returns at once; a missing or unplayable file plays nothing.
+class AlarmPlayer {
+public:
+    virtual ~AlarmPlayer() = default;
+    virtual void play(const QString &path) = 0;
+};
+
+// Ends the whole program at once, no further handler running.
+class ProgramEnder {
+public:
+    virtual ~ProgramEnder() = default;
+    virtual void endProgram() = 0;
+};
+
+// The platform services a window is written against. Production passes the real ones,
+// tests pass fakes.
+struct Platform {
+    Clock &clock;
+    MessagePresenter &messages;
+    AlarmPlayer &alarm;
+    ProgramEnder &ender;
+    QString programFolder; // without a trailing separator
+
+    QString databasePath() const { return programFolder + QStringLiteral("/dbLudomat.mdb"); }
+    QString alarmPath() const { return programFolder + QStringLiteral("/queen.wav"); }
+};
+
+} // namespace ui
