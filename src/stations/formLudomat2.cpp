@@ -1,0 +1,274 @@
+#include "stations/formLudomat2.h"
+
+#include "data/Statements.h"
+#include "stations/DisplayBox.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+constexpr int kRowTop = 600;
+constexpr int kRowPitch = 840;
+const QColor kDarkBlue(0, 0, 192);
+
+const char *const kFrameNames[stations::kStations] = {"Frame5", "Frame1", "Frame2", "Frame3", "Frame4"};
+
+QFont boldFont(const QFont &base) {
+    QFont f = base;
+    f.setBold(true);
+    return f;
+}
+
+} // namespace
+
+formLudomat2::formLudomat2(ui::Platform &platform)
+    : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1) {
+    setObjectName(QStringLiteral("formLudomat2"));
+
+    Label8 = new QLabel(QStringLiteral("Usuario:"), this);
+    place(Label8, 3240, 120, 1095, 255);
+    lblUsuario = new QLabel(QStringLiteral("Usuario"), this);
+    lblUsuario->setObjectName(QStringLiteral("lblUsuario"));
+    lblUsuario->setAutoFillBackground(true);
+    QPalette white = lblUsuario->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    lblUsuario->setPalette(white);
+    place(lblUsuario, 4440, 120, 2175, 255);
+
+    for (int i = 0; i < stations::kStations; ++i) {
+        buildStationRow(i);
+    }
+    buildBottomBand();
+    setTabOrder();
+    connectHandlers();
+
+    // The tick runs from the window's creation to the end of the program.
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &formLudomat2::Timer1_Timer);
+    Timer1->start();
+}
+
+formLudomat2::~formLudomat2() = default;
+
+void formLudomat2::buildStationRow(int i) {
+    const int top = kRowTop + kRowPitch * i;
+    const QString n = QString::number(i);
+
+    auto *frame = new QGroupBox(this);
+    frame->setObjectName(QString::fromLatin1(kFrameNames[i]));
+    frame->setFlat(false);
+    place(frame, 240, top - 120, 1395, 600);
+    frames[static_cast<size_t>(i)] = frame;
+
+    auto makeOption = [&](int index, const QString &caption, int y) {
+        auto *opt = new QRadioButton(caption, frame);
+        opt->setObjectName(QStringLiteral("optModo_%1").arg(index));
+        opt->setFont(boldFont(opt->font()));
+        QPalette pal = opt->palette();
+        pal.setColor(QPalette::WindowText, kDarkBlue);
+        pal.setColor(QPalette::ButtonText, kDarkBlue);
+        opt->setPalette(pal);
+        place(opt, 120, y, 1200, 195);
+        optModo[static_cast<size_t>(index)] = opt;
+    };
+    makeOption(2 * i + 1, QStringLiteral("Contador"), 120);
+    makeOption(2 * i, QStringLiteral("Prepago"), 360);
+    optModo[static_cast<size_t>(2 * i + 1)]->setChecked(true);
+
+    auto *vs = new QScrollBar(Qt::Vertical, this);
+    vs->setObjectName(QStringLiteral("vsTiempo_") + n);
+    // The upper arrow raises the block count, as a spinner would.
+    vs->setInvertedAppearance(true);
+    vs->setInvertedControls(true);
+    vs->setRange(1, stations::kMaxBlocks);
+    vs->setSingleStep(1);
+    vs->setPageStep(1);
+    vs->setValue(1);
+    vs->setEnabled(false);
+    place(vs, 1680, top, 855, 495);
+    vsTiempo[static_cast<size_t>(i)] = vs;
+
+    auto *tiempo = new QLabel(QStringLiteral("Tiempo"), this);
+    tiempo->setObjectName(QStringLiteral("Label7_") + n);
+    place(tiempo, 2640, top + 120, 855, 255);
+    Label7[static_cast<size_t>(i)] = tiempo;
+
+    auto makeBox = [&](const QString &name, int left, int width) {
+        auto *box = new QLineEdit(QStringLiteral("0"), this);
+        box->setObjectName(name + n);
+        stations::styleDisplayBox(box, kDarkBlue);
+        place(box, left, top, width, 420);
+        return box;
+    };
+    auto makeColon = [&](int element, int left) {
+        auto *colon = new QLabel(QStringLiteral(":"), this);
+        colon->setObjectName(QStringLiteral("Label6_%1").arg(element));
+        colon->setAlignment(Qt::AlignCenter);
+        place(colon, left, top, 135, 375);
+        Label6[static_cast<size_t>(element)] = colon;
+    };
+    txtHora[static_cast<size_t>(i)] = makeBox(QStringLiteral("txtHora_"), 3480, 450);
+    makeColon(2 * i, 3960);
+    txtMinuto[static_cast<size_t>(i)] = makeBox(QStringLiteral("txtMinuto_"), 4080, 450);
+    makeColon(2 * i + 1, 4560);
+    txtSegundo[static_cast<size_t>(i)] = makeBox(QStringLiteral("txtSegundo_"), 4680, 450);
+    if (i == 0) {
+        stations::setBoxBackground(txtSegundo[0], Qt::white);
+    }
+
+    auto *dollar = new QLabel(QStringLiteral("$"), this);
+    dollar->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+    dollar->setAutoFillBackground(true);
+    QPalette white = dollar->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    dollar->setPalette(white);
+    place(dollar, 5370, top + 120, 135, 255);
+    dollarLabels[static_cast<size_t>(i)] = dollar;
+
+    txtPesos[static_cast<size_t>(i)] = makeBox(QStringLiteral("txtPesos_"), 5520, 735);
+
+    auto *button = new QPushButton(idleCaption(i), this);
+    button->setObjectName(QStringLiteral("cmdPuesto_") + n);
+    place(button, 6360, top, 2200, 400);
+    cmdPuesto[static_cast<size_t>(i)] = button;
+}
+
+void formLudomat2::buildBottomBand() {
+    auto make = [this](const char *name, const QString &caption, int left, int width) {
+        auto *button = new QPushButton(caption, this);
+        button->setObjectName(QString::fromLatin1(name));
+        place(button, left, 4680, width, 375);
+        return button;
+    };
+    cmdCierreCaja = make("cmdCierreCaja", QStringLiteral("&Cierre de Caja"), 120, 1815);
+    cmdTarifa = make("cmdTarifa", QStringLiteral("Cambiar &Tarifa"), 2040, 1815);
+    cmdUsuario = make("cmdUsuario", QStringLiteral("C&ambiar de Usuario"), 3960, 2415);
+    cmdSalir = make("cmdSalir", QStringLiteral("&Salir"), 6600, 1695);
+}
+
+void formLudomat2::setTabOrder() {
+    QWidget *previous = nullptr;
+    auto chain = [&previous](QWidget *next) {
+        if (previous) {
+            QWidget::setTabOrder(previous, next);
+        }
+        previous = next;
+    };
+    for (size_t i = 0; i < stations::kStations; ++i) {
+        chain(optModo[2 * i + 1]);
+        chain(optModo[2 * i]);
+        chain(vsTiempo[i]);
+        chain(cmdPuesto[i]);
+    }
+    chain(cmdCierreCaja);
+    chain(cmdTarifa);
+    chain(cmdUsuario);
+    chain(cmdSalir);
+}
+
+void formLudomat2::connectHandlers() {
+    connect(cmdUsuario, &QPushButton::clicked, this, &formLudomat2::cmdUsuario_Click);
+    connect(cmdCierreCaja, &QPushButton::clicked, this, &formLudomat2::cmdCierreCaja_Click);
+    connect(cmdTarifa, &QPushButton::clicked, this, &formLudomat2::cmdTarifa_Click);
+    connect(cmdSalir, &QPushButton::clicked, this, &formLudomat2::cmdSalir_Click);
+    for (int i = 0; i < stations::kStations; ++i) {
+        const auto s = static_cast<size_t>(i);
+        connect(cmdPuesto[s], &QPushButton::clicked, this, [this, i] { cmdPuesto_Click(i); });
+        connect(vsTiempo[s], &QScrollBar::valueChanged, this, [this, i] { vsTiempo_Change(i); });
+        connect(txtMinuto[s], &QLineEdit::textChanged, this, [this, i] { txtMinuto_Change(i); });
+        connect(txtSegundo[s], &QLineEdit::textChanged, this, [this, i] { txtSegundo_Change(i); });
+        ui::onKeyDown(vsTiempo[s], [this, i](int key, Qt::KeyboardModifiers m) { return vsTiempo_KeyDown(i, key, m); });
+    }
+    for (int index = 0; index < 2 * stations::kStations; ++index) {
+        auto *opt = optModo[static_cast<size_t>(index)];
+        connect(opt, &QRadioButton::toggled, this, [this, index](bool on) {
+            if (on) {
+                optModo_Click(index);
+            }
+        });
+        ui::onKeyDown(opt, [this, index](int key, Qt::KeyboardModifiers m) { return optModo_KeyDown(index, key, m); });
+    }
+}
+
+QString formLudomat2::idleCaption(int index) { return QStringLiteral("Habilitar Puesto &%1").arg(index + 1); }
+
+QString formLudomat2::runningCaption(int index) { return QStringLiteral("Cerrar Puesto &%1").arg(index + 1); }
+
+bool formLudomat2::Form_Load() {
+    // The accounts window comes first and the main window waits, disabled, for a sign-in.
+    cmdUsuario_Click();
+
+    try {
+        database = data::Database::open(platform().databasePath());
+        sqlText = statements::tarifaSelect();
+        rateRecordset = database->openRecordset(sqlText);
+        if (rateRecordset.isEof()) {
+            fail(QStringLiteral("La tabla Tarifa de %1 no tiene ninguna tarifa.").arg(platform().databasePath()));
+            return false;
+        }
+        bool minutesOk = false;
+        bool pesosOk = false;
+        const qlonglong minutes = rateRecordset.field(QStringLiteral("Minutos")).toLongLong(&minutesOk);
+        const double pesos = rateRecordset.field(QStringLiteral("Pesos")).toDouble(&pesosOk);
+        if (!minutesOk || minutes < 0 || minutes > stations::kMaxRateMinutes) {
+            fail(QStringLiteral("La tarifa guardada (%1 minutos) no es válida: los minutos deben ser un número "
+                                "entero de 0 a %2.")
+                     .arg(rateRecordset.field(QStringLiteral("Minutos")).toString())
+                     .arg(stations::kMaxRateMinutes));
+            return false;
+        }
+        if (!pesosOk || !(pesos >= 0.0)) {
+            fail(QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser un número "
+                                "de 0 o más.")
+                     .arg(rateRecordset.field(QStringLiteral("Pesos")).toString()));
+            return false;
+        }
+        rate.Minutos = static_cast<qint16>(minutes);
+        rate.Pesos = pesos;
+    } catch (const data::DbError &error) {
+        fail(error.describe());
+        return false;
+    }
+
+    for (auto &s : station) {
+        s.mode = stations::StationMode::Contador;
+    }
+    // The load date, taken apart once: every rental of this run carries it.
+    startDay = static_cast<qint16>(platform().clock.today().day());
+    startYear = static_cast<qint16>(platform().clock.today().year());
+    startMonth = static_cast<qint16>(platform().clock.today().month());
+    startMonthAbbrev = statements::monthAbbrev(startMonth);
+    return true;
+}
+
+void formLudomat2::fail(const QString &text) {
+    platform().messages.showMessage(this, text);
+    database.reset();
+}
+
+void formLudomat2::cmdUsuario_Click() {}
+
+void formLudomat2::cmdCierreCaja_Click() {}
+
+void formLudomat2::cmdTarifa_Click() {}
+
+void formLudomat2::cmdSalir_Click() {
+    if (database) {
+        database->close();
+    }
+    platform().ender.endProgram();
+}
+
+bool formLudomat2::queryClose() {
+    cmdSalir_Click();
+    return true;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "data/Database.h"
+#include "stations/StationTypes.h"
+#include "ui/Form.h"
+
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTimer;
+class formUsuario;
+class formCaja;
+class frmTarifa;
+
+// The main window: five stations, the one-second tick, and the way to the other windows.
+// Controls keep the names the station logic has always used; they are public so the other
+// windows (and the tests) reach them as they would on the form.
+class formLudomat2 final : public ui::Form {
+    Q_OBJECT
+public:
+    explicit formLudomat2(ui::Platform &platform);
+    ~formLudomat2() override;
+
+    // Start-up. False when the program cannot run (the reason has been shown).
+    bool Form_Load();
+
+    void cmdUsuario_Click();
+    void cmdCierreCaja_Click();
+    void cmdTarifa_Click();
+    void cmdSalir_Click();
+
+    // Station logic.
+    void cmdPuesto_Click(int index);
+    void Timer1_Timer();
+    void optModo_Click(int index);
+    bool optModo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
+    void vsTiempo_Change(int index);
+    bool vsTiempo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
+    void txtMinuto_Change(int index);
+    void txtSegundo_Change(int index);
+
+    // Controls.
+    QLabel *Label8 = nullptr;
+    QLabel *lblUsuario = nullptr;
+    std::array<QGroupBox *, stations::kStations> frames{}; // Frame5, Frame1 .. Frame4
+    std::array<QRadioButton *, 2 * stations::kStations> optModo{};
+    std::array<QScrollBar *, stations::kStations> vsTiempo{};
+    std::array<QLabel *, stations::kStations> Label7{};
+    std::array<QLineEdit *, stations::kStations> txtHora{};
+    std::array<QLabel *, 2 * stations::kStations> Label6{};
+    std::array<QLineEdit *, stations::kStations> txtMinuto{};
+    std::array<QLineEdit *, stations::kStations> txtSegundo{};
+    std::array<QLabel *, stations::kStations> dollarLabels{}; // Label1 .. Label5
+    std::array<QLineEdit *, stations::kStations> txtPesos{};
+    std::array<QPushButton *, stations::kStations> cmdPuesto{};
+    QPushButton *cmdCierreCaja = nullptr;
+    QPushButton *cmdTarifa = nullptr;
+    QPushButton *cmdUsuario = nullptr;
+    QPushButton *cmdSalir = nullptr;
+    QTimer *Timer1 = nullptr;
+
+    // Window-wide state.
+    std::unique_ptr<data::Database> database;
+    data::Recordset rateRecordset;
+    QString sqlText;
+    std::array<stations::Station, stations::kStations> station{};
+    stations::Rate rate;
+    qint16 workingTotal = 0;
+    QString startMonthAbbrev;
+    qint16 startMonth = 0;
+    qint16 startDay = 0;
+    qint16 startYear = 0;
+
+    // The other windows, while loaded.
+    QPointer<formUsuario> usuarioWindow;
+    QPointer<formCaja> cajaWindow;
+    QPointer<frmTarifa> tarifaWindow;
+
+    static QString idleCaption(int index);
+    static QString runningCaption(int index);
+
+protected:
+    bool queryClose() override;
+
+private:
+    void buildStationRow(int index);
+    void buildBottomBand();
+    void setTabOrder();
+    void connectHandlers();
+    void fail(const QString &text);
+};

@@ -1,0 +1,31 @@
+#include "TestSupport.h"
+
+#include <QFile>
+#include <stdexcept>
+
+namespace testing {
+
+void RecordingPresenter::showMessage(QWidget *, const QString &text) {
+    messages << text;
+    if (onMessage) {
+        onMessage(text);
+    }
+}
+
+QString templateDatabasePath() { return QStringLiteral(LUDOMAT_BUILD_DIR "/testdata/dbLudomat.template.mdb"); }
+
+QString deliveredAlarmPath() { return QStringLiteral(LUDOMAT_BUILD_DIR "/queen.wav"); }
+
+TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {
+    if (!folder.isValid()) {
+        throw std::runtime_error("no temporary folder");
+    }
+    platform.programFolder = folder.path();
+    if (!QFile::copy(templateDatabasePath(), platform.databasePath()) ||
+        !QFile::copy(deliveredAlarmPath(), platform.alarmPath())) {
+        throw std::runtime_error("cannot copy the delivered files");
+    }
+    QFile::setPermissions(platform.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace testing

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ui/Platform.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+namespace testing {
+
+class FakeClock final : public ui::Clock {
+public:
+    QDateTime now{QDate(2026, 12, 5), QTime(14, 5, 9)};
+    QDate today() const override { return now.date(); }
+    QTime timeOfDay() const override { return now.time(); }
+};
+
+// Records every message instead of showing a modal box; onMessage runs while the
+// "box" is open, as the operator's reading time would.
+class RecordingPresenter final : public ui::MessagePresenter {
+public:
+    QStringList messages;
+    std::function<void(const QString &)> onMessage;
+    void showMessage(QWidget *parent, const QString &text) override;
+};
+
+class RecordingAlarm final : public ui::AlarmPlayer {
+public:
+    QStringList played;
+    void play(const QString &path) override { played << path; }
+};
+
+class RecordingEnder final : public ui::ProgramEnder {
+public:
+    int calls = 0;
+    void endProgram() override { ++calls; }
+};
+
+// A program folder of its own: a fresh copy of the delivered database and the alarm in a
+// temporary folder, with fakes for every platform service.
+class TestPlatform final {
+public:
+    TestPlatform();
+    FakeClock clock;
+    RecordingPresenter messages;
+    RecordingAlarm alarm;
+    RecordingEnder ender;
+    QTemporaryDir folder;
+    ui::Platform platform;
+
+    QString databasePath() const { return platform.databasePath(); }
+};
+
+// The pristine delivered database made by the build.
+QString templateDatabasePath();
+QString deliveredAlarmPath();
+
+} // namespace testing
