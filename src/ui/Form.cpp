@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QPushButton>
 
 namespace ui {
 
@@ -45,6 +46,14 @@ void Form::closeEvent(QCloseEvent *event) {
     } else {
         event->ignore();
     }
+}
+
+void Form::showEvent(QShowEvent *event) {
+    // Enter on a focused button presses it, as the keyboard paths of every window expect.
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setAutoDefault(true);
+    }
+    QWidget::showEvent(event);
 }
 
 void Form::keyPressEvent(QKeyEvent *event) {
