@@ -54,6 +54,9 @@ private Q_SLOTS:
     void wrongKindOfStatementRefused();
     void openRefuses_data();
     void openRefuses();
+    void missingTableNamed();
+    void oddPathsOpen_data();
+    void oddPathsOpen();
     void readOnlyFileOpensButRefusesWrites();
     void deliveredTemplate();
     void describeIsSpanish();
@@ -369,6 +372,37 @@ void TestDatabase::openRefuses() {
     if (exists)
         QCOMPARE(readAll(path), contents);
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), before);
+}
+
+void TestDatabase::missingTableNamed() {
+    db_->execute("DROP TABLE Usuarios");
+    db_.reset();
+    const QByteArray before = readAll(path_);
+    try {
+        Database::open(path_);
+        QFAIL("opened");
+    } catch (const DbError &e) {
+        QVERIFY2(e.message().contains("Usuarios") && e.message().contains(path_), qPrintable(e.message()));
+    }
+    QCOMPARE(readAll(path_), before);
+}
+
+void TestDatabase::oddPathsOpen_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("blank") << "mi base.mdb";
+    QTest::newRow("hash and question mark") << "a#b?c=d.mdb";
+    QTest::newRow("percent") << "100%.mdb";
+    QTest::newRow("non-ASCII") << QString::fromUtf8("año ñandú.mdb");
+}
+
+void TestDatabase::oddPathsOpen() {
+    QFETCH(QString, name);
+    const QString path = dir_.filePath(name);
+    data::createDeliveredDatabase(path, fakeHash);
+    auto db = Database::open(path);
+    db->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
+    QCOMPARE(count(*db, "SELECT * FROM Alquiler"), 1);
+    QVERIFY(!QFile::exists(dir_.filePath("a")));
 }
 
 void TestDatabase::readOnlyFileOpensButRefusesWrites() {
