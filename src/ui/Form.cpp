@@ -99,6 +99,8 @@ void onKeyDown(QWidget *control, std::function<bool(int key, Qt::KeyboardModifie
     control->installEventFilter(new KeyDownFilter(control, std::move(handler)));
 }
 
-bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool isEnterKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 } // namespace ui

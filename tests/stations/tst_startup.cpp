@@ -99,10 +99,14 @@ private Q_SLOTS:
     void unusableRateStopsStartUp_data() {
         QTest::addColumn<QString>("update");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no rate row") << "DELETE FROM Tarifa" << "Tarifa";
-        QTest::newRow("24 blocks overflow 16 bits") << "UPDATE Tarifa SET Minutos = 1366" << "1366";
-        QTest::newRow("negative minutes") << "UPDATE Tarifa SET Minutos = -5" << "-5";
-        QTest::newRow("negative pesos") << "UPDATE Tarifa SET Pesos = -1" << "-1";
+        QTest::newRow("no rate row") << "DELETE FROM Tarifa"
+                                     << "Tarifa";
+        QTest::newRow("24 blocks overflow 16 bits") << "UPDATE Tarifa SET Minutos = 1366"
+                                                    << "1366";
+        QTest::newRow("negative minutes") << "UPDATE Tarifa SET Minutos = -5"
+                                          << "-5";
+        QTest::newRow("negative pesos") << "UPDATE Tarifa SET Pesos = -1"
+                                        << "-1";
     }
 
     void unusableRateStopsStartUp() {
