@@ -16,7 +16,7 @@
 
 namespace {
 
-// The name every account keeps; the delivered administrator row carries it.
+// The account that can never be deleted: the delivered administrator row carries this name.
 const QString kAdminName = QStringLiteral("Admin");
 
 QPushButton *makeButton(QWidget *frame, const char *name, const QString &caption, int left, int top, int width,
