@@ -1,5 +1,6 @@
 #include "stations/formLudomat2.h"
 
+#include "accounts/formUsuario.h"
 #include "data/Statements.h"
 #include "stations/DisplayBox.h"
 
@@ -57,7 +58,10 @@ formLudomat2::formLudomat2(ui::Platform &platform)
     Timer1->start();
 }
 
-formLudomat2::~formLudomat2() = default;
+// The accounts window lives no longer than the window it signs in to.
+formLudomat2::~formLudomat2() {
+    delete usuarioWindow;
+}
 
 void formLudomat2::buildStationRow(int i) {
     const int top = kRowTop + kRowPitch * i;
@@ -261,7 +265,19 @@ void formLudomat2::fail(const QString &text) {
     database.reset();
 }
 
-void formLudomat2::cmdUsuario_Click() {}
+void formLudomat2::cmdUsuario_Click() {
+    // A window still going away after a sign-in is not the one to show again.
+    if (usuarioWindow && usuarioWindow->isUnloading()) {
+        usuarioWindow.clear();
+    }
+    formUsuario *accounts = ui::loadForm(usuarioWindow, [this] {
+        auto *window = new formUsuario(platform(), *this);
+        window->Form_Load();
+        return window;
+    });
+    accounts->showForm();
+    setEnabled(false);
+}
 
 void formLudomat2::cmdCierreCaja_Click() {}
 
