@@ -38,6 +38,7 @@ public:
     bool maskContrasena_KeyDown(int key, Qt::KeyboardModifiers shift);
 
     Mode mode() const { return mode_; }
+    bool databaseOpen() const { return database_ != nullptr; }
 
     // Controls.
     QLabel *Label1 = nullptr;

@@ -245,6 +245,10 @@ bool formLudomat2::Form_Load() {
         rate.Minutos = static_cast<qint16>(minutes);
         rate.Pesos = pesos;
     } catch (const data::DbError &error) {
+        if (usuarioWindow && !usuarioWindow->databaseOpen()) {
+            database.reset(); // the accounts window has already told the operator
+            return false;
+        }
         fail(error.describe());
         return false;
     }

@@ -92,11 +92,9 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(t.databasePath()));
         formLudomat2 w(t.platform);
         QVERIFY(!w.Form_Load());
-        // The accounts window meets the missing file first, then the main window.
-        QCOMPARE(t.messages.messages.size(), 2);
-        for (const QString &message : t.messages.messages) {
-            QVERIFY(message.contains(t.databasePath()));
-        }
+        // The accounts window meets the missing file first; the operator is told once.
+        QCOMPARE(t.messages.messages.size(), 1);
+        QVERIFY(t.messages.messages.first().contains(t.databasePath()));
         QVERIFY(!QFile::exists(t.databasePath()));
     }
 
