@@ -1,6 +1,7 @@
 #include "stations/Startup.h"
 
 #include "stations/formLudomat2.h"
+#include "ui/InstanceLock.h"
 #include "ui/SystemPlatform.h"
 
 #include <QApplication>
@@ -19,6 +20,14 @@ int runProgram(int argc, char *argv[]) {
     ui::SoundEffectPlayer alarm;
     ui::ApplicationEnder ender;
     ui::Platform platform{clock, messages, alarm, ender, QApplication::applicationDirPath()};
+
+    ui::InstanceLock lock(platform.programFolder);
+    if (lock.acquire() == ui::InstanceLock::Result::HeldByAnother) {
+        messages.showMessage(nullptr, QStringLiteral("Ludomat ya se está ejecutando en esta carpeta (%1). "
+                                                     "Use la ventana abierta.")
+                                          .arg(platform.programFolder));
+        return 1;
+    }
 
     formLudomat2 main(platform);
     if (!main.Form_Load()) {

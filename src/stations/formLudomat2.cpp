@@ -74,7 +74,9 @@ void formLudomat2::buildStationRow(int i) {
     auto makeOption = [&](int index, const QString &caption, int y) {
         auto *opt = new QRadioButton(caption, frame);
         opt->setObjectName(QStringLiteral("optModo_%1").arg(index));
-        opt->setFont(boldFont(opt->font()));
+        QFont font = boldFont(opt->font());
+        font.setPointSizeF(qMin(font.pointSizeF(), 8.0)); // "Contador" fits the option's 80 pixels
+        opt->setFont(font);
         QPalette pal = opt->palette();
         pal.setColor(QPalette::WindowText, kDarkBlue);
         pal.setColor(QPalette::ButtonText, kDarkBlue);

@@ -5,7 +5,9 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 
 namespace ui {
 
@@ -15,7 +17,13 @@ Form::Form(Platform &platform, const QString &caption, QSize clientTwips, QSize 
     setWindowTitle(caption);
     setFixedSize(twSize(clientTwips.width(), clientTwips.height()));
     QPalette pal = palette();
-    pal.setBrush(QPalette::Window, backgroundPicture(pictureSize, pictureSeed));
+    // The picture is drawn from the top-left corner once, never tiled; the rest of a larger
+    // client area takes the picture's own edge colour.
+    const QPixmap picture = backgroundPicture(pictureSize, pictureSeed);
+    QPixmap canvas(size().expandedTo(picture.size()));
+    canvas.fill(picture.toImage().pixelColor(picture.width() - 1, picture.height() - 1));
+    QPainter(&canvas).drawPixmap(0, 0, picture);
+    pal.setBrush(QPalette::Window, canvas);
     setPalette(pal);
     setAutoFillBackground(true);
 }
@@ -45,6 +53,14 @@ void Form::closeEvent(QCloseEvent *event) {
     } else {
         event->ignore();
     }
+}
+
+void Form::showEvent(QShowEvent *event) {
+    // Enter on a focused button presses it, as the keyboard paths of every window expect.
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setAutoDefault(true);
+    }
+    QWidget::showEvent(event);
 }
 
 void Form::keyPressEvent(QKeyEvent *event) {

@@ -29,6 +29,7 @@ protected:
     // The title-bar close box: return true to let the window close.
     virtual bool queryClose() { return true; }
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override; // Escape never closes a form
 
 private:

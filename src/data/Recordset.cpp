@@ -1,0 +1,67 @@
+#include "data/Recordset.h"
+
+#include "data/DbError.h"
+
+#include <QDate>
+#include <QTime>
+
+namespace data {
+
+Recordset::Recordset(QStringList columns, QVector<QVector<QVariant>> rows)
+    : columns_(std::move(columns)), rows_(std::move(rows)), open_(true) {}
+
+bool Recordset::isEof() const {
+    return position_ >= rows_.size();
+}
+
+void Recordset::moveFirst() {
+    position_ = 0;
+}
+
+void Recordset::moveNext() {
+    // DAO refuses to step past EOF; a loop that does so has a bug worth seeing.
+    if (isEof())
+        throw DbError(QStringLiteral("No hay registro actual: el recordset ya está al final"));
+    ++position_;
+}
+
+void Recordset::moveLast() {
+    position_ = rows_.isEmpty() ? 0 : static_cast<int>(rows_.size()) - 1;
+}
+
+int Recordset::recordCount() const {
+    return static_cast<int>(rows_.size());
+}
+
+QVariant Recordset::field(const QString &name) const {
+    if (!open_)
+        throw DbError(QStringLiteral("El recordset está cerrado"));
+    qsizetype index = -1;
+    for (qsizetype i = 0; i < columns_.size(); ++i) {
+        if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0)
+        throw DbError(QStringLiteral("No se encuentra el campo: ") + name);
+    if (isEof())
+        throw DbError(QStringLiteral("No hay registro actual (campo ") + name + QStringLiteral(")"));
+    const QVariant &value = rows_[position_].value(index);
+    // The file keeps dates and times as ISO text; the windows work with QDate and QTime.
+    if (value.typeId() == QMetaType::QString) {
+        if (name.compare(QLatin1String("Fecha"), Qt::CaseInsensitive) == 0)
+            return QDate::fromString(value.toString(), Qt::ISODate);
+        if (name.compare(QLatin1String("Hora"), Qt::CaseInsensitive) == 0)
+            return QTime::fromString(value.toString(), QStringLiteral("HH:mm:ss"));
+    }
+    return value;
+}
+
+void Recordset::close() {
+    open_ = false;
+    rows_.clear();
+    position_ = 0;
+}
+
+} // namespace data

@@ -1,0 +1,100 @@
+#include "data/Statements.h"
+
+#include <array>
+
+namespace statements {
+
+QString quoted(const QString &text) {
+    QString out = text;
+    out.replace(QLatin1Char('\''), QLatin1String("''"));
+    return out;
+}
+
+QString monthAbbrev(int month) {
+    static const std::array<const char *, 12> names = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    if (month < 1 || month > 12)
+        return {};
+    return QString::fromLatin1(names[static_cast<std::size_t>(month - 1)]);
+}
+
+QString cashCloseDateText(const QDate &date) {
+    return QString::number(date.day()) + QLatin1Char('-') + monthAbbrev(date.month()) + QLatin1Char('-') +
+           QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
+}
+
+QString tarifaSelect() {
+    return QStringLiteral("SELECT * FROM Tarifa");
+}
+
+QString alquilerInsert(int puesto, bool contador, const QString &usuario, int day, const QString &monthAbbrev, int year,
+                       const QString &hora, const QString &horas, const QString &minutos, const QString &importe) {
+    return QStringLiteral("INSERT INTO Alquiler (Puesto,Modo,Usuario,Fecha,Hora,Tiempo,Importe) ") +
+           QStringLiteral("VALUES (") + QString::number(puesto) + QStringLiteral(", '") +
+           (contador ? QStringLiteral("Contador") : QStringLiteral("Prepago")) + QStringLiteral("','") +
+           quoted(usuario) + QStringLiteral("',#") + QString::number(day) + QLatin1Char('/') + monthAbbrev +
+           QLatin1Char('/') + QString::number(year) + QStringLiteral("#,#") + hora + QStringLiteral("#,#") + horas +
+           QLatin1Char(':') + minutos + QStringLiteral("#,") + importe + QLatin1Char(')');
+}
+
+QString usuariosList() {
+    return QStringLiteral("Select * from Usuarios ORDER BY Usuario");
+}
+
+QString passwordLookup(const QString &usuario) {
+    return QStringLiteral("Select Contraseña from Usuarios Where Usuario = '") + quoted(usuario) + QLatin1Char('\'');
+}
+
+QString usuarioInsert(int codigo, const QString &usuario, const QString &contrasena) {
+    return QStringLiteral("INSERT INTO Usuarios (codigo,usuario,contraseña) VALUES (") + QString::number(codigo) +
+           QStringLiteral(",'") + quoted(usuario) + QStringLiteral("','") + quoted(contrasena) + QStringLiteral("')");
+}
+
+QString usuarioDelete(const QString &usuario) {
+    return QStringLiteral("DELETE FROM Usuarios Where Usuario = '") + quoted(usuario) + QLatin1Char('\'');
+}
+
+QString cajaEmpty() {
+    return QStringLiteral("DELETE * FROM Caja");
+}
+
+QString alquilerRange(const QDate &from, const QDate &to) {
+    return QStringLiteral("SELECT * FROM Alquiler WHERE Fecha BETWEEN #") + cashCloseDateText(from) +
+           QStringLiteral("# AND ") + QStringLiteral("#") + cashCloseDateText(to) + QStringLiteral("#");
+}
+
+QString cajaInsert(const QString &puesto, const QString &modo, const QString &usuario, const QDate &fecha,
+                   const QString &hora, const QString &tiempo, const QString &importe) {
+    return QStringLiteral("INSERT INTO Caja VALUES (") + puesto + QStringLiteral(",'") + quoted(modo) +
+           QStringLiteral("','") + quoted(usuario) + QStringLiteral("',#") + cashCloseDateText(fecha) +
+           QStringLiteral("#,#") + hora + QStringLiteral("#,#") + tiempo + QStringLiteral("#,") + importe +
+           QLatin1Char(')');
+}
+
+QString cajaTrimFirstDay(const QDate &from, const QString &hora1) {
+    return QStringLiteral("DELETE FROM Caja WHERE Fecha = #") + cashCloseDateText(from) +
+           QStringLiteral("# AND Hora < #") + hora1 + QLatin1Char('#');
+}
+
+QString cajaTrimLastDay(const QDate &to, const QString &hora2) {
+    return QStringLiteral("DELETE FROM Caja WHERE Fecha = #") + cashCloseDateText(to) +
+           QStringLiteral("# AND Hora > #") + hora2 + QLatin1Char('#');
+}
+
+QString cajaTotals() {
+    return QStringLiteral("SELECT Usuario, Importe  FROM Caja");
+}
+
+QString cajaGrid() {
+    return QStringLiteral("SELECT * FROM Caja ORDER BY Fecha");
+}
+
+QString tarifaEditorSelect() {
+    return QStringLiteral("Select * from Tarifa");
+}
+
+QString tarifaUpdate(const QString &minutos, const QString &pesos) {
+    return QStringLiteral("UPDATE Tarifa SET Minutos = ") + minutos + QStringLiteral(",Pesos = ") + pesos;
+}
+
+} // namespace statements
