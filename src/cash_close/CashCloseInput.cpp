@@ -9,7 +9,9 @@ namespace {
 
 constexpr int kYearsBack = 79;
 
-bool fourDigitYear(const QDate &date) { return date.isValid() && date.year() >= 1000 && date.year() <= 9999; }
+bool fourDigitYear(const QDate &date) {
+    return date.isValid() && date.year() >= 1000 && date.year() <= 9999;
+}
 
 // Qt reads "yy" as 19yy; move it to the century nearest the reference year.
 QDate fixCentury(const QDate &parsed, const QDate &reference) {
@@ -83,6 +85,8 @@ std::optional<QTime> parseBoxTime(const QString &text) {
     return QTime(hours, minutes, seconds);
 }
 
-QString engineTime(const QTime &time) { return time.toString(QStringLiteral("HH:mm:ss")); }
+QString engineTime(const QTime &time) {
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
 
 } // namespace cash_close

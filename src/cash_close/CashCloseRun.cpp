@@ -13,10 +13,10 @@ namespace {
 QVariant required(const data::Recordset &rows, const QString &column, const QDate &fecha) {
     const QVariant value = rows.field(column);
     if (value.isNull() || !value.isValid()) {
-        throw data::DbError(QStringLiteral("Un alquiler del %1 no tiene %2; no se puede hacer el cierre de caja.")
-                                .arg(fecha.isValid() ? fecha.toString(QStringLiteral("yyyy-MM-dd"))
-                                                     : QStringLiteral("(sin fecha)"),
-                                     column));
+        throw data::DbError(
+            QStringLiteral("Un alquiler del %1 no tiene %2; no se puede hacer el cierre de caja.")
+                .arg(fecha.isValid() ? fecha.toString(QStringLiteral("yyyy-MM-dd")) : QStringLiteral("(sin fecha)"),
+                     column));
     }
     return value;
 }

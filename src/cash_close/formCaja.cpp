@@ -35,8 +35,8 @@ struct GridColumn {
     Qt::Alignment alignment;
 };
 const GridColumn kColumns[7] = {
-    {"Puesto", Qt::AlignHCenter}, {"Modo", Qt::AlignLeft},      {"Usuario", Qt::AlignLeft},
-    {"Fecha", Qt::AlignHCenter},  {"Hora", Qt::AlignHCenter},   {"Tiempo", Qt::AlignHCenter},
+    {"Puesto", Qt::AlignHCenter}, {"Modo", Qt::AlignLeft},    {"Usuario", Qt::AlignLeft},
+    {"Fecha", Qt::AlignHCenter},  {"Hora", Qt::AlignHCenter}, {"Tiempo", Qt::AlignHCenter},
     {"Importe", Qt::AlignRight},
 };
 
@@ -160,7 +160,9 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
 
 formCaja::~formCaja() = default;
 
-QString formCaja::currentOperator() const { return main_ ? main_->lblUsuario->text() : lblUsuario->text(); }
+QString formCaja::currentOperator() const {
+    return main_ ? main_->lblUsuario->text() : lblUsuario->text();
+}
 
 void formCaja::Form_Load() {
     lblUsuario->setText(currentOperator());
@@ -171,9 +173,9 @@ void formCaja::Form_Load() {
 
 void formCaja::setRunning(bool running) {
     running_ = running;
-    for (QWidget *control : {static_cast<QWidget *>(cmdProcesar), static_cast<QWidget *>(cmdSalir),
-                             static_cast<QWidget *>(txtHora1), static_cast<QWidget *>(txtHora2),
-                             static_cast<QWidget *>(txtFecha1), static_cast<QWidget *>(txtFecha2)}) {
+    for (QWidget *control :
+         {static_cast<QWidget *>(cmdProcesar), static_cast<QWidget *>(cmdSalir), static_cast<QWidget *>(txtHora1),
+          static_cast<QWidget *>(txtHora2), static_cast<QWidget *>(txtFecha1), static_cast<QWidget *>(txtFecha2)}) {
         control->setEnabled(!running);
     }
 }
@@ -271,8 +273,8 @@ void formCaja::bindGrid() {
         rows = database->openRecordset(statements::cajaGrid());
         database->close();
     } catch (const data::DbError &error) {
-        platform().messages.showMessage(
-            this, QStringLiteral("No se pudo mostrar la tabla Caja en la grilla.\n") + error.describe());
+        platform().messages.showMessage(this, QStringLiteral("No se pudo mostrar la tabla Caja en la grilla.\n") +
+                                                  error.describe());
         return;
     }
     if (!gridModel_) {

@@ -105,13 +105,15 @@ void frmTarifa::cmdGuardar_Click() {
         }
         database->execute(sqlText);
     } catch (const data::DbError &error) {
-        platform().messages.showMessage(this, QStringLiteral("No se pudo guardar la nueva tarifa.\n") + error.describe());
+        platform().messages.showMessage(this,
+                                        QStringLiteral("No se pudo guardar la nueva tarifa.\n") + error.describe());
         return;
     }
     database->close();
     database.reset();
     platform().messages.showMessage(
-        this, QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el Programa."));
+        this,
+        QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el Programa."));
     unload();
 }
 

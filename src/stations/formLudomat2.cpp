@@ -203,9 +203,13 @@ void formLudomat2::connectHandlers() {
     }
 }
 
-QString formLudomat2::idleCaption(int index) { return QStringLiteral("Habilitar Puesto &%1").arg(index + 1); }
+QString formLudomat2::idleCaption(int index) {
+    return QStringLiteral("Habilitar Puesto &%1").arg(index + 1);
+}
 
-QString formLudomat2::runningCaption(int index) { return QStringLiteral("Cerrar Puesto &%1").arg(index + 1); }
+QString formLudomat2::runningCaption(int index) {
+    return QStringLiteral("Cerrar Puesto &%1").arg(index + 1);
+}
 
 bool formLudomat2::Form_Load() {
     // The accounts window comes first and the main window waits, disabled, for a sign-in.
