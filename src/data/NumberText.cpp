@@ -38,7 +38,8 @@ QString engineNumber(double value) {
     if (value == 0.0) {
         return QStringLiteral("0");
     }
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    // Fixed notation: the engine's statements take no exponent ("1e+06" would be refused).
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
 }
 
 } // namespace numtext

@@ -1,7 +1,9 @@
 #include "stations/formLudomat2.h"
 
 #include "accounts/formUsuario.h"
+#include "cash_close/formCaja.h"
 #include "data/Statements.h"
+#include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
 
 #include <QGroupBox>
@@ -283,9 +285,24 @@ void formLudomat2::cmdUsuario_Click() {
     setEnabled(false);
 }
 
-void formLudomat2::cmdCierreCaja_Click() {}
+void formLudomat2::cmdCierreCaja_Click() {
+    formCaja *caja = ui::loadForm(cajaWindow, [this] {
+        auto *form = new formCaja(platform(), *this);
+        form->Form_Load();
+        return form;
+    });
+    caja->showForm();
+    setEnabled(false);
+}
 
-void formLudomat2::cmdTarifa_Click() {}
+void formLudomat2::cmdTarifa_Click() {
+    frmTarifa *tarifa = ui::loadForm(tarifaWindow, [this] {
+        auto *form = new frmTarifa(platform());
+        form->Form_Load();
+        return form;
+    });
+    tarifa->showForm();
+}
 
 void formLudomat2::cmdSalir_Click() {
     if (database) {

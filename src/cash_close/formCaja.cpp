@@ -1,0 +1,340 @@
+#include "cash_close/formCaja.h"
+
+#include "cash_close/CashCloseInput.h"
+#include "cash_close/CashCloseRun.h"
+#include "data/Database.h"
+#include "data/NumberText.h"
+#include "data/Statements.h"
+#include "stations/formLudomat2.h"
+#include "ui/Twips.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <optional>
+
+namespace {
+
+constexpr int kGridLeft = 360;
+constexpr int kGridTop = 2400;
+constexpr int kGridWidth = 7335;
+constexpr int kGridHeight = 2775;
+constexpr int kCaptionHeight = 300;
+// Between two looks at the event queue during a run: short enough for the tick and repaints.
+constexpr qint64 kEventsEveryMs = 40;
+
+struct GridColumn {
+    const char *name;
+    Qt::Alignment alignment;
+};
+const GridColumn kColumns[7] = {
+    {"Puesto", Qt::AlignHCenter}, {"Modo", Qt::AlignLeft},    {"Usuario", Qt::AlignLeft},
+    {"Fecha", Qt::AlignHCenter},  {"Hora", Qt::AlignHCenter}, {"Tiempo", Qt::AlignHCenter},
+    {"Importe", Qt::AlignRight},
+};
+
+int columnIndex(const QString &name) {
+    for (int c = 0; c < 7; ++c) {
+        if (name.compare(QLatin1String(kColumns[c].name), Qt::CaseInsensitive) == 0) {
+            return c;
+        }
+    }
+    return -1;
+}
+
+// The regional time of day, always with its seconds.
+QString regionalTime(const QTime &time) {
+    const QLocale locale;
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("ss"))) {
+        format.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
+    }
+    return locale.toString(time, format);
+}
+
+// A stored duration "01:25:00" shown as 1:25:00; hours may pass 23.
+QString durationText(const QString &stored) {
+    QString text = stored;
+    while (text.size() > 7 && text.startsWith(QLatin1Char('0'))) {
+        text.remove(0, 1);
+    }
+    return text;
+}
+
+QString cellText(int column, const QVariant &value) {
+    switch (column) {
+    case 0:
+        return QString::number(value.toLongLong());
+    case 3:
+        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
+    case 4:
+        return regionalTime(value.toTime());
+    case 5:
+        return durationText(value.toString());
+    case 6:
+        return numtext::toText(value.toDouble());
+    default:
+        return value.toString();
+    }
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int width, int height) {
+    auto *label = new QLabel(text, parent);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    ui::Form::place(label, left, top, width, height);
+    return label;
+}
+
+QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height) {
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    ui::Form::place(box, left, top, width, height);
+    return box;
+}
+
+} // namespace
+
+formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
+    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(8385, 6255), QSize(607, 477), 4), main_(&main) {
+    setObjectName(QStringLiteral("formCaja"));
+
+    Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
+    lblUsuario = makeLabel(this, QString(), 4200, 120, 1575, 375);
+    lblUsuario->setObjectName(QStringLiteral("lblUsuario"));
+    lblDesde = makeLabel(this, QStringLiteral("Desde"), 1440, 885, 975, 255);
+    lblHasta = makeLabel(this, QStringLiteral("hasta"), 4200, 885, 975, 255);
+    lblHora1 = makeLabel(this, QStringLiteral("Hora"), 480, 1320, 615, 255);
+    lblHora2 = makeLabel(this, QStringLiteral("Hora"), 3240, 1320, 615, 255);
+    lblFecha1 = makeLabel(this, QStringLiteral("Fecha"), 360, 1680, 735, 255);
+    lblFecha2 = makeLabel(this, QStringLiteral("Fecha"), 3120, 1680, 735, 255);
+
+    txtHora1 = makeBox(this, "txtHora1", QStringLiteral("08:00:00 AM"), 1200, 1200, 1335, 285);
+    txtHora2 = makeBox(this, "txtHora2", QStringLiteral("04:00:00 PM"), 3960, 1200, 1335, 285);
+    txtFecha1 = makeBox(this, "txtFecha1", QString(), 1200, 1560, 1335, 375);
+    txtFecha2 = makeBox(this, "txtFecha2", QString(), 3960, 1560, 1335, 375);
+
+    cmdProcesar = new QPushButton(QStringLiteral("&Procesar Datos"), this);
+    cmdProcesar->setObjectName(QStringLiteral("cmdProcesar"));
+    place(cmdProcesar, 5400, 1080, 2055, 375);
+    cmdSalir = new QPushButton(QStringLiteral("&Salir"), this);
+    cmdSalir->setObjectName(QStringLiteral("cmdSalir"));
+    place(cmdSalir, 5400, 1560, 2055, 375);
+
+    // The grid's caption bar and its rows share the grid's rectangle.
+    dgCaption = new QLabel(QStringLiteral("Puestos habiltados entre las fechas y horas asignadas"), this);
+    dgCaption->setObjectName(QStringLiteral("dgLudomatCaption"));
+    dgCaption->setAlignment(Qt::AlignCenter);
+    dgCaption->setAutoFillBackground(true);
+    dgCaption->setFrameShape(QFrame::Panel);
+    dgCaption->setBackgroundRole(QPalette::Button);
+    place(dgCaption, kGridLeft, kGridTop, kGridWidth, kCaptionHeight);
+    dgLudomat = new QTableView(this);
+    dgLudomat->setObjectName(QStringLiteral("dgLudomat"));
+    dgLudomat->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dgLudomat->setSelectionBehavior(QAbstractItemView::SelectRows);
+    dgLudomat->verticalHeader()->setDefaultSectionSize(18);
+    place(dgLudomat, kGridLeft, kGridTop + kCaptionHeight, kGridWidth, kGridHeight - kCaptionHeight);
+
+    lblTotal = makeLabel(this, QStringLiteral("Total Facturado: $"), 360, 5760, 1995, 255);
+    txtTotal = makeBox(this, "txtTotal", QStringLiteral("0"), 2400, 5640, 855, 360);
+    lblTotalUsuario = makeLabel(this, QStringLiteral("Total Facturado Usuario: $"), 3840, 5760, 2835, 255);
+    txtTotalUsuario = makeBox(this, "txtTotalUsuario", QStringLiteral("0"), 6720, 5640, 855, 360);
+
+    QWidget::setTabOrder(txtHora1, txtFecha1);
+    QWidget::setTabOrder(txtFecha1, txtHora2);
+    QWidget::setTabOrder(txtHora2, txtFecha2);
+    QWidget::setTabOrder(txtFecha2, cmdProcesar);
+    QWidget::setTabOrder(cmdProcesar, cmdSalir);
+    QWidget::setTabOrder(cmdSalir, dgLudomat);
+
+    connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
+    connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
+}
+
+formCaja::~formCaja() = default;
+
+QString formCaja::currentOperator() const {
+    return main_ ? main_->lblUsuario->text() : lblUsuario->text();
+}
+
+void formCaja::Form_Load() {
+    lblUsuario->setText(currentOperator());
+    const QString today = QLocale().toString(platform().clock.today(), QLocale::ShortFormat);
+    txtFecha1->setText(today);
+    txtFecha2->setText(today);
+}
+
+void formCaja::setRunning(bool running) {
+    running_ = running;
+    for (QWidget *control :
+         {static_cast<QWidget *>(cmdProcesar), static_cast<QWidget *>(cmdSalir), static_cast<QWidget *>(txtHora1),
+          static_cast<QWidget *>(txtHora2), static_cast<QWidget *>(txtFecha1), static_cast<QWidget *>(txtFecha2)}) {
+        control->setEnabled(!running);
+    }
+}
+
+void formCaja::cmdProcesar_Click() {
+    if (running_) {
+        return;
+    }
+    // Every box is read before anything is sent, so bad input changes nothing.
+    const QDate today = platform().clock.today();
+    const QString example = QLocale().toString(today, QLocale::ShortFormat);
+    auto refuseDate = [&](const QString &where, const QString &text) {
+        platform().messages.showMessage(
+            this, QStringLiteral("La fecha %1 («%2») no es una fecha válida. Escríbala como %3 o como %4.")
+                      .arg(where, text, example, today.toString(QStringLiteral("yyyy-MM-dd"))));
+    };
+    auto refuseTime = [&](const QString &where, const QString &text) {
+        platform().messages.showMessage(
+            this, QStringLiteral("La hora %1 («%2») no es una hora válida. Escríbala como 08:00:00 AM o como 16:00:00.")
+                      .arg(where, text));
+    };
+    const auto from = cash_close::parseBoxDate(txtFecha1->text(), today);
+    if (!from) {
+        refuseDate(QStringLiteral("«Desde»"), txtFecha1->text());
+        return;
+    }
+    const auto to = cash_close::parseBoxDate(txtFecha2->text(), today);
+    if (!to) {
+        refuseDate(QStringLiteral("«hasta»"), txtFecha2->text());
+        return;
+    }
+    const auto fromTime = cash_close::parseBoxTime(txtHora1->text());
+    if (!fromTime) {
+        refuseTime(QStringLiteral("«Desde»"), txtHora1->text());
+        return;
+    }
+    const auto toTime = cash_close::parseBoxTime(txtHora2->text());
+    if (!toTime) {
+        refuseTime(QStringLiteral("«hasta»"), txtHora2->text());
+        return;
+    }
+
+    setRunning(true);
+    QPointer<QProgressDialog> dialog;
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    std::optional<cash_close::Totals> totals;
+    try {
+        auto database = data::Database::open(platform().databasePath());
+        cash_close::CashCloseRun run(*database, currentOperator());
+        run.setProgress([&](int done, int total) {
+            if (!dialog) {
+                // Shown only when the run lasts; a short one ends before the dialog appears.
+                dialog = new QProgressDialog(QStringLiteral("Procesando los alquileres del período..."),
+                                             QStringLiteral("&Cancelar"), 0, total, this);
+                dialog->setWindowTitle(QStringLiteral("Ludomat"));
+                dialog->setWindowModality(Qt::WindowModal);
+                dialog->setMinimumDuration(500);
+                dialog->setAutoClose(false);
+                dialog->setAutoReset(false);
+                dialog->setValue(0);
+            }
+            if (sinceEvents.elapsed() >= kEventsEveryMs) {
+                dialog->setValue(done);
+                QCoreApplication::processEvents();
+                sinceEvents.restart();
+            }
+            return !dialog->wasCanceled();
+        });
+        totals = run.run(cash_close::Period{*from, *fromTime, *to, *toTime});
+        database->close();
+    } catch (const cash_close::RunCancelled &) {
+        platform().messages.showMessage(this, QStringLiteral("Se canceló el cierre de caja; no se cambió nada."));
+    } catch (const data::DbError &error) {
+        platform().messages.showMessage(
+            this, QStringLiteral("No se pudo hacer el cierre de caja; no se cambió nada.\n") + error.describe());
+    }
+    delete dialog;
+    setRunning(false);
+    if (!totals) {
+        return;
+    }
+    totalGeneral = totals->grand;
+    totalUsuario = totals->operatorTotal;
+    txtTotal->setText(numtext::toText(totalGeneral));
+    txtTotalUsuario->setText(numtext::toText(totalUsuario));
+    bindGrid();
+}
+
+void formCaja::bindGrid() {
+    data::Recordset rows;
+    try {
+        // Read whole on a handle of its own, closed at once: no cursor stays on the file.
+        auto database = data::Database::open(platform().databasePath());
+        rows = database->openRecordset(statements::cajaGrid());
+        database->close();
+    } catch (const data::DbError &error) {
+        platform().messages.showMessage(this, QStringLiteral("No se pudo mostrar la tabla Caja en la grilla.\n") +
+                                                  error.describe());
+        return;
+    }
+    if (!gridModel_) {
+        gridModel_ = new QStandardItemModel(this);
+    }
+    gridModel_->clear();
+    const QStringList names = rows.columnNames();
+    gridModel_->setColumnCount(static_cast<int>(names.size()));
+    gridModel_->setHorizontalHeaderLabels(names);
+    QVector<int> kinds;
+    for (int c = 0; c < names.size(); ++c) {
+        const int kind = columnIndex(names[c]);
+        kinds.push_back(kind);
+        if (kind >= 0) {
+            gridModel_->horizontalHeaderItem(c)->setTextAlignment(kColumns[kind].alignment | Qt::AlignVCenter);
+        }
+    }
+    int r = 0;
+    gridModel_->setRowCount(rows.recordCount());
+    for (rows.moveFirst(); !rows.isEof(); rows.moveNext(), ++r) {
+        for (int c = 0; c < names.size(); ++c) {
+            const int kind = kinds[c];
+            const QVariant value = rows.field(names[c]);
+            auto *item = new QStandardItem(kind >= 0 ? cellText(kind, value) : value.toString());
+            item->setTextAlignment((kind >= 0 ? kColumns[kind].alignment : Qt::AlignLeft) | Qt::AlignVCenter);
+            gridModel_->setItem(r, c, item);
+        }
+    }
+    if (dgLudomat->model() != gridModel_) {
+        dgLudomat->setModel(gridModel_);
+    }
+    for (int c = 0; c < names.size(); ++c) {
+        if (kinds[c] >= 0) {
+            dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[kinds[c]]));
+        }
+    }
+}
+
+void formCaja::cmdSalir_Click() {
+    if (running_ || isUnloading()) {
+        return;
+    }
+    try {
+        auto database = data::Database::open(platform().databasePath());
+        database->execute(statements::cajaEmpty());
+        database->close();
+    } catch (const data::DbError &error) {
+        // Leave anyway: the next run empties Caja first, and the main window must not stay locked.
+        platform().messages.showMessage(this, QStringLiteral("No se pudo vaciar la tabla Caja.\n") + error.describe());
+    }
+    if (main_) {
+        main_->setEnabled(true);
+    }
+    unload();
+}
+
+bool formCaja::queryClose() {
+    if (running_) {
+        return false; // the progress dialog's Cancelar stops a run
+    }
+    cmdSalir_Click();
+    return true;
+}

@@ -1,0 +1,131 @@
+#include "rate/frmTarifa.h"
+
+#include "data/NumberText.h"
+#include "data/Statements.h"
+#include "rate/RateInput.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kRow1 = 120;
+constexpr int kRow2 = 1080;
+constexpr int kRow3 = 2160;
+constexpr int kLabelRow1 = 240;
+constexpr int kLabelRow2 = 1200;
+
+} // namespace
+
+frmTarifa::frmTarifa(ui::Platform &platform)
+    : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5) {
+    setObjectName(QStringLiteral("frmTarifa"));
+
+    auto label = [this](int index, const QString &text, int left, int top, int width) {
+        auto *l = new QLabel(text, this);
+        l->setObjectName(QStringLiteral("Label1_%1").arg(index));
+        l->setAttribute(Qt::WA_TranslucentBackground);
+        place(l, left, top, width, 255);
+        Label1[static_cast<size_t>(index)] = l;
+    };
+    auto box = [this](const char *name, int left, int top, int width) {
+        auto *b = new QLineEdit(QStringLiteral("0"), this);
+        b->setObjectName(QString::fromLatin1(name));
+        place(b, left, top, width, 375);
+        return b;
+    };
+    auto button = [this](const char *name, const QString &caption, int left) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        place(b, left, kRow3, 2175, 375);
+        return b;
+    };
+
+    label(0, QStringLiteral("Tarifa Actual"), 360, kLabelRow1, 1455);
+    label(1, QStringLiteral("$"), 1920, kLabelRow1, 195);
+    txtPesos1 = box("txtPesos1", 2160, kRow1, 615);
+    label(2, QStringLiteral("Minutos"), 3120, kLabelRow1, 855);
+    txtMinutos1 = box("txtMinutos1", 4080, kRow1, 495);
+    label(3, QStringLiteral("Nueva Tarifa"), 240, kLabelRow2, 1575);
+    label(4, QStringLiteral("$"), 1920, kLabelRow2, 195);
+    txtPesos2 = box("txtPesos2", 2160, kRow2, 615);
+    label(5, QStringLiteral("Minutos"), 3120, kLabelRow2, 855);
+    txtMinutos2 = box("txtMinutos2", 4080, kRow2, 495);
+    txtPesos2->setText(QStringLiteral("1"));
+    txtMinutos2->setText(QStringLiteral("1"));
+    cmdGuardar = button("cmdGuardar", QStringLiteral("&Guardar cambios"), 120);
+    cmdSalir = button("cmdSalir", QStringLiteral("&Salir"), 2640);
+
+    QWidget::setTabOrder(txtPesos1, txtMinutos1);
+    QWidget::setTabOrder(txtMinutos1, txtPesos2);
+    QWidget::setTabOrder(txtPesos2, txtMinutos2);
+    QWidget::setTabOrder(txtMinutos2, cmdGuardar);
+    QWidget::setTabOrder(cmdGuardar, cmdSalir);
+
+    connect(cmdGuardar, &QPushButton::clicked, this, &frmTarifa::cmdGuardar_Click);
+    connect(cmdSalir, &QPushButton::clicked, this, &frmTarifa::cmdSalir_Click);
+}
+
+frmTarifa::~frmTarifa() = default;
+
+void frmTarifa::Form_Load() {
+    try {
+        database = data::Database::open(platform().databasePath());
+        sqlText = statements::tarifaEditorSelect();
+        data::Recordset tarifa = database->openRecordset(sqlText);
+        if (tarifa.isEof()) {
+            platform().messages.showMessage(this, QStringLiteral("La tabla Tarifa no tiene ninguna tarifa guardada."));
+            return;
+        }
+        const QVariant pesos = tarifa.field(QStringLiteral("Pesos"));
+        const QVariant minutos = tarifa.field(QStringLiteral("Minutos"));
+        txtPesos1->setText(pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
+        txtMinutos1->setText(minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
+        tarifa.close();
+    } catch (const data::DbError &error) {
+        platform().messages.showMessage(this, QStringLiteral("No se pudo leer la tarifa.\n") + error.describe());
+    }
+}
+
+void frmTarifa::cmdGuardar_Click() {
+    if (isUnloading()) {
+        return;
+    }
+    const rate::RateCheck check = rate::checkNewRate(txtMinutos2->text(), txtPesos2->text());
+    if (!check.rate) {
+        platform().messages.showMessage(this, check.problem);
+        return;
+    }
+    // The statement carries the checked numbers in the engine's form, never the typed text.
+    sqlText = statements::tarifaUpdate(QString::number(check.rate->minutes), numtext::engineNumber(check.rate->pesos));
+    try {
+        if (!database || !database->isOpen()) {
+            database = data::Database::open(platform().databasePath());
+        }
+        database->execute(sqlText);
+    } catch (const data::DbError &error) {
+        platform().messages.showMessage(this,
+                                        QStringLiteral("No se pudo guardar la nueva tarifa.\n") + error.describe());
+        return;
+    }
+    database->close();
+    database.reset();
+    platform().messages.showMessage(
+        this,
+        QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el Programa."));
+    unload();
+}
+
+void frmTarifa::cmdSalir_Click() {
+    if (database) {
+        database->close();
+        database.reset();
+    }
+    unload();
+}
+
+bool frmTarifa::queryClose() {
+    cmdSalir_Click();
+    return true;
+}
