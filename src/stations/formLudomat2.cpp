@@ -86,9 +86,9 @@ void formLudomat2::buildStationRow(int i) {
 
     auto *vs = new QScrollBar(Qt::Vertical, this);
     vs->setObjectName(QStringLiteral("vsTiempo_") + n);
-    // The upper arrow raises the block count, as a spinner would.
+    // The upper arrow, the Up key and the wheel turned up raise the block count, as a spinner.
     vs->setInvertedAppearance(true);
-    vs->setInvertedControls(true);
+    vs->setInvertedControls(false);
     vs->setRange(1, stations::kMaxBlocks);
     vs->setSingleStep(1);
     vs->setPageStep(1);
