@@ -424,8 +424,8 @@ private Q_SLOTS:
         QVERIFY(r.w.optModo[0]->isChecked());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), r.w.vsTiempo[0]);
-        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Up);
-        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Up);
+        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
+        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
         QCOMPARE(r.time(0) + QLatin1Char(' ') + r.pesos(0), QStringLiteral("1:30:0 15"));
         QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Enter);
         QCOMPARE(QApplication::focusWidget(), r.w.cmdPuesto[0]);
