@@ -34,7 +34,8 @@ int main(int argc, char **argv) {
         for (int i = 0; i < count; ++i) {
             const double t = static_cast<double>(i) / rate;
             const double envelope = std::exp(-5.0 * t) * std::min(1.0, t * 200.0);
-            const double wave = std::sin(2 * std::numbers::pi * freq * t) + 0.3 * std::sin(4 * std::numbers::pi * freq * t);
+            const double wave =
+                std::sin(2 * std::numbers::pi * freq * t) + 0.3 * std::sin(4 * std::numbers::pi * freq * t);
             samples.push_back(static_cast<std::int16_t>(std::lround(9000.0 * envelope * wave)));
         }
     }

@@ -30,6 +30,8 @@ void setBoxBackground(QLineEdit *box, const QColor &color) {
     box->setPalette(pal);
 }
 
-QColor boxBackground(const QLineEdit *box) { return box->palette().color(QPalette::Disabled, QPalette::Base); }
+QColor boxBackground(const QLineEdit *box) {
+    return box->palette().color(QPalette::Disabled, QPalette::Base);
+}
 
 } // namespace stations

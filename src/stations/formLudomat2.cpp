@@ -1,5 +1,6 @@
 #include "stations/formLudomat2.h"
 
+#include "accounts/formUsuario.h"
 #include "data/Statements.h"
 #include "stations/DisplayBox.h"
 
@@ -57,7 +58,10 @@ formLudomat2::formLudomat2(ui::Platform &platform)
     Timer1->start();
 }
 
-formLudomat2::~formLudomat2() = default;
+// The accounts window lives no longer than the window it signs in to.
+formLudomat2::~formLudomat2() {
+    delete usuarioWindow;
+}
 
 void formLudomat2::buildStationRow(int i) {
     const int top = kRowTop + kRowPitch * i;
@@ -72,7 +76,9 @@ void formLudomat2::buildStationRow(int i) {
     auto makeOption = [&](int index, const QString &caption, int y) {
         auto *opt = new QRadioButton(caption, frame);
         opt->setObjectName(QStringLiteral("optModo_%1").arg(index));
-        opt->setFont(boldFont(opt->font()));
+        QFont font = boldFont(opt->font());
+        font.setPointSizeF(qMin(font.pointSizeF(), 8.0)); // "Contador" fits the option's 80 pixels
+        opt->setFont(font);
         QPalette pal = opt->palette();
         pal.setColor(QPalette::WindowText, kDarkBlue);
         pal.setColor(QPalette::ButtonText, kDarkBlue);
@@ -198,9 +204,13 @@ void formLudomat2::connectHandlers() {
     }
 }
 
-QString formLudomat2::idleCaption(int index) { return QStringLiteral("Habilitar Puesto &%1").arg(index + 1); }
+QString formLudomat2::idleCaption(int index) {
+    return QStringLiteral("Habilitar Puesto &%1").arg(index + 1);
+}
 
-QString formLudomat2::runningCaption(int index) { return QStringLiteral("Cerrar Puesto &%1").arg(index + 1); }
+QString formLudomat2::runningCaption(int index) {
+    return QStringLiteral("Cerrar Puesto &%1").arg(index + 1);
+}
 
 bool formLudomat2::Form_Load() {
     // The accounts window comes first and the main window waits, disabled, for a sign-in.
@@ -234,6 +244,10 @@ bool formLudomat2::Form_Load() {
         rate.Minutos = static_cast<qint16>(minutes);
         rate.Pesos = pesos;
     } catch (const data::DbError &error) {
+        if (usuarioWindow && !usuarioWindow->databaseOpen()) {
+            database.reset(); // the accounts window has already told the operator
+            return false;
+        }
         fail(error.describe());
         return false;
     }
@@ -254,7 +268,19 @@ void formLudomat2::fail(const QString &text) {
     database.reset();
 }
 
-void formLudomat2::cmdUsuario_Click() {}
+void formLudomat2::cmdUsuario_Click() {
+    // A window still going away after a sign-in is not the one to show again.
+    if (usuarioWindow && usuarioWindow->isUnloading()) {
+        usuarioWindow.clear();
+    }
+    formUsuario *accounts = ui::loadForm(usuarioWindow, [this] {
+        auto *window = new formUsuario(platform(), *this);
+        window->Form_Load();
+        return window;
+    });
+    accounts->showForm();
+    setEnabled(false);
+}
 
 void formLudomat2::cmdCierreCaja_Click() {}
 

@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 
@@ -16,7 +17,13 @@ Form::Form(Platform &platform, const QString &caption, QSize clientTwips, QSize 
     setWindowTitle(caption);
     setFixedSize(twSize(clientTwips.width(), clientTwips.height()));
     QPalette pal = palette();
-    pal.setBrush(QPalette::Window, backgroundPicture(pictureSize, pictureSeed));
+    // The picture is drawn from the top-left corner once, never tiled; the rest of a larger
+    // client area takes the picture's own edge colour.
+    const QPixmap picture = backgroundPicture(pictureSize, pictureSeed);
+    QPixmap canvas(size().expandedTo(picture.size()));
+    canvas.fill(picture.toImage().pixelColor(picture.width() - 1, picture.height() - 1));
+    QPainter(&canvas).drawPixmap(0, 0, picture);
+    pal.setBrush(QPalette::Window, canvas);
     setPalette(pal);
     setAutoFillBackground(true);
 }
@@ -92,6 +99,8 @@ void onKeyDown(QWidget *control, std::function<bool(int key, Qt::KeyboardModifie
     control->installEventFilter(new KeyDownFilter(control, std::move(handler)));
 }
 
-bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool isEnterKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 } // namespace ui

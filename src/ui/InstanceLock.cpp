@@ -2,8 +2,7 @@
 
 namespace ui {
 
-InstanceLock::InstanceLock(const QString &programFolder)
-    : lock_(std::make_unique<QLockFile>(lockPath(programFolder))) {
+InstanceLock::InstanceLock(const QString &programFolder) : lock_(std::make_unique<QLockFile>(lockPath(programFolder))) {
     lock_->setStaleLockTime(0); // only a dead owner makes a lock stale, never its age
 }
 

@@ -12,9 +12,13 @@ void RecordingPresenter::showMessage(QWidget *, const QString &text) {
     }
 }
 
-QString templateDatabasePath() { return QStringLiteral(LUDOMAT_BUILD_DIR "/testdata/dbLudomat.template.mdb"); }
+QString templateDatabasePath() {
+    return QStringLiteral(LUDOMAT_BUILD_DIR "/testdata/dbLudomat.template.mdb");
+}
 
-QString deliveredAlarmPath() { return QStringLiteral(LUDOMAT_BUILD_DIR "/queen.wav"); }
+QString deliveredAlarmPath() {
+    return QStringLiteral(LUDOMAT_BUILD_DIR "/queen.wav");
+}
 
 TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {
     if (!folder.isValid()) {

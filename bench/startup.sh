@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Time from starting a program to its "Usuario" window being shown, under Xvfb: the real
+# program (on a copy of its folder) against a bare Qt window (the floor). Median of N runs.
+set -euo pipefail
+if [ "${1:-}" != "--inside" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@"
+fi
+build=$2
+runs=${3:-15}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$build/ludomat" "$build/queen.wav" "$work/"
+cp "$build/testdata/dbLudomat.template.mdb" "$work/dbLudomat.mdb"
+export QT_QPA_PLATFORM=xcb
+
+measure() {
+  local program=$1 times=()
+  for _ in $(seq 1 "$runs"); do
+    local start end pid
+    start=$(date +%s%N)
+    "$program" >/dev/null 2>&1 &
+    pid=$!
+    until xdotool search --onlyvisible --name '^Usuario$' >/dev/null 2>&1; do sleep 0.002; done
+    end=$(date +%s%N)
+    kill "$pid"; wait "$pid" 2>/dev/null || true
+    rm -f "$work/dbLudomat.mdb.lock"
+    times+=($(( (end - start) / 1000 )))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
+}
+
+program_us=$(measure "$work/ludomat")
+floor_us=$(measure "$build/bench/bare_window")
+awk -v p="$program_us" -v f="$floor_us" 'BEGIN {
+  printf "start-up to the accounts window: %.1f ms (bare Qt window: %.1f ms, ratio %.2f)\n", p/1000, f/1000, p/f }'

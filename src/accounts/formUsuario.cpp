@@ -1,0 +1,363 @@
+#include "accounts/formUsuario.h"
+
+#include "accounts/PasswordHash.h"
+#include "data/Statements.h"
+#include "stations/formLudomat2.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <stdexcept>
+
+namespace {
+
+// The account that can never be deleted: the delivered administrator row carries this name.
+const QString kAdminName = QStringLiteral("Admin");
+
+QPushButton *makeButton(QWidget *frame, const char *name, const QString &caption, int left, int top, int width,
+                        int height) {
+    auto *button = new QPushButton(caption, frame);
+    button->setObjectName(QString::fromLatin1(name));
+    // Enter on a focused button presses it, as it does in a dialog.
+    button->setAutoDefault(true);
+    ui::Form::place(button, left, top, width, height);
+    return button;
+}
+
+} // namespace
+
+formUsuario::formUsuario(ui::Platform &platform, formLudomat2 &main)
+    : ui::Form(platform, QStringLiteral("Usuario"), QSize(7560, 3480), QSize(447, 241), 3), main_(&main) {
+    setObjectName(QStringLiteral("formUsuario"));
+
+    Label1 = new QLabel(QStringLiteral("Usuario"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    place(Label1, 360, 360, 1095, 375);
+
+    combUsuario = new QComboBox(this);
+    combUsuario->setObjectName(QStringLiteral("combUsuario"));
+    combUsuario->setEditable(true);
+    // Typed text never becomes an entry, and nothing completes it behind the operator's back:
+    // the sign-in matches the text exactly.
+    combUsuario->setInsertPolicy(QComboBox::NoInsert);
+    combUsuario->setCompleter(nullptr);
+    place(combUsuario, 1560, 360, 3255, 315);
+
+    txtUsuario = new QLineEdit(this);
+    txtUsuario->setObjectName(QStringLiteral("txtUsuario"));
+    txtUsuario->setGeometry(combUsuario->geometry());
+    txtUsuario->hide();
+
+    Label2 = new QLabel(QStringLiteral("Contraseña"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    place(Label2, 120, 1320, 1575, 375);
+
+    maskContrasena = new QLineEdit(this);
+    maskContrasena->setObjectName(QStringLiteral("maskContraseña"));
+    maskContrasena->setEchoMode(QLineEdit::Password);
+    maskContrasena->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    place(maskContrasena, 1560, 1320, 3255, 375);
+
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    place(Frame1, 1560, 2280, 3135, 615);
+    cmdAceptar = makeButton(Frame1, "cmdAceptar", QStringLiteral("&Aceptar"), 120, 160, 1380, 350);
+    cmdSalir = makeButton(Frame1, "cmdSalir", QStringLiteral("&Salir"), 1560, 160, 1380, 350);
+
+    Frame2 = new QGroupBox(this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    place(Frame2, 4920, -20, 2535, 2895);
+    cmdAgregar = makeButton(Frame2, "cmdAgregar", QStringLiteral("&Nuevo Usuario"), 120, 360, 2295, 450);
+    cmdBorrar = makeButton(Frame2, "cmdBorrar", QStringLiteral("&Borrar Usuario"), 120, 960, 2295, 450);
+    cmdGuardar = makeButton(Frame2, "cmdGuardar", QStringLiteral("&Guardar Cambios"), 120, 1560, 2295, 450);
+    cmdCancelar = makeButton(Frame2, "cmdCancelar", QStringLiteral("&Cancelar"), 120, 2160, 2295, 450);
+
+    QWidget *previous = combUsuario;
+    for (QWidget *next : std::initializer_list<QWidget *>{txtUsuario, maskContrasena, cmdAceptar, cmdSalir, cmdAgregar,
+                                                          cmdBorrar, cmdGuardar, cmdCancelar}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
+    connect(cmdAceptar, &QPushButton::clicked, this, &formUsuario::cmdAceptar_Click);
+    connect(cmdAgregar, &QPushButton::clicked, this, &formUsuario::cmdAgregar_Click);
+    connect(cmdGuardar, &QPushButton::clicked, this, &formUsuario::cmdGuardar_Click);
+    connect(cmdCancelar, &QPushButton::clicked, this, &formUsuario::cmdCancelar_Click);
+    connect(cmdBorrar, &QPushButton::clicked, this, &formUsuario::cmdBorrar_Click);
+    connect(cmdSalir, &QPushButton::clicked, this, &formUsuario::cmdSalir_Click);
+    ui::onKeyDown(combUsuario, [this](int key, Qt::KeyboardModifiers m) { return combUsuario_KeyDown(key, m); });
+    ui::onKeyDown(maskContrasena, [this](int key, Qt::KeyboardModifiers m) { return maskContrasena_KeyDown(key, m); });
+
+    enterSignInMode();
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()).topLeft());
+    }
+}
+
+formUsuario::~formUsuario() = default;
+
+bool formUsuario::Form_Load() {
+    try {
+        database_ = data::Database::open(platform().databasePath());
+    } catch (const data::DbError &error) {
+        showMessage(QStringLiteral("No se pudo abrir la base de datos de usuarios.\n\n") + error.describe());
+        return false;
+    }
+    const bool listed = reloadList();
+    // The administrator is remembered once, from the list as it stood on load.
+    if (listed) {
+        try {
+            for (list_.moveFirst(); !list_.isEof(); list_.moveNext()) {
+                bool ok = false;
+                if (list_.field(QStringLiteral("codigo")).toLongLong(&ok) == 0 && ok) {
+                    adminName_ = list_.field(QStringLiteral("Usuario")).toString();
+                    adminHash_ = list_.field(QStringLiteral("Contraseña")).toString();
+                }
+            }
+        } catch (const data::DbError &error) {
+            showMessage(QStringLiteral("No se pudo leer la lista de usuarios.\n\n") + error.describe());
+            return false;
+        }
+    }
+    enterSignInMode();
+    return listed;
+}
+
+bool formUsuario::reloadList() {
+    list_.close();
+    combUsuario->clear();
+    if (!haveDatabase()) {
+        return false;
+    }
+    try {
+        list_ = database_->openRecordset(statements::usuariosList());
+        for (list_.moveFirst(); !list_.isEof(); list_.moveNext()) {
+            combUsuario->addItem(list_.field(QStringLiteral("Usuario")).toString());
+        }
+    } catch (const data::DbError &error) {
+        list_.close();
+        combUsuario->clear();
+        showMessage(QStringLiteral("No se pudo leer la lista de usuarios.\n\n") + error.describe());
+        return false;
+    }
+    if (combUsuario->count() == 0) {
+        showMessage(QStringLiteral("La tabla Usuarios de %1 no tiene ninguna cuenta: nadie puede iniciar sesión.")
+                        .arg(database_->path()));
+        return false;
+    }
+    combUsuario->setCurrentIndex(0);
+    return true;
+}
+
+void formUsuario::cmdAceptar_Click() {
+    SignIn();
+}
+
+void formUsuario::SignIn() {
+    const int index = selectedIndex();
+    if (index < 0) {
+        showMessage(QStringLiteral("Debe seleccionar un Usuario"));
+        return;
+    }
+    if (!haveDatabase()) {
+        return;
+    }
+    const QString name = combUsuario->itemText(index);
+    QString hash;
+    try {
+        data::Recordset lookup = database_->openRecordset(statements::passwordLookup(name));
+        if (!lookup.isEof()) {
+            hash = lookup.field(QStringLiteral("Contraseña")).toString();
+        }
+        lookup.close();
+    } catch (const data::DbError &error) {
+        showMessage(QStringLiteral("No se pudo leer la contraseña de %1.\n\n").arg(name) + error.describe());
+        return;
+    }
+    // An account removed meanwhile has no hash, and an empty hash verifies nothing.
+    if (accounts::verifyPassword(hash, maskContrasena->text())) {
+        if (main_) {
+            main_->lblUsuario->setText(name);
+            main_->setEnabled(true);
+            main_->activateWindow();
+        }
+        unload();
+        return;
+    }
+    showMessage(QStringLiteral("La contraseña es incorrecta."));
+    maskContrasena->clear();
+    maskContrasena->setFocus();
+}
+
+void formUsuario::cmdAgregar_Click() {
+    // The hash is checked only once the administrator's name is there: each check costs a tenth of a second.
+    if (!adminName_.isEmpty() && combUsuario->currentText() == adminName_ &&
+        accounts::verifyPassword(adminHash_, maskContrasena->text())) {
+        enterNewAccountMode();
+        return;
+    }
+    showMessage(QStringLiteral("Solo el Usuario Administrador puede crear nuevos usuarios. ") +
+                QStringLiteral("Seleccione usuario Administrador e ingrese la contraseña."));
+    combUsuario->setFocus();
+}
+
+void formUsuario::cmdGuardar_Click() {
+    const QString name = txtUsuario->text();
+    const QString password = maskContrasena->text();
+    if (name.isEmpty() || password.isEmpty()) {
+        showMessage(QStringLiteral("Ingrese un nombre de usuario y una contraseña."));
+        txtUsuario->setFocus();
+        return;
+    }
+    if (!haveDatabase()) {
+        return;
+    }
+    if (!list_.isOpen()) {
+        showMessage(QStringLiteral("No se pudo leer la lista de usuarios: no se puede numerar la cuenta nueva."));
+        return;
+    }
+    // The new code is the number of accounts, exact once the list stands on its last row.
+    list_.moveLast();
+    const int code = list_.recordCount();
+    QString hash;
+    try {
+        hash = accounts::hashPassword(password);
+        database_->execute(statements::usuarioInsert(code, name, hash));
+    } catch (const data::DbError &error) {
+        // The statement holds the hash; the engine's words say enough.
+        showMessage(QStringLiteral("No se pudo guardar la cuenta %1.\n\n").arg(name) + error.message());
+        return;
+    } catch (const std::runtime_error &error) {
+        showMessage(QStringLiteral("No se pudo cifrar la contraseña de la cuenta %1.\n\n").arg(name) +
+                    QString::fromLocal8Bit(error.what()));
+        return;
+    }
+    reloadList();
+    enterSignInMode();
+}
+
+void formUsuario::cmdCancelar_Click() {
+    if (combUsuario->count() > 0) {
+        combUsuario->setCurrentIndex(0);
+    }
+    enterSignInMode();
+    combUsuario->setFocus();
+}
+
+void formUsuario::cmdBorrar_Click() {
+    const QString name = combUsuario->currentText();
+    if (name == kAdminName) {
+        showMessage(QStringLiteral("No se puede borrar el usuario Admin"));
+        return;
+    }
+    // A typed name that lists no account would be "deleted" without a row going.
+    if (selectedIndex() < 0) {
+        showMessage(QStringLiteral("Debe seleccionar un Usuario"));
+        return;
+    }
+    if (!accounts::verifyPassword(adminHash_, maskContrasena->text())) {
+        showMessage(QStringLiteral("Para eliminar la cuenta ") + name + QStringLiteral(" debe ingresar ") +
+                    QStringLiteral("la contraseña de Administrador."));
+        return;
+    }
+    if (!haveDatabase()) {
+        return;
+    }
+    try {
+        database_->execute(statements::usuarioDelete(name));
+    } catch (const data::DbError &error) {
+        showMessage(QStringLiteral("No se pudo borrar la cuenta %1.\n\n").arg(name) + error.describe());
+        return;
+    }
+    showMessage(QStringLiteral("El Usuario: ") + name + QStringLiteral(" ha sido eliminado."));
+    reloadList();
+    enterSignInMode();
+}
+
+void formUsuario::cmdSalir_Click() {
+    if (database_) {
+        database_->close();
+    }
+    platform().ender.endProgram();
+}
+
+bool formUsuario::combUsuario_KeyDown(int key, Qt::KeyboardModifiers) {
+    if (!ui::isEnterKey(key)) {
+        return false;
+    }
+    maskContrasena->setFocus();
+    return true;
+}
+
+bool formUsuario::maskContrasena_KeyDown(int key, Qt::KeyboardModifiers) {
+    if (!ui::isEnterKey(key)) {
+        return false;
+    }
+    (cmdAceptar->isEnabled() ? cmdAceptar : cmdGuardar)->setFocus();
+    return true;
+}
+
+bool formUsuario::queryClose() {
+    // Closing must never leave the main window disabled with no way to sign in.
+    if (mode_ == Mode::SignIn) {
+        cmdSalir_Click();
+        return true;
+    }
+    return false;
+}
+
+void formUsuario::enterSignInMode() {
+    combUsuario->show();
+    cmdGuardar->setEnabled(false);
+    cmdAgregar->setEnabled(true);
+    cmdAceptar->setEnabled(true);
+    cmdBorrar->setEnabled(true);
+    cmdSalir->setEnabled(true);
+    cmdCancelar->setEnabled(false);
+    txtUsuario->hide();
+    maskContrasena->clear();
+    mode_ = Mode::SignIn;
+}
+
+void formUsuario::enterNewAccountMode() {
+    cmdAceptar->setEnabled(false);
+    cmdBorrar->setEnabled(false);
+    combUsuario->hide();
+    txtUsuario->show();
+    txtUsuario->clear();
+    maskContrasena->clear();
+    cmdAgregar->setEnabled(false);
+    cmdGuardar->setEnabled(true);
+    cmdSalir->setEnabled(false);
+    cmdCancelar->setEnabled(true);
+    txtUsuario->setFocus();
+    mode_ = Mode::NewAccount;
+}
+
+int formUsuario::selectedIndex() const {
+    const QString text = combUsuario->currentText();
+    const int current = combUsuario->currentIndex();
+    if (current >= 0 && combUsuario->itemText(current) == text) {
+        return current;
+    }
+    return combUsuario->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+bool formUsuario::haveDatabase() {
+    if (database_ && database_->isOpen()) {
+        return true;
+    }
+    showMessage(
+        QStringLiteral("No hay conexión con la base de datos %1; solo se puede salir.").arg(platform().databasePath()));
+    return false;
+}
+
+void formUsuario::showMessage(const QString &text) {
+    platform().messages.showMessage(this, text);
+}

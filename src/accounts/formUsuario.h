@@ -1,0 +1,78 @@
+#pragma once
+
+#include "data/Database.h"
+#include "ui/Form.h"
+
+#include <QPointer>
+#include <memory>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class formLudomat2;
+
+// The accounts window: an operator signs in here, and the administrator adds and removes
+// operator accounts. The main window stays disabled while it is open; only a sign-in
+// enables it again.
+class formUsuario final : public ui::Form {
+    Q_OBJECT
+public:
+    enum class Mode { SignIn, NewAccount };
+
+    formUsuario(ui::Platform &platform, formLudomat2 &main);
+    ~formUsuario() override;
+
+    // Opens the window's own handle and lists the accounts. False when that failed (the
+    // reason has been shown); the window stays usable, "&Salir" still ends the program.
+    bool Form_Load();
+
+    void cmdAceptar_Click();
+    void cmdAgregar_Click();
+    void cmdGuardar_Click();
+    void cmdCancelar_Click();
+    void cmdBorrar_Click();
+    void cmdSalir_Click();
+    bool combUsuario_KeyDown(int key, Qt::KeyboardModifiers shift);
+    bool maskContrasena_KeyDown(int key, Qt::KeyboardModifiers shift);
+
+    Mode mode() const { return mode_; }
+    bool databaseOpen() const { return database_ != nullptr; }
+
+    // Controls.
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *combUsuario = nullptr;
+    QLineEdit *txtUsuario = nullptr;
+    QLineEdit *maskContrasena = nullptr; // objectName "maskContraseña"
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QPushButton *cmdAceptar = nullptr;
+    QPushButton *cmdSalir = nullptr;
+    QPushButton *cmdAgregar = nullptr;
+    QPushButton *cmdBorrar = nullptr;
+    QPushButton *cmdGuardar = nullptr;
+    QPushButton *cmdCancelar = nullptr;
+
+protected:
+    bool queryClose() override;
+
+private:
+    void SignIn();
+    // Reads the account list afresh into the combo and selects its first entry.
+    bool reloadList();
+    void enterSignInMode();
+    void enterNewAccountMode();
+    // The list entry the combo's text names exactly, or -1 when the typed text names none.
+    int selectedIndex() const;
+    bool haveDatabase();
+    void showMessage(const QString &text);
+
+    QPointer<formLudomat2> main_;
+    std::unique_ptr<data::Database> database_;
+    data::Recordset list_;
+    QString adminName_;
+    QString adminHash_; // the administrator's password hash, read once on load
+    Mode mode_ = Mode::SignIn;
+};

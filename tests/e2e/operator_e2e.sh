@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Drives the real program as an operator would, under Xvfb with xdotool: sign in as Admin,
+# rent station 1 in Contador mode with Alt+1 and close it, rent station 2 prepaid, run the
+# cash close, leave; then reads the rows in the database file. Also starts a second copy on
+# the same folder, which must refuse to run.
+set -euo pipefail
+
+if [ "${1:-}" != "--inside" ]; then
+  build=$(cd "$1" && pwd)
+  for f in ludomat dbLudomat.mdb queen.wav testdata/dbLudomat.template.mdb; do
+    [ -e "$build/$f" ] || { echo "missing $f beside the executable in $build"; exit 1; }
+  done
+  for tool in xvfb-run xdotool sqlite3; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 77; }
+  done
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cp "$build/ludomat" "$build/queen.wav" "$work/"
+  cp "$build/testdata/dbLudomat.template.mdb" "$work/dbLudomat.mdb"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$work"
+  exit $?
+fi
+
+work=$2
+db="$work/dbLudomat.mdb"
+unset QT_QPA_PLATFORM
+export QT_QPA_PLATFORM=xcb
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Waits for a window whose title matches; prints its id.
+wait_window() {
+  local pattern=$1 id=""
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+wait_gone() {
+  local pattern=$1
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+keys() {
+  local window=$1; shift
+  xdotool windowfocus --sync "$window"
+  sleep 0.2
+  for k in "$@"; do
+    xdotool key --clearmodifiers "$k"
+    sleep 0.25
+  done
+}
+
+"$work/ludomat" &
+app=$!
+trap 'kill $app 2>/dev/null || true' EXIT
+
+usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed"
+main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed"
+
+# A second copy on the same folder says so and ends.
+"$work/ludomat" &
+second=$!
+box=$(wait_window '^Ludomat$') || fail "the second copy showed no message"
+keys "$box" Return
+wait "$second" && fail "the second copy kept running" || true
+
+# Sign in: Enter moves from the name to the password, then to "Aceptar", which Enter presses.
+keys "$usuario" Return
+xdotool type --delay 50 admin
+keys "$usuario" Return Return
+wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
+
+# Station 1, Contador: open, let it run, close.
+keys "$main" alt+1
+sleep 2
+keys "$main" alt+1
+
+# Station 2, Prepago: its "Prepago" option (frame at 16,88; option at 8,24 inside), two blocks.
+xdotool mousemove --window "$main" 40 118 click 1
+sleep 0.3
+keys "$main" Up Return Return
+
+# Cash close: run it and leave.
+keys "$main" alt+c
+caja=$(wait_window '^Cierre de Caja$') || fail "the cash close never showed"
+keys "$caja" alt+p
+sleep 1
+keys "$caja" alt+s
+wait_gone '^Cierre de Caja$' || fail "the cash close did not close"
+
+keys "$main" alt+s
+for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
+kill -0 $app 2>/dev/null && fail "the program did not end on Salir"
+
+rows=$(sqlite3 "$db" "SELECT Puesto, Modo, Usuario, Tiempo, Importe FROM Alquiler ORDER BY rowid")
+expected=$'1|Contador|Admin|00:00:00|10.0\n2|Prepago|Admin|01:00:00|20.0'
+[ "$rows" = "$expected" ] || fail "rows in Alquiler:
+$rows
+expected:
+$expected"
+[ "$(sqlite3 "$db" "SELECT COUNT(*) FROM Caja")" = "0" ] || fail "Caja left filled"
+echo "end-to-end: 2 rentals recorded as expected"

@@ -1,0 +1,24 @@
+// Records rentals through the real data layer until it is killed; after each insert has
+// returned it prints the rental's number, so the parent knows what must survive.
+#include "data/Database.h"
+#include "data/Statements.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: crash_writer <database> <first number>\n");
+        return 2;
+    }
+    auto db = data::Database::open(QString::fromLocal8Bit(argv[1]));
+    for (long n = std::atol(argv[2]);; ++n) {
+        const int puesto = static_cast<int>(n % 5) + 1;
+        db->execute(statements::alquilerInsert(puesto, n % 2 == 0, QStringLiteral("Writer"), 5, QStringLiteral("Dec"),
+                                               2026, QStringLiteral("14:05:09"), QStringLiteral("0"),
+                                               QStringLiteral("7"), QString::number(n)));
+        std::printf("%ld\n", n);
+        std::fflush(stdout);
+    }
+}
