@@ -94,9 +94,8 @@ void formLudomat2::buildStationRow(int i) {
 
     auto *vs = new QScrollBar(Qt::Vertical, this);
     vs->setObjectName(QStringLiteral("vsTiempo_") + n);
-    // The upper arrow raises the block count, as a spinner would.
-    vs->setInvertedAppearance(true);
-    vs->setInvertedControls(true);
+    // A plain vertical scroll bar: its lower arrow, the Down key and the wheel turned down raise
+    // the block count. (Inverting only the appearance would leave the arrows and keys as they are.)
     vs->setRange(1, stations::kMaxBlocks);
     vs->setSingleStep(1);
     vs->setPageStep(1);

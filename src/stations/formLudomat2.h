@@ -71,6 +71,8 @@ public:
     data::Recordset rateRecordset;
     QString sqlText;
     std::array<stations::Station, stations::kStations> station{};
+    // A station whose end-of-prepaid message is open: the tick leaves it alone until then.
+    std::array<bool, stations::kStations> expiring{};
     stations::Rate rate;
     qint16 workingTotal = 0;
     QString startMonthAbbrev;
@@ -95,4 +97,14 @@ private:
     void setTabOrder();
     void connectHandlers();
     void fail(const QString &text);
+
+    // Station steps shared by the button and the tick.
+    bool recordRental(int index, bool contador);
+    void resetStation(int index);
+    void lockStation(int index);
+    void unlockToContador(int index);
+    void endPrepaid(int index);
+    void moveFocus(QWidget *target);
+    void writeBox(QLineEdit *box, double value);
+    double boxValue(const QLineEdit *box) const;
 };

@@ -1,10 +1,15 @@
 #include "ui/SystemPlatform.h"
 
 #include <QApplication>
+#include <QAudioDevice>
+#include <QFile>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QMessageBox>
 #include <QSoundEffect>
 #include <QUrl>
+#include <QtEndian>
+#include <atomic>
 
 namespace ui {
 
@@ -13,12 +18,80 @@ void MessageBoxPresenter::showMessage(QWidget *parent, const QString &text) {
     box.exec();
 }
 
-SoundEffectPlayer::SoundEffectPlayer(QObject *parent) : QObject(parent) {}
+namespace {
 
-SoundEffectPlayer::~SoundEffectPlayer() = default;
+std::atomic<QtMessageHandler> previousHandler{nullptr};
+
+// Qt Multimedia reports a missing sound server or device with plain warnings; they mean
+// nothing to the operator, who simply hears no alarm.
+void quietAudioHandler(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    if (type == QtWarningMsg && (message.startsWith(QLatin1String("PulseAudioService:")) ||
+                                 message.startsWith(QLatin1String("No audio device detected")) ||
+                                 message.startsWith(QLatin1String("QSoundEffect(")))) {
+        return;
+    }
+    if (QtMessageHandler previous = previousHandler.load()) {
+        previous(type, context, message);
+    }
+}
+
+} // namespace
+
+SoundEffectPlayer::SoundEffectPlayer(QObject *parent) : QObject(parent) {
+    previousHandler.store(qInstallMessageHandler(quietAudioHandler));
+}
+
+SoundEffectPlayer::~SoundEffectPlayer() {
+    QtMessageHandler mine = qInstallMessageHandler(previousHandler.load());
+    if (mine != quietAudioHandler) {
+        qInstallMessageHandler(mine); // someone installed a handler after ours: leave theirs
+    }
+}
+
+bool SoundEffectPlayer::isPlayableWave(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray head = file.read(12);
+    if (head.size() != 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") {
+        return false;
+    }
+    const auto skip = [&file](qint64 bytes) {
+        return bytes >= 0 && file.pos() + bytes <= file.size() && file.seek(file.pos() + bytes);
+    };
+    bool format = false;
+    while (true) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() != 8) {
+            return false;
+        }
+        const quint32 size = qFromLittleEndian<quint32>(chunk.constData() + 4);
+        if (chunk.startsWith("fmt ")) {
+            const QByteArray fmt = file.read(16);
+            if (fmt.size() != 16) {
+                return false;
+            }
+            const auto tag = qFromLittleEndian<quint16>(fmt.constData());
+            const auto channels = qFromLittleEndian<quint16>(fmt.constData() + 2);
+            const auto sampleRate = qFromLittleEndian<quint32>(fmt.constData() + 4);
+            const auto bits = qFromLittleEndian<quint16>(fmt.constData() + 14);
+            // PCM, IEEE float or the extensible form of them.
+            format = (tag == 1 || tag == 3 || tag == 0xFFFE) && channels > 0 && sampleRate > 0 && bits % 8 == 0 &&
+                     bits > 0 && bits <= 32;
+            if (!format || !skip(qint64(size) - 16 + (size & 1))) {
+                return false;
+            }
+        } else if (chunk.startsWith("data")) {
+            return format && size > 0;
+        } else if (!skip(qint64(size) + (size & 1))) {
+            return false;
+        }
+    }
+}
 
 void SoundEffectPlayer::play(const QString &path) {
-    if (!QFileInfo(path).isFile()) {
+    if (!isPlayableWave(path) || QMediaDevices::defaultAudioOutput().isNull()) {
         return; // no sound, no error
     }
     if (!effect_) {

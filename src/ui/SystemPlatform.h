@@ -14,13 +14,18 @@ public:
     void showMessage(QWidget *parent, const QString &text) override;
 };
 
-// Plays through Qt Multimedia; the effect stays alive while it plays.
+// Plays through Qt Multimedia without waiting; the effect stays alive while it plays. A file
+// that is missing or not a playable wave, or a machine without a sound device, plays nothing
+// and says nothing: the audio back end's own complaints are kept off the operator's console.
 class SoundEffectPlayer final : public QObject, public AlarmPlayer {
     Q_OBJECT
 public:
     explicit SoundEffectPlayer(QObject *parent = nullptr);
     ~SoundEffectPlayer() override;
     void play(const QString &path) override;
+
+    // A RIFF/WAVE file with an uncompressed format chunk and a data chunk.
+    static bool isPlayableWave(const QString &path);
 
 private:
     QSoundEffect *effect_ = nullptr;

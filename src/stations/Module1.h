@@ -1,0 +1,14 @@
+#pragma once
+
+namespace ui {
+struct Platform;
+}
+
+// The program's one code module.
+namespace Module1 {
+
+// Starts queen.wav from the program's folder and returns at once; a missing or unplayable
+// file plays nothing and raises nothing.
+void SoundAlarm(const ui::Platform &platform);
+
+} // namespace Module1

@@ -1,0 +1,448 @@
+// The stations through their real widgets: modes and prepaid time, the tick, opening and
+// closing, the records in Alquiler and the end of a prepaid time.
+#include "TestSupport.h"
+#include "data/Database.h"
+#include "stations/DisplayBox.h"
+#include "stations/formLudomat2.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// A signed-in main window on a fresh copy of the database, its timer stopped: the tests
+// deliver the ticks themselves.
+struct Rig {
+    testing::TestPlatform t;
+    formLudomat2 w{t.platform};
+    bool loaded = false;
+
+    explicit Rig(qint16 minutos = 30, double pesos = 5) {
+        loaded = w.Form_Load();
+        w.Timer1->stop();
+        w.rate = {minutos, pesos};
+        w.lblUsuario->setText(QStringLiteral("Admin"));
+        w.setEnabled(true);
+        w.show();
+    }
+    void tick(int times = 1) {
+        for (int n = 0; n < times; ++n) {
+            w.Timer1_Timer();
+        }
+    }
+    QString time(int i) const {
+        const auto s = static_cast<size_t>(i);
+        return w.txtHora[s]->text() + QLatin1Char(':') + w.txtMinuto[s]->text() + QLatin1Char(':') +
+               w.txtSegundo[s]->text();
+    }
+    QString pesos(int i) const { return w.txtPesos[static_cast<size_t>(i)]->text(); }
+    void choose(int i, bool prepago) {
+        QTest::mouseClick(w.optModo[2 * static_cast<size_t>(i) + (prepago ? 0 : 1)], Qt::LeftButton);
+    }
+    void press(int i) { QTest::mouseClick(w.cmdPuesto[static_cast<size_t>(i)], Qt::LeftButton); }
+    void setTime(int i, const QString &h, const QString &m, const QString &s) {
+        const auto k = static_cast<size_t>(i);
+        w.txtHora[k]->setText(h);
+        w.txtMinuto[k]->setText(m);
+        w.txtSegundo[k]->setText(s);
+    }
+    // Every Alquiler row as "Puesto|Modo|Usuario|Fecha|Hora|Tiempo|Importe".
+    QStringList rows() const {
+        data::Recordset r =
+            data::Database::open(t.databasePath())->openRecordset(QStringLiteral("SELECT * FROM Alquiler"));
+        QStringList out;
+        for (; !r.isEof(); r.moveNext()) {
+            QStringList cells;
+            for (const char *c : {"Puesto", "Modo", "Usuario", "Fecha", "Hora", "Tiempo", "Importe"}) {
+                const QVariant v = r.field(QString::fromLatin1(c));
+                cells << (v.typeId() == QMetaType::QDate   ? v.toDate().toString(Qt::ISODate)
+                          : v.typeId() == QMetaType::QTime ? v.toTime().toString(QStringLiteral("HH:mm:ss"))
+                                                           : v.toString());
+            }
+            out << cells.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+    bool idleContador(int i) const {
+        const auto s = static_cast<size_t>(i);
+        return w.cmdPuesto[s]->text() == formLudomat2::idleCaption(i) && !w.station[s].running &&
+               w.station[s].mode == stations::StationMode::Contador && w.optModo[2 * s + 1]->isChecked() &&
+               w.optModo[2 * s]->isEnabledTo(&w) && w.optModo[2 * s + 1]->isEnabledTo(&w) &&
+               !w.vsTiempo[s]->isEnabledTo(&w) && time(i) == QStringLiteral("0:0:0") && pesos(i) == QStringLiteral("0");
+    }
+};
+
+const QColor kRed(255, 0, 0);
+
+} // namespace
+
+class StationsTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void prepaidTable_data() {
+        QTest::addColumn<int>("minutos");
+        QTest::addColumn<double>("pesos");
+        QTest::addColumn<int>("blocks");
+        QTest::addColumn<QString>("shown"); // hours:minutes $ amount
+        const struct {
+            int minutos;
+            double pesos;
+            const char *cells[4];
+        } table[] = {{60, 10, {"0:60 10", "1:60 20", "2:60 30", "23:60 240"}},
+                     {30, 5, {"0:30 5", "1:0 10", "1:30 15", "12:0 120"}},
+                     {45, 7.5, {"0:45 7.5", "1:30 15", "2:15 22.5", "18:0 180"}},
+                     {90, 12, {"0:90 12", "2:60 24", "3:90 36", "35:60 288"}}};
+        const int blocks[] = {1, 2, 3, 24};
+        for (const auto &row : table) {
+            for (int c = 0; c < 4; ++c) {
+                QTest::addRow("%d for %g, v=%d", row.minutos, row.pesos, blocks[c])
+                    << row.minutos << row.pesos << blocks[c] << QString::fromLatin1(row.cells[c]);
+            }
+        }
+    }
+
+    void prepaidTable() {
+        QFETCH(int, minutos);
+        QFETCH(double, pesos);
+        QFETCH(int, blocks);
+        QFETCH(QString, shown);
+        Rig r(static_cast<qint16>(minutos), pesos);
+        QVERIFY(r.loaded);
+        r.w.txtSegundo[2]->setText(QStringLiteral("7")); // never touched by the split
+        r.w.vsTiempo[2]->setValue(5);                    // left over from an earlier rental
+        r.choose(2, true);
+        QVERIFY(r.w.vsTiempo[2]->isEnabled());
+        QCOMPARE(r.w.focusWidget(), r.w.vsTiempo[2]);
+        QCOMPARE(r.w.vsTiempo[2]->value(), 1);
+        QCOMPARE(r.w.station[2].mode, stations::StationMode::Prepago);
+        r.w.vsTiempo[2]->setValue(blocks);
+        QCOMPARE(r.w.txtHora[2]->text() + QLatin1Char(':') + r.w.txtMinuto[2]->text() + QLatin1Char(' ') + r.pesos(2),
+                 shown);
+        QCOMPARE(r.w.txtSegundo[2]->text(), QStringLiteral("7"));
+        QVERIFY(r.time(1) == QStringLiteral("0:0:0") && r.pesos(1) == QStringLiteral("0")); // neighbours untouched
+
+        // Back to Contador: the scroll bar keeps its value, the seconds box is left alone.
+        r.choose(2, false);
+        QVERIFY(!r.w.vsTiempo[2]->isEnabled());
+        QCOMPARE(r.w.vsTiempo[2]->value(), blocks);
+        QCOMPARE(r.w.focusWidget(), r.w.cmdPuesto[2]);
+        QCOMPARE(r.time(2) + QLatin1Char(' ') + r.pesos(2), QStringLiteral("0:0:7 0"));
+        QCOMPARE(r.w.station[2].mode, stations::StationMode::Contador);
+    }
+
+    void tickBoundaries_data() {
+        QTest::addColumn<bool>("prepago");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("up: seconds") << false << "0:0:0"
+                                     << "0:0:1";
+        QTest::newRow("up: minute carried") << false << "0:0:59"
+                                            << "0:1:0";
+        QTest::newRow("up: hour carried") << false << "0:59:59"
+                                          << "1:0:0";
+        QTest::newRow("up: past a day") << false << "24:59:59"
+                                        << "25:0:0";
+        QTest::newRow("down: hour borrowed") << true << "1:0:0"
+                                             << "0:59:59";
+        QTest::newRow("down: minute borrowed") << true << "0:1:0"
+                                               << "0:0:59";
+        QTest::newRow("down: to zero") << true << "0:0:1"
+                                       << "0:0:0";
+        QTest::newRow("down: 60 minutes") << true << "0:60:0"
+                                          << "0:59:59";
+        QTest::newRow("down: seconds") << true << "2:15:30"
+                                       << "2:15:29";
+    }
+
+    void tickBoundaries() {
+        QFETCH(bool, prepago);
+        QFETCH(QString, start);
+        QFETCH(QString, after);
+        Rig r;
+        QVERIFY(r.loaded);
+        if (prepago) {
+            r.choose(3, true);
+        }
+        const QStringList hms = start.split(QLatin1Char(':'));
+        r.setTime(3, hms[0], hms[1], hms[2]);
+        r.press(3);
+        r.tick();
+        QCOMPARE(r.time(3), after);
+        QVERIFY(r.w.station[3].running); // 0:0:0 ends only on the next tick
+        QVERIFY(r.t.messages.messages.isEmpty());
+        QCOMPARE(r.time(0), QStringLiteral("0:0:0")); // an idle station never moves
+    }
+
+    // Every started block is paid; the count restarts at each opening, whatever ran before.
+    void blockChargeOverAFullRental_data() {
+        QTest::addColumn<int>("minutos");
+        QTest::addColumn<double>("pesos");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("expected"); // amount after 0, 1799, 1800, 3599, 3600 s
+        QTest::newRow("30 for 5") << 30 << 5.0 << "C" << QStringList{"5", "5", "10", "10", "15"};
+        QTest::newRow("60 for 10, hour carried") << 60 << 10.0 << "C" << QStringList{"10", "10", "10", "10", "20"};
+        QTest::newRow("45 for 7,5 under es_AR") << 45 << 7.5 << "es_AR" << QStringList{"7,5", "7,5", "7,5", "15", "15"};
+        QTest::newRow("free rate") << 0 << 0.0 << "C" << QStringList{"0", "0", "0", "0", "0"};
+    }
+
+    void blockChargeOverAFullRental() {
+        QFETCH(int, minutos);
+        QFETCH(double, pesos);
+        QFETCH(QString, locale);
+        QFETCH(QStringList, expected);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        Rig r(static_cast<qint16>(minutos), pesos);
+        QVERIFY(r.loaded);
+        // An earlier, shorter rental and a prepaid choice leave no count behind.
+        r.press(1);
+        r.tick(17 * 60 + 5);
+        r.press(1);
+        r.choose(1, true);
+        r.choose(1, false);
+        r.press(1);
+        QStringList got{r.pesos(1)};
+        for (int step : {1799, 1, 1799, 1}) {
+            r.tick(step);
+            got << r.pesos(1);
+        }
+        QCOMPARE(r.time(1), QStringLiteral("1:0:0"));
+        r.press(1);
+        QLocale::setDefault(before);
+        QCOMPARE(got, expected);
+        QCOMPARE(r.rows().size(), 2);
+        QVERIFY2(r.rows().last().endsWith(QStringLiteral("|01:00:00|") + QString(expected.last()).replace(u',', u'.')),
+                 qPrintable(r.rows().last()));
+    }
+
+    void lastMinuteFlashes() {
+        Rig r(2, 1);
+        QVERIFY(r.loaded);
+        r.choose(0, true);
+        r.press(0);
+        r.press(1); // a Contador neighbour never changes colour
+        const QColor start = stations::boxBackground(r.w.txtSegundo[0]);
+        r.tick(60);
+        QCOMPARE(r.time(0), QStringLiteral("0:1:0"));
+        QCOMPARE(stations::boxBackground(r.w.txtSegundo[0]), start);
+        for (int left = 59; left >= 0; --left) {
+            r.tick();
+            const QColor expected = left % 2 == 1 ? kRed : QColor(Qt::white);
+            for (QLineEdit *box : {r.w.txtHora[0], r.w.txtMinuto[0], r.w.txtSegundo[0]}) {
+                QCOMPARE(stations::boxBackground(box), expected);
+            }
+        }
+        QCOMPARE(r.time(0), QStringLiteral("0:0:0"));
+        QVERIFY(stations::boxBackground(r.w.txtSegundo[1]) != kRed);
+    }
+
+    void contadorCloseIsRecordedWithTheLoadDate() {
+        Rig r(30, 5);
+        QVERIFY(r.loaded);
+        r.w.lblUsuario->setText(QStringLiteral("O'Brien"));
+        r.press(1);
+        r.tick(85 * 60 + 45);
+        QCOMPARE(r.time(1), QStringLiteral("1:25:45"));
+        r.t.clock.now = QDateTime(QDate(2026, 12, 6), QTime(0, 10, 33)); // after midnight
+        r.press(1);
+        QCOMPARE(r.w.sqlText, QStringLiteral("INSERT INTO Alquiler (Puesto,Modo,Usuario,Fecha,Hora,Tiempo,Importe) "
+                                             "VALUES (2, 'Contador','O''Brien',#5/Dec/2026#,#00:10:33#,#1:25#,15)"));
+        QCOMPARE(r.rows(), QStringList{"2|Contador|O'Brien|2026-12-05|00:10:33|01:25:00|15"});
+        QVERIFY(r.idleContador(1));
+        QCOMPARE(r.w.focusWidget(), r.w.cmdPuesto[1]);
+    }
+
+    void longContadorIsNotWrapped() {
+        Rig r(60, 10);
+        QVERIFY(r.loaded);
+        r.setTime(0, QStringLiteral("26"), QStringLiteral("4"), QStringLiteral("59"));
+        r.press(0);
+        r.tick();
+        r.press(0);
+        QVERIFY(r.w.sqlText.endsWith(QStringLiteral("#26:5#,10)")));
+        QVERIFY(r.rows().value(0).endsWith(QStringLiteral("|26:05:00|10")));
+    }
+
+    void prepagoOpeningIsRecordedAndEarlyCloseIsNot_data() {
+        QTest::addColumn<int>("minutos");
+        QTest::addColumn<double>("pesos");
+        QTest::addColumn<int>("blocks");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("tail");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("0 h 60 min is one hour") << 60 << 10.0 << 1 << "C"
+                                                << "#1:0#,10)"
+                                                << "01:00:00|10";
+        QTest::newRow("24 blocks, past a day") << 60 << 10.0 << 24 << "C"
+                                               << "#24:0#,240)"
+                                               << "24:00:00|240";
+        QTest::newRow("comma locale") << 45 << 7.5 << 3 << "es_AR"
+                                      << "#2:15#,22.5)"
+                                      << "02:15:00|22.5";
+    }
+
+    void prepagoOpeningIsRecordedAndEarlyCloseIsNot() {
+        QFETCH(int, minutos);
+        QFETCH(double, pesos);
+        QFETCH(int, blocks);
+        QFETCH(QString, locale);
+        QFETCH(QString, tail);
+        QFETCH(QString, row);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        Rig r(static_cast<qint16>(minutos), pesos);
+        QVERIFY(r.loaded);
+        r.t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9, 870));
+        r.choose(3, true);
+        r.w.vsTiempo[3]->setValue(blocks);
+        r.press(3);
+        QLocale::setDefault(before);
+        QCOMPARE(r.w.sqlText, QStringLiteral("INSERT INTO Alquiler (Puesto,Modo,Usuario,Fecha,Hora,Tiempo,Importe) "
+                                             "VALUES (4, 'Prepago','Admin',#5/Dec/2026#,#14:05:09#,") +
+                                  tail);
+        QCOMPARE(r.rows(), QStringList{QStringLiteral("4|Prepago|Admin|2026-12-05|14:05:09|") + row});
+        QCOMPARE(r.w.cmdPuesto[3]->text(), QStringLiteral("Cerrar Puesto &4"));
+        QVERIFY(!r.w.optModo[6]->isEnabled() && !r.w.optModo[7]->isEnabled() && !r.w.vsTiempo[3]->isEnabled());
+        r.tick(90);
+        r.press(3);
+        QCOMPARE(r.rows().size(), 1);
+        QVERIFY(r.idleContador(3));
+    }
+
+    // The message waits for the operator while the ticks go on: the ending station sits them
+    // out, the others keep their exact time, and the reset follows the dismissal.
+    void prepaidEndWithTheSoundFileMissing() {
+        Rig r(1, 2);
+        QVERIFY(r.loaded);
+        QVERIFY(QFile::remove(r.t.platform.alarmPath()));
+        r.choose(4, true);
+        r.press(4);
+        r.press(0);
+        r.tick(60);
+        QCOMPARE(r.time(4), QStringLiteral("0:0:0"));
+        QVERIFY(r.t.alarm.played.isEmpty());
+        r.t.messages.onMessage = [&r](const QString &) {
+            QVERIFY(r.w.station[4].running);
+            r.tick(3);
+            QCOMPARE(r.t.alarm.played.size(), 1);
+            r.press(4); // its button waits for the message too
+        };
+        r.tick();
+        QCOMPARE(r.t.messages.messages, QStringList{"Finalizó el tiempo del prepago en el Puesto 5."});
+        QCOMPARE(r.t.alarm.played, QStringList{r.t.platform.alarmPath()});
+        QVERIFY(r.idleContador(4));
+        QCOMPARE(r.time(0), QStringLiteral("0:1:4"));
+        QCOMPARE(r.rows().size(), 1); // only the opening
+    }
+
+    void twoEndsOnOneTickInStationOrder() {
+        Rig r(1, 2);
+        QVERIFY(r.loaded);
+        for (int i : {3, 1}) {
+            r.choose(i, true);
+            r.press(i);
+        }
+        r.tick(60);
+        QStringList seen;
+        r.t.messages.onMessage = [&](const QString &text) {
+            seen << text + (r.idleContador(1) ? QStringLiteral(" after reset of 2") : QString());
+        };
+        r.tick();
+        QCOMPARE(seen, (QStringList{"Finalizó el tiempo del prepago en el Puesto 2.",
+                                    "Finalizó el tiempo del prepago en el Puesto 4. after reset of 2"}));
+        QVERIFY(r.idleContador(3));
+        QCOMPARE(r.t.alarm.played.size(), 2);
+    }
+
+    void endWhileTheWindowIsDisabledSkipsOnlyTheFocus() {
+        Rig r(0, 3); // a rate of 0 minutes ends on the first tick
+        QVERIFY(r.loaded);
+        r.choose(2, true);
+        r.press(2);
+        r.w.cmdSalir->setFocus();
+        r.w.setEnabled(false);
+        r.tick();
+        QCOMPARE(r.t.messages.messages.size(), 1);
+        QVERIFY(r.idleContador(2));
+        QVERIFY(r.w.focusWidget() != r.w.cmdPuesto[2]);
+    }
+
+    void rejectedRecordLeavesTheStationAsItWas() {
+        Rig r(30, 5);
+        QVERIFY(r.loaded);
+        r.press(0);
+        r.tick(125);
+        r.choose(2, true);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("saboteur"));
+            db.setDatabaseName(r.t.databasePath());
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral(
+                "CREATE TRIGGER refuse BEFORE INSERT ON Alquiler BEGIN SELECT RAISE(ABORT, 'disco lleno'); END")));
+        }
+        r.press(0);
+        r.press(2);
+        QCOMPARE(r.t.messages.messages.size(), 2);
+        QVERIFY(r.t.messages.messages[0].contains(QStringLiteral("Puesto 1")));
+        QVERIFY(r.t.messages.messages[0].contains(QStringLiteral("disco lleno")));
+        QCOMPARE(r.w.cmdPuesto[0]->text(), QStringLiteral("Cerrar Puesto &1"));
+        QVERIFY(r.w.station[0].running && !r.w.optModo[1]->isEnabled());
+        QCOMPARE(r.time(0) + QLatin1Char(' ') + r.pesos(0), QStringLiteral("0:2:5 5"));
+        QCOMPARE(r.w.cmdPuesto[2]->text(), QStringLiteral("Habilitar Puesto &3"));
+        QVERIFY(!r.w.station[2].running && r.w.optModo[4]->isEnabled() && r.w.vsTiempo[2]->isEnabled());
+        r.tick(28 * 60);
+        QCOMPARE(r.pesos(0), QStringLiteral("10")); // still counting and charging
+        {
+            QSqlDatabase db = QSqlDatabase::database(QStringLiteral("saboteur"));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("DROP TRIGGER refuse")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("saboteur"));
+        r.press(0);
+        QCOMPARE(r.rows(), QStringList{"1|Contador|Admin|2026-12-05|14:05:09|00:30:00|10"});
+    }
+
+    void keyboardOnlyRental() {
+        Rig r(30, 5);
+        QVERIFY(r.loaded);
+        QApplication::setActiveWindow(&r.w);
+        QVERIFY(QTest::qWaitForWindowActive(&r.w));
+        r.w.optModo[1]->setFocus();
+        QTest::keyClick(r.w.optModo[1], Qt::Key_Down); // to "Prepago"
+        QVERIFY(r.w.optModo[0]->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), r.w.vsTiempo[0]);
+        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
+        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
+        QCOMPARE(r.time(0) + QLatin1Char(' ') + r.pesos(0), QStringLiteral("1:30:0 15"));
+        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Enter);
+        QCOMPARE(QApplication::focusWidget(), r.w.cmdPuesto[0]);
+        QTest::keyClick(r.w.cmdPuesto[0], Qt::Key_Return);
+        QCOMPARE(r.w.cmdPuesto[0]->text(), QStringLiteral("Cerrar Puesto &1"));
+        // The access key presses the button (with its short press animation).
+        QTest::keyClick(&r.w, Qt::Key_1, Qt::AltModifier); // closed early
+        QTRY_VERIFY(r.idleContador(0));
+        QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
+        QTRY_VERIFY(r.w.station[4].running);
+        r.tick(61);
+        QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
+        QTRY_VERIFY(!r.w.station[4].running);
+        QCOMPARE(r.rows(), (QStringList{"1|Prepago|Admin|2026-12-05|14:05:09|01:30:00|15",
+                                        "5|Contador|Admin|2026-12-05|14:05:09|00:01:00|5"}));
+    }
+};
+
+QTEST_MAIN(StationsTest)
+#include "tst_stations.moc"
