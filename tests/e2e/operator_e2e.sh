@@ -86,7 +86,7 @@ keys "$main" alt+1
 # Station 2, Prepago: its "Prepago" option (frame at 16,88; option at 8,24 inside), two blocks.
 xdotool mousemove --window "$main" 40 118 click 1
 sleep 0.3
-keys "$main" Up Return Return
+keys "$main" Down Return Return
 
 # Cash close: run it and leave.
 keys "$main" alt+c
