@@ -3,6 +3,7 @@
 #include "data/JetTranslator.h"
 
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -51,8 +52,13 @@ void checkHeader(const QString &path) {
 
 } // namespace
 
+struct Database::StatementCache {
+    static constexpr qsizetype kLimit = 32;
+    QHash<QString, QSqlQuery> queries;
+};
+
 Database::Database(QString path, QString connectionName)
-    : path_(std::move(path)), connection_(std::move(connectionName)) {}
+    : path_(std::move(path)), connection_(std::move(connectionName)), cache_(std::make_unique<StatementCache>()) {}
 
 Database::~Database() {
     close();
@@ -106,38 +112,27 @@ void Database::execute(const QString &jetSql) {
     if (firstWord(st.sql) == QLatin1String("SELECT"))
         throw DbError(QStringLiteral("Una consulta SELECT se abre como recordset, no se ejecuta"), jetSql);
 
-    // A savepoint makes each statement whole even inside an open transaction.
-    const QString savepoint = QStringLiteral("ludomat_sp%1").arg(++savepoints_);
-    if (const QString failure = runPlain(connection_, QStringLiteral("SAVEPOINT ") + savepoint); !failure.isEmpty()) {
-        --savepoints_;
-        throw DbError(failure, jetSql);
+    // One SQLite statement is applied whole or not at all (a failing statement is undone by
+    // the engine), which is what fail-on-error asks; no savepoint is needed around it.
+    auto found = cache_->queries.find(st.sql);
+    if (found == cache_->queries.end()) {
+        if (cache_->queries.size() >= StatementCache::kLimit)
+            cache_->queries.clear();
+        QSqlQuery query(QSqlDatabase::database(connection_, false));
+        if (!query.prepare(st.sql))
+            throw DbError(engineMessage(query.lastError()), jetSql);
+        found = cache_->queries.insert(st.sql, std::move(query));
     }
-    QString failure;
-    {
-        QSqlDatabase db = QSqlDatabase::database(connection_, false);
-        QSqlQuery query(db);
-        if (!query.prepare(st.sql)) {
-            failure = engineMessage(query.lastError());
-        } else {
-            for (const QVariant &value : st.values)
-                query.addBindValue(value);
-            if (!query.exec())
-                failure = engineMessage(query.lastError());
-        }
-        query.finish();
-    }
-    if (!failure.isEmpty()) {
-        runPlain(connection_, QStringLiteral("ROLLBACK TO ") + savepoint);
-        runPlain(connection_, QStringLiteral("RELEASE ") + savepoint);
-        --savepoints_;
+    QSqlQuery &query = found.value();
+    for (qsizetype i = 0; i < st.values.size(); ++i)
+        query.bindValue(static_cast<int>(i), st.values[i]);
+    const bool ok = query.exec();
+    const QString failure = ok ? QString() : engineMessage(query.lastError());
+    query.finish();
+    if (!ok) {
+        // A statement that failed on a disk error is prepared afresh next time.
+        cache_->queries.erase(found);
         throw DbError(failure.isEmpty() ? QStringLiteral("error desconocido") : failure, jetSql);
-    }
-    const QString releaseFailure = runPlain(connection_, QStringLiteral("RELEASE ") + savepoint);
-    --savepoints_;
-    if (!releaseFailure.isEmpty()) {
-        runPlain(connection_, QStringLiteral("ROLLBACK TO ") + savepoint);
-        runPlain(connection_, QStringLiteral("RELEASE ") + savepoint);
-        throw DbError(releaseFailure, jetSql);
     }
 }
 
@@ -211,6 +206,7 @@ bool Database::inTransaction() const {
 void Database::close() {
     if (connection_.isEmpty())
         return;
+    cache_->queries.clear(); // prepared statements go before their connection
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (inTransaction_ && db.isOpen()) {

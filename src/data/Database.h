@@ -38,9 +38,12 @@ public:
 
 private:
     explicit Database(QString path, QString connectionName);
+    struct StatementCache;
     QString path_;
     QString connection_;
-    int savepoints_ = 0;
+    // Prepared action statements by their translated text: every literal is bound, so the
+    // many inserts of a cash-close run share one prepared statement.
+    std::unique_ptr<StatementCache> cache_;
     bool inTransaction_ = false;
 };
 

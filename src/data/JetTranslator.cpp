@@ -14,7 +14,7 @@ enum class Kind { Space, Word, Number, Text, DateTime, Punct, Bracketed };
 
 struct Token {
     Kind kind;
-    QString text;   // as written (words, punctuation, blanks)
+    QStringView text; // as written (words, punctuation, blanks), a view into the statement
     QVariant value; // for literals
 };
 
@@ -148,6 +148,8 @@ bool isDigit(QChar c) {
 
 QVector<Token> lex(const QString &jet) {
     QVector<Token> tokens;
+    tokens.reserve(jet.size() / 3 + 8);
+    const QStringView view(jet);
     const qsizetype n = jet.size();
     qsizetype i = 0;
     while (i < n) {
@@ -156,11 +158,11 @@ QVector<Token> lex(const QString &jet) {
         if (c.isSpace()) {
             while (i < n && jet[i].isSpace())
                 ++i;
-            tokens.push_back({Kind::Space, jet.mid(start, i - start), {}});
+            tokens.push_back({Kind::Space, view.mid(start, i - start), {}});
         } else if (isWordStart(c)) {
             while (i < n && isWordChar(jet[i]))
                 ++i;
-            tokens.push_back({Kind::Word, jet.mid(start, i - start), {}});
+            tokens.push_back({Kind::Word, view.mid(start, i - start), {}});
         } else if (isDigit(c)) {
             while (i < n && isDigit(jet[i]))
                 ++i;
@@ -171,8 +173,8 @@ QVector<Token> lex(const QString &jet) {
             }
             if (i < n && isWordChar(jet[i]))
                 refuse(QStringLiteral("número mal formado cerca de ") + jet.mid(start, i - start + 1), jet);
-            const QString text = jet.mid(start, i - start);
-            tokens.push_back({Kind::Number, text, numberValue(text, jet)});
+            const QStringView text = view.mid(start, i - start);
+            tokens.push_back({Kind::Number, text, numberValue(text.toString(), jet)});
         } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
             // Jet takes both quote marks for text; a doubled mark stands for itself.
             QString value;
@@ -204,22 +206,22 @@ QVector<Token> lex(const QString &jet) {
             const qsizetype end = jet.indexOf(QLatin1Char(']'), i + 1);
             if (end < 0 || end == i + 1)
                 refuse(QStringLiteral("nombre entre corchetes sin cerrar o vacío"), jet);
-            tokens.push_back({Kind::Bracketed, jet.mid(i + 1, end - i - 1), {}});
+            tokens.push_back({Kind::Bracketed, view.mid(i + 1, end - i - 1), {}});
             i = end + 1;
         } else if (c == QLatin1Char('<') || c == QLatin1Char('>')) {
             ++i;
             if (i < n && (jet[i] == QLatin1Char('=') || (c == QLatin1Char('<') && jet[i] == QLatin1Char('>'))))
                 ++i;
-            tokens.push_back({Kind::Punct, jet.mid(start, i - start), {}});
+            tokens.push_back({Kind::Punct, view.mid(start, i - start), {}});
         } else if (c == QLatin1Char('-') && i + 1 < n && jet[i + 1] == QLatin1Char('-')) {
             refuse(QStringLiteral("no se admiten comentarios (--)"), jet);
         } else if (c == QLatin1Char('/') && i + 1 < n && jet[i + 1] == QLatin1Char('*')) {
             refuse(QStringLiteral("no se admiten comentarios (/*)"), jet);
         } else if (c == QLatin1Char(';')) {
             refuse(QStringLiteral("no se admite más de una instrucción (;)"), jet);
-        } else if (QStringLiteral("(),*=.+-/").contains(c)) {
+        } else if (QStringView(u"(),*=.+-/").contains(c)) {
             ++i;
-            tokens.push_back({Kind::Punct, QString(c), {}});
+            tokens.push_back({Kind::Punct, view.mid(start, 1), {}});
         } else {
             refuse(QStringLiteral("carácter no admitido '%1' en la posición %2").arg(c).arg(i + 1), jet);
         }
@@ -248,6 +250,7 @@ TranslatedStatement translateJet(const QString &jetSql) {
         refuse(QStringLiteral("instrucción vacía"), jetSql);
 
     TranslatedStatement out;
+    out.sql.reserve(jetSql.size());
     for (qsizetype k = 0; k < tokens.size(); ++k) {
         const Token &t = tokens[k];
         switch (t.kind) {
@@ -258,7 +261,7 @@ TranslatedStatement translateJet(const QString &jetSql) {
             out.values.push_back(t.value);
             break;
         case Kind::Bracketed: {
-            QString name = t.text;
+            QString name = t.text.toString();
             name.replace(QLatin1Char('"'), QLatin1String("\"\""));
             out.sql += QLatin1Char('"') + name + QLatin1Char('"');
             break;
