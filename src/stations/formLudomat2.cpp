@@ -6,6 +6,7 @@
 #include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
 
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -262,6 +263,15 @@ bool formLudomat2::Form_Load() {
     startYear = static_cast<qint16>(platform().clock.today().year());
     startMonth = static_cast<qint16>(platform().clock.today().month());
     startMonthAbbrev = statements::monthAbbrev(startMonth);
+
+    // The program runs without its alarm, but the operator should know before a prepaid
+    // time ends in silence.
+    if (!QFileInfo(platform().alarmPath()).isFile()) {
+        platform().messages.showMessage(
+            this, QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se avisará solo "
+                                 "con el mensaje, sin sonido.")
+                      .arg(platform().alarmPath()));
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Start-up against a damaged database file: a clear message naming the file, no crash, and
 // the file left exactly as it was. And one program per folder.
 #include "TestSupport.h"
+#include "data/Database.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 
@@ -72,6 +73,16 @@ private Q_SLOTS:
         QVERIFY2(t.messages.messages.first().contains(path), qPrintable(t.messages.messages.first()));
         QCOMPARE(digest(path), before);
         QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+    }
+
+    void missingAlarmIsNamedAndTheProgramRuns() {
+        testing::TestPlatform t;
+        QVERIFY(QFile::remove(t.platform.alarmPath()));
+        formLudomat2 w(t.platform);
+        QVERIFY(w.Form_Load());
+        QCOMPARE(t.messages.messages.size(), 1);
+        QVERIFY(t.messages.messages.first().contains(t.platform.alarmPath()));
+        QVERIFY(w.database && w.database->isOpen());
     }
 
     void oneProgramPerFolder() {
