@@ -23,6 +23,8 @@ test: build
 bench: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target benchmarks
 	cd $(BUILD) && ./bench/ludomat_bench
+	cd $(BUILD) && ./bench/tick_bench testdata/dbLudomat.template.mdb
+	bench/startup.sh $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

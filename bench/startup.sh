@@ -13,17 +13,28 @@ cp "$build/ludomat" "$build/queen.wav" "$work/"
 cp "$build/testdata/dbLudomat.template.mdb" "$work/dbLudomat.mdb"
 export QT_QPA_PLATFORM=xcb
 
+shown() { xdotool search --onlyvisible --name '^Usuario$' >/dev/null 2>&1; }
+
 measure() {
   local program=$1 times=()
   for _ in $(seq 1 "$runs"); do
-    local start end pid
+    local start end pid deadline
+    while shown; do sleep 0.05; done # the previous run's window is gone
     start=$(date +%s%N)
-    "$program" >/dev/null 2>&1 &
+    deadline=$(( start + 20000000000 ))
+    "$program" >>"$work/run.log" 2>&1 &
     pid=$!
-    until xdotool search --onlyvisible --name '^Usuario$' >/dev/null 2>&1; do sleep 0.002; done
+    until shown; do
+      sleep 0.002
+      if [ "$(date +%s%N)" -gt "$deadline" ]; then
+        echo "no window within 20 s from $program" >&2
+        tail -n 5 "$work/run.log" >&2
+        kill "$pid" 2>/dev/null || true
+        exit 1
+      fi
+    done
     end=$(date +%s%N)
     kill "$pid"; wait "$pid" 2>/dev/null || true
-    rm -f "$work/dbLudomat.mdb.lock"
     times+=($(( (end - start) / 1000 )))
   done
   printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
