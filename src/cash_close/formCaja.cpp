@@ -138,6 +138,11 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     dgLudomat = new QTableView(this);
     dgLudomat->setObjectName(QStringLiteral("dgLudomat"));
     dgLudomat->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The columns keep their narrow widths; a smaller face lets dates and modes be read whole.
+    QFont gridFont = dgLudomat->font();
+    gridFont.setPointSizeF(qMin(gridFont.pointSizeF(), 7.5));
+    dgLudomat->setFont(gridFont);
+    dgLudomat->setTextElideMode(Qt::ElideNone);
     dgLudomat->setSelectionBehavior(QAbstractItemView::SelectRows);
     dgLudomat->verticalHeader()->setDefaultSectionSize(18);
     place(dgLudomat, kGridLeft, kGridTop + kCaptionHeight, kGridWidth, kGridHeight - kCaptionHeight);
