@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 
 // Reads fixed-size fields off the front of a fuzz input; a short input reads as zeros.
