@@ -13,16 +13,49 @@ bool fourDigitYear(const QDate &date) {
     return date.isValid() && date.year() >= 1000 && date.year() <= 9999;
 }
 
-// Qt reads "yy" as 19yy; move it to the century nearest the reference year.
-QDate fixCentury(const QDate &parsed, const QDate &reference) {
-    const int twoDigits = parsed.year() % 100;
+// The year of two digits in the century nearest the reference year.
+int nearestCentury(int twoDigits, const QDate &reference) {
     int year = (reference.year() / 100) * 100 + twoDigits;
     if (year > reference.year() + (100 - kYearsBack - 1)) {
         year -= 100;
     } else if (year < reference.year() - kYearsBack) {
         year += 100;
     }
-    return QDate(year, parsed.month(), parsed.day());
+    return year;
+}
+
+// A numeric short format with a two-digit year ("d/M/yy", "dd.MM.yy"), read by hand: Qt reads
+// "yy" as 19yy and so refuses 29/2/00 before the century could be put right.
+std::optional<QDate> readTwoDigitYear(const QString &text, const QString &format, const QDate &reference) {
+    QString pattern = QStringLiteral("^");
+    QList<QChar> order;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format[i];
+        qsizetype run = 1;
+        while (i + run < format.size() && format[i + run] == c)
+            ++run;
+        if (c == QLatin1Char('d') || c == QLatin1Char('M') || c == QLatin1Char('y')) {
+            if (run > 2)
+                return std::nullopt; // names or four digits: not this form
+            pattern += c == QLatin1Char('y') || run == 2 ? QStringLiteral("(\\d{2})") : QStringLiteral("(\\d{1,2})");
+            order << c;
+        } else {
+            pattern += QRegularExpression::escape(QString(run, c));
+        }
+        i += run;
+    }
+    const QRegularExpressionMatch m = QRegularExpression(pattern + QLatin1Char('$')).match(text);
+    if (!m.hasMatch() || order.size() != 3)
+        return std::nullopt;
+    int day = 0, month = 0, year = 0;
+    for (int k = 0; k < 3; ++k) {
+        const int value = m.captured(k + 1).toInt();
+        (order[k] == QLatin1Char('d') ? day : order[k] == QLatin1Char('M') ? month : year) = value;
+    }
+    const QDate date(nearestCentury(year, reference), month, day);
+    if (!fourDigitYear(date))
+        return std::nullopt;
+    return date;
 }
 
 } // namespace
@@ -41,11 +74,9 @@ std::optional<QDate> parseBoxDate(const QString &text, const QDate &reference) {
     const QLocale locale;
     const QString shortFormat = locale.dateFormat(QLocale::ShortFormat);
     if (!shortFormat.contains(QLatin1String("yyyy")) && shortFormat.contains(QLatin1String("yy"))) {
-        const QDate twoDigit = locale.toDate(trimmed, shortFormat);
-        if (twoDigit.isValid()) {
-            const QDate date = fixCentury(twoDigit, reference.isValid() ? reference : QDate::currentDate());
-            return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
-        }
+        if (const auto date =
+                readTwoDigitYear(trimmed, shortFormat, reference.isValid() ? reference : QDate::currentDate()))
+            return date;
         QString longYear = shortFormat;
         longYear.replace(QLatin1String("yy"), QLatin1String("yyyy"));
         const QDate date = locale.toDate(trimmed, longYear);

@@ -3,8 +3,8 @@
 #include "data/JetTranslator.h"
 
 #include <QFile>
-#include <QHash>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -50,6 +50,17 @@ void checkHeader(const QString &path) {
         throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida").arg(path));
 }
 
+// The names of the tables, or the engine's complaint when it cannot read the file.
+QString listTables(const QString &connection, QStringList *tables) {
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+        return engineMessage(query.lastError());
+    while (query.next())
+        *tables << query.value(0).toString();
+    return {};
+}
+
 } // namespace
 
 struct Database::StatementCache {
@@ -64,6 +75,18 @@ Database::~Database() {
     close();
 }
 
+std::unique_ptr<Database> Database::connect(const QFileInfo &info, const QString &mode) {
+    const QString name = QStringLiteral("ludomat-db-%1").arg(connectionCounter.fetch_add(1));
+    std::unique_ptr<Database> handle(new Database(info.absoluteFilePath(), name));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) + QLatin1Char('?') +
+                       mode);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        throw DbError(QStringLiteral("No se puede abrir %1: %2").arg(info.filePath(), engineMessage(db.lastError())));
+    return handle;
+}
+
 std::unique_ptr<Database> Database::open(const QString &path) {
     const QFileInfo info(path);
     if (!info.exists())
@@ -73,35 +96,32 @@ std::unique_ptr<Database> Database::open(const QString &path) {
     // Look before SQLite touches it: the engine must never adopt or rewrite a foreign file.
     checkHeader(path);
 
-    const QString name = QStringLiteral("ludomat-db-%1").arg(connectionCounter.fetch_add(1));
-    std::unique_ptr<Database> handle(new Database(info.absoluteFilePath(), name));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        // mode=rw: read-write, and never create a missing file.
-        db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!db.open())
-            throw DbError(QStringLiteral("No se puede abrir %1: %2").arg(path, engineMessage(db.lastError())));
-    }
-
+    // mode=rw: read-write, and never create a missing file.
+    std::unique_ptr<Database> handle = connect(info, QStringLiteral("mode=rw"));
     QStringList tables;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
-            throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida: %2")
-                              .arg(path, engineMessage(query.lastError())));
-        while (query.next())
-            tables << query.value(0).toString();
+    QString failure = listTables(handle->connection_, &tables);
+    if (!failure.isEmpty() && !QFileInfo(info.absolutePath()).isWritable() &&
+        !QFileInfo::exists(info.absoluteFilePath() + QStringLiteral("-wal"))) {
+        // A read-only folder: the engine cannot make the side files it reads through. With
+        // no pending -wal the file alone is the whole database, read as it is; every write
+        // is then refused as a write to a read-only database.
+        handle = connect(info, QStringLiteral("mode=ro&immutable=1"));
+        failure = listTables(handle->connection_, &tables);
+    }
+    if (!failure.isEmpty()) {
+        if (!QFileInfo(info.absolutePath()).isWritable())
+            throw DbError(QStringLiteral("No se puede leer %1: la carpeta %2 es de solo lectura y la base de datos "
+                                         "necesita escribir sus archivos auxiliares allí (%3)")
+                              .arg(path, info.absolutePath(), failure));
+        throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida: %2").arg(path, failure));
     }
     for (const char *table : {"Alquiler", "Caja", "Tarifa", "Usuarios"}) {
         if (!tables.contains(QLatin1String(table), Qt::CaseInsensitive))
             throw DbError(QStringLiteral("Falta la tabla %1 en el archivo %2").arg(QLatin1String(table), path));
     }
     // A write-protected file still opens; the first write will report it.
-    runPlain(name, QStringLiteral("PRAGMA journal_mode=WAL"));
-    runPlain(name, QStringLiteral("PRAGMA synchronous=FULL"));
+    runPlain(handle->connection_, QStringLiteral("PRAGMA journal_mode=WAL"));
+    runPlain(handle->connection_, QStringLiteral("PRAGMA synchronous=FULL"));
     return handle;
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <memory>
 
+class QFileInfo;
+
 namespace data {
 
 // One window's handle on the database file (DAO's Database). Statements are given in the
@@ -13,7 +15,9 @@ namespace data {
 class Database final {
 public:
     // Opens an existing file for reading and writing; never creates one. Throws DbError
-    // naming the file when it is missing, not a database, or lacks the four tables.
+    // naming the file when it is missing, not a database, or lacks the four tables. A
+    // write-protected file, or one in a read-only folder, opens for reading: its first
+    // write is refused.
     static std::unique_ptr<Database> open(const QString &path);
     ~Database();
     Database(const Database &) = delete;
@@ -38,6 +42,7 @@ public:
 
 private:
     explicit Database(QString path, QString connectionName);
+    static std::unique_ptr<Database> connect(const QFileInfo &info, const QString &mode);
     struct StatementCache;
     QString path_;
     QString connection_;

@@ -447,6 +447,12 @@ void TestDatabase::describeIsSpanish() {
     QCOMPARE(DbError("disk I/O error", "DELETE * FROM Caja").describe(),
              QString::fromUtf8("Error en la base de datos:\ndisk I/O error\n\nInstrucción: DELETE * FROM Caja"));
     QCOMPARE(DbError("disk I/O error").describe(), QStringLiteral("Error en la base de datos:\ndisk I/O error"));
+    // A full disk and a write-protected file are named in Spanish before the engine's words.
+    const QString full = DbError("database or disk is full").describe();
+    QVERIFY(full.contains(QString::fromUtf8("El disco está lleno")) && full.endsWith("database or disk is full"));
+    const QString readOnly = DbError("attempt to write a readonly database").describe();
+    QVERIFY(readOnly.contains(QStringLiteral("solo lectura")) &&
+            readOnly.endsWith("attempt to write a readonly database"));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
