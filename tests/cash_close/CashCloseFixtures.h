@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QTest>
 #include <QTime>
 
 namespace fixtures {
@@ -17,52 +18,42 @@ struct Rental {
     QString usuario;
     QDate fecha;
     QTime hora;
-    QString importe; // as the engine reads it
-    bool contador = true;
-    QString horas = QStringLiteral("1");
-    QString minutos = QStringLiteral("25");
+    QString importe;                     // as the engine reads it
+    QString horas = QStringLiteral("1"); // the duration is horas:25:00
 };
-
-inline void record(data::Database &db, const Rental &r) {
-    db.execute(statements::alquilerInsert(r.puesto, r.contador, r.usuario, r.fecha.day(),
-                                          statements::monthAbbrev(r.fecha.month()), r.fecha.year(),
-                                          r.hora.toString(QStringLiteral("HH:mm:ss")), r.horas, r.minutos, r.importe));
-}
 
 inline void record(const QString &path, const QList<Rental> &rentals) {
     auto db = data::Database::open(path);
     for (const Rental &r : rentals) {
-        record(*db, r);
+        db->execute(statements::alquilerInsert(
+            r.puesto, true, r.usuario, r.fecha.day(), statements::monthAbbrev(r.fecha.month()), r.fecha.year(),
+            r.hora.toString(QStringLiteral("HH:mm:ss")), r.horas, QStringLiteral("25"), r.importe));
     }
-    db->close();
 }
 
-// "yyyy-MM-dd HH:mm:ss Usuario Importe" for every row of Caja, in table order.
+// "yyyy-MM-dd HH:mm:ss Usuario Importe" for every row of Caja, sorted.
 inline QStringList cajaRows(const QString &path) {
     auto db = data::Database::open(path);
-    data::Recordset rs = db->openRecordset(QStringLiteral("SELECT * FROM Caja"));
     QStringList rows;
-    for (; !rs.isEof(); rs.moveNext()) {
+    for (auto rs = db->openRecordset(QStringLiteral("SELECT * FROM Caja")); !rs.isEof(); rs.moveNext()) {
+        const auto f = [&rs](const char *name) { return rs.field(QString::fromLatin1(name)); };
         rows << QStringLiteral("%1 %2 %3 %4")
-                    .arg(rs.field(QStringLiteral("Fecha")).toDate().toString(Qt::ISODate),
-                         rs.field(QStringLiteral("Hora")).toTime().toString(QStringLiteral("HH:mm:ss")),
-                         rs.field(QStringLiteral("Usuario")).toString(),
-                         QString::number(rs.field(QStringLiteral("Importe")).toDouble()));
+                    .arg(f("Fecha").toDate().toString(Qt::ISODate), f("Hora").toTime().toString(Qt::ISODate),
+                         f("Usuario").toString(), QString::number(f("Importe").toDouble()));
     }
-    db->close();
     rows.sort();
     return rows;
 }
 
-// Raw SQL on the file, past the Jet dialect: for faults the program's own statements cannot make.
-inline void rawSql(const QString &path, const QString &sql) {
+// A trigger that refuses inserting into Caja the rows matching `when`, set past the Jet dialect.
+inline void refuseCajaRows(const QString &path, const QString &when) {
     {
         QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture-raw"));
         raw.setDatabaseName(path);
-        if (!raw.open() || !QSqlQuery(raw).exec(sql)) {
-            qFatal("raw statement failed: %s", qPrintable(sql));
-        }
-        raw.close();
+        QVERIFY(raw.open());
+        QVERIFY(QSqlQuery(raw).exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Caja WHEN %1 "
+                                                   "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                                        .arg(when)));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fixture-raw"));
 }

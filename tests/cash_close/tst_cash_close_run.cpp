@@ -3,23 +3,17 @@
 #include "TestSupport.h"
 #include "cash_close/CashCloseRun.h"
 
-#include <QLocale>
 #include <QtTest>
-
-using fixtures::Rental;
 
 namespace {
 
-const QTime kEight(8, 0, 0);
-const QTime kFour(16, 0, 0);
+const QDate kDay(2026, 12, 5);
+const cash_close::Period kWorkday{kDay, QTime(8, 0), kDay, QTime(16, 0)};
 
 cash_close::Totals runReport(const QString &path, const cash_close::Period &period,
                              const QString &operatorName = QStringLiteral("Admin")) {
     auto db = data::Database::open(path);
-    cash_close::CashCloseRun run(*db, operatorName);
-    const cash_close::Totals totals = run.run(period);
-    db->close();
-    return totals;
+    return cash_close::CashCloseRun(*db, operatorName).run(period);
 }
 
 } // namespace
@@ -28,148 +22,102 @@ class CashCloseRunTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { QLocale::setDefault(QLocale::c()); }
+    // Each copied row keeps its own date; the times cut only the first and the last day.
+    void periodLimits_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<double>("total");
+        QTest::newRow("across a month end")
+            << QDate(2026, 2, 28) << QDate(2026, 3, 3)
+            << QStringList{"2026-02-28 08:00:00 Admin 4",  "2026-03-01 03:00:00 Admin 8",
+                           "2026-03-02 23:30:00 Admin 16", "2026-03-03 07:59:59 Admin 32",
+                           "2026-03-03 08:00:00 Admin 64", "2026-03-03 16:00:00 Admin 128"}
+            << 252.0;
+        QTest::newRow("one day, both limits kept")
+            << QDate(2026, 3, 3) << QDate(2026, 3, 3)
+            << QStringList{"2026-03-03 08:00:00 Admin 64", "2026-03-03 16:00:00 Admin 128"} << 192.0;
+    }
 
-    // 28 February 08:00 to 3 March 16:00: the days between keep every rental, each copied
-    // with its own date; the limits themselves stay.
-    void periodAcrossMonthEnd() {
+    void periodLimits() {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QStringList, rows);
+        QFETCH(double, total);
         testing::TestPlatform t;
+        const auto at = [](int month, int day, QTime time, const char *importe) {
+            return fixtures::Rental{1, QStringLiteral("Admin"), QDate(2026, month, day), time, importe};
+        };
         fixtures::record(t.databasePath(),
-                         {
-                             {1, "Admin", QDate(2026, 2, 27), QTime(12, 0), "1"},     // before the period
-                             {1, "Admin", QDate(2026, 2, 28), QTime(7, 59, 59), "2"}, // before the start time
-                             {2, "Admin", QDate(2026, 2, 28), kEight, "4"},
-                             {3, "Admin", QDate(2026, 3, 1), QTime(3, 0), "8"},
-                             {4, "Admin", QDate(2026, 3, 2), QTime(23, 30), "16"},
-                             {5, "Admin", QDate(2026, 3, 3), kFour, "32"},
-                             {5, "Admin", QDate(2026, 3, 3), QTime(16, 0, 1), "64"}, // after the end time
-                             {1, "Admin", QDate(2026, 3, 4), QTime(9, 0), "128"},    // after the period
-                         });
-        const auto totals = runReport(t.databasePath(), {QDate(2026, 2, 28), kEight, QDate(2026, 3, 3), kFour});
-        QCOMPARE(totals.grand, 60.0);
-        QCOMPARE(totals.operatorTotal, 60.0);
-        QCOMPARE(fixtures::cajaRows(t.databasePath()),
-                 QStringList({"2026-02-28 08:00:00 Admin 4", "2026-03-01 03:00:00 Admin 8",
-                              "2026-03-02 23:30:00 Admin 16", "2026-03-03 16:00:00 Admin 32"}));
+                         {at(2, 27, {12, 0}, "1"), at(2, 28, {7, 59, 59}, "2"), at(2, 28, {8, 0}, "4"),
+                          at(3, 1, {3, 0}, "8"), at(3, 2, {23, 30}, "16"), at(3, 3, {7, 59, 59}, "32"),
+                          at(3, 3, {8, 0}, "64"), at(3, 3, {16, 0}, "128"), at(3, 3, {16, 0, 1}, "256"),
+                          at(3, 4, {9, 0}, "512")});
+        const auto totals = runReport(t.databasePath(), {from, QTime(8, 0), to, QTime(16, 0)});
+        QCOMPARE(fixtures::cajaRows(t.databasePath()), rows);
+        QCOMPARE(totals.grand, total);
+        QCOMPARE(totals.operatorTotal, total);
     }
 
-    void oneDayKeepsBothLimits() {
-        testing::TestPlatform t;
-        const QDate day(2026, 12, 5);
-        fixtures::record(t.databasePath(), {
-                                               {1, "Admin", day, QTime(7, 59, 59), "1"},
-                                               {1, "Admin", day, kEight, "2"},
-                                               {2, "Admin", day, QTime(12, 0), "4"},
-                                               {3, "Admin", day, kFour, "8"},
-                                               {4, "Admin", day, QTime(16, 0, 1), "16"},
-                                               {5, "Admin", day.addDays(-1), QTime(12, 0), "32"},
-                                           });
-        const auto totals = runReport(t.databasePath(), {day, kEight, day, kFour});
-        QCOMPARE(totals.grand, 14.0);
-        QCOMPARE(fixtures::cajaRows(t.databasePath()).size(), 3);
-    }
-
+    // Everyone's rentals count in the grand total; only the exact name in the operator's.
     void operatorTotalComparesNamesExactly_data() {
+        QTest::addColumn<QString>("me");
         QTest::addColumn<QString>("other");
-        QTest::newRow("another operator") << "Pedro";
-        QTest::newRow("differs only in case") << "admin";
-        QTest::newRow("trailing blank") << "Admin ";
-        QTest::newRow("accented letter") << "Ádmin";
+        const auto row = [](const char *name, const char *me, const char *other) {
+            QTest::newRow(name) << QString::fromUtf8(me) << QString::fromUtf8(other);
+        };
+        row("another operator", "Admin", "Pedro");
+        row("differs only in case", "Admin", "admin");
+        row("trailing blank", "Admin", "Admin ");
+        row("a quote in the name", "O'Brien", "OBrien");
     }
 
     void operatorTotalComparesNamesExactly() {
+        QFETCH(QString, me);
         QFETCH(QString, other);
         testing::TestPlatform t;
-        const QDate day(2026, 12, 5);
-        fixtures::record(t.databasePath(), {{1, "Admin", day, QTime(9, 0), "10"}, {2, other, day, QTime(10, 0), "5"}});
-        const auto totals = runReport(t.databasePath(), {day, kEight, day, kFour}, QStringLiteral("Admin"));
+        fixtures::record(t.databasePath(), {{1, me, kDay, QTime(9, 0), "10"}, {2, other, kDay, QTime(10, 0), "5"}});
+        const auto totals = runReport(t.databasePath(), kWorkday, me);
         QCOMPARE(totals.grand, 15.0);
         QCOMPARE(totals.operatorTotal, 10.0);
     }
 
-    void secondRunReplacesTheFirst() {
-        testing::TestPlatform t;
-        const QDate day(2026, 12, 5);
-        fixtures::record(t.databasePath(), {{1, "Admin", day, QTime(9, 0), "10"}, {2, "Ana", day, QTime(10, 0), "5"}});
-        const cash_close::Period period{day, kEight, day, kFour};
-        const auto first = runReport(t.databasePath(), period);
-        const auto second = runReport(t.databasePath(), period);
-        QCOMPARE(second.grand, first.grand);
-        QCOMPARE(second.operatorTotal, first.operatorTotal);
-        QCOMPARE(fixtures::cajaRows(t.databasePath()).size(), 2);
-        // A narrower period afterwards leaves nothing of the wider one.
-        const auto narrow = runReport(t.databasePath(), {day, QTime(9, 30), day, kFour});
-        QCOMPARE(narrow.grand, 5.0);
-        QCOMPARE(fixtures::cajaRows(t.databasePath()), QStringList{"2026-12-05 10:00:00 Ana 5"});
+    // A statement refused, or the operator stopping, half-way through the copy: the run is rolled
+    // back and Caja stays as the previous run left it.
+    void failedRunLeavesCajaAsItWas_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("a statement refused") << false;
+        QTest::newRow("stopped from the progress") << true;
     }
 
-    // Under a comma locale the copy still writes 7.5 for the engine, and the duration passes through.
-    void commaLocaleCopiesWithAPoint() {
-        QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+    void failedRunLeavesCajaAsItWas() {
+        QFETCH(bool, cancel);
         testing::TestPlatform t;
-        const QDate day(2026, 12, 5);
-        fixtures::record(t.databasePath(), {{1, "Admin", day, QTime(14, 5, 9), "7.5", true, "26", "5"}});
-        const auto totals = runReport(t.databasePath(), {day, kEight, day, kFour});
-        QCOMPARE(totals.grand, 7.5);
-        QCOMPARE(fixtures::cajaRows(t.databasePath()), QStringList{"2026-12-05 14:05:09 Admin 7.5"});
-        auto db = data::Database::open(t.databasePath());
-        auto rs = db->openRecordset(QStringLiteral("SELECT Tiempo FROM Caja"));
-        QCOMPARE(rs.field(QStringLiteral("Tiempo")).toString(), QStringLiteral("26:05:00"));
-    }
-
-    void quotesInANameAreCopied() {
-        testing::TestPlatform t;
-        const QDate day(2026, 12, 5);
-        fixtures::record(t.databasePath(), {{1, "O'Brien", day, QTime(9, 0), "3"}});
-        const auto totals = runReport(t.databasePath(), {day, kEight, day, kFour}, QStringLiteral("O'Brien"));
-        QCOMPARE(totals.operatorTotal, 3.0);
-    }
-
-    // A statement refused half-way through the copy leaves Caja as the previous run left it.
-    void refusedStatementRollsBackTheWholeRun() {
-        testing::TestPlatform t;
-        const QDate day(2026, 12, 5);
-        fixtures::record(t.databasePath(), {{1, "Admin", day, QTime(9, 0), "10"}});
-        const cash_close::Period period{day, kEight, day, kFour};
-        runReport(t.databasePath(), period);
-        const QStringList before = fixtures::cajaRows(t.databasePath());
-        fixtures::rawSql(t.databasePath(),
-                         QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Caja WHEN "
-                                        "NEW.Usuario = 'Roto' BEGIN SELECT RAISE(ABORT, 'roto'); END"));
-        fixtures::record(t.databasePath(), {{2, "Ana", day, QTime(9, 30), "1"},
-                                            {3, "Roto", day, QTime(10, 0), "1"},
-                                            {4, "Ana", day, QTime(10, 30), "1"}});
-        QVERIFY_THROWS_EXCEPTION(data::DbError, runReport(t.databasePath(), period));
-        QCOMPARE(fixtures::cajaRows(t.databasePath()), before);
-    }
-
-    void progressReportsAndCanStop() {
-        testing::TestPlatform t;
-        const QDate day(2026, 12, 5);
-        QList<Rental> rentals;
-        for (int i = 0; i < 50; ++i) {
-            rentals.append({1 + i % 5, "Admin", day, QTime(9, 0).addSecs(i), "1"});
+        fixtures::record(t.databasePath(), {{1, "Admin", kDay, QTime(9, 0), "10"}});
+        runReport(t.databasePath(), kWorkday);
+        fixtures::record(t.databasePath(), {{2, "Ana", kDay, QTime(9, 30), "1"},
+                                            {3, "Roto", kDay, QTime(10, 0), "1"},
+                                            {4, "Ana", kDay, QTime(10, 30), "1"}});
+        if (!cancel) {
+            fixtures::refuseCajaRows(t.databasePath(), QStringLiteral("NEW.Usuario = 'Roto'"));
         }
-        fixtures::record(t.databasePath(), rentals);
-
         auto db = data::Database::open(t.databasePath());
         cash_close::CashCloseRun run(*db, QStringLiteral("Admin"));
-        QList<int> seen;
-        run.setProgress(
-            [&](int done, int total) {
-                seen << done;
-                return total == 50;
-            },
-            20);
-        QCOMPARE(run.run({day, kEight, day, kFour}).grand, 50.0);
-        QCOMPARE(seen, QList<int>({0, 20, 40, 50}));
-
-        db->execute(statements::cajaEmpty());
-        run.setProgress([](int done, int) { return done < 20; }, 10);
-        QVERIFY_THROWS_EXCEPTION(cash_close::RunCancelled, run.run({day, kEight, day, kFour}));
+        if (cancel) {
+            run.setProgress([](int done, int) { return done < 2; }, 1);
+        }
+        bool threwTheRightError = false;
+        try {
+            run.run(kWorkday);
+        } catch (const cash_close::RunCancelled &) {
+            threwTheRightError = cancel;
+        } catch (const data::DbError &) {
+            threwTheRightError = !cancel;
+        }
+        QVERIFY(threwTheRightError);
         QVERIFY(!db->inTransaction());
-        db->close();
-        QVERIFY(fixtures::cajaRows(t.databasePath()).isEmpty());
+        db.reset();
+        QCOMPARE(fixtures::cajaRows(t.databasePath()), QStringList{"2026-12-05 09:00:00 Admin 10"});
     }
 };
 
