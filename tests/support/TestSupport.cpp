@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "data/Database.h"
 
 #include <QFile>
 #include <stdexcept>
@@ -18,6 +19,22 @@ QString templateDatabasePath() {
 
 QString deliveredAlarmPath() {
     return QStringLiteral(LUDOMAT_BUILD_DIR "/queen.wav");
+}
+
+QStringList tableRows(const QString &databasePath, const QString &table) {
+    auto db = data::Database::open(databasePath);
+    QStringList rows;
+    for (auto r = db->openRecordset(QStringLiteral("SELECT * FROM ") + table); !r.isEof(); r.moveNext()) {
+        QStringList cells;
+        for (const QString &column : r.columnNames()) {
+            cells << (column.startsWith(QStringLiteral("Contrase")) ? QStringLiteral("<hash>")
+                                                                    : r.field(column).toString());
+        }
+        rows << cells.join(QLatin1Char('|'));
+    }
+    db->close();
+    rows.sort();
+    return rows;
 }
 
 TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {

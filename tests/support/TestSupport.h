@@ -57,4 +57,7 @@ public:
 QString templateDatabasePath();
 QString deliveredAlarmPath();
 
+// Every row of a table as "cell|cell|...", sorted; passwords read "<hash>" (salted afresh each time).
+QStringList tableRows(const QString &databasePath, const QString &table);
+
 } // namespace testing
