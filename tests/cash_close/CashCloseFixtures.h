@@ -5,10 +5,7 @@
 #include "data/Statements.h"
 
 #include <QDate>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStringList>
-#include <QTest>
 #include <QTime>
 
 namespace fixtures {
@@ -36,26 +33,13 @@ inline QStringList cajaRows(const QString &path) {
     auto db = data::Database::open(path);
     QStringList rows;
     for (auto rs = db->openRecordset(QStringLiteral("SELECT * FROM Caja")); !rs.isEof(); rs.moveNext()) {
-        const auto f = [&rs](const char *name) { return rs.field(QString::fromLatin1(name)); };
         rows << QStringLiteral("%1 %2 %3 %4")
-                    .arg(f("Fecha").toDate().toString(Qt::ISODate), f("Hora").toTime().toString(Qt::ISODate),
-                         f("Usuario").toString(), QString::number(f("Importe").toDouble()));
+                    .arg(rs.field("Fecha").toDate().toString(Qt::ISODate),
+                         rs.field("Hora").toTime().toString(Qt::ISODate), rs.field("Usuario").toString(),
+                         QString::number(rs.field("Importe").toDouble()));
     }
     rows.sort();
     return rows;
-}
-
-// A trigger that refuses inserting into Caja the rows matching `when`, set past the Jet dialect.
-inline void refuseCajaRows(const QString &path, const QString &when) {
-    {
-        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture-raw"));
-        raw.setDatabaseName(path);
-        QVERIFY(raw.open());
-        QVERIFY(QSqlQuery(raw).exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Caja WHEN %1 "
-                                                   "BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                                        .arg(when)));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fixture-raw"));
 }
 
 } // namespace fixtures

@@ -15,7 +15,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QDate>("expected"); // invalid: refused
         const auto row = [](const char *name, const char *locale, const char *text, QDate expected) {
-            QTest::newRow(name) << QString::fromLatin1(locale) << QString::fromUtf8(text) << expected;
+            QTest::newRow(name) << locale << text << expected;
         };
         const QDate dec5(2026, 12, 5);
         row("es short, two-digit year in this century", "es_AR", " 5/12/26 ", dec5);
@@ -26,8 +26,6 @@ private Q_SLOTS:
         row("us reading a day-first date", "en_US", "31/12/26", QDate());
         row("29 February of a common year", "es_AR", "29/2/26", QDate());
         row("29 February of a leap year", "es_AR", "29/2/28", QDate(2028, 2, 29));
-        row("empty", "es_AR", "", QDate());
-        row("month 13", "es_AR", "1/13/26", QDate());
         row("a statement smuggled in", "es_AR", "5/12/26# OR 1=1", QDate());
     }
 
@@ -41,7 +39,7 @@ private Q_SLOTS:
 
     // The date the window writes into its boxes must read back as the same day.
     void todayRoundTrips() {
-        for (const char *name : {"es_AR", "en_US", "de_DE", "fr_FR", "ja_JP", "C"}) {
+        for (const char *name : {"es_AR", "en_US", "de_DE", "ja_JP"}) {
             QLocale::setDefault(QLocale(QString::fromLatin1(name)));
             for (const QDate day : {QDate(2026, 12, 5), QDate(2030, 1, 31), QDate(2099, 6, 15)}) {
                 const QString text = QLocale().toString(day, QLocale::ShortFormat);
@@ -53,18 +51,14 @@ private Q_SLOTS:
     void times_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QTime>("expected"); // invalid: refused
-        const auto row = [](const char *text, QTime expected) {
-            QTest::newRow(text) << QString::fromUtf8(text) << expected;
-        };
+        const auto row = [](const char *text, QTime expected) { QTest::newRow(text) << text << expected; };
         row("08:00:00 AM", QTime(8, 0));
         row("12:00:00 AM", QTime(0, 0));
         row("4:30 pm", QTime(16, 30));
         row("9:15:00 a. m.", QTime(9, 15));
-        row("23:59:59", QTime(23, 59, 59));
         row("24:00:00", QTime());
         row("08:60:00", QTime());
         row("13:00:00 PM", QTime());
-        row("8", QTime());
         QTest::newRow("empty") << QString() << QTime();
         row("08:00# OR 1=1", QTime());
     }
@@ -74,9 +68,7 @@ private Q_SLOTS:
         QFETCH(QTime, expected);
         const auto time = cash_close::parseBoxTime(text);
         QCOMPARE(time.value_or(QTime()), expected);
-        if (time) {
-            QCOMPARE(cash_close::engineTime(*time), expected.toString(QStringLiteral("HH:mm:ss")));
-        }
+        QCOMPARE(time ? cash_close::engineTime(*time) : QString(), expected.toString(QStringLiteral("HH:mm:ss")));
     }
 };
 

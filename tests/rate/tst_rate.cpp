@@ -1,42 +1,35 @@
-// The rate editor: what it shows, the statement it builds, what it refuses, and that the
-// running main window keeps its rate.
+// The rate editor: the statement it builds, what it refuses, leaving it, and that the running
+// main window keeps its rate.
 #include "TestSupport.h"
 #include "data/Database.h"
 #include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
 
-#include <QLineEdit>
-#include <QLocale>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
 using Rate = QPair<qlonglong, double>;
 
-Rate storedRate(const QString &path) {
-    auto rs = data::Database::open(path)->openRecordset(QStringLiteral("SELECT * FROM Tarifa"));
-    return {rs.field(QStringLiteral("Minutos")).toLongLong(), rs.field(QStringLiteral("Pesos")).toDouble()};
-}
-
-// The next control that Tab reaches from this one.
-QWidget *nextTabStop(QWidget *from) {
-    QWidget *w = from->nextInFocusChain();
-    while (w != from && !(w->focusPolicy() & Qt::TabFocus)) {
-        w = w->nextInFocusChain();
+// The main window with its rate editor opened by its button.
+struct Shop {
+    testing::TestPlatform t;
+    formLudomat2 main{t.platform};
+    QPointer<frmTarifa> editor;
+    frmTarifa *open() {
+        QTest::mouseClick(main.cmdTarifa, Qt::LeftButton);
+        return editor = main.tarifaWindow;
     }
-    return w;
-}
-
-frmTarifa *openEditor(formLudomat2 &main) {
-    QTest::mouseClick(main.cmdTarifa, Qt::LeftButton);
-    return main.tarifaWindow;
-}
-
-void enterNewRate(frmTarifa *editor, const QString &minutes, const QString &pesos) {
-    editor->txtMinutos2->setText(minutes);
-    editor->txtPesos2->setText(pesos);
-}
+    void enter(const QString &minutes, const QString &pesos) {
+        editor->txtMinutos2->setText(minutes);
+        editor->txtPesos2->setText(pesos);
+    }
+    Rate stored() const {
+        auto rs = data::Database::open(t.databasePath())->openRecordset(QStringLiteral("SELECT * FROM Tarifa"));
+        return {rs.field(QStringLiteral("Minutos")).toLongLong(), rs.field(QStringLiteral("Pesos")).toDouble()};
+    }
+};
 
 } // namespace
 
@@ -52,15 +45,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pesos");
         QTest::addColumn<QString>("statement");
         QTest::addColumn<Rate>("stored");
-        const auto row = [](const char *name, const char *minutes, const char *pesos, const char *statement,
-                            Rate rate) {
-            QTest::newRow(name) << QString::fromLatin1(minutes) << QString::fromLatin1(pesos)
-                                << QString::fromLatin1(statement) << rate;
-        };
-        row("point", "30", "5.5", "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5", {30, 5.5});
-        row("regional comma", "30", "5,5", "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5", {30, 5.5});
-        row("blanks and a leading zero", " 060 ", " 10 ", "UPDATE Tarifa SET Minutos = 60,Pesos = 10", {60, 10});
-        row("limits", "1365", "0", "UPDATE Tarifa SET Minutos = 1365,Pesos = 0", {1365, 0});
+        QTest::newRow("point") << "30"
+                               << "5.5"
+                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5);
+        QTest::newRow("comma") << "30"
+                               << "5,5"
+                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5);
+        QTest::newRow("blanks, leading zero") << " 060 "
+                                              << " 10 "
+                                              << "UPDATE Tarifa SET Minutos = 60,Pesos = 10" << Rate(60, 10);
+        QTest::newRow("limits") << "1365"
+                                << "0"
+                                << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0);
     }
 
     void saveStoresTheCheckedNumbers() {
@@ -68,68 +64,53 @@ private Q_SLOTS:
         QFETCH(QString, pesos);
         QFETCH(QString, statement);
         QFETCH(Rate, stored);
-        testing::TestPlatform t;
-        formLudomat2 main(t.platform);
-        QVERIFY(main.Form_Load());
-        main.setEnabled(true);
-        QPointer<frmTarifa> editor = openEditor(main);
+        Shop s;
+        QVERIFY(s.main.Form_Load());
+        s.main.setEnabled(true);
+        s.open()->txtMinutos1->setText(QStringLiteral("999")); // row 1 is never read back
         QString sqlAtMessage;
-        t.messages.onMessage = [&](const QString &) { sqlAtMessage = editor ? editor->sqlText : QString(); };
-        editor->txtMinutos1->setText(QStringLiteral("999")); // row 1 is never read back
-        enterNewRate(editor, minutes, pesos);
-        QTest::mouseClick(editor->cmdGuardar, Qt::LeftButton);
+        s.t.messages.onMessage = [&](const QString &) { sqlAtMessage = s.editor ? s.editor->sqlText : QString(); };
+        s.enter(minutes, pesos);
+        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
         QCOMPARE(sqlAtMessage, statement);
         QCOMPARE(
-            t.messages.messages,
+            s.t.messages.messages,
             QStringList{"Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el Programa."});
-        QTRY_VERIFY(!editor);
-        QCOMPARE(storedRate(t.databasePath()), stored);
+        QTRY_VERIFY(!s.editor);
+        QCOMPARE(s.stored(), stored);
         // The running program keeps charging what it read at start-up.
-        QCOMPARE(main.rate.Minutos, qint16(30));
-        QCOMPARE(main.rate.Pesos, 10.0);
+        QCOMPARE(s.main.rate.Minutos, qint16(30));
+        QCOMPARE(s.main.rate.Pesos, 10.0);
         // Opened again, the first row shows the saved rate in the regional form.
-        frmTarifa *again = openEditor(main);
-        QCOMPARE(again->txtMinutos1->text(), QString::number(stored.first));
-        QCOMPARE(again->txtPesos1->text(), QLocale().toString(stored.second));
-        again->cmdSalir_Click();
+        s.open();
+        QCOMPARE(s.editor->txtMinutos1->text(), QString::number(stored.first));
+        QCOMPARE(s.editor->txtPesos1->text(), QLocale().toString(stored.second));
+        s.editor->cmdSalir_Click();
     }
 
     void badValuesAreRefused_data() {
         QTest::addColumn<QString>("minutes");
         QTest::addColumn<QString>("pesos");
-        QTest::addColumn<QString>("complaint");
-        const auto row = [](const char *name, const char *minutes, const char *pesos) {
-            QTest::newRow(name) << QString::fromLatin1(minutes) << QString::fromLatin1(pesos)
-                                << QString::fromLatin1(name[0] == 'm' ? "Los minutos" : "El importe");
-        };
-        row("minutes: letters", "abc", "5");
-        row("minutes: past 1365", "1366", "5");
-        row("minutes: comma fraction", "30,5", "5");
-        row("minutes: 16-bit wrap", "65566", "5");
-        row("minutes: statement", "30,Pesos = 0", "5");
-        row("pesos: negative", "30", "-1");
-        row("pesos: overflow", "30", "1e400");
-        row("pesos: grouping", "30", "1.000,5");
-        row("pesos: statement", "30", "5; DELETE FROM Usuarios");
+        for (const char *m : {"abc", "1366", "30,5", "65566", "30,Pesos = 0"}) {
+            QTest::addRow("minutes %s", m) << QString::fromLatin1(m) << QStringLiteral("5");
+        }
+        for (const char *p : {"-1", "1e400", "1.000,5", "5; DELETE FROM Usuarios"}) {
+            QTest::addRow("pesos %s", p) << QStringLiteral("30") << QString::fromLatin1(p);
+        }
     }
 
     void badValuesAreRefused() {
         QFETCH(QString, minutes);
         QFETCH(QString, pesos);
-        QFETCH(QString, complaint);
-        testing::TestPlatform t;
-        formLudomat2 main(t.platform);
-        frmTarifa *editor = openEditor(main);
-        enterNewRate(editor, minutes, pesos);
-        QTest::mouseClick(editor->cmdGuardar, Qt::LeftButton);
-        QCOMPARE(t.messages.messages.size(), 1);
-        QVERIFY2(t.messages.messages[0].startsWith(complaint), qPrintable(t.messages.messages[0]));
-        QVERIFY(editor->isVisible());
-        QCOMPARE(storedRate(t.databasePath()), Rate(30, 10));
-        // Corrected, it saves.
-        enterNewRate(editor, QStringLiteral("45"), QStringLiteral("7,25"));
-        editor->cmdGuardar_Click();
-        QCOMPARE(storedRate(t.databasePath()), Rate(45, 7.25));
+        Shop s;
+        s.open();
+        s.enter(minutes, pesos);
+        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        const QString complaint = QString::fromLatin1(pesos == "5" ? "Los minutos" : "El importe");
+        QCOMPARE(s.t.messages.messages.size(), 1);
+        QVERIFY2(s.t.messages.messages[0].startsWith(complaint), qPrintable(s.t.messages.messages[0]));
+        QVERIFY(s.editor->isVisible());
+        QCOMPARE(s.stored(), Rate(30, 10));
     }
 
     // Opened, it shows the stored rate; left by "&Salir" or the close box, it stores nothing.
@@ -141,33 +122,20 @@ private Q_SLOTS:
 
     void opensAndLeavesStoringNothing() {
         QFETCH(bool, closeBox);
-        testing::TestPlatform t;
-        formLudomat2 main(t.platform);
-        QPointer<frmTarifa> editor = openEditor(main);
-        QVERIFY(editor && editor->isVisible());
-        QCOMPARE(editor->windowTitle(), QStringLiteral("Cambio de Tarifa"));
-        const QStringList boxes{editor->txtPesos1->text(), editor->txtMinutos1->text(), editor->txtPesos2->text(),
-                                editor->txtMinutos2->text()};
-        QCOMPARE(boxes, QStringList({"10", "30", "1", "1"}));
-        // Tab order: the four boxes, then the two buttons.
-        QWidget *at = editor->txtPesos1;
-        for (QWidget *next : std::initializer_list<QWidget *>{
-                 editor->txtMinutos1, editor->txtPesos2, editor->txtMinutos2, editor->cmdGuardar, editor->cmdSalir}) {
-            QCOMPARE(at = nextTabStop(at), next);
-        }
-        // A second press only brings it forward.
-        main.cmdTarifa_Click();
-        QCOMPARE(main.tarifaWindow.data(), editor.data());
-
-        enterNewRate(editor, QStringLiteral("15"), QStringLiteral("3"));
+        Shop s;
+        frmTarifa *e = s.open();
+        QCOMPARE(QStringList({e->windowTitle(), e->txtPesos1->text(), e->txtMinutos1->text(), e->txtPesos2->text(),
+                              e->txtMinutos2->text()}),
+                 QStringList({"Cambio de Tarifa", "10", "30", "1", "1"}));
+        s.enter(QStringLiteral("15"), QStringLiteral("3"));
         if (closeBox) {
-            QVERIFY(editor->close());
+            QVERIFY(e->close());
         } else {
-            QTest::mouseClick(editor->cmdSalir, Qt::LeftButton);
+            QTest::mouseClick(e->cmdSalir, Qt::LeftButton);
         }
-        QTRY_VERIFY(!editor);
-        QVERIFY(t.messages.messages.isEmpty());
-        QCOMPARE(storedRate(t.databasePath()), Rate(30, 10));
+        QTRY_VERIFY(!s.editor);
+        QVERIFY(s.t.messages.messages.isEmpty());
+        QCOMPARE(s.stored(), Rate(30, 10));
     }
 };
 

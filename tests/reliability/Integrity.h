@@ -1,23 +1,32 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 #include <sqlite3.h>
 
-// PRAGMA integrity_check straight on the file, read-only: "ok" for a sound database.
-inline QString integrityCheck(const QString &path) {
+// A query straight on the file, read-only: each row's cells joined by "|" (or the open error).
+inline QStringList readOnlyRows(const QString &path, const char *sql) {
     sqlite3 *db = nullptr;
-    QString result;
+    QStringList rows;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_exec(
-            db, "PRAGMA integrity_check",
-            [](void *out, int, char **values, char **) {
-                *static_cast<QString *>(out) += QString::fromUtf8(values[0] ? values[0] : "");
+            db, sql,
+            [](void *out, int n, char **values, char **) {
+                QStringList cells;
+                for (int i = 0; i < n; ++i) {
+                    cells << QString::fromUtf8(values[i] ? values[i] : "");
+                }
+                *static_cast<QStringList *>(out) << cells.join(QLatin1Char('|'));
                 return 0;
             },
-            &result, nullptr);
+            &rows, nullptr);
     } else {
-        result = QString::fromUtf8(sqlite3_errmsg(db));
+        rows << QString::fromUtf8(sqlite3_errmsg(db));
     }
     sqlite3_close(db);
-    return result;
+    return rows;
+}
+
+// "ok" for a sound database.
+inline QString integrityCheck(const QString &path) {
+    return readOnlyRows(path, "PRAGMA integrity_check").join(QString());
 }

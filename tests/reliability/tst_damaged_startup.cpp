@@ -5,7 +5,6 @@
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -13,18 +12,14 @@
 
 namespace {
 
-QByteArray digest(const QString &path) {
+QByteArray contents(const QString &path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeFile(const QString &path, const QByteArray &bytes) {
+bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -35,43 +30,35 @@ class DamagedStartupTest final : public QObject {
 private Q_SLOTS:
     void damagedFileIsNamedAndLeftAlone_data() {
         QTest::addColumn<QString>("damage");
-        QTest::newRow("truncated") << "truncate";
-        QTest::newRow("garbage header") << "header";
-        QTest::newRow("not a database") << "text";
-        QTest::newRow("empty file") << "empty";
-        QTest::newRow("database without the tables") << "tables";
+        for (const char *damage : {"truncated", "garbage header", "not a database", "empty", "without the tables"}) {
+            QTest::newRow(damage) << damage;
+        }
     }
 
     void damagedFileIsNamedAndLeftAlone() {
         QFETCH(QString, damage);
         testing::TestPlatform t;
         const QString path = t.databasePath();
-        QFile original(path);
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        const QByteArray bytes = original.readAll();
-        original.close();
-        if (damage == QLatin1String("truncate")) {
-            writeFile(path, bytes.left(bytes.size() / 3));
-        } else if (damage == QLatin1String("header")) {
-            writeFile(path, QByteArray("GARBAGE GARBAGE!") + bytes.mid(16));
-        } else if (damage == QLatin1String("text")) {
-            writeFile(path, QByteArray("Lista de precios\n30 minutos: 10 pesos\n"));
-        } else if (damage == QLatin1String("empty")) {
-            writeFile(path, QByteArray());
-        } else {
+        const QByteArray bytes = contents(path);
+        if (damage == "without the tables") {
             QVERIFY(QFile::remove(path));
             sqlite3 *db = nullptr;
-            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+            sqlite3_open(path.toUtf8().constData(), &db);
             QCOMPARE(sqlite3_exec(db, "CREATE TABLE Otra (x INTEGER)", nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(db);
+        } else {
+            QVERIFY(writeFile(path, damage == "truncated"        ? bytes.left(bytes.size() / 3)
+                                    : damage == "garbage header" ? "GARBAGE GARBAGE!" + bytes.mid(16)
+                                    : damage == "empty"          ? QByteArray()
+                                                                 : "Lista de precios\n30 minutos: 10 pesos\n"));
         }
-        const QByteArray before = digest(path);
+        const QByteArray before = contents(path);
 
         formLudomat2 w(t.platform);
         QVERIFY(!w.Form_Load());
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY2(t.messages.messages.first().contains(path), qPrintable(t.messages.messages.first()));
-        QCOMPARE(digest(path), before);
+        QCOMPARE(contents(path), before);
         QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
     }
 
@@ -85,35 +72,27 @@ private Q_SLOTS:
         QVERIFY(w.database && w.database->isOpen());
     }
 
+    // One program per folder; the lock of a copy that died without cleaning up is taken over.
     void oneProgramPerFolder() {
         QTemporaryDir folder;
-        ui::InstanceLock first(folder.path());
-        QCOMPARE(first.acquire(), ui::InstanceLock::Result::Acquired);
-        ui::InstanceLock second(folder.path());
-        QCOMPARE(second.acquire(), ui::InstanceLock::Result::HeldByAnother);
-    }
-
-    void lockOfADeadProgramIsTakenOver() {
-        QTemporaryDir folder;
-        // A copy that died without cleaning up: its lock names a process that is gone.
+        {
+            ui::InstanceLock first(folder.path());
+            QCOMPARE(first.acquire(), ui::InstanceLock::Result::Acquired);
+            QCOMPARE(ui::InstanceLock(folder.path()).acquire(), ui::InstanceLock::Result::HeldByAnother);
+        }
         QProcess gone;
         gone.start(QStringLiteral("true"));
         QVERIFY(gone.waitForStarted());
         const qint64 deadPid = gone.processId();
         QVERIFY(gone.waitForFinished());
         const QString path = ui::InstanceLock::lockPath(folder.path());
-        {
-            QLockFile held(path);
-            QVERIFY(held.tryLock(0));
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QList<QByteArray> lines = file.readAll().split('\n');
-            lines[0] = QByteArray::number(deadPid);
-            held.unlock();
-            writeFile(path, lines.join('\n'));
-        }
-        ui::InstanceLock lock(folder.path());
-        QCOMPARE(lock.acquire(), ui::InstanceLock::Result::Acquired);
+        QLockFile held(path);
+        QVERIFY(held.tryLock(0));
+        QList<QByteArray> lines = contents(path).split('\n');
+        lines[0] = QByteArray::number(deadPid); // its lock names a process that is gone
+        held.unlock();
+        QVERIFY(writeFile(path, lines.join('\n')));
+        QCOMPARE(ui::InstanceLock(folder.path()).acquire(), ui::InstanceLock::Result::Acquired);
     }
 };
 

@@ -6,81 +6,56 @@
 #include "accounts/formUsuario.h"
 #include "stations/formLudomat2.h"
 
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 #include <cerrno>
 #include <fcntl.h>
 #include <sched.h>
-#include <sqlite3.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
 
-// Every Alquiler row as "Puesto|Modo|Tiempo|Importe", read straight from the file.
+QString mounted; // the tiny tmpfs of the current test: the program folder, unmounted at cleanup
+
 QStringList rentalRows(const QString &path) {
-    QStringList rows;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_exec(
-            db, "SELECT Puesto || '|' || Modo || '|' || Tiempo || '|' || Importe FROM Alquiler ORDER BY rowid",
-            [](void *out, int, char **values, char **) {
-                *static_cast<QStringList *>(out) << QString::fromUtf8(values[0] ? values[0] : "");
-                return 0;
-            },
-            &rows, nullptr);
-    }
-    sqlite3_close(db);
-    return rows;
+    return readOnlyRows(path, "SELECT Puesto, Modo, Tiempo, Importe FROM Alquiler ORDER BY rowid");
 }
 
 // The main window on a program folder of the test's choosing, signed in, its timer stopped.
 struct Rig {
-    testing::FakeClock clock;
-    testing::RecordingPresenter messages;
-    testing::RecordingAlarm alarm;
-    testing::RecordingEnder ender;
-    ui::Platform platform;
-    formLudomat2 w;
-    bool loaded = false;
+    testing::TestPlatform t;
+    QStringList &messages = t.messages.messages;
+    formLudomat2 w{(t.platform.programFolder = mounted, t.platform)}; // on the tmpfs
+    bool loaded = w.Form_Load();
 
-    explicit Rig(const QString &folder) : platform{clock, messages, alarm, ender, folder}, w{platform} {
-        loaded = w.Form_Load();
+    Rig() {
         w.Timer1->stop();
         w.lblUsuario->setText(QStringLiteral("Admin"));
         w.setEnabled(true);
     }
     ~Rig() {
         w.cmdSalir_Click();
-        if (w.usuarioWindow) {
-            delete w.usuarioWindow.data(); // its own connection goes with it
-        }
-    }
-    void tick(int times) {
-        for (int n = 0; n < times; ++n) {
-            clock.now = clock.now.addSecs(1);
-            w.Timer1_Timer();
-        }
+        delete w.usuarioWindow.data(); // its own connection goes with it
     }
     // Opens station i, lets it run, and closes it: one Contador rental.
-    void rent(int i, int seconds) {
+    void rent(int i, int seconds, bool close = true) {
         w.cmdPuesto_Click(i);
-        tick(seconds);
-        w.cmdPuesto_Click(i);
+        for (int n = 0; n < seconds; ++n) {
+            t.clock.now = t.clock.now.addSecs(1);
+            w.Timer1_Timer();
+        }
+        if (close) {
+            w.cmdPuesto_Click(i);
+        }
     }
-    bool shows(int i, bool running) const {
-        const auto s = static_cast<size_t>(i);
-        const QString text = running ? QStringLiteral("Cerrar Puesto &%1") : QStringLiteral("Habilitar Puesto &%1");
-        return w.station[s].running == running && w.cmdPuesto[s]->text() == text.arg(i + 1);
-    }
-    // The one message so far names the station and says why.
-    bool saidOnce(int i, const QString &why) const {
-        return messages.messages.size() == 1 && messages.messages[0].contains(QStringLiteral("Puesto %1").arg(i + 1)) &&
-               messages.messages[0].contains(why);
+    // Station i still runs, and the one message so far names it and says why.
+    void refused(int i, const char *why) const {
+        QVERIFY2(messages.size() == 1 && messages[0].contains(QStringLiteral("Puesto %1").arg(i + 1)) &&
+                     messages[0].contains(QString::fromUtf8(why)),
+                 qPrintable(messages.join('\n')));
+        QVERIFY(w.station[size_t(i)].running);
+        QCOMPARE(w.cmdPuesto[size_t(i)]->text(), QStringLiteral("Cerrar Puesto &%1").arg(i + 1));
     }
 };
 
@@ -103,21 +78,18 @@ class tst_real_disk final : public QObject {
     Q_OBJECT
 
     QTemporaryDir base;
-    QString mounted; // the tmpfs of the current test, unmounted at cleanup
+    QString db; // the database in the mounted folder
 
-    // A fresh tiny tmpfs with the delivered database and alarm: the program folder.
-    QString tinyFolder() {
+    // A fresh tiny tmpfs with the delivered database and alarm.
+    bool mountFolder() {
         const QString dir = base.path() + QStringLiteral("/folder%1").arg(QDir(base.path()).count());
-        QDir().mkpath(dir);
-        if (::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=256k") != 0) {
-            return {};
+        db = dir + QStringLiteral("/dbLudomat.mdb");
+        if (!QDir().mkpath(dir) || ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=256k") != 0) {
+            return false;
         }
         mounted = dir;
-        if (!QFile::copy(testing::templateDatabasePath(), dir + QStringLiteral("/dbLudomat.mdb")) ||
-            !QFile::copy(testing::deliveredAlarmPath(), dir + QStringLiteral("/queen.wav"))) {
-            return {};
-        }
-        return dir;
+        return QFile::copy(testing::templateDatabasePath(), db) &&
+               QFile::copy(testing::deliveredAlarmPath(), dir + QStringLiteral("/queen.wav"));
     }
 
 private Q_SLOTS:
@@ -129,9 +101,7 @@ private Q_SLOTS:
         if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
             QSKIP("cannot make a private mount namespace here");
         }
-        QVERIFY(base.isValid());
-        const QString probe = tinyFolder();
-        if (probe.isEmpty()) {
+        if (!base.isValid() || !mountFolder()) {
             QSKIP("cannot mount a tmpfs here");
         }
         cleanup();
@@ -145,30 +115,25 @@ private Q_SLOTS:
     }
 
     void fullDisk() {
-        const QString dir = tinyFolder();
-        QVERIFY(!dir.isEmpty());
-        const QString db = dir + QStringLiteral("/dbLudomat.mdb");
+        QVERIFY(mountFolder());
+        const QString junk = mounted + QStringLiteral("/junk");
         QStringList before;
         {
-            Rig r(dir);
+            Rig r;
             QVERIFY(r.loaded);
             r.rent(2, 65);
             before = rentalRows(db);
             QCOMPARE(before.size(), 1);
-            r.w.cmdPuesto_Click(1); // opening a Contador rental writes nothing
-            r.tick(3);
-
-            QVERIFY(fillDisk(dir + QStringLiteral("/junk")));
+            r.rent(1, 3, false); // opening a Contador rental writes nothing; the disk fills before its close
+            QVERIFY(fillDisk(junk));
             r.w.cmdPuesto_Click(1);
-            QVERIFY2(r.saidOnce(1, QStringLiteral("disco está lleno")), qPrintable(r.messages.messages.join('\n')));
-            QVERIFY(r.shows(1, true));
+            r.refused(1, "disco está lleno");
             QCOMPARE(rentalRows(db), before);
-
             // Room again: the same close now records the rental.
-            QVERIFY(QFile::remove(dir + QStringLiteral("/junk")));
+            QVERIFY(QFile::remove(junk));
             r.w.cmdPuesto_Click(1);
-            QCOMPARE(r.messages.messages.size(), 1);
-            QVERIFY(r.shows(1, false));
+            QCOMPARE(r.messages.size(), 1);
+            QVERIFY(!r.w.station[1].running);
         }
         const QStringList after = rentalRows(db);
         QCOMPARE(after.size(), 2);
@@ -179,14 +144,12 @@ private Q_SLOTS:
 
     // The database file write-protected by a read-only bind mount; its folder still writable.
     void readOnlyFile() {
-        const QString dir = tinyFolder();
-        QVERIFY(!dir.isEmpty());
-        const QString db = dir + QStringLiteral("/dbLudomat.mdb");
+        QVERIFY(mountFolder());
         const QByteArray file = QFile::encodeName(db);
         {
-            Rig r(dir);
+            Rig r;
             r.rent(4, 61);
-            QCOMPARE(r.messages.messages, QStringList());
+            QCOMPARE(r.messages, QStringList());
         }
         const QStringList before = rentalRows(db);
         QCOMPARE(before.size(), 1);
@@ -194,11 +157,10 @@ private Q_SLOTS:
         QVERIFY(::mount(nullptr, file.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0);
         QVERIFY(::access(file.constData(), W_OK) != 0);
         {
-            Rig r(dir);
-            QVERIFY2(r.loaded, qPrintable(r.messages.messages.join('\n')));
+            Rig r;
+            QVERIFY2(r.loaded, qPrintable(r.messages.join('\n')));
             r.rent(0, 5);
-            QVERIFY2(r.saidOnce(0, QStringLiteral("solo lectura")), qPrintable(r.messages.messages.join('\n')));
-            QVERIFY(r.shows(0, true));
+            r.refused(0, "solo lectura");
         }
         QVERIFY(::umount2(file.constData(), 0) == 0);
         QCOMPARE(rentalRows(db), before);

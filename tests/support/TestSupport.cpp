@@ -1,7 +1,13 @@
 #include "TestSupport.h"
+#include "cash_close/formCaja.h"
 #include "data/Database.h"
+#include "data/Statements.h"
+#include "rate/frmTarifa.h"
+#include "stations/formLudomat2.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 #include <stdexcept>
 
 namespace testing {
@@ -47,6 +53,30 @@ TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()
         throw std::runtime_error("cannot copy the delivered files");
     }
     QFile::setPermissions(platform.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+Shop::Shop() : main(std::make_unique<formLudomat2>(t.platform)) {
+    main->Form_Load();
+    main->Timer1->stop();
+}
+
+Shop::~Shop() {
+    close();
+}
+
+void Shop::close() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (main) {
+        delete main->cajaWindow.data();
+        delete main->tarifaWindow.data();
+        main.reset();
+    }
+}
+
+void Shop::rent(int puesto, const QString &usuario, const QString &hora, const QString &importe) const {
+    data::Database::open(t.databasePath())
+        ->execute(statements::alquilerInsert(puesto, true, usuario, 5, QStringLiteral("Dec"), 2026, hora,
+                                             QStringLiteral("0"), QStringLiteral("40"), importe));
 }
 
 } // namespace testing

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+class formLudomat2;
+
 namespace testing {
 
 class FakeClock final : public ui::Clock {
@@ -59,5 +61,19 @@ QString deliveredAlarmPath();
 
 // Every row of a table as "cell|cell|...", sorted; passwords read "<hash>" (salted afresh each time).
 QStringList tableRows(const QString &databasePath, const QString &table);
+
+// The main window on a fresh program folder, loaded, its tick delivered by hand.
+struct Shop {
+    TestPlatform t;
+    std::unique_ptr<formLudomat2> main;
+    Shop();
+    ~Shop();
+    // Every window goes, and with them every handle on the file.
+    void close();
+    QStringList rows(const QString &table) const { return tableRows(t.databasePath(), table); }
+    QStringList &said() { return t.messages.messages; }
+    // A Contador rental of 0:40 on 5 Dec 2026, written as the main window records it.
+    void rent(int puesto, const QString &usuario, const QString &hora, const QString &importe) const;
+};
 
 } // namespace testing
