@@ -187,11 +187,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, contents);
         QFETCH(QString, reason);
         const QString path = dir_.filePath(QStringLiteral("other.mdb"));
-        QFile::remove(path);
-        if (!contents.isNull()) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(contents) == contents.size());
-        }
+        QFile f(path);
+        f.remove();
+        QVERIFY(contents.isNull() || (f.open(QIODevice::WriteOnly) && f.write(contents) == contents.size()));
+        f.close();
         const QStringList before = QDir(dir_.path()).entryList(QDir::Files);
         try {
             Database::open(path);
@@ -199,7 +198,6 @@ private Q_SLOTS:
         } catch (const DbError &e) {
             QVERIFY2(e.message().contains(reason) && e.message().contains(path), qPrintable(e.message()));
         }
-        QFile f(path);
         QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), contents);
         QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), before);
     }
