@@ -74,6 +74,19 @@ private Q_SLOTS:
         player.play(path); // must neither throw nor wait
         QVERIFY(timer.elapsed() < 500);
     }
+
+    // A record carries the true duration: a prepaid block shown as 0 h 60 min is one hour,
+    // and a long rental is never wrapped at a day.
+    void recordedTimeIsTheTrueDuration() {
+        const struct {
+            double hours, minutes;
+            const char *expected;
+        } rows[] = {{0, 7, "0:7"}, {1, 25, "1:25"}, {0, 60, "1:0"}, {23, 60, "24:0"}, {26, 5, "26:5"}, {3, 90, "4:30"}};
+        for (const auto &row : rows) {
+            const stations::RecordedTime t = stations::recordedTime(row.hours, row.minutes);
+            QCOMPARE(t.hours + QLatin1Char(':') + t.minutes, QString::fromLatin1(row.expected));
+        }
+    }
 };
 
 QTEST_MAIN(StationMathTest)

@@ -33,8 +33,9 @@ QStringList tableRows(const QString &databasePath, const QString &table) {
     for (auto r = db->openRecordset(QStringLiteral("SELECT * FROM ") + table); !r.isEof(); r.moveNext()) {
         QStringList cells;
         for (const QString &column : r.columnNames()) {
-            cells << (column.startsWith(QStringLiteral("Contrase")) ? QStringLiteral("<hash>")
-                                                                    : r.field(column).toString());
+            // Hashes differ by their salt; anything else (a password kept as typed) shows as it is.
+            const QString value = r.field(column).toString();
+            cells << (value.startsWith(QStringLiteral("$argon2id$")) ? QStringLiteral("<hash>") : value);
         }
         rows << cells.join(QLatin1Char('|'));
     }
