@@ -15,11 +15,30 @@ enum class Kind { Space, Word, Number, Text, DateTime, Punct, Bracketed };
 struct Token {
     Kind kind;
     QStringView text; // as written (words, punctuation, blanks), a view into the statement
-    QVariant value; // for literals
+    QVariant value;   // for literals
 };
 
 [[noreturn]] void refuse(const QString &why, const QString &jet) {
     throw DbError(QStringLiteral("Instrucción no válida: ") + why, jet);
+}
+
+// Zero-padded decimal, at least `width` digits: the bound forms of dates and times.
+void appendPadded(QString &out, long value, int width) {
+    const QString digits = QString::number(value);
+    for (qsizetype pad = width - digits.size(); pad > 0; --pad)
+        out += QLatin1Char('0');
+    out += digits;
+}
+
+QString joined(long a, int widthA, QChar sep, long b, QChar sep2, long c) {
+    QString out;
+    out.reserve(10);
+    appendPadded(out, a, widthA);
+    out += sep;
+    appendPadded(out, b, 2);
+    out += sep2;
+    appendPadded(out, c, 2);
+    return out;
 }
 
 bool allDigits(QStringView s) {
@@ -72,7 +91,7 @@ std::optional<QString> parseDate(const QString &body) {
     }
     if (year < 1000 || !QDate(year, month, day).isValid())
         return std::nullopt;
-    return QString::asprintf("%04d-%02d-%02d", year, month, day);
+    return joined(year, 4, QLatin1Char('-'), month, QLatin1Char('-'), day);
 }
 
 // H:MM, H:MM:SS (hours up to 9999 for durations) and hh:mm[:ss] AM/PM.
@@ -106,7 +125,7 @@ std::optional<QString> parseTime(const QString &body) {
         hours += minutes / 60;
         minutes %= 60;
     }
-    return QString::asprintf("%02ld:%02ld:%02ld", hours, minutes, seconds);
+    return joined(hours, 2, QLatin1Char(':'), minutes, QLatin1Char(':'), seconds);
 }
 
 QVariant dateTimeValue(const QString &body, const QString &jet) {

@@ -50,10 +50,15 @@ QVariant Recordset::field(const QString &name) const {
     const QVariant &value = rows_[position_].value(index);
     // The file keeps dates and times as ISO text; the windows work with QDate and QTime.
     if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        // Fixed forms, read by position: a cash close reads these for every copied row.
+        const auto number = [&text](qsizetype at, qsizetype length) {
+            return QStringView(text).mid(at, length).toInt();
+        };
         if (name.compare(QLatin1String("Fecha"), Qt::CaseInsensitive) == 0)
-            return QDate::fromString(value.toString(), Qt::ISODate);
+            return text.size() == 10 ? QDate(number(0, 4), number(5, 2), number(8, 2)) : QDate();
         if (name.compare(QLatin1String("Hora"), Qt::CaseInsensitive) == 0)
-            return QTime::fromString(value.toString(), QStringLiteral("HH:mm:ss"));
+            return text.size() == 8 ? QTime(number(0, 2), number(3, 2), number(6, 2)) : QTime();
     }
     return value;
 }
