@@ -12,4 +12,6 @@
 // change handler at once through Qt's synchronous signals, and the station logic relies on it.
 #include "stations/Startup.h"
 
-int main(int argc, char *argv[]) { return stations::runProgram(argc, argv); }
+int main(int argc, char *argv[]) {
+    return stations::runProgram(argc, argv);
+}

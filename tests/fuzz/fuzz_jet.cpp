@@ -31,7 +31,8 @@ int prepare(const data::TranslatedStatement &t, bool *singleStatement) {
     const QByteArray sql = t.sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
-    if (sqlite3_prepare_v2(schemaDatabase(), sql.constData(), static_cast<int>(sql.size()), &stmt, &tail) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(schemaDatabase(), sql.constData(), static_cast<int>(sql.size()), &stmt, &tail) !=
+        SQLITE_OK) {
         return -1;
     }
     *singleStatement = QByteArray(tail).trimmed().isEmpty();

@@ -16,7 +16,8 @@ int main(int argc, char **argv) {
                 continue;
             }
             std::ifstream in(entry.path(), std::ios::binary);
-            const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                                   std::istreambuf_iterator<char>());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++replayed;
         }
