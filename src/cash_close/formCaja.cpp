@@ -1,5 +1,6 @@
 #include "cash_close/formCaja.h"
 
+#include "cash_close/CajaGridModel.h"
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/CashCloseRun.h"
 #include "data/Database.h"
@@ -16,7 +17,6 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <optional>
 
@@ -29,61 +29,6 @@ constexpr int kGridHeight = 2775;
 constexpr int kCaptionHeight = 300;
 // Between two looks at the event queue during a run: short enough for the tick and repaints.
 constexpr qint64 kEventsEveryMs = 40;
-
-struct GridColumn {
-    const char *name;
-    Qt::Alignment alignment;
-};
-const GridColumn kColumns[7] = {
-    {"Puesto", Qt::AlignHCenter}, {"Modo", Qt::AlignLeft},    {"Usuario", Qt::AlignLeft},
-    {"Fecha", Qt::AlignHCenter},  {"Hora", Qt::AlignHCenter}, {"Tiempo", Qt::AlignHCenter},
-    {"Importe", Qt::AlignRight},
-};
-
-int columnIndex(const QString &name) {
-    for (int c = 0; c < 7; ++c) {
-        if (name.compare(QLatin1String(kColumns[c].name), Qt::CaseInsensitive) == 0) {
-            return c;
-        }
-    }
-    return -1;
-}
-
-// The regional time of day, always with its seconds.
-QString regionalTime(const QTime &time) {
-    const QLocale locale;
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("ss"))) {
-        format.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
-    }
-    return locale.toString(time, format);
-}
-
-// A stored duration "01:25:00" shown as 1:25:00; hours may pass 23.
-QString durationText(const QString &stored) {
-    QString text = stored;
-    while (text.size() > 7 && text.startsWith(QLatin1Char('0'))) {
-        text.remove(0, 1);
-    }
-    return text;
-}
-
-QString cellText(int column, const QVariant &value) {
-    switch (column) {
-    case 0:
-        return QString::number(value.toLongLong());
-    case 3:
-        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
-    case 4:
-        return regionalTime(value.toTime());
-    case 5:
-        return durationText(value.toString());
-    case 6:
-        return numtext::toText(value.toDouble());
-    default:
-        return value.toString();
-    }
-}
 
 QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int width, int height) {
     auto *label = new QLabel(text, parent);
@@ -283,37 +228,15 @@ void formCaja::bindGrid() {
         return;
     }
     if (!gridModel_) {
-        gridModel_ = new QStandardItemModel(this);
+        gridModel_ = new CajaGridModel(this);
     }
-    gridModel_->clear();
-    const QStringList names = rows.columnNames();
-    gridModel_->setColumnCount(static_cast<int>(names.size()));
-    gridModel_->setHorizontalHeaderLabels(names);
-    QVector<int> kinds;
-    for (int c = 0; c < names.size(); ++c) {
-        const int kind = columnIndex(names[c]);
-        kinds.push_back(kind);
-        if (kind >= 0) {
-            gridModel_->horizontalHeaderItem(c)->setTextAlignment(kColumns[kind].alignment | Qt::AlignVCenter);
-        }
-    }
-    int r = 0;
-    gridModel_->setRowCount(rows.recordCount());
-    for (rows.moveFirst(); !rows.isEof(); rows.moveNext(), ++r) {
-        for (int c = 0; c < names.size(); ++c) {
-            const int kind = kinds[c];
-            const QVariant value = rows.field(names[c]);
-            auto *item = new QStandardItem(kind >= 0 ? cellText(kind, value) : value.toString());
-            item->setTextAlignment((kind >= 0 ? kColumns[kind].alignment : Qt::AlignLeft) | Qt::AlignVCenter);
-            gridModel_->setItem(r, c, item);
-        }
-    }
+    gridModel_->load(rows);
     if (dgLudomat->model() != gridModel_) {
         dgLudomat->setModel(gridModel_);
     }
-    for (int c = 0; c < names.size(); ++c) {
-        if (kinds[c] >= 0) {
-            dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[kinds[c]]));
+    for (int c = 0; c < gridModel_->columnCount(); ++c) {
+        if (const int kind = gridModel_->kindOf(c); kind >= 0) {
+            dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[kind]));
         }
     }
 }

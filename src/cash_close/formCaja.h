@@ -7,7 +7,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QStandardItemModel;
+class CajaGridModel;
 class QTableView;
 class formLudomat2;
 
@@ -63,6 +63,6 @@ private:
     void setRunning(bool running);
 
     QPointer<formLudomat2> main_;
-    QStandardItemModel *gridModel_ = nullptr;
+    CajaGridModel *gridModel_ = nullptr;
     bool running_ = false;
 };
