@@ -285,32 +285,17 @@ void formLudomat2::cmdUsuario_Click() {
     if (usuarioWindow && usuarioWindow->isUnloading()) {
         usuarioWindow.clear();
     }
-    formUsuario *accounts = ui::loadForm(usuarioWindow, [this] {
-        auto *window = new formUsuario(platform(), *this);
-        window->Form_Load();
-        return window;
-    });
-    accounts->showForm();
+    ui::loadForm(usuarioWindow, platform(), *this)->showForm();
     setEnabled(false);
 }
 
 void formLudomat2::cmdCierreCaja_Click() {
-    formCaja *caja = ui::loadForm(cajaWindow, [this] {
-        auto *form = new formCaja(platform(), *this);
-        form->Form_Load();
-        return form;
-    });
-    caja->showForm();
+    ui::loadForm(cajaWindow, platform(), *this)->showForm();
     setEnabled(false);
 }
 
 void formLudomat2::cmdTarifa_Click() {
-    frmTarifa *tarifa = ui::loadForm(tarifaWindow, [this] {
-        auto *form = new frmTarifa(platform());
-        form->Form_Load();
-        return form;
-    });
-    tarifa->showForm();
+    ui::loadForm(tarifaWindow, platform())->showForm(); // the main window stays usable
 }
 
 void formLudomat2::cmdSalir_Click() {

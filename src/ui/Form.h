@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 namespace ui {
 
@@ -37,10 +38,12 @@ private:
     bool unloading_ = false;
 };
 
-// Loading a window that is already loaded only brings it forward.
-template <class W, class Make> W *loadForm(QPointer<W> &slot, Make make) {
+// Loads a window once: creates it and runs its Form_Load. A window that is already loaded is
+// returned as it is; showing it again only brings it forward.
+template <class W, class... Args> W *loadForm(QPointer<W> &slot, Args &&...args) {
     if (!slot) {
-        slot = make();
+        slot = new W(std::forward<Args>(args)...);
+        slot->Form_Load();
     }
     return slot;
 }
