@@ -23,8 +23,6 @@ QPushButton *makeButton(QWidget *frame, const char *name, const QString &caption
                         int height) {
     auto *button = new QPushButton(caption, frame);
     button->setObjectName(QString::fromLatin1(name));
-    // Enter on a focused button presses it, as it does in a dialog.
-    button->setAutoDefault(true);
     ui::Form::place(button, left, top, width, height);
     return button;
 }
@@ -77,12 +75,8 @@ formUsuario::formUsuario(ui::Platform &platform, formLudomat2 &main)
     cmdGuardar = makeButton(Frame2, "cmdGuardar", QStringLiteral("&Guardar Cambios"), 120, 1560, 2295, 450);
     cmdCancelar = makeButton(Frame2, "cmdCancelar", QStringLiteral("&Cancelar"), 120, 2160, 2295, 450);
 
-    QWidget *previous = combUsuario;
-    for (QWidget *next : std::initializer_list<QWidget *>{txtUsuario, maskContrasena, cmdAceptar, cmdSalir, cmdAgregar,
-                                                          cmdBorrar, cmdGuardar, cmdCancelar}) {
-        setTabOrder(previous, next);
-        previous = next;
-    }
+    tabChain({combUsuario, txtUsuario, maskContrasena, cmdAceptar, cmdSalir, cmdAgregar, cmdBorrar, cmdGuardar,
+              cmdCancelar});
 
     connect(cmdAceptar, &QPushButton::clicked, this, &formUsuario::cmdAceptar_Click);
     connect(cmdAgregar, &QPushButton::clicked, this, &formUsuario::cmdAgregar_Click);

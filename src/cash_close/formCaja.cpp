@@ -97,12 +97,7 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     lblTotalUsuario = makeLabel(this, QStringLiteral("Total Facturado Usuario: $"), 3840, 5760, 2835, 255);
     txtTotalUsuario = makeBox(this, "txtTotalUsuario", QStringLiteral("0"), 6720, 5640, 855, 360);
 
-    QWidget::setTabOrder(txtHora1, txtFecha1);
-    QWidget::setTabOrder(txtFecha1, txtHora2);
-    QWidget::setTabOrder(txtHora2, txtFecha2);
-    QWidget::setTabOrder(txtFecha2, cmdProcesar);
-    QWidget::setTabOrder(cmdProcesar, cmdSalir);
-    QWidget::setTabOrder(cmdSalir, dgLudomat);
+    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);

@@ -57,11 +57,7 @@ frmTarifa::frmTarifa(ui::Platform &platform)
     cmdGuardar = button("cmdGuardar", QStringLiteral("&Guardar cambios"), 120);
     cmdSalir = button("cmdSalir", QStringLiteral("&Salir"), 2640);
 
-    QWidget::setTabOrder(txtPesos1, txtMinutos1);
-    QWidget::setTabOrder(txtMinutos1, txtPesos2);
-    QWidget::setTabOrder(txtPesos2, txtMinutos2);
-    QWidget::setTabOrder(txtMinutos2, cmdGuardar);
-    QWidget::setTabOrder(cmdGuardar, cmdSalir);
+    tabChain({txtPesos1, txtMinutos1, txtPesos2, txtMinutos2, cmdGuardar, cmdSalir});
 
     connect(cmdGuardar, &QPushButton::clicked, this, &frmTarifa::cmdGuardar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &frmTarifa::cmdSalir_Click);

@@ -164,23 +164,11 @@ void formLudomat2::buildBottomBand() {
 }
 
 void formLudomat2::setTabOrder() {
-    QWidget *previous = nullptr;
-    auto chain = [&previous](QWidget *next) {
-        if (previous) {
-            QWidget::setTabOrder(previous, next);
-        }
-        previous = next;
-    };
+    QList<QWidget *> order;
     for (size_t i = 0; i < stations::kStations; ++i) {
-        chain(optModo[2 * i + 1]);
-        chain(optModo[2 * i]);
-        chain(vsTiempo[i]);
-        chain(cmdPuesto[i]);
+        order << optModo[2 * i + 1] << optModo[2 * i] << vsTiempo[i] << cmdPuesto[i];
     }
-    chain(cmdCierreCaja);
-    chain(cmdTarifa);
-    chain(cmdUsuario);
-    chain(cmdSalir);
+    tabChain(order << cmdCierreCaja << cmdTarifa << cmdUsuario << cmdSalir);
 }
 
 void formLudomat2::connectHandlers() {

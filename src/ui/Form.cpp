@@ -47,6 +47,12 @@ void Form::place(QWidget *control, int left, int top, int width, int height) {
     control->setGeometry(twRect(left, top, width, height));
 }
 
+void Form::tabChain(const QList<QWidget *> &order) {
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+}
+
 void Form::closeEvent(QCloseEvent *event) {
     if (unloading_ || queryClose()) {
         event->accept();

@@ -24,6 +24,8 @@ public:
 
     // Places a control at a rectangle given in twips.
     static void place(QWidget *control, int left, int top, int width, int height);
+    // The tab order, in the order given.
+    static void tabChain(const QList<QWidget *> &order);
 
 protected:
     Platform &platform() const { return platform_; }
