@@ -58,24 +58,6 @@ private Q_SLOTS:
         QCOMPARE(totals.operatorTotal, total);
     }
 
-    // Everyone's rentals count in the grand total; only the exact name in the operator's.
-    void operatorTotalComparesNamesExactly_data() {
-        QTest::addColumn<QString>("other");
-        QTest::newRow("another operator") << "Pedro";
-        QTest::newRow("differs only in case") << "admin";
-        QTest::newRow("trailing blank") << "Admin ";
-    }
-
-    void operatorTotalComparesNamesExactly() {
-        QFETCH(QString, other);
-        testing::TestPlatform t;
-        fixtures::record(t.databasePath(),
-                         {{1, "Admin", kDay, QTime(9, 0), "10"}, {2, other, kDay, QTime(10, 0), "5"}});
-        const auto totals = runReport(t.databasePath(), kWorkday);
-        QCOMPARE(totals.grand, 15.0);
-        QCOMPARE(totals.operatorTotal, 10.0);
-    }
-
     // The operator stopping half-way through the copy: the run is rolled back and Caja stays as
     // the previous run left it. (A failing disk half-way is tst_window_faults' cash close.)
     void stoppedRunLeavesCajaAsItWas() {

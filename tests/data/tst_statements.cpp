@@ -29,7 +29,6 @@ void TestStatements::texts_data() {
         insert + "(4, 'Prepago','Admin',#5/Dec/2026#,#14:05:09#,#0:45#,3)");
     row("tarifa", tarifaSelect(), "SELECT * FROM Tarifa");
     row("tarifa editor", tarifaEditorSelect(), "Select * from Tarifa");
-    row("rate update", tarifaUpdate("30", "5.5"), "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5");
     row("users", usuariosList(), "Select * from Usuarios ORDER BY Usuario");
     row("password quoted", passwordLookup("' OR '1'='1"),
         QString::fromUtf8("Select Contraseña from Usuarios Where Usuario = ''' OR ''1''=''1'"));

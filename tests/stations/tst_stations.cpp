@@ -196,7 +196,6 @@ private Q_SLOTS:
         Rig r(30, 5);
         r.press(0);
         r.tick(125);
-        r.choose(2, true);
         const auto sabotage = [&r](const char *sql) {
             sqlite3 *db = nullptr;
             sqlite3_open(r.t.databasePath().toUtf8().constData(), &db);
@@ -205,15 +204,12 @@ private Q_SLOTS:
         };
         sabotage("CREATE TRIGGER refuse BEFORE INSERT ON Alquiler BEGIN SELECT RAISE(ABORT, 'disco lleno'); END");
         r.press(0);
-        r.press(2);
         const QStringList &shown = r.t.messages.messages;
-        QVERIFY(shown.size() == 2 && shown[0].contains("Puesto 1") && shown[0].contains("disco lleno"));
+        QVERIFY(shown.size() == 1 && shown[0].contains("Puesto 1") && shown[0].contains("disco lleno"));
         QCOMPARE(r.w.cmdPuesto[0]->text() + u' ' + r.time(0) + u' ' + r.pesos(0),
                  QStringLiteral("Cerrar Puesto &1 0:2:5 5"));
-        QVERIFY(r.w.station[0].running && !r.w.optModo[1]->isEnabled());
-        QCOMPARE(r.w.cmdPuesto[2]->text(), QStringLiteral("Habilitar Puesto &3"));
-        QVERIFY(!r.w.station[2].running && r.w.optModo[4]->isEnabled() && r.w.vsTiempo[2]->isEnabled());
-        r.tick(28 * 60); // still counting and charging
+        QVERIFY(r.w.station[0].running && !r.w.optModo[1]->isEnabled()); // a refused opening: tst_window_faults
+        r.tick(28 * 60);                                                 // still counting and charging
         sabotage("DROP TRIGGER refuse");
         r.press(0);
         QCOMPARE(r.rows(), QStringList{"1|Contador|Admin|2026-12-05|14:05:09|00:30:00|10"});
@@ -222,8 +218,8 @@ private Q_SLOTS:
     // A Prepago opening and a Contador close by keyboard alone, under a comma locale: the statement
     // drops the clock's fraction of a second, and the early close of the prepaid time writes nothing.
     void keyboardOnlyRental() {
+        QLocale::setDefault(QLocale(QStringLiteral("es_AR"))); // loaded in Spanish: the month stays "Dec"
         Rig r(45, 7.5);
-        QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
         r.t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9, 870));
         QApplication::setActiveWindow(&r.w);
         QVERIFY(QTest::qWaitForWindowActive(&r.w));
