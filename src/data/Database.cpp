@@ -1,26 +1,23 @@
 #include "data/Database.h"
 
+#include "data/DatabaseFile.h"
 #include "data/JetTranslator.h"
+#include "data/Schema.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QUrl>
-#include <atomic>
+#include <sqlite3.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace data {
 
 namespace {
 
-std::atomic<int> connectionCounter{0};
-
-QString engineMessage(const QSqlError &error) {
-    const QString text = error.databaseText();
-    return text.isEmpty() ? error.text() : text;
+QString engineMessage(sqlite3 *db) {
+    return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db)));
 }
 
 QString firstWord(const QString &sql) {
@@ -31,129 +28,248 @@ QString firstWord(const QString &sql) {
     return trimmed.left(end).toUpper();
 }
 
-// Runs a fixed statement (pragmas, transaction control); returns the engine's complaint or empty.
-QString runPlain(const QString &connection, const QString &sql) {
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    QSqlQuery query(db);
-    if (!query.exec(sql))
-        return engineMessage(query.lastError());
-    return {};
+// A statement with no values and no rows (pragmas, transaction control); throws on failure.
+void runPlain(sqlite3 *db, const char *sql) {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw DbError(engineMessage(db), QString::fromLatin1(sql), sqlite3_extended_errcode(db));
 }
 
-void checkHeader(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw DbError(
-            QStringLiteral("No se puede leer el archivo de base de datos %1: %2").arg(path, file.errorString()));
-    static const QByteArray magic("SQLite format 3\0", 16);
-    if (file.read(16) != magic)
-        throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida").arg(path));
+bool diskFull(const QString &folder) {
+    struct statvfs st {};
+    return ::statvfs(QFile::encodeName(folder).constData(), &st) == 0 && st.f_bavail == 0;
 }
 
-// The names of the tables, or the engine's complaint when it cannot read the file.
-QString listTables(const QString &connection, QStringList *tables) {
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
-        return engineMessage(query.lastError());
-    while (query.next())
-        *tables << query.value(0).toString();
-    return {};
+void bindValues(sqlite3_stmt *stmt, const QVariantList &values) {
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values[i];
+        switch (v.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+            sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            sqlite3_bind_double(stmt, i + 1, v.toDouble());
+            break;
+        default: {
+            const QString text = v.toString();
+            sqlite3_bind_text16(stmt, i + 1, text.utf16(), static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
+        }
+        }
+    }
 }
+
+QVariant columnValue(sqlite3_stmt *stmt, int c) {
+    switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, c)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, c));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_text16(stmt, c)),
+                                           sqlite3_column_bytes16(stmt, c) / 2));
+    case SQLITE_BLOB:
+        return QVariant(
+            QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, c)), sqlite3_column_bytes(stmt, c)));
+    default:
+        return {};
+    }
+}
+
+struct Finalizer {
+    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
 
 } // namespace
 
-struct Database::StatementCache {
-    static constexpr qsizetype kLimit = 32;
-    QHash<QString, QSqlQuery> queries;
+struct Database::Impl {
+    sqlite3 *db = nullptr;
+    std::shared_ptr<DatabaseFile> file;
+    bool readOnly = false;
+    bool inTransaction = false;
+    // Prepared action statements by their translated text: every literal is bound, so the
+    // many inserts of a run share one prepared statement.
+    static constexpr qsizetype kCacheLimit = 32;
+    QHash<QString, sqlite3_stmt *> cache;
+
+    Statement prepare(const QString &sql, const QString &jet) const {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare16_v2(db, sql.utf16(), static_cast<int>(sql.size() * 2), &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            throw DbError(engineMessage(db), jet, sqlite3_extended_errcode(db));
+        }
+        return Statement(stmt);
+    }
+    void clearCache() {
+        for (sqlite3_stmt *stmt : std::as_const(cache))
+            sqlite3_finalize(stmt);
+        cache.clear();
+    }
 };
 
-Database::Database(QString path, QString connectionName)
-    : path_(std::move(path)), connection_(std::move(connectionName)), cache_(std::make_unique<StatementCache>()) {}
+Database::Database(QString path) : path_(std::move(path)), impl_(std::make_unique<Impl>()) {}
 
 Database::~Database() {
     close();
 }
 
-std::unique_ptr<Database> Database::connect(const QFileInfo &info, const QString &mode) {
-    const QString name = QStringLiteral("ludomat-db-%1").arg(connectionCounter.fetch_add(1));
-    std::unique_ptr<Database> handle(new Database(info.absoluteFilePath(), name));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) + QLatin1Char('?') +
-                       mode);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open())
-        throw DbError(QStringLiteral("No se puede abrir %1: %2").arg(info.filePath(), engineMessage(db.lastError())));
-    return handle;
+namespace {
+
+// The names of the tables, or the engine's error code (0 on success).
+int listTables(sqlite3 *db, QStringList *tables) {
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return sqlite3_extended_errcode(db);
+    }
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        *tables << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE ? 0 : sqlite3_extended_errcode(db);
 }
 
-std::unique_ptr<Database> Database::open(const QString &path) {
+sqlite3 *connect(const QFileInfo &info, const QString &query, int flags, int *rc) {
+    const QByteArray uri =
+        (QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query).toUtf8();
+    sqlite3 *db = nullptr;
+    *rc = sqlite3_open_v2(uri.constData(), &db, flags | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    return db;
+}
+
+} // namespace
+
+std::unique_ptr<Database> Database::open(const QString &path, Options options) {
     const QFileInfo info(path);
     if (!info.exists())
         throw DbError(QStringLiteral("No se encuentra el archivo de base de datos: ") + path);
     if (!info.isFile())
         throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida").arg(path));
-    // Look before SQLite touches it: the engine must never adopt or rewrite a foreign file.
-    checkHeader(path);
+    std::unique_ptr<Database> handle(new Database(info.absoluteFilePath()));
+    Impl &d = *handle->impl_;
+    // Look before the engine touches it: it must never adopt or rewrite a foreign file.
+    d.file = DatabaseFile::acquire(path);
+    if (!d.file->hasDatabaseHeader())
+        throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida").arg(path));
 
-    // mode=rw: read-write, and never create a missing file.
-    std::unique_ptr<Database> handle = connect(info, QStringLiteral("mode=rw"));
+    const auto tryOpen = [&](const QString &query, int flags) {
+        if (d.db)
+            sqlite3_close_v2(d.db);
+        int rc = SQLITE_OK;
+        d.db = connect(info, query, flags, &rc);
+        if (rc != SQLITE_OK)
+            return rc;
+        sqlite3_extended_result_codes(d.db, 1);
+        sqlite3_busy_timeout(d.db, options.busyTimeoutMs);
+        // Double quotes name things, never text: an unknown "name" is an error, not a string.
+        sqlite3_db_config(d.db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(d.db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        return SQLITE_OK;
+    };
     QStringList tables;
-    QString failure = listTables(handle->connection_, &tables);
-    if (!failure.isEmpty() && !QFileInfo(info.absolutePath()).isWritable() &&
-        !QFileInfo::exists(info.absoluteFilePath() + QStringLiteral("-wal"))) {
+    int rc = tryOpen(QStringLiteral("mode=%1").arg(options.readOnly ? "ro" : "rw"),
+                     options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    if (rc == SQLITE_OK)
+        rc = listTables(d.db, &tables);
+    const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    if (rc != SQLITE_OK && !folderWritable && !QFileInfo::exists(info.absoluteFilePath() + QStringLiteral("-wal"))) {
         // A read-only folder: the engine cannot make the side files it reads through. With
         // no pending -wal the file alone is the whole database, read as it is; every write
         // is then refused as a write to a read-only database.
-        handle = connect(info, QStringLiteral("mode=ro&immutable=1"));
-        failure = listTables(handle->connection_, &tables);
+        tables.clear();
+        rc = tryOpen(QStringLiteral("mode=ro&immutable=1"), SQLITE_OPEN_READONLY);
+        if (rc == SQLITE_OK)
+            rc = listTables(d.db, &tables);
+        d.readOnly = true;
     }
-    if (!failure.isEmpty()) {
-        if (!QFileInfo(info.absolutePath()).isWritable())
+    if (rc != SQLITE_OK) {
+        const QString failure = d.db ? engineMessage(d.db) : QString::fromUtf8(sqlite3_errstr(rc));
+        const int primary = rc & 0xff;
+        if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+            throw DbError(
+                QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida: %2").arg(path, failure), {},
+                rc);
+        if (diskFull(info.absolutePath()))
+            throw DbError(QStringLiteral("No se puede abrir %1: el disco está lleno y la base de datos necesita "
+                                         "escribir sus archivos auxiliares. Libere espacio en el disco (%2).")
+                              .arg(path, failure),
+                          {}, SQLITE_FULL);
+        if (!folderWritable)
             throw DbError(QStringLiteral("No se puede leer %1: la carpeta %2 es de solo lectura y la base de datos "
                                          "necesita escribir sus archivos auxiliares allí (%3)")
-                              .arg(path, info.absolutePath(), failure));
-        throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida: %2").arg(path, failure));
+                              .arg(path, info.absolutePath(), failure),
+                          {}, rc);
+        throw DbError(QStringLiteral("No se puede abrir %1: %2").arg(path, failure), {}, rc);
     }
     for (const char *table : {"Alquiler", "Caja", "Tarifa", "Usuarios"}) {
         if (!tables.contains(QLatin1String(table), Qt::CaseInsensitive))
             throw DbError(QStringLiteral("Falta la tabla %1 en el archivo %2").arg(QLatin1String(table), path));
     }
+    d.readOnly = d.readOnly || options.readOnly;
+    if (d.readOnly)
+        return handle;
     // A write-protected file still opens; the first write will report it.
-    runPlain(handle->connection_, QStringLiteral("PRAGMA journal_mode=WAL"));
-    runPlain(handle->connection_, QStringLiteral("PRAGMA synchronous=FULL"));
+    sqlite3_exec(d.db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(d.db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    if (::access(QFile::encodeName(path).constData(), W_OK) == 0 && !missingTables(tables).isEmpty()) {
+        // A file of an earlier version: the newer tables come together or not at all.
+        handle->beginTransaction();
+        try {
+            QStringList now;
+            listTables(d.db, &now);
+            for (const QString &sql : missingTables(now))
+                handle->execute(sql);
+            handle->commit();
+        } catch (const DbError &error) {
+            handle->rollback();
+            throw DbError(
+                QStringLiteral("No se pudo preparar %1 para esta versión del programa: %2").arg(path, error.message()),
+                {}, error.code());
+        }
+    }
     return handle;
 }
 
-void Database::execute(const QString &jetSql) {
+void Database::checkWritable(const QString &jetSql) const {
     if (!isOpen())
         throw DbError(QStringLiteral("La base de datos está cerrada"), jetSql);
+    if (const QString changed = impl_->file->changedOnDisk(path_); !changed.isEmpty())
+        throw DbError(QStringLiteral("No se guardó nada: ") + changed +
+                          QStringLiteral(". Cierre el programa y vuelva a abrirlo."),
+                      jetSql);
+}
+
+void Database::execute(const QString &jetSql) {
+    checkWritable(jetSql);
     const TranslatedStatement st = translateJet(jetSql);
     if (firstWord(st.sql) == QLatin1String("SELECT"))
         throw DbError(QStringLiteral("Una consulta SELECT se abre como recordset, no se ejecuta"), jetSql);
 
-    // One SQLite statement is applied whole or not at all (a failing statement is undone by
-    // the engine), which is what fail-on-error asks; no savepoint is needed around it.
-    auto found = cache_->queries.find(st.sql);
-    if (found == cache_->queries.end()) {
-        if (cache_->queries.size() >= StatementCache::kLimit)
-            cache_->queries.clear();
-        QSqlQuery query(QSqlDatabase::database(connection_, false));
-        if (!query.prepare(st.sql))
-            throw DbError(engineMessage(query.lastError()), jetSql);
-        found = cache_->queries.insert(st.sql, std::move(query));
+    // One statement is applied whole or not at all (a failing statement is undone by the
+    // engine), which is what fail-on-error asks; no savepoint is needed around it.
+    Impl &d = *impl_;
+    auto found = d.cache.find(st.sql);
+    if (found == d.cache.end()) {
+        if (d.cache.size() >= Impl::kCacheLimit)
+            d.clearCache();
+        found = d.cache.insert(st.sql, d.prepare(st.sql, jetSql).release());
     }
-    QSqlQuery &query = found.value();
-    for (qsizetype i = 0; i < st.values.size(); ++i)
-        query.bindValue(static_cast<int>(i), st.values[i]);
-    const bool ok = query.exec();
-    const QString failure = ok ? QString() : engineMessage(query.lastError());
-    query.finish();
-    if (!ok) {
-        // A statement that failed on a disk error is prepared afresh next time.
-        cache_->queries.erase(found);
-        throw DbError(failure.isEmpty() ? QStringLiteral("error desconocido") : failure, jetSql);
+    sqlite3_stmt *stmt = found.value();
+    bindValues(stmt, st.values);
+    int rc = sqlite3_step(stmt);
+    while (rc == SQLITE_ROW)
+        rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE) {
+        const QString failure = engineMessage(d.db);
+        const int code = sqlite3_extended_errcode(d.db);
+        // A statement that failed (on a disk error, say) is prepared afresh next time.
+        sqlite3_finalize(stmt);
+        d.cache.erase(found);
+        throw DbError(failure.isEmpty() ? QStringLiteral("error desconocido") : failure, jetSql, code);
     }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
 }
 
 Recordset Database::openRecordset(const QString &jetSql) {
@@ -163,85 +279,138 @@ Recordset Database::openRecordset(const QString &jetSql) {
     if (firstWord(st.sql) != QLatin1String("SELECT"))
         throw DbError(QStringLiteral("Solo una consulta SELECT se abre como recordset"), jetSql);
 
+    const Statement stmt = impl_->prepare(st.sql, jetSql);
+    bindValues(stmt.get(), st.values);
+    const int count = sqlite3_column_count(stmt.get());
     QStringList columns;
+    for (int c = 0; c < count; ++c)
+        columns << QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_name16(stmt.get(), c)));
     QVector<QVector<QVariant>> rows;
-    {
-        QSqlDatabase db = QSqlDatabase::database(connection_, false);
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.prepare(st.sql))
-            throw DbError(engineMessage(query.lastError()), jetSql);
-        for (const QVariant &value : st.values)
-            query.addBindValue(value);
-        if (!query.exec())
-            throw DbError(engineMessage(query.lastError()), jetSql);
-        const QSqlRecord record = query.record();
-        for (int c = 0; c < record.count(); ++c)
-            columns << record.fieldName(c);
-        while (query.next()) {
-            QVector<QVariant> row;
-            row.reserve(columns.size());
-            for (int c = 0; c < record.count(); ++c)
-                row.push_back(query.value(c));
-            rows.push_back(std::move(row));
-        }
-        if (query.lastError().isValid())
-            throw DbError(engineMessage(query.lastError()), jetSql);
-        // Read whole and let go, so no cursor keeps the file locked.
-        query.finish();
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        QVector<QVariant> row;
+        row.reserve(count);
+        for (int c = 0; c < count; ++c)
+            row.push_back(columnValue(stmt.get(), c));
+        rows.push_back(std::move(row));
     }
+    if (rc != SQLITE_DONE)
+        throw DbError(engineMessage(impl_->db), jetSql, sqlite3_extended_errcode(impl_->db));
+    // Read whole and let go, so no cursor keeps the file locked.
     return Recordset(std::move(columns), std::move(rows));
 }
 
 void Database::beginTransaction() {
+    checkWritable(QStringLiteral("BEGIN IMMEDIATE"));
+    if (impl_->inTransaction)
+        throw DbError(QStringLiteral("Ya hay una transacción abierta"));
+    runPlain(impl_->db, "BEGIN IMMEDIATE");
+    impl_->inTransaction = true;
+}
+
+void Database::beginRead() {
     if (!isOpen())
         throw DbError(QStringLiteral("La base de datos está cerrada"));
-    if (inTransaction_)
+    if (impl_->inTransaction)
         throw DbError(QStringLiteral("Ya hay una transacción abierta"));
-    if (const QString failure = runPlain(connection_, QStringLiteral("BEGIN IMMEDIATE")); !failure.isEmpty())
-        throw DbError(failure, QStringLiteral("BEGIN IMMEDIATE"));
-    inTransaction_ = true;
+    runPlain(impl_->db, "BEGIN DEFERRED");
+    impl_->inTransaction = true;
 }
 
 void Database::commit() {
-    if (!inTransaction_)
+    if (!impl_->inTransaction)
         throw DbError(QStringLiteral("No hay una transacción abierta que confirmar"));
-    if (const QString failure = runPlain(connection_, QStringLiteral("COMMIT")); !failure.isEmpty())
-        throw DbError(failure, QStringLiteral("COMMIT"));
-    inTransaction_ = false;
+    runPlain(impl_->db, "COMMIT");
+    impl_->inTransaction = false;
 }
 
 void Database::rollback() {
-    if (!inTransaction_)
+    if (!impl_->inTransaction)
         throw DbError(QStringLiteral("No hay una transacción abierta que deshacer"));
-    inTransaction_ = false;
-    if (const QString failure = runPlain(connection_, QStringLiteral("ROLLBACK")); !failure.isEmpty())
-        throw DbError(failure, QStringLiteral("ROLLBACK"));
+    impl_->inTransaction = false;
+    if (sqlite3_get_autocommit(impl_->db))
+        return; // the engine already undid it (a disk error ends the transaction)
+    runPlain(impl_->db, "ROLLBACK");
 }
 
 bool Database::inTransaction() const {
-    return inTransaction_;
+    return impl_->inTransaction;
+}
+
+void Database::backupTo(const QString &target) {
+    if (!isOpen())
+        throw DbError(QStringLiteral("La base de datos está cerrada"));
+    sqlite3 *out = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &out,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    QString failure;
+    if (rc == SQLITE_OK) {
+        sqlite3_backup *backup = sqlite3_backup_init(out, "main", impl_->db, "main");
+        if (!backup) {
+            rc = sqlite3_extended_errcode(out);
+            failure = engineMessage(out);
+        } else {
+            // All pages in one step: the copy is one consistent snapshot.
+            rc = sqlite3_backup_step(backup, -1);
+            const int finish = sqlite3_backup_finish(backup);
+            if (rc == SQLITE_DONE)
+                rc = finish;
+            if (rc != SQLITE_OK)
+                failure = engineMessage(out);
+        }
+    } else {
+        failure = out ? engineMessage(out) : QString::fromUtf8(sqlite3_errstr(rc));
+    }
+    sqlite3_close_v2(out);
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        throw DbError(QStringLiteral("No se pudo copiar la base de datos en %1: %2").arg(target, failure), {}, rc);
+}
+
+void Database::interrupt() {
+    if (impl_->db)
+        sqlite3_interrupt(impl_->db);
 }
 
 void Database::close() {
-    if (connection_.isEmpty())
+    if (!impl_ || !impl_->db)
         return;
-    cache_->queries.clear(); // prepared statements go before their connection
-    {
-        QSqlDatabase db = QSqlDatabase::database(connection_, false);
-        if (inTransaction_ && db.isOpen()) {
-            QSqlQuery query(db);
-            query.exec(QStringLiteral("ROLLBACK"));
-        }
-        db.close();
-    }
-    inTransaction_ = false;
-    QSqlDatabase::removeDatabase(connection_);
-    connection_.clear();
+    impl_->clearCache(); // prepared statements go before their connection
+    if (impl_->inTransaction && !sqlite3_get_autocommit(impl_->db))
+        sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    impl_->inTransaction = false;
+    sqlite3_close_v2(impl_->db);
+    impl_->db = nullptr;
+    // Only now, with the connection gone, may the last descriptor of the file close.
+    impl_->file.reset();
 }
 
 bool Database::isOpen() const {
-    return !connection_.isEmpty();
+    return impl_ && impl_->db != nullptr;
+}
+
+bool Database::isReadOnly() const {
+    return impl_->readOnly || (impl_->db && sqlite3_db_readonly(impl_->db, "main") == 1);
+}
+
+std::shared_ptr<DatabaseFile> Database::file() const {
+    return impl_->file;
+}
+
+void runInTransaction(Database &db, const std::function<void()> &body) {
+    db.beginTransaction();
+    try {
+        body();
+        db.commit();
+    } catch (...) {
+        if (db.inTransaction()) {
+            try {
+                db.rollback();
+            } catch (const DbError &) {
+                // The first failure is the one worth reporting; the engine ends the transaction anyway.
+            }
+        }
+        throw;
+    }
 }
 
 } // namespace data

@@ -4,27 +4,39 @@
 #include "data/Recordset.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
-
-class QFileInfo;
 
 namespace data {
 
-// One window's handle on the database file (DAO's Database). Statements are given in the
-// Jet dialect and translated before they reach SQLite.
+class DatabaseFile;
+
+// One window's handle on the database file (DAO's Database), straight on SQLite. Statements
+// are given in the Jet dialect and translated before they reach the engine.
 class Database final {
 public:
-    // Opens an existing file for reading and writing; never creates one. Throws DbError
-    // naming the file when it is missing, not a database, or lacks the four tables. A
-    // write-protected file, or one in a read-only folder, opens for reading: its first
-    // write is refused.
-    static std::unique_ptr<Database> open(const QString &path);
+    struct Options {
+        // How long a write waits for another connection's write lock. The windows run on the
+        // user-interface thread, so they never wait long: a busy file is reported at once.
+        int busyTimeoutMs = 250;
+        // Reading only: nothing is created or upgraded, every write is refused.
+        bool readOnly = false;
+    };
+
+    // Opens an existing file; never creates one. Throws DbError naming the file when it is
+    // missing, not a database, or lacks the four tables; the cause (a full disk, a read-only
+    // folder, a busy file) is named as it is. A file without the tables of later versions
+    // gets them once, in one transaction. A write-protected file, or one in a read-only
+    // folder, opens for reading: its first write is refused.
+    static std::unique_ptr<Database> open(const QString &path, Options options);
+    static std::unique_ptr<Database> open(const QString &path) { return open(path, Options()); }
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
     // An action statement, all or nothing (fail-on-error). Throws DbError with the
-    // engine's message and the statement.
+    // engine's message and the statement; refuses to write into a file that was replaced,
+    // removed or truncated since it was opened.
     void execute(const QString &jetSql);
     // A SELECT, read whole.
     Recordset openRecordset(const QString &jetSql);
@@ -35,21 +47,33 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const;
+    // A read transaction: every SELECT inside sees the same snapshot.
+    void beginRead();
+
+    // Copies the whole database into target with the engine's online backup, consistent while
+    // other connections write. target must not be open elsewhere; it is overwritten.
+    void backupTo(const QString &target);
+
+    // Stops the statement running on this handle from another thread (it fails as interrupted).
+    void interrupt();
 
     void close();
     bool isOpen() const;
+    bool isReadOnly() const;
     const QString &path() const { return path_; }
+    // The shared descriptor of the file, for the one-program lock.
+    std::shared_ptr<DatabaseFile> file() const;
 
 private:
-    explicit Database(QString path, QString connectionName);
-    static std::unique_ptr<Database> connect(const QFileInfo &info, const QString &mode);
-    struct StatementCache;
+    struct Impl;
+    explicit Database(QString path);
+    void checkWritable(const QString &jetSql) const;
     QString path_;
-    QString connection_;
-    // Prepared action statements by their translated text: every literal is bound, so the
-    // many inserts of a cash-close run share one prepared statement.
-    std::unique_ptr<StatementCache> cache_;
-    bool inTransaction_ = false;
+    std::unique_ptr<Impl> impl_;
 };
+
+// Runs body inside a transaction on db: committed when body returns, rolled back when it throws
+// (the exception goes on). Every statement of body is applied together or not at all.
+void runInTransaction(Database &db, const std::function<void()> &body);
 
 } // namespace data

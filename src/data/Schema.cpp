@@ -4,17 +4,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUrl>
-#include <atomic>
+#include <sqlite3.h>
 
 namespace data {
 
 namespace {
-
-std::atomic<int> creatorCounter{0};
 
 // The rental columns, shared by Alquiler and its cash-close copy Caja. Dates and times are ISO
 // text so that text order is time order; Tiempo is a duration and may pass 23 hours.
@@ -30,10 +24,27 @@ const char *const rentalColumns = R"((
     Importe REAL NOT NULL
 ))";
 
+// Tables added after the first version, by name, with what creates them. The rows of
+// PuestosAbiertos are checked by the program when it reads them back, so a damaged row can be
+// named and left alone rather than refused by the engine.
+struct Addition {
+    const char *table;
+    QStringList statements;
+};
+
+QList<Addition> additions() {
+    return {
+        {"PuestosAbiertos",
+         {QStringLiteral("CREATE TABLE PuestosAbiertos (Puesto INTEGER NOT NULL, Modo TEXT NOT NULL, "
+                         "Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos INTEGER NOT NULL, "
+                         "Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT)")}},
+    };
+}
+
 } // namespace
 
 QStringList schemaStatements() {
-    return {
+    QStringList out{
         QStringLiteral("CREATE TABLE Alquiler ") + QString::fromUtf8(rentalColumns),
         QStringLiteral("CREATE TABLE Caja ") + QString::fromUtf8(rentalColumns),
         QStringLiteral("CREATE INDEX AlquilerFecha ON Alquiler (Fecha)"),
@@ -43,51 +54,59 @@ QStringList schemaStatements() {
         QStringLiteral("CREATE TABLE Usuarios (codigo INTEGER NOT NULL, Usuario TEXT NOT NULL, "
                        "Contraseña TEXT NOT NULL)"),
     };
+    for (const Addition &a : additions())
+        out << a.statements;
+    return out;
+}
+
+QStringList missingTables(const QStringList &tables) {
+    QStringList out;
+    for (const Addition &a : additions()) {
+        if (!tables.contains(QLatin1String(a.table), Qt::CaseInsensitive))
+            out << a.statements;
+    }
+    return out;
 }
 
 void createDeliveredDatabase(const QString &path, const QString &adminPasswordHash) {
     if (QFileInfo::exists(path))
         throw DbError(QStringLiteral("El archivo %1 ya existe; no se sobrescribe").arg(path));
-    const QString name = QStringLiteral("ludomat-create-%1").arg(creatorCounter.fetch_add(1));
+    sqlite3 *db = nullptr;
     QString failure;
     QString failedStatement;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rwc"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        if (!db.open()) {
-            failure = db.lastError().text();
-        } else {
-            QStringList script{QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("BEGIN IMMEDIATE")};
-            script << schemaStatements();
-            script << QStringLiteral("INSERT INTO Tarifa (Minutos, Pesos) VALUES (30, 10)");
-            QSqlQuery query(db);
-            for (const QString &sql : script) {
-                if (!query.exec(sql)) {
-                    failure = query.lastError().text();
-                    failedStatement = sql;
-                    break;
-                }
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        failure = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
+    } else {
+        QStringList script{QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("BEGIN IMMEDIATE")};
+        script << schemaStatements();
+        script << QStringLiteral("INSERT INTO Tarifa (Minutos, Pesos) VALUES (30, 10)");
+        for (const QString &sql : std::as_const(script)) {
+            if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+                failure = QString::fromUtf8(sqlite3_errmsg(db));
+                failedStatement = sql;
+                break;
             }
-            if (failure.isEmpty()) {
-                query.prepare(
-                    QStringLiteral("INSERT INTO Usuarios (codigo, Usuario, Contraseña) VALUES (0, 'Admin', ?)"));
-                query.addBindValue(adminPasswordHash);
-                if (!query.exec()) {
-                    failure = query.lastError().text();
-                    failedStatement = query.lastQuery();
-                }
-            }
-            if (failure.isEmpty() && !query.exec(QStringLiteral("COMMIT"))) {
-                failure = query.lastError().text();
-                failedStatement = QStringLiteral("COMMIT");
-            }
-            query.finish();
         }
-        db.close();
+        if (failure.isEmpty()) {
+            sqlite3_stmt *insert = nullptr;
+            const char *sql = "INSERT INTO Usuarios (codigo, Usuario, Contraseña) VALUES (0, 'Admin', ?)";
+            const QByteArray hash = adminPasswordHash.toUtf8();
+            if (sqlite3_prepare_v2(db, sql, -1, &insert, nullptr) != SQLITE_OK ||
+                sqlite3_bind_text(insert, 1, hash.constData(), static_cast<int>(hash.size()), SQLITE_TRANSIENT) !=
+                    SQLITE_OK ||
+                sqlite3_step(insert) != SQLITE_DONE) {
+                failure = QString::fromUtf8(sqlite3_errmsg(db));
+                failedStatement = QString::fromUtf8(sql);
+            }
+            sqlite3_finalize(insert);
+        }
+        if (failure.isEmpty() && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            failure = QString::fromUtf8(sqlite3_errmsg(db));
+            failedStatement = QStringLiteral("COMMIT");
+        }
     }
-    QSqlDatabase::removeDatabase(name);
+    sqlite3_close_v2(db);
     if (!failure.isEmpty()) {
         for (const char *suffix : {"", "-wal", "-shm", "-journal"})
             QFile::remove(path + QLatin1String(suffix));

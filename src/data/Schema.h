@@ -5,8 +5,11 @@
 
 namespace data {
 
-// The statements that lay out an empty Ludomat file: the four tables, their checks and indexes.
+// The statements that lay out an empty Ludomat file: every table, its checks and indexes.
 QStringList schemaStatements();
+
+// The statements that add what a file of an earlier version lacks, given the tables it has.
+QStringList missingTables(const QStringList &tables);
 
 // Creates the file as delivered: the schema, the first rate (30 minutes for 10 pesos) and the
 // administrator account 'Admin' with the given password hash. Refuses (DbError) when the path
