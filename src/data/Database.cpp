@@ -392,6 +392,16 @@ bool Database::isReadOnly() const {
     return impl_->readOnly || (impl_->db && sqlite3_db_readonly(impl_->db, "main") == 1);
 }
 
+QString Database::whyNotWritable() const {
+    if (isReadOnly())
+        return QStringLiteral("la base de datos %1 es de solo lectura; revise los permisos del archivo y de su "
+                              "carpeta.")
+            .arg(path_);
+    if (diskFull(QFileInfo(path_).absolutePath()))
+        return QStringLiteral("el disco donde está %1 está lleno; libere espacio en el disco.").arg(path_);
+    return {};
+}
+
 std::shared_ptr<DatabaseFile> Database::file() const {
     return impl_->file;
 }

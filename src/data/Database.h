@@ -60,6 +60,9 @@ public:
     void close();
     bool isOpen() const;
     bool isReadOnly() const;
+    // Why a write would fail before it is tried (a read-only file, a full disk), in Spanish;
+    // empty when nothing stands in the way.
+    QString whyNotWritable() const;
     const QString &path() const { return path_; }
     // The shared descriptor of the file, for the one-program lock.
     std::shared_ptr<DatabaseFile> file() const;

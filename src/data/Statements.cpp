@@ -37,6 +37,34 @@ QString alquilerInsert(int puesto, bool contador, const QString &usuario, int da
            QLatin1Char(':') + minutos + QStringLiteral("#,") + importe + QLatin1Char(')');
 }
 
+QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
+                            const QString &pesos, int bloques, const QString &fin) {
+    return QStringLiteral("INSERT INTO PuestosAbiertos (Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin) ") +
+           QStringLiteral("VALUES (") + QString::number(puesto) + QStringLiteral(", '") +
+           (contador ? QStringLiteral("Contador") : QStringLiteral("Prepago")) + QStringLiteral("','") +
+           quoted(usuario) + QStringLiteral("','") + quoted(apertura) + QStringLiteral("',") +
+           QString::number(minutos) + QLatin1Char(',') + pesos + QLatin1Char(',') +
+           (contador ? QStringLiteral("NULL,NULL")
+                     : QString::number(bloques) + QStringLiteral(",'") + quoted(fin) + QLatin1Char('\'')) +
+           QLatin1Char(')');
+}
+
+QString puestoAbiertoDelete(int puesto, const QString &apertura) {
+    return QStringLiteral("DELETE FROM PuestosAbiertos WHERE Puesto = ") + QString::number(puesto) +
+           QStringLiteral(" AND Apertura = '") + quoted(apertura) + QLatin1Char('\'');
+}
+
+QString puestoAbiertoRestart(int puesto, const QString &oldApertura, const QString &apertura, const QString &fin) {
+    return QStringLiteral("UPDATE PuestosAbiertos SET Apertura = '") + quoted(apertura) + QStringLiteral("', Fin = ") +
+           (fin.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + quoted(fin) + QLatin1Char('\'')) +
+           QStringLiteral(" WHERE Puesto = ") + QString::number(puesto) + QStringLiteral(" AND Apertura = '") +
+           quoted(oldApertura) + QLatin1Char('\'');
+}
+
+QString puestosAbiertosList() {
+    return QStringLiteral("SELECT * FROM PuestosAbiertos ORDER BY Puesto");
+}
+
 QString usuariosList() {
     return QStringLiteral("Select * from Usuarios ORDER BY Usuario");
 }

@@ -18,6 +18,14 @@ QString tarifaSelect(); // "SELECT * FROM Tarifa"
 QString alquilerInsert(int puesto, bool contador, const QString &usuario, int day, const QString &monthAbbrev, int year,
                        const QString &hora, const QString &horas, const QString &minutos, const QString &importe);
 
+// Open stations, kept so a running rental outlives the program. apertura and fin are instants
+// as stored (ISO 8601, UTC); bloques is 0 and fin empty for a Contador rental.
+QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
+                            const QString &pesos, int bloques, const QString &fin);
+QString puestoAbiertoDelete(int puesto, const QString &apertura);
+QString puestoAbiertoRestart(int puesto, const QString &oldApertura, const QString &apertura, const QString &fin);
+QString puestosAbiertosList(); // "SELECT * FROM PuestosAbiertos ORDER BY Puesto"
+
 // Accounts window
 QString usuariosList(); // "Select * from Usuarios ORDER BY Usuario"
 QString passwordLookup(const QString &usuario);

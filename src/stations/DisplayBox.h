@@ -3,13 +3,23 @@
 #include <QColor>
 
 class QLineEdit;
+class QString;
 
 // The station's display-only boxes: disabled from the start yet readable, bold, in their
-// own colours. Their background is the one colour the last-minute flashing reads back.
+// own colours. Their background is the one colour the last-minute flashing sets.
 namespace stations {
 
 void styleDisplayBox(QLineEdit *box, const QColor &textColor);
 void setBoxBackground(QLineEdit *box, const QColor &color);
 QColor boxBackground(const QLineEdit *box);
+// The background the box was given when it was made.
+QColor initialBackground(const QLineEdit *box);
+void setInitialBackground(QLineEdit *box, const QColor &color);
+
+// Shows the text whole: when it is wider than the box at the box's own size, the font
+// shrinks until every digit fits; nothing scrolls out of sight and nothing moves.
+void setDisplayText(QLineEdit *box, const QString &text);
+// The width the box has for its text, in pixels.
+int textRoom(const QLineEdit *box);
 
 } // namespace stations

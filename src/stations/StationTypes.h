@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 namespace stations {
@@ -7,16 +8,37 @@ namespace stations {
 // How a station is, or will next be, rented: one boolean, true meaning Contador.
 enum class StationMode : bool { Prepago = false, Contador = true };
 
-struct Station {
-    qint16 blockMinutes = 0; // minute changes since the last block charge of a Contador rental
-    bool running = false;
-    StationMode mode = StationMode::Contador;
-};
-
 // The price of time, read once at start-up.
 struct Rate {
     qint16 Minutos = 0;
     double Pesos = 0.0;
+};
+
+// The background of a station's three time boxes: the system's colour until the last minute
+// of a prepaid time first turns them red, then whichever colour the flashing left.
+enum class Flash { Unset, Red, White };
+
+// One station: what its boxes show and the rental it runs. The window shows it; the station
+// logic (StationModel.h) changes it.
+struct Station {
+    qint16 blockMinutes = 0; // minute changes since the last block charge of a Contador rental
+    bool running = false;
+    StationMode mode = StationMode::Contador;
+
+    // What the boxes show.
+    qint64 hours = 0;
+    qint64 minutes = 0; // a prepaid time may start with 60 or more
+    int seconds = 0;
+    double pesos = 0.0;
+    Flash flash = Flash::Unset;
+    int blocks = 1; // the scroll bar's value
+
+    // The rental, while running.
+    Rate rate;                // the rate in force when it opened
+    qint64 openedAtMs = 0;    // on the monotonic clock
+    QString openedUtc;        // the instant it opened, as stored (ISO 8601, UTC)
+    qint64 secondsDone = 0;   // one-second steps applied since it opened
+    qint64 blocksCharged = 0; // Contador: blocks paid so far, the first at the opening
 };
 
 constexpr int kStations = 5;

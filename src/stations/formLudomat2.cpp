@@ -102,6 +102,7 @@ void formLudomat2::buildStationRow(int i) {
     vs->setPageStep(1);
     vs->setValue(1);
     vs->setEnabled(false);
+    vs->setFocusPolicy(Qt::StrongFocus); // Tab reaches it, in the listed order
     place(vs, 1680, top, 855, 495);
     vsTiempo[static_cast<size_t>(i)] = vs;
 
@@ -130,7 +131,7 @@ void formLudomat2::buildStationRow(int i) {
     makeColon(2 * i + 1, 4560);
     txtSegundo[static_cast<size_t>(i)] = makeBox(QStringLiteral("txtSegundo_"), 4680, 450);
     if (i == 0) {
-        stations::setBoxBackground(txtSegundo[0], Qt::white);
+        stations::setInitialBackground(txtSegundo[0], Qt::white);
     }
 
     auto *dollar = new QLabel(QStringLiteral("$"), this);
@@ -180,8 +181,6 @@ void formLudomat2::connectHandlers() {
         const auto s = static_cast<size_t>(i);
         connect(cmdPuesto[s], &QPushButton::clicked, this, [this, i] { cmdPuesto_Click(i); });
         connect(vsTiempo[s], &QScrollBar::valueChanged, this, [this, i] { vsTiempo_Change(i); });
-        connect(txtMinuto[s], &QLineEdit::textChanged, this, [this, i] { txtMinuto_Change(i); });
-        connect(txtSegundo[s], &QLineEdit::textChanged, this, [this, i] { txtSegundo_Change(i); });
         ui::onKeyDown(vsTiempo[s], [this, i](int key, Qt::KeyboardModifiers m) { return vsTiempo_KeyDown(i, key, m); });
     }
     for (int index = 0; index < 2 * stations::kStations; ++index) {
@@ -246,19 +245,17 @@ bool formLudomat2::Form_Load() {
     for (auto &s : station) {
         s.mode = stations::StationMode::Contador;
     }
-    // The load date, taken apart once: every rental of this run carries it.
-    startDay = static_cast<qint16>(platform().clock.today().day());
-    startYear = static_cast<qint16>(platform().clock.today().year());
-    startMonth = static_cast<qint16>(platform().clock.today().month());
-    startMonthAbbrev = statements::monthAbbrev(startMonth);
+    restoreStations();
 
     // The program runs without its alarm, but the operator should know before a prepaid
     // time ends in silence.
     if (!QFileInfo(platform().alarmPath()).isFile()) {
-        platform().messages.showMessage(
-            this, QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se avisará solo "
-                                 "con el mensaje, sin sonido.")
-                      .arg(platform().alarmPath()));
+        platform().messages.postMessage(
+            this,
+            QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se avisará solo "
+                           "con el mensaje, sin sonido.")
+                .arg(platform().alarmPath()),
+            {});
     }
     return true;
 }

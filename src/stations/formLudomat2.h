@@ -43,8 +43,6 @@ public:
     bool optModo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
     void vsTiempo_Change(int index);
     bool vsTiempo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
-    void txtMinuto_Change(int index);
-    void txtSegundo_Change(int index);
 
     // Controls.
     QLabel *Label8 = nullptr;
@@ -70,15 +68,11 @@ public:
     std::unique_ptr<data::Database> database;
     data::Recordset rateRecordset;
     QString sqlText;
+    // The five stations; the boxes show them.
     std::array<stations::Station, stations::kStations> station{};
     // A station whose end-of-prepaid message is open: the tick leaves it alone until then.
     std::array<bool, stations::kStations> expiring{};
     stations::Rate rate;
-    qint16 workingTotal = 0;
-    QString startMonthAbbrev;
-    qint16 startMonth = 0;
-    qint16 startDay = 0;
-    qint16 startYear = 0;
 
     // The other windows, while loaded.
     QPointer<formUsuario> usuarioWindow;
@@ -99,12 +93,18 @@ private:
     void fail(const QString &text);
 
     // Station steps shared by the button and the tick.
-    bool recordRental(int index, bool contador);
+    void showStation(int index);
+    QString rentalRecord(int index, bool contador);
+    // Runs the writes in one transaction; on failure says so and returns false.
+    bool persist(int index, const QStringList &writes, const QString &failure);
     void resetStation(int index);
     void lockStation(int index);
     void unlockToContador(int index);
     void endPrepaid(int index);
+    void removeEndedRows();
+    void restoreStations();
     void moveFocus(QWidget *target);
-    void writeBox(QLineEdit *box, double value);
-    double boxValue(const QLineEdit *box) const;
+
+    // The stored opening of a prepaid time that ended, whose row still has to go.
+    std::array<QString, stations::kStations> endedRows{};
 };

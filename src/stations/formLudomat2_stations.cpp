@@ -1,28 +1,29 @@
 // The station logic of the main window: modes, prepaid time, opening and closing, the tick.
 //
-// Writing a box from code runs its change handler at once (textChanged is a direct signal),
-// so the order of the writes below is the order in which the block charge and the flashing
-// see the changes.
+// The stations live in plain records (StationModel.h) that the handlers change and the boxes
+// show. A station's time is the time since it opened on the monotonic clock: each tick steps
+// every open station on to that time, one second at a time, so late ticks lose nothing.
+// An open station is kept in PuestosAbiertos, written in the same transaction as its record,
+// so it is either recorded and closed, or still open, whatever stops the program.
 #include "stations/formLudomat2.h"
 
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/DisplayBox.h"
 #include "stations/Module1.h"
-#include "stations/StationMath.h"
+#include "stations/OpenStations.h"
+#include "stations/StationModel.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 namespace {
 
 using stations::StationMode;
-
-const QColor kRed(255, 0, 0);
-const QColor kWhite(255, 255, 255);
 
 size_t at(int index) {
     return static_cast<size_t>(index);
@@ -30,20 +31,26 @@ size_t at(int index) {
 
 } // namespace
 
-double formLudomat2::boxValue(const QLineEdit *box) const {
-    // Only this code writes the boxes, always with numbers.
-    return numtext::fromText(box->text()).value_or(0.0);
-}
-
-void formLudomat2::writeBox(QLineEdit *box, double value) {
-    box->setText(numtext::toText(value));
-}
-
 void formLudomat2::moveFocus(QWidget *target) {
     // A prepaid time may end while the accounts or cash-close window holds the main window
     // disabled; no focus moves into a window that takes no input.
     if (isEnabled()) {
         target->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void formLudomat2::showStation(int index) {
+    const auto i = at(index);
+    const stations::Station &s = station[i];
+    stations::setDisplayText(txtHora[i], numtext::toText(static_cast<double>(s.hours)));
+    stations::setDisplayText(txtMinuto[i], numtext::toText(static_cast<double>(s.minutes)));
+    stations::setDisplayText(txtSegundo[i], QString::number(s.seconds));
+    stations::setDisplayText(txtPesos[i], numtext::toText(s.pesos));
+    const QColor colour = s.flash == stations::Flash::Red     ? QColor(255, 0, 0)
+                          : s.flash == stations::Flash::White ? QColor(255, 255, 255)
+                                                              : QColor();
+    for (QLineEdit *box : {txtHora[i], txtMinuto[i], txtSegundo[i]}) {
+        stations::setBoxBackground(box, colour.isValid() ? colour : stations::initialBackground(box));
     }
 }
 
@@ -55,17 +62,13 @@ void formLudomat2::optModo_Click(int index) {
         vsTiempo[at(i)]->setEnabled(true);
         moveFocus(vsTiempo[at(i)]);
         vsTiempo[at(i)]->setValue(1); // runs the prepaid split only if the value changes
-        writeBox(txtMinuto[at(i)], rate.Minutos);
-        writeBox(txtPesos[at(i)], rate.Pesos);
-        station[at(i)].mode = StationMode::Prepago;
+        stations::choosePrepago(station[at(i)], rate);
     } else {
         vsTiempo[at(i)]->setEnabled(false);
         moveFocus(cmdPuesto[at(i)]);
-        txtPesos[at(i)]->setText(QStringLiteral("0"));
-        txtHora[at(i)]->setText(QStringLiteral("0"));
-        txtMinuto[at(i)]->setText(QStringLiteral("0"));
-        station[at(i)].mode = StationMode::Contador;
+        stations::chooseContador(station[at(i)]);
     }
+    showStation(i);
 }
 
 bool formLudomat2::optModo_KeyDown(int index, int key, Qt::KeyboardModifiers) {
@@ -86,42 +89,8 @@ bool formLudomat2::vsTiempo_KeyDown(int index, int key, Qt::KeyboardModifiers) {
 }
 
 void formLudomat2::vsTiempo_Change(int index) {
-    const auto i = at(index);
-    const int blocks = vsTiempo[i]->value();
-    txtHora[i]->setText(QStringLiteral("0"));
-    txtMinuto[i]->setText(QStringLiteral("0"));
-    writeBox(txtPesos[i], static_cast<double>(blocks) * rate.Pesos);
-    const stations::PrepaidTime split = stations::prepaidSplit(rate.Minutos, blocks);
-    writeBox(txtHora[i], split.hours);
-    if (split.minutes != 0) {
-        writeBox(txtMinuto[i], split.minutes);
-    }
-}
-
-void formLudomat2::txtMinuto_Change(int index) {
-    auto &s = station[at(index)];
-    // Only a running Contador rental is charged by its minutes; the count restarts when the
-    // station opens, so the second block falls exactly Minutos minutes after the opening.
-    if (!s.running || s.mode != StationMode::Contador) {
-        return;
-    }
-    const stations::BlockCount next = stations::countMinute(s.blockMinutes, rate.Minutos);
-    s.blockMinutes = next.blockMinutes;
-    if (next.charge) {
-        writeBox(txtPesos[at(index)], boxValue(txtPesos[at(index)]) + rate.Pesos);
-    }
-}
-
-void formLudomat2::txtSegundo_Change(int index) {
-    const auto i = at(index);
-    const auto &s = station[i];
-    if (!s.running || s.mode != StationMode::Prepago || boxValue(txtHora[i]) != 0 || boxValue(txtMinuto[i]) != 0) {
-        return;
-    }
-    const QColor next = stations::boxBackground(txtSegundo[i]).rgb() == kRed.rgb() ? kWhite : kRed;
-    stations::setBoxBackground(txtHora[i], next);
-    stations::setBoxBackground(txtMinuto[i], next);
-    stations::setBoxBackground(txtSegundo[i], next);
+    stations::setBlocks(station[at(index)], vsTiempo[at(index)]->value(), rate);
+    showStation(index);
 }
 
 // Opening and closing ---------------------------------------------------------------------
@@ -131,41 +100,71 @@ void formLudomat2::cmdPuesto_Click(int index) {
     if (expiring[i]) {
         return; // its end-of-prepaid message is still open; the reset follows its dismissal
     }
-    const bool contador = station[i].mode == StationMode::Contador;
+    stations::Station &s = station[i];
+    const bool contador = s.mode == StationMode::Contador;
+    const int n = index + 1;
     if (cmdPuesto[i]->text() == runningCaption(index) && contador) {
-        if (recordRental(index, true)) {
+        // The time up to this very second, not only to the last tick.
+        stations::catchUp(s, platform().clock.monotonicMs());
+        showStation(index);
+        if (persist(index, {rentalRecord(index, true), statements::puestoAbiertoDelete(n, s.openedUtc)},
+                    QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
             resetStation(index);
         }
     } else if (cmdPuesto[i]->text() == runningCaption(index) && !contador) {
-        resetStation(index); // paid in advance: closing early records nothing more
-    } else if (cmdPuesto[i]->text() == idleCaption(index) && !contador) {
-        if (recordRental(index, false)) {
-            lockStation(index);
+        // Paid in advance: closing early records nothing more.
+        if (persist(index, {statements::puestoAbiertoDelete(n, s.openedUtc)},
+                    QStringLiteral("No se pudo cerrar el Puesto %1"))) {
+            resetStation(index);
         }
-    } else if (cmdPuesto[i]->text() == idleCaption(index) && contador) {
-        lockStation(index);
-        writeBox(txtPesos[i], rate.Pesos); // every started block is paid, the first at once
+    } else if (cmdPuesto[i]->text() == idleCaption(index)) {
+        const QDateTime now = platform().clock.wallTime();
+        const QString opened = stations::instantText(now);
+        QStringList writes;
+        if (!contador) {
+            writes << rentalRecord(index, false);
+        }
+        const QString end = contador ? QString() : stations::instantText(stations::prepaidEnd(now, rate, s.blocks));
+        writes << statements::puestoAbiertoInsert(n, contador, lblUsuario->text(), opened, rate.Minutos,
+                                                  numtext::engineNumber(rate.Pesos), contador ? 0 : s.blocks, end);
+        if (persist(index, writes,
+                    contador ? QStringLiteral("No se pudo abrir el Puesto %1")
+                             : QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
+            stations::openStation(s, rate, platform().clock.monotonicMs(), opened);
+            lockStation(index);
+            showStation(index);
+        }
     }
 }
 
-bool formLudomat2::recordRental(int index, bool contador) {
-    const auto i = at(index);
-    const stations::RecordedTime tiempo = stations::recordedTime(boxValue(txtHora[i]), boxValue(txtMinuto[i]));
-    sqlText = statements::alquilerInsert(index + 1, contador, lblUsuario->text(), startDay, startMonthAbbrev, startYear,
-                                         platform().clock.timeOfDay().toString(QStringLiteral("HH:mm:ss")),
-                                         tiempo.hours, tiempo.minutes, numtext::engineNumber(boxValue(txtPesos[i])));
+QString formLudomat2::rentalRecord(int index, bool contador) {
+    const stations::Station &s = station[at(index)];
+    const stations::RecordedTime tiempo =
+        stations::recordedTime(static_cast<double>(s.hours), static_cast<double>(s.minutes));
+    // The date and time at which it is recorded: a rental closed after midnight belongs to the new day.
+    const QDateTime now = platform().clock.wallTime();
+    sqlText = statements::alquilerInsert(index + 1, contador, lblUsuario->text(), now.date().day(),
+                                         statements::monthAbbrev(now.date().month()), now.date().year(),
+                                         now.time().toString(QStringLiteral("HH:mm:ss")), tiempo.hours, tiempo.minutes,
+                                         numtext::engineNumber(s.pesos));
+    return sqlText;
+}
+
+bool formLudomat2::persist(int index, const QStringList &writes, const QString &failure) {
     try {
         if (!database) {
-            throw data::DbError(QStringLiteral("La base de datos no está abierta."), sqlText);
+            throw data::DbError(QStringLiteral("La base de datos no está abierta."), writes.value(0));
         }
-        database->execute(sqlText);
+        data::runInTransaction(*database, [&] {
+            for (const QString &sql : writes) {
+                database->execute(sql);
+            }
+        });
         return true;
     } catch (const data::DbError &error) {
         // Nothing of the station has changed yet: it stays open, or idle, as it was.
         platform().messages.showMessage(
-            this, QStringLiteral("No se pudo registrar el alquiler del Puesto %1; el puesto sigue como estaba.\n\n%2")
-                      .arg(index + 1)
-                      .arg(error.describe()));
+            this, failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n") + error.describe());
         return false;
     }
 }
@@ -181,20 +180,14 @@ void formLudomat2::unlockToContador(int index) {
 }
 
 void formLudomat2::resetStation(int index) {
-    const auto i = at(index);
     unlockToContador(index);
-    // The station no longer runs, so these writes charge nothing and flash nothing.
-    txtPesos[i]->setText(QStringLiteral("0"));
-    txtHora[i]->setText(QStringLiteral("0"));
-    txtMinuto[i]->setText(QStringLiteral("0"));
-    txtSegundo[i]->setText(QStringLiteral("0"));
+    stations::closeStation(station[at(index)]);
+    showStation(index);
 }
 
 void formLudomat2::lockStation(int index) {
     const auto i = at(index);
     cmdPuesto[i]->setText(runningCaption(index));
-    station[i].blockMinutes = 0;
-    station[i].running = true;
     optModo[2 * i]->setEnabled(false);
     optModo[2 * i + 1]->setEnabled(false);
     vsTiempo[i]->setEnabled(false);
@@ -203,45 +196,123 @@ void formLudomat2::lockStation(int index) {
 // The tick --------------------------------------------------------------------------------
 
 void formLudomat2::Timer1_Timer() {
-    const auto apply = [this](int index, const stations::TickStep &step) {
-        const auto i = at(index);
-        for (int w = 0; w < step.count; ++w) {
-            const stations::BoxWrite &write = step.writes[at(w)];
-            QLineEdit *box = write.box == stations::TimeBox::Hora     ? txtHora[i]
-                             : write.box == stations::TimeBox::Minuto ? txtMinuto[i]
-                                                                      : txtSegundo[i];
-            writeBox(box, write.value);
-        }
-    };
+    const qint64 now = platform().clock.monotonicMs();
     // Count-ups first: a prepaid station that ends below becomes Contador only after them.
-    for (int index = 0; index < stations::kStations; ++index) {
-        const auto i = at(index);
-        if (station[i].running && station[i].mode == StationMode::Contador && !expiring[i]) {
-            apply(index, stations::countUpStep(boxValue(txtHora[i]), boxValue(txtMinuto[i]), boxValue(txtSegundo[i])));
+    for (const StationMode pass : {StationMode::Contador, StationMode::Prepago}) {
+        for (int index = 0; index < stations::kStations; ++index) {
+            stations::Station &s = station[at(index)];
+            if (!s.running || s.mode != pass || expiring[at(index)]) {
+                continue;
+            }
+            const stations::CatchUp moved = stations::catchUp(s, now);
+            if (moved.steps > 0) {
+                showStation(index);
+            }
+            if (moved.ended) {
+                endPrepaid(index);
+            }
         }
     }
-    for (int index = 0; index < stations::kStations; ++index) {
-        const auto i = at(index);
-        if (!station[i].running || station[i].mode != StationMode::Prepago || expiring[i]) {
-            continue;
-        }
-        const stations::TickStep step =
-            stations::countDownStep(boxValue(txtHora[i]), boxValue(txtMinuto[i]), boxValue(txtSegundo[i]));
-        if (step.ended) {
-            endPrepaid(index);
-        } else {
-            apply(index, step);
-        }
-    }
+    removeEndedRows();
 }
 
 void formLudomat2::endPrepaid(int index) {
     const auto i = at(index);
-    // The message waits for the operator while ticks go on; this station sits them out.
+    // The message waits for the operator while ticks go on: this station sits them out, the
+    // others keep counting, and its reset follows the dismissal.
     expiring[i] = true;
+    endedRows[i] = station[i].openedUtc;
+    removeEndedRows();
     Module1::SoundAlarm(platform());
-    platform().messages.showMessage(this,
-                                    QStringLiteral("Finalizó el tiempo del prepago en el Puesto %1.").arg(index + 1));
-    expiring[i] = false;
-    unlockToContador(index);
+    platform().messages.postMessage(
+        this, QStringLiteral("Finalizó el tiempo del prepago en el Puesto %1.").arg(index + 1), [this, index] {
+            expiring[at(index)] = false;
+            unlockToContador(index);
+            showStation(index);
+        });
+}
+
+void formLudomat2::removeEndedRows() {
+    // The row of a prepaid time that ended goes as soon as the file lets it; until then a
+    // restart would only end it once more.
+    for (int index = 0; index < stations::kStations; ++index) {
+        QString &row = endedRows[at(index)];
+        if (row.isEmpty() || !database) {
+            continue;
+        }
+        try {
+            database->execute(statements::puestoAbiertoDelete(index + 1, row));
+            row.clear();
+        } catch (const data::DbError &) {
+            // Tried again on the next tick.
+        }
+    }
+}
+
+// Start-up: the stations that were open when the program last stopped -----------------------
+
+void formLudomat2::restoreStations() {
+    data::Recordset rows;
+    try {
+        rows = database->openRecordset(statements::puestosAbiertosList());
+    } catch (const data::DbError &error) {
+        platform().messages.postMessage(
+            this, QStringLiteral("No se pudieron leer los puestos en curso.\n\n") + error.describe(), {});
+        return;
+    }
+    const QDateTime wall = platform().clock.wallTime();
+    const qint64 now = platform().clock.monotonicMs();
+    QStringList restored;
+    QStringList skipped;
+    QList<int> ended;
+    for (; !rows.isEof(); rows.moveNext()) {
+        const stations::RowCheck check = stations::checkOpenRow(rows);
+        if (!check.row) {
+            skipped << check.label + QStringLiteral(": ") + check.problem;
+            continue;
+        }
+        const stations::OpenRow row = check.row.value();
+        if (station[at(row.puesto - 1)].running) {
+            skipped << check.label + QStringLiteral(": el Puesto %1 ya tiene otro alquiler en curso").arg(row.puesto);
+            continue;
+        }
+        const int index = row.puesto - 1;
+        stations::Restored back = stations::restoreStation(row, wall.toUTC(), now);
+        if (back.restarted) {
+            // The count starts again now; so does the stored opening, when the file lets it.
+            const QString opened = stations::instantText(wall);
+            const QString end = row.mode == StationMode::Contador
+                                    ? QString()
+                                    : stations::instantText(stations::prepaidEnd(wall, row.rate, row.blocks));
+            try {
+                database->execute(statements::puestoAbiertoRestart(row.puesto, row.apertura, opened, end));
+                back.station.openedUtc = opened;
+            } catch (const data::DbError &) {
+                // Kept as stored; the station counts from now all the same.
+            }
+        }
+        const QDateTime openedAt = back.restarted ? wall : row.openedUtc.toLocalTime();
+        restored << stations::restoredLabel(back, row.puesto, openedAt.time());
+        station[at(index)] = back.station;
+        {
+            // The options show the mode without running the choice of a mode again.
+            const QSignalBlocker blockPrepago(optModo[2 * at(index)]);
+            const QSignalBlocker blockContador(optModo[2 * at(index) + 1]);
+            optModo[2 * at(index) + (row.mode == StationMode::Contador ? 1 : 0)]->setChecked(true);
+            const QSignalBlocker blockBlocks(vsTiempo[at(index)]);
+            vsTiempo[at(index)]->setValue(back.station.blocks);
+        }
+        lockStation(index);
+        showStation(index);
+        if (back.ended) {
+            ended << index;
+        }
+    }
+    const QString message = stations::restoreMessage(restored, skipped, database->whyNotWritable());
+    if (!message.isEmpty()) {
+        platform().messages.postMessage(this, message, {});
+    }
+    for (int index : std::as_const(ended)) {
+        endPrepaid(index);
+    }
 }

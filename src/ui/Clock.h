@@ -1,22 +1,26 @@
 #pragma once
 
-#include <QDate>
-#include <QTime>
+#include <QDateTime>
 
 namespace ui {
 
-// The system clock, injectable so tests never wait on real time.
+// The system clock, injectable so tests never wait on real time. Two clocks: the wall clock,
+// whose date and time go into records, and a monotonic one that also counts suspend, by which
+// a running station measures its time, so that a change of the wall clock never changes it.
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual QDate today() const = 0;
-    virtual QTime timeOfDay() const = 0;
+    virtual QDateTime wallTime() const = 0; // local
+    virtual qint64 monotonicMs() const = 0; // CLOCK_BOOTTIME
+
+    QDate today() const { return wallTime().date(); }
+    QTime timeOfDay() const { return wallTime().time(); }
 };
 
 class SystemClock final : public Clock {
 public:
-    QDate today() const override { return QDate::currentDate(); }
-    QTime timeOfDay() const override { return QTime::currentTime(); }
+    QDateTime wallTime() const override { return QDateTime::currentDateTime(); }
+    qint64 monotonicMs() const override;
 };
 
 } // namespace ui

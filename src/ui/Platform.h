@@ -3,6 +3,7 @@
 #include "ui/Clock.h"
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -14,6 +15,9 @@ public:
     virtual ~MessagePresenter() = default;
     // Returns when the operator has dismissed the message.
     virtual void showMessage(QWidget *parent, const QString &text) = 0;
+    // Returns at once; the message shows while the program goes on, and dismissed (when set)
+    // runs once the operator has dismissed it. Posted messages come one at a time, in order.
+    virtual void postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) = 0;
 };
 
 // Starts a wave file playing and returns at once; a missing or unplayable file plays nothing.

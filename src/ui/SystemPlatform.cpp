@@ -18,6 +18,37 @@ void MessageBoxPresenter::showMessage(QWidget *parent, const QString &text) {
     box.exec();
 }
 
+void MessageBoxPresenter::postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) {
+    queue_.append({parent, text, std::move(dismissed)});
+    if (!showing_) {
+        showNext();
+    }
+}
+
+void MessageBoxPresenter::showNext() {
+    if (queue_.isEmpty()) {
+        showing_ = false;
+        return;
+    }
+    showing_ = true;
+    Posted next = queue_.takeFirst();
+    // Its own window, kept above the others: a child of the window it speaks of would be
+    // disabled with it while the accounts or the cash-close window is open.
+    auto *box = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), next.text, QMessageBox::Ok,
+                                nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QMessageBox::finished, box, [this, dismissed = std::move(next.dismissed)] {
+        if (dismissed) {
+            dismissed();
+        }
+        showNext();
+    });
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
 namespace {
 
 std::atomic<QtMessageHandler> previousHandler{nullptr};

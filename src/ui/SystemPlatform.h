@@ -2,7 +2,9 @@
 
 #include "ui/Platform.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 class QSoundEffect;
@@ -12,6 +14,17 @@ namespace ui {
 class MessageBoxPresenter final : public MessagePresenter {
 public:
     void showMessage(QWidget *parent, const QString &text) override;
+    void postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) override;
+
+private:
+    struct Posted {
+        QPointer<QWidget> parent;
+        QString text;
+        std::function<void()> dismissed;
+    };
+    void showNext();
+    QList<Posted> queue_;
+    bool showing_ = false;
 };
 
 // Plays through Qt Multimedia without waiting; the effect stays alive while it plays. A file

@@ -42,7 +42,7 @@ struct Rig {
     void rent(int i, int seconds, bool close = true) {
         w.cmdPuesto_Click(i);
         for (int n = 0; n < seconds; ++n) {
-            t.clock.now = t.clock.now.addSecs(1);
+            t.clock.advance(1);
             w.Timer1_Timer();
         }
         if (close) {
@@ -124,7 +124,7 @@ private Q_SLOTS:
             r.rent(2, 65);
             before = rentalRows(db);
             QCOMPARE(before.size(), 1);
-            r.rent(1, 3, false); // opening a Contador rental writes nothing; the disk fills before its close
+            r.rent(1, 3, false); // the disk fills while the rental runs
             QVERIFY(fillDisk(junk));
             r.w.cmdPuesto_Click(1);
             r.refused(1, "disco está lleno");
@@ -159,8 +159,11 @@ private Q_SLOTS:
         {
             Rig r;
             QVERIFY2(r.loaded, qPrintable(r.messages.join('\n')));
-            r.rent(0, 5);
-            r.refused(0, "solo lectura");
+            r.w.cmdPuesto_Click(0); // an opening is kept in the file too: refused, the station stays idle
+            QVERIFY2(r.messages.size() == 1 && r.messages[0].contains(QStringLiteral("Puesto 1")) &&
+                         r.messages[0].contains(QStringLiteral("solo lectura")),
+                     qPrintable(r.messages.join('\n')));
+            QVERIFY(!r.w.station[0].running);
         }
         QVERIFY(::umount2(file.constData(), 0) == 0);
         QCOMPARE(rentalRows(db), before);

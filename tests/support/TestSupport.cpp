@@ -19,6 +19,20 @@ void RecordingPresenter::showMessage(QWidget *, const QString &text) {
     }
 }
 
+void RecordingPresenter::postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) {
+    pending.append(dismissed ? std::move(dismissed) : [] {});
+    showMessage(parent, text);
+    while (!hold && !pending.isEmpty()) {
+        dismissNext();
+    }
+}
+
+void RecordingPresenter::dismissNext() {
+    if (!pending.isEmpty()) {
+        pending.takeFirst()();
+    }
+}
+
 QString templateDatabasePath() {
     return QStringLiteral(LUDOMAT_BUILD_DIR "/testdata/dbLudomat.template.mdb");
 }

@@ -12,20 +12,33 @@ class formLudomat2;
 
 namespace testing {
 
+// The wall clock and the monotonic clock, moved by hand: advance() moves both, as time passing
+// does; setting now alone is the operator or NTP changing the wall clock.
 class FakeClock final : public ui::Clock {
 public:
     QDateTime now{QDate(2026, 12, 5), QTime(14, 5, 9)};
-    QDate today() const override { return now.date(); }
-    QTime timeOfDay() const override { return now.time(); }
+    qint64 monotonic = 5'000'000;
+    QDateTime wallTime() const override { return now; }
+    qint64 monotonicMs() const override { return monotonic; }
+    void advance(qint64 seconds) {
+        now = now.addSecs(seconds);
+        monotonic += seconds * 1000;
+    }
 };
 
 // Records every message instead of showing a modal box; onMessage runs while the
 // "box" is open, as the operator's reading time would.
+// Posted messages are recorded the same way and dismissed at once, unless hold is set: then
+// they wait in pending until dismissNext().
 class RecordingPresenter final : public ui::MessagePresenter {
 public:
     QStringList messages;
     std::function<void(const QString &)> onMessage;
+    bool hold = false;
+    QList<std::function<void()>> pending;
     void showMessage(QWidget *parent, const QString &text) override;
+    void postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) override;
+    void dismissNext();
 };
 
 class RecordingAlarm final : public ui::AlarmPlayer {

@@ -1,0 +1,137 @@
+#include "stations/StationModel.h"
+
+#include <cmath>
+
+namespace stations {
+
+double blockAmount(double pesos, qint64 blocks) {
+    // Rounded to the cent: 3 x 0.1 is 0.3, not 0.30000000000000004.
+    return std::round(pesos * static_cast<double>(blocks) * 100.0) / 100.0;
+}
+
+void chooseContador(Station &s) {
+    s.pesos = 0;
+    s.hours = 0;
+    s.minutes = 0;
+    s.mode = StationMode::Contador;
+}
+
+void setBlocks(Station &s, int blocks, const Rate &rate) {
+    s.blocks = blocks;
+    const PrepaidTime split = prepaidSplit(rate.Minutos, blocks);
+    s.hours = split.hours;
+    s.minutes = split.minutes;
+    s.pesos = blockAmount(rate.Pesos, blocks);
+}
+
+void choosePrepago(Station &s, const Rate &rate) {
+    setBlocks(s, 1, rate);
+    s.mode = StationMode::Prepago;
+}
+
+void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &openedUtc) {
+    s.rate = rate;
+    s.openedAtMs = nowMs;
+    s.openedUtc = openedUtc;
+    s.secondsDone = 0;
+    s.blockMinutes = 0;
+    s.running = true;
+    if (s.mode == StationMode::Contador) {
+        s.hours = 0;
+        s.minutes = 0;
+        s.seconds = 0;
+        s.blocksCharged = 1; // every started block is paid, the first at once
+        s.pesos = blockAmount(rate.Pesos, 1);
+    } else {
+        s.seconds = 0;
+    }
+}
+
+void closeStation(Station &s) {
+    s.running = false;
+    s.mode = StationMode::Contador;
+    s.pesos = 0;
+    s.hours = 0;
+    s.minutes = 0;
+    s.seconds = 0;
+    s.blocksCharged = 0;
+}
+
+qint64 boughtSeconds(const Station &s) {
+    const PrepaidTime split = prepaidSplit(s.rate.Minutos, s.blocks);
+    return (static_cast<qint64>(split.hours) * 60 + split.minutes) * 60;
+}
+
+namespace {
+
+// The change of the minutes box: one more minute of a Contador rental, a block charged every
+// Minutos of them.
+void minuteChanged(Station &s) {
+    if (!s.running || s.mode != StationMode::Contador) {
+        return;
+    }
+    const BlockCount next = countMinute(s.blockMinutes, s.rate.Minutos);
+    s.blockMinutes = next.blockMinutes;
+    if (next.charge) {
+        ++s.blocksCharged;
+        s.pesos = blockAmount(s.rate.Pesos, s.blocksCharged);
+    }
+}
+
+// The change of the seconds box: in the last minute of a prepaid time the three boxes turn
+// red, then white, then red again, one change a second.
+void secondChanged(Station &s) {
+    if (!s.running || s.mode != StationMode::Prepago || s.hours != 0 || s.minutes != 0) {
+        return;
+    }
+    s.flash = s.flash == Flash::Red ? Flash::White : Flash::Red;
+}
+
+} // namespace
+
+bool stepSecond(Station &s) {
+    const auto h = static_cast<double>(s.hours);
+    const auto m = static_cast<double>(s.minutes);
+    const auto sec = static_cast<double>(s.seconds);
+    const TickStep step = s.mode == StationMode::Contador ? countUpStep(h, m, sec) : countDownStep(h, m, sec);
+    if (step.ended) {
+        return true;
+    }
+    // The writes in the order the tick makes them: the minutes before the seconds.
+    for (int w = 0; w < step.count; ++w) {
+        const BoxWrite &write = step.writes[static_cast<size_t>(w)];
+        switch (write.box) {
+        case TimeBox::Hora:
+            s.hours = static_cast<qint64>(write.value);
+            break;
+        case TimeBox::Minuto:
+            s.minutes = static_cast<qint64>(write.value);
+            minuteChanged(s);
+            break;
+        case TimeBox::Segundo:
+            s.seconds = static_cast<int>(write.value);
+            secondChanged(s);
+            break;
+        }
+    }
+    ++s.secondsDone;
+    return false;
+}
+
+CatchUp catchUp(Station &s, qint64 nowMs) {
+    CatchUp result;
+    if (!s.running) {
+        return result;
+    }
+    const qint64 due = nowMs > s.openedAtMs ? (nowMs - s.openedAtMs) / 1000 : 0;
+    while (s.secondsDone < due) {
+        if (stepSecond(s)) {
+            result.ended = true;
+            break;
+        }
+        ++result.steps;
+    }
+    return result;
+}
+
+} // namespace stations

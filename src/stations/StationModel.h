@@ -1,0 +1,45 @@
+#pragma once
+
+#include "stations/StationMath.h"
+#include "stations/StationTypes.h"
+
+// The station logic on the plain Station record: modes, the prepaid split, opening, closing and
+// the one-second step, with the block charge and the last-minute flashing that each change of
+// the minutes and of the seconds brings. The main window calls these from its handlers and then
+// shows the record; nothing here knows a widget.
+namespace stations {
+
+// The amount of a number of blocks, to the cent.
+double blockAmount(double pesos, qint64 blocks);
+
+// Choosing "Contador": money, hours and minutes cleared, the seconds left as they are.
+void chooseContador(Station &s);
+// Choosing "Prepago": one block, shown as 0 hours and the rate's minutes, at the rate's price.
+void choosePrepago(Station &s, const Rate &rate);
+// The scroll bar at `blocks`: the prepaid split of that many blocks and their price.
+void setBlocks(Station &s, int blocks, const Rate &rate);
+
+// Opens the station at the rate in force: a Contador rental starts at 0:0:0 with its first
+// block paid; a prepaid one counts down from the time bought. nowMs is the monotonic clock.
+void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &openedUtc);
+// Closes it: idle, "Contador", every box 0.
+void closeStation(Station &s);
+
+// The prepaid time of an open Prepago station, in seconds, as the boxes showed it at opening.
+qint64 boughtSeconds(const Station &s);
+
+// One second of an open station, exactly as one tick moves it: the count up or down, the
+// block charge on the change of the minutes, the flashing on the change of the seconds.
+// Returns true when the station was found at 0:0:0 in Prepago: its prepaid time has ended.
+bool stepSecond(Station &s);
+
+struct CatchUp {
+    qint64 steps = 0;
+    bool ended = false;
+};
+// Moves an open station on to the seconds that have passed since it opened, one step per
+// second in order, so late or missing ticks change nothing of what it shows or charges. Stops
+// at the end of a prepaid time.
+CatchUp catchUp(Station &s, qint64 nowMs);
+
+} // namespace stations
