@@ -21,11 +21,9 @@ int runProgram(int argc, char *argv[]) {
     ui::ApplicationEnder ender;
     ui::Platform platform{clock, messages, alarm, ender, QApplication::applicationDirPath()};
 
-    ui::InstanceLock lock(platform.programFolder);
+    ui::InstanceLock lock(platform.databasePath());
     if (lock.acquire() == ui::InstanceLock::Result::HeldByAnother) {
-        messages.showMessage(nullptr, QStringLiteral("Ludomat ya se está ejecutando en esta carpeta (%1). "
-                                                     "Use la ventana abierta.")
-                                          .arg(platform.programFolder));
+        messages.showMessage(nullptr, lock.refusal());
         return 1;
     }
 

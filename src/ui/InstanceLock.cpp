@@ -1,20 +1,39 @@
 #include "ui/InstanceLock.h"
 
+#include "data/DatabaseFile.h"
+#include "data/DbError.h"
+
 namespace ui {
 
-InstanceLock::InstanceLock(const QString &programFolder) : lock_(std::make_unique<QLockFile>(lockPath(programFolder))) {
-    lock_->setStaleLockTime(0); // only a dead owner makes a lock stale, never its age
-}
+InstanceLock::InstanceLock(QString databasePath) : path_(std::move(databasePath)) {}
+
+InstanceLock::~InstanceLock() = default;
 
 InstanceLock::Result InstanceLock::acquire() {
-    if (lock_->tryLock(0)) {
-        return Result::Acquired;
+    try {
+        file_ = data::DatabaseFile::acquire(path_);
+    } catch (const data::DbError &) {
+        return Result::Unavailable;
     }
-    return lock_->error() == QLockFile::LockFailedError ? Result::HeldByAnother : Result::Unavailable;
+    switch (file_->claimExclusive()) {
+    case data::DatabaseFile::Claim::Taken:
+        return Result::Acquired;
+    case data::DatabaseFile::Claim::HeldElsewhere:
+        return Result::HeldByAnother;
+    case data::DatabaseFile::Claim::Unsupported:
+        break;
+    }
+    return Result::Unavailable;
 }
 
-QString InstanceLock::lockPath(const QString &programFolder) {
-    return programFolder + QStringLiteral("/dbLudomat.mdb.lock");
+QString InstanceLock::refusal() const {
+    QString text = QStringLiteral("Ludomat ya se está ejecutando con la base de datos %1").arg(path_);
+    if (const auto holder = file_ ? file_->holder() : std::nullopt) {
+        text += holder->programFolder.isEmpty()
+                    ? QStringLiteral(" (proceso %1)").arg(holder->pid)
+                    : QStringLiteral(" (el programa de la carpeta %1, proceso %2)").arg(holder->programFolder).arg(holder->pid);
+    }
+    return text + QStringLiteral(". Use la ventana abierta.");
 }
 
 } // namespace ui

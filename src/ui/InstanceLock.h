@@ -1,23 +1,31 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 #include <memory>
 
+namespace data {
+class DatabaseFile;
+}
+
 namespace ui {
 
-// One program per folder: a lock file beside the database, held for the whole run, so two
-// copies never count the same stations. A lock left by a program that died is taken over.
+// One program per database file, whatever path reaches it (a symlink, a hard link, another
+// folder): an exclusive flock on the file itself, held for the whole run. It dies with the
+// process, so nothing left behind by a copy that crashed can block the next start.
 class InstanceLock final {
 public:
-    explicit InstanceLock(const QString &programFolder);
+    explicit InstanceLock(QString databasePath);
+    ~InstanceLock();
     enum class Result { Acquired, HeldByAnother, Unavailable };
-    // Unavailable: the folder takes no lock file (read-only); the program runs unguarded.
+    // Unavailable: the file is missing or takes no lock; the program runs unguarded and its
+    // windows report the file.
     Result acquire();
-    static QString lockPath(const QString &programFolder);
+    // The refusal, naming the running copy's folder and process when the system says.
+    QString refusal() const;
 
 private:
-    std::unique_ptr<QLockFile> lock_;
+    QString path_;
+    std::shared_ptr<data::DatabaseFile> file_;
 };
 
 } // namespace ui

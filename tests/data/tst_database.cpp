@@ -2,9 +2,13 @@
 #include "data/Schema.h"
 #include "data/Statements.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using data::Database;
 using data::DbError;
@@ -20,6 +24,28 @@ QString rental(int puesto, const QString &user, const QDate &d, const QString &h
 
 int count(Database &db, const QString &jet) {
     return db.openRecordset(jet).recordCount();
+}
+
+// The sqlite3 tool, another program on the same file.
+QString sqliteTool(const QString &path, const QString &command) {
+    QProcess tool;
+    tool.start(QStringLiteral("sqlite3"), {path, command});
+    tool.waitForFinished(20000);
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed() + QString::fromUtf8(tool.readAllStandardError());
+}
+
+// This process's descriptors on a -wal that was deleted under them.
+QStringList deletedWal() {
+    QStringList found;
+    for (const QString &fd : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System)) {
+        char target[4096] = {};
+        const ssize_t n = ::readlink(QFile::encodeName(QStringLiteral("/proc/self/fd/") + fd).constData(), target,
+                                     sizeof target - 1);
+        const QString link = QString::fromLocal8Bit(target, n > 0 ? n : 0);
+        if (link.contains(QLatin1String("-wal")) && link.endsWith(QLatin1String("(deleted)")))
+            found << link;
+    }
+    return found;
 }
 
 } // namespace
@@ -80,6 +106,84 @@ private Q_SLOTS:
         db->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
         QCOMPARE(count(*db, "SELECT * FROM Alquiler"), 1);
         QVERIFY(!QFile::exists(dir_.filePath(QString::fromUtf8("año 100% a"))));
+    }
+
+    // Another program reads or backs up the file while two handles of this process hold it
+    // (the windows'): the next rental is seen at once by a third program, no -wal is deleted
+    // under the handles, and the file stays sound.
+    void outsideProgramsLoseNothing_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("plain read") << QStringLiteral("SELECT count(*) FROM Alquiler");
+        QTest::newRow("backup") << QStringLiteral(".backup '%1'").arg(dir_.filePath(QStringLiteral("copia.mdb")));
+    }
+
+    void outsideProgramsLoseNothing() {
+        QFETCH(QString, command);
+        auto second = Database::open(path_);
+        db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
+        sqliteTool(path_, command);
+        second->execute(rental(2, "Admin", QDate(2026, 12, 5), "10:05:00"));
+        QCOMPARE(sqliteTool(path_, QStringLiteral("SELECT count(*) FROM Alquiler")), QStringLiteral("2"));
+        QCOMPARE(deletedWal(), QStringList());
+        second.reset();
+        db_.reset();
+        QCOMPARE(sqliteTool(path_, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    }
+
+    // A file removed, replaced or cut under an open handle: the next write is refused and says
+    // why, instead of going into a file nobody will read.
+    void changedFileRefusesWrites_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("removed") << "removed"
+                                 << "ya no existe";
+        QTest::newRow("replaced") << "replaced"
+                                  << "reemplazado";
+        QTest::newRow("truncated") << "truncated"
+                                   << "truncado";
+    }
+
+    void changedFileRefusesWrites() {
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
+        if (change == "removed") {
+            QVERIFY(QFile::remove(path_));
+        } else if (change == "replaced") {
+            const QString other = dir_.filePath(QStringLiteral("otra.mdb"));
+            data::createDeliveredDatabase(other, fakeHash);
+            QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path_).constData()) == 0);
+        } else {
+            QVERIFY(::truncate(QFile::encodeName(path_).constData(), 1000) == 0);
+        }
+        try {
+            db_->execute(rental(2, "Admin", QDate(2026, 12, 5), "10:05:00"));
+            QFAIL("written");
+        } catch (const DbError &e) {
+            QVERIFY2(e.describe().contains(said), qPrintable(e.describe()));
+        }
+    }
+
+    // A file of the first version gets the open-stations table once, in one transaction; a
+    // write lock held by another program is reported as busy, not waited on.
+    void olderFileAndBusyFile() {
+        db_.reset();
+        QCOMPARE(sqliteTool(path_, QStringLiteral("DROP TABLE PuestosAbiertos")), QString());
+        db_ = Database::open(path_);
+        QCOMPARE(count(*db_, puestosAbiertosList()), 0);
+        QProcess holder;
+        holder.start(QStringLiteral("sqlite3"), {path_});
+        holder.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+        try {
+            db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
+            QFAIL("written past another program's write lock");
+        } catch (const DbError &e) {
+            QVERIFY(e.isBusy() && e.describe().contains(data::busyText()));
+        }
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished());
+        db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
     }
 
     void describeNamesTheStatement() {

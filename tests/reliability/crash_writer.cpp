@@ -1,5 +1,6 @@
 // Records rentals through the real data layer until it is killed; after each insert has
-// returned it prints the rental's number, so the parent knows what must survive.
+// returned it prints the rental's number, so the parent knows what must survive. It holds two
+// handles on the file, as the program does with two windows open, and writes through the second.
 #include "data/Database.h"
 #include "data/Statements.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: crash_writer <database> <first number>\n");
         return 2;
     }
+    auto accounts = data::Database::open(QString::fromLocal8Bit(argv[1]));
     auto db = data::Database::open(QString::fromLocal8Bit(argv[1]));
     for (long n = std::atol(argv[2]);; ++n) {
         const int puesto = static_cast<int>(n % 5) + 1;

@@ -1,5 +1,5 @@
-// Kills a writer process at random moments: every rental whose insert had returned must be
-// in the file, and the file must stay sound.
+// Kills a writer process at random moments while other programs read and back up the file:
+// every rental whose insert had returned must be in the file, and the file must stay sound.
 #include "Integrity.h"
 #include "TestSupport.h"
 #include "data/Database.h"
@@ -26,6 +26,12 @@ private Q_SLOTS:
             QVERIFY(writer.waitForStarted());
             // Let it write for a random while, at least until its first rental returns.
             QTRY_VERIFY_WITH_TIMEOUT(writer.bytesAvailable() > 0, 20000);
+            // Another program opens and closes the file meanwhile: a report, a viewer, a backup.
+            QProcess outside;
+            outside.start(QStringLiteral("sqlite3"),
+                          {t.databasePath(), round % 2 == 0 ? QStringLiteral("SELECT count(*) FROM Alquiler")
+                                                            : QStringLiteral(".backup '%1'").arg(t.folder.filePath("copia"))});
+            QVERIFY(outside.waitForFinished(20000));
             QTest::qWait(static_cast<int>(random.bounded(5, 120)));
             ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
             QVERIFY(writer.waitForFinished(10000));

@@ -1,14 +1,16 @@
 // Start-up against a damaged database file: a clear message naming the file, no crash, and
-// the file left exactly as it was. And one program per folder.
+// the file left exactly as it was. And one program per database file.
 #include "TestSupport.h"
 #include "data/Database.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 
 #include <QFile>
+#include <QDir>
 #include <QProcess>
 #include <QtTest>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -72,27 +74,37 @@ private Q_SLOTS:
         QVERIFY(w.database && w.database->isOpen());
     }
 
-    // One program per folder; the lock of a copy that died without cleaning up is taken over.
-    void oneProgramPerFolder() {
-        QTemporaryDir folder;
-        {
-            ui::InstanceLock first(folder.path());
-            QCOMPARE(first.acquire(), ui::InstanceLock::Result::Acquired);
-            QCOMPARE(ui::InstanceLock(folder.path()).acquire(), ui::InstanceLock::Result::HeldByAnother);
+    // One program per database file, whatever path reaches it; nothing a copy that died left
+    // behind in the folder blocks the next start.
+    void oneProgramPerFile() {
+        QTemporaryDir shop, elsewhere;
+        const QString db = shop.filePath(QStringLiteral("dbLudomat.mdb"));
+        QVERIFY(QFile::copy(testing::templateDatabasePath(), db));
+        QVERIFY(QFile::link(db, elsewhere.filePath(QStringLiteral("symlink.mdb"))));
+        QVERIFY(::link(QFile::encodeName(db).constData(),
+                       QFile::encodeName(elsewhere.filePath(QStringLiteral("hardlink.mdb"))).constData()) == 0);
+        QProcess running; // holds the file as a running copy does
+        running.start(QStringLiteral("flock"), {QStringLiteral("-xo"), db, QStringLiteral("-c"),
+                                                QStringLiteral("echo held; exec sleep 60")});
+        QVERIFY(running.waitForReadyRead(10000));
+        for (const QString &path : {db, elsewhere.filePath(QStringLiteral("symlink.mdb")),
+                                    elsewhere.filePath(QStringLiteral("hardlink.mdb"))}) {
+            ui::InstanceLock second(path);
+            QCOMPARE(second.acquire(), ui::InstanceLock::Result::HeldByAnother);
+            QVERIFY2(second.refusal().contains(QStringLiteral("proceso %1").arg(running.processId())),
+                     qPrintable(second.refusal()));
         }
-        QProcess gone;
-        gone.start(QStringLiteral("true"));
-        QVERIFY(gone.waitForStarted());
-        const qint64 deadPid = gone.processId();
-        QVERIFY(gone.waitForFinished());
-        const QString path = ui::InstanceLock::lockPath(folder.path());
-        QLockFile held(path);
-        QVERIFY(held.tryLock(0));
-        QList<QByteArray> lines = contents(path).split('\n');
-        lines[0] = QByteArray::number(deadPid); // its lock names a process that is gone
-        held.unlock();
-        QVERIFY(writeFile(path, lines.join('\n')));
-        QCOMPARE(ui::InstanceLock(folder.path()).acquire(), ui::InstanceLock::Result::Acquired);
+        running.kill();
+        QVERIFY(running.waitForFinished());
+
+        const QString leftover = db + QStringLiteral(".lock");
+        const QByteArray kinds[] = {"", "\x01\xff garbage", "0\nludomat\nthis-host\n", "4242\nludomat\nother-machine\n"};
+        for (const QByteArray &kind : kinds) {
+            QVERIFY(writeFile(leftover, kind));
+            QCOMPARE(ui::InstanceLock(db).acquire(), ui::InstanceLock::Result::Acquired);
+        }
+        QVERIFY(QFile::remove(leftover) && QDir().mkdir(leftover));
+        QCOMPARE(ui::InstanceLock(db).acquire(), ui::InstanceLock::Result::Acquired);
     }
 };
 
