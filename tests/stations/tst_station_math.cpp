@@ -1,13 +1,52 @@
-// The station arithmetic on its own: the prepaid split for every rate, the block count at its
-// limits, and the production alarm player on bad input.
+// The station logic on its own, without widgets: the prepaid split for every rate, the block
+// count at its limits, the one-second step, catching up missed seconds, reading back and
+// restoring open stations, and the production alarm player on bad input.
 #include "TestSupport.h"
+#include "stations/OpenStations.h"
 #include "stations/StationMath.h"
+#include "stations/StationModel.h"
 #include "stations/StationTypes.h"
 #include "ui/SystemPlatform.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QtTest>
+
+namespace {
+
+using stations::Station;
+using stations::StationMode;
+
+QString shown(const Station &s) {
+    return QStringLiteral("%1:%2:%3 %4").arg(s.hours).arg(s.minutes).arg(s.seconds).arg(s.pesos);
+}
+
+// A station opened at monotonic time 0 with the given rate; prepaid with `blocks` when > 0.
+Station opened(qint16 minutos, double pesos, int blocks = 0) {
+    Station s;
+    const stations::Rate rate{minutos, pesos};
+    if (blocks > 0) {
+        stations::choosePrepago(s, rate);
+        stations::setBlocks(s, blocks, rate);
+    }
+    stations::openStation(s, rate, 0, QStringLiteral("2026-12-05T17:05:09Z"));
+    return s;
+}
+
+// A PuestosAbiertos result set of one row, from "column=value" pairs.
+data::Recordset openRow(const QStringList &cells) {
+    QStringList columns;
+    QVector<QVariant> row;
+    for (const QString &cell : cells) {
+        columns << cell.section(u'=', 0, 0);
+        const QString value = cell.section(u'=', 1);
+        row << (value == u"NULL" ? QVariant() : QVariant(value));
+    }
+    return data::Recordset(columns, {row});
+}
+
+} // namespace
 
 class StationMathTest final : public QObject {
     Q_OBJECT
@@ -41,6 +80,142 @@ private Q_SLOTS:
         // A count left above the rate is charged and restarted rather than run past 32767.
         c = stations::countMinute(40, 30);
         QVERIFY(c.charge && c.blockMinutes == 0);
+    }
+
+    void stepBoundaries_data() {
+        QTest::addColumn<QString>("walk"); // direction, start, after one second
+        for (const char *walk : {"up 0:0:59 0:1:0", "up 0:59:59 1:0:0", "up 24:59:59 25:0:0", "down 1:0:0 0:59:59",
+                                 "down 0:1:0 0:0:59", "down 0:60:0 0:59:59", "down 0:0:1 0:0:0"})
+            QTest::newRow(walk) << QString::fromLatin1(walk);
+    }
+
+    void stepBoundaries() {
+        QFETCH(QString, walk);
+        const QStringList parts = walk.split(u' ');
+        const QStringList hms = parts[1].split(u':');
+        Station s = opened(30, 5, parts[0] == u"down" ? 1 : 0);
+        s.hours = hms[0].toInt();
+        s.minutes = hms[1].toInt();
+        s.seconds = hms[2].toInt();
+        QVERIFY(!stations::stepSecond(s)); // 0:0:0 ends only on the next second
+        QCOMPARE(shown(s).section(u' ', 0, 0), parts[2]);
+    }
+
+    // Seconds caught up in jumps of any size land exactly where one step a second lands: the
+    // same time, the same blocks charged, the same colour, the prepaid end on the same second.
+    void catchUpEqualsEverySecond_data() {
+        QTest::addColumn<int>("minutos");
+        QTest::addColumn<double>("pesos");
+        QTest::addColumn<int>("blocks"); // 0: Contador
+        QTest::newRow("contador 30 for 5") << 30 << 5.0 << 0;
+        QTest::newRow("contador 45 for 0.1") << 45 << 0.1 << 0;
+        QTest::newRow("contador free") << 0 << 0.0 << 0;
+        QTest::newRow("prepago 2 x 60") << 60 << 10.0 << 2;
+        QTest::newRow("prepago 3 x 20") << 20 << 2.5 << 3;
+        QTest::newRow("prepago 1 x 1") << 1 << 1.0 << 1;
+    }
+
+    void catchUpEqualsEverySecond() {
+        QFETCH(int, minutos);
+        QFETCH(double, pesos);
+        QFETCH(int, blocks);
+        Station ticked = opened(static_cast<qint16>(minutos), pesos, blocks);
+        Station jumped = ticked;
+        QRandomGenerator random(minutos * 100 + blocks);
+        qint64 now = 0;
+        int endedAt = -1;
+        for (int second = 1; second <= 4 * 3600 && endedAt < 0; ++second) {
+            if (stations::stepSecond(ticked))
+                endedAt = second;
+            if (random.bounded(100) < 3 || endedAt > 0) {
+                now = qint64(second) * 1000 + random.bounded(1000);
+                const stations::CatchUp c = stations::catchUp(jumped, now);
+                QCOMPARE(c.ended, endedAt > 0);
+                QCOMPARE(shown(jumped), shown(ticked));
+                QCOMPARE(jumped.flash, ticked.flash);
+                QCOMPARE(jumped.blocksCharged, ticked.blocksCharged);
+            }
+        }
+        if (blocks == 0) { // every started block paid: Pesos x (1 + minutes div Minutos), to the cent
+            const qint64 minutes = ticked.secondsDone / 60;
+            QCOMPARE(ticked.pesos, stations::blockAmount(pesos, 1 + (minutos > 0 ? minutes / minutos : 0)));
+        } else {
+            QCOMPARE(endedAt, minutos * blocks * 60 + 1);
+        }
+    }
+
+    // A row read back and checked: what cannot be a running rental is named, never guessed.
+    void openRowsAreChecked_data() {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("problem"); // empty: restored
+        const QStringList good{"Puesto=3", "Modo=Prepago", "Usuario=Ana", "Apertura=2026-12-05T17:05:09Z",
+                               "Minutos=30", "Pesos=10", "Bloques=2", "Fin=2026-12-05T18:05:09Z"};
+        const auto with = [&good](const QString &cell) {
+            QStringList cells = good;
+            for (QString &c : cells)
+                if (c.section(u'=', 0, 0) == cell.section(u'=', 0, 0))
+                    c = cell;
+            return cells;
+        };
+        QTest::newRow("good prepaid") << good << "";
+        QTest::newRow("good contador, other offset")
+            << QStringList{"Puesto=1", "Modo=Contador", "Usuario=Ana", "Apertura=2026-12-05T14:05:09-03:00",
+                           "Minutos=30", "Pesos=10", "Bloques=NULL", "Fin=NULL"}
+            << "";
+        QTest::newRow("station 6") << with("Puesto=6") << "puesto";
+        QTest::newRow("station 2.5") << with("Puesto=2.5") << "puesto";
+        QTest::newRow("unknown mode") << with("Modo=prepago") << "modo";
+        QTest::newRow("unreadable opening") << with("Apertura=ayer") << "apertura";
+        QTest::newRow("opening without offset") << with("Apertura=2026-12-05T17:05:09") << "apertura";
+        QTest::newRow("rate too long") << with("Minutos=1366") << "minutos";
+        QTest::newRow("negative price") << with("Pesos=-1") << "importe";
+        QTest::newRow("no blocks") << with("Bloques=0") << "bloques";
+        QTest::newRow("end that does not add up") << with("Fin=2026-12-05T19:05:09Z") << "fin";
+    }
+
+    void openRowsAreChecked() {
+        QFETCH(QStringList, cells);
+        QFETCH(QString, problem);
+        const stations::RowCheck check = stations::checkOpenRow(openRow(cells));
+        QCOMPARE(check.row.has_value(), problem.isEmpty());
+        QVERIFY2(check.problem.contains(problem), qPrintable(check.problem));
+        QVERIFY(check.label.contains(cells[0]));
+    }
+
+    // Brought back as if the program had never stopped, at the rate it opened with; an opening
+    // in the future (a clock set back) starts the count again at 0.
+    void restoreAsIfNeverStopped_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("downSeconds");
+        QTest::addColumn<QString>("expected"); // shown, then "ended" or "restarted"
+        QTest::newRow("contador before its second block") << "Contador" << 1799 << "0:29:59 10";
+        QTest::newRow("contador at its second block") << "Contador" << 1800 << "0:30:0 20";
+        QTest::newRow("contador three days") << "Contador" << 3 * 86400 + 61 << "72:1:1 1450";
+        QTest::newRow("prepago at 0:0:0") << "Prepago" << 3600 << "0:0:0 20";
+        QTest::newRow("prepago ended while down") << "Prepago" << 3601 << "0:0:0 20 ended";
+        QTest::newRow("contador clock set back") << "Contador" << -3600 << "0:0:0 10 restarted";
+        QTest::newRow("prepago clock set back") << "Prepago" << -60 << "1:0:0 20 restarted";
+    }
+
+    void restoreAsIfNeverStopped() {
+        QFETCH(QString, mode);
+        QFETCH(int, downSeconds);
+        QFETCH(QString, expected);
+        stations::OpenRow row;
+        row.puesto = 2;
+        row.mode = mode == u"Contador" ? StationMode::Contador : StationMode::Prepago;
+        row.openedUtc = QDateTime(QDate(2026, 12, 5), QTime(17, 5, 9), Qt::UTC);
+        row.apertura = stations::instantText(row.openedUtc);
+        row.rate = {30, 10};
+        row.blocks = 2;
+        const qint64 monotonic = 123'456'000;
+        const stations::Restored r = stations::restoreStation(row, row.openedUtc.addSecs(downSeconds), monotonic);
+        QCOMPARE(shown(r.station) + (r.ended ? " ended" : "") + (r.restarted ? " restarted" : ""), expected);
+        QVERIFY(r.station.running && r.station.mode == row.mode);
+        // From here on the monotonic clock alone moves it, one second a second.
+        Station later = r.station;
+        const stations::CatchUp next = stations::catchUp(later, monotonic + 1000);
+        QVERIFY(r.ended || next.steps + (next.ended ? 1 : 0) == 1);
     }
 
     void alarmPlayerChecksTheFile_data() {

@@ -1,14 +1,20 @@
 // The stations through their real widgets: modes and prepaid time, the tick, opening and
 // closing, the records in Alquiler and the end of a prepaid time.
 #include "TestSupport.h"
+#include "accounts/formUsuario.h"
 #include "stations/DisplayBox.h"
 #include "stations/formLudomat2.h"
+#include "ui/SystemPlatform.h"
 
 #include <QtTest>
 #include <QtWidgets>
 #include <sqlite3.h>
 
 namespace {
+
+QString timeOf(const formLudomat2 &w, size_t i) {
+    return w.txtHora[i]->text() + u':' + w.txtMinuto[i]->text() + u':' + w.txtSegundo[i]->text();
+}
 
 // A signed-in main window on a fresh copy of the database, its timer stopped: the tests
 // deliver the ticks themselves.
@@ -30,9 +36,7 @@ struct Rig {
         t.clock.advance(seconds);
         w.Timer1_Timer();
     }
-    QString time(size_t i) const {
-        return w.txtHora[i]->text() + u':' + w.txtMinuto[i]->text() + u':' + w.txtSegundo[i]->text();
-    }
+    QString time(size_t i) const { return timeOf(w, i); }
     QString pesos(size_t i) const { return w.txtPesos[i]->text(); }
     void choose(size_t i, bool prepago) { QTest::mouseClick(w.optModo[2 * i + (prepago ? 0 : 1)], Qt::LeftButton); }
     void press(size_t i) { QTest::mouseClick(w.cmdPuesto[i], Qt::LeftButton); }
@@ -47,6 +51,25 @@ struct Rig {
                pesos(s) == "0";
     }
 };
+
+// One real second is a minute of the station's clocks, so the real timer ends a prepaid
+// minute in about a second.
+class ScaledClock final : public ui::Clock {
+public:
+    ScaledClock() { real_.start(); }
+    QDateTime wallTime() const override { return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)).addMSecs(monotonicMs()); }
+    qint64 monotonicMs() const override { return real_.elapsed() * 60; }
+
+private:
+    QElapsedTimer real_;
+};
+
+QMessageBox *openMessageBox() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            return box;
+    return nullptr;
+}
 
 const QString kInsert = QStringLiteral("INSERT INTO Alquiler (Puesto,Modo,Usuario,Fecha,Hora,Tiempo,Importe) VALUES ");
 
@@ -166,6 +189,75 @@ private Q_SLOTS:
         QVERIFY(r.idleContador(3));
         QCOMPARE(r.rows().size(), 2);                                                  // only the openings
         QCOMPARE(testing::tableRows(r.t.databasePath(), "PuestosAbiertos").size(), 1); // station 1 still open
+    }
+
+    // A station's time is the monotonic clock's: late ticks catch up to the second, and a change
+    // of the wall clock changes nothing.
+    void clockJumps_data() {
+        QTest::addColumn<int>("monotonic"); // seconds the monotonic clock moves
+        QTest::addColumn<int>("wall");      // seconds the wall clock moves
+        QTest::addColumn<QString>("shown"); // station 1 (Contador), station 2 (two prepaid blocks)
+        QTest::newRow("20 s late") << 20 << 20 << "0:0:20 5|0:59:40 10";
+        QTest::newRow("3 h late") << 3 * 3600 << 3 * 3600 << "3:0:0 35|ended";
+        QTest::newRow("wall clock an hour back") << 5 << -3600 << "0:0:5 5|0:59:55 10";
+        QTest::newRow("wall clock a day ahead") << 5 << 86400 << "0:0:5 5|0:59:55 10";
+    }
+
+    void clockJumps() {
+        QFETCH(int, monotonic);
+        QFETCH(int, wall);
+        QFETCH(QString, shown);
+        Rig r(30, 5);
+        r.press(0);
+        r.choose(1, true);
+        r.w.vsTiempo[1]->setValue(2);
+        r.press(1);
+        r.t.clock.monotonic += monotonic * 1000LL;
+        r.t.clock.now = r.t.clock.now.addSecs(wall);
+        r.w.Timer1_Timer();
+        const QString second = r.w.station[1].running ? r.time(1) + u' ' + r.pesos(1) : QStringLiteral("ended");
+        QCOMPARE(r.time(0) + u' ' + r.pesos(0) + u'|' + second, shown);
+    }
+
+    // The real timer and the real message box: a prepaid time ends while a Contador rental runs;
+    // its message stays open while the tick goes on and the neighbour keeps counting, and a
+    // blocked event loop costs the stations nothing.
+    void realTimerCountsBehindTheMessage() {
+        testing::TestPlatform t;
+        ScaledClock clock;
+        ui::MessageBoxPresenter boxes;
+        ui::Platform platform{clock, boxes, t.alarm, t.ender, t.folder.path()};
+        formLudomat2 w(platform);
+        QVERIFY(w.Form_Load());
+        delete w.usuarioWindow.data();
+        w.setEnabled(true);
+        w.show();
+        w.rate = {1, 1};
+        w.optModo[0]->setChecked(true); // station 1: one prepaid minute
+        w.cmdPuesto_Click(0);
+        w.cmdPuesto_Click(1); // station 2 counts up
+        // A box that held the tick would hold this test too: it fails instead of hanging.
+        QTimer::singleShot(15000, &w, [] {
+            if (QMessageBox *stuck = openMessageBox())
+                stuck->done(0);
+        });
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((box = openMessageBox()) != nullptr, 20000);
+        QCOMPARE(box->text(), QStringLiteral("Finalizó el tiempo del prepago en el Puesto 1."));
+        const qint64 seen = w.station[1].secondsDone;
+        QTRY_VERIFY_WITH_TIMEOUT(w.station[1].secondsDone >= seen + 120, 20000);
+        QVERIFY(w.station[0].running && timeOf(w, 0) == QStringLiteral("0:0:0"));
+
+        QThread::msleep(1500); // the event loop really blocked: a minute and a half of station time
+        const qint64 due = (clock.monotonicMs() - w.station[1].openedAtMs) / 1000;
+        QTRY_VERIFY_WITH_TIMEOUT(w.station[1].secondsDone >= due, 20000);
+        const qint64 minutes = w.station[1].secondsDone / 60;
+        QCOMPARE(w.station[1].pesos, double(1 + minutes)); // every started minute paid
+
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        QTRY_VERIFY(!w.station[0].running && w.cmdPuesto[0]->text() == formLudomat2::idleCaption(0));
+        QVERIFY(w.station[1].running && openMessageBox() == nullptr);
+        w.Timer1->stop();
     }
 
     void rejectedRecordLeavesTheStationAsItWas() {

@@ -70,6 +70,8 @@ TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()
     QFile::setPermissions(platform.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
+TestPlatform::TestPlatform(const QString &existingFolder) : platform{clock, messages, alarm, ender, existingFolder} {}
+
 Shop::Shop() : main(std::make_unique<formLudomat2>(t.platform)) {
     main->Form_Load();
     main->Timer1->stop();

@@ -58,6 +58,8 @@ public:
 class TestPlatform final {
 public:
     TestPlatform();
+    // On a program folder that already exists, left as it is.
+    explicit TestPlatform(const QString &existingFolder);
     FakeClock clock;
     RecordingPresenter messages;
     RecordingAlarm alarm;
