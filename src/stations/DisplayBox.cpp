@@ -10,7 +10,9 @@ namespace stations {
 namespace {
 constexpr const char *kNaturalSize = "ludomatNaturalPointSize";
 constexpr const char *kInitialBackground = "ludomatInitialBackground";
-constexpr double kSmallestPoint = 4.0;
+constexpr int kSmallestPixels = 3;
+constexpr const char *kRoom = "ludomatTextRoom";
+constexpr const char *kShrunk = "ludomatShrunk";
 } // namespace
 
 void styleDisplayBox(QLineEdit *box, const QColor &textColor) {
@@ -64,22 +66,50 @@ int textRoom(const QLineEdit *box) {
     return inner.width() - margins.left() - margins.right() - 2 * 2;
 }
 
+namespace {
+
+// The box's own font when the text fits; else the largest size, condensed down to half its
+// width if need be, at which it fits: a taller narrow digit reads better than a tiny one.
+QFont fittedFont(const QFont &natural, const QString &text, int room) {
+    if (QFontMetrics(natural).horizontalAdvance(text) <= room) {
+        return natural;
+    }
+    QFont font = natural;
+    for (int pixels = QFontInfo(natural).pixelSize(); pixels >= kSmallestPixels; --pixels) {
+        font.setPixelSize(pixels);
+        for (int stretch = 100; stretch >= 50; stretch -= 5) {
+            font.setStretch(stretch);
+            if (QFontMetrics(font).horizontalAdvance(text) <= room) {
+                return font;
+            }
+        }
+    }
+    return font;
+}
+
+} // namespace
+
 void setDisplayText(QLineEdit *box, const QString &text) {
     if (box->text() == text) {
         return;
     }
-    QFont font = box->font();
-    const double natural = box->property(kNaturalSize).toDouble();
-    double size = natural > 0 ? natural : font.pointSizeF();
-    font.setPointSizeF(size);
-    const int room = textRoom(box);
-    while (size > kSmallestPoint && QFontMetrics(font).horizontalAdvance(text) > room) {
-        size -= 0.5;
-        font.setPointSizeF(size);
+    // The common case, every tick: the box keeps its own font and the text fits it.
+    bool roomKnown = false;
+    const int room = box->property(kRoom).toInt(&roomKnown);
+    if (roomKnown && !box->property(kShrunk).toBool() && box->fontMetrics().horizontalAdvance(text) <= room) {
+        box->setText(text);
+        return;
     }
+    QFont natural = box->font();
+    natural.setStretch(QFont::AnyStretch);
+    natural.setPointSizeF(box->property(kNaturalSize).toDouble());
+    const int fresh = textRoom(box);
+    box->setProperty(kRoom, fresh);
+    const QFont font = fittedFont(natural, text, fresh);
     if (box->font() != font) {
         box->setFont(font);
     }
+    box->setProperty(kShrunk, font != natural);
     box->setText(text);
     box->setCursorPosition(0);
 }

@@ -50,7 +50,10 @@ void formLudomat2::showStation(int index) {
                           : s.flash == stations::Flash::White ? QColor(255, 255, 255)
                                                               : QColor();
     for (QLineEdit *box : {txtHora[i], txtMinuto[i], txtSegundo[i]}) {
-        stations::setBoxBackground(box, colour.isValid() ? colour : stations::initialBackground(box));
+        const QColor wanted = colour.isValid() ? colour : stations::initialBackground(box);
+        if (stations::boxBackground(box) != wanted) {
+            stations::setBoxBackground(box, wanted);
+        }
     }
 }
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Drives the real program as an operator would, under Xvfb with xdotool: sign in as Admin,
 # rent station 1 in Contador mode with Alt+1 and close it, rent station 2 prepaid, run the
-# cash close, leave; then reads the rows in the database file. Also starts a second copy on
-# the same folder, which must refuse to run.
+# cash close; open stations 3 and 5 while another program reads the file, kill the program
+# with SIGKILL, start it again and close the two stations it brought back; then reads the rows
+# in the database file. Also starts second copies on the same file, through the same folder and
+# through a symlink in another folder, which must refuse to run.
 set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
@@ -65,12 +67,18 @@ trap 'kill $app 2>/dev/null || true' EXIT
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed"
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed"
 
-# A second copy on the same folder says so and ends.
-"$work/ludomat" &
-second=$!
-box=$(wait_window '^Ludomat$') || fail "the second copy showed no message"
-keys "$box" Return
-wait "$second" && fail "the second copy kept running" || true
+# A second copy on the same file says so and ends: from the same folder, and from another
+# folder whose database is a symlink to the first one's.
+mkdir "$work/other"
+cp "$work/ludomat" "$work/queen.wav" "$work/other/"
+ln -s "$db" "$work/other/dbLudomat.mdb"
+for copy in "$work/ludomat" "$work/other/ludomat"; do
+  "$copy" &
+  second=$!
+  box=$(wait_window '^Ludomat$') || fail "the second copy $copy showed no message"
+  keys "$box" Return
+  wait "$second" && fail "the second copy $copy kept running" || true
+done
 
 # Sign in: Enter moves from the name to the password, then to "Aceptar", which Enter presses.
 keys "$usuario" Return
@@ -96,15 +104,41 @@ sleep 1
 keys "$caja" alt+s
 wait_gone '^Cierre de Caja$' || fail "the cash close did not close"
 
+# Stations 3 and 5 open while another program reads the file; then the program is killed.
+keys "$main" alt+3
+[ "$(sqlite3 "$db" "SELECT count(*) FROM Alquiler")" = "2" ] || fail "an outside reader does not see the rentals"
+keys "$main" alt+5
+sleep 0.5
+kill -9 $app
+wait $app 2>/dev/null || true
+
+# Started again: the stations are back (the prepaid hour of station 2 too), said in one
+# message, and close as usual.
+"$work/ludomat" &
+app=$!
+usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed after the restart"
+main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed after the restart"
+box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
+keys "$box" Return
+keys "$usuario" Return
+xdotool type --delay 50 admin
+keys "$usuario" Return Return
+wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
+keys "$main" alt+3
+keys "$main" alt+5
+
 keys "$main" alt+s
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 kill -0 $app 2>/dev/null && fail "the program did not end on Salir"
 
 rows=$(sqlite3 "$db" "SELECT Puesto, Modo, Usuario, Tiempo, Importe FROM Alquiler ORDER BY rowid")
-expected=$'1|Contador|Admin|00:00:00|10.0\n2|Prepago|Admin|01:00:00|20.0'
+expected=$'1|Contador|Admin|00:00:00|10.0\n2|Prepago|Admin|01:00:00|20.0\n3|Contador|Admin|00:00:00|10.0\n5|Contador|Admin|00:00:00|10.0'
 [ "$rows" = "$expected" ] || fail "rows in Alquiler:
 $rows
 expected:
 $expected"
 [ "$(sqlite3 "$db" "SELECT COUNT(*) FROM Caja")" = "0" ] || fail "Caja left filled"
-echo "end-to-end: 2 rentals recorded as expected"
+open=$(sqlite3 "$db" "SELECT Puesto, Modo FROM PuestosAbiertos")
+[ "$open" = "2|Prepago" ] || fail "open stations kept: $open (only the prepaid hour of station 2 still runs)"
+[ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
+echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL"

@@ -2,6 +2,8 @@
 // closing, the records in Alquiler and the end of a prepaid time.
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
+#include "cash_close/CashCloseRun.h"
+#include "data/Database.h"
 #include "stations/DisplayBox.h"
 #include "stations/formLudomat2.h"
 #include "ui/SystemPlatform.h"
@@ -57,7 +59,9 @@ struct Rig {
 class ScaledClock final : public ui::Clock {
 public:
     ScaledClock() { real_.start(); }
-    QDateTime wallTime() const override { return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)).addMSecs(monotonicMs()); }
+    QDateTime wallTime() const override {
+        return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)).addMSecs(monotonicMs());
+    }
     qint64 monotonicMs() const override { return real_.elapsed() * 60; }
 
 private:
@@ -260,6 +264,42 @@ private Q_SLOTS:
         w.Timer1->stop();
     }
 
+    // Opened at 23:50 and closed at 00:10: recorded on the new day, and found by the cash close
+    // of the night shift.
+    void nightRentalBelongsToItsShift() {
+        Rig r(30, 5);
+        r.t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(23, 50, 0));
+        r.press(2);
+        r.tick(20 * 60);
+        r.press(2);
+        QCOMPARE(r.rows(), QStringList{"3|Contador|Admin|2026-12-06|00:10:00|00:20:00|5"});
+        auto db = data::Database::open(r.t.databasePath());
+        const cash_close::Totals night = cash_close::CashCloseRun(*db, QStringLiteral("Admin"))
+                                             .run({QDate(2026, 12, 5), QTime(22, 0), QDate(2026, 12, 6), QTime(6, 0)});
+        QCOMPARE(night.grand, 5.0);
+    }
+
+    // A write lock held by another program: the operator is told at once, the station stays as
+    // it was and goes on counting; the close goes through once the file is free.
+    void busyFileLeavesTheStationAsItWas() {
+        Rig r(30, 5);
+        r.press(0);
+        r.tick(65);
+        QProcess holder;
+        holder.start(QStringLiteral("sqlite3"), {r.t.databasePath()});
+        holder.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+        r.press(0);
+        QVERIFY(r.t.messages.messages.size() == 1 &&
+                r.t.messages.messages[0].contains(QStringLiteral("intente de nuevo en un momento")));
+        QVERIFY(r.w.station[0].running && r.rows().isEmpty());
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished());
+        r.tick(5);
+        r.press(0);
+        QCOMPARE(r.rows(), QStringList{"1|Contador|Admin|2026-12-05|14:06:19|00:01:00|5"});
+    }
+
     void rejectedRecordLeavesTheStationAsItWas() {
         Rig r(30, 5);
         r.press(0);
@@ -298,6 +338,13 @@ private Q_SLOTS:
         QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
         QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
         QCOMPARE(r.time(0) + u' ' + r.pesos(0), QStringLiteral("2:15:0 22,5"));
+        // Tab reaches the scroll bar in the listed order: the option, the scroll bar, the button.
+        r.w.optModo[0]->setFocus();
+        QTest::keyClick(r.w.optModo[0], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), r.w.vsTiempo[0]);
+        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), r.w.cmdPuesto[0]);
+        QTest::keyClick(r.w.cmdPuesto[0], Qt::Key_Backtab);
         QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Enter);
         QCOMPARE(QApplication::focusWidget(), r.w.cmdPuesto[0]);
         QTest::keyClick(r.w.cmdPuesto[0], Qt::Key_Return);
