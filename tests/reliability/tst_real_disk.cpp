@@ -129,11 +129,34 @@ private Q_SLOTS:
             r.w.cmdPuesto_Click(1);
             r.refused(1, "disco está lleno");
             QCOMPARE(rentalRows(db), before);
+            {
+                // Another start meanwhile brings the open station back and says why it cannot be closed.
+                testing::TestPlatform other((mounted));
+                formLudomat2 second(other.platform);
+                QVERIFY(second.Form_Load());
+                QVERIFY2(other.messages.messages.size() == 1 &&
+                             other.messages.messages[0].contains(QStringLiteral("todavía no se pueden cerrar")) &&
+                             other.messages.messages[0].contains(QStringLiteral("lleno")),
+                         qPrintable(other.messages.messages.join(u'\n')));
+                delete second.usuarioWindow.data();
+            }
             // Room again: the same close now records the rental.
             QVERIFY(QFile::remove(junk));
             r.w.cmdPuesto_Click(1);
             QCOMPARE(r.messages.size(), 1);
             QVERIFY(!r.w.station[1].running);
+        }
+        {
+            // Starting on a full disk names the disk, not the file.
+            QVERIFY(fillDisk(junk));
+            testing::TestPlatform other((mounted));
+            formLudomat2 w(other.platform);
+            QVERIFY(!w.Form_Load());
+            QVERIFY2(other.messages.messages.size() == 1 && other.messages.messages[0].contains(QStringLiteral("lleno")) &&
+                         !other.messages.messages[0].contains(QStringLiteral("no es una base")),
+                     qPrintable(other.messages.messages.join(u'\n')));
+            delete w.usuarioWindow.data();
+            QVERIFY(QFile::remove(junk));
         }
         const QStringList after = rentalRows(db);
         QCOMPARE(after.size(), 2);
@@ -149,6 +172,7 @@ private Q_SLOTS:
         {
             Rig r;
             r.rent(4, 61);
+            r.rent(3, 5, false); // still running when the program stops
             QCOMPARE(r.messages, QStringList());
         }
         const QStringList before = rentalRows(db);
@@ -159,6 +183,13 @@ private Q_SLOTS:
         {
             Rig r;
             QVERIFY2(r.loaded, qPrintable(r.messages.join('\n')));
+            // The open station comes back and runs, and the operator learns why it cannot be closed yet.
+            QVERIFY2(r.messages.size() == 1 && r.messages[0].contains(QStringLiteral("Puesto 4 (Contador")) &&
+                         r.messages[0].contains(QStringLiteral("todavía no se pueden cerrar")) &&
+                         r.messages[0].contains(QStringLiteral("solo lectura")),
+                     qPrintable(r.messages.join('\n')));
+            QVERIFY(r.w.station[3].running);
+            r.messages.clear();
             r.w.cmdPuesto_Click(0); // an opening is kept in the file too: refused, the station stays idle
             QVERIFY2(r.messages.size() == 1 && r.messages[0].contains(QStringLiteral("Puesto 1")) &&
                          r.messages[0].contains(QStringLiteral("solo lectura")),
