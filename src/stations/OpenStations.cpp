@@ -107,11 +107,13 @@ Restored restoreStation(const OpenRow &row, const QDateTime &nowUtc, qint64 nowM
     return r;
 }
 
-QString restoredLabel(const Restored &r, int puesto, const QTime &openedLocal) {
+QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLocal, const QDate &today) {
     const Station &s = r.station;
     QString what;
     if (s.mode == StationMode::Contador) {
-        what = QStringLiteral("Contador, desde %1").arg(openedLocal.toString(QStringLiteral("HH:mm")));
+        what = QStringLiteral("Contador, desde %1")
+                   .arg(openedLocal.toString(openedLocal.date() == today ? QStringLiteral("HH:mm")
+                                                                         : QStringLiteral("'el' dd/MM HH:mm")));
     } else if (r.ended) {
         what = QStringLiteral("Prepago, terminado mientras el programa estaba cerrado");
     } else {

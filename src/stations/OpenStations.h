@@ -49,8 +49,9 @@ struct Restored {
 Restored restoreStation(const OpenRow &row, const QDateTime &nowUtc, qint64 nowMs);
 
 // What the one message after start-up says of a restored station, e.g. "Puesto 1 (Contador,
-// desde 14:05)" or "Puesto 3 (Prepago, quedan 0:25)". openedLocal is its opening in local time.
-QString restoredLabel(const Restored &r, int puesto, const QTime &openedLocal);
+// desde 14:05)" or "Puesto 3 (Prepago, quedan 0:25)"; an opening on another day than today
+// carries its date ("desde el 01/12 10:00"). openedLocal is its opening in local time.
+QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLocal, const QDate &today);
 // The whole message: the stations back, the rows skipped and, when the file cannot be written,
 // why the stations cannot be closed yet. Empty when there is nothing to say.
 QString restoreMessage(const QStringList &restored, const QStringList &skipped, const QString &cannotWrite);

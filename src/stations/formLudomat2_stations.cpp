@@ -295,7 +295,7 @@ void formLudomat2::restoreStations() {
             }
         }
         const QDateTime openedAt = back.restarted ? wall : row.openedUtc.toLocalTime();
-        restored << stations::restoredLabel(back, row.puesto, openedAt.time());
+        restored << stations::restoredLabel(back, row.puesto, openedAt, wall.date());
         station[at(index)] = back.station;
         {
             // The options show the mode without running the choice of a mode again.

@@ -7,6 +7,7 @@
 #include <QMediaDevices>
 #include <QMessageBox>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
 #include <QtEndian>
 #include <atomic>
@@ -21,7 +22,10 @@ void MessageBoxPresenter::showMessage(QWidget *parent, const QString &text) {
 void MessageBoxPresenter::postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) {
     queue_.append({parent, text, std::move(dismissed)});
     if (!showing_) {
-        showNext();
+        // Shown once the poster has returned: after start-up has put its windows in place, or
+        // after the tick that posted it.
+        showing_ = true;
+        QTimer::singleShot(0, qApp, [this] { showNext(); });
     }
 }
 
