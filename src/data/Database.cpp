@@ -300,6 +300,30 @@ Recordset Database::openRecordset(const QString &jetSql) {
     return Recordset(std::move(columns), std::move(rows));
 }
 
+qint64 Database::forEachRow(const QString &jetSql, const std::function<bool(const QVector<QVariant> &)> &row) {
+    if (!isOpen())
+        throw DbError(QStringLiteral("La base de datos está cerrada"), jetSql);
+    const TranslatedStatement st = translateJet(jetSql);
+    if (firstWord(st.sql) != QLatin1String("SELECT"))
+        throw DbError(QStringLiteral("Solo una consulta SELECT se recorre"), jetSql);
+    const Statement stmt = impl_->prepare(st.sql, jetSql);
+    bindValues(stmt.get(), st.values);
+    const int count = sqlite3_column_count(stmt.get());
+    QVector<QVariant> values(count);
+    qint64 seen = 0;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        for (int c = 0; c < count; ++c)
+            values[c] = columnValue(stmt.get(), c);
+        ++seen;
+        if (!row(values))
+            return seen;
+    }
+    if (rc != SQLITE_DONE)
+        throw DbError(engineMessage(impl_->db), jetSql, sqlite3_extended_errcode(impl_->db));
+    return seen;
+}
+
 void Database::beginTransaction() {
     checkWritable(QStringLiteral("BEGIN IMMEDIATE"));
     if (impl_->inTransaction)

@@ -40,6 +40,9 @@ public:
     void execute(const QString &jetSql);
     // A SELECT, read whole.
     Recordset openRecordset(const QString &jetSql);
+    // A SELECT walked row by row without holding its rows: each row's values, in the order of
+    // its columns, go to row(); returning false stops the walk. Returns the rows seen.
+    qint64 forEachRow(const QString &jetSql, const std::function<bool(const QVector<QVariant> &values)> &row);
 
     // Groups many action statements under one commit. Each execute() inside still applies
     // whole or not at all; rollback() undoes everything since begin().

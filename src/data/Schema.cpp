@@ -38,6 +38,12 @@ QList<Addition> additions() {
          {QStringLiteral("CREATE TABLE PuestosAbiertos (Puesto INTEGER NOT NULL, Modo TEXT NOT NULL, "
                          "Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos INTEGER NOT NULL, "
                          "Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT)")}},
+        // The journal: append-only, each entry chained to the one before by its Hash.
+        {"Registro",
+         {QStringLiteral("CREATE TABLE Registro (Secuencia INTEGER PRIMARY KEY, Instante TEXT NOT NULL, "
+                         "Usuario TEXT NOT NULL, Evento TEXT NOT NULL, Puesto INTEGER, Detalle TEXT NOT NULL, "
+                         "Hash TEXT NOT NULL)"),
+          QStringLiteral("CREATE INDEX RegistroInstante ON Registro (Instante)")}},
     };
 }
 

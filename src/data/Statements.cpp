@@ -65,6 +65,30 @@ QString puestosAbiertosList() {
     return QStringLiteral("SELECT * FROM PuestosAbiertos ORDER BY Puesto");
 }
 
+QString registroInsert(qint64 secuencia, const QString &instante, const QString &usuario, const QString &evento,
+                       int puesto, const QString &detalle, const QString &hash) {
+    return QStringLiteral("INSERT INTO Registro (Secuencia,Instante,Usuario,Evento,Puesto,Detalle,Hash) VALUES (") +
+           QString::number(secuencia) + QStringLiteral(",'") + quoted(instante) + QStringLiteral("','") +
+           quoted(usuario) + QStringLiteral("','") + quoted(evento) + QStringLiteral("',") +
+           (puesto > 0 ? QString::number(puesto) : QStringLiteral("NULL")) + QStringLiteral(",'") + quoted(detalle) +
+           QStringLiteral("','") + quoted(hash) + QStringLiteral("')");
+}
+
+QString registroLast() {
+    return QStringLiteral("SELECT Secuencia, Hash FROM Registro WHERE Secuencia = (SELECT MAX(Secuencia) FROM Registro)");
+}
+
+QString registroAll() {
+    return QStringLiteral("SELECT Secuencia, Instante, Usuario, Evento, Puesto, Detalle, Hash FROM Registro ORDER BY "
+                          "Secuencia");
+}
+
+QString registroPeriod(const QString &from, const QString &to) {
+    return QStringLiteral("SELECT Secuencia, Instante, Usuario, Evento, Puesto, Detalle, Hash FROM Registro WHERE "
+                          "Instante BETWEEN '") +
+           quoted(from) + QStringLiteral("' AND '") + quoted(to) + QStringLiteral("' ORDER BY Secuencia DESC");
+}
+
 QString usuariosList() {
     return QStringLiteral("Select * from Usuarios ORDER BY Usuario");
 }

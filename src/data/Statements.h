@@ -26,6 +26,13 @@ QString puestoAbiertoDelete(int puesto, const QString &apertura);
 QString puestoAbiertoRestart(int puesto, const QString &oldApertura, const QString &apertura, const QString &fin);
 QString puestosAbiertosList(); // "SELECT * FROM PuestosAbiertos ORDER BY Puesto"
 
+// The journal. puesto 0 is written as NULL; instants are UTC ISO 8601 texts.
+QString registroInsert(qint64 secuencia, const QString &instante, const QString &usuario, const QString &evento,
+                       int puesto, const QString &detalle, const QString &hash);
+QString registroLast();                                         // the last entry's Secuencia, Hash
+QString registroAll();                                          // every entry, in order
+QString registroPeriod(const QString &from, const QString &to); // newest first, Instante from..to
+
 // Accounts window
 QString usuariosList(); // "Select * from Usuarios ORDER BY Usuario"
 QString passwordLookup(const QString &usuario);

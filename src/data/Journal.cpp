@@ -1,0 +1,110 @@
+#include "data/Journal.h"
+
+#include "data/Database.h"
+#include "data/Statements.h"
+
+#include <sodium.h>
+
+namespace journal {
+
+namespace {
+
+void addField(QByteArray &out, const QByteArray &bytes) {
+    out += QByteArray::number(bytes.size());
+    out += ':';
+    out += bytes;
+    out += ';';
+}
+
+QString instantText(const QDateTime &when) {
+    return when.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
+} // namespace
+
+QString entryHash(const QString &previousHash, const Entry &entry) {
+    QByteArray message;
+    message.reserve(256 + entry.detalle.size());
+    addField(message, previousHash.toUtf8());
+    addField(message, QByteArray::number(entry.secuencia));
+    addField(message, entry.instante.toUtf8());
+    addField(message, entry.usuario.toUtf8());
+    addField(message, entry.evento.toUtf8());
+    addField(message, entry.puesto > 0 ? QByteArray::number(entry.puesto) : QByteArray());
+    addField(message, entry.detalle.toUtf8());
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char *>(message.constData()),
+                       static_cast<unsigned long long>(message.size()));
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex());
+}
+
+void append(data::Database &db, const QDateTime &when, const QString &usuario, const QString &evento, int puesto,
+            const QString &detalle) {
+    const Summary last = summary(db);
+    Entry e;
+    e.secuencia = last.entries + 1;
+    e.instante = instantText(when);
+    e.usuario = usuario;
+    e.evento = evento;
+    e.puesto = puesto;
+    e.detalle = detalle;
+    // A journal that was tampered with goes on from its last entry as it stands: the break stays
+    // where it is, for the verification to find.
+    e.hash = entryHash(last.lastHash.isEmpty() ? kGenesis : last.lastHash, e);
+    db.execute(statements::registroInsert(e.secuencia, e.instante, e.usuario, e.evento, e.puesto, e.detalle, e.hash));
+}
+
+Summary summary(data::Database &db) {
+    Summary s;
+    db.forEachRow(statements::registroLast(), [&s](const QVector<QVariant> &row) {
+        s.entries = row.value(0).toLongLong();
+        s.lastHash = row.value(1).toString();
+        return false;
+    });
+    return s;
+}
+
+Verification verify(data::Database &db, const std::function<bool(qint64)> &progress) {
+    Verification v;
+    QString previous = kGenesis;
+    qint64 expected = 1;
+    Entry e;
+    db.forEachRow(statements::registroAll(), [&](const QVector<QVariant> &row) {
+        e.secuencia = row.value(0).toLongLong();
+        e.instante = row.value(1).toString();
+        e.usuario = row.value(2).toString();
+        e.evento = row.value(3).toString();
+        e.puesto = row.value(4).isNull() ? 0 : row.value(4).toInt();
+        e.detalle = row.value(5).toString();
+        e.hash = row.value(6).toString();
+        if (e.secuencia != expected) {
+            v.ok = false;
+            v.firstBad = qMin(e.secuencia, expected);
+            v.problem = e.secuencia > expected
+                            ? QStringLiteral("falta la entrada %1 (fue borrada)").arg(expected)
+                            : QStringLiteral("la entrada %1 está fuera de la secuencia (fue insertada)").arg(e.secuencia);
+            return false;
+        }
+        if (entryHash(previous, e) != e.hash) {
+            v.ok = false;
+            v.firstBad = e.secuencia;
+            v.problem = QStringLiteral("la entrada %1 no corresponde a la cadena (fue modificada, o insertada en lugar "
+                                       "de otra)")
+                            .arg(e.secuencia);
+            return false;
+        }
+        previous = e.hash;
+        v.entries = e.secuencia;
+        ++expected;
+        if (progress && v.entries % 4096 == 0 && !progress(v.entries)) {
+            v.ok = false;
+            v.problem = QStringLiteral("la verificación se interrumpió en la entrada %1").arg(v.entries);
+            return false;
+        }
+        return true;
+    });
+    v.lastHash = previous == kGenesis ? QString() : previous;
+    return v;
+}
+
+} // namespace journal
