@@ -1,6 +1,7 @@
 #include "cash_close/CashCloseRun.h"
 
 #include "cash_close/CashCloseInput.h"
+#include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 
@@ -101,6 +102,14 @@ Totals CashCloseRun::runInTransaction(const Period &period) {
         sums.moveNext();
     }
     sums.close();
+    // The run and its journal entry commit together.
+    journal::append(database_, instant_.isValid() ? instant_ : QDateTime::currentDateTime(), operator_,
+                    journal::event::kCashClose, 0,
+                    QStringLiteral("Desde=%1 %2; Hasta=%3 %4; Total=%5; Total de %6=%7")
+                        .arg(period.from.toString(Qt::ISODate), engineTime(period.fromTime),
+                             period.to.toString(Qt::ISODate), engineTime(period.toTime),
+                             numtext::engineNumber(totals.grand), operator_,
+                             numtext::engineNumber(totals.operatorTotal)));
     report(total, total);
     return totals;
 }

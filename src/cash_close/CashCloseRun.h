@@ -3,6 +3,7 @@
 #include "data/Database.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 #include <functional>
@@ -42,6 +43,8 @@ public:
 
     CashCloseRun(data::Database &database, QString operatorName);
     void setProgress(Progress progress, int chunkRows = 256);
+    // The instant the run is journaled with (now, when not set).
+    void setInstant(const QDateTime &when) { instant_ = when; }
 
     // Throws data::DbError when the engine refuses a statement, RunCancelled when stopped.
     Totals run(const Period &period);
@@ -52,6 +55,7 @@ private:
 
     data::Database &database_;
     QString operator_;
+    QDateTime instant_;
     Progress progress_;
     int chunkRows_ = 256;
 };

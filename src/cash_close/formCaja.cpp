@@ -171,6 +171,7 @@ void formCaja::cmdProcesar_Click() {
     try {
         auto database = data::Database::open(platform().databasePath());
         cash_close::CashCloseRun run(*database, currentOperator());
+        run.setInstant(platform().clock.wallTime());
         run.setProgress([&](int done, int total) {
             if (!dialog) {
                 // Shown only when the run lasts; a short one ends before the dialog appears.

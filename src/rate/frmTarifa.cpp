@@ -1,8 +1,10 @@
 #include "rate/frmTarifa.h"
 
+#include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "rate/RateInput.h"
+#include "stations/formLudomat2.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -18,8 +20,8 @@ constexpr int kLabelRow2 = 1200;
 
 } // namespace
 
-frmTarifa::frmTarifa(ui::Platform &platform)
-    : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5) {
+frmTarifa::frmTarifa(ui::Platform &platform, formLudomat2 &main)
+    : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), main_(&main) {
     setObjectName(QStringLiteral("frmTarifa"));
 
     auto label = [this](int index, const QString &text, int left, int top, int width) {
@@ -99,7 +101,22 @@ void frmTarifa::cmdGuardar_Click() {
         if (!database || !database->isOpen()) {
             database = data::Database::open(platform().databasePath());
         }
-        database->execute(sqlText);
+        // The rate and its journal entry, old and new, together or not at all.
+        data::runInTransaction(*database, [&] {
+            data::Recordset before = database->openRecordset(statements::tarifaEditorSelect());
+            const QString old = before.isEof() ? QStringLiteral("ninguna")
+                                               : QStringLiteral("%1 minutos por %2")
+                                                     .arg(before.field(QStringLiteral("Minutos")).toString(),
+                                                          numtext::engineNumber(
+                                                              before.field(QStringLiteral("Pesos")).toDouble()));
+            database->execute(sqlText);
+            journal::append(*database, platform().clock.wallTime(), main_ ? main_->lblUsuario->text() : QString(),
+                            journal::event::kRateChanged, 0,
+                            QStringLiteral("Antes: %1; ahora: %2 minutos por %3")
+                                .arg(old)
+                                .arg(check.rate->minutes)
+                                .arg(numtext::engineNumber(check.rate->pesos)));
+        });
     } catch (const data::DbError &error) {
         platform().messages.showMessage(this,
                                         QStringLiteral("No se pudo guardar la nueva tarifa.\n") + error.describe());

@@ -3,19 +3,21 @@
 #include "data/Database.h"
 #include "ui/Form.h"
 
+#include <QPointer>
 #include <array>
 #include <memory>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class formLudomat2;
 
 // The rate editor: shows the stored rate and stores a new one, which the main window reads
 // at its next start.
 class frmTarifa final : public ui::Form {
     Q_OBJECT
 public:
-    explicit frmTarifa(ui::Platform &platform);
+    frmTarifa(ui::Platform &platform, formLudomat2 &main);
     ~frmTarifa() override;
 
     void Form_Load();
@@ -37,4 +39,7 @@ public:
 
 protected:
     bool queryClose() override;
+
+private:
+    QPointer<formLudomat2> main_; // whose operator changes the rate, for the journal
 };

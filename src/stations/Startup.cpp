@@ -1,13 +1,34 @@
 #include "stations/Startup.h"
 
+#include "accounts/formUsuario.h"
+#include "data/Database.h"
+#include "data/Journal.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 #include "ui/SystemPlatform.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLoggingCategory>
 
 namespace stations {
+
+namespace {
+
+// The program's start and end in the journal, on a handle of its own; nothing depends on them,
+// so a file that cannot take them (read-only, full) is left as it is.
+void noteProgram(const ui::Platform &platform, const QString &evento, const QString &usuario) {
+    try {
+        auto db = data::Database::open(platform.databasePath());
+        data::runInTransaction(*db, [&] {
+            journal::append(*db, platform.clock.wallTime(), usuario, evento, 0, QString());
+        });
+    } catch (const data::DbError &) {
+    }
+}
+
+} // namespace
 
 int runProgram(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -31,15 +52,17 @@ int runProgram(int argc, char *argv[]) {
     if (!main.Form_Load()) {
         return 1;
     }
+    noteProgram(platform, journal::event::kProgramStarted, QString());
+    // The main window first, then the accounts window above it: the one that takes input until a
+    // sign-in is the active one, its password box ready for the first key.
     main.showForm();
-    // The accounts window, opened by the load, is the one that takes input until a sign-in.
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window != &main && window->isVisible() && qobject_cast<ui::Form *>(window)) {
-            window->raise();
-            window->activateWindow();
-        }
+    if (formUsuario *accounts = main.usuarioWindow) {
+        accounts->showForm();
+        accounts->maskContrasena->setFocus(Qt::OtherFocusReason);
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    noteProgram(platform, journal::event::kProgramEnded, main.lblUsuario->text());
+    return status;
 }
 
 } // namespace stations

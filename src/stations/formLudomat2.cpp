@@ -2,10 +2,12 @@
 
 #include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"
+#include "data/Journal.h"
 #include "data/Statements.h"
 #include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -270,17 +272,29 @@ void formLudomat2::cmdUsuario_Click() {
     if (usuarioWindow && usuarioWindow->isUnloading()) {
         usuarioWindow.clear();
     }
-    ui::loadForm(usuarioWindow, platform(), *this)->showForm();
+    if (database) { // a change of user, not the start-up
+        // Nobody signed in may act through a window the last operator left open.
+        if (tarifaWindow) {
+            tarifaWindow->cmdSalir_Click();
+        }
+        journalBestEffort({{journal::event::kChangeOfUser, 0, QString()}}, lblUsuario->text());
+    }
+    formUsuario *accounts = ui::loadForm(usuarioWindow, platform(), *this);
+    accounts->keepAbove(*this);
+    accounts->showForm();
+    accounts->maskContrasena->setFocus(Qt::OtherFocusReason);
     setEnabled(false);
 }
 
 void formLudomat2::cmdCierreCaja_Click() {
-    ui::loadForm(cajaWindow, platform(), *this)->showForm();
+    formCaja *caja = ui::loadForm(cajaWindow, platform(), *this);
+    caja->keepAbove(*this);
+    caja->showForm();
     setEnabled(false);
 }
 
 void formLudomat2::cmdTarifa_Click() {
-    ui::loadForm(tarifaWindow, platform())->showForm(); // the main window stays usable
+    ui::loadForm(tarifaWindow, platform(), *this)->showForm(); // the main window stays usable
 }
 
 void formLudomat2::cmdSalir_Click() {
@@ -291,6 +305,25 @@ void formLudomat2::cmdSalir_Click() {
 }
 
 bool formLudomat2::queryClose() {
+    // While the administrator is adding an account nothing ends the program.
+    if (usuarioWindow && !usuarioWindow->isUnloading() && usuarioWindow->mode() == formUsuario::Mode::NewAccount) {
+        return false;
+    }
     cmdSalir_Click();
     return true;
+}
+
+void formLudomat2::changeEvent(QEvent *event) {
+    ui::Form::changeEvent(event);
+    // The window that holds this one disabled comes back when this one is activated, even if
+    // it was minimised or hidden: the operator can never be left without a way on.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled()) {
+        for (ui::Form *holder : {static_cast<ui::Form *>(usuarioWindow.data()), static_cast<ui::Form *>(cajaWindow.data())}) {
+            if (holder && !holder->isUnloading()) {
+                holder->showNormal();
+                holder->showForm();
+                break;
+            }
+        }
+    }
 }

@@ -84,6 +84,7 @@ public:
 
 protected:
     bool queryClose() override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildStationRow(int index);
@@ -94,9 +95,21 @@ private:
 
     // Station steps shared by the button and the tick.
     void showStation(int index);
-    QString rentalRecord(int index, bool contador);
-    // Runs the writes in one transaction; on failure says so and returns false.
-    bool persist(int index, const QStringList &writes, const QString &failure);
+    struct Rental {
+        QString sql;
+        QString detail; // its values, for the journal
+    };
+    Rental rentalRecord(int index, bool contador);
+    struct JournalNote {
+        QString evento;
+        int puesto = 0;
+        QString detalle;
+    };
+    // Runs the writes and their journal entries in one transaction; on failure says so and
+    // returns false, and nothing of it is written.
+    bool persist(int index, const QStringList &writes, const QList<JournalNote> &notes, const QString &failure);
+    // Journal entries no change depends on: written when the file lets them.
+    bool journalBestEffort(const QList<JournalNote> &notes, const QString &usuario);
     void resetStation(int index);
     void lockStation(int index);
     void unlockToContador(int index);

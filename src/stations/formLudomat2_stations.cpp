@@ -7,6 +7,7 @@
 // so it is either recorded and closed, or still open, whatever stops the program.
 #include "stations/formLudomat2.h"
 
+#include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/DisplayBox.h"
@@ -106,17 +107,26 @@ void formLudomat2::cmdPuesto_Click(int index) {
     stations::Station &s = station[i];
     const bool contador = s.mode == StationMode::Contador;
     const int n = index + 1;
+    const QString modo = contador ? QStringLiteral("Contador") : QStringLiteral("Prepago");
     if (cmdPuesto[i]->text() == runningCaption(index) && contador) {
         // The time up to this very second, not only to the last tick.
         stations::catchUp(s, platform().clock.monotonicMs());
         showStation(index);
-        if (persist(index, {rentalRecord(index, true), statements::puestoAbiertoDelete(n, s.openedUtc)},
+        const Rental rental = rentalRecord(index, true);
+        const QString closed = QStringLiteral("Modo=Contador; Tiempo=%1:%2:%3; Importe=%4")
+                                   .arg(s.hours)
+                                   .arg(s.minutes, 2, 10, QLatin1Char('0'))
+                                   .arg(s.seconds, 2, 10, QLatin1Char('0'))
+                                   .arg(numtext::engineNumber(s.pesos));
+        if (persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
+                    {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
                     QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
             resetStation(index);
         }
     } else if (cmdPuesto[i]->text() == runningCaption(index) && !contador) {
         // Paid in advance: closing early records nothing more.
         if (persist(index, {statements::puestoAbiertoDelete(n, s.openedUtc)},
+                    {{journal::event::kStationClosed, n, QStringLiteral("Modo=Prepago; cerrado antes de terminar")}},
                     QStringLiteral("No se pudo cerrar el Puesto %1"))) {
             resetStation(index);
         }
@@ -124,13 +134,21 @@ void formLudomat2::cmdPuesto_Click(int index) {
         const QDateTime now = platform().clock.wallTime();
         const QString opened = stations::instantText(now);
         QStringList writes;
+        QList<JournalNote> notes;
         if (!contador) {
-            writes << rentalRecord(index, false);
+            const Rental rental = rentalRecord(index, false);
+            writes << rental.sql;
+            notes << JournalNote{journal::event::kRentalRecorded, n, rental.detail};
         }
         const QString end = contador ? QString() : stations::instantText(stations::prepaidEnd(now, rate, s.blocks));
         writes << statements::puestoAbiertoInsert(n, contador, lblUsuario->text(), opened, rate.Minutos,
                                                   numtext::engineNumber(rate.Pesos), contador ? 0 : s.blocks, end);
-        if (persist(index, writes,
+        notes << JournalNote{journal::event::kStationOpened, n,
+                             QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
+                                 .arg(modo, contador ? QString() : QStringLiteral("Bloques=%1; ").arg(s.blocks))
+                                 .arg(rate.Minutos)
+                                 .arg(numtext::engineNumber(rate.Pesos))};
+        if (persist(index, writes, notes,
                     contador ? QStringLiteral("No se pudo abrir el Puesto %1")
                              : QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
             stations::openStation(s, rate, platform().clock.monotonicMs(), opened);
@@ -140,20 +158,25 @@ void formLudomat2::cmdPuesto_Click(int index) {
     }
 }
 
-QString formLudomat2::rentalRecord(int index, bool contador) {
+formLudomat2::Rental formLudomat2::rentalRecord(int index, bool contador) {
     const stations::Station &s = station[at(index)];
     const stations::RecordedTime tiempo =
         stations::recordedTime(static_cast<double>(s.hours), static_cast<double>(s.minutes));
     // The date and time at which it is recorded: a rental closed after midnight belongs to the new day.
     const QDateTime now = platform().clock.wallTime();
+    const QString hora = now.time().toString(QStringLiteral("HH:mm:ss"));
+    const QString importe = numtext::engineNumber(s.pesos);
     sqlText = statements::alquilerInsert(index + 1, contador, lblUsuario->text(), now.date().day(),
-                                         statements::monthAbbrev(now.date().month()), now.date().year(),
-                                         now.time().toString(QStringLiteral("HH:mm:ss")), tiempo.hours, tiempo.minutes,
-                                         numtext::engineNumber(s.pesos));
-    return sqlText;
+                                         statements::monthAbbrev(now.date().month()), now.date().year(), hora,
+                                         tiempo.hours, tiempo.minutes, importe);
+    return {sqlText, QStringLiteral("Puesto=%1; Modo=%2; Usuario=%3; Fecha=%4; Hora=%5; Tiempo=%6:%7; Importe=%8")
+                         .arg(index + 1)
+                         .arg(contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"), lblUsuario->text(),
+                              now.date().toString(Qt::ISODate), hora, tiempo.hours, tiempo.minutes, importe)};
 }
 
-bool formLudomat2::persist(int index, const QStringList &writes, const QString &failure) {
+bool formLudomat2::persist(int index, const QStringList &writes, const QList<JournalNote> &notes,
+                           const QString &failure) {
     try {
         if (!database) {
             throw data::DbError(QStringLiteral("La base de datos no está abierta."), writes.value(0));
@@ -162,13 +185,35 @@ bool formLudomat2::persist(int index, const QStringList &writes, const QString &
             for (const QString &sql : writes) {
                 database->execute(sql);
             }
+            for (const JournalNote &note : notes) {
+                journal::append(*database, platform().clock.wallTime(), lblUsuario->text(), note.evento, note.puesto,
+                                note.detalle);
+            }
         });
         return true;
     } catch (const data::DbError &error) {
         // Nothing of the station has changed yet: it stays open, or idle, as it was.
-        platform().messages.showMessage(
-            this, failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n") + error.describe());
+        platform().messages.showMessage(this, failure.arg(index + 1) +
+                                                  QStringLiteral("; el puesto sigue como estaba.\n\n") +
+                                                  error.describe());
         return false;
+    }
+}
+
+bool formLudomat2::journalBestEffort(const QList<JournalNote> &notes, const QString &usuario) {
+    if (!database) {
+        return false;
+    }
+    try {
+        data::runInTransaction(*database, [&] {
+            for (const JournalNote &note : notes) {
+                journal::append(*database, platform().clock.wallTime(), usuario, note.evento, note.puesto,
+                                note.detalle);
+            }
+        });
+        return true;
+    } catch (const data::DbError &) {
+        return false; // nothing depended on it: a read-only file, a full disk
     }
 }
 
@@ -236,15 +281,19 @@ void formLudomat2::endPrepaid(int index) {
 }
 
 void formLudomat2::removeEndedRows() {
-    // The row of a prepaid time that ended goes as soon as the file lets it; until then a
-    // restart would only end it once more.
+    // The row of a prepaid time that ended goes as soon as the file lets it, with its journal
+    // entry; until then a restart would only end it once more.
     for (int index = 0; index < stations::kStations; ++index) {
         QString &row = endedRows[at(index)];
         if (row.isEmpty() || !database) {
             continue;
         }
         try {
-            database->execute(statements::puestoAbiertoDelete(index + 1, row));
+            data::runInTransaction(*database, [&] {
+                database->execute(statements::puestoAbiertoDelete(index + 1, row));
+                journal::append(*database, platform().clock.wallTime(), lblUsuario->text(),
+                                journal::event::kPrepaidEnded, index + 1, QStringLiteral("Apertura=") + row);
+            });
             row.clear();
         } catch (const data::DbError &) {
             // Tried again on the next tick.
@@ -268,6 +317,7 @@ void formLudomat2::restoreStations() {
     QStringList restored;
     QStringList skipped;
     QList<int> ended;
+    QList<JournalNote> restoredNotes;
     for (; !rows.isEof(); rows.moveNext()) {
         const stations::RowCheck check = stations::checkOpenRow(rows);
         if (!check.row) {
@@ -307,10 +357,12 @@ void formLudomat2::restoreStations() {
         }
         lockStation(index);
         showStation(index);
+        restoredNotes << JournalNote{journal::event::kStationRestored, row.puesto, restored.last()};
         if (back.ended) {
             ended << index;
         }
     }
+    journalBestEffort(restoredNotes, QString());
     const QString message = stations::restoreMessage(restored, skipped, database->whyNotWritable());
     if (!message.isEmpty()) {
         platform().messages.postMessage(this, message, {});

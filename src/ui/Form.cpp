@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QWindow>
 
 namespace ui {
 
@@ -32,6 +33,14 @@ void Form::showForm() {
     show();
     raise();
     activateWindow();
+}
+
+void Form::keepAbove(QWidget &owner) {
+    owner.winId();
+    winId();
+    if (windowHandle() && owner.windowHandle()) {
+        windowHandle()->setTransientParent(owner.windowHandle());
+    }
 }
 
 void Form::unload() {

@@ -18,6 +18,9 @@ public:
 
     // Shows without blocking and brings the window to the front.
     void showForm();
+    // Asks the window manager to keep this window above owner (a transient window), without
+    // making it owner's child: a child would be disabled with it.
+    void keepAbove(QWidget &owner);
     // Closes and destroys the window (later, so a handler may unload its own window).
     void unload();
     bool isUnloading() const { return unloading_; }

@@ -30,10 +30,10 @@ export QT_QPA_PLATFORM=xcb
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Waits for a window whose title matches; prints its id.
+# Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly.
 wait_window() {
   local pattern=$1 id=""
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
@@ -80,8 +80,8 @@ for copy in "$work/ludomat" "$work/other/ludomat"; do
   wait "$second" && fail "the second copy $copy kept running" || true
 done
 
-# Sign in: Enter moves from the name to the password, then to "Aceptar", which Enter presses.
-keys "$usuario" Return
+# Sign in: the password box has the focus from the start; Enter moves to "Aceptar", which
+# Enter presses.
 xdotool type --delay 50 admin
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
@@ -120,7 +120,7 @@ usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed aft
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed after the restart"
 box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
 keys "$box" Return
-keys "$usuario" Return
+xdotool windowfocus --sync "$usuario"
 xdotool type --delay 50 admin
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
