@@ -90,8 +90,9 @@ private Q_SLOTS:
         if (QByteArray(QTest::currentDataTag()).contains("rate changed"))
             sqlite(db, "UPDATE Tarifa SET Minutos = 10, Pesos = 1");
         // What no restore may bring back: an unknown station, an unreadable opening.
-        sqlite(db, "INSERT INTO PuestosAbiertos VALUES (9, 'Contador', 'Ana', '2026-12-05T17:00:00Z', 30, 10, NULL, NULL);"
-                   "INSERT INTO PuestosAbiertos VALUES (4, 'Contador', 'Ana', 'ayer', 30, 10, NULL, NULL)");
+        sqlite(db,
+               "INSERT INTO PuestosAbiertos VALUES (9, 'Contador', 'Ana', '2026-12-05T17:00:00Z', 30, 10, NULL, NULL);"
+               "INSERT INTO PuestosAbiertos VALUES (4, 'Contador', 'Ana', 'ayer', 30, 10, NULL, NULL)");
 
         testing::TestPlatform again(first.folder.path());
         again.clock.advance(downSeconds);
@@ -102,13 +103,15 @@ private Q_SLOTS:
         // One message names what came back and what was left in the table.
         QVERIFY2(messages.size() == said.size(), qPrintable(messages.join(u'\n')));
         QVERIFY2(messages[0].contains(said[0]), qPrintable(messages[0]));
-        QVERIFY(messages[0].contains(QStringLiteral("Puesto=9")) && messages[0].contains(QStringLiteral("Apertura=ayer")));
+        QVERIFY(messages[0].contains(QStringLiteral("Puesto=9")) &&
+                messages[0].contains(QStringLiteral("Apertura=ayer")));
         QCOMPARE(messages.mid(1), said.mid(1));
         QCOMPARE(shown(w, 0), station1);
         QCOMPARE(shown(w, 2), station3);
         QCOMPARE(w.station[2].running, said.size() == 1);
         QCOMPARE(again.alarm.played.size(), said.size() - 1);
         QCOMPARE(testing::tableRows(db, "Alquiler").size(), 1); // the prepaid opening: a restore records nothing
+        QCOMPARE(testing::tableRows(db, "Registro").filter("|Puesto recuperado|").size(), 2);
         QCOMPARE(testing::tableRows(db, "PuestosAbiertos").size(), 2 + (said.size() == 1 ? 2 : 1));
 
         // Closing the restored Contador rental records it and forgets it in one go.

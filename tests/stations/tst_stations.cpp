@@ -4,6 +4,8 @@
 #include "accounts/formUsuario.h"
 #include "cash_close/CashCloseRun.h"
 #include "data/Database.h"
+#include "data/Journal.h"
+#include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
 #include "stations/formLudomat2.h"
 #include "ui/SystemPlatform.h"
@@ -319,8 +321,51 @@ private Q_SLOTS:
         QVERIFY(r.w.station[0].running && !r.w.optModo[1]->isEnabled()); // a refused opening: tst_window_faults
         r.tick(28 * 60);                                                 // still counting and charging
         sabotage("DROP TRIGGER refuse");
+        // A journal that cannot take the entry stops the record too: together or not at all.
+        const QStringList journalBefore = testing::tableRows(r.t.databasePath(), "Registro");
+        sabotage("CREATE TRIGGER refuse BEFORE INSERT ON Registro BEGIN SELECT RAISE(ABORT, 'registro'); END");
+        r.press(0);
+        QVERIFY(r.w.station[0].running && r.rows().isEmpty() && shown.size() == 2);
+        QCOMPARE(testing::tableRows(r.t.databasePath(), "Registro"), journalBefore);
+        sabotage("DROP TRIGGER refuse");
         r.press(0);
         QCOMPARE(r.rows(), QStringList{"1|Contador|Admin|2026-12-05|14:35:14|00:30:00|10"});
+    }
+
+    // A shift seen in the journal: each event once, in order, with its values, chained.
+    void journalOfAShift() {
+        Rig r(1, 2.5);
+        r.press(0);
+        r.tick(61);
+        r.press(0);
+        r.choose(1, true);
+        r.press(1);
+        r.tick(62); // the prepaid minute ends
+        r.w.cmdTarifa_Click();
+        r.w.tarifaWindow->txtMinutos2->setText(QStringLiteral("30"));
+        r.w.tarifaWindow->txtPesos2->setText(QStringLiteral("5"));
+        r.w.tarifaWindow->cmdGuardar_Click();
+        r.w.cmdUsuario_Click();
+        QStringList got;
+        auto db = data::Database::open(r.t.databasePath());
+        const journal::Verification v = journal::verify(*db);
+        QVERIFY2(v.ok, qPrintable(v.problem));
+        for (auto rs = db->openRecordset("SELECT * FROM Registro ORDER BY Secuencia"); !rs.isEof(); rs.moveNext())
+            got << QStringList{rs.field("Usuario").toString(), rs.field("Evento").toString(),
+                               rs.field("Puesto").toString(), rs.field("Detalle").toString()}
+                       .join(u'|');
+        QCOMPARE(got, (QStringList{
+                          "Admin|Puesto abierto|1|Modo=Contador; Tarifa=1 minutos por 2.5",
+                          "Admin|Alquiler registrado|1|Puesto=1; Modo=Contador; Usuario=Admin; Fecha=2026-12-05; "
+                          "Hora=14:06:10; Tiempo=0:1; Importe=5",
+                          "Admin|Puesto cerrado|1|Modo=Contador; Tiempo=0:01:01; Importe=5",
+                          "Admin|Alquiler registrado|2|Puesto=2; Modo=Prepago; Usuario=Admin; Fecha=2026-12-05; "
+                          "Hora=14:06:10; Tiempo=0:1; Importe=2.5",
+                          "Admin|Puesto abierto|2|Modo=Prepago; Bloques=1; Tarifa=1 minutos por 2.5",
+                          "Admin|Prepago terminado|2|Apertura=2026-12-05T17:06:10Z",
+                          "Admin|Tarifa cambiada||Antes: 30 minutos por 10; ahora: 30 minutos por 5",
+                          "Admin|Cambio de usuario||",
+                      }));
     }
 
     // A Prepago opening and a Contador close by keyboard alone, under a comma locale: the statement
