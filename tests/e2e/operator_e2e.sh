@@ -12,7 +12,7 @@ if [ "${1:-}" != "--inside" ]; then
   for f in ludomat dbLudomat.mdb queen.wav testdata/dbLudomat.template.mdb; do
     [ -e "$build/$f" ] || { echo "missing $f beside the executable in $build"; exit 1; }
   done
-  for tool in xvfb-run xdotool sqlite3; do
+  for tool in xvfb-run xdotool sqlite3 openbox; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 77; }
   done
   work=$(mktemp -d)
@@ -29,6 +29,11 @@ unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 
 fail() { echo "FAIL: $*"; exit 1; }
+
+# A real window manager, as on the shop's desktop: it decides which window gets the focus.
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
 
 # Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly.
 wait_window() {
@@ -62,7 +67,7 @@ keys() {
 
 "$work/ludomat" &
 app=$!
-trap 'kill $app 2>/dev/null || true' EXIT
+trap 'kill $app $wm 2>/dev/null || true' EXIT
 
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed"
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed"
@@ -80,8 +85,9 @@ for copy in "$work/ludomat" "$work/other/ludomat"; do
   wait "$second" && fail "the second copy $copy kept running" || true
 done
 
-# Sign in: the password box has the focus from the start; Enter moves to "Aceptar", which
-# Enter presses.
+# Sign in: the accounts window is the active one and its password box has the focus from the
+# start, so the first keys typed land there; Enter moves to "Aceptar", which Enter presses.
+[ "$(xdotool getactivewindow)" = "$usuario" ] || fail "the accounts window is not the active window at start-up"
 xdotool type --delay 50 admin
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
