@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
+#include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -29,6 +30,35 @@ private Q_SLOTS:
         QTest::mouseClick(w.usuarioWindow->cmdAceptar, Qt::LeftButton);
         QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
         QVERIFY(t.ender.calls == 1 && !w.database->isOpen());
+    }
+
+    // The window that holds the main window disabled is never lost: activating the main window
+    // brings it back; while an account is being added no close ends the program; a change of
+    // user first closes the rate window the last operator left open.
+    void holdersOfTheMainWindow() {
+        testing::TestPlatform t;
+        formLudomat2 w(t.platform);
+        QVERIFY(w.Form_Load());
+        w.show();
+        QPointer<formUsuario> accounts = w.usuarioWindow;
+        accounts->hide();
+        QApplication::setActiveWindow(&w);
+        QTRY_VERIFY(accounts->isVisible());
+
+        accounts->maskContrasena->setText(QStringLiteral("admin"));
+        accounts->cmdAgregar_Click();
+        QVERIFY(!w.close() && t.ender.calls == 0);
+        accounts->cmdCancelar_Click();
+
+        w.lblUsuario->setText(QStringLiteral("Admin"));
+        delete accounts.data();
+        w.setEnabled(true);
+        w.cmdTarifa_Click();
+        QPointer<QWidget> rate = w.tarifaWindow.data();
+        w.cmdUsuario_Click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(rate.isNull() && !w.isEnabled());
+        delete w.usuarioWindow.data();
     }
 
     void rateIsCheckedAtStartUp_data() {
