@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Drives the real program as an operator would, under Xvfb with xdotool: sign in as Admin,
-# rent station 1 in Contador mode with Alt+1 and close it, rent station 2 prepaid, run the
+# replacing the delivered password as the first sign-in asks, rent station 1 in Contador mode with Alt+1 and close it, rent station 2 prepaid, run the
 # cash close; open stations 3 and 5 while another program reads the file, kill the program
 # with SIGKILL, start it again and close the two stations it brought back; then reads the rows
 # in the database file. Also starts second copies on the same file, through the same folder and
@@ -81,9 +81,16 @@ for copy in "$work/ludomat" "$work/other/ludomat"; do
 done
 
 # Sign in: Enter moves from the name to the password, then to "Aceptar", which Enter presses.
+# The delivered password asks for a new one, typed twice, before the sign-in is done.
 keys "$usuario" Return
 xdotool type --delay 50 admin
 keys "$usuario" Return Return
+dialog=$(wait_window '^Cambiar Contrase') || fail "the first sign-in did not ask for a new password"
+keys "$dialog"
+xdotool type --delay 50 clave-nueva
+keys "$dialog" Tab
+xdotool type --delay 50 clave-nueva
+keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
 
 # Station 1, Contador: open, let it run, close.
@@ -121,7 +128,7 @@ main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed a
 box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
 keys "$box" Return
 keys "$usuario" Return
-xdotool type --delay 50 admin
+xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
 keys "$main" alt+3
@@ -140,5 +147,7 @@ $expected"
 [ "$(sqlite3 "$db" "SELECT COUNT(*) FROM Caja")" = "0" ] || fail "Caja left filled"
 open=$(sqlite3 "$db" "SELECT Puesto, Modo FROM PuestosAbiertos")
 [ "$open" = "2|Prepago" ] || fail "open stations kept: $open (only the prepaid hour of station 2 still runs)"
+journal=$(sqlite3 "$db" "SELECT Usuario || '|' || Evento FROM Registro ORDER BY Secuencia")
+[ "$journal" = $'Admin|Contraseña cambiada\nAdmin|Ingreso\nAdmin|Ingreso' ] || fail "journal: $journal"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
 echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL"
