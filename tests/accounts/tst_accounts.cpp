@@ -272,61 +272,28 @@ private Q_SLOTS:
     // "Cambiar C&ontraseña" on the chosen account, with its own password or the administrator's.
     // A new password the rules refuse keeps the dialog open and emptied, and changes nothing.
     void changePassword_data() {
-        QTest::addColumn<QString>("account");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("first"); // empty: no dialog
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<QString>("said");
-        QTest::addColumn<QString>("entry"); // in the journal; empty: none, and nothing changed
-        const QString own = QStringLiteral("Contraseña cambiada|Cuenta=Mariela; propia");
-        QTest::newRow("own") << "Mariela"
-                             << "pedro"
-                             << "nueva-clave"
-                             << "nueva-clave"
-                             << "La contraseña de Mariela fue cambiada."
-                             << "Mariela|" + own;
-        QTest::newRow("administrator reset") << "Mariela"
-                                             << "admin"
-                                             << "nueva-clave"
-                                             << "nueva-clave"
-                                             << "La contraseña de Mariela fue cambiada."
-                                             << "Admin|Contraseña cambiada|Cuenta=Mariela; por el administrador";
-        QTest::newRow("administrator's own") << "Admin"
-                                             << "admin"
-                                             << "nueva-clave"
-                                             << "nueva-clave"
-                                             << "La contraseña de Admin fue cambiada."
-                                             << "Admin|Contraseña cambiada|Cuenta=Admin; propia";
-        QTest::newRow("wrong current") << "Mariela"
-                                       << "Pedro"
-                                       << ""
-                                       << ""
-                                       << "La contraseña es incorrecta."
-                                       << "";
-        QTest::newRow("typed name of no account") << "Mari"
-                                                  << "admin"
-                                                  << ""
-                                                  << ""
-                                                  << "Debe seleccionar un Usuario"
-                                                  << "";
-        QTest::newRow("too short") << "Mariela"
-                                   << "pedro"
-                                   << "corta"
-                                   << "corta"
-                                   << "La contraseña nueva debe tener al menos 6 caracteres."
-                                   << "";
-        QTest::newRow("the name") << "Mariela"
-                                  << "pedro"
-                                  << "MARIELA"
-                                  << "MARIELA"
-                                  << "La contraseña nueva no puede ser igual al nombre de la cuenta."
-                                  << "";
-        QTest::newRow("mismatch") << "Mariela"
-                                  << "admin"
-                                  << "nueva-clave"
-                                  << "nueva-clavE"
-                                  << "Las contraseñas nuevas no coinciden."
-                                  << "";
+        for (const char *column : {"account", "typed", "first", "second", "said", "entry"})
+            QTest::addColumn<QString>(column); // first empty: no dialog; entry empty: none, nothing changed
+        const char *changed = "La contraseña de %1 fue cambiada.", *entry = "%1|Contraseña cambiada|Cuenta=%2; %3";
+        const struct {
+            const char *row, *account, *typed, *first, *second, *said, *by = nullptr, *how = nullptr;
+        } table[] = {
+            {"own", "Mariela", "pedro", "nueva-clave", "nueva-clave", changed, "Mariela", "propia"},
+            {"administrator reset", "Mariela", "admin", "nueva-clave", "nueva-clave", changed, "Admin",
+             "por el administrador"},
+            {"administrator's own", "Admin", "admin", "nueva-clave", "nueva-clave", changed, "Admin", "propia"},
+            {"wrong current", "Mariela", "Pedro", "", "", "La contraseña es incorrecta."},
+            {"typed name of no account", "Mari", "admin", "", "", "Debe seleccionar un Usuario"},
+            {"too short", "Mariela", "pedro", "corta", "corta",
+             "La contraseña nueva debe tener al menos 6 caracteres."},
+            {"the name", "Mariela", "pedro", "MARIELA", "MARIELA",
+             "La contraseña nueva no puede ser igual al nombre de la cuenta."},
+            {"mismatch", "Mariela", "admin", "nueva-clave", "nueva-clavE", "Las contraseñas nuevas no coinciden."},
+        };
+        for (const auto &r : table)
+            QTest::newRow(r.row) << r.account << r.typed << r.first << r.second
+                                 << (r.by ? QString::fromUtf8(r.said).arg(r.account) : QString::fromUtf8(r.said))
+                                 << (r.by ? QString::fromUtf8(entry).arg(r.by, r.account, r.how) : QString());
     }
     void changePassword() {
         QFETCH(QString, account);
