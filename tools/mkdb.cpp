@@ -1,5 +1,6 @@
 // mkdb [--keep-existing] <path>: writes the database delivered beside the program.
 #include "accounts/PasswordHash.h"
+#include "accounts/PasswordPolicy.h"
 #include "data/DbError.h"
 #include "data/Schema.h"
 
@@ -25,7 +26,7 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     try {
-        data::createDeliveredDatabase(path, accounts::hashPassword(QStringLiteral("admin")));
+        data::createDeliveredDatabase(path, accounts::hashPassword(accounts::kDeliveredAdminPassword));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "mkdb: %s\n", e.what());
         return 1;

@@ -1,9 +1,13 @@
 #include "accounts/formUsuario.h"
 
+#include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
+#include "accounts/PasswordPolicy.h"
+#include "data/Journal.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -12,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -25,6 +30,11 @@ QPushButton *makeButton(QWidget *frame, const char *name, const QString &caption
     button->setObjectName(QString::fromLatin1(name));
     ui::Form::place(button, left, top, width, height);
     return button;
+}
+
+// What a failed write says without its statement: password statements hold hashes.
+QString withoutStatement(const data::DbError &error) {
+    return data::DbError(error.message(), {}, error.code()).describe();
 }
 
 } // namespace
@@ -74,9 +84,10 @@ formUsuario::formUsuario(ui::Platform &platform, formLudomat2 &main)
     cmdBorrar = makeButton(Frame2, "cmdBorrar", QStringLiteral("&Borrar Usuario"), 120, 960, 2295, 450);
     cmdGuardar = makeButton(Frame2, "cmdGuardar", QStringLiteral("&Guardar Cambios"), 120, 1560, 2295, 450);
     cmdCancelar = makeButton(Frame2, "cmdCancelar", QStringLiteral("&Cancelar"), 120, 2160, 2295, 450);
+    cmdContrasena = makeButton(this, "cmdContrasena", QStringLiteral("Cambiar C&ontraseña"), 5040, 2940, 2295, 450);
 
     tabChain({combUsuario, txtUsuario, maskContrasena, cmdAceptar, cmdSalir, cmdAgregar, cmdBorrar, cmdGuardar,
-              cmdCancelar});
+              cmdCancelar, cmdContrasena});
 
     connect(cmdAceptar, &QPushButton::clicked, this, &formUsuario::cmdAceptar_Click);
     connect(cmdAgregar, &QPushButton::clicked, this, &formUsuario::cmdAgregar_Click);
@@ -84,6 +95,7 @@ formUsuario::formUsuario(ui::Platform &platform, formLudomat2 &main)
     connect(cmdCancelar, &QPushButton::clicked, this, &formUsuario::cmdCancelar_Click);
     connect(cmdBorrar, &QPushButton::clicked, this, &formUsuario::cmdBorrar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formUsuario::cmdSalir_Click);
+    connect(cmdContrasena, &QPushButton::clicked, this, &formUsuario::cmdContrasena_Click);
     ui::onKeyDown(combUsuario, [this](int key, Qt::KeyboardModifiers m) { return combUsuario_KeyDown(key, m); });
     ui::onKeyDown(maskContrasena, [this](int key, Qt::KeyboardModifiers m) { return maskContrasena_KeyDown(key, m); });
 
@@ -131,9 +143,15 @@ bool formUsuario::reloadList() {
     }
     try {
         list_ = database_->openRecordset(statements::usuariosList());
+        QStringList names;
         for (list_.moveFirst(); !list_.isEof(); list_.moveNext()) {
-            combUsuario->addItem(list_.field(QStringLiteral("Usuario")).toString());
+            names << list_.field(QStringLiteral("Usuario")).toString();
         }
+        // As people read a list: letter case and accents do not split it. Lookups stay exact.
+        QCollator collator{QLocale(QLocale::Spanish, QLocale::Spain)};
+        std::stable_sort(names.begin(), names.end(),
+                         [&collator](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+        combUsuario->addItems(names);
     } catch (const data::DbError &error) {
         list_.close();
         combUsuario->clear();
@@ -164,37 +182,211 @@ void formUsuario::SignIn() {
     }
     const QString name = combUsuario->itemText(index);
     QString hash;
+    if (!lookUpHash(name, hash)) {
+        return;
+    }
+    const QString typed = maskContrasena->text();
+    // An account removed meanwhile has no hash, and an empty hash verifies nothing.
+    const Check check = checkPassword(name, hash, typed);
+    if (check == Check::Right) {
+        // The delivered password is known to everyone: it is not kept past the first sign-in.
+        if (name == adminName_ && typed == accounts::kDeliveredAdminPassword) {
+            askNewPassword(name, name, true);
+            return;
+        }
+        try {
+            data::runInTransaction(*database_, [this, &name] {
+                journal::append(*database_, platform().clock.wallTime(), name, journal::event::kSignIn, 0, {});
+            });
+        } catch (const data::DbError &error) {
+            showMessage(QStringLiteral("No se pudo registrar el ingreso de %1, así que no se hizo.\n\n").arg(name) +
+                        error.describe());
+            return;
+        }
+        completeSignIn(name);
+        return;
+    }
+    if (check == Check::Waiting) {
+        journalRefusal(name, QStringLiteral("espera por intentos fallidos"));
+    } else {
+        journalRefusal(name, QStringLiteral("contraseña incorrecta"));
+        showMessage(QStringLiteral("La contraseña es incorrecta."));
+    }
+    maskContrasena->clear();
+    maskContrasena->setFocus();
+}
+
+void formUsuario::completeSignIn(const QString &name) {
+    if (main_) {
+        main_->lblUsuario->setText(name);
+        main_->setEnabled(true);
+        main_->activateWindow();
+    }
+    unload();
+}
+
+formUsuario::Check formUsuario::checkPassword(const QString &account, const QString &hash, const QString &typed) {
+    accounts::SignInThrottle &throttle = accounts::SignInThrottle::shared();
+    const QString file = platform().databasePath();
+    // Refused at once, never by waiting: the main window's tick goes on.
+    if (const qint64 wait = throttle.waitMs(file, account, platform().clock.monotonicMs()); wait > 0) {
+        showMessage(QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta %1. Espere %2 segundos antes "
+                                   "de intentar de nuevo.")
+                        .arg(account)
+                        .arg((wait + 999) / 1000));
+        return Check::Waiting;
+    }
+    if (accounts::verifyPassword(hash, typed)) {
+        throttle.succeeded(file, account);
+        return Check::Right;
+    }
+    throttle.failed(file, account, platform().clock.monotonicMs());
+    return Check::Wrong;
+}
+
+bool formUsuario::lookUpHash(const QString &account, QString &hash) {
     try {
-        data::Recordset lookup = database_->openRecordset(statements::passwordLookup(name));
+        data::Recordset lookup = database_->openRecordset(statements::passwordLookup(account));
         if (!lookup.isEof()) {
             hash = lookup.field(QStringLiteral("Contraseña")).toString();
         }
         lookup.close();
     } catch (const data::DbError &error) {
-        showMessage(QStringLiteral("No se pudo leer la contraseña de %1.\n\n").arg(name) + error.describe());
+        showMessage(QStringLiteral("No se pudo leer la contraseña de %1.\n\n").arg(account) + error.describe());
+        return false;
+    }
+    return true;
+}
+
+void formUsuario::journalRefusal(const QString &account, const QString &why) {
+    // Nothing was changed that this entry must stand for: a file that refuses it refuses nothing else.
+    try {
+        data::runInTransaction(*database_, [&] {
+            journal::append(*database_, platform().clock.wallTime(), account, journal::event::kSignInRefused, 0, why);
+        });
+    } catch (const data::DbError &) {
+    }
+}
+
+void formUsuario::cmdContrasena_Click() {
+    if (passwordDialog_) {
+        passwordDialog_->raise();
+        passwordDialog_->activateWindow();
         return;
     }
-    // An account removed meanwhile has no hash, and an empty hash verifies nothing.
-    if (accounts::verifyPassword(hash, maskContrasena->text())) {
-        if (main_) {
-            main_->lblUsuario->setText(name);
-            main_->setEnabled(true);
-            main_->activateWindow();
-        }
-        unload();
+    const int index = selectedIndex();
+    if (index < 0) {
+        showMessage(QStringLiteral("Debe seleccionar un Usuario"));
         return;
     }
-    showMessage(QStringLiteral("La contraseña es incorrecta."));
+    if (!haveDatabase()) {
+        return;
+    }
+    const QString name = combUsuario->itemText(index);
+    QString hash;
+    if (!lookUpHash(name, hash)) {
+        return;
+    }
+    const QString typed = maskContrasena->text();
+    Check check = checkPassword(name, hash, typed);
+    QString actor = name;
+    if (check == Check::Wrong && !adminName_.isEmpty() && name != adminName_) {
+        check = checkPassword(adminName_, adminHash_, typed);
+        actor = adminName_;
+    }
+    if (check == Check::Right) {
+        askNewPassword(name, actor, false);
+        return;
+    }
+    if (check == Check::Wrong) {
+        showMessage(QStringLiteral("La contraseña es incorrecta."));
+    }
     maskContrasena->clear();
     maskContrasena->setFocus();
 }
 
+void formUsuario::askNewPassword(const QString &account, const QString &actor, bool firstSignIn) {
+    auto *dialog = new NewPasswordDialog(this, platform().messages, account, firstSignIn,
+                                         [this, account, actor, firstSignIn](const QString &password) {
+                                             return storePassword(account, actor, password, firstSignIn);
+                                         });
+    passwordDialog_ = dialog;
+    connect(dialog, &QDialog::accepted, this, [this, account, firstSignIn] {
+        maskContrasena->clear();
+        if (firstSignIn) {
+            completeSignIn(account);
+        } else {
+            showMessage(QStringLiteral("La contraseña de %1 fue cambiada.").arg(account));
+        }
+    });
+    // Cancelled, a first sign-in stays undone: the main window waits for the next one.
+    connect(dialog, &QDialog::rejected, this, [this] {
+        maskContrasena->clear();
+        maskContrasena->setFocus();
+    });
+    dialog->open();
+}
+
+bool formUsuario::storePassword(const QString &account, const QString &actor, const QString &password,
+                                bool firstSignIn) {
+    if (!haveDatabase()) {
+        return false;
+    }
+    QString hash;
+    try {
+        hash = accounts::hashPassword(password);
+    } catch (const std::runtime_error &error) {
+        showMessage(QStringLiteral("No se pudo cifrar la contraseña de la cuenta %1.\n\n").arg(account) +
+                    QString::fromLocal8Bit(error.what()));
+        return false;
+    }
+    bool gone = false;
+    try {
+        data::runInTransaction(*database_, [&] {
+            if (database_->openRecordset(statements::passwordLookup(account)).isEof()) {
+                gone = true;
+                return;
+            }
+            database_->execute(statements::usuarioPasswordUpdate(account, hash));
+            const QDateTime now = platform().clock.wallTime();
+            journal::append(
+                *database_, now, actor, journal::event::kPasswordChanged, 0,
+                QStringLiteral("Cuenta=") + account +
+                    (actor == account ? QStringLiteral("; propia") : QStringLiteral("; por el administrador")));
+            // The first sign-in counts only once the delivered password is gone.
+            if (firstSignIn) {
+                journal::append(*database_, now, account, journal::event::kSignIn, 0, {});
+            }
+        });
+    } catch (const data::DbError &error) {
+        showMessage(
+            QStringLiteral("No se pudo cambiar la contraseña de %1; sigue valiendo la anterior.\n\n").arg(account) +
+            withoutStatement(error));
+        return false;
+    }
+    if (gone) {
+        showMessage(QStringLiteral("La cuenta %1 ya no existe.").arg(account));
+        return false;
+    }
+    if (account == adminName_) {
+        adminHash_ = hash;
+    }
+    // Wrong guesses at the old password no longer count, nor does the check an administrator's reset began with.
+    accounts::SignInThrottle::shared().succeeded(platform().databasePath(), account);
+    return true;
+}
+
 void formUsuario::cmdAgregar_Click() {
     // The hash is checked only once the administrator's name is there: each check costs a tenth of a second.
-    if (!adminName_.isEmpty() && combUsuario->currentText() == adminName_ &&
-        accounts::verifyPassword(adminHash_, maskContrasena->text())) {
-        enterNewAccountMode();
-        return;
+    if (!adminName_.isEmpty() && combUsuario->currentText() == adminName_) {
+        const Check check = checkPassword(adminName_, adminHash_, maskContrasena->text());
+        if (check == Check::Right) {
+            enterNewAccountMode();
+            return;
+        }
+        if (check == Check::Waiting) {
+            return;
+        }
     }
     showMessage(QStringLiteral("Solo el Usuario Administrador puede crear nuevos usuarios. ") +
                 QStringLiteral("Seleccione usuario Administrador e ingrese la contraseña."));
@@ -222,14 +414,30 @@ void formUsuario::cmdGuardar_Click() {
     QString hash;
     try {
         hash = accounts::hashPassword(password);
-        database_->execute(statements::usuarioInsert(code, name, hash));
-    } catch (const data::DbError &error) {
-        // The statement holds the hash; the engine's words say enough.
-        showMessage(QStringLiteral("No se pudo guardar la cuenta %1.\n\n").arg(name) + error.message());
-        return;
     } catch (const std::runtime_error &error) {
         showMessage(QStringLiteral("No se pudo cifrar la contraseña de la cuenta %1.\n\n").arg(name) +
                     QString::fromLocal8Bit(error.what()));
+        return;
+    }
+    // Checked and written under one write lock: another program cannot add the same name in between.
+    bool taken = false;
+    try {
+        data::runInTransaction(*database_, [&] {
+            if (!database_->openRecordset(statements::passwordLookup(name)).isEof()) {
+                taken = true;
+                return;
+            }
+            database_->execute(statements::usuarioInsert(code, name, hash));
+            journal::append(*database_, platform().clock.wallTime(), adminName_, journal::event::kAccountAdded, 0,
+                            QStringLiteral("Cuenta=") + name);
+        });
+    } catch (const data::DbError &error) {
+        showMessage(QStringLiteral("No se pudo guardar la cuenta %1.\n\n").arg(name) + withoutStatement(error));
+        return;
+    }
+    if (taken) {
+        showMessage(QStringLiteral("Ya existe una cuenta con el nombre %1.").arg(name));
+        txtUsuario->setFocus();
         return;
     }
     reloadList();
@@ -255,7 +463,12 @@ void formUsuario::cmdBorrar_Click() {
         showMessage(QStringLiteral("Debe seleccionar un Usuario"));
         return;
     }
-    if (!accounts::verifyPassword(adminHash_, maskContrasena->text())) {
+    const Check check =
+        adminName_.isEmpty() ? Check::Wrong : checkPassword(adminName_, adminHash_, maskContrasena->text());
+    if (check == Check::Waiting) {
+        return;
+    }
+    if (check == Check::Wrong) {
         showMessage(QStringLiteral("Para eliminar la cuenta ") + name + QStringLiteral(" debe ingresar ") +
                     QStringLiteral("la contraseña de Administrador."));
         return;
@@ -263,13 +476,23 @@ void formUsuario::cmdBorrar_Click() {
     if (!haveDatabase()) {
         return;
     }
+    bool gone = false;
     try {
-        database_->execute(statements::usuarioDelete(name));
+        data::runInTransaction(*database_, [&] {
+            if (database_->openRecordset(statements::passwordLookup(name)).isEof()) {
+                gone = true;
+                return;
+            }
+            database_->execute(statements::usuarioDelete(name));
+            journal::append(*database_, platform().clock.wallTime(), adminName_, journal::event::kAccountDeleted, 0,
+                            QStringLiteral("Cuenta=") + name);
+        });
     } catch (const data::DbError &error) {
         showMessage(QStringLiteral("No se pudo borrar la cuenta %1.\n\n").arg(name) + error.describe());
         return;
     }
-    showMessage(QStringLiteral("El Usuario: ") + name + QStringLiteral(" ha sido eliminado."));
+    showMessage(gone ? QStringLiteral("La cuenta %1 ya no existe.").arg(name)
+                     : QStringLiteral("El Usuario: ") + name + QStringLiteral(" ha sido eliminado."));
     reloadList();
     enterSignInMode();
 }
@@ -314,6 +537,7 @@ void formUsuario::enterSignInMode() {
     cmdBorrar->setEnabled(true);
     cmdSalir->setEnabled(true);
     cmdCancelar->setEnabled(false);
+    cmdContrasena->setEnabled(true);
     txtUsuario->hide();
     maskContrasena->clear();
     mode_ = Mode::SignIn;
@@ -330,6 +554,7 @@ void formUsuario::enterNewAccountMode() {
     cmdGuardar->setEnabled(true);
     cmdSalir->setEnabled(false);
     cmdCancelar->setEnabled(true);
+    cmdContrasena->setEnabled(false);
     txtUsuario->setFocus();
     mode_ = Mode::NewAccount;
 }

@@ -11,6 +11,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class NewPasswordDialog;
 class formLudomat2;
 
 // The accounts window: an operator signs in here, and the administrator adds and removes
@@ -34,6 +35,7 @@ public:
     void cmdCancelar_Click();
     void cmdBorrar_Click();
     void cmdSalir_Click();
+    void cmdContrasena_Click();
     bool combUsuario_KeyDown(int key, Qt::KeyboardModifiers shift);
     bool maskContrasena_KeyDown(int key, Qt::KeyboardModifiers shift);
 
@@ -54,12 +56,24 @@ public:
     QPushButton *cmdBorrar = nullptr;
     QPushButton *cmdGuardar = nullptr;
     QPushButton *cmdCancelar = nullptr;
+    QPushButton *cmdContrasena = nullptr;
 
 protected:
     bool queryClose() override;
 
 private:
+    enum class Check { Right, Wrong, Waiting };
+
     void SignIn();
+    void completeSignIn(const QString &name);
+    // Checks a typed password through the throttle; Waiting has already been said to the operator.
+    Check checkPassword(const QString &account, const QString &hash, const QString &typed);
+    // The account's stored hash read afresh; false when it could not be read (said).
+    bool lookUpHash(const QString &account, QString &hash);
+    // The new-password dialog for account; actor is who changes it.
+    void askNewPassword(const QString &account, const QString &actor, bool firstSignIn);
+    bool storePassword(const QString &account, const QString &actor, const QString &password, bool firstSignIn);
+    void journalRefusal(const QString &account, const QString &why);
     // Reads the account list afresh into the combo and selects its first entry.
     bool reloadList();
     void enterSignInMode();
@@ -73,6 +87,7 @@ private:
     std::unique_ptr<data::Database> database_;
     data::Recordset list_;
     QString adminName_;
-    QString adminHash_; // the administrator's password hash, read once on load
+    QString adminHash_; // the administrator's password hash, read on load; follows its changes
+    QPointer<NewPasswordDialog> passwordDialog_;
     Mode mode_ = Mode::SignIn;
 };

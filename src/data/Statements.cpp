@@ -75,7 +75,8 @@ QString registroInsert(qint64 secuencia, const QString &instante, const QString 
 }
 
 QString registroLast() {
-    return QStringLiteral("SELECT Secuencia, Hash FROM Registro WHERE Secuencia = (SELECT MAX(Secuencia) FROM Registro)");
+    return QStringLiteral(
+        "SELECT Secuencia, Hash FROM Registro WHERE Secuencia = (SELECT MAX(Secuencia) FROM Registro)");
 }
 
 QString registroAll() {
@@ -100,6 +101,11 @@ QString passwordLookup(const QString &usuario) {
 QString usuarioInsert(int codigo, const QString &usuario, const QString &contrasena) {
     return QStringLiteral("INSERT INTO Usuarios (codigo,usuario,contraseña) VALUES (") + QString::number(codigo) +
            QStringLiteral(",'") + quoted(usuario) + QStringLiteral("','") + quoted(contrasena) + QStringLiteral("')");
+}
+
+QString usuarioPasswordUpdate(const QString &usuario, const QString &contrasena) {
+    return QStringLiteral("UPDATE Usuarios SET Contraseña = '") + quoted(contrasena) +
+           QStringLiteral("' WHERE Usuario = '") + quoted(usuario) + QLatin1Char('\'');
 }
 
 QString usuarioDelete(const QString &usuario) {

@@ -37,6 +37,7 @@ QString registroPeriod(const QString &from, const QString &to); // newest first,
 QString usuariosList(); // "Select * from Usuarios ORDER BY Usuario"
 QString passwordLookup(const QString &usuario);
 QString usuarioInsert(int codigo, const QString &usuario, const QString &contrasena);
+QString usuarioPasswordUpdate(const QString &usuario, const QString &contrasena);
 QString usuarioDelete(const QString &usuario);
 
 // Cash close

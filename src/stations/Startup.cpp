@@ -21,9 +21,8 @@ namespace {
 void noteProgram(const ui::Platform &platform, const QString &evento, const QString &usuario) {
     try {
         auto db = data::Database::open(platform.databasePath());
-        data::runInTransaction(*db, [&] {
-            journal::append(*db, platform.clock.wallTime(), usuario, evento, 0, QString());
-        });
+        data::runInTransaction(*db,
+                               [&] { journal::append(*db, platform.clock.wallTime(), usuario, evento, 0, QString()); });
     } catch (const data::DbError &) {
     }
 }
@@ -48,11 +47,12 @@ int runProgram(int argc, char *argv[]) {
         return 1;
     }
 
+    noteProgram(platform, journal::event::kProgramStarted, QString());
     formLudomat2 main(platform);
     if (!main.Form_Load()) {
+        noteProgram(platform, journal::event::kProgramEnded, QString());
         return 1;
     }
-    noteProgram(platform, journal::event::kProgramStarted, QString());
     // The main window first, then the accounts window above it: the one that takes input until a
     // sign-in is the active one, its password box ready for the first key.
     main.showForm();

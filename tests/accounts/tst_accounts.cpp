@@ -1,6 +1,7 @@
 // The accounts window driven through its widgets: sign-in, the administrator's rules, the
 // mode table, and what a refused statement leaves usable.
 #include "TestSupport.h"
+#include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
@@ -15,7 +16,7 @@
 namespace {
 
 using Mode = formUsuario::Mode;
-enum Button { Aceptar, Agregar, Borrar };
+enum Button { Aceptar, Agregar, Borrar, Contrasena };
 
 // A main window started on its own program folder, with the accounts window it opened.
 // Pedro (password "pedro") is there beside Admin unless asked otherwise.
@@ -51,12 +52,12 @@ struct Session {
         name(account);
         u->maskContrasena->clear();
         QTest::keyClicks(u->maskContrasena, secret);
-        click(QList{u->cmdAceptar, u->cmdAgregar, u->cmdBorrar}[button]);
+        click(QList{u->cmdAceptar, u->cmdAgregar, u->cmdBorrar, u->cmdContrasena}[button]);
     }
     void create(const QString &account, const QString &secret) {
         signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Agregar);
-        QTest::keyClicks(u->txtUsuario, account);
-        QTest::keyClicks(u->maskContrasena, secret);
+        u->txtUsuario->insert(account); // as typed, beyond what key clicks can spell
+        u->maskContrasena->insert(secret);
         click(u->cmdGuardar);
     }
     QStringList listed() const {
@@ -67,13 +68,24 @@ struct Session {
     }
     // Every Usuarios row, through a handle of the test's own.
     QStringList rows() const { return testing::tableRows(t.databasePath(), QStringLiteral("Usuarios")); }
+    // The journal as "Usuario|Evento|Detalle", in order.
+    QStringList journal() const {
+        QStringList out;
+        auto db = data::Database::open(t.databasePath());
+        for (auto r = db->openRecordset("SELECT Usuario, Evento, Detalle FROM Registro ORDER BY Secuencia"); !r.isEof();
+             r.moveNext())
+            out << r.field("Usuario").toString() + u'|' + r.field("Evento").toString() + u'|' +
+                       r.field("Detalle").toString();
+        return out;
+    }
     // Every control against the mode table.
     void checkMode(Mode mode) {
         const bool signIn = mode == Mode::SignIn;
         QCOMPARE(u->mode(), mode);
         QCOMPARE(u->combUsuario->isHidden(), !signIn);
         QCOMPARE(u->txtUsuario->isHidden(), signIn);
-        for (QPushButton *b : {u->cmdAceptar, u->cmdAgregar, u->cmdBorrar, u->cmdSalir, u->cmdGuardar, u->cmdCancelar})
+        for (QPushButton *b :
+             {u->cmdAceptar, u->cmdAgregar, u->cmdBorrar, u->cmdSalir, u->cmdGuardar, u->cmdCancelar, u->cmdContrasena})
             QCOMPARE(b->isEnabled(), signIn != (b == u->cmdGuardar || b == u->cmdCancelar));
         QVERIFY(!main->isEnabled());
     }
@@ -197,14 +209,48 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("secreto-unico"));
     }
 
-    // A delete the file refuses is named in a message; the list and sign-in stay usable.
-    void refusedDelete() {
-        Session s(true, "CREATE TRIGGER no BEFORE DELETE ON Usuarios BEGIN SELECT RAISE(ABORT, 'bloqueadas'); END;");
-        s.signIn(QStringLiteral("Pedro"), QStringLiteral("admin"), Borrar);
+    // A write the file refuses is named in a message; nothing is written, not even to the journal,
+    // and the list and sign-in stay usable.
+    void refusedWrite_data() {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("named");
+        const auto refuse = [](const char *when) {
+            return QStringLiteral("CREATE TRIGGER no %1 BEGIN SELECT RAISE(ABORT, 'bloqueadas'); END;").arg(when);
+        };
+        QTest::newRow("delete") << refuse("BEFORE DELETE ON Usuarios") << int(Borrar) << "Pedro";
+        QTest::newRow("password") << refuse("BEFORE UPDATE ON Usuarios") << int(Contrasena) << "Pedro";
+        QTest::newRow("new account") << refuse("BEFORE INSERT ON Usuarios") << int(Agregar) << "Ana";
+        QTest::newRow("sign-in journal") << refuse("BEFORE INSERT ON Registro") << int(Aceptar) << "Pedro";
+    }
+    void refusedWrite() {
+        QFETCH(QString, trigger);
+        QFETCH(int, button);
+        QFETCH(QString, named);
+        Session s(true, trigger.toUtf8().constData());
+        const QStringList before = s.rows();
+        if (button == Agregar) {
+            s.create(named, QStringLiteral("clave"));
+            s.click(s.u->cmdCancelar);
+        } else
+            s.signIn(named, button == Borrar ? QStringLiteral("admin") : QStringLiteral("pedro"), Button(button));
+        if (button == Contrasena) {
+            QVERIFY(testing::answerPassword(s.u, QStringLiteral("nueva-clave"), QStringLiteral("nueva-clave")));
+            QVERIFY(testing::passwordDialog(s.u)); // still open, to try again or cancel
+            s.click(testing::passwordDialog(s.u)->cmdCancelar);
+        }
         const QString shown = s.messages().join(u'\n');
-        QVERIFY2(s.messages().size() == 1 && shown.contains("bloqueadas") && shown.contains("Pedro"),
+        QVERIFY2(s.messages().size() == 1 && shown.contains("bloqueadas") && shown.contains(named) &&
+                     !shown.contains("$argon2id$"),
                  qPrintable(shown));
-        QCOMPARE(s.listed(), (QStringList{"Admin", "Pedro"}));
+        QCOMPARE(s.rows(), before);
+        QCOMPARE(s.journal(), QStringList());
+        QVERIFY(!s.main->isEnabled() && s.u);
+        if (button == Aceptar) { // a refusal is journalled as best it can: it fails silently here
+            s.signIn(QStringLiteral("Pedro"), QStringLiteral("x"), Aceptar);
+            QCOMPARE(s.messages().size(), 2);
+            return;
+        }
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
         QCOMPARE(s.main->lblUsuario->text(), QStringLiteral("Pedro"));
     }
@@ -221,6 +267,132 @@ private Q_SLOTS:
         s.checkMode(Mode::SignIn);
         s.click(s.u->cmdSalir);
         QCOMPARE(s.t.ender.calls, 1);
+    }
+
+    // "Cambiar C&ontraseña" on the chosen account, with its own password or the administrator's.
+    // A new password the rules refuse keeps the dialog open and emptied, and changes nothing.
+    void changePassword_data() {
+        for (const char *column : {"account", "typed", "first", "second", "said", "entry"})
+            QTest::addColumn<QString>(column); // first empty: no dialog; entry empty: none, nothing changed
+        const char *changed = "La contraseña de %1 fue cambiada.", *entry = "%1|Contraseña cambiada|Cuenta=%2; %3";
+        const struct {
+            const char *row, *account, *typed, *first, *second, *said, *by = nullptr, *how = nullptr;
+        } table[] = {
+            {"own", "Mariela", "pedro", "nueva-clave", "nueva-clave", changed, "Mariela", "propia"},
+            {"administrator reset", "Mariela", "admin", "nueva-clave", "nueva-clave", changed, "Admin",
+             "por el administrador"},
+            {"administrator's own", "Admin", "admin", "nueva-clave", "nueva-clave", changed, "Admin", "propia"},
+            {"wrong current", "Mariela", "Pedro", "", "", "La contraseña es incorrecta."},
+            {"typed name of no account", "Mari", "admin", "", "", "Debe seleccionar un Usuario"},
+            {"too short", "Mariela", "pedro", "corta", "corta",
+             "La contraseña nueva debe tener al menos 6 caracteres."},
+            {"the name", "Mariela", "pedro", "MARIELA", "MARIELA",
+             "La contraseña nueva no puede ser igual al nombre de la cuenta."},
+            {"mismatch", "Mariela", "admin", "nueva-clave", "nueva-clavE", "Las contraseñas nuevas no coinciden."},
+        };
+        for (const auto &r : table)
+            QTest::newRow(r.row) << r.account << r.typed << r.first << r.second
+                                 << (r.by ? QString::fromUtf8(r.said).arg(r.account) : QString::fromUtf8(r.said))
+                                 << (r.by ? QString::fromUtf8(entry).arg(r.by, r.account, r.how) : QString());
+    }
+    void changePassword() {
+        QFETCH(QString, account);
+        QFETCH(QString, typed);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, said);
+        QFETCH(QString, entry);
+        Session s(true, "INSERT INTO Usuarios SELECT 2, 'Mariela', Contraseña FROM Usuarios WHERE Usuario = 'Pedro'");
+        const QStringList before = s.rows();
+        s.signIn(account, typed, Contrasena);
+        QCOMPARE(testing::answerPassword(s.u, first, second), !first.isEmpty());
+        QCOMPARE(s.messages(), QStringList{said});
+        QCOMPARE(s.journal(), entry.isEmpty() ? QStringList() : QStringList{entry});
+        if (NewPasswordDialog *d = testing::passwordDialog(s.u)) {
+            QVERIFY(entry.isEmpty() && d->txtNueva->text().isEmpty() && d->txtRepetida->text().isEmpty());
+            s.click(d->cmdCancelar);
+        }
+        QVERIFY(!testing::passwordDialog(s.u));
+        if (entry.isEmpty())
+            QCOMPARE(s.rows(), before);
+        // The window's own check of the administrator follows a change, and the account signs in
+        // with the password in force.
+        const bool changed = !entry.isEmpty();
+        s.signIn(QStringLiteral("Admin"), changed && account == "Admin" ? first : "admin", Agregar);
+        s.checkMode(Mode::NewAccount);
+        s.click(s.u->cmdCancelar);
+        const QString who = account == "Admin" ? account : QStringLiteral("Mariela");
+        s.signIn(who, changed ? first : QStringLiteral("pedro"), Aceptar);
+        QCOMPARE(s.main->lblUsuario->text(), who);
+    }
+
+    // The delivered password signs in only once it is replaced; Cancel leaves the sign-in undone.
+    void firstSignIn() {
+        Session s(false);
+        s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
+        NewPasswordDialog *d = testing::passwordDialog(s.u);
+        QVERIFY(d && d->lblPrimerIngreso->isVisible());
+        s.click(d->cmdCancelar);
+        QVERIFY(!testing::passwordDialog(s.u) && s.u->isVisible());
+        s.checkMode(Mode::SignIn);
+        s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
+        QVERIFY(testing::answerPassword(s.u, QStringLiteral("admin"), QStringLiteral("admin")));
+        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty());
+        QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
+        QVERIFY(s.main->isEnabled() && s.main->lblUsuario->text() == QStringLiteral("Admin"));
+        QTRY_VERIFY(s.u.isNull());
+        QCOMPARE(s.journal(), (QStringList{"Admin|Contraseña cambiada|Cuenta=Admin; propia", "Admin|Ingreso|"}));
+        // Later, the delivered password no more; the new one signs in without a question.
+        s.click(s.main->cmdUsuario);
+        s.u = s.main->usuarioWindow;
+        s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
+        s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Aceptar);
+        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u));
+        QCOMPARE(s.messages(), (QStringList{"La contraseña nueva debe tener al menos 6 caracteres.",
+                                            "La contraseña es incorrecta."}));
+    }
+
+    // Names are unique as typed; the list reads as people read it, and every lookup stays exact.
+    void namesAndOrder() {
+        Session s(false);
+        for (const char *name : {"Ñandú", "Beto", "carla", "beto", "Ángel", "Beto"})
+            s.create(QString::fromUtf8(name), QString::fromUtf8(name) + "-clave");
+        QCOMPARE(s.messages(), QStringList{"Ya existe una cuenta con el nombre Beto."});
+        s.checkMode(Mode::NewAccount);
+        s.click(s.u->cmdCancelar);
+        QCOMPARE(s.rows().size(), 6);
+        QCOMPARE(s.listed(), (QStringList{"Admin", "Ángel", "beto", "Beto", "carla", "Ñandú"}));
+        s.signIn(QStringLiteral("beto"), QStringLiteral("admin"), Borrar);
+        QCOMPARE(s.listed(), (QStringList{"Admin", "Ángel", "Beto", "carla", "Ñandú"}));
+        QCOMPARE(s.journal().filter("beto"),
+                 (QStringList{"Admin|Cuenta agregada|Cuenta=beto", "Admin|Cuenta borrada|Cuenta=beto"}));
+        QCOMPARE(s.journal().size(), 6);
+        s.signIn(QStringLiteral("Beto"), QStringLiteral("Beto-clave"), Aceptar);
+        QCOMPARE(s.main->lblUsuario->text(), QStringLiteral("Beto"));
+    }
+
+    // Five wrong passwords are free; then the account waits, refused at once without a check, even
+    // in a fresh accounts window. The right password starts the count again.
+    void throttledSignIn() {
+        Session s;
+        for (int i = 0; i < 5; ++i)
+            s.signIn(QStringLiteral("Pedro"), QStringLiteral("mala"), Aceptar);
+        delete s.u.data();
+        s.main->cmdUsuario_Click();
+        s.u = s.main->usuarioWindow;
+        s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
+        s.t.clock.monotonic += 1500;
+        s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
+        QVERIFY(!s.main->isEnabled());
+        s.t.clock.monotonic += 500;
+        s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
+        QVERIFY(s.main->isEnabled());
+        const QString wait = "Demasiadas contraseñas incorrectas para la cuenta Pedro. Espere %1 segundos antes "
+                             "de intentar de nuevo.";
+        QCOMPARE(s.messages(), QStringList(5, "La contraseña es incorrecta.") << wait.arg(2) << wait.arg(1));
+        QCOMPARE(s.journal().filter(QRegularExpression("^Pedro\\|")),
+                 QStringList(5, "Pedro|Ingreso rechazado|contraseña incorrecta")
+                     << QStringList(2, "Pedro|Ingreso rechazado|espera por intentos fallidos") << "Pedro|Ingreso|");
     }
 };
 

@@ -34,6 +34,8 @@ void TestStatements::texts_data() {
         QString::fromUtf8("Select Contraseña from Usuarios Where Usuario = ''' OR ''1''=''1'"));
     row("user insert", usuarioInsert(3, "Ana", "p'w"),
         QString::fromUtf8("INSERT INTO Usuarios (codigo,usuario,contraseña) VALUES (3,'Ana','p''w')"));
+    row("password update", usuarioPasswordUpdate("it's", "$h'"),
+        QString::fromUtf8("UPDATE Usuarios SET Contraseña = '$h''' WHERE Usuario = 'it''s'"));
     row("user delete", usuarioDelete("it's"), "DELETE FROM Usuarios Where Usuario = 'it''s'");
     row("caja empty", cajaEmpty(), "DELETE * FROM Caja");
     row("range", alquilerRange(QDate(2026, 2, 28), QDate(2026, 3, 3)),

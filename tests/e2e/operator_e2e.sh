@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Drives the real program as an operator would, under Xvfb with xdotool: sign in as Admin,
-# rent station 1 in Contador mode with Alt+1 and close it, rent station 2 prepaid, run the
+# replacing the delivered password as the first sign-in asks, rent station 1 in Contador mode with Alt+1 and close it, rent station 2 prepaid, run the
 # cash close; open stations 3 and 5 while another program reads the file, kill the program
 # with SIGKILL, start it again and close the two stations it brought back; then reads the rows
 # in the database file. Also starts second copies on the same file, through the same folder and
@@ -33,7 +33,10 @@ fail() { echo "FAIL: $*"; exit 1; }
 # A real window manager, as on the shop's desktop: it decides which window gets the focus.
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
-for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 1 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
 
 # Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly.
 wait_window() {
@@ -87,9 +90,16 @@ done
 
 # Sign in: the accounts window is the active one and its password box has the focus from the
 # start, so the first keys typed land there; Enter moves to "Aceptar", which Enter presses.
+# The delivered password asks for a new one, typed twice, before the sign-in is done.
 [ "$(xdotool getactivewindow)" = "$usuario" ] || fail "the accounts window is not the active window at start-up"
 xdotool type --delay 50 admin
 keys "$usuario" Return Return
+dialog=$(wait_window '^Cambiar Contrase') || fail "the first sign-in did not ask for a new password"
+keys "$dialog"
+xdotool type --delay 50 clave-nueva
+keys "$dialog" Tab
+xdotool type --delay 50 clave-nueva
+keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
 
 # Station 1, Contador: open, let it run, close.
@@ -127,7 +137,7 @@ main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed a
 box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
 keys "$box" Return
 xdotool windowfocus --sync "$usuario"
-xdotool type --delay 50 admin
+xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
 keys "$main" alt+3
@@ -146,5 +156,13 @@ $expected"
 [ "$(sqlite3 "$db" "SELECT COUNT(*) FROM Caja")" = "0" ] || fail "Caja left filled"
 open=$(sqlite3 "$db" "SELECT Puesto, Modo FROM PuestosAbiertos")
 [ "$open" = "2|Prepago" ] || fail "open stations kept: $open (only the prepaid hour of station 2 still runs)"
+journal=$(sqlite3 "$db" "SELECT group_concat(Evento || ifnull(' ' || Puesto, ''), ', ')
+                         FROM (SELECT * FROM Registro ORDER BY Secuencia)")
+expected="Programa iniciado, Contraseña cambiada, Ingreso, Puesto abierto 1, Alquiler registrado 1, \
+Puesto cerrado 1, Alquiler registrado 2, Puesto abierto 2, Cierre de caja, Puesto abierto 3, Puesto abierto 5, \
+Programa iniciado, Puesto recuperado 2, Puesto recuperado 3, Puesto recuperado 5, Ingreso, \
+Alquiler registrado 3, Puesto cerrado 3, Alquiler registrado 5, Puesto cerrado 5, Programa terminado"
+[ "$journal" = "$expected" ] || fail "journal: $journal
+expected:    $expected"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
 echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL"

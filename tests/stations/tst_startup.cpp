@@ -25,9 +25,11 @@ private Q_SLOTS:
                 QVERIFY(box->text() == QStringLiteral("0") && !box->isEnabled());
             QVERIFY(!w.station[s].running && w.station[s].mode == stations::StationMode::Contador);
         }
-        // Signed in, Salir closes the database and ends the program.
+        // Signed in (the delivered password replaced), Salir closes the database and ends the program.
         w.usuarioWindow->maskContrasena->setText(QStringLiteral("admin"));
         QTest::mouseClick(w.usuarioWindow->cmdAceptar, Qt::LeftButton);
+        QVERIFY(testing::answerPassword(w.usuarioWindow, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
+        QVERIFY(w.isEnabled());
         QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
         QVERIFY(t.ender.calls == 1 && !w.database->isOpen());
     }

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "accounts/NewPasswordDialog.h"
 #include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Statements.h"
@@ -7,6 +8,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <stdexcept>
 
@@ -56,6 +60,27 @@ QStringList tableRows(const QString &databasePath, const QString &table) {
     db->close();
     rows.sort();
     return rows;
+}
+
+NewPasswordDialog *passwordDialog(QWidget *window) {
+    // One that was answered lingers until its deferred deletion.
+    for (NewPasswordDialog *d : window->findChildren<NewPasswordDialog *>()) {
+        if (d->isVisible()) {
+            return d;
+        }
+    }
+    return nullptr;
+}
+
+bool answerPassword(QWidget *window, const QString &first, const QString &second) {
+    NewPasswordDialog *d = passwordDialog(window);
+    if (!d) {
+        return false;
+    }
+    QTest::keyClicks(d->txtNueva, first);
+    QTest::keyClicks(d->txtRepetida, second);
+    QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
+    return true;
 }
 
 TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class NewPasswordDialog;
 class formLudomat2;
 
 namespace testing {
@@ -76,6 +77,11 @@ QString deliveredAlarmPath();
 
 // Every row of a table as "cell|cell|...", sorted; passwords read "<hash>" (salted afresh each time).
 QStringList tableRows(const QString &databasePath, const QString &table);
+
+// The new-password dialog the window has open, or null.
+NewPasswordDialog *passwordDialog(QWidget *window);
+// Fills that dialog through its boxes and presses "&Aceptar"; false when none is open.
+bool answerPassword(QWidget *window, const QString &first, const QString &second);
 
 // The main window on a fresh program folder, loaded, its tick delivered by hand.
 struct Shop {

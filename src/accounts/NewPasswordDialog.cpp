@@ -1,0 +1,84 @@
+#include "accounts/NewPasswordDialog.h"
+
+#include "accounts/PasswordPolicy.h"
+#include "ui/Platform.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLineEdit *passwordBox(QWidget *parent, const char *name) {
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    return box;
+}
+
+} // namespace
+
+NewPasswordDialog::NewPasswordDialog(QWidget *parent, ui::MessagePresenter &messages, QString account, bool firstSignIn,
+                                     std::function<bool(const QString &)> store)
+    : QDialog(parent), messages_(messages), account_(std::move(account)), store_(std::move(store)) {
+    setObjectName(QStringLiteral("NewPasswordDialog"));
+    setWindowTitle(QStringLiteral("Cambiar Contraseña"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    lblPrimerIngreso =
+        new QLabel(QStringLiteral("Es el primer ingreso con la contraseña de fábrica: elija una contraseña nueva."));
+    lblPrimerIngreso->setObjectName(QStringLiteral("lblPrimerIngreso"));
+    lblPrimerIngreso->setWordWrap(true);
+    lblPrimerIngreso->setVisible(firstSignIn);
+    auto *cuenta = new QLabel(QStringLiteral("Cuenta: ") + account_);
+    cuenta->setObjectName(QStringLiteral("lblCuenta"));
+    txtNueva = passwordBox(this, "txtNueva");
+    txtRepetida = passwordBox(this, "txtRepetida");
+    cmdAceptar = new QPushButton(QStringLiteral("&Aceptar"));
+    cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
+    cmdAceptar->setDefault(true); // Enter in either box presses it
+    cmdCancelar = new QPushButton(QStringLiteral("&Cancelar"));
+    cmdCancelar->setObjectName(QStringLiteral("cmdCancelar"));
+
+    auto *boxes = new QFormLayout;
+    boxes->addRow(QStringLiteral("Nueva contraseña"), txtNueva);
+    boxes->addRow(QStringLiteral("Repita la nueva contraseña"), txtRepetida);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdAceptar);
+    buttons->addWidget(cmdCancelar);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblPrimerIngreso);
+    layout->addWidget(cuenta);
+    layout->addLayout(boxes);
+    layout->addLayout(buttons);
+    setMinimumWidth(360);
+    setFixedHeight(sizeHint().height());
+
+    connect(cmdAceptar, &QPushButton::clicked, this, &NewPasswordDialog::cmdAceptar_Click);
+    connect(cmdCancelar, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void NewPasswordDialog::cmdAceptar_Click() {
+    const QString problem = accounts::newPasswordProblem(account_, txtNueva->text(), txtRepetida->text());
+    if (!problem.isEmpty()) {
+        messages_.showMessage(this, problem);
+        emptyBoxes();
+        return;
+    }
+    if (store_(txtNueva->text())) {
+        accept();
+        return;
+    }
+    emptyBoxes();
+}
+
+void NewPasswordDialog::emptyBoxes() {
+    txtNueva->clear();
+    txtRepetida->clear();
+    txtNueva->setFocus();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace ui {
+class MessagePresenter;
+}
+
+// Asks for an account's new password twice. Shown with open(), never exec(): the main window's
+// tick goes on meanwhile. A password the rules refuse is named in a message and both boxes are
+// emptied; one they accept goes to store(), and the dialog closes only once store() says it was
+// kept (false: it has told the operator why, and the old password is still in force).
+class NewPasswordDialog final : public QDialog {
+    Q_OBJECT
+public:
+    NewPasswordDialog(QWidget *parent, ui::MessagePresenter &messages, QString account, bool firstSignIn,
+                      std::function<bool(const QString &password)> store);
+
+    QLabel *lblPrimerIngreso = nullptr; // shown only at the first sign-in with the delivered password
+    QLineEdit *txtNueva = nullptr;
+    QLineEdit *txtRepetida = nullptr;
+    QPushButton *cmdAceptar = nullptr;
+    QPushButton *cmdCancelar = nullptr;
+
+private:
+    void cmdAceptar_Click();
+    void emptyBoxes();
+
+    ui::MessagePresenter &messages_;
+    QString account_;
+    std::function<bool(const QString &)> store_;
+};
