@@ -16,11 +16,22 @@ void addField(QByteArray &out, const QByteArray &bytes) {
     out += ';';
 }
 
-QString instantText(const QDateTime &when) {
-    return when.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+// A row of registroAll or registroPeriod.
+void readEntry(const QVector<QVariant> &row, Entry &e) {
+    e.secuencia = row.value(0).toLongLong();
+    e.instante = row.value(1).toString();
+    e.usuario = row.value(2).toString();
+    e.evento = row.value(3).toString();
+    e.puesto = row.value(4).isNull() ? 0 : row.value(4).toInt();
+    e.detalle = row.value(5).toString();
+    e.hash = row.value(6).toString();
 }
 
 } // namespace
+
+QString instantText(const QDateTime &when) {
+    return when.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
 
 QString entryHash(const QString &previousHash, const Entry &entry) {
     QByteArray message;
@@ -70,23 +81,20 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
     qint64 expected = 1;
     Entry e;
     db.forEachRow(statements::registroAll(), [&](const QVector<QVariant> &row) {
-        e.secuencia = row.value(0).toLongLong();
-        e.instante = row.value(1).toString();
-        e.usuario = row.value(2).toString();
-        e.evento = row.value(3).toString();
-        e.puesto = row.value(4).isNull() ? 0 : row.value(4).toInt();
-        e.detalle = row.value(5).toString();
-        e.hash = row.value(6).toString();
+        readEntry(row, e);
         if (e.secuencia != expected) {
             v.ok = false;
+            v.fault = e.secuencia > expected ? Fault::Missing : Fault::Inserted;
             v.firstBad = qMin(e.secuencia, expected);
-            v.problem = e.secuencia > expected
-                            ? QStringLiteral("falta la entrada %1 (fue borrada)").arg(expected)
-                            : QStringLiteral("la entrada %1 está fuera de la secuencia (fue insertada)").arg(e.secuencia);
+            v.problem =
+                e.secuencia > expected
+                    ? QStringLiteral("falta la entrada %1 (fue borrada)").arg(expected)
+                    : QStringLiteral("la entrada %1 está fuera de la secuencia (fue insertada)").arg(e.secuencia);
             return false;
         }
         if (entryHash(previous, e) != e.hash) {
             v.ok = false;
+            v.fault = Fault::Changed;
             v.firstBad = e.secuencia;
             v.problem = QStringLiteral("la entrada %1 no corresponde a la cadena (fue modificada, o insertada en lugar "
                                        "de otra)")
@@ -98,6 +106,7 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
         ++expected;
         if (progress && v.entries % 4096 == 0 && !progress(v.entries)) {
             v.ok = false;
+            v.fault = Fault::Stopped;
             v.problem = QStringLiteral("la verificación se interrumpió en la entrada %1").arg(v.entries);
             return false;
         }
@@ -105,6 +114,23 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
     });
     v.lastHash = previous == kGenesis ? QString() : previous;
     return v;
+}
+
+Verification verifyFile(const QString &path, const std::function<bool(qint64)> &progress) {
+    auto db = data::Database::open(path, {.readOnly = true});
+    db->beginRead();
+    Verification v = verify(*db, progress);
+    db->close(); // ends the read transaction
+    return v;
+}
+
+QList<Entry> entriesBetween(data::Database &db, const QDateTime &from, const QDateTime &to) {
+    QList<Entry> out;
+    db.forEachRow(statements::registroPeriod(instantText(from), instantText(to)), [&out](const QVector<QVariant> &row) {
+        readEntry(row, out.emplace_back());
+        return true;
+    });
+    return out;
 }
 
 } // namespace journal
