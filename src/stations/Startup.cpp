@@ -1,5 +1,6 @@
 #include "stations/Startup.h"
 
+#include "stations/CommandLine.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 #include "ui/SystemPlatform.h"
@@ -10,6 +11,9 @@
 namespace stations {
 
 int runProgram(int argc, char *argv[]) {
+    if (const std::optional<int> status = runCommandLine(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ui::kApplicationTitle));
     // A machine without a sound device must not fill the console with audio warnings.

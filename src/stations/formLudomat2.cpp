@@ -5,6 +5,7 @@
 #include "data/Statements.h"
 #include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
+#include "stations/JournalCheck.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -257,6 +258,7 @@ bool formLudomat2::Form_Load() {
                 .arg(platform().alarmPath()),
             {});
     }
+    stations::checkJournalInBackground(platform(), this);
     return true;
 }
 
