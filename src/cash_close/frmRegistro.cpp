@@ -179,7 +179,7 @@ void frmRegistro::Form_Load() {
 
 void frmRegistro::showVerification(const journal::Verification &result, const QString &error) {
     if (!error.isEmpty()) {
-        lblVerificacion->setText(QStringLiteral("No se pudo verificar el registro: ") + error.trimmed());
+        lblVerificacion->setText(QStringLiteral("No se pudo verificar el registro: ") + error);
     } else if (result.ok) {
         lblVerificacion->setText(QStringLiteral("El registro está íntegro: %1 entradas.").arg(result.entries));
     } else {

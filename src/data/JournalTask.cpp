@@ -34,7 +34,7 @@ void VerificationTask::start() {
         try {
             result = verifyFile(path, [this](qint64) { return !stop_.load(); });
         } catch (const data::DbError &e) {
-            error = e.describe();
+            error = e.message();
         }
         // Queued to the owner's thread; dropped with this object if it goes first.
         QMetaObject::invokeMethod(

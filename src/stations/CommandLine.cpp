@@ -105,7 +105,7 @@ int verifyJournal(const QString &folder) {
     try {
         v = journal::verifyFile(path);
     } catch (const data::DbError &error) {
-        printLine(stderr, QStringLiteral("ludomat: cannot read the journal of %1: %2").arg(path, error.describe()));
+        printLine(stderr, QStringLiteral("ludomat: cannot read the journal of %1: %2").arg(path, error.message()));
         return 2;
     }
     if (!v.ok) {

@@ -18,7 +18,7 @@ void checkJournalInBackground(ui::Platform &platform, QWidget *window) {
                              window,
                              QStringLiteral("El registro de eventos no verifica: %1. El programa sigue funcionando y "
                                             "sigue anotando; el corte queda a la vista de --verify-journal.")
-                                 .arg(error.isEmpty() ? result.problem : error.trimmed()),
+                                 .arg(error.isEmpty() ? result.problem : error),
                              {});
                      });
     task->start();
