@@ -143,6 +143,11 @@ void verifyCost(const QString &path) {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir folder;
+    // --keep leaves the files behind for a closer look.
+    if (app.arguments().contains(QStringLiteral("--keep"))) {
+        folder.setAutoRemove(false);
+        std::printf("Databases kept in %s\n", qPrintable(folder.path()));
+    }
     try {
         appendCost(copyOfTemplate(folder, QStringLiteral("rentals.mdb")));
         verifyCost(copyOfTemplate(folder, QStringLiteral("journal.mdb")));
