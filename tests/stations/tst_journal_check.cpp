@@ -91,6 +91,13 @@ private Q_SLOTS:
         QCOMPARE(err.isEmpty(), status != 2); // every failure to check says why
     }
 
+    // The chain's format is what old files and printed reports hold: worked out by hand, not by the code.
+    void entryHashFormat() {
+        const journal::Entry e{1, "2026-12-05T17:05:09.000Z", "Ana", journal::event::kPasswordChanged, 3, "$ 10", {}};
+        QCOMPARE(journal::entryHash(journal::kGenesis, e),
+                 QStringLiteral("778125e73a13824dbab2950e7dcf84185acb88a3d80390df01933415985541d4"));
+    }
+
     // The shop goes on; the operator is told once, when the check is done.
     void startUpTellsOfABrokenJournal() {
         testing::TestPlatform t;
