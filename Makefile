@@ -24,6 +24,7 @@ bench: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target benchmarks
 	cd $(BUILD) && ./bench/ludomat_bench
 	cd $(BUILD) && ./bench/tick_bench testdata/dbLudomat.template.mdb
+	cd $(BUILD) && ./bench/journal_bench
 	bench/startup.sh $(BUILD)
 
 format:

@@ -3,7 +3,9 @@
 #include "cash_close/CajaGridModel.h"
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/CashCloseRun.h"
+#include "cash_close/frmRegistro.h"
 #include "data/Database.h"
+#include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
@@ -47,7 +49,7 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 } // namespace
 
 formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
-    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(8385, 6255), QSize(607, 477), 4), main_(&main) {
+    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(8385, 7035), QSize(607, 477), 4), main_(&main) {
     setObjectName(QStringLiteral("formCaja"));
 
     Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
@@ -97,10 +99,19 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     lblTotalUsuario = makeLabel(this, QStringLiteral("Total Facturado Usuario: $"), 3840, 5760, 2835, 255);
     txtTotalUsuario = makeBox(this, "txtTotalUsuario", QStringLiteral("0"), 6720, 5640, 855, 360);
 
-    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat});
+    // Two rows below the totals, so nothing above moves.
+    lblRegistro = makeLabel(this, QString(), kGridLeft, 6180, kGridWidth, 255);
+    lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
+    lblRegistro->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    cmdRegistro = new QPushButton(QStringLiteral("&Registro"), this);
+    cmdRegistro->setObjectName(QStringLiteral("cmdRegistro"));
+    place(cmdRegistro, 5400, 6540, 2055, 375);
+
+    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdRegistro});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
+    connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
 }
 
 formCaja::~formCaja() = default;
@@ -114,22 +125,37 @@ void formCaja::Form_Load() {
     const QString today = QLocale().toString(platform().clock.today(), QLocale::ShortFormat);
     txtFecha1->setText(today);
     txtFecha2->setText(today);
+    showJournalSummary();
+}
+
+void formCaja::showJournalSummary() {
+    try {
+        auto database = data::Database::open(platform().databasePath(), {.readOnly = true});
+        const journal::Summary last = journal::summary(*database);
+        database->close();
+        lblRegistro->setText(last.entries == 0 ? QStringLiteral("Registro: vacío")
+                                               : QStringLiteral("Registro: %1 entradas, último hash %2…")
+                                                     .arg(last.entries)
+                                                     .arg(last.lastHash.left(16)));
+        lblRegistro->setToolTip(last.lastHash);
+    } catch (const data::DbError &error) {
+        // Never an empty journal shown for one that could not be read.
+        lblRegistro->setText(QStringLiteral("Registro: no se pudo leer"));
+        lblRegistro->setToolTip(error.describe());
+    }
 }
 
 void formCaja::setRunning(bool running) {
     running_ = running;
     for (QWidget *control :
-         {static_cast<QWidget *>(cmdProcesar), static_cast<QWidget *>(cmdSalir), static_cast<QWidget *>(txtHora1),
-          static_cast<QWidget *>(txtHora2), static_cast<QWidget *>(txtFecha1), static_cast<QWidget *>(txtFecha2)}) {
+         {static_cast<QWidget *>(cmdProcesar), static_cast<QWidget *>(cmdSalir), static_cast<QWidget *>(cmdRegistro),
+          static_cast<QWidget *>(txtHora1), static_cast<QWidget *>(txtHora2), static_cast<QWidget *>(txtFecha1),
+          static_cast<QWidget *>(txtFecha2)}) {
         control->setEnabled(!running);
     }
 }
 
-void formCaja::cmdProcesar_Click() {
-    if (running_) {
-        return;
-    }
-    // Every box is read before anything is sent, so bad input changes nothing.
+std::optional<cash_close::Period> formCaja::readPeriod() {
     const QDate today = platform().clock.today();
     const QString example = QLocale().toString(today, QLocale::ShortFormat);
     auto refuseDate = [&](const QString &where, const QString &text) {
@@ -145,21 +171,33 @@ void formCaja::cmdProcesar_Click() {
     const auto from = cash_close::parseBoxDate(txtFecha1->text(), today);
     if (!from) {
         refuseDate(QStringLiteral("«Desde»"), txtFecha1->text());
-        return;
+        return std::nullopt;
     }
     const auto to = cash_close::parseBoxDate(txtFecha2->text(), today);
     if (!to) {
         refuseDate(QStringLiteral("«hasta»"), txtFecha2->text());
-        return;
+        return std::nullopt;
     }
     const auto fromTime = cash_close::parseBoxTime(txtHora1->text());
     if (!fromTime) {
         refuseTime(QStringLiteral("«Desde»"), txtHora1->text());
-        return;
+        return std::nullopt;
     }
     const auto toTime = cash_close::parseBoxTime(txtHora2->text());
     if (!toTime) {
         refuseTime(QStringLiteral("«hasta»"), txtHora2->text());
+        return std::nullopt;
+    }
+    return cash_close::Period{*from, *fromTime, *to, *toTime};
+}
+
+void formCaja::cmdProcesar_Click() {
+    if (running_) {
+        return;
+    }
+    // Every box is read before anything is sent, so bad input changes nothing.
+    const std::optional<cash_close::Period> period = readPeriod();
+    if (!period) {
         return;
     }
 
@@ -191,7 +229,7 @@ void formCaja::cmdProcesar_Click() {
             }
             return !dialog->wasCanceled();
         });
-        totals = run.run(cash_close::Period{*from, *fromTime, *to, *toTime});
+        totals = run.run(*period);
         database->close();
     } catch (const cash_close::RunCancelled &) {
         platform().messages.showMessage(this, QStringLiteral("Se canceló el cierre de caja; no se cambió nada."));
@@ -201,6 +239,7 @@ void formCaja::cmdProcesar_Click() {
     }
     delete dialog;
     setRunning(false);
+    showJournalSummary();
     if (!totals) {
         return;
     }
@@ -252,7 +291,29 @@ void formCaja::cmdSalir_Click() {
     if (main_) {
         main_->setEnabled(true);
     }
+    if (registroWindow) {
+        registroWindow->unload();
+    }
     unload();
+}
+
+void formCaja::cmdRegistro_Click() {
+    if (running_) {
+        return;
+    }
+    const std::optional<cash_close::Period> period = readPeriod();
+    if (!period) {
+        return;
+    }
+    // A window still going away is not the one to list in.
+    if (registroWindow && registroWindow->isUnloading()) {
+        registroWindow.clear();
+    }
+    ui::loadForm(registroWindow, platform(), this);
+    // The boxes are local times; the last second is taken whole.
+    registroWindow->showPeriod(QDateTime(period->from, period->fromTime),
+                               QDateTime(period->to, period->toTime).addMSecs(999));
+    registroWindow->showForm();
 }
 
 bool formCaja::queryClose() {

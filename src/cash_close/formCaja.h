@@ -1,8 +1,10 @@
 #pragma once
 
+#include "cash_close/CashCloseRun.h"
 #include "ui/Form.h"
 
 #include <QPointer>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -10,6 +12,7 @@ class QPushButton;
 class CajaGridModel;
 class QTableView;
 class formLudomat2;
+class frmRegistro;
 
 // The cash close: the rentals of a period copied into Caja, trimmed by time, totalled overall
 // and for the signed-in operator, and listed in the grid.
@@ -22,6 +25,7 @@ public:
     void Form_Load();
     void cmdProcesar_Click();
     void cmdSalir_Click();
+    void cmdRegistro_Click();
 
     bool isRunning() const { return running_; }
 
@@ -46,6 +50,11 @@ public:
     QLineEdit *txtTotal = nullptr;
     QLabel *lblTotalUsuario = nullptr;
     QLineEdit *txtTotalUsuario = nullptr;
+    QLabel *lblRegistro = nullptr; // the journal's length and last hash, for the printed report
+    QPushButton *cmdRegistro = nullptr;
+
+    // The journal window, while loaded.
+    QPointer<frmRegistro> registroWindow;
 
     // The totals of the last run.
     double totalGeneral = 0.0;
@@ -59,6 +68,9 @@ protected:
 
 private:
     QString currentOperator() const;
+    // The period in the four boxes; a box that cannot be read is told and gives nothing.
+    std::optional<cash_close::Period> readPeriod();
+    void showJournalSummary();
     void bindGrid();
     void setRunning(bool running);
 

@@ -3,39 +3,80 @@
 #include "data/Database.h"
 #include "data/Statements.h"
 
+#include <array>
+#include <charconv>
 #include <sodium.h>
 
 namespace journal {
 
 namespace {
 
-void addField(QByteArray &out, const QByteArray &bytes) {
-    out += QByteArray::number(bytes.size());
-    out += ':';
-    out += bytes;
-    out += ';';
+// The fields go to the hash one by one, never joined in a buffer: a verification hashes every
+// entry of the journal.
+void addField(crypto_hash_sha256_state &state, const char *bytes, qsizetype size) {
+    char length[24];
+    char *end = std::to_chars(length, length + sizeof length - 1, size).ptr;
+    *end++ = ':';
+    crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char *>(length),
+                              static_cast<unsigned long long>(end - length));
+    crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char *>(bytes),
+                              static_cast<unsigned long long>(size));
+    crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char *>(";"), 1);
 }
+
+void addText(crypto_hash_sha256_state &state, const QString &text) {
+    const QByteArray utf8 = text.toUtf8();
+    addField(state, utf8.constData(), utf8.size());
+}
+
+void addNumber(crypto_hash_sha256_state &state, qint64 number) {
+    char digits[24];
+    const char *end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    addField(state, digits, end - digits);
+}
+
+using HexDigest = std::array<char, 2 * crypto_hash_sha256_BYTES + 1>;
+
+HexDigest hexDigest(const QString &previousHash, const Entry &entry) {
+    crypto_hash_sha256_state state;
+    crypto_hash_sha256_init(&state);
+    addText(state, previousHash);
+    addNumber(state, entry.secuencia);
+    addText(state, entry.instante);
+    addText(state, entry.usuario);
+    addText(state, entry.evento);
+    if (entry.puesto > 0) {
+        addNumber(state, entry.puesto);
+    } else {
+        addField(state, "", 0);
+    }
+    addText(state, entry.detalle);
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256_final(&state, digest);
+    HexDigest hex;
+    sodium_bin2hex(hex.data(), hex.size(), digest, sizeof digest);
+    return hex;
+}
+
+// A row of registroAll or registroPeriod.
+void readEntry(const QVector<QVariant> &row, Entry &e) {
+    e.secuencia = row.value(0).toLongLong();
+    e.instante = row.value(1).toString();
+    e.usuario = row.value(2).toString();
+    e.evento = row.value(3).toString();
+    e.puesto = row.value(4).isNull() ? 0 : row.value(4).toInt();
+    e.detalle = row.value(5).toString();
+    e.hash = row.value(6).toString();
+}
+
+} // namespace
 
 QString instantText(const QDateTime &when) {
     return when.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
 }
 
-} // namespace
-
 QString entryHash(const QString &previousHash, const Entry &entry) {
-    QByteArray message;
-    message.reserve(256 + entry.detalle.size());
-    addField(message, previousHash.toUtf8());
-    addField(message, QByteArray::number(entry.secuencia));
-    addField(message, entry.instante.toUtf8());
-    addField(message, entry.usuario.toUtf8());
-    addField(message, entry.evento.toUtf8());
-    addField(message, entry.puesto > 0 ? QByteArray::number(entry.puesto) : QByteArray());
-    addField(message, entry.detalle.toUtf8());
-    unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char *>(message.constData()),
-                       static_cast<unsigned long long>(message.size()));
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex());
+    return QString::fromLatin1(hexDigest(previousHash, entry).data(), 2 * crypto_hash_sha256_BYTES);
 }
 
 void append(data::Database &db, const QDateTime &when, const QString &usuario, const QString &evento, int puesto,
@@ -70,23 +111,20 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
     qint64 expected = 1;
     Entry e;
     db.forEachRow(statements::registroAll(), [&](const QVector<QVariant> &row) {
-        e.secuencia = row.value(0).toLongLong();
-        e.instante = row.value(1).toString();
-        e.usuario = row.value(2).toString();
-        e.evento = row.value(3).toString();
-        e.puesto = row.value(4).isNull() ? 0 : row.value(4).toInt();
-        e.detalle = row.value(5).toString();
-        e.hash = row.value(6).toString();
+        readEntry(row, e);
         if (e.secuencia != expected) {
             v.ok = false;
+            v.fault = e.secuencia > expected ? Fault::Missing : Fault::Inserted;
             v.firstBad = qMin(e.secuencia, expected);
-            v.problem = e.secuencia > expected
-                            ? QStringLiteral("falta la entrada %1 (fue borrada)").arg(expected)
-                            : QStringLiteral("la entrada %1 está fuera de la secuencia (fue insertada)").arg(e.secuencia);
+            v.problem =
+                e.secuencia > expected
+                    ? QStringLiteral("falta la entrada %1 (fue borrada)").arg(expected)
+                    : QStringLiteral("la entrada %1 está fuera de la secuencia (fue insertada)").arg(e.secuencia);
             return false;
         }
-        if (entryHash(previous, e) != e.hash) {
+        if (e.hash != QLatin1String(hexDigest(previous, e).data(), 2 * crypto_hash_sha256_BYTES)) {
             v.ok = false;
+            v.fault = Fault::Changed;
             v.firstBad = e.secuencia;
             v.problem = QStringLiteral("la entrada %1 no corresponde a la cadena (fue modificada, o insertada en lugar "
                                        "de otra)")
@@ -98,6 +136,7 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
         ++expected;
         if (progress && v.entries % 4096 == 0 && !progress(v.entries)) {
             v.ok = false;
+            v.fault = Fault::Stopped;
             v.problem = QStringLiteral("la verificación se interrumpió en la entrada %1").arg(v.entries);
             return false;
         }
@@ -105,6 +144,23 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
     });
     v.lastHash = previous == kGenesis ? QString() : previous;
     return v;
+}
+
+Verification verifyFile(const QString &path, const std::function<bool(qint64)> &progress) {
+    auto db = data::Database::open(path, {.readOnly = true});
+    db->beginRead();
+    Verification v = verify(*db, progress);
+    db->close(); // ends the read transaction
+    return v;
+}
+
+QList<Entry> entriesBetween(data::Database &db, const QDateTime &from, const QDateTime &to) {
+    QList<Entry> out;
+    db.forEachRow(statements::registroPeriod(instantText(from), instantText(to)), [&out](const QVector<QVariant> &row) {
+        readEntry(row, out.emplace_back());
+        return true;
+    });
+    return out;
 }
 
 } // namespace journal

@@ -53,6 +53,9 @@ struct Entry {
 
 QString entryHash(const QString &previousHash, const Entry &entry);
 
+// The Instante of an entry made at when: UTC, ISO 8601 with milliseconds.
+QString instantText(const QDateTime &when);
+
 // Appends one entry after the last one. It must run inside the write transaction of the change
 // it records: if it fails, the change fails with it. Throws DbError.
 void append(data::Database &db, const QDateTime &when, const QString &usuario, const QString &evento, int puesto,
@@ -64,8 +67,21 @@ struct Summary {
 };
 Summary summary(data::Database &db);
 
+// The entries made from from to to, both included, newest first.
+QList<Entry> entriesBetween(data::Database &db, const QDateTime &from, const QDateTime &to);
+
+// Where a chain breaks, the way the entries first stop agreeing.
+enum class Fault {
+    None,
+    Changed,  // an entry's fields or hash no longer match the chain
+    Missing,  // a number is skipped: an entry was removed
+    Inserted, // a number below the next one expected: an entry was put in
+    Stopped,  // the walk was stopped before the end
+};
+
 struct Verification {
     bool ok = true;
+    Fault fault = Fault::None;
     qint64 entries = 0;
     QString lastHash;
     qint64 firstBad = 0; // the Secuencia where the chain breaks
@@ -74,5 +90,8 @@ struct Verification {
 // Walks the whole journal. progress(entries seen) returning false stops it (ok then false,
 // problem says so). Throws DbError when the file cannot be read.
 Verification verify(data::Database &db, const std::function<bool(qint64)> &progress = {});
+// The same on a read-only connection of its own, in one read transaction, so a program writing
+// the file meanwhile neither waits nor shows a half-written entry. Throws DbError.
+Verification verifyFile(const QString &path, const std::function<bool(qint64)> &progress = {});
 
 } // namespace journal

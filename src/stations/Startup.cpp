@@ -3,6 +3,7 @@
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "stations/CommandLine.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 #include "ui/SystemPlatform.h"
@@ -30,6 +31,9 @@ void noteProgram(const ui::Platform &platform, const QString &evento, const QStr
 } // namespace
 
 int runProgram(int argc, char *argv[]) {
+    if (const std::optional<int> status = runCommandLine(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ui::kApplicationTitle));
     // A machine without a sound device must not fill the console with audio warnings.

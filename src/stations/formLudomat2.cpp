@@ -6,6 +6,7 @@
 #include "data/Statements.h"
 #include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
+#include "stations/JournalCheck.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -259,6 +260,7 @@ bool formLudomat2::Form_Load() {
                 .arg(platform().alarmPath()),
             {});
     }
+    stations::checkJournalInBackground(platform(), this);
     return true;
 }
 

@@ -2,6 +2,8 @@
 #include "CashCloseFixtures.h"
 #include "TestSupport.h"
 #include "cash_close/formCaja.h"
+#include "cash_close/frmRegistro.h"
+#include "data/Journal.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -22,6 +24,15 @@ struct Shop {
     }
     QStringList caja() const { return fixtures::cajaRows(t.databasePath()); }
 };
+
+// Journal entries at the given UTC times of 5 Dec 2026.
+void journalAt(const QString &path, const QList<std::tuple<QTime, QString, QString, int>> &entries) {
+    auto db = data::Database::open(path);
+    data::runInTransaction(*db, [&] {
+        for (const auto &[at, usuario, evento, puesto] : entries)
+            journal::append(*db, QDateTime(kToday, at, Qt::UTC), usuario, evento, puesto, {});
+    });
+}
 
 // Every row of the grid, its cells joined by "|".
 QStringList gridText(const QTableView *grid) {
@@ -120,6 +131,69 @@ private Q_SLOTS:
         fresh(shop.open());
         QVERIFY(shop.t.messages.messages.isEmpty());
         shop.main.cajaWindow->cmdSalir_Click();
+    }
+
+    // The label anchors a printed report to the chain: read at load and again after each run.
+    void journalLengthAndLastHash() {
+        Shop shop;
+        formCaja *caja = shop.open();
+        QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: vacío"));
+        journalAt(shop.t.databasePath(), {{QTime(9, 0), "Admin", journal::event::kSignIn, 0},
+                                          {QTime(9, 1), "Admin", journal::event::kStationOpened, 2}});
+        caja->cmdProcesar_Click(); // the run is journaled too
+        const QString hash = journal::summary(*data::Database::open(shop.t.databasePath())).lastHash;
+        QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: 3 entradas, último hash %1…").arg(hash.left(16)));
+        QCOMPARE(caja->lblRegistro->toolTip(), hash);
+    }
+
+    // Listed in local time (here three hours behind UTC) for the period of the boxes, newest
+    // first, narrowed by the filters; the whole journal verified meanwhile.
+    void journalWindow() {
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "<-03>3");
+        tzset();
+        const auto zoneAgain = qScopeGuard([zone] {
+            qputenv("TZ", zone);
+            tzset();
+        });
+        Shop shop;
+        journalAt(shop.t.databasePath(), {{QTime(10, 59, 59), "Admin", journal::event::kSignIn, 0},
+                                          {QTime(11, 0), "Admin", journal::event::kStationOpened, 3},
+                                          {QTime(15, 30), "Ana", journal::event::kSignIn, 0},
+                                          {QTime(19, 0, 0, 500), "Ana", journal::event::kStationClosed, 3},
+                                          {QTime(19, 0, 1), "Admin", journal::event::kCashClose, 0}});
+        formCaja *caja = shop.open();
+        caja->txtHora1->setText(QStringLiteral("25:00"));
+        QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
+        QVERIFY(shop.t.messages.messages.value(0).startsWith(QStringLiteral("La hora «Desde» («25:00»)")));
+        caja->txtHora1->setText(QStringLiteral("08:00:00 AM"));
+        QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
+        QPointer<frmRegistro> registro = caja->registroWindow;
+        QVERIFY(registro && registro->isVisible() && registro->windowTitle() == QStringLiteral("Registro"));
+        QCOMPARE(gridText(registro->dgRegistro),
+                 QStringList({"4|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "3|5/12/26 12:30:00|Ana|Ingreso||",
+                              "2|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
+        QTRY_COMPARE(registro->lblVerificacion->text(), QStringLiteral("El registro está íntegro: 5 entradas."));
+
+        registro->cboUsuario->setCurrentText(QStringLiteral("Ana"));
+        QCOMPARE(gridText(registro->dgRegistro).size(), 2);
+        registro->cboEvento->setCurrentText(journal::event::kSignIn);
+        QCOMPARE(gridText(registro->dgRegistro), QStringList({"3|5/12/26 12:30:00|Ana|Ingreso||"}));
+        QCOMPARE(registro->cboEvento->count(), 4); // Todos and the three kinds of the period
+
+        // Opened afresh, it reads the file afresh.
+        data::Database::open(shop.t.databasePath())
+            ->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 3"));
+        registro->close();
+        QTRY_VERIFY(!registro);
+        QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
+        registro = caja->registroWindow;
+        QCOMPARE(registro->dgRegistro->model()->rowCount(), 2);
+        QTRY_COMPARE(registro->lblVerificacion->text(),
+                     QStringLiteral("El registro NO verifica: falta la entrada 3 (fue borrada)"));
+        // It goes with the cash close.
+        QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
+        QTRY_VERIFY(!registro);
     }
 };
 
