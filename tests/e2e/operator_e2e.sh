@@ -165,4 +165,6 @@ Alquiler registrado 3, Puesto cerrado 3, Alquiler registrado 5, Puesto cerrado 5
 [ "$journal" = "$expected" ] || fail "journal: $journal
 expected:    $expected"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
+verified=$(env -u DISPLAY "$work/ludomat" --verify-journal --data-dir "$work") || fail "the journal does not verify: $verified"
+case "$verified" in "journal ok: 21 entries, last hash "*) ;; *) fail "verification said: $verified" ;; esac
 echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL"

@@ -115,6 +115,9 @@ private Q_SLOTS:
         u->cmdBorrar_Click();
         QCOMPARE(shop.said(), QStringList(QStringLiteral("El Usuario: %1 ha sido eliminado.").arg(text)));
         QCOMPARE(shop.rows("Usuarios") + shop.rows("Alquiler"), accountsBefore + rentals);
+        // The journal took the name as typed, in the entry and as the one who signed in.
+        QCOMPARE(shop.rows("Registro").filter("|Cuenta=" + text + '|').size(), 2);
+        QCOMPARE(shop.rows("Registro").filter("|" + text + "|Ingreso|").size(), 1);
     }
 
     // The cash close's txtHora1, txtHora2, txtFecha1 and txtFecha2, and the new rate's txtPesos2 and
