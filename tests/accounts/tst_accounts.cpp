@@ -375,6 +375,7 @@ private Q_SLOTS:
     // in a fresh accounts window. The right password starts the count again.
     void throttledSignIn() {
         Session s;
+        s.main->cmdPuesto_Click(0); // a station counts through the waits: nothing sleeps
         for (int i = 0; i < 5; ++i)
             s.signIn(QStringLiteral("Pedro"), QStringLiteral("mala"), Aceptar);
         delete s.u.data();
@@ -387,6 +388,8 @@ private Q_SLOTS:
         s.t.clock.monotonic += 500;
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
         QVERIFY(s.main->isEnabled());
+        s.main->Timer1_Timer();
+        QCOMPARE(s.main->txtSegundo[0]->text(), QStringLiteral("2"));
         const QString wait = "Demasiadas contraseñas incorrectas para la cuenta Pedro. Espere %1 segundos antes "
                              "de intentar de nuevo.";
         QCOMPARE(s.messages(), QStringList(5, "La contraseña es incorrecta.") << wait.arg(2) << wait.arg(1));
