@@ -1,9 +1,6 @@
 #include "cash_close/CajaGridModel.h"
 
-#include "data/NumberText.h"
-
 #include <QLocale>
-#include <QTime>
 
 namespace {
 
@@ -17,15 +14,6 @@ const GridColumn kColumns[7] = {
     {"Fecha", Qt::AlignHCenter},  {"Hora", Qt::AlignHCenter}, {"Tiempo", Qt::AlignHCenter},
     {"Importe", Qt::AlignRight},
 };
-
-int kindOfName(const QString &name) {
-    for (int c = 0; c < 7; ++c) {
-        if (name.compare(QLatin1String(kColumns[c].name), Qt::CaseInsensitive) == 0) {
-            return c;
-        }
-    }
-    return -1;
-}
 
 // The regional time of day, always with its seconds.
 QString regionalTime(const QTime &time) {
@@ -46,47 +34,39 @@ QString durationText(const QString &stored) {
     return text;
 }
 
-QString cellText(int kind, const QVariant &value) {
-    switch (kind) {
+QString cellText(int column, const cash_close::ReportRow &row) {
+    switch (column) {
     case 0:
-        return QString::number(value.toLongLong());
+        return QString::number(row.puesto);
+    case 1:
+        return row.modo;
+    case 2:
+        return row.usuario;
     case 3:
-        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
+        return QLocale().toString(row.fecha, QLocale::ShortFormat);
     case 4:
-        return regionalTime(value.toTime());
+        return regionalTime(row.hora);
     case 5:
-        return durationText(value.toString());
-    case 6:
-        return numtext::toText(value.toDouble());
+        return durationText(row.tiempo);
     default:
-        return value.toString();
+        return cash_close::moneyText(row.cents);
     }
 }
 
 } // namespace
 
-Qt::Alignment CajaGridModel::alignmentOf(int kind) {
-    return (kind >= 0 && kind < 7 ? kColumns[kind].alignment : Qt::AlignLeft) | Qt::AlignVCenter;
+Qt::Alignment CajaGridModel::alignmentOf(int column) {
+    return (column >= 0 && column < 7 ? kColumns[column].alignment : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
-void CajaGridModel::load(data::Recordset &rows) {
+void CajaGridModel::load(const QVector<cash_close::ReportRow> &rows) {
     beginResetModel();
-    names_ = rows.columnNames();
-    kinds_.clear();
-    for (const QString &name : std::as_const(names_)) {
-        kinds_.push_back(kindOfName(name));
-    }
-    rows_.clear();
-    rows_.reserve(rows.recordCount());
-    for (rows.moveFirst(); !rows.isEof(); rows.moveNext()) {
-        QVector<QVariant> row;
-        row.reserve(names_.size());
-        for (const QString &name : std::as_const(names_)) {
-            row.push_back(rows.field(name));
-        }
-        rows_.push_back(std::move(row));
-    }
+    rows_ = rows;
     endResetModel();
+}
+
+void CajaGridModel::clear() {
+    load({});
 }
 
 int CajaGridModel::rowCount(const QModelIndex &parent) const {
@@ -94,30 +74,29 @@ int CajaGridModel::rowCount(const QModelIndex &parent) const {
 }
 
 int CajaGridModel::columnCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(names_.size());
+    return parent.isValid() ? 0 : 7;
 }
 
 QVariant CajaGridModel::data(const QModelIndex &index, int role) const {
-    if (!index.isValid() || index.row() >= rows_.size() || index.column() >= names_.size()) {
+    if (!index.isValid() || index.row() >= rows_.size() || index.column() >= 7) {
         return {};
     }
-    const int kind = kinds_[index.column()];
     if (role == Qt::DisplayRole) {
-        return cellText(kind, rows_[index.row()][index.column()]);
+        return cellText(index.column(), rows_[index.row()]);
     }
     if (role == Qt::TextAlignmentRole) {
-        return static_cast<int>(alignmentOf(kind));
+        return static_cast<int>(alignmentOf(index.column()));
     }
     return {};
 }
 
 QVariant CajaGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && section >= 0 && section < names_.size()) {
+    if (orientation == Qt::Horizontal && section >= 0 && section < 7) {
         if (role == Qt::DisplayRole) {
-            return names_[section];
+            return QString::fromLatin1(kColumns[section].name);
         }
         if (role == Qt::TextAlignmentRole) {
-            return static_cast<int>(alignmentOf(kinds_[section]));
+            return static_cast<int>(alignmentOf(section));
         }
     }
     return QAbstractTableModel::headerData(section, orientation, role);

@@ -6,8 +6,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QTime>
-#include <functional>
-#include <stdexcept>
 
 namespace cash_close {
 
@@ -18,46 +16,37 @@ struct Period {
     QTime fromTime;
     QDate to;
     QTime toTime;
+    // The end comes before the start.
+    bool reversed() const { return QDateTime(to, toTime) < QDateTime(from, fromTime); }
 };
 
-struct Totals {
-    double grand = 0.0;
-    double operatorTotal = 0.0;
-    int copied = 0; // rows copied into Caja before the trims
-};
+struct Report;
 
-// Thrown when the progress callback asks to stop; the run has been rolled back.
-class RunCancelled final : public std::runtime_error {
-public:
-    RunCancelled() : std::runtime_error("cash close cancelled") {}
-};
-
-// One report run on a handle: empty Caja, copy the period's rentals with their own dates,
-// trim the first and the last day, total overall and for the operator. The run's action
-// statements share one transaction, so the run pays one commit and a failure leaves Caja
-// as it was before the run.
+// One report run on a handle: empty Caja, copy the period's rentals into it with their own
+// dates, trim the first and the last day, read them back in order of date and time, total them
+// in cents overall, for the operator and by operator, station and mode, and journal the run.
+// Everything in one transaction: a failure, or an interrupt() of the handle from another
+// thread (Cancelar), leaves Caja and the journal as they were.
 class CashCloseRun final {
 public:
-    // done of total rows copied; return false to stop the run.
-    using Progress = std::function<bool(int done, int total)>;
-
     CashCloseRun(data::Database &database, QString operatorName);
-    void setProgress(Progress progress, int chunkRows = 256);
     // The instant the run is journaled with (now, when not set).
     void setInstant(const QDateTime &when) { instant_ = when; }
 
-    // Throws data::DbError when the engine refuses a statement, RunCancelled when stopped.
-    Totals run(const Period &period);
+    // Throws data::DbError when the engine refuses a statement or the run was interrupted.
+    Report run(const Period &period);
 
 private:
-    Totals runInTransaction(const Period &period);
-    void report(int done, int total);
+    Report runInTransaction(const Period &period);
 
     data::Database &database_;
     QString operator_;
     QDateTime instant_;
-    Progress progress_;
-    int chunkRows_ = 256;
 };
+
+// The same report computed straight from Alquiler in one read transaction, for the command
+// line: Caja is never touched, so it runs safely beside the program.
+Report reportFromRentals(data::Database &database, const Period &period, const QString &operatorName,
+                         const QDateTime &ranAt);
 
 } // namespace cash_close

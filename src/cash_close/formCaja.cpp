@@ -3,16 +3,16 @@
 #include "cash_close/CajaGridModel.h"
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/CashCloseRun.h"
+#include "cash_close/Report.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
+#include "ui/SystemPlatform.h"
 #include "ui/Twips.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +20,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QThread>
+#include <QTreeWidget>
 #include <optional>
+#include <sqlite3.h>
 
 namespace {
 
@@ -29,8 +32,8 @@ constexpr int kGridTop = 2400;
 constexpr int kGridWidth = 7335;
 constexpr int kGridHeight = 2775;
 constexpr int kCaptionHeight = 300;
-// Between two looks at the event queue during a run: short enough for the tick and repaints.
-constexpr qint64 kEventsEveryMs = 40;
+constexpr int kSummaryLeft = 7800;
+constexpr int kSummaryWidth = 4200;
 
 QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int width, int height) {
     auto *label = new QLabel(text, parent);
@@ -49,7 +52,7 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 } // namespace
 
 formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
-    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(8385, 7035), QSize(607, 477), 4), main_(&main) {
+    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), main_(&main) {
     setObjectName(QStringLiteral("formCaja"));
 
     Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
@@ -93,6 +96,20 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     dgLudomat->setSelectionBehavior(QAbstractItemView::SelectRows);
     dgLudomat->verticalHeader()->setDefaultSectionSize(18);
     place(dgLudomat, kGridLeft, kGridTop + kCaptionHeight, kGridWidth, kGridHeight - kCaptionHeight);
+    gridModel_ = new CajaGridModel(this);
+    dgLudomat->setModel(gridModel_);
+    for (int c = 0; c < 7; ++c) {
+        dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[c]));
+    }
+
+    // The whole shift at a glance, to the right of what was there: the number of rentals and
+    // the subtotals by operator, station and mode.
+    lblResumen = makeLabel(this, QStringLiteral("Resumen del período"), kSummaryLeft, 885, kSummaryWidth, 255);
+    trvResumen = new QTreeWidget(this);
+    trvResumen->setObjectName(QStringLiteral("trvResumen"));
+    trvResumen->setHeaderHidden(true);
+    trvResumen->setRootIsDecorated(false);
+    place(trvResumen, kSummaryLeft, 1200, kSummaryWidth, 4800);
 
     lblTotal = makeLabel(this, QStringLiteral("Total Facturado: $"), 360, 5760, 1995, 255);
     txtTotal = makeBox(this, "txtTotal", QStringLiteral("0"), 2400, 5640, 855, 360);
@@ -114,7 +131,19 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
 }
 
-formCaja::~formCaja() = default;
+formCaja::~formCaja() {
+    // A run still working is stopped and waited for: its thread must not outlive the window.
+    if (job_) {
+        const std::lock_guard<std::mutex> guard(job_->mutex);
+        job_->cancelled = true;
+        if (job_->database) {
+            job_->database->interrupt();
+        }
+    }
+    if (worker_) {
+        worker_->wait();
+    }
+}
 
 QString formCaja::currentOperator() const {
     return main_ ? main_->lblUsuario->text() : lblUsuario->text();
@@ -191,89 +220,124 @@ std::optional<cash_close::Period> formCaja::readPeriod() {
     return cash_close::Period{*from, *fromTime, *to, *toTime};
 }
 
+void formCaja::clearResults() {
+    report_.reset();
+    totalGeneral = 0;
+    totalUsuario = 0;
+    txtTotal->setText(QStringLiteral("0"));
+    txtTotalUsuario->setText(QStringLiteral("0"));
+    gridModel_->clear();
+    trvResumen->clear();
+}
+
 void formCaja::cmdProcesar_Click() {
     if (running_) {
         return;
     }
+    // Whatever happens next, nothing of an earlier period stays beside the new dates.
+    clearResults();
     // Every box is read before anything is sent, so bad input changes nothing.
     const std::optional<cash_close::Period> period = readPeriod();
     if (!period) {
         return;
     }
+    if (period->reversed()) {
+        platform().messages.showMessage(
+            this, QStringLiteral("El período termina antes de empezar: «hasta» (%1 %2) es anterior a «Desde» (%3 %4). "
+                                 "No se procesó nada.")
+                      .arg(txtFecha2->text(), txtHora2->text(), txtFecha1->text(), txtHora1->text()));
+        return;
+    }
 
     setRunning(true);
-    QPointer<QProgressDialog> dialog;
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    std::optional<cash_close::Totals> totals;
-    try {
-        auto database = data::Database::open(platform().databasePath());
-        cash_close::CashCloseRun run(*database, currentOperator());
-        run.setInstant(platform().clock.wallTime());
-        run.setProgress([&](int done, int total) {
-            if (!dialog) {
-                // Shown only when the run lasts; a short one ends before the dialog appears.
-                dialog = new QProgressDialog(QStringLiteral("Procesando los alquileres del período..."),
-                                             QStringLiteral("&Cancelar"), 0, total, this);
-                dialog->setWindowTitle(QStringLiteral("Ludomat"));
-                dialog->setWindowModality(Qt::WindowModal);
-                dialog->setMinimumDuration(500);
-                dialog->setAutoClose(false);
-                dialog->setAutoReset(false);
-                dialog->setValue(0);
+    auto job = std::make_shared<RunJob>();
+    job_ = job;
+    const QString path = platform().databasePath();
+    const QString who = currentOperator();
+    const QDateTime when = platform().clock.wallTime();
+    const cash_close::Period asked = *period;
+    // The run works on a thread of its own, so the tick and every window go on meanwhile.
+    worker_ = QThread::create([job, path, who, when, asked] {
+        std::unique_ptr<data::Database> database;
+        try {
+            database = data::Database::open(path, {.busyTimeoutMs = 2000});
+            {
+                const std::lock_guard<std::mutex> guard(job->mutex);
+                job->database = database.get();
             }
-            if (sinceEvents.elapsed() >= kEventsEveryMs) {
-                dialog->setValue(done);
-                QCoreApplication::processEvents();
-                sinceEvents.restart();
-            }
-            return !dialog->wasCanceled();
-        });
-        totals = run.run(*period);
-        database->close();
-    } catch (const cash_close::RunCancelled &) {
-        platform().messages.showMessage(this, QStringLiteral("Se canceló el cierre de caja; no se cambió nada."));
-    } catch (const data::DbError &error) {
-        platform().messages.showMessage(
-            this, QStringLiteral("No se pudo hacer el cierre de caja; no se cambió nada.\n") + error.describe());
-    }
-    delete dialog;
-    setRunning(false);
-    showJournalSummary();
-    if (!totals) {
-        return;
-    }
-    totalGeneral = totals->grand;
-    totalUsuario = totals->operatorTotal;
-    txtTotal->setText(numtext::toText(totalGeneral));
-    txtTotalUsuario->setText(numtext::toText(totalUsuario));
-    bindGrid();
+            cash_close::CashCloseRun run(*database, who);
+            run.setInstant(when);
+            job->report = run.run(asked);
+        } catch (const data::DbError &error) {
+            job->failure = error.describe();
+            job->interrupted = error.code() == SQLITE_INTERRUPT;
+        }
+        const std::lock_guard<std::mutex> guard(job->mutex);
+        job->database = nullptr;
+    });
+    connect(worker_, &QThread::finished, this, &formCaja::runFinished);
+    progress_ = new QProgressDialog(QStringLiteral("Procesando los alquileres del período…"),
+                                    QStringLiteral("&Cancelar"), 0, 0, this);
+    progress_->setWindowTitle(QString::fromLatin1(ui::kApplicationTitle));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(400); // a short run ends before it shows
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    connect(progress_, &QProgressDialog::canceled, this, [job] {
+        const std::lock_guard<std::mutex> guard(job->mutex);
+        job->cancelled = true;
+        if (job->database) {
+            job->database->interrupt();
+        }
+    });
+    progress_->setValue(0);
+    worker_->start();
 }
 
-void formCaja::bindGrid() {
-    data::Recordset rows;
-    try {
-        // Read whole on a handle of its own, closed at once: no cursor stays on the file.
-        auto database = data::Database::open(platform().databasePath());
-        rows = database->openRecordset(statements::cajaGrid());
-        database->close();
-    } catch (const data::DbError &error) {
-        platform().messages.showMessage(this, QStringLiteral("No se pudo mostrar la tabla Caja en la grilla.\n") +
-                                                  error.describe());
+void formCaja::runFinished() {
+    // The progress dialog goes before any message, so the message's OK takes the Enter key.
+    delete progress_;
+    if (worker_) {
+        worker_->deleteLater();
+    }
+    const std::shared_ptr<RunJob> job = std::move(job_);
+    setRunning(false);
+    showJournalSummary();
+    if (!job) {
         return;
     }
-    if (!gridModel_) {
-        gridModel_ = new CajaGridModel(this);
+    if (!job->report) {
+        platform().messages.showMessage(
+            this, job->cancelled && job->interrupted
+                      ? QStringLiteral("Se canceló el cierre de caja; no se cambió nada.")
+                      : QStringLiteral("No se pudo hacer el cierre de caja; no se cambió nada.\n") + job->failure);
+        return;
     }
-    gridModel_->load(rows);
-    if (dgLudomat->model() != gridModel_) {
-        dgLudomat->setModel(gridModel_);
-    }
-    for (int c = 0; c < gridModel_->columnCount(); ++c) {
-        if (const int kind = gridModel_->kindOf(c); kind >= 0) {
-            dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[kind]));
+    showReport(std::move(*job->report));
+}
+
+void formCaja::showReport(cash_close::Report report) {
+    report_ = std::move(report);
+    totalGeneral = static_cast<double>(report_->totalCents) / 100.0;
+    totalUsuario = static_cast<double>(report_->operatorCents) / 100.0;
+    txtTotal->setText(cash_close::moneyText(report_->totalCents));
+    txtTotalUsuario->setText(cash_close::moneyText(report_->operatorCents));
+    gridModel_->load(report_->rows);
+    const auto line = [](const cash_close::Subtotal &s) {
+        return QStringLiteral("%1: $ %2 (%3)").arg(s.key, cash_close::moneyText(s.cents)).arg(s.rentals);
+    };
+    new QTreeWidgetItem(trvResumen, {QStringLiteral("Alquileres: %1").arg(report_->rows.size())});
+    const std::pair<QString, const QVector<cash_close::Subtotal> *> groups[] = {
+        {QStringLiteral("Por operador"), &report_->byOperator},
+        {QStringLiteral("Por puesto"), &report_->byStation},
+        {QStringLiteral("Por modo"), &report_->byMode}};
+    for (const auto &[title, list] : groups) {
+        auto *group = new QTreeWidgetItem(trvResumen, {title});
+        for (const cash_close::Subtotal &s : *list) {
+            new QTreeWidgetItem(group, {line(s)});
         }
     }
+    trvResumen->expandAll();
 }
 
 void formCaja::cmdSalir_Click() {

@@ -1,12 +1,18 @@
 #pragma once
 
 #include "cash_close/CashCloseRun.h"
+#include "cash_close/Report.h"
 #include "ui/Form.h"
 
 #include <QPointer>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 class QLabel;
+class QProgressDialog;
+class QThread;
+class QTreeWidget;
 class QLineEdit;
 class QPushButton;
 class CajaGridModel;
@@ -52,6 +58,11 @@ public:
     QLineEdit *txtTotalUsuario = nullptr;
     QLabel *lblRegistro = nullptr; // the journal's length and last hash, for the printed report
     QPushButton *cmdRegistro = nullptr;
+    QLabel *lblResumen = nullptr;
+    QTreeWidget *trvResumen = nullptr; // rentals, subtotals by operator, station and mode
+
+    // The report of the last run that ended well; none after a refused, cancelled or failed one.
+    const cash_close::Report *report() const { return report_ ? &*report_ : nullptr; }
 
     // The journal window, while loaded.
     QPointer<frmRegistro> registroWindow;
@@ -71,10 +82,26 @@ private:
     // The period in the four boxes; a box that cannot be read is told and gives nothing.
     std::optional<cash_close::Period> readPeriod();
     void showJournalSummary();
-    void bindGrid();
+    void clearResults();
+    void runFinished();
+    void showReport(cash_close::Report report);
     void setRunning(bool running);
+
+    // What the run's thread and the window share.
+    struct RunJob {
+        std::mutex mutex;
+        data::Database *database = nullptr; // while open, for Cancelar
+        bool cancelled = false;
+        bool interrupted = false;
+        std::optional<cash_close::Report> report;
+        QString failure;
+    };
 
     QPointer<formLudomat2> main_;
     CajaGridModel *gridModel_ = nullptr;
     bool running_ = false;
+    std::optional<cash_close::Report> report_;
+    std::shared_ptr<RunJob> job_;
+    QPointer<QThread> worker_;
+    QPointer<QProgressDialog> progress_;
 };

@@ -143,8 +143,20 @@ QString cajaTotals() {
     return QStringLiteral("SELECT Usuario, Importe  FROM Caja");
 }
 
+QString cajaCopy(const QDate &from, const QDate &to) {
+    return QStringLiteral("INSERT INTO Caja SELECT * FROM Alquiler WHERE Fecha BETWEEN #") + cashCloseDateText(from) +
+           QStringLiteral("# AND #") + cashCloseDateText(to) + QLatin1Char('#');
+}
+
 QString cajaGrid() {
-    return QStringLiteral("SELECT * FROM Caja ORDER BY Fecha");
+    return QStringLiteral("SELECT Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe FROM Caja ORDER BY Fecha, Hora");
+}
+
+QString alquilerPeriod(const QDate &from, const QDate &to) {
+    return QStringLiteral("SELECT Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe FROM Alquiler WHERE Fecha "
+                          "BETWEEN #") +
+           cashCloseDateText(from) + QStringLiteral("# AND #") + cashCloseDateText(to) +
+           QStringLiteral("# ORDER BY Fecha, Hora");
 }
 
 QString tarifaEditorSelect() {

@@ -48,7 +48,12 @@ QString cajaInsert(const QString &puesto, const QString &modo, const QString &us
 QString cajaTrimFirstDay(const QDate &from, const QString &hora1);
 QString cajaTrimLastDay(const QDate &to, const QString &hora2);
 QString cajaTotals(); // "SELECT Usuario, Importe  FROM Caja"
-QString cajaGrid();   // "SELECT * FROM Caja ORDER BY Fecha"
+// The period's rentals copied into Caja in one statement, each with its own date.
+QString cajaCopy(const QDate &from, const QDate &to);
+// Caja's rows by date, then time, columns in table order.
+QString cajaGrid();
+// Alquiler's rows of the days from..to, by date, then time, columns in table order.
+QString alquilerPeriod(const QDate &from, const QDate &to);
 
 // Rate editor
 QString tarifaEditorSelect(); // "Select * from Tarifa"

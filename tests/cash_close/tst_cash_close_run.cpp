@@ -2,15 +2,17 @@
 #include "CashCloseFixtures.h"
 #include "TestSupport.h"
 #include "cash_close/CashCloseRun.h"
+#include "cash_close/Report.h"
 
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 
 const QDate kDay(2026, 12, 5);
 const cash_close::Period kWorkday{kDay, QTime(8, 0), kDay, QTime(16, 0)};
 
-cash_close::Totals runReport(const QString &path, const cash_close::Period &period) {
+cash_close::Report runReport(const QString &path, const cash_close::Period &period) {
     auto db = data::Database::open(path);
     return cash_close::CashCloseRun(*db, QStringLiteral("Admin")).run(period);
 }
@@ -54,24 +56,46 @@ private Q_SLOTS:
                           at(3, 4, {9, 0}, "512")});
         const auto totals = runReport(t.databasePath(), {from, QTime(8, 0), to, QTime(16, 0)});
         QCOMPARE(fixtures::cajaRows(t.databasePath()), rows);
-        QCOMPARE(totals.grand, total);
-        QCOMPARE(totals.operatorTotal, total);
+        QCOMPARE(totals.totalCents, qint64(total * 100));
+        QCOMPARE(totals.operatorCents, qint64(total * 100));
     }
 
-    // The operator stopping half-way through the copy: the run is rolled back and Caja stays as
-    // the previous run left it. (A failing disk half-way is tst_window_faults' cash close.)
-    void stoppedRunLeavesCajaAsItWas() {
+    // A run stopped from another thread (the progress dialog's Cancelar) is rolled back: Caja and
+    // the journal stay as the previous run left them. (A failing disk: tst_window_faults.)
+    void interruptedRunLeavesCajaAsItWas() {
         testing::TestPlatform t;
         fixtures::record(t.databasePath(), {{1, "Admin", kDay, QTime(9, 0), "10"}});
         runReport(t.databasePath(), kWorkday);
         fixtures::record(t.databasePath(), {{2, "Ana", kDay, QTime(9, 30), "1"}, {4, "Ana", kDay, QTime(10, 30), "1"}});
+        const QStringList journalBefore = testing::tableRows(t.databasePath(), "Registro");
         auto db = data::Database::open(t.databasePath());
-        cash_close::CashCloseRun run(*db, QStringLiteral("Admin"));
-        run.setProgress([](int done, int) { return done < 2; }, 1);
-        QVERIFY_THROWS_EXCEPTION(cash_close::RunCancelled, run.run(kWorkday));
+        // A trigger that runs long enough for the interrupt to land inside the copy.
+        sqlite3 *raw = nullptr;
+        sqlite3_open(t.databasePath().toUtf8().constData(), &raw);
+        QCOMPARE(sqlite3_exec(raw,
+                              "CREATE TRIGGER slow AFTER INSERT ON Caja BEGIN SELECT count(*) FROM Alquiler a, "
+                              "Alquiler b, Alquiler c, Alquiler d, Alquiler e, Alquiler f, Alquiler g, Alquiler h; END",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        fixtures::record(t.databasePath(), QList<fixtures::Rental>(40, {3, "Ana", kDay, QTime(11, 0), "1"}));
+        QThread *stopper = QThread::create([&db] {
+            QThread::msleep(200);
+            db->interrupt();
+        });
+        stopper->start();
+        try {
+            cash_close::CashCloseRun(*db, QStringLiteral("Admin")).run(kWorkday);
+            QFAIL("the run was not interrupted");
+        } catch (const data::DbError &e) {
+            QCOMPARE(e.code(), SQLITE_INTERRUPT);
+        }
+        stopper->wait();
+        delete stopper;
         QVERIFY(!db->inTransaction());
         db.reset();
         QCOMPARE(fixtures::cajaRows(t.databasePath()), QStringList{"2026-12-05 09:00:00 Admin 10"});
+        QCOMPARE(testing::tableRows(t.databasePath(), "Registro"), journalBefore);
     }
 };
 

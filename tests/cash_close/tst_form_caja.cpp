@@ -69,6 +69,7 @@ private Q_SLOTS:
         // Everyone counts in the total, only the exact name in the operator's; twice the same: not double.
         for (int run = 0; run < 2; ++run) {
             QTest::mouseClick(caja->cmdProcesar, Qt::LeftButton);
+            QTRY_VERIFY(!caja->isRunning());
             QCOMPARE(shop.t.messages.messages, QStringList());
             QCOMPARE(caja->txtTotal->text(), QStringLiteral("160,25"));
             QCOMPARE(caja->txtTotalUsuario->text(), QStringLiteral("7,5"));
@@ -118,7 +119,7 @@ private Q_SLOTS:
         QCOMPARE(caja->lblUsuario->text(), QStringLiteral("Admin"));
 
         caja->txtFecha1->setText(QStringLiteral("1/12/26"));
-        caja->cmdProcesar_Click();
+        QVERIFY(testing::runCashClose(caja));
         QCOMPARE(shop.caja().size(), 1);
         if (closeBox) {
             QVERIFY(caja->close());
@@ -140,7 +141,7 @@ private Q_SLOTS:
         QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: vacío"));
         journalAt(shop.t.databasePath(), {{QTime(9, 0), "Admin", journal::event::kSignIn, 0},
                                           {QTime(9, 1), "Admin", journal::event::kStationOpened, 2}});
-        caja->cmdProcesar_Click(); // the run is journaled too
+        QVERIFY(testing::runCashClose(caja)); // the run is journaled too
         const QString hash = journal::summary(*data::Database::open(shop.t.databasePath())).lastHash;
         QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: 3 entradas, último hash %1…").arg(hash.left(16)));
         QCOMPARE(caja->lblRegistro->toolTip(), hash);

@@ -47,7 +47,10 @@ void TestStatements::texts_data() {
     row("trim last", cajaTrimLastDay(dec5, "22:30:00"),
         "DELETE FROM Caja WHERE Fecha = #5-Dec-2026# AND Hora > #22:30:00#");
     row("totals, two blanks", cajaTotals(), "SELECT Usuario, Importe  FROM Caja");
-    row("grid", cajaGrid(), "SELECT * FROM Caja ORDER BY Fecha");
+    row("grid, by date then time", cajaGrid(),
+        "SELECT Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe FROM Caja ORDER BY Fecha, Hora");
+    row("copy in one statement", cajaCopy(QDate(2026, 2, 28), QDate(2026, 3, 3)),
+        "INSERT INTO Caja SELECT * FROM Alquiler WHERE Fecha BETWEEN #28-Feb-2026# AND #3-Mar-2026#");
     row("close date text", cashCloseDateText(QDate(2026, 8, 9)), "9-Aug-2026");
     QStringList months;
     for (int m = 1; m <= 12; ++m)

@@ -23,9 +23,16 @@ struct Shop : testing::Shop {
 };
 
 // What the operator sees of a window: every control's text, value, check and whether it can be used.
-QStringList shown(const QWidget *window) {
+// Without the cash close's results, which a failed run clears on purpose.
+QStringList shown(const QWidget *window, bool results = true) {
+    static const QStringList resultNames{"txtTotal", "txtTotalUsuario", "dgLudomat", "trvResumen", "lblRegistro"};
     QStringList out;
     for (const QWidget *w : window->findChildren<QWidget *>()) {
+        const QWidget *parent = w->parentWidget();
+        if (!results &&
+            (resultNames.contains(w->objectName()) || (parent && resultNames.contains(parent->objectName())))) {
+            continue;
+        }
         out << w->objectName() + QString::number(w->isEnabled()) + QString::number(w->isVisibleTo(window));
         for (const char *property : {"text", "value", "checked", "currentText", "count"}) {
             out << w->property(property).toString();
@@ -59,12 +66,12 @@ const Scenario scenarios[] = {
          s.rent(1, "Admin", "09:15:00", "5");
          s.rent(2, "Ana", "11:40:00", "7.5");
          s.main->cmdCierreCaja_Click();
-         s.main->cajaWindow->cmdProcesar_Click(); // the earlier run, whose rows the failing one must keep
+         QVERIFY(testing::runCashClose(s.main->cajaWindow)); // the earlier run, whose rows the failing one must keep
          s.rent(3, "Admin", "13:05:00", "10");
          s.rent(4, "Ana", "07:00:00", "2");
      },
-     [](Shop &s) { s.main->cajaWindow->cmdProcesar_Click(); }, [](Shop &s) -> QWidget * { return s.main->cajaWindow; },
-     "No se pudo hacer el cierre de caja"},
+     [](Shop &s) { QVERIFY(testing::runCashClose(s.main->cajaWindow)); },
+     [](Shop &s) -> QWidget * { return s.main->cajaWindow; }, "No se pudo hacer el cierre de caja"},
     {"account insert",
      [](Shop &s) {
          formUsuario &u = *s.main->usuarioWindow;
@@ -118,6 +125,7 @@ private Q_SLOTS:
             sc.prepare(s);
             const QStringList before = s.contents();
             const QStringList shownBefore = shown(sc.window(s));
+            const QStringList inputsBefore = shown(sc.window(s), false);
             faultvfs::arm(t, n > 0 ? n : INT_MAX, fault);
             sc.act(s);
             QVERIFY2(n == 0 || faultvfs::fired(), where.constData());
@@ -135,7 +143,7 @@ private Q_SLOTS:
             if (!said.isEmpty()) { // else it returned quietly: then it is all there
                 QVERIFY2(said.size() == 1 && said[0].startsWith(QString::fromUtf8(sc.failureText)),
                          qPrintable(where + ": " + said[0]));
-                QVERIFY2(shown(sc.window(s)) == shownBefore && s.contents() == before, where.constData());
+                QVERIFY2(shown(sc.window(s), false) == inputsBefore && s.contents() == before, where.constData());
                 said.clear(); // the window is still usable: once the disk is well the same action succeeds
                 sc.act(s);
                 QVERIFY2(said.isEmpty(), qPrintable(said.join('\n')));

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/CashCloseRun.h"
+#include "cash_close/Report.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "rate/frmTarifa.h"
@@ -276,9 +277,9 @@ private Q_SLOTS:
         r.press(2);
         QCOMPARE(r.rows(), QStringList{"3|Contador|Admin|2026-12-06|00:10:00|00:20:00|5"});
         auto db = data::Database::open(r.t.databasePath());
-        const cash_close::Totals night = cash_close::CashCloseRun(*db, QStringLiteral("Admin"))
+        const cash_close::Report night = cash_close::CashCloseRun(*db, QStringLiteral("Admin"))
                                              .run({QDate(2026, 12, 5), QTime(22, 0), QDate(2026, 12, 6), QTime(6, 0)});
-        QCOMPARE(night.grand, 5.0);
+        QCOMPARE(night.totalCents, 500);
     }
 
     // A write lock held by another program: the operator is told at once, the station stays as

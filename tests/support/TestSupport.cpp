@@ -37,6 +37,11 @@ void RecordingPresenter::dismissNext() {
     }
 }
 
+bool runCashClose(formCaja *caja) {
+    caja->cmdProcesar_Click();
+    return QTest::qWaitFor([caja] { return !caja->isRunning(); }, 60000);
+}
+
 QString templateDatabasePath() {
     return QStringLiteral(LUDOMAT_BUILD_DIR "/testdata/dbLudomat.template.mdb");
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 class NewPasswordDialog;
+class formCaja;
 class formLudomat2;
 
 namespace testing {
@@ -70,6 +71,10 @@ public:
 
     QString databasePath() const { return platform.databasePath(); }
 };
+
+// Presses "&Procesar Datos" and waits for the run's thread to end and its result (or message)
+// to be shown. False when it did not end in time.
+bool runCashClose(formCaja *caja);
 
 // The pristine delivered database made by the build.
 QString templateDatabasePath();

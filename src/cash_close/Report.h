@@ -1,0 +1,59 @@
+#pragma once
+
+#include "cash_close/CashCloseRun.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+// The cash-close report of a period: its rentals, totals and subtotals, in exact cents. One
+// model feeds the window, the CSV, the PDF, the printer and the charts.
+namespace cash_close {
+
+// An amount of Importe in whole cents, rounded half away from zero.
+qint64 toCents(double importe);
+// Cents as the boxes show money: the locale's decimal separator, no grouping, at most two
+// decimals, never an exponent (150 is "150", 6900.5 is "6900,5" under a comma locale).
+QString moneyText(qint64 cents);
+// Cents as a plain number with a point, for files read by other programs ("6900.50").
+QString moneyPoint(qint64 cents);
+
+struct ReportRow {
+    int puesto = 0;
+    QString modo;
+    QString usuario;
+    QDate fecha;
+    QTime hora;
+    QString tiempo; // as stored, "01:25:00"
+    qint64 cents = 0;
+};
+
+struct Subtotal {
+    QString key; // the operator, "Puesto 3", or the mode
+    qint64 cents = 0;
+    int rentals = 0;
+};
+
+struct Report {
+    Period period;
+    QString ranBy;           // the operator who ran it
+    QDateTime ranAt;         // local
+    QVector<ReportRow> rows; // by date, then time
+    qint64 totalCents = 0;
+    qint64 operatorCents = 0;     // the rentals of ranBy, compared exactly
+    QVector<Subtotal> byOperator; // every operator of the period, in reading order
+    QVector<Subtotal> byStation;  // "Puesto 1" to "Puesto 5", all five
+    QVector<Subtotal> byMode;     // "Contador", "Prepago"
+    qint64 journalEntries = 0;    // 0: no journal
+    QString journalLastHash;
+};
+
+// The totals and subtotals of the rows, which are taken as they come (already in order).
+Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt);
+
+// Whether a rental recorded at fecha/hora lies in the period: every day from the start date to
+// the end date, the start day from the start time and the end day up to the end time, both
+// limits included.
+bool inPeriod(const Period &period, const QDate &fecha, const QTime &hora);
+
+} // namespace cash_close
