@@ -3,31 +3,53 @@
 #include "data/NumberText.h"
 #include "stations/StationTypes.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 
 namespace rate {
 
+namespace {
+
+// What the importe box takes, said whenever it refuses something.
+QString acceptedForms() {
+    const QChar decimal = QLocale().decimalPoint().front();
+    return QStringLiteral("Escríbalo sin separador de miles y con a lo sumo dos decimales, por ejemplo 1000, "
+                          "12%15 o 12.50.")
+        .arg(decimal);
+}
+
+} // namespace
+
 RateCheck checkNewRate(const QString &minutesText, const QString &pesosText) {
     RateCheck check;
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,6}$"));
     const QString minutes = minutesText.trimmed();
-    if (!digits.match(minutes).hasMatch() || minutes.toInt() > stations::kMaxRateMinutes) {
-        check.problem = QStringLiteral("Los minutos de la nueva tarifa deben ser un número entero de 0 a %1 "
+    if (!digits.match(minutes).hasMatch() || minutes.toInt() < 1 || minutes.toInt() > stations::kMaxRateMinutes) {
+        check.problem = QStringLiteral("Los minutos de la nueva tarifa deben ser un número entero de 1 a %1 "
                                        "(se escribió «%2»).")
                             .arg(stations::kMaxRateMinutes)
                             .arg(minutesText);
         return check;
     }
-    const std::optional<double> pesos = numtext::fromText(pesosText);
-    if (!pesos || !std::isfinite(*pesos) || *pesos < 0.0 || *pesos >= kMaxPesos) {
-        check.problem = QStringLiteral("El importe de la nueva tarifa debe ser un número de 0 o más, menor que "
-                                       "1000000000, con coma o punto decimal (se escribió «%1»).")
+    // Digits with at most two decimals after a point or the locale's comma: "1.000" or "12.500"
+    // would be a thousand under a comma locale and one under a point locale, so neither is read.
+    const QString pesos = pesosText.trimmed();
+    static const QRegularExpression amount(QStringLiteral("^[0-9]{1,9}(?:[.,][0-9]{1,2})?$"));
+    const bool comma = pesos.contains(QLatin1Char(','));
+    if (!amount.match(pesos).hasMatch() || (comma && QLocale().decimalPoint() != QLatin1String(","))) {
+        check.problem = QStringLiteral("El importe de la nueva tarifa («%1») no es válido. ").arg(pesosText) +
+                        acceptedForms();
+        return check;
+    }
+    const std::optional<double> value = numtext::fromText(QString(pesos).replace(QLatin1Char(','), QLatin1Char('.')));
+    if (!value || !std::isfinite(*value) || *value >= kMaxPesos) {
+        check.problem = QStringLiteral("El importe de la nueva tarifa debe ser menor que 1000000000 "
+                                       "(se escribió «%1»).")
                             .arg(pesosText);
         return check;
     }
-    // -0 is stored as 0.
-    check.rate = NewRate{static_cast<qint16>(minutes.toInt()), *pesos == 0.0 ? 0.0 : *pesos};
+    check.rate = NewRate{static_cast<qint16>(minutes.toInt()), *value};
     return check;
 }
 

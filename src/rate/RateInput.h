@@ -18,9 +18,10 @@ struct RateCheck {
     QString problem;
 };
 
-// The minutes: a whole number from 0 to 1365, so that 24 blocks still fit the 16-bit count
-// the main window keeps. The pesos: a number of at least 0 and below a thousand million,
-// with the locale's decimal separator or a point.
+// The minutes: a whole number from 1 to 1365 (a block of no minutes sells nothing for money;
+// 24 blocks must still fit the 16-bit count the main window keeps). The pesos: at least 0 and
+// below a thousand million, with at most two decimals after a point or the locale's comma, and
+// no thousands separator.
 RateCheck checkNewRate(const QString &minutesText, const QString &pesosText);
 
 constexpr double kMaxPesos = 1e9;

@@ -59,7 +59,14 @@ frmTarifa::frmTarifa(ui::Platform &platform, formLudomat2 &main)
     cmdGuardar = button("cmdGuardar", QStringLiteral("&Guardar cambios"), 120);
     cmdSalir = button("cmdSalir", QStringLiteral("&Salir"), 2640);
 
+    // The current rate is shown, never read back: it cannot be typed into, and the cursor
+    // starts in the new rate.
+    for (QLineEdit *current : {txtPesos1, txtMinutos1}) {
+        current->setReadOnly(true);
+        current->setFocusPolicy(Qt::NoFocus);
+    }
     tabChain({txtPesos1, txtMinutos1, txtPesos2, txtMinutos2, cmdGuardar, cmdSalir});
+    txtPesos2->setFocus(Qt::OtherFocusReason);
 
     connect(cmdGuardar, &QPushButton::clicked, this, &frmTarifa::cmdGuardar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &frmTarifa::cmdSalir_Click);
@@ -125,8 +132,11 @@ void frmTarifa::cmdGuardar_Click() {
     database->close();
     database.reset();
     platform().messages.showMessage(
-        this,
-        QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el Programa."));
+        this, QStringLiteral("Se guardó la tarifa: %1 minutos por $ %2. ")
+                      .arg(check.rate->minutes)
+                      .arg(numtext::toText(check.rate->pesos)) +
+                  QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el "
+                                 "Programa."));
     unload();
 }
 

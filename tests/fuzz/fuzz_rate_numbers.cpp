@@ -50,7 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, size_t size) {
         rate::checkNewRate(QString::fromUtf8(texts.value(0)), QString::fromUtf8(texts.value(1)));
     FUZZ_CHECK(check.rate.has_value() != !check.problem.isEmpty());
     if (check.rate) {
-        FUZZ_CHECK(check.rate->minutes >= 0 && check.rate->minutes <= 1365);
+        FUZZ_CHECK(check.rate->minutes >= 1 && check.rate->minutes <= 1365);
+        // Whole cents: at most two decimals are ever taken.
+        FUZZ_CHECK(std::fabs(check.rate->pesos * 100 - std::round(check.rate->pesos * 100)) < 1e-3);
         FUZZ_CHECK(std::isfinite(check.rate->pesos));
         FUZZ_CHECK(check.rate->pesos >= 0.0 && check.rate->pesos < rate::kMaxPesos);
         FUZZ_CHECK(!std::signbit(check.rate->pesos));

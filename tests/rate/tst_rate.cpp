@@ -57,6 +57,10 @@ private Q_SLOTS:
         QTest::newRow("limits") << "1365"
                                 << "0"
                                 << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0);
+        QTest::newRow("one minute, two decimals") << "1"
+                                                  << "999999999,99"
+                                                  << "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99"
+                                                  << Rate(1, 999999999.99);
     }
 
     void saveStoresTheCheckedNumbers() {
@@ -67,15 +71,20 @@ private Q_SLOTS:
         Shop s;
         QVERIFY(s.main.Form_Load());
         s.main.setEnabled(true);
-        s.open()->txtMinutos1->setText(QStringLiteral("999")); // row 1 is never read back
+        frmTarifa *e = s.open();
+        // The current rate can be neither reached nor typed into: the cursor starts in the new one.
+        QVERIFY(e->txtMinutos1->isReadOnly() && e->txtPesos1->focusPolicy() == Qt::NoFocus);
+        QCOMPARE(e->focusWidget(), e->txtPesos2);
         QString sqlAtMessage;
         s.t.messages.onMessage = [&](const QString &) { sqlAtMessage = s.editor ? s.editor->sqlText : QString(); };
         s.enter(minutes, pesos);
         QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
         QCOMPARE(sqlAtMessage, statement);
-        QCOMPARE(
-            s.t.messages.messages,
-            QStringList{"Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el Programa."});
+        QCOMPARE(s.t.messages.messages,
+                 QStringList{QStringLiteral("Se guardó la tarifa: %1 minutos por $ %2. Para que los cambios en la "
+                                            "tarifa surtan efecto debe cerrar y volver a abrir el Programa.")
+                                 .arg(stored.first)
+                                 .arg(QString::number(stored.second, 'g', 15).replace(u'.', u','))});
         QTRY_VERIFY(!s.editor);
         QCOMPARE(s.stored(), stored);
         // The running program keeps charging what it read at start-up.
@@ -84,17 +93,19 @@ private Q_SLOTS:
         // Opened again, the first row shows the saved rate in the regional form.
         s.open();
         QCOMPARE(s.editor->txtMinutos1->text(), QString::number(stored.first));
-        QCOMPARE(s.editor->txtPesos1->text(), QLocale().toString(stored.second));
+        QCOMPARE(s.editor->txtPesos1->text(), QString::number(stored.second, 'g', 15).replace(u'.', u','));
         s.editor->cmdSalir_Click();
     }
 
     void badValuesAreRefused_data() {
         QTest::addColumn<QString>("minutes");
         QTest::addColumn<QString>("pesos");
-        for (const char *m : {"abc", "1366", "30,5", "65566", "30,Pesos = 0"}) {
+        for (const char *m : {"abc", "0", "1366", "30,5", "65566", "30,Pesos = 0"}) {
             QTest::addRow("minutes %s", m) << QString::fromLatin1(m) << QStringLiteral("5");
         }
-        for (const char *p : {"-1", "1e400", "1.000,5", "5; DELETE FROM Usuarios"}) {
+        // A point before three digits reads as a thousands separator under this comma locale.
+        for (const char *p : {"-1", "1e400", "1.000,5", "1.000", "12.500", "2,555", "1000000000",
+                              "5; DELETE FROM Usuarios"}) {
             QTest::addRow("pesos %s", p) << QStringLiteral("30") << QString::fromLatin1(p);
         }
     }
