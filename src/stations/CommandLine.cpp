@@ -1,30 +1,43 @@
 #include "stations/CommandLine.h"
 
+#include "cash_close/CashCloseRun.h"
+#include "cash_close/Report.h"
+#include "data/Database.h"
 #include "data/DbError.h"
 #include "data/Journal.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QMap>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 namespace stations {
 
 namespace {
 
 // Every option of ours. They take two dashes; Qt's own (-platform, -style...) keep their one
-// and are left to the normal start.
+// and are left to the normal start. A job names what to do; the others qualify it.
 struct Option {
     const char *name;
     bool takesValue;
+    bool job;
 };
-constexpr Option kOptions[] = {{"--verify-journal", false}, {"--data-dir", true}, {"--help", false}};
+constexpr Option kOptions[] = {
+    {"--verify-journal", false, true}, {"--report", false, true}, {"--help", false, true},
+    {"--data-dir", true, false},       {"--from", true, false},   {"--to", true, false},
+    {"--operator", true, false},       {"--csv", true, false},    {"--pdf", true, false},
+};
 
-const char *const kUsage = "usage: ludomat [--verify-journal [--data-dir DIR]]\n";
+const char *const kUsage = "usage: ludomat [--verify-journal [--data-dir DIR]]\n"
+                           "       ludomat --report --from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
+                           "[--operator NAME] [--csv FILE] [--pdf FILE] [--data-dir DIR]\n";
 
 struct Request {
-    QString job; // the option that names what to do
-    QString dataDir;
+    QString job;
+    QMap<QString, QString> values; // by option name
 };
 
 const Option *findOption(const QString &argument) {
@@ -62,10 +75,10 @@ std::optional<Request> parse(const QStringList &arguments) {
             } else if (i + 1 < arguments.size()) {
                 value = arguments[++i];
             }
-            if (value.isEmpty()) {
+            if (value.isEmpty() || request.values.contains(name)) {
                 return std::nullopt;
             }
-            request.dataDir = value;
+            request.values.insert(name, value);
         } else if (name != arguments[i] || !request.job.isEmpty()) {
             return std::nullopt; // a value given to a flag, or two jobs
         } else {
@@ -76,12 +89,28 @@ std::optional<Request> parse(const QStringList &arguments) {
     if (request.job.isEmpty()) {
         return std::nullopt;
     }
+    // What qualifies a report belongs to a report; a report needs its period.
+    const bool report = request.job == QLatin1String("--report");
+    for (const char *reportOnly : {"--from", "--to", "--operator", "--csv", "--pdf"}) {
+        if (!report && request.values.contains(QLatin1String(reportOnly))) {
+            return std::nullopt;
+        }
+    }
+    if (report &&
+        (!request.values.contains(QStringLiteral("--from")) || !request.values.contains(QStringLiteral("--to")))) {
+        return std::nullopt;
+    }
     return request;
 }
 
 void printLine(std::FILE *stream, const QString &text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
+}
+
+QString databaseIn(const Request &request) {
+    const QString folder = request.values.value(QStringLiteral("--data-dir"), QCoreApplication::applicationDirPath());
+    return QDir(folder).absoluteFilePath(QStringLiteral("dbLudomat.mdb"));
 }
 
 const char *faultText(journal::Fault fault) {
@@ -99,8 +128,7 @@ const char *faultText(journal::Fault fault) {
     return "changed";
 }
 
-int verifyJournal(const QString &folder) {
-    const QString path = QDir(folder).absoluteFilePath(QStringLiteral("dbLudomat.mdb"));
+int verifyJournal(const QString &path) {
     journal::Verification v;
     try {
         v = journal::verifyFile(path);
@@ -118,9 +146,80 @@ int verifyJournal(const QString &folder) {
     return 0;
 }
 
+std::optional<QDateTime> readMoment(const QString &text) {
+    for (const char *format : {"yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss"}) {
+        const QDateTime moment = QDateTime::fromString(text.trimmed(), QLatin1String(format));
+        if (moment.isValid()) {
+            return moment;
+        }
+    }
+    return std::nullopt;
+}
+
+// The period's report from Alquiler, in one read transaction beside whatever else runs: its
+// totals on standard output, and the files asked for.
+int report(const Request &request, const ReportFiles &files) {
+    const auto from = readMoment(request.values.value(QStringLiteral("--from")));
+    const auto to = readMoment(request.values.value(QStringLiteral("--to")));
+    if (!from || !to || *to < *from) {
+        printLine(stderr, QStringLiteral("ludomat: --from and --to take \"YYYY-MM-DD HH:MM\", the end not before the "
+                                         "start"));
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const cash_close::Period period{from->date(), from->time(), to->date(), to->time()};
+    const QString who = request.values.value(QStringLiteral("--operator"));
+    const QString path = databaseIn(request);
+    cash_close::Report result;
+    try {
+        auto db = data::Database::open(path, {.busyTimeoutMs = 5000, .readOnly = true});
+        result = cash_close::reportFromRentals(*db, period, who, QDateTime::currentDateTime());
+    } catch (const data::DbError &error) {
+        printLine(stderr, QStringLiteral("ludomat: cannot read %1: %2").arg(path, error.message()));
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("Período: %1 a %2")
+                          .arg(from->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                               to->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    printLine(stdout, QStringLiteral("Alquileres: %1").arg(result.rows.size()));
+    printLine(stdout, QStringLiteral("Total Facturado: %1").arg(cash_close::moneyPoint(result.totalCents)));
+    if (!who.isEmpty()) {
+        printLine(stdout,
+                  QStringLiteral("Total Facturado %1: %2").arg(who, cash_close::moneyPoint(result.operatorCents)));
+    }
+    const std::pair<const char *, const QVector<cash_close::Subtotal> *> groups[] = {
+        {"Operador", &result.byOperator}, {"Puesto", &result.byStation}, {"Modo", &result.byMode}};
+    for (const auto &[title, list] : groups) {
+        for (const cash_close::Subtotal &s : *list) {
+            printLine(stdout, QStringLiteral("%1 %2: %3 (%4)")
+                                  .arg(QLatin1String(title), s.key, cash_close::moneyPoint(s.cents))
+                                  .arg(s.rentals));
+        }
+    }
+    if (result.journalEntries > 0) {
+        printLine(stdout, QStringLiteral("Registro: %1 entradas, último hash %2")
+                              .arg(result.journalEntries)
+                              .arg(result.journalLastHash));
+    }
+    int status = 0;
+    const std::pair<QString, const std::function<QString(const cash_close::Report &, const QString &)> *> outputs[] = {
+        {request.values.value(QStringLiteral("--csv")), &files.csv},
+        {request.values.value(QStringLiteral("--pdf")), &files.pdf}};
+    for (const auto &[file, write] : outputs) {
+        if (file.isEmpty()) {
+            continue;
+        }
+        if (const QString failure = (*write)(result, file); !failure.isEmpty()) {
+            printLine(stderr, QStringLiteral("ludomat: ") + failure);
+            status = 1;
+        }
+    }
+    return status;
+}
+
 } // namespace
 
-std::optional<int> runCommandLine(int argc, char *argv[]) {
+std::optional<int> runCommandLine(int argc, char *argv[], const ReportFiles &files) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -137,8 +236,17 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    QCoreApplication app(argc, argv);
-    return verifyJournal(request->dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : request->dataDir);
+    std::unique_ptr<QCoreApplication> app;
+    if (request->values.contains(QStringLiteral("--pdf"))) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    if (request->job == QLatin1String("--report")) {
+        return report(*request, files);
+    }
+    return verifyJournal(databaseIn(*request));
 }
 
 } // namespace stations

@@ -1,14 +1,28 @@
 #pragma once
 
+#include <QString>
+#include <functional>
 #include <optional>
+
+namespace cash_close {
+struct Report;
+}
 
 namespace stations {
 
+// Writers of the report's files: each returns an empty string, or what went wrong.
+struct ReportFiles {
+    std::function<QString(const cash_close::Report &, const QString &path)> csv;
+    std::function<QString(const cash_close::Report &, const QString &path)> pdf;
+};
+
 // Jobs asked for on the command line, done without a window or a display:
 //   ludomat --verify-journal [--data-dir DIR]
+//   ludomat --report --from "YYYY-MM-DD HH:MM" --to "YYYY-MM-DD HH:MM" [--operator NAME]
+//           [--csv FILE] [--pdf FILE] [--data-dir DIR]
 // Returns the exit status when the command line asked for one of them (or was wrong), nothing
-// for a normal start. It decides before any application object exists and makes only a
-// QCoreApplication, so it runs where there is no display at all.
-std::optional<int> runCommandLine(int argc, char *argv[]);
+// for a normal start. It decides before any application object exists. Only a PDF needs
+// Qt's fonts, and takes them from Qt's own offscreen platform: no display is ever needed.
+std::optional<int> runCommandLine(int argc, char *argv[], const ReportFiles &files = {});
 
 } // namespace stations

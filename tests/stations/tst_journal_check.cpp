@@ -1,6 +1,8 @@
-// The journal checked from outside the shop's window: `ludomat --verify-journal` run as its own
-// process without a display, and the check in the background at start-up.
+// The program's jobs from the command line, each run as its own process without a display:
+// `ludomat --verify-journal` and `ludomat --report`; and the journal's check at start-up.
+#include "../cash_close/CashCloseFixtures.h"
 #include "TestSupport.h"
+#include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/Statements.h"
@@ -8,6 +10,7 @@
 
 #include <QProcess>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
@@ -21,6 +24,24 @@ QString journalOfThree(const QString &path) {
         journal::append(*db, at.addSecs(99), QStringLiteral("Ana"), journal::event::kStationClosed, 3, "$ 10");
     });
     return journal::summary(*db).lastHash;
+}
+
+// The real program, without a display; its exit status, standard output and standard error.
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+Run runLudomat(const QString &program, const QStringList &arguments) {
+    QProcess ludomat;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(display));
+    ludomat.setProcessEnvironment(environment);
+    ludomat.start(program, arguments);
+    if (!ludomat.waitForFinished(60000))
+        return {};
+    return {ludomat.exitCode(), QString::fromLocal8Bit(ludomat.readAllStandardOutput()),
+            QString::fromLocal8Bit(ludomat.readAllStandardError())};
 }
 
 } // namespace
@@ -78,17 +99,57 @@ private Q_SLOTS:
         }
         arguments.replaceInStrings(QStringLiteral("DIR"), t.folder.path());
 
-        QProcess ludomat;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            environment.remove(QString::fromLatin1(display));
-        ludomat.setProcessEnvironment(environment);
-        ludomat.start(program, arguments);
-        QVERIFY(ludomat.waitForFinished(30000));
-        const QString err = QString::fromLocal8Bit(ludomat.readAllStandardError());
-        QCOMPARE(QString::fromLocal8Bit(ludomat.readAllStandardOutput()), printed.replace(QStringLiteral("%1"), hash));
-        QCOMPARE(ludomat.exitCode(), status);
-        QCOMPARE(err.isEmpty(), status != 2); // every failure to check says why
+        const Run run = runLudomat(program, arguments);
+        QCOMPARE(run.out, printed.replace(QStringLiteral("%1"), hash));
+        QCOMPARE(run.status, status);
+        QCOMPARE(run.err.isEmpty(), status != 2); // every failure to check says why
+    }
+
+    // The report from the command line gives the window's totals for the same period, reading
+    // Alquiler alone; wrong arguments and an unreadable file say so.
+    void reportCommand_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        const QStringList period{"--report", "--from", "2026-12-04 08:00", "--to", "2026-12-05 16:00"};
+        QTest::newRow("period") << (period + QStringList{"--operator", "Admin", "--data-dir", "DIR"}) << 0;
+        QTest::newRow("no end") << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << 2;
+        QTest::newRow("reversed") << QStringList{"--report",   "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00",
+                                                 "--data-dir", "DIR"}
+                                  << 2;
+        QTest::newRow("not a moment") << QStringList{"--report", "--from", "ayer", "--to", "hoy", "--data-dir", "DIR"}
+                                      << 2;
+        QTest::newRow("period of another job") << QStringList{"--verify-journal", "--from", "2026-12-04 08:00"} << 2;
+        QTest::newRow("unreadable file") << (period + QStringList{"--data-dir", "NOWHERE"}) << 1;
+    }
+
+    void reportCommand() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+        testing::Shop shop;
+        fixtures::record(shop.t.databasePath(), {{1, "Admin", QDate(2026, 12, 4), QTime(7, 59, 59), "1000"},
+                                                 {2, "Admin", QDate(2026, 12, 4), QTime(8, 0), "2.3"},
+                                                 {3, "Ana", QDate(2026, 12, 4), QTime(23, 0), "0.1"},
+                                                 {4, "Admin", QDate(2026, 12, 5), QTime(16, 0), "7.5"},
+                                                 {5, "Admin", QDate(2026, 12, 5), QTime(16, 0, 1), "1000"}});
+        arguments.replaceInStrings(QStringLiteral("DIR"), shop.t.folder.path());
+        const Run run = runLudomat(QStringLiteral(LUDOMAT_EXE), arguments);
+        QCOMPARE(run.status, status);
+        QCOMPARE(run.err.isEmpty(), status == 0);
+        if (status != 0)
+            return;
+        shop.main->lblUsuario->setText(QStringLiteral("Admin"));
+        shop.main->cmdCierreCaja_Click();
+        formCaja *caja = shop.main->cajaWindow;
+        caja->txtFecha1->setText(QStringLiteral("4/12/2026"));
+        caja->txtFecha2->setText(QStringLiteral("5/12/2026"));
+        QVERIFY(testing::runCashClose(caja));
+        QCOMPARE(caja->txtTotal->text() + u' ' + caja->txtTotalUsuario->text(), QStringLiteral("9,9 9,8"));
+        QVERIFY2(run.out.contains("Alquileres: 3\nTotal Facturado: 9.90\nTotal Facturado Admin: 9.80\n"),
+                 qPrintable(run.out));
+        QVERIFY(run.out.contains("Operador Ana: 0.10 (1)\n") && run.out.contains("Puesto 4: 7.50 (1)\n"));
+        QCOMPARE(testing::tableRows(shop.t.databasePath(), "Caja").size(), 3); // the window's; the command's none
+        QLocale::setDefault(QLocale::c());
     }
 
     // The chain's format is what old files and printed reports hold: worked out by hand, not by the code.
