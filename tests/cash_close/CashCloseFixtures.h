@@ -21,11 +21,13 @@ struct Rental {
 
 inline void record(const QString &path, const QList<Rental> &rentals) {
     auto db = data::Database::open(path);
-    for (const Rental &r : rentals) {
-        db->execute(statements::alquilerInsert(
-            r.puesto, true, r.usuario, r.fecha.day(), statements::monthAbbrev(r.fecha.month()), r.fecha.year(),
-            r.hora.toString(QStringLiteral("HH:mm:ss")), r.horas, QStringLiteral("25"), r.importe));
-    }
+    data::runInTransaction(*db, [&] {
+        for (const Rental &r : rentals) {
+            db->execute(statements::alquilerInsert(
+                r.puesto, true, r.usuario, r.fecha.day(), statements::monthAbbrev(r.fecha.month()), r.fecha.year(),
+                r.hora.toString(QStringLiteral("HH:mm:ss")), r.horas, QStringLiteral("25"), r.importe));
+        }
+    });
 }
 
 // "yyyy-MM-dd HH:mm:ss Usuario Importe" for every row of Caja, sorted.

@@ -1,9 +1,11 @@
-// The report run itself: which rentals land in Caja, with which dates, and the two totals.
+// The report run itself: which rentals land in Caja, with which dates, the totals in exact
+// cents, the subtotals, and what an interrupted run leaves.
 #include "CashCloseFixtures.h"
 #include "TestSupport.h"
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 #include <sqlite3.h>
 
@@ -58,6 +60,81 @@ private Q_SLOTS:
         QCOMPARE(fixtures::cajaRows(t.databasePath()), rows);
         QCOMPARE(totals.totalCents, qint64(total * 100));
         QCOMPARE(totals.operatorCents, qint64(total * 100));
+    }
+
+    // Totals in exact cents, whatever the amounts and the locale, against an independent sum;
+    // subtotals against the engine's own grouping of the same rows.
+    void exactTotals_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("amounts"); // "count x amount" or "random"
+        QTest::addColumn<QString>("shown");   // the grand total as the window shows it
+        QTest::newRow("3000 at 2.3") << "es_AR"
+                                     << "3000 x 2.3"
+                                     << "6900";
+        QTest::newRow("100000 at 0.1") << "C"
+                                       << "100000 x 0.1"
+                                       << "10000";
+        QTest::newRow("10^15") << "de_DE"
+                               << "1 x 1000000000000000"
+                               << "1000000000000000";
+        QTest::newRow("random, comma") << "es_AR"
+                                       << "random"
+                                       << "";
+        QTest::newRow("random, point") << "en_US"
+                                       << "random"
+                                       << "";
+        QTest::newRow("random, German") << "de_DE"
+                                        << "random"
+                                        << "";
+    }
+
+    void exactTotals() {
+        QFETCH(QString, locale);
+        QFETCH(QString, amounts);
+        QFETCH(QString, shown);
+        QLocale::setDefault(QLocale(locale));
+        testing::TestPlatform t;
+        QList<fixtures::Rental> rentals;
+        qint64 expected = 0;
+        QRandomGenerator random(7);
+        const QStringList users{"Admin", "Ana", "ana", "Ñandú"};
+        const int count = amounts == u"random" ? 500 : amounts.section(u' ', 0, 0).toInt();
+        for (int i = 0; i < count; ++i) {
+            const qint64 cents = amounts == u"random" ? random.bounded(1, 5000000)
+                                                      : std::llround(amounts.section(u' ', 2).toDouble() * 100);
+            expected += cents;
+            rentals.append({1 + i % 5, users[i % 4], kDay, QTime(9, 0).addSecs(i % 20000),
+                            QString::number(double(cents) / 100, 'f', 2)});
+        }
+        fixtures::record(t.databasePath(), rentals);
+        const cash_close::Report r = runReport(t.databasePath(), {kDay, QTime(0, 0), kDay, QTime(23, 59, 59)});
+        QCOMPARE(r.totalCents, expected);
+        QCOMPARE(r.rows.size(), count);
+        if (!shown.isEmpty())
+            QCOMPARE(cash_close::moneyText(r.totalCents), shown);
+        QVERIFY(!cash_close::moneyText(r.totalCents).contains(u'e', Qt::CaseInsensitive));
+        // Each subtotal against SQL's own grouping of the rows in Caja.
+        auto db = data::Database::open(t.databasePath());
+        const auto grouped = [&db](const char *column, const QString &key) {
+            return db->openRecordset(
+                QStringLiteral("SELECT SUM(CAST(round(Importe * 100) AS INTEGER)) AS c, "
+                               "COUNT(*) AS n FROM Caja WHERE %1 = '%2'")
+                    .arg(QLatin1String(column), QString(key).replace(u'\'', QStringLiteral("''"))));
+        };
+        const std::pair<const char *, const QVector<cash_close::Subtotal> *> groups[] = {{"Usuario", &r.byOperator},
+                                                                                         {"Modo", &r.byMode}};
+        for (const auto &[column, list] : groups)
+            for (const cash_close::Subtotal &s : *list) {
+                auto rs = grouped(column, s.key);
+                QCOMPARE(s.cents, rs.field("c").toLongLong());
+                QCOMPARE(s.rentals, rs.field("n").toInt());
+            }
+        for (const cash_close::Subtotal &s : r.byStation) {
+            auto rs = grouped("Puesto", s.key.section(u' ', 1));
+            QCOMPARE(s.cents, rs.field("c").toLongLong());
+        }
+        QCOMPARE(r.byOperator.size(), qMin(count, 4)); // every operator of the period, "Ana" and "ana" apart
+        QLocale::setDefault(QLocale::c());
     }
 
     // A run stopped from another thread (the progress dialog's Cancelar) is rolled back: Caja and

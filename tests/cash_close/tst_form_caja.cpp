@@ -1,13 +1,16 @@
 // The cash-close window: the run from its buttons, leaving it, the grid. (Bad boxes: tst_hostile_input.)
 #include "CashCloseFixtures.h"
 #include "TestSupport.h"
+#include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Journal.h"
+#include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#include <sqlite3.h>
 
 namespace {
 
@@ -33,6 +36,19 @@ void journalAt(const QString &path, const QList<std::tuple<QTime, QString, QStri
             journal::append(*db, QDateTime(kToday, at, Qt::UTC), usuario, evento, puesto, {});
     });
 }
+
+// Runs raw SQL on the file (what the windows' own statements cannot build: triggers).
+void sqlite(const QString &path, const char *sql) {
+    sqlite3 *db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// A copy into Caja that takes seconds: the eight-fold join of thirty rentals, for each row.
+const char *const kSlowTrigger = "CREATE TRIGGER slow AFTER INSERT ON Caja BEGIN SELECT count(*) FROM Alquiler a, "
+                                 "Alquiler b, Alquiler c, Alquiler d, Alquiler e, Alquiler f; END";
+const char *const kFailingTrigger = "CREATE TRIGGER fail AFTER INSERT ON Caja BEGIN SELECT RAISE(ABORT, 'disco'); END";
 
 // Every row of the grid, its cells joined by "|".
 QStringList gridText(const QTableView *grid) {
@@ -195,6 +211,81 @@ private Q_SLOTS:
         // It goes with the cash close.
         QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
         QTRY_VERIFY(!registro);
+    }
+
+    // Every run starts cleared and a run that does not end well leaves it cleared and says why;
+    // a failed run's progress dialog is gone before its message.
+    void honestRuns_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a box refused") << "box"
+                                       << "La fecha «Desde»";
+        QTest::newRow("reversed period") << "reversed"
+                                         << "El período termina antes de empezar";
+        QTest::newRow("failed") << "fail"
+                                << "No se pudo hacer el cierre de caja; no se cambió nada.";
+        QTest::newRow("cancelled") << "cancel"
+                                   << "Se canceló el cierre de caja; no se cambió nada.";
+    }
+
+    void honestRuns() {
+        QFETCH(QString, how);
+        QFETCH(QString, said);
+        Shop shop;
+        fixtures::record(shop.t.databasePath(), QList<fixtures::Rental>(30, {1, "Admin", kToday, QTime(9, 0), "10"}));
+        formCaja *caja = shop.open();
+        QVERIFY(testing::runCashClose(caja));
+        QCOMPARE(caja->txtTotal->text(), QStringLiteral("300"));
+        if (how == u"box")
+            caja->txtFecha1->setText(QStringLiteral("31/2/26"));
+        if (how == u"reversed")
+            caja->txtHora2->setText(QStringLiteral("07:00"));
+        if (how == u"fail" || how == u"cancel") {
+            // Slow enough for the dialog and Cancelar; failing at its end otherwise.
+            sqlite(shop.t.databasePath(), how == u"cancel" ? kSlowTrigger : kFailingTrigger);
+        }
+        bool dialogAtMessage = false;
+        shop.t.messages.onMessage = [&](const QString &) {
+            dialogAtMessage = caja->findChild<QProgressDialog *>() != nullptr;
+        };
+        caja->cmdProcesar_Click();
+        if (how == u"cancel") {
+            QProgressDialog *progress = nullptr;
+            QTRY_VERIFY((progress = caja->findChild<QProgressDialog *>()) && progress->isVisible());
+            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        }
+        QTRY_VERIFY(!caja->isRunning());
+        QVERIFY2(shop.t.messages.messages.size() == 1 && shop.t.messages.messages[0].startsWith(said),
+                 qPrintable(shop.t.messages.messages.join(u'\n')));
+        QVERIFY(!dialogAtMessage);
+        QCOMPARE(caja->txtTotal->text() + caja->txtTotalUsuario->text(), QStringLiteral("00"));
+        QVERIFY(gridText(caja->dgLudomat).isEmpty() && caja->trvResumen->topLevelItemCount() == 0 && !caja->report());
+    }
+
+    // While a run holds the write lock, a save elsewhere is told at once that the file is busy,
+    // and the main window's tick goes on counting.
+    void busyDuringARun() {
+        Shop shop;
+        fixtures::record(shop.t.databasePath(), QList<fixtures::Rental>(30, {1, "Admin", kToday, QTime(9, 0), "10"}));
+        sqlite(shop.t.databasePath(), kSlowTrigger);
+        shop.main.Form_Load();
+        delete shop.main.usuarioWindow.data();
+        shop.main.setEnabled(true);
+        shop.main.cmdPuesto_Click(0);
+        formCaja *caja = shop.open();
+        shop.main.cmdTarifa_Click();
+        caja->cmdProcesar_Click();
+        QTRY_VERIFY(caja->findChild<QProgressDialog *>()->isVisible()); // the run is well under way
+        shop.main.tarifaWindow->cmdGuardar_Click();
+        QVERIFY2(shop.t.messages.messages.value(0).contains(data::busyText()),
+                 qPrintable(shop.t.messages.messages.join(u'\n')));
+        const qint64 counted = shop.main.station[0].secondsDone;
+        shop.t.clock.advance(5);
+        QTRY_VERIFY(shop.main.station[0].secondsDone >= counted + 5); // the real timer, during the run
+        QVERIFY(caja->isRunning());
+        QTest::mouseClick(caja->findChild<QProgressDialog *>()->findChild<QPushButton *>(), Qt::LeftButton);
+        QTRY_VERIFY(!caja->isRunning());
+        shop.main.tarifaWindow->cmdSalir_Click();
     }
 };
 

@@ -39,8 +39,8 @@ QStringList deletedWal() {
     QStringList found;
     for (const QString &fd : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System)) {
         char target[4096] = {};
-        const ssize_t n = ::readlink(QFile::encodeName(QStringLiteral("/proc/self/fd/") + fd).constData(), target,
-                                     sizeof target - 1);
+        const ssize_t n =
+            ::readlink(QFile::encodeName(QStringLiteral("/proc/self/fd/") + fd).constData(), target, sizeof target - 1);
         const QString link = QString::fromLocal8Bit(target, n > 0 ? n : 0);
         if (link.contains(QLatin1String("-wal")) && link.endsWith(QLatin1String("(deleted)")))
             found << link;
@@ -184,6 +184,13 @@ private Q_SLOTS:
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished());
         db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
+    }
+
+    // A bracketed name stays a name: one the file lacks is an error, never read as a text.
+    void bracketedNamesAreNames() {
+        QCOMPARE(db_->openRecordset("SELECT [Minutos] FROM Tarifa").field("Minutos").toInt(), 30);
+        QVERIFY_THROWS_EXCEPTION(DbError, db_->openRecordset("SELECT [Nombre] FROM Tarifa"));
+        QVERIFY_THROWS_EXCEPTION(DbError, db_->execute("UPDATE Tarifa SET Minutos = 1 WHERE [Nombre] = 'Nombre'"));
     }
 
     void describeNamesTheStatement() {

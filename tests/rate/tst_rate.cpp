@@ -57,10 +57,10 @@ private Q_SLOTS:
         QTest::newRow("limits") << "1365"
                                 << "0"
                                 << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0);
-        QTest::newRow("one minute, two decimals") << "1"
-                                                  << "999999999,99"
-                                                  << "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99"
-                                                  << Rate(1, 999999999.99);
+        QTest::newRow("one minute, two decimals")
+            << "1"
+            << "999999999,99"
+            << "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99" << Rate(1, 999999999.99);
     }
 
     void saveStoresTheCheckedNumbers() {
@@ -104,8 +104,8 @@ private Q_SLOTS:
             QTest::addRow("minutes %s", m) << QString::fromLatin1(m) << QStringLiteral("5");
         }
         // A point before three digits reads as a thousands separator under this comma locale.
-        for (const char *p : {"-1", "1e400", "1.000,5", "1.000", "12.500", "2,555", "1000000000",
-                              "5; DELETE FROM Usuarios"}) {
+        for (const char *p :
+             {"-1", "1e400", "1.000,5", "1.000", "12.500", "2,555", "1000000000", "5; DELETE FROM Usuarios"}) {
             QTest::addRow("pesos %s", p) << QStringLiteral("30") << QString::fromLatin1(p);
         }
     }

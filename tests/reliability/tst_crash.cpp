@@ -29,8 +29,9 @@ private Q_SLOTS:
             // Another program opens and closes the file meanwhile: a report, a viewer, a backup.
             QProcess outside;
             outside.start(QStringLiteral("sqlite3"),
-                          {t.databasePath(), round % 2 == 0 ? QStringLiteral("SELECT count(*) FROM Alquiler")
-                                                            : QStringLiteral(".backup '%1'").arg(t.folder.filePath("copia"))});
+                          {t.databasePath(), round % 2 == 0
+                                                 ? QStringLiteral("SELECT count(*) FROM Alquiler")
+                                                 : QStringLiteral(".backup '%1'").arg(t.folder.filePath("copia"))});
             QVERIFY(outside.waitForFinished(20000));
             QTest::qWait(static_cast<int>(random.bounded(5, 120)));
             ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);

@@ -5,8 +5,8 @@
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QtTest>
 #include <sqlite3.h>
@@ -84,8 +84,8 @@ private Q_SLOTS:
         QVERIFY(::link(QFile::encodeName(db).constData(),
                        QFile::encodeName(elsewhere.filePath(QStringLiteral("hardlink.mdb"))).constData()) == 0);
         QProcess running; // holds the file as a running copy does
-        running.start(QStringLiteral("flock"), {QStringLiteral("-xo"), db, QStringLiteral("-c"),
-                                                QStringLiteral("echo held; exec sleep 60")});
+        running.start(QStringLiteral("flock"),
+                      {QStringLiteral("-xo"), db, QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 60")});
         QVERIFY(running.waitForReadyRead(10000));
         for (const QString &path : {db, elsewhere.filePath(QStringLiteral("symlink.mdb")),
                                     elsewhere.filePath(QStringLiteral("hardlink.mdb"))}) {
@@ -98,7 +98,8 @@ private Q_SLOTS:
         QVERIFY(running.waitForFinished());
 
         const QString leftover = db + QStringLiteral(".lock");
-        const QByteArray kinds[] = {"", "\x01\xff garbage", "0\nludomat\nthis-host\n", "4242\nludomat\nother-machine\n"};
+        const QByteArray kinds[] = {"", "\x01\xff garbage", "0\nludomat\nthis-host\n",
+                                    "4242\nludomat\nother-machine\n"};
         for (const QByteArray &kind : kinds) {
             QVERIFY(writeFile(leftover, kind));
             QCOMPARE(ui::InstanceLock(db).acquire(), ui::InstanceLock::Result::Acquired);

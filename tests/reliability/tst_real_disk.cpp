@@ -152,7 +152,8 @@ private Q_SLOTS:
             testing::TestPlatform other((mounted));
             formLudomat2 w(other.platform);
             QVERIFY(!w.Form_Load());
-            QVERIFY2(other.messages.messages.size() == 1 && other.messages.messages[0].contains(QStringLiteral("lleno")) &&
+            QVERIFY2(other.messages.messages.size() == 1 &&
+                         other.messages.messages[0].contains(QStringLiteral("lleno")) &&
                          !other.messages.messages[0].contains(QStringLiteral("no es una base")),
                      qPrintable(other.messages.messages.join(u'\n')));
             delete w.usuarioWindow.data();

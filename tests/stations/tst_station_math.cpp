@@ -148,8 +148,8 @@ private Q_SLOTS:
     void openRowsAreChecked_data() {
         QTest::addColumn<QStringList>("cells");
         QTest::addColumn<QString>("problem"); // empty: restored
-        const QStringList good{"Puesto=3", "Modo=Prepago", "Usuario=Ana", "Apertura=2026-12-05T17:05:09Z",
-                               "Minutos=30", "Pesos=10", "Bloques=2", "Fin=2026-12-05T18:05:09Z"};
+        const QStringList good{"Puesto=3",   "Modo=Prepago", "Usuario=Ana", "Apertura=2026-12-05T17:05:09Z",
+                               "Minutos=30", "Pesos=10",     "Bloques=2",   "Fin=2026-12-05T18:05:09Z"};
         const auto with = [&good](const QString &cell) {
             QStringList cells = good;
             for (QString &c : cells)
@@ -159,8 +159,8 @@ private Q_SLOTS:
         };
         QTest::newRow("good prepaid") << good << "";
         QTest::newRow("good contador, other offset")
-            << QStringList{"Puesto=1", "Modo=Contador", "Usuario=Ana", "Apertura=2026-12-05T14:05:09-03:00",
-                           "Minutos=30", "Pesos=10", "Bloques=NULL", "Fin=NULL"}
+            << QStringList{"Puesto=1",   "Modo=Contador", "Usuario=Ana",  "Apertura=2026-12-05T14:05:09-03:00",
+                           "Minutos=30", "Pesos=10",      "Bloques=NULL", "Fin=NULL"}
             << "";
         QTest::newRow("station 6") << with("Puesto=6") << "puesto";
         QTest::newRow("station 2.5") << with("Puesto=2.5") << "puesto";
