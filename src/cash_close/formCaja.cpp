@@ -4,6 +4,7 @@
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
+#include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Database.h"
 #include "data/Journal.h"
@@ -123,12 +124,16 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     cmdRegistro = new QPushButton(QStringLiteral("&Registro"), this);
     cmdRegistro->setObjectName(QStringLiteral("cmdRegistro"));
     place(cmdRegistro, 5400, 6540, 2055, 375);
+    cmdGraficos = new QPushButton(QStringLiteral("&Gráficos"), this);
+    cmdGraficos->setObjectName(QStringLiteral("cmdGraficos"));
+    place(cmdGraficos, 3720, 6540, 1575, 375);
 
-    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdRegistro});
+    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdRegistro, cmdGraficos});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
     connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
+    connect(cmdGraficos, &QPushButton::clicked, this, &formCaja::cmdGraficos_Click);
 }
 
 formCaja::~formCaja() {
@@ -358,6 +363,9 @@ void formCaja::cmdSalir_Click() {
     if (registroWindow) {
         registroWindow->unload();
     }
+    if (graficosWindow) {
+        graficosWindow->unload();
+    }
     unload();
 }
 
@@ -378,6 +386,23 @@ void formCaja::cmdRegistro_Click() {
     registroWindow->showPeriod(QDateTime(period->from, period->fromTime),
                                QDateTime(period->to, period->toTime).addMSecs(999));
     registroWindow->showForm();
+}
+
+void formCaja::cmdGraficos_Click() {
+    if (running_) {
+        return;
+    }
+    if (!report()) {
+        platform().messages.showMessage(this, QStringLiteral("Procese primero un período con «Procesar Datos»."));
+        return;
+    }
+    if (graficosWindow && graficosWindow->isUnloading()) {
+        graficosWindow.clear();
+    }
+    ui::loadForm(graficosWindow, platform(), this);
+    // Pressed again after another run, it shows that run.
+    graficosWindow->showReport(*report());
+    graficosWindow->showForm();
 }
 
 bool formCaja::queryClose() {

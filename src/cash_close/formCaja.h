@@ -18,6 +18,7 @@ class QPushButton;
 class CajaGridModel;
 class QTableView;
 class formLudomat2;
+class frmGraficos;
 class frmRegistro;
 
 // The cash close: the rentals of a period copied into Caja, trimmed by time, totalled overall
@@ -32,6 +33,7 @@ public:
     void cmdProcesar_Click();
     void cmdSalir_Click();
     void cmdRegistro_Click();
+    void cmdGraficos_Click();
 
     bool isRunning() const { return running_; }
 
@@ -58,6 +60,7 @@ public:
     QLineEdit *txtTotalUsuario = nullptr;
     QLabel *lblRegistro = nullptr; // the journal's length and last hash, for the printed report
     QPushButton *cmdRegistro = nullptr;
+    QPushButton *cmdGraficos = nullptr;
     QLabel *lblResumen = nullptr;
     QTreeWidget *trvResumen = nullptr; // rentals, subtotals by operator, station and mode
 
@@ -66,6 +69,8 @@ public:
 
     // The journal window, while loaded.
     QPointer<frmRegistro> registroWindow;
+    // The charts window, while loaded.
+    QPointer<frmGraficos> graficosWindow;
 
     // The totals of the last run.
     double totalGeneral = 0.0;

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"
+#include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Journal.h"
 #include "rate/frmTarifa.h"
@@ -61,6 +62,18 @@ QStringList gridText(const QTableView *grid) {
         rows << cells.join(QLatin1Char('|'));
     }
     return rows;
+}
+
+// Whether the lower three quarters of a picture hold any colour: a chart drawn, not only text.
+bool hasColour(const QImage &image) {
+    for (int y = image.height() / 4; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y).hsvSaturation() > 80) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -286,6 +299,63 @@ private Q_SLOTS:
         QTest::mouseClick(caja->findChild<QProgressDialog *>()->findChild<QPushButton *>(), Qt::LeftButton);
         QTRY_VERIFY(!caja->isRunning());
         shop.main.tarifaWindow->cmdSalir_Click();
+    }
+
+    // Only after a run; each picture saved at its full size through the choice of path, a path
+    // that cannot be written told and left without a file; it goes with the cash close.
+    void chartsWindow() {
+        Shop shop;
+        fixtures::record(shop.t.databasePath(), {{1, "Admin", kToday.addDays(-4), QTime(0, 0), "10"},
+                                                 {5, "Ana", kToday, QTime(23, 59, 59), "25.5"},
+                                                 {3, "Admin", kToday, QTime(9, 30), "7"}});
+        formCaja *caja = shop.open();
+        QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+        QCOMPARE(shop.t.messages.messages, QStringList({"Procese primero un período con «Procesar Datos»."}));
+        QVERIFY(!caja->graficosWindow);
+
+        caja->txtFecha1->setText(QStringLiteral("1/12/26"));
+        caja->txtHora1->setText(QStringLiteral("00:00:00"));
+        caja->txtHora2->setText(QStringLiteral("23:59:59"));
+        QVERIFY(testing::runCashClose(caja));
+        QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+        QPointer<frmGraficos> graficos = caja->graficosWindow;
+        QVERIFY(graficos && graficos->isVisible());
+        QVERIFY(graficos->width() <= 1280 && graficos->height() <= 740);
+
+        QTemporaryDir dir;
+        QString answer;
+        graficos->choosePath = [&answer](QWidget *, const QString &) { return answer; };
+        const auto save = [&](int tab, const QString &name) {
+            answer = dir.filePath(name);
+            graficos->tabGraficos->setCurrentIndex(tab);
+            QTest::mouseClick(graficos->tabGraficos->currentWidget()->findChild<QPushButton *>(), Qt::LeftButton);
+            return shop.t.messages.messages.takeLast();
+        };
+        for (int tab = 0; tab < 3; ++tab) {
+            const QString name = QStringLiteral("%1.png").arg(tab);
+            QCOMPARE(save(tab, name), QStringLiteral("Se guardó el gráfico en %1.").arg(dir.filePath(name)));
+            const QImage saved(dir.filePath(name));
+            QCOMPARE(saved.size(), QSize(1200, 700));
+            QVERIFY2(hasColour(saved), qPrintable(name));
+        }
+        QVERIFY(QFile(dir.filePath(QStringLiteral("archivo"))).open(QIODevice::WriteOnly));
+        QVERIFY(save(1, QStringLiteral("archivo/1.png"))
+                    .startsWith(QStringLiteral("No se pudo guardar el gráfico en %1.\n").arg(answer)));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({"0.png", "1.png", "2.png", "archivo"}));
+
+        // A period without rentals: pictures that only say so.
+        caja->txtFecha1->setText(QStringLiteral("2/12/26"));
+        caja->txtFecha2->setText(QStringLiteral("4/12/26"));
+        QVERIFY(testing::runCashClose(caja));
+        QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+        QCOMPARE(caja->graficosWindow, graficos);
+        QVERIFY(save(2, QStringLiteral("vacio.png")).startsWith(QStringLiteral("Se guardó")));
+        QVERIFY(!hasColour(QImage(answer)));
+
+        QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
+        QVERIFY(!graficos->isVisible());
+        QTRY_VERIFY(!graficos);
     }
 };
 
