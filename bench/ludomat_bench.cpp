@@ -3,6 +3,7 @@
 // window uses and through hand-written SQL straight on SQLite (the engine's floor).
 #include "accounts/PasswordHash.h"
 #include "cash_close/CashCloseRun.h"
+#include "cash_close/Report.h"
 #include "data/Database.h"
 
 #include <QCoreApplication>
@@ -81,15 +82,17 @@ struct Result {
     double operatorTotal = 0.0;
 };
 
-// What the window does: a handle of its own around one run.
+// What the window does: a handle of its own around one run, which also reads the rows back for
+// the grid, the subtotals and the charts, and journals itself.
 Result throughTheRun(const QString &path, const cash_close::Period &period) {
     QElapsedTimer clock;
     clock.start();
     auto db = data::Database::open(path);
     cash_close::CashCloseRun run(*db, QStringLiteral("Admin"));
-    const cash_close::Totals totals = run.run(period);
+    const cash_close::Report report = run.run(period);
     db->close();
-    return {static_cast<double>(clock.nsecsElapsed()) / 1e9, totals.grand, totals.operatorTotal};
+    return {static_cast<double>(clock.nsecsElapsed()) / 1e9, static_cast<double>(report.totalCents) / 100.0,
+            static_cast<double>(report.operatorCents) / 100.0};
 }
 
 // The same result with one INSERT ... SELECT, the two trims and one SUM.

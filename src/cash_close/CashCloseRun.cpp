@@ -5,16 +5,40 @@
 #include "data/Journal.h"
 #include "data/Statements.h"
 
+#include <QHash>
+
 namespace cash_close {
 
 namespace {
 
 // A rental read back: Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe. A value the report
 // cannot do without stops it rather than being totalled wrong.
-ReportRow rentalRow(const QVector<QVariant> &v) {
+// Digits at fixed places, as the file keeps dates ("2026-12-05") and times ("14:05:09"); -1
+// when they are not there. A year's report reads a hundred thousand of each.
+int digitsAt(const QString &text, qsizetype at, qsizetype count) {
+    int value = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char16_t c = i < text.size() ? text[i].unicode() : u'x';
+        if (c < u'0' || c > u'9') {
+            return -1;
+        }
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// Repeated texts (modes, operators) share one copy instead of one each per row.
+QString shared(QHash<QString, QString> &seen, const QString &text) {
+    auto found = seen.constFind(text);
+    return found != seen.constEnd() ? *found : *seen.insert(text, text);
+}
+
+ReportRow rentalRow(const QVector<QVariant> &v, QHash<QString, QString> &seen) {
     ReportRow row;
     const QString fecha = v.value(3).toString();
-    row.fecha = QDate::fromString(fecha, Qt::ISODate);
+    if (fecha.size() == 10 && fecha[4] == u'-' && fecha[7] == u'-') {
+        row.fecha = QDate(digitsAt(fecha, 0, 4), digitsAt(fecha, 5, 2), digitsAt(fecha, 8, 2));
+    }
     if (!row.fecha.isValid()) {
         throw data::DbError(QStringLiteral("Un alquiler tiene una fecha que no se puede leer («%1»); no se puede hacer "
                                            "el cierre de caja.")
@@ -28,9 +52,12 @@ ReportRow rentalRow(const QVector<QVariant> &v) {
         return v.value(column);
     };
     row.puesto = need(0, "Puesto").toInt();
-    row.modo = v.value(1).toString();
-    row.usuario = v.value(2).toString();
-    row.hora = QTime::fromString(need(4, "Hora").toString(), QStringLiteral("HH:mm:ss"));
+    row.modo = shared(seen, v.value(1).toString());
+    row.usuario = shared(seen, v.value(2).toString());
+    const QString hora = need(4, "Hora").toString();
+    if (hora.size() == 8 && hora[2] == u':' && hora[5] == u':') {
+        row.hora = QTime(digitsAt(hora, 0, 2), digitsAt(hora, 3, 2), digitsAt(hora, 6, 2));
+    }
     if (!row.hora.isValid()) {
         throw data::DbError(QStringLiteral("Un alquiler del %1 tiene una hora que no se puede leer.").arg(fecha));
     }
@@ -64,8 +91,9 @@ Report CashCloseRun::runInTransaction(const Period &period) {
     database_.execute(statements::cajaTrimFirstDay(period.from, engineTime(period.fromTime)));
     database_.execute(statements::cajaTrimLastDay(period.to, engineTime(period.toTime)));
     QVector<ReportRow> rows;
-    database_.forEachRow(statements::cajaGrid(), [&rows](const QVector<QVariant> &v) {
-        rows.push_back(rentalRow(v));
+    QHash<QString, QString> seen;
+    database_.forEachRow(statements::cajaGrid(), [&](const QVector<QVariant> &v) {
+        rows.push_back(rentalRow(v, seen));
         return true;
     });
     Report report = buildReport(std::move(rows), period, operator_, when);
@@ -83,11 +111,12 @@ Report CashCloseRun::runInTransaction(const Period &period) {
 Report reportFromRentals(data::Database &database, const Period &period, const QString &operatorName,
                          const QDateTime &ranAt) {
     QVector<ReportRow> rows;
+    QHash<QString, QString> seen;
     Report report;
     database.beginRead();
     try {
         database.forEachRow(statements::alquilerPeriod(period.from, period.to), [&](const QVector<QVariant> &v) {
-            ReportRow row = rentalRow(v);
+            ReportRow row = rentalRow(v, seen);
             if (inPeriod(period, row.fecha, row.hora)) {
                 rows.push_back(std::move(row));
             }
