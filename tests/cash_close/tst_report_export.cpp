@@ -1,6 +1,9 @@
-// The report written out: CSV read back by a parser of its own, files that fail or are stopped.
+// The report written out: CSV read back by a parser of its own, files that fail or are stopped,
+// and the printed document's text as a PDF reader extracts it.
 #include "cash_close/ReportCsv.h"
+#include "cash_close/ReportDocument.h"
 
+#include <QPrinter>
 #include <QtTest>
 #include <optional>
 
@@ -51,6 +54,19 @@ std::optional<QList<QStringList>> parseCsv(const QString &text) {
         return std::nullopt;
     }
     return records;
+}
+
+// The PDF's text, its pages split at the form feeds; empty when it could not be read.
+QStringList pdfPages(const QString &path) {
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) {
+        return {};
+    }
+    QStringList pages = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\f'));
+    pages.removeAll(QString());
+    return pages;
 }
 
 QStringList filesIn(const QString &folder) {
@@ -120,16 +136,22 @@ private Q_SLOTS:
     // Written whole under the chosen name, or the name keeps what it had, and no temporary
     // file is left beside it.
     void savedOrLeftAsItWas_data() {
+        QTest::addColumn<bool>("pdf");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("stop");
         QTest::addColumn<QString>("said");
-        QTest::newRow("written") << "cierre" << false << "";
-        QTest::newRow("stopped") << "cierre" << true << "Se canceló la exportación; no se escribió";
-        QTest::newRow("folder missing") << "falta/cierre" << false << "No se pudo exportar";
-        QTest::newRow("a folder") << "carpeta" << false << "No se pudo exportar";
+        for (const bool pdf : {false, true}) {
+            const char *format = pdf ? "PDF " : "CSV ";
+            QTest::addRow("%swritten", format) << pdf << "cierre" << false << "";
+            QTest::addRow("%sstopped", format)
+                << pdf << "cierre" << true << "Se canceló la exportación; no se escribió";
+            QTest::addRow("%sfolder missing", format) << pdf << "falta/cierre" << false << "No se pudo exportar";
+            QTest::addRow("%sa folder", format) << pdf << "carpeta" << false << "No se pudo exportar";
+        }
     }
 
     void savedOrLeftAsItWas() {
+        QFETCH(bool, pdf);
         QFETCH(QString, name);
         QFETCH(bool, stop);
         QFETCH(QString, said);
@@ -140,14 +162,68 @@ private Q_SLOTS:
         QVERIFY(before.open(QIODevice::WriteOnly) && before.write("antes") == 5);
         before.close();
         const Report report = reportOf({{1, "Contador", "Ana", QDate(2026, 12, 2), QTime(10, 0), "00:40:00", 1000}});
-        const QString message = cash_close::saveCsv(report, path, [stop](qint64, qint64) { return !stop; });
+        const QString message = pdf ? cash_close::savePdf(report, path, [stop](int, int) { return !stop; })
+                                    : cash_close::saveCsv(report, path, [stop](qint64, qint64) { return !stop; });
         QVERIFY2(said.isEmpty() ? message.isEmpty() : message.startsWith(said), qPrintable(message));
         if (!said.isEmpty()) {
             QVERIFY(message.contains(QDir::toNativeSeparators(path)));
         }
         QCOMPARE(filesIn(folder.path()), QStringList({"cierre"}));
         QVERIFY(before.open(QIODevice::ReadOnly));
-        QCOMPARE(before.read(6), QByteArray(!said.isEmpty() ? "antes" : "Puesto"));
+        QCOMPARE(before.read(6), QByteArray(!said.isEmpty() ? "antes" : pdf ? "%PDF-1" : "Puesto"));
+    }
+
+    // The text a reader finds in the document, through the PDF writer and through a printer:
+    // the period, who ran it, the subtotals, every row across the pages, and on the last page
+    // both totals and the journal's whole last hash.
+    void documentHoldsTheReport_data() {
+        QTest::addColumn<bool>("printer");
+        QTest::addColumn<qint64>("journalEntries");
+        QTest::newRow("PDF writer, journal") << false << qint64(3);
+        QTest::newRow("printer, no journal") << true << qint64(0);
+    }
+
+    void documentHoldsTheReport() {
+        QFETCH(bool, printer);
+        QFETCH(qint64, journalEntries);
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        }
+        QVector<cash_close::ReportRow> rows;
+        for (int i = 0; i < 150; ++i) {
+            rows.push_back({1 + i % 5, i % 2 ? "Prepago" : "Contador", i % 3 ? "Ana" : "Admin", QDate(2026, 12, 2),
+                            QTime(9, 0).addSecs(i * 60), "00:40:00", 1000 + i});
+        }
+        Report report = reportOf(rows);
+        report.journalEntries = journalEntries;
+        report.journalLastHash = QStringLiteral("0123456789abcdef").repeated(4);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("cierre.pdf"));
+        if (printer) {
+            QPrinter device(QPrinter::HighResolution);
+            device.setOutputFormat(QPrinter::PdfFormat);
+            device.setOutputFileName(path);
+            QVERIFY(cash_close::paintReport(report, device));
+        } else {
+            QCOMPARE(cash_close::savePdf(report, path), QString());
+        }
+        const QStringList pages = pdfPages(path);
+        QVERIFY(pages.size() >= 3);
+        const QString all = pages.join(QLatin1Char('\n'));
+        for (const char *line : {"Cierre de Caja", "Desde 01/12/2026 08:00:00 hasta 05/12/2026 16:00:00",
+                                 "Procesado por Admin el 05/12/2026 14:05:09", "Alquileres: 150",
+                                 "Admin: $ 536,75 (50)", "Puesto 5: $ 322,95 (30)", "Prepago: $ 806,25 (75)"}) {
+            QVERIFY2(pages.first().contains(QString::fromUtf8(line)), line);
+        }
+        // Hora and Tiempo of every row, and the three instants above.
+        QCOMPARE(all.count(QRegularExpression(QStringLiteral("\\b\\d\\d:\\d\\d:\\d\\d\\b"))), 2 * 150 + 3);
+        QVERIFY(pages.last().contains(QStringLiteral("Total Facturado: $ 1611,75")));
+        QVERIFY(pages.last().contains(QStringLiteral("Total Facturado Admin: $ 536,75")));
+        QCOMPARE(pages.last().contains(QStringLiteral("Registro: 3 entradas, último hash")), journalEntries > 0);
+        QCOMPARE(pages.last().contains(report.journalLastHash), journalEntries > 0);
+        for (int n = 1; n <= pages.size(); ++n) {
+            QVERIFY(pages[n - 1].contains(QStringLiteral("Página %1 de %2").arg(n).arg(pages.size())));
+        }
     }
 };
 
