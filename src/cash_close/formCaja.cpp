@@ -4,6 +4,7 @@
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
+#include "cash_close/ReportActions.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Database.h"
 #include "data/Journal.h"
@@ -123,12 +124,21 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     cmdRegistro = new QPushButton(QStringLiteral("&Registro"), this);
     cmdRegistro->setObjectName(QStringLiteral("cmdRegistro"));
     place(cmdRegistro, 5400, 6540, 2055, 375);
+    cmdExportar = new QPushButton(QStringLiteral("E&xportar…"), this);
+    cmdExportar->setObjectName(QStringLiteral("cmdExportar"));
+    place(cmdExportar, 360, 6540, 1575, 375);
+    cmdImprimir = new QPushButton(QStringLiteral("&Imprimir…"), this);
+    cmdImprimir->setObjectName(QStringLiteral("cmdImprimir"));
+    place(cmdImprimir, 2040, 6540, 1575, 375);
 
-    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdRegistro});
+    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdRegistro, cmdExportar,
+              cmdImprimir});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
     connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
+    connect(cmdExportar, &QPushButton::clicked, this, &formCaja::cmdExportar_Click);
+    connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
 }
 
 formCaja::~formCaja() {
@@ -378,6 +388,18 @@ void formCaja::cmdRegistro_Click() {
     registroWindow->showPeriod(QDateTime(period->from, period->fromTime),
                                QDateTime(period->to, period->toTime).addMSecs(999));
     registroWindow->showForm();
+}
+
+void formCaja::cmdExportar_Click() {
+    if (!running_) {
+        cash_close::exportReport(this, platform(), report());
+    }
+}
+
+void formCaja::cmdImprimir_Click() {
+    if (!running_) {
+        cash_close::printReport(this, platform(), report());
+    }
 }
 
 bool formCaja::queryClose() {

@@ -32,6 +32,8 @@ public:
     void cmdProcesar_Click();
     void cmdSalir_Click();
     void cmdRegistro_Click();
+    void cmdExportar_Click();
+    void cmdImprimir_Click();
 
     bool isRunning() const { return running_; }
 
@@ -58,6 +60,8 @@ public:
     QLineEdit *txtTotalUsuario = nullptr;
     QLabel *lblRegistro = nullptr; // the journal's length and last hash, for the printed report
     QPushButton *cmdRegistro = nullptr;
+    QPushButton *cmdExportar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
     QLabel *lblResumen = nullptr;
     QTreeWidget *trvResumen = nullptr; // rentals, subtotals by operator, station and mode
 
