@@ -25,6 +25,7 @@ bench: configure
 	cd $(BUILD) && ./bench/ludomat_bench
 	cd $(BUILD) && ./bench/tick_bench testdata/dbLudomat.template.mdb
 	cd $(BUILD) && ./bench/journal_bench
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./bench/export_bench
 	bench/startup.sh $(BUILD)
 
 format:

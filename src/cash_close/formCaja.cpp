@@ -5,6 +5,7 @@
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
 #include "cash_close/frmGraficos.h"
+#include "cash_close/ReportActions.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Database.h"
 #include "data/Journal.h"
@@ -128,12 +129,22 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     cmdGraficos->setObjectName(QStringLiteral("cmdGraficos"));
     place(cmdGraficos, 3720, 6540, 1575, 375);
 
-    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdRegistro, cmdGraficos});
+    cmdExportar = new QPushButton(QStringLiteral("E&xportar…"), this);
+    cmdExportar->setObjectName(QStringLiteral("cmdExportar"));
+    place(cmdExportar, 360, 6540, 1575, 375);
+    cmdImprimir = new QPushButton(QStringLiteral("&Imprimir…"), this);
+    cmdImprimir->setObjectName(QStringLiteral("cmdImprimir"));
+    place(cmdImprimir, 2040, 6540, 1575, 375);
+
+    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
+              cmdGraficos, cmdRegistro});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
     connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
     connect(cmdGraficos, &QPushButton::clicked, this, &formCaja::cmdGraficos_Click);
+    connect(cmdExportar, &QPushButton::clicked, this, &formCaja::cmdExportar_Click);
+    connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
 }
 
 formCaja::~formCaja() {
@@ -403,6 +414,18 @@ void formCaja::cmdGraficos_Click() {
     // Pressed again after another run, it shows that run.
     graficosWindow->showReport(*report());
     graficosWindow->showForm();
+}
+
+void formCaja::cmdExportar_Click() {
+    if (!running_) {
+        cash_close::exportReport(this, platform(), report());
+    }
+}
+
+void formCaja::cmdImprimir_Click() {
+    if (!running_) {
+        cash_close::printReport(this, platform(), report());
+    }
 }
 
 bool formCaja::queryClose() {

@@ -34,6 +34,8 @@ public:
     void cmdSalir_Click();
     void cmdRegistro_Click();
     void cmdGraficos_Click();
+    void cmdExportar_Click();
+    void cmdImprimir_Click();
 
     bool isRunning() const { return running_; }
 
@@ -61,6 +63,8 @@ public:
     QLabel *lblRegistro = nullptr; // the journal's length and last hash, for the printed report
     QPushButton *cmdRegistro = nullptr;
     QPushButton *cmdGraficos = nullptr;
+    QPushButton *cmdExportar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
     QLabel *lblResumen = nullptr;
     QTreeWidget *trvResumen = nullptr; // rentals, subtotals by operator, station and mode
 

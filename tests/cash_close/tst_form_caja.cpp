@@ -2,6 +2,7 @@
 #include "CashCloseFixtures.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
+#include "cash_close/ReportActions.h"
 #include "cash_close/formCaja.h"
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
@@ -9,6 +10,8 @@
 #include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
 
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QtTest>
 #include <QtWidgets>
 #include <sqlite3.h>
@@ -161,6 +164,54 @@ private Q_SLOTS:
         fresh(shop.open());
         QVERIFY(shop.t.messages.messages.isEmpty());
         shop.main.cajaWindow->cmdSalir_Click();
+    }
+
+    // Both buttons ask for a run first; then Exportar writes where the chooser answers (nothing
+    // when it gives up) and Imprimir opens the preview of the report.
+    void exportAndPrintButtons() {
+        Shop shop;
+        fixtures::record(shop.t.databasePath(), {{2, "Admin", kToday, QTime(9, 0), "10"}});
+        QTemporaryDir folder;
+        QString offered;
+        QString answer = folder.filePath(QStringLiteral("cierre.csv"));
+        cash_close::setSavePathChooser([&](QWidget *, const QString &suggested) {
+            offered = suggested;
+            return answer;
+        });
+        const auto restore = qScopeGuard([] { cash_close::setSavePathChooser({}); });
+        formCaja *caja = shop.open();
+        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
+        const QString first = QStringLiteral("Procese primero un período con «Procesar Datos».");
+        QCOMPARE(shop.t.messages.messages, QStringList({first, first}));
+
+        QVERIFY(testing::runCashClose(caja));
+        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QVERIFY(offered.endsWith(QStringLiteral("/cierre-2026-12-05.csv")));
+        QCOMPARE(shop.t.messages.messages.last(), QStringLiteral("Se exportó el cierre de caja a %1.").arg(answer));
+        QFile csv(answer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().split('\n').value(1),
+                 QByteArray("2,Contador,Admin,2026-12-05,09:00:00,01:25:00,10.00\r"));
+        answer = folder.filePath(QStringLiteral("cierre.txt"));
+        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QVERIFY(shop.t.messages.messages.last().startsWith(QStringLiteral("No se exportó nada")));
+        answer.clear();
+        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QCOMPARE(shop.t.messages.messages.size(), 4);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"cierre.csv"}));
+
+        int pages = 0;
+        QTimer::singleShot(0, caja, [&pages] {
+            auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+            if (preview) {
+                pages = preview->findChild<QPrintPreviewWidget *>()->pageCount();
+                preview->reject();
+            }
+        });
+        QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
+        QCOMPARE(pages, 1);
+        QCOMPARE(shop.t.messages.messages.size(), 4);
     }
 
     // The label anchors a printed report to the chain: read at load and again after each run.

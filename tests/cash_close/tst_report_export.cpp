@@ -1,0 +1,231 @@
+// The report written out: CSV read back by a parser of its own, files that fail or are stopped,
+// and the printed document's text as a PDF reader extracts it.
+#include "cash_close/ReportCsv.h"
+#include "cash_close/ReportDocument.h"
+
+#include <QPrinter>
+#include <QtTest>
+#include <optional>
+
+namespace {
+
+using cash_close::Report;
+
+Report reportOf(QVector<cash_close::ReportRow> rows) {
+    const cash_close::Period period{QDate(2026, 12, 1), QTime(8, 0), QDate(2026, 12, 5), QTime(16, 0)};
+    return cash_close::buildReport(std::move(rows), period, QStringLiteral("Admin"),
+                                   QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)));
+}
+
+// The records of an RFC 4180 text; nothing when it is not one (a bare CR or LF, a stray quote,
+// a last record without its CRLF).
+std::optional<QList<QStringList>> parseCsv(const QString &text) {
+    QList<QStringList> records;
+    QStringList fields;
+    QString field;
+    bool inQuotes = false;
+    bool wasQuoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (inQuotes && c == QLatin1Char('"') && text.mid(i + 1, 1) == QLatin1String("\"")) {
+            field += c;
+            ++i;
+        } else if (inQuotes) {
+            inQuotes = c != QLatin1Char('"');
+            field += inQuotes ? QString(c) : QString();
+        } else if (c == QLatin1Char('"') && field.isEmpty() && !wasQuoted) {
+            inQuotes = wasQuoted = true;
+        } else if (c == QLatin1Char(',') || text.mid(i, 2) == QLatin1String("\r\n")) {
+            fields << field;
+            field.clear();
+            wasQuoted = false;
+            if (c != QLatin1Char(',')) {
+                records << fields;
+                fields.clear();
+                ++i;
+            }
+        } else if (wasQuoted || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            return std::nullopt;
+        } else {
+            field += c;
+        }
+    }
+    if (inQuotes || !field.isEmpty() || !fields.isEmpty()) {
+        return std::nullopt;
+    }
+    return records;
+}
+
+// The PDF's text, its pages split at the form feeds; empty when it could not be read.
+QStringList pdfPages(const QString &path) {
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) {
+        return {};
+    }
+    QStringList pages = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\f'));
+    pages.removeAll(QString());
+    return pages;
+}
+
+QStringList filesIn(const QString &folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class ReportExportTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QLocale::setDefault(QLocale(QStringLiteral("es_AR"))); }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    // Every name comes back as typed; what a spreadsheet would run comes back behind a quote.
+    void csvReadsBack_data() {
+        QTest::addColumn<QString>("usuario");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("plain") << "Ana"
+                               << "Ana";
+        QTest::newRow("quotes and commas") << "O\"Brien, \"Jr\""
+                                           << "O\"Brien, \"Jr\"";
+        QTest::newRow("line breaks") << "una\r\ndos\nfin"
+                                     << "una\r\ndos\nfin";
+        QTest::newRow("non-Latin") << "Ωμέγα 名前 مريم"
+                                   << "Ωμέγα 名前 مريم";
+        QTest::newRow("=") << "=SUM(1)"
+                           << "'=SUM(1)";
+        QTest::newRow("+") << "+1"
+                           << "'+1";
+        QTest::newRow("-") << "-1"
+                           << "'-1";
+        QTest::newRow("@") << "@x"
+                           << "'@x";
+        QTest::newRow("tab") << "\tx"
+                             << "'\tx";
+        QTest::newRow("CR") << "\rx"
+                            << "'\rx";
+        QTest::newRow("formula with quotes") << "=\"a\",1"
+                                             << "'=\"a\",1";
+    }
+
+    void csvReadsBack() {
+        QFETCH(QString, usuario);
+        QFETCH(QString, cell);
+        const Report report = reportOf({{3, "Prepago", usuario, QDate(2026, 12, 1), QTime(9, 5, 7), "01:25:00", 123456},
+                                        {1, "Contador", "Ana", QDate(2026, 12, 5), QTime(16, 0), "101:00:00", 5}});
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        cash_close::writeCsv(report, buffer);
+        QVERIFY(buffer.data().startsWith("Puesto,")); // no byte-order mark
+        const auto records = parseCsv(QString::fromUtf8(buffer.data()));
+        QVERIFY(records);
+        QCOMPARE(*records,
+                 QList<QStringList>({{"Puesto", "Modo", "Usuario", "Fecha", "Hora", "Tiempo", "Importe"},
+                                     {"3", "Prepago", cell, "2026-12-01", "09:05:07", "01:25:00", "1234.56"},
+                                     {"1", "Contador", "Ana", "2026-12-05", "16:00:00", "101:00:00", "0.05"}}));
+        qint64 sum = 0;
+        for (const QStringList &record : records->mid(1)) {
+            QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\d$")).match(record[6]).hasMatch());
+            sum += QString(record[6]).remove(QLatin1Char('.')).toLongLong();
+        }
+        QCOMPARE(sum, report.totalCents);
+    }
+
+    // Written whole under the chosen name, or the name keeps what it had, and no temporary
+    // file is left beside it.
+    void savedOrLeftAsItWas_data() {
+        QTest::addColumn<bool>("pdf");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<QString>("said");
+        for (const bool pdf : {false, true}) {
+            const char *format = pdf ? "PDF " : "CSV ";
+            QTest::addRow("%swritten", format) << pdf << "cierre" << false << "";
+            QTest::addRow("%sstopped", format)
+                << pdf << "cierre" << true << "Se canceló la exportación; no se escribió";
+            QTest::addRow("%sfolder missing", format) << pdf << "falta/cierre" << false << "No se pudo exportar";
+            QTest::addRow("%sa folder", format) << pdf << "carpeta" << false << "No se pudo exportar";
+        }
+    }
+
+    void savedOrLeftAsItWas() {
+        QFETCH(bool, pdf);
+        QFETCH(QString, name);
+        QFETCH(bool, stop);
+        QFETCH(QString, said);
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("carpeta")));
+        const QString path = folder.filePath(name);
+        QFile before(folder.filePath(QStringLiteral("cierre")));
+        QVERIFY(before.open(QIODevice::WriteOnly) && before.write("antes") == 5);
+        before.close();
+        const Report report = reportOf({{1, "Contador", "Ana", QDate(2026, 12, 2), QTime(10, 0), "00:40:00", 1000}});
+        const QString message = pdf ? cash_close::savePdf(report, path, [stop](int, int) { return !stop; })
+                                    : cash_close::saveCsv(report, path, [stop](qint64, qint64) { return !stop; });
+        QVERIFY2(said.isEmpty() ? message.isEmpty() : message.startsWith(said), qPrintable(message));
+        if (!said.isEmpty()) {
+            QVERIFY(message.contains(QDir::toNativeSeparators(path)));
+        }
+        QCOMPARE(filesIn(folder.path()), QStringList({"cierre"}));
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        QCOMPARE(before.read(6), QByteArray(!said.isEmpty() ? "antes" : pdf ? "%PDF-1" : "Puesto"));
+    }
+
+    // The text a reader finds in the document, through the PDF writer and through a printer:
+    // the period, who ran it, the subtotals, every row across the pages, and on the last page
+    // both totals and the journal's whole last hash.
+    void documentHoldsTheReport_data() {
+        QTest::addColumn<bool>("printer");
+        QTest::addColumn<qint64>("journalEntries");
+        QTest::newRow("PDF writer, journal") << false << qint64(3);
+        QTest::newRow("printer, no journal") << true << qint64(0);
+    }
+
+    void documentHoldsTheReport() {
+        QFETCH(bool, printer);
+        QFETCH(qint64, journalEntries);
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        }
+        QVector<cash_close::ReportRow> rows;
+        for (int i = 0; i < 150; ++i) {
+            rows.push_back({1 + i % 5, i % 2 ? "Prepago" : "Contador", i % 3 ? "Ana" : "Admin", QDate(2026, 12, 2),
+                            QTime(9, 0).addSecs(i * 60), "00:40:00", 1000 + i});
+        }
+        Report report = reportOf(rows);
+        report.journalEntries = journalEntries;
+        report.journalLastHash = QStringLiteral("0123456789abcdef").repeated(4);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("cierre.pdf"));
+        if (printer) {
+            QPrinter device(QPrinter::HighResolution);
+            device.setOutputFormat(QPrinter::PdfFormat);
+            device.setOutputFileName(path);
+            QVERIFY(cash_close::paintReport(report, device));
+        } else {
+            QCOMPARE(cash_close::savePdf(report, path), QString());
+        }
+        const QStringList pages = pdfPages(path);
+        QVERIFY(pages.size() >= 3);
+        const QString all = pages.join(QLatin1Char('\n'));
+        for (const char *line : {"Cierre de Caja", "Desde 01/12/2026 08:00:00 hasta 05/12/2026 16:00:00",
+                                 "Procesado por Admin el 05/12/2026 14:05:09", "Alquileres: 150",
+                                 "Admin: $ 536,75 (50)", "Puesto 5: $ 322,95 (30)", "Prepago: $ 806,25 (75)"}) {
+            QVERIFY2(pages.first().contains(QString::fromUtf8(line)), line);
+        }
+        // Hora and Tiempo of every row, and the three instants above.
+        QCOMPARE(all.count(QRegularExpression(QStringLiteral("\\b\\d\\d:\\d\\d:\\d\\d\\b"))), 2 * 150 + 3);
+        QVERIFY(pages.last().contains(QStringLiteral("Total Facturado: $ 1611,75")));
+        QVERIFY(pages.last().contains(QStringLiteral("Total Facturado Admin: $ 536,75")));
+        QCOMPARE(pages.last().contains(QStringLiteral("Registro: 3 entradas, último hash")), journalEntries > 0);
+        QCOMPARE(pages.last().contains(report.journalLastHash), journalEntries > 0);
+        for (int n = 1; n <= pages.size(); ++n) {
+            QVERIFY(pages[n - 1].contains(QStringLiteral("Página %1 de %2").arg(n).arg(pages.size())));
+        }
+    }
+};
+
+QTEST_MAIN(ReportExportTest)
+#include "tst_report_export.moc"
