@@ -2,6 +2,8 @@
 
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
+#include "cash_close/ReportCsv.h"
+#include "cash_close/ReportDocument.h"
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/Journal.h"
@@ -158,7 +160,7 @@ std::optional<QDateTime> readMoment(const QString &text) {
 
 // The period's report from Alquiler, in one read transaction beside whatever else runs: its
 // totals on standard output, and the files asked for.
-int report(const Request &request, const ReportFiles &files) {
+int report(const Request &request) {
     const auto from = readMoment(request.values.value(QStringLiteral("--from")));
     const auto to = readMoment(request.values.value(QStringLiteral("--to")));
     if (!from || !to || *to < *from) {
@@ -188,10 +190,10 @@ int report(const Request &request, const ReportFiles &files) {
                   QStringLiteral("Total Facturado %1: %2").arg(who, cash_close::moneyPoint(result.operatorCents)));
     }
     const std::pair<const char *, const QVector<cash_close::Subtotal> *> groups[] = {
-        {"Operador", &result.byOperator}, {"Puesto", &result.byStation}, {"Modo", &result.byMode}};
+        {"Operador ", &result.byOperator}, {"", &result.byStation}, {"Modo ", &result.byMode}};
     for (const auto &[title, list] : groups) {
         for (const cash_close::Subtotal &s : *list) {
-            printLine(stdout, QStringLiteral("%1 %2: %3 (%4)")
+            printLine(stdout, QStringLiteral("%1%2: %3 (%4)")
                                   .arg(QLatin1String(title), s.key, cash_close::moneyPoint(s.cents))
                                   .arg(s.rentals));
         }
@@ -202,14 +204,11 @@ int report(const Request &request, const ReportFiles &files) {
                               .arg(result.journalLastHash));
     }
     int status = 0;
-    const std::pair<QString, const std::function<QString(const cash_close::Report &, const QString &)> *> outputs[] = {
-        {request.values.value(QStringLiteral("--csv")), &files.csv},
-        {request.values.value(QStringLiteral("--pdf")), &files.pdf}};
-    for (const auto &[file, write] : outputs) {
-        if (file.isEmpty()) {
-            continue;
-        }
-        if (const QString failure = (*write)(result, file); !failure.isEmpty()) {
+    const QString csv = request.values.value(QStringLiteral("--csv"));
+    const QString pdf = request.values.value(QStringLiteral("--pdf"));
+    for (const QString &failure : {csv.isEmpty() ? QString() : cash_close::saveCsv(result, csv),
+                                   pdf.isEmpty() ? QString() : cash_close::savePdf(result, pdf)}) {
+        if (!failure.isEmpty()) {
             printLine(stderr, QStringLiteral("ludomat: ") + failure);
             status = 1;
         }
@@ -219,7 +218,7 @@ int report(const Request &request, const ReportFiles &files) {
 
 } // namespace
 
-std::optional<int> runCommandLine(int argc, char *argv[], const ReportFiles &files) {
+std::optional<int> runCommandLine(int argc, char *argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -236,6 +235,12 @@ std::optional<int> runCommandLine(int argc, char *argv[], const ReportFiles &fil
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // Standard error is for what went wrong: Qt's own chatter about the environment stays out.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            printLine(stderr, message);
+        }
+    });
     std::unique_ptr<QCoreApplication> app;
     if (request->values.contains(QStringLiteral("--pdf"))) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -244,7 +249,7 @@ std::optional<int> runCommandLine(int argc, char *argv[], const ReportFiles &fil
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     if (request->job == QLatin1String("--report")) {
-        return report(*request, files);
+        return report(*request);
     }
     return verifyJournal(databaseIn(*request));
 }

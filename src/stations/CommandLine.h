@@ -1,20 +1,9 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <optional>
 
-namespace cash_close {
-struct Report;
-}
-
 namespace stations {
-
-// Writers of the report's files: each returns an empty string, or what went wrong.
-struct ReportFiles {
-    std::function<QString(const cash_close::Report &, const QString &path)> csv;
-    std::function<QString(const cash_close::Report &, const QString &path)> pdf;
-};
 
 // Jobs asked for on the command line, done without a window or a display:
 //   ludomat --verify-journal [--data-dir DIR]
@@ -23,6 +12,6 @@ struct ReportFiles {
 // Returns the exit status when the command line asked for one of them (or was wrong), nothing
 // for a normal start. It decides before any application object exists. Only a PDF needs
 // Qt's fonts, and takes them from Qt's own offscreen platform: no display is ever needed.
-std::optional<int> runCommandLine(int argc, char *argv[], const ReportFiles &files = {});
+std::optional<int> runCommandLine(int argc, char *argv[]);
 
 } // namespace stations

@@ -111,7 +111,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         const QStringList period{"--report", "--from", "2026-12-04 08:00", "--to", "2026-12-05 16:00"};
-        QTest::newRow("period") << (period + QStringList{"--operator", "Admin", "--data-dir", "DIR"}) << 0;
+        QTest::newRow("period, with its files") << (period + QStringList{"--operator", "Admin", "--data-dir", "DIR",
+                                                                         "--csv", "DIR/r.csv", "--pdf", "DIR/r.pdf"})
+                                                << 0;
         QTest::newRow("no end") << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << 2;
         QTest::newRow("reversed") << QStringList{"--report",   "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00",
                                                  "--data-dir", "DIR"}
@@ -147,7 +149,9 @@ private Q_SLOTS:
         QCOMPARE(caja->txtTotal->text() + u' ' + caja->txtTotalUsuario->text(), QStringLiteral("9,9 9,8"));
         QVERIFY2(run.out.contains("Alquileres: 3\nTotal Facturado: 9.90\nTotal Facturado Admin: 9.80\n"),
                  qPrintable(run.out));
-        QVERIFY(run.out.contains("Operador Ana: 0.10 (1)\n") && run.out.contains("Puesto 4: 7.50 (1)\n"));
+        QVERIFY(run.out.contains("Operador Ana: 0.10 (1)\n") && run.out.contains("\nPuesto 4: 7.50 (1)\n"));
+        for (const char *file : {"r.csv", "r.pdf"}) // the writers' own tests look inside
+            QVERIFY(QFileInfo(shop.t.folder.filePath(QLatin1String(file))).size() > 0);
         QCOMPARE(testing::tableRows(shop.t.databasePath(), "Caja").size(), 3); // the window's; the command's none
         QLocale::setDefault(QLocale::c());
     }
