@@ -3,10 +3,16 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build run test bench clean format
+# The shop's books live in the user's data folder, never in the build: `rm -rf build` loses nothing.
+DATA_DIR ?= $(HOME)/.local/share/ludomat
+
+.PHONY: deps test-deps configure build run test bench clean format
 
 deps:
 	@scripts/install-deps
+
+test-deps:
+	@scripts/install-deps --test
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -14,16 +20,21 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
+# Books an earlier build kept in build/dbLudomat.mdb move to the data folder once, by the
+# program's own consistent copy; the old file is left where it was.
 run: build
-	cd $(BUILD) && ./ludomat
+	@if [ -f $(BUILD)/dbLudomat.mdb ] && [ ! -e "$(DATA_DIR)/dbLudomat.mdb" ]; then \
+	  mkdir -p "$(DATA_DIR)" && \
+	  $(BUILD)/bin/ludomat --data-dir $(BUILD) --backup "$(DATA_DIR)/dbLudomat.mdb"; fi
+	$(BUILD)/bin/ludomat
 
-test: build
+test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target benchmarks
 	cd $(BUILD) && ./bench/ludomat_bench
-	cd $(BUILD) && ./bench/tick_bench testdata/dbLudomat.template.mdb
+	cd $(BUILD) && ./bench/tick_bench share/ludomat/dbLudomat.mdb
 	cd $(BUILD) && ./bench/journal_bench
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./bench/export_bench
 	bench/startup.sh $(BUILD)

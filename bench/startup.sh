@@ -9,8 +9,8 @@ build=$2
 runs=${3:-15}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$build/ludomat" "$build/queen.wav" "$work/"
-cp "$build/testdata/dbLudomat.template.mdb" "$work/dbLudomat.mdb"
+cp "$build/bin/ludomat" "$build/share/ludomat/queen.wav" "$work/"
+cp "$build/share/ludomat/dbLudomat.mdb" "$work/dbLudomat.mdb"
 export QT_QPA_PLATFORM=xcb
 
 shown() { xdotool search --onlyvisible --name '^Usuario$' >/dev/null 2>&1; }

@@ -4,9 +4,10 @@
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
-#include "cash_close/frmGraficos.h"
 #include "cash_close/ReportActions.h"
+#include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
+#include "data/Backup.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/NumberText.h"
@@ -272,8 +273,9 @@ void formCaja::cmdProcesar_Click() {
     const QString who = currentOperator();
     const QDateTime when = platform().clock.wallTime();
     const cash_close::Period asked = *period;
+    const QString backups = platform().where.backups();
     // The run works on a thread of its own, so the tick and every window go on meanwhile.
-    worker_ = QThread::create([job, path, who, when, asked] {
+    worker_ = QThread::create([job, path, who, when, asked, backups] {
         std::unique_ptr<data::Database> database;
         try {
             database = data::Database::open(path, {.busyTimeoutMs = 2000});
@@ -284,6 +286,9 @@ void formCaja::cmdProcesar_Click() {
             cash_close::CashCloseRun run(*database, who);
             run.setInstant(when);
             job->report = run.run(asked);
+            // A copy of the books after every cash close.
+            job->backupFailure =
+                data::automaticBackupNoted(*database, backups, when, who, QStringLiteral("tras el cierre de caja"));
         } catch (const data::DbError &error) {
             job->failure = error.describe();
             job->interrupted = error.code() == SQLITE_INTERRUPT;
@@ -330,6 +335,10 @@ void formCaja::runFinished() {
         return;
     }
     showReport(std::move(*job->report));
+    if (!job->backupFailure.isEmpty()) {
+        platform().messages.showMessage(this, QStringLiteral("No se hizo la copia de seguridad automática. ") +
+                                                  job->backupFailure);
+    }
 }
 
 void formCaja::showReport(cash_close::Report report) {

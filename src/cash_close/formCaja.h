@@ -104,6 +104,7 @@ private:
         bool interrupted = false;
         std::optional<cash_close::Report> report;
         QString failure;
+        QString backupFailure;
     };
 
     QPointer<formLudomat2> main_;

@@ -4,12 +4,15 @@
 #include "cash_close/Report.h"
 #include "cash_close/ReportCsv.h"
 #include "cash_close/ReportDocument.h"
+#include "data/Backup.h"
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/Journal.h"
+#include "ui/Locations.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMap>
 #include <QStringList>
@@ -28,12 +31,21 @@ struct Option {
     bool job;
 };
 constexpr Option kOptions[] = {
-    {"--verify-journal", false, true}, {"--report", false, true}, {"--help", false, true},
-    {"--data-dir", true, false},       {"--from", true, false},   {"--to", true, false},
-    {"--operator", true, false},       {"--csv", true, false},    {"--pdf", true, false},
+    {"--verify-journal", false, true},
+    {"--report", false, true},
+    {"--backup", true, true},
+    {"--help", false, true},
+    {"--data-dir", true, false},
+    {"--from", true, false},
+    {"--to", true, false},
+    {"--operator", true, false},
+    {"--csv", true, false},
+    {"--pdf", true, false},
 };
 
-const char *const kUsage = "usage: ludomat [--verify-journal [--data-dir DIR]]\n"
+const char *const kUsage = "usage: ludomat [--data-dir DIR]\n"
+                           "       ludomat --verify-journal [--data-dir DIR]\n"
+                           "       ludomat --backup FILE [--data-dir DIR]\n"
                            "       ludomat --report --from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
                            "[--operator NAME] [--csv FILE] [--pdf FILE] [--data-dir DIR]\n";
 
@@ -70,6 +82,9 @@ std::optional<Request> parse(const QStringList &arguments) {
         if (!option) {
             return std::nullopt;
         }
+        if (option->job && !request.job.isEmpty()) {
+            return std::nullopt; // two jobs
+        }
         if (option->takesValue) {
             QString value;
             if (arguments[i].contains(QLatin1Char('='))) {
@@ -81,15 +96,12 @@ std::optional<Request> parse(const QStringList &arguments) {
                 return std::nullopt;
             }
             request.values.insert(name, value);
-        } else if (name != arguments[i] || !request.job.isEmpty()) {
-            return std::nullopt; // a value given to a flag, or two jobs
-        } else {
+        } else if (name != arguments[i]) {
+            return std::nullopt; // a value given to a flag
+        }
+        if (option->job) {
             request.job = name;
         }
-    }
-    // The data folder alone does not start the program elsewhere yet.
-    if (request.job.isEmpty()) {
-        return std::nullopt;
     }
     // What qualifies a report belongs to a report; a report needs its period.
     const bool report = request.job == QLatin1String("--report");
@@ -111,8 +123,35 @@ void printLine(std::FILE *stream, const QString &text) {
 }
 
 QString databaseIn(const Request &request) {
-    const QString folder = request.values.value(QStringLiteral("--data-dir"), QCoreApplication::applicationDirPath());
-    return QDir(folder).absoluteFilePath(QStringLiteral("dbLudomat.mdb"));
+    return ui::locateProgram(request.values.value(QStringLiteral("--data-dir"))).database();
+}
+
+// A checked copy made with the engine's online backup, safe beside a running program; the
+// journal notes it when the file lets it.
+int backup(const Request &request) {
+    const QString path = databaseIn(request);
+    const QString target = QFileInfo(request.values.value(QStringLiteral("--backup"))).absoluteFilePath();
+    std::unique_ptr<data::Database> db;
+    try {
+        db = data::Database::open(path, {.busyTimeoutMs = 5000});
+    } catch (const data::DbError &error) {
+        printLine(stderr, QStringLiteral("ludomat: cannot read %1: %2").arg(path, error.message()));
+        return 1;
+    }
+    if (const QString failure = data::backupTo(*db, target); !failure.isEmpty()) {
+        printLine(stderr, QStringLiteral("ludomat: ") + failure);
+        return 1;
+    }
+    try {
+        data::runInTransaction(*db, [&] {
+            journal::append(*db, QDateTime::currentDateTime(), QString(), journal::event::kBackup, 0,
+                            QStringLiteral("Archivo=%1; desde la línea de órdenes").arg(target));
+        });
+    } catch (const data::DbError &) {
+        // The copy stands; a file that takes no entry (read-only) changes nothing of it.
+    }
+    printLine(stdout, QStringLiteral("backup ok: %1").arg(target));
+    return 0;
 }
 
 const char *faultText(journal::Fault fault) {
@@ -218,6 +257,19 @@ int report(const Request &request) {
 
 } // namespace
 
+QString dataDirArgument(int argc, char *argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("--data-dir") && i + 1 < argc) {
+            return QString::fromLocal8Bit(argv[i + 1]);
+        }
+        if (argument.startsWith(QLatin1String("--data-dir="))) {
+            return argument.section(QLatin1Char('='), 1);
+        }
+    }
+    return {};
+}
+
 std::optional<int> runCommandLine(int argc, char *argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
@@ -230,6 +282,9 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
     if (!request) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+    if (request->job.isEmpty()) {
+        return std::nullopt; // the program itself, on the data folder asked for
     }
     if (request->job == QLatin1String("--help")) {
         std::fputs(kUsage, stdout);
@@ -248,8 +303,12 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    QCoreApplication::setApplicationName(QStringLiteral("ludomat"));
     if (request->job == QLatin1String("--report")) {
         return report(*request);
+    }
+    if (request->job == QLatin1String("--backup")) {
+        return backup(*request);
     }
     return verifyJournal(databaseIn(*request));
 }

@@ -3,6 +3,7 @@
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "stations/AutomaticBackup.h"
 #include "stations/CommandLine.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
@@ -35,7 +36,9 @@ int runProgram(int argc, char *argv[]) {
         return *status;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(ui::kApplicationTitle));
+    // The lower-case name makes the user's data folder ~/.local/share/ludomat.
+    QApplication::setApplicationName(QStringLiteral("ludomat"));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(ui::kApplicationTitle));
     // A machine without a sound device must not fill the console with audio warnings.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*=false"));
 
@@ -43,7 +46,13 @@ int runProgram(int argc, char *argv[]) {
     ui::MessageBoxPresenter messages;
     ui::SoundEffectPlayer alarm;
     ui::ApplicationEnder ender;
-    ui::Platform platform{clock, messages, alarm, ender, QApplication::applicationDirPath()};
+    const QString asked = dataDirArgument(argc, argv);
+    ui::Platform platform{clock, messages, alarm, ender, ui::locateProgram(asked)};
+    const bool chosen = !asked.isEmpty() || qEnvironmentVariableIsSet("LUDOMAT_DATA_DIR");
+    if (const QString problem = ui::prepare(platform.where, !chosen); !problem.isEmpty()) {
+        messages.showMessage(nullptr, problem);
+        return 1;
+    }
 
     ui::InstanceLock lock(platform.databasePath());
     if (lock.acquire() == ui::InstanceLock::Result::HeldByAnother) {
@@ -64,7 +73,11 @@ int runProgram(int argc, char *argv[]) {
         accounts->showForm();
         accounts->maskContrasena->setFocus(Qt::OtherFocusReason);
     }
+    // A copy of the books at every start, on a thread of its own while the shop opens.
+    AutomaticBackup backup(platform, &main);
+    backup.start(QStringLiteral("al iniciar el programa"), QString());
     const int status = QApplication::exec();
+    backup.wait();
     noteProgram(platform, journal::event::kProgramEnded, main.lblUsuario->text());
     return status;
 }

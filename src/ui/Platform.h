@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/Clock.h"
+#include "ui/Locations.h"
 
 #include <QString>
 #include <functional>
@@ -41,10 +42,10 @@ struct Platform {
     MessagePresenter &messages;
     AlarmPlayer &alarm;
     ProgramEnder &ender;
-    QString programFolder; // without a trailing separator
+    Locations where; // the data folder and the shared folder
 
-    QString databasePath() const { return programFolder + QStringLiteral("/dbLudomat.mdb"); }
-    QString alarmPath() const { return programFolder + QStringLiteral("/queen.wav"); }
+    QString databasePath() const { return where.database(); }
+    QString alarmPath() const { return where.alarm(); }
 };
 
 } // namespace ui

@@ -26,7 +26,7 @@ QStringList rentalRows(const QString &path) {
 struct Rig {
     testing::TestPlatform t;
     QStringList &messages = t.messages.messages;
-    formLudomat2 w{(t.platform.programFolder = mounted, t.platform)}; // on the tmpfs
+    formLudomat2 w{(t.platform.where.dataFolder = mounted, t.platform)}; // on the tmpfs
     bool loaded = w.Form_Load();
 
     Rig() {

@@ -33,6 +33,9 @@ QStringList shown(const QWidget *window, bool results = true) {
             (resultNames.contains(w->objectName()) || (parent && resultNames.contains(parent->objectName())))) {
             continue;
         }
+        if (w->objectName() == QLatin1String("lblRegistro")) {
+            continue; // the journal's last hash: it hashes the folder of each copy of the books
+        }
         out << w->objectName() + QString::number(w->isEnabled()) + QString::number(w->isVisibleTo(window));
         for (const char *property : {"text", "value", "checked", "currentText", "count"}) {
             out << w->property(property).toString();
@@ -140,7 +143,10 @@ private Q_SLOTS:
                 QVERIFY((stored = s.contents()) != before);
                 continue;
             }
-            if (!said.isEmpty()) { // else it returned quietly: then it is all there
+            // A disk that fails on the copy of the books made after a cash close: the run stands
+            // and the operator is told the copy was not made.
+            const bool copyFailed = said.size() == 1 && said[0].startsWith(QStringLiteral("No se hizo la copia"));
+            if (!said.isEmpty() && !copyFailed) { // else it returned quietly: then it is all there
                 QVERIFY2(said.size() == 1 && said[0].startsWith(QString::fromUtf8(sc.failureText)),
                          qPrintable(where + ": " + said[0]));
                 QVERIFY2(shown(sc.window(s), false) == inputsBefore && s.contents() == before, where.constData());

@@ -43,11 +43,11 @@ bool runCashClose(formCaja *caja) {
 }
 
 QString templateDatabasePath() {
-    return QStringLiteral(LUDOMAT_BUILD_DIR "/testdata/dbLudomat.template.mdb");
+    return QStringLiteral(LUDOMAT_BUILD_DIR "/share/ludomat/dbLudomat.mdb");
 }
 
 QString deliveredAlarmPath() {
-    return QStringLiteral(LUDOMAT_BUILD_DIR "/queen.wav");
+    return QStringLiteral(LUDOMAT_BUILD_DIR "/share/ludomat/queen.wav");
 }
 
 QStringList tableRows(const QString &databasePath, const QString &table) {
@@ -92,7 +92,7 @@ TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()
     if (!folder.isValid()) {
         throw std::runtime_error("no temporary folder");
     }
-    platform.programFolder = folder.path();
+    platform.where.dataFolder = folder.path();
     if (!QFile::copy(templateDatabasePath(), platform.databasePath()) ||
         !QFile::copy(deliveredAlarmPath(), platform.alarmPath())) {
         throw std::runtime_error("cannot copy the delivered files");

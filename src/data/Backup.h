@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace data {
+
+class Database;
+
+// Copies of the books made with the engine's online backup (never a file copy, which would miss
+// what still waits in the -wal), consistent while other connections write. Every copy is written
+// under a temporary name beside the target, checked with integrity_check, and only then renamed
+// into place: a copy that is not whole and sound never takes the name.
+
+// Copies the database the handle reads into target, replacing target only once the copy is
+// sound. Returns empty, or what went wrong in Spanish, naming the path.
+QString backupTo(Database &source, const QString &target);
+
+// The automatic copy into folder (created when missing) named ludomat-yyyyMMdd-HHmmss.mdb, then
+// the oldest copies beyond `keep` go; nothing goes when the new copy failed. Returns empty or
+// what went wrong; *made gets the new copy's path.
+QString automaticBackup(Database &source, const QString &folder, const QDateTime &now, int keep = 30,
+                        QString *made = nullptr);
+
+// The automatic copy, then its journal entry (why: "al iniciar", "tras el cierre de caja"); the
+// copy counts even when the file takes no entry. Returns empty or what went wrong.
+QString automaticBackupNoted(Database &source, const QString &folder, const QDateTime &now, const QString &usuario,
+                             const QString &why);
+
+} // namespace data

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ui/Platform.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QThread;
+class QWidget;
+
+namespace stations {
+
+// The automatic copy of the books into the data folder's copias/, made on a thread of its own
+// with its own handle, so the windows and the tick never wait for it. A copy that fails is said
+// once, in a posted message; the shop goes on.
+class AutomaticBackup final : public QObject {
+    Q_OBJECT
+public:
+    AutomaticBackup(ui::Platform &platform, QWidget *speaker);
+    ~AutomaticBackup() override;
+
+    // Starts a copy unless one is being made; why and usuario go into its journal entry.
+    void start(const QString &why, const QString &usuario);
+    // Waits for a copy under way.
+    void wait();
+
+private:
+    ui::Platform &platform_;
+    QPointer<QWidget> speaker_;
+    QPointer<QThread> thread_;
+};
+
+} // namespace stations
