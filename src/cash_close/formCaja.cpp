@@ -1,5 +1,6 @@
 #include "cash_close/formCaja.h"
 
+#include "cash_close/BackupAction.h"
 #include "cash_close/CajaGridModel.h"
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/CashCloseRun.h"
@@ -137,13 +138,19 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     cmdImprimir->setObjectName(QStringLiteral("cmdImprimir"));
     place(cmdImprimir, 2040, 6540, 1575, 375);
 
+    // "s&eguridad", not "&seguridad": Alt+S stays the window's way out through "&Salir".
+    cmdCopia = new QPushButton(QStringLiteral("Copia de s&eguridad…"), this);
+    cmdCopia->setObjectName(QStringLiteral("cmdCopia"));
+    place(cmdCopia, kSummaryLeft, 6540, 2295, 375);
+
     tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
-              cmdGraficos, cmdRegistro});
+              cmdGraficos, cmdRegistro, cmdCopia});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
     connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
     connect(cmdGraficos, &QPushButton::clicked, this, &formCaja::cmdGraficos_Click);
+    connect(cmdCopia, &QPushButton::clicked, this, &formCaja::cmdCopia_Click);
     connect(cmdExportar, &QPushButton::clicked, this, &formCaja::cmdExportar_Click);
     connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
 }
@@ -193,10 +200,9 @@ void formCaja::showJournalSummary() {
 
 void formCaja::setRunning(bool running) {
     running_ = running;
-    for (QWidget *control :
-         {static_cast<QWidget *>(cmdProcesar), static_cast<QWidget *>(cmdSalir), static_cast<QWidget *>(cmdRegistro),
-          static_cast<QWidget *>(txtHora1), static_cast<QWidget *>(txtHora2), static_cast<QWidget *>(txtFecha1),
-          static_cast<QWidget *>(txtFecha2)}) {
+    const QList<QWidget *> controls{cmdProcesar, cmdSalir,  cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
+                                    cmdCopia,    txtHora1,  txtHora2,    txtFecha1,   txtFecha2};
+    for (QWidget *control : controls) {
         control->setEnabled(!running);
     }
 }
@@ -423,6 +429,16 @@ void formCaja::cmdGraficos_Click() {
     // Pressed again after another run, it shows that run.
     graficosWindow->showReport(*report());
     graficosWindow->showForm();
+}
+
+void formCaja::cmdCopia_Click() {
+    if (running_) {
+        return;
+    }
+    setRunning(true); // nothing else in this window while the copy is made, leaving included
+    cash_close::backupOnDemand(this, platform(), currentOperator());
+    setRunning(false);
+    showJournalSummary();
 }
 
 void formCaja::cmdExportar_Click() {

@@ -34,6 +34,7 @@ public:
     void cmdSalir_Click();
     void cmdRegistro_Click();
     void cmdGraficos_Click();
+    void cmdCopia_Click();
     void cmdExportar_Click();
     void cmdImprimir_Click();
 
@@ -63,6 +64,7 @@ public:
     QLabel *lblRegistro = nullptr; // the journal's length and last hash, for the printed report
     QPushButton *cmdRegistro = nullptr;
     QPushButton *cmdGraficos = nullptr;
+    QPushButton *cmdCopia = nullptr;
     QPushButton *cmdExportar = nullptr;
     QPushButton *cmdImprimir = nullptr;
     QLabel *lblResumen = nullptr;

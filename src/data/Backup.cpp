@@ -98,12 +98,10 @@ QString automaticBackup(Database &source, const QString &folder, const QDateTime
     return {};
 }
 
-QString automaticBackupNoted(Database &source, const QString &folder, const QDateTime &now, const QString &usuario,
-                             const QString &why) {
-    QString made;
-    if (QString failure = automaticBackup(source, folder, now, 30, &made); !failure.isEmpty()) {
-        return failure;
-    }
+namespace {
+
+void noteBackup(Database &source, const QDateTime &now, const QString &usuario, const QString &made,
+                const QString &why) {
     try {
         runInTransaction(source, [&] {
             journal::append(source, now, usuario, journal::event::kBackup, 0,
@@ -112,6 +110,26 @@ QString automaticBackupNoted(Database &source, const QString &folder, const QDat
     } catch (const DbError &) {
         // A read-only file: the copy stands all the same.
     }
+}
+
+} // namespace
+
+QString backupToNoted(Database &source, const QString &target, const QDateTime &now, const QString &usuario,
+                      const QString &why) {
+    if (QString failure = backupTo(source, target); !failure.isEmpty()) {
+        return failure;
+    }
+    noteBackup(source, now, usuario, target, why);
+    return {};
+}
+
+QString automaticBackupNoted(Database &source, const QString &folder, const QDateTime &now, const QString &usuario,
+                             const QString &why) {
+    QString made;
+    if (QString failure = automaticBackup(source, folder, now, 30, &made); !failure.isEmpty()) {
+        return failure;
+    }
+    noteBackup(source, now, usuario, made, why);
     return {};
 }
 

@@ -22,6 +22,10 @@ QString backupTo(Database &source, const QString &target);
 QString automaticBackup(Database &source, const QString &folder, const QDateTime &now, int keep = 30,
                         QString *made = nullptr);
 
+// A copy into target, then its journal entry (the copy counts even when the file takes no entry).
+QString backupToNoted(Database &source, const QString &target, const QDateTime &now, const QString &usuario,
+                      const QString &why);
+
 // The automatic copy, then its journal entry (why: "al iniciar", "tras el cierre de caja"); the
 // copy counts even when the file takes no entry. Returns empty or what went wrong.
 QString automaticBackupNoted(Database &source, const QString &folder, const QDateTime &now, const QString &usuario,

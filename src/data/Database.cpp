@@ -379,6 +379,9 @@ void Database::backupTo(const QString &target) {
             const int finish = sqlite3_backup_finish(backup);
             if (rc == SQLITE_DONE)
                 rc = finish;
+            // A copy is one self-contained file: no -wal beside it to lose on the way.
+            if (rc == SQLITE_OK)
+                rc = sqlite3_exec(out, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
             if (rc != SQLITE_OK)
                 failure = engineMessage(out);
         }

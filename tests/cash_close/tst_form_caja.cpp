@@ -1,8 +1,10 @@
 // The cash-close window: the run from its buttons, leaving it, the grid. (Bad boxes: tst_hostile_input.)
+#include "../reliability/Integrity.h"
 #include "CashCloseFixtures.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/ReportActions.h"
+#include "cash_close/BackupAction.h"
 #include "cash_close/formCaja.h"
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
@@ -408,6 +410,26 @@ private Q_SLOTS:
         QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
         QVERIFY(!graficos->isVisible());
         QTRY_VERIFY(!graficos);
+    }
+
+    // A checked copy of the books where the operator says; a folder that is not there is named.
+    void backupButton() {
+        Shop shop;
+        formCaja *caja = shop.open();
+        QTemporaryDir dir;
+        QString answer;
+        cash_close::setBackupPathChooser([&answer](QWidget *, const QString &) { return answer; });
+        const auto cleanup = qScopeGuard([] { cash_close::setBackupPathChooser({}); });
+        for (const QString &name : {QStringLiteral("copia.mdb"), QStringLiteral("falta/copia.mdb")}) {
+            answer = dir.filePath(name);
+            shop.t.messages.messages.clear();
+            QTest::mouseClick(caja->cmdCopia, Qt::LeftButton);
+            QCOMPARE(shop.t.messages.messages.size(), 1);
+            QVERIFY2(shop.t.messages.messages[0].contains(answer), qPrintable(shop.t.messages.messages[0]));
+        }
+        QVERIFY(shop.t.messages.messages[0].startsWith(QStringLiteral("No se pudo hacer la copia")));
+        QCOMPARE(readOnlyRows(dir.filePath("copia.mdb"), "PRAGMA integrity_check"), QStringList{"ok"});
+        QVERIFY(caja->cmdSalir->isEnabled());
     }
 };
 
