@@ -12,7 +12,7 @@ if [ "${1:-}" != "--inside" ]; then
   for f in bin/ludomat share/ludomat/dbLudomat.mdb share/ludomat/queen.wav; do
     [ -e "$build/$f" ] || { echo "missing $f beside the executable in $build"; exit 1; }
   done
-  for tool in xvfb-run xdotool sqlite3 openbox; do
+  for tool in xvfb-run xdotool sqlite3 openbox faketime; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 77; }
   done
   work=$(mktemp -d)
@@ -172,4 +172,29 @@ expected:    $expected"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
 verified=$(env -u DISPLAY "$work/ludomat" --verify-journal --data-dir "$work") || fail "the journal does not verify: $verified"
 case "$verified" in "journal ok: 24 entries, last hash "*) ;; *) fail "verification said: $verified" ;; esac
-echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL"
+
+# Midnight, on the real clock of the real program (faketime): a rental opened at 23:59 and
+# closed after midnight is recorded on the day it is closed.
+night="$work/night"
+mkdir "$night"
+cp "$work/ludomat" "$work/queen.wav" "$night/"
+cp "$work/copias/$(ls "$work/copias" | tail -n 1)" "$night/dbLudomat.mdb"
+sqlite3 "$night/dbLudomat.mdb" "DELETE FROM Alquiler; DELETE FROM PuestosAbiertos"
+FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "@$(date +%Y-%m-%d) 23:59:54" "$night/ludomat" &
+app=$!
+usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed at midnight"
+main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed at midnight"
+keys "$usuario"
+xdotool type --delay 50 clave-nueva
+keys "$usuario" Return Return
+wait_gone '^Usuario$' || fail "sign-in at midnight did not close the accounts window"
+keys "$main" alt+4
+opened=$(sqlite3 "$night/dbLudomat.mdb" "SELECT substr(Apertura, 1, 10) FROM PuestosAbiertos")
+sleep 8
+keys "$main" alt+4 alt+s
+for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
+closed=$(sqlite3 "$night/dbLudomat.mdb" "SELECT Fecha || ' ' || Hora FROM Alquiler")
+[ "$(date -d "$(date +%Y-%m-%d) + 1 day" +%Y-%m-%d)" = "${closed% *}" ] && [[ "${closed#* }" < "00:01:00" ]] \
+  || fail "a rental closed after midnight was recorded as $closed (opened $opened)"
+
+echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL; one across midnight"
