@@ -6,7 +6,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # The shop's books live in the user's data folder, never in the build: `rm -rf build` loses nothing.
 DATA_DIR ?= $(HOME)/.local/share/ludomat
 
-.PHONY: deps test-deps configure build run test bench clean format
+.PHONY: deps test-deps configure build run test package bench clean format
 
 deps:
 	@scripts/install-deps
@@ -30,6 +30,13 @@ run: build
 
 test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# A Debian package here, ludomat_<version>_<arch>.deb, for `sudo apt install ./ludomat_1.0_amd64.deb`.
+package: build
+	@scripts/install-deps --package
+	@rm -rf $(BUILD)/package
+	@cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package >/dev/null
+	cp $(BUILD)/package/*.deb .
 
 bench: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target benchmarks

@@ -10,6 +10,7 @@
 #include "ui/SystemPlatform.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -39,6 +40,10 @@ int runProgram(int argc, char *argv[]) {
     // The lower-case name makes the user's data folder ~/.local/share/ludomat.
     QApplication::setApplicationName(QStringLiteral("ludomat"));
     QApplication::setApplicationDisplayName(QString::fromLatin1(ui::kApplicationTitle));
+    // Ties the windows to the installed menu entry (Wayland's app id, the desktop's task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ludomat.Ludomat"));
+    // Drawn by Qt's SVG icon plugin (libqt6svg6); without it the windows merely have no icon.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.ludomat.Ludomat.svg")));
     // A machine without a sound device must not fill the console with audio warnings.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*=false"));
 
