@@ -20,7 +20,7 @@ Form::Form(Platform &platform, const QString &caption, QSize clientTwips, QSize 
     QPalette pal = palette();
     // The picture is drawn from the top-left corner once, never tiled; the rest of a larger
     // client area takes the picture's own edge colour.
-    const QPixmap picture = backgroundPicture(pictureSize, pictureSeed);
+    const QPixmap picture = backgroundPicture(pictureSize, pictureSeed, twipsDpi() / 96.0);
     QPixmap canvas(size().expandedTo(picture.size()));
     canvas.fill(picture.toImage().pixelColor(picture.width() - 1, picture.height() - 1));
     QPainter(&canvas).drawPixmap(0, 0, picture);
