@@ -98,7 +98,7 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     dgLudomat->setFont(gridFont);
     dgLudomat->setTextElideMode(Qt::ElideNone);
     dgLudomat->setSelectionBehavior(QAbstractItemView::SelectRows);
-    dgLudomat->verticalHeader()->setDefaultSectionSize(18);
+    dgLudomat->verticalHeader()->setDefaultSectionSize(ui::tw(270));
     place(dgLudomat, kGridLeft, kGridTop + kCaptionHeight, kGridWidth, kGridHeight - kCaptionHeight);
     gridModel_ = new CajaGridModel(this);
     dgLudomat->setModel(gridModel_);

@@ -154,7 +154,7 @@ frmRegistro::frmRegistro(ui::Platform &platform, QWidget *owner)
     dgRegistro->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dgRegistro->setSelectionBehavior(QAbstractItemView::SelectRows);
     dgRegistro->verticalHeader()->hide();
-    dgRegistro->verticalHeader()->setDefaultSectionSize(20);
+    dgRegistro->verticalHeader()->setDefaultSectionSize(ui::tw(300));
     dgRegistro->horizontalHeader()->setStretchLastSection(true);
     for (int c = 0; c < RegistroModel::kColumns; ++c) {
         dgRegistro->setColumnWidth(c, ui::tw(kWidths[c]));

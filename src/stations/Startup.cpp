@@ -8,6 +8,7 @@
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 #include "ui/SystemPlatform.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -46,6 +47,7 @@ int runProgram(int argc, char *argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.ludomat.Ludomat.svg")));
     // A machine without a sound device must not fill the console with audio warnings.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*=false"));
+    ui::installSpanishQtTexts();
 
     ui::SystemClock clock;
     ui::MessageBoxPresenter messages;

@@ -3,11 +3,15 @@
 #include "ui/Pictures.h"
 #include "ui/Twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QWindow>
 
 namespace ui {
@@ -20,13 +24,76 @@ Form::Form(Platform &platform, const QString &caption, QSize clientTwips, QSize 
     QPalette pal = palette();
     // The picture is drawn from the top-left corner once, never tiled; the rest of a larger
     // client area takes the picture's own edge colour.
-    const QPixmap picture = backgroundPicture(pictureSize, pictureSeed);
+    const QPixmap picture = backgroundPicture(pictureSize, pictureSeed, twipsDpi() / 96.0);
     QPixmap canvas(size().expandedTo(picture.size()));
     canvas.fill(picture.toImage().pixelColor(picture.width() - 1, picture.height() - 1));
     QPainter(&canvas).drawPixmap(0, 0, picture);
     pal.setBrush(QPalette::Window, canvas);
     setPalette(pal);
     setAutoFillBackground(true);
+}
+
+void Form::setVisible(bool visible) {
+    if (visible && !fitted_) {
+        fitted_ = true;
+        fitScreen();
+    }
+    QWidget::setVisible(visible);
+}
+
+void Form::fitScreen() {
+    const QScreen *where = screen();
+    if (!where) {
+        return;
+    }
+    // Room for the window manager's title bar and borders, unknown before the window is shown.
+    QStyle *look = style();
+    const int border = look->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
+    const QSize room = where->availableGeometry().size() -
+                       QSize(2 * border, look->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 2 * border);
+    const QSize client = size();
+    if (client.width() <= room.width() && client.height() <= room.height()) {
+        return;
+    }
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("formContent"));
+    content->setFixedSize(client);
+    content->setAutoFillBackground(true); // the window's picture, scrolled with the controls
+    auto *area = new QScrollArea(this);
+    area->setObjectName(QStringLiteral("formScroller"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus); // Tab goes from control to control as before
+    area->viewport()->setBackgroundRole(QPalette::Window);
+    area->setWidget(content);
+    // Moved within the same window, the controls keep their tab order; only the focus is lost.
+    QWidget *focused = focusWidget();
+    const QObjectList held = children();
+    for (QObject *child : held) {
+        auto *control = qobject_cast<QWidget *>(child);
+        if (!control || control == area || control->isWindow()) {
+            continue;
+        }
+        const bool shown = control->isVisibleTo(this);
+        control->setParent(content);
+        control->setVisible(shown);
+    }
+    const int bar = look->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+    // A scroll bar across takes height, one down takes width.
+    const bool tall = client.height() + (client.width() > room.width() ? bar : 0) > room.height();
+    const bool wide = client.width() + (tall ? bar : 0) > room.width();
+    const QSize window(qMin(client.width() + (tall ? bar : 0), room.width()),
+                       qMin(client.height() + (wide ? bar : 0), room.height()));
+    setFixedSize(window);
+    area->setGeometry(rect());
+    if (focused && focused != this) {
+        focused->setFocus(Qt::OtherFocusReason);
+    }
+    // The control that takes the focus, by Tab or by its access key, comes into sight.
+    connect(qApp, &QApplication::focusChanged, area, [area](QWidget *, QWidget *now) {
+        if (now && area->widget()->isAncestorOf(now)) {
+            area->ensureWidgetVisible(now);
+        }
+    });
 }
 
 void Form::showForm() {

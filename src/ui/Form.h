@@ -10,7 +10,8 @@
 namespace ui {
 
 // A top-level window of fixed client size with a background picture; controls are placed
-// in twips and nothing is laid out again on resize. Unloading destroys the window.
+// in twips and nothing is laid out again on resize. Unloading destroys the window. A window
+// larger than its screen shows its controls in a scroll area, as large as the screen allows.
 class Form : public QWidget {
     Q_OBJECT
 public:
@@ -30,6 +31,8 @@ public:
     // The tab order, in the order given.
     static void tabChain(const QList<QWidget *> &order);
 
+    void setVisible(bool visible) override;
+
 protected:
     Platform &platform() const { return platform_; }
     // The title-bar close box: return true to let the window close.
@@ -39,8 +42,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override; // Escape never closes a form
 
 private:
+    // Done once, before the window is first shown, when every control is in place.
+    void fitScreen();
+
     Platform &platform_;
     bool unloading_ = false;
+    bool fitted_ = false;
 };
 
 // Loads a window once: creates it and runs its Form_Load. A window that is already loaded is

@@ -1,0 +1,144 @@
+// Every caption of every window is whole and every window fits its screen or scrolls, whatever
+// the scale or font resolution it runs under; Qt's own texts are in Spanish.
+#include "TestSupport.h"
+#include "accounts/PasswordPolicy.h"
+#include "accounts/formUsuario.h"
+#include "cash_close/formCaja.h"
+#include "cash_close/frmGraficos.h"
+#include "cash_close/frmRegistro.h"
+#include "rate/frmTarifa.h"
+#include "stations/formLudomat2.h"
+#include "ui/Translations.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+QString withoutAccessKeys(QString text) {
+    text.replace(QStringLiteral("&&"), QChar(1));
+    text.remove(QLatin1Char('&'));
+    return text.replace(QChar(1), QLatin1Char('&'));
+}
+
+// The caption's advance width against the room the style leaves it; empty when it fits.
+QString clipped(const QWidget *control) {
+    QString text;
+    int room = 0;
+    QStyleOptionButton option;
+    option.initFrom(control);
+    if (const auto *push = qobject_cast<const QPushButton *>(control)) {
+        text = push->text();
+        option.features = push->autoDefault() ? QStyleOptionButton::AutoDefaultButton : QStyleOptionButton::None;
+        room = control->style()->subElementRect(QStyle::SE_PushButtonContents, &option, control).width();
+    } else if (const auto *radio = qobject_cast<const QRadioButton *>(control)) {
+        text = radio->text();
+        room = control->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, control).width();
+    } else if (const auto *label = qobject_cast<const QLabel *>(control)) {
+        if (label->wordWrap()) {
+            return label->heightForWidth(label->width()) <= label->height() ? QString() : label->text();
+        }
+        text = label->text();
+        room = label->contentsRect().width() - 2 * label->margin();
+    } else if (const auto *box = qobject_cast<const QGroupBox *>(control); box && !box->title().isEmpty()) {
+        return box->minimumSizeHint().width() <= box->width() ? QString() : box->title();
+    } else {
+        return {};
+    }
+    const int width = control->fontMetrics().horizontalAdvance(withoutAccessKeys(text));
+    return width <= room ? QString() : QStringLiteral("«%1» %2 px in %3 px").arg(text).arg(width).arg(room);
+}
+
+// Shows the window and lists what is wrong with it.
+QStringList faults(QWidget *window) {
+    window->show();
+    QStringList out;
+    const QRect screen = window->screen()->availableGeometry();
+    if (window->width() > screen.width() || window->height() > screen.height()) {
+        out << QStringLiteral("%1x%2 on a screen of %3x%4")
+                   .arg(window->width())
+                   .arg(window->height())
+                   .arg(screen.width())
+                   .arg(screen.height());
+    }
+    const auto *area = window->findChild<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly);
+    if (area && window->devicePixelRatio() == 1.0 && window->logicalDpiX() == 96 && screen.width() == 1280) {
+        out << QStringLiteral("scrolls at 96 dpi on 1280x800");
+    }
+    // Controls sit in the window or in its scroll area's contents, never past their edge.
+    const QWidget *holders[] = {window, area ? area->widget() : window};
+    for (const QWidget *holder : holders) {
+        for (const QWidget *control : holder->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            const QRect at = control->geometry();
+            if (!control->isWindow() && control->isVisibleTo(window) &&
+                (at.right() >= holder->width() || at.bottom() >= holder->height())) {
+                out << control->objectName() + QStringLiteral(" out of reach");
+            }
+        }
+    }
+    for (const QWidget *control : window->findChildren<QWidget *>()) {
+        if (control->window() == window && control->isVisibleTo(window)) {
+            if (const QString problem = clipped(control); !problem.isEmpty()) {
+                out << control->objectName() + QLatin1Char(' ') + problem;
+            }
+        }
+    }
+    for (QString &fault : out) {
+        fault.prepend(window->objectName() + QStringLiteral(": "));
+    }
+    return out;
+}
+
+} // namespace
+
+class CaptionsTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        QCOMPARE((QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize(), QSize(1280, 800));
+        QVERIFY(ui::installSpanishQtTexts());
+    }
+
+    void spanishStandardButtons() {
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+        QCOMPARE(withoutAccessKeys(buttons.button(QDialogButtonBox::Cancel)->text()), QStringLiteral("Cancelar"));
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ludomat"), QStringLiteral("Hola"), QMessageBox::Ok);
+        QCOMPARE(withoutAccessKeys(box.button(QMessageBox::Ok)->text()), QStringLiteral("Aceptar"));
+    }
+
+    void everyWindow() {
+        testing::Shop shop;
+        formLudomat2 *main = shop.main.get();
+        main->lblUsuario->setText(QStringLiteral("Admin"));
+        QStringList found = faults(main);
+        formUsuario *accounts = main->usuarioWindow;
+        found << faults(accounts);
+        accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
+        accounts->maskContrasena->setText(accounts::kDeliveredAdminPassword);
+        accounts->cmdAgregar_Click();
+        QCOMPARE(accounts->mode(), formUsuario::Mode::NewAccount);
+        found << faults(accounts);
+        main->cmdPuesto_Click(0); // a running station's caption
+        found << faults(main);
+
+        main->cmdCierreCaja_Click();
+        formCaja *caja = main->cajaWindow;
+        QVERIFY(testing::runCashClose(caja));
+        QVERIFY(caja->report());
+        found << faults(caja);
+        caja->cmdRegistro_Click();
+        QTRY_VERIFY(!caja->registroWindow->lblVerificacion->text().endsWith(QStringLiteral("…")));
+        found << faults(caja->registroWindow);
+        caja->cmdGraficos_Click();
+        found << faults(caja->graficosWindow);
+        main->cmdTarifa_Click();
+        found << faults(main->tarifaWindow);
+        QCOMPARE(shop.t.messages.messages, QStringList());
+        QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
+    }
+};
+
+QTEST_MAIN(CaptionsTest)
+#include "tst_captions.moc"
