@@ -7,7 +7,7 @@ struct Platform;
 // The program's one code module.
 namespace Module1 {
 
-// Starts queen.wav from the program's folder and returns at once; a missing or unplayable
+// Starts queen.wav (the data folder's, else the delivered one) and returns at once; a missing or unplayable
 // file plays nothing and raises nothing.
 void SoundAlarm(const ui::Platform &platform);
 
