@@ -180,7 +180,9 @@ mkdir "$night"
 cp "$work/ludomat" "$work/queen.wav" "$night/"
 cp "$work/copias/$(ls "$work/copias" | tail -n 1)" "$night/dbLudomat.mdb"
 sqlite3 "$night/dbLudomat.mdb" "DELETE FROM Alquiler; DELETE FROM PuestosAbiertos"
-FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "@$(date +%Y-%m-%d) 23:59:54" "$night/ludomat" &
+# (faketime preloads its library: a sanitized build must let it come before its own runtime.)
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+  faketime -f "@$(date +%Y-%m-%d) 23:59:54" "$night/ludomat" &
 app=$!
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed at midnight"
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed at midnight"
