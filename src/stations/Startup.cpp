@@ -38,9 +38,9 @@ int runProgram(int argc, char *argv[]) {
         return *status;
     }
     QApplication app(argc, argv);
-    // The lower-case name makes the user's data folder ~/.local/share/ludomat.
+    // The lower-case name makes the user's data folder ~/.local/share/ludomat. No display name:
+    // the window manager would show it after every window's own caption.
     QApplication::setApplicationName(QStringLiteral("ludomat"));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(ui::kApplicationTitle));
     // Ties the windows to the installed menu entry (Wayland's app id, the desktop's task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ludomat.Ludomat"));
     // Drawn by Qt's SVG icon plugin (libqt6svg6); without it the windows merely have no icon.

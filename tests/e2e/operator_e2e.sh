@@ -75,6 +75,11 @@ trap 'kill $app $wm 2>/dev/null || true' EXIT
 
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed"
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed"
+# The captions the window manager shows are the windows' own, nothing appended.
+for pair in "$usuario=Usuario" "$main=Zidorodiz Ludomat para Cyber-Café"; do
+  shown=$(xprop -id "${pair%%=*}" _NET_WM_NAME | sed 's/^[^"]*"\(.*\)"$/\1/')
+  [ "$shown" = "${pair#*=}" ] || fail "a window's caption reads \"$shown\""
+done
 
 # A second copy on the same file says so and ends: from the same folder, and from another
 # folder whose database is a symlink to the first one's.
