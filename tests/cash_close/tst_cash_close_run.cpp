@@ -1,13 +1,13 @@
 // The report run itself: which rentals land in Caja, with which dates, the totals in exact
 // cents, the subtotals, and what an interrupted run leaves.
 #include "CashCloseFixtures.h"
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
-#include <sqlite3.h>
 
 namespace {
 
@@ -147,14 +147,10 @@ private Q_SLOTS:
         const QStringList journalBefore = testing::tableRows(t.databasePath(), "Registro");
         auto db = data::Database::open(t.databasePath());
         // A trigger that runs long enough for the interrupt to land inside the copy.
-        sqlite3 *raw = nullptr;
-        sqlite3_open(t.databasePath().toUtf8().constData(), &raw);
-        QCOMPARE(sqlite3_exec(raw,
-                              "CREATE TRIGGER slow AFTER INSERT ON Caja BEGIN SELECT count(*) FROM Alquiler a, "
-                              "Alquiler b, Alquiler c, Alquiler d, Alquiler e, Alquiler f, Alquiler g, Alquiler h; END",
-                              nullptr, nullptr, nullptr),
+        QCOMPARE(execRaw(t.databasePath(), "CREATE TRIGGER slow AFTER INSERT ON Caja BEGIN SELECT count(*) FROM "
+                                           "Alquiler a, Alquiler b, Alquiler c, Alquiler d, Alquiler e, Alquiler f, "
+                                           "Alquiler g, Alquiler h; END"),
                  SQLITE_OK);
-        sqlite3_close(raw);
         fixtures::record(t.databasePath(), QList<fixtures::Rental>(40, {3, "Ana", kDay, QTime(11, 0), "1"}));
         QThread *stopper = QThread::create([&db] {
             QThread::msleep(200);

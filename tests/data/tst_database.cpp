@@ -164,26 +164,13 @@ private Q_SLOTS:
         }
     }
 
-    // A file of the first version gets the open-stations table once, in one transaction; a
-    // write lock held by another program is reported as busy, not waited on.
-    void olderFileAndBusyFile() {
+    // A file of the first version gets the tables of later ones on its first open. (A write
+    // lock held by another program: the windows' tests, which see the message it gives.)
+    void olderFileGetsNewTables() {
         db_.reset();
-        QCOMPARE(sqliteTool(path_, QStringLiteral("DROP TABLE PuestosAbiertos")), QString());
+        QCOMPARE(sqliteTool(path_, QStringLiteral("DROP TABLE PuestosAbiertos; DROP TABLE Registro")), QString());
         db_ = Database::open(path_);
-        QCOMPARE(count(*db_, puestosAbiertosList()), 0);
-        QProcess holder;
-        holder.start(QStringLiteral("sqlite3"), {path_});
-        holder.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
-        QVERIFY(holder.waitForReadyRead(10000));
-        try {
-            db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
-            QFAIL("written past another program's write lock");
-        } catch (const DbError &e) {
-            QVERIFY(e.isBusy() && e.describe().contains(data::busyText()));
-        }
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished());
-        db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
+        QCOMPARE(count(*db_, puestosAbiertosList()) + count(*db_, registroAll()), 0);
     }
 
     // A bracketed name stays a name: one the file lacks is an error, never read as a text.

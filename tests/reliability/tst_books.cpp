@@ -3,7 +3,7 @@
 // (consistent while another program writes, checked, rotated, refused cleanly) from the data
 // layer and from the command line beside a running writer.
 #include "FaultVfs.h"
-#include "Integrity.h"
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Backup.h"
 #include "data/Database.h"
@@ -52,12 +52,29 @@ private Q_SLOTS:
         QTest::addColumn<QString>("program"); // "with books", "read-only with books", "bare"
         QTest::addColumn<QString>("chosen");  // which folder holds the books
         QTest::addColumn<QString>("said");    // what prepare() says, empty when ready
-        QTest::newRow("asked for") << "asked" << "with books" << "asked" << "";
-        QTest::newRow("asked for, missing") << "nowhere" << "bare" << "nowhere" << "no existe";
-        QTest::newRow("portable") << "" << "with books" << "program" << "";
-        QTest::newRow("read-only program folder") << "" << "read-only with books" << "user" << "";
-        QTest::newRow("installed, first start") << "" << "bare" << "user" << "";
-        QTest::newRow("installed, template missing") << "" << "bare, no template" << "user"
+        QTest::newRow("asked for") << "asked"
+                                   << "with books"
+                                   << "asked"
+                                   << "";
+        QTest::newRow("asked for, missing") << "nowhere"
+                                            << "bare"
+                                            << "nowhere"
+                                            << "no existe";
+        QTest::newRow("portable") << ""
+                                  << "with books"
+                                  << "program"
+                                  << "";
+        QTest::newRow("read-only program folder") << ""
+                                                  << "read-only with books"
+                                                  << "user"
+                                                  << "";
+        QTest::newRow("installed, first start") << ""
+                                                << "bare"
+                                                << "user"
+                                                << "";
+        QTest::newRow("installed, template missing") << ""
+                                                     << "bare, no template"
+                                                     << "user"
                                                      << "No se encuentra la base de datos de fábrica";
     }
 
@@ -144,13 +161,7 @@ private Q_SLOTS:
         Writer writer(t.databasePath());
         QTRY_VERIFY(writer.process.bytesAvailable() > 0);
         const QString copy = t.folder.filePath(QStringLiteral("de-la-terminal.mdb"));
-        QProcess ludomat;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        ludomat.setProcessEnvironment(environment);
-        ludomat.start(QStringLiteral(LUDOMAT_EXE), {"--backup", copy, "--data-dir", t.folder.path()});
-        QVERIFY(ludomat.waitForFinished(60000));
-        QCOMPARE(ludomat.exitCode(), 0);
+        QCOMPARE(testing::runLudomat({"--backup", copy, "--data-dir", t.folder.path()}).status, 0);
         QCOMPARE(integrityCheck(copy), QStringLiteral("ok"));
         QVERIFY(rentals(copy) > 0);
         QTRY_VERIFY(readOnlyRows(t.databasePath(), "SELECT Detalle FROM Registro WHERE Evento = 'Copia de seguridad'")

@@ -1,6 +1,6 @@
 // Kills a writer process at random moments while other programs read and back up the file:
 // every rental whose insert had returned must be in the file, and the file must stay sound.
-#include "Integrity.h"
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Database.h"
 

@@ -1,5 +1,6 @@
 // Start-up against a damaged database file: a clear message naming the file, no crash, and
 // the file left exactly as it was. And one program per database file.
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Database.h"
 #include "stations/formLudomat2.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
-#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -44,10 +44,7 @@ private Q_SLOTS:
         const QByteArray bytes = contents(path);
         if (damage == "without the tables") {
             QVERIFY(QFile::remove(path));
-            sqlite3 *db = nullptr;
-            sqlite3_open(path.toUtf8().constData(), &db);
-            QCOMPARE(sqlite3_exec(db, "CREATE TABLE Otra (x INTEGER)", nullptr, nullptr, nullptr), SQLITE_OK);
-            sqlite3_close(db);
+            QCOMPARE(execRaw(path, "CREATE TABLE Otra (x INTEGER)"), SQLITE_OK);
         } else {
             QVERIFY(writeFile(path, damage == "truncated"        ? bytes.left(bytes.size() / 3)
                                     : damage == "garbage header" ? "GARBAGE GARBAGE!" + bytes.mid(16)

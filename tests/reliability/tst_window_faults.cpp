@@ -3,7 +3,7 @@
 // window must say so, the file must stay sound with all of the change or none of it, the
 // window must look as it did before, and the same action must succeed once the disk is well.
 #include "FaultVfs.h"
-#include "Integrity.h"
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"

@@ -26,24 +26,6 @@ QString journalOfThree(const QString &path) {
     return journal::summary(*db).lastHash;
 }
 
-// The real program, without a display; its exit status, standard output and standard error.
-struct Run {
-    int status = -1;
-    QString out, err;
-};
-Run runLudomat(const QString &program, const QStringList &arguments) {
-    QProcess ludomat;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        environment.remove(QString::fromLatin1(display));
-    ludomat.setProcessEnvironment(environment);
-    ludomat.start(program, arguments);
-    if (!ludomat.waitForFinished(60000))
-        return {};
-    return {ludomat.exitCode(), QString::fromLocal8Bit(ludomat.readAllStandardOutput()),
-            QString::fromLocal8Bit(ludomat.readAllStandardError())};
-}
-
 } // namespace
 
 class JournalCheckTest final : public QObject {
@@ -99,7 +81,7 @@ private Q_SLOTS:
         }
         arguments.replaceInStrings(QStringLiteral("DIR"), t.folder.path());
 
-        const Run run = runLudomat(program, arguments);
+        const testing::Run run = testing::runLudomat(arguments, program);
         QCOMPARE(run.out, printed.replace(QStringLiteral("%1"), hash));
         QCOMPARE(run.status, status);
         QCOMPARE(run.err.isEmpty(), status != 2); // every failure to check says why
@@ -135,7 +117,7 @@ private Q_SLOTS:
                                                  {4, "Admin", QDate(2026, 12, 5), QTime(16, 0), "7.5"},
                                                  {5, "Admin", QDate(2026, 12, 5), QTime(16, 0, 1), "1000"}});
         arguments.replaceInStrings(QStringLiteral("DIR"), shop.t.folder.path());
-        const Run run = runLudomat(QStringLiteral(LUDOMAT_EXE), arguments);
+        const testing::Run run = testing::runLudomat(arguments);
         QCOMPARE(run.status, status);
         QCOMPARE(run.err.isEmpty(), status == 0);
         if (status != 0)

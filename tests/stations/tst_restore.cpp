@@ -1,6 +1,6 @@
 // Open stations outlive the process: a program with two stations open is killed with SIGKILL,
 // and the next start brings them back as if it had never stopped, at the rate they opened with.
-#include "Integrity.h"
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "stations/formLudomat2.h"
@@ -34,14 +34,6 @@ int runWriter(int argc, char **argv) {
 QString shown(const formLudomat2 &w, size_t i) {
     return w.txtHora[i]->text() + u':' + w.txtMinuto[i]->text() + u':' + w.txtSegundo[i]->text() + u' ' +
            w.txtPesos[i]->text();
-}
-
-void sqlite(const QString &path, const char *sql) {
-    QCOMPARE(readOnlyRows(path, "PRAGMA quick_check").join(""), QStringLiteral("ok"));
-    sqlite3 *db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
 }
 
 } // namespace
@@ -88,11 +80,14 @@ private Q_SLOTS:
         QVERIFY(writer.waitForFinished());
         QCOMPARE(integrityCheck(db), QStringLiteral("ok"));
         if (QByteArray(QTest::currentDataTag()).contains("rate changed"))
-            sqlite(db, "UPDATE Tarifa SET Minutos = 10, Pesos = 1");
+            QCOMPARE(execRaw(db, "UPDATE Tarifa SET Minutos = 10, Pesos = 1"), SQLITE_OK);
         // What no restore may bring back: an unknown station, an unreadable opening.
-        sqlite(db,
-               "INSERT INTO PuestosAbiertos VALUES (9, 'Contador', 'Ana', '2026-12-05T17:00:00Z', 30, 10, NULL, NULL);"
-               "INSERT INTO PuestosAbiertos VALUES (4, 'Contador', 'Ana', 'ayer', 30, 10, NULL, NULL)");
+        QCOMPARE(
+            execRaw(
+                db,
+                "INSERT INTO PuestosAbiertos VALUES (9, 'Contador', 'Ana', '2026-12-05T17:00:00Z', 30, 10, NULL, NULL);"
+                "INSERT INTO PuestosAbiertos VALUES (4, 'Contador', 'Ana', 'ayer', 30, 10, NULL, NULL)"),
+            SQLITE_OK);
 
         testing::TestPlatform again(first.folder.path());
         again.clock.advance(downSeconds);

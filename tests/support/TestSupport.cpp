@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +41,33 @@ void RecordingPresenter::dismissNext() {
 bool runCashClose(formCaja *caja) {
     caja->cmdProcesar_Click();
     return QTest::qWaitFor([caja] { return !caja->isRunning(); }, 60000);
+}
+
+Run runLudomat(const QStringList &arguments, const QString &program) {
+    QProcess ludomat;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(display));
+    ludomat.setProcessEnvironment(environment);
+    ludomat.start(program, arguments);
+    if (!ludomat.waitForFinished(60000))
+        return {};
+    return {ludomat.exitCode(), QString::fromLocal8Bit(ludomat.readAllStandardOutput()),
+            QString::fromLocal8Bit(ludomat.readAllStandardError())};
+}
+
+QStringList journal(const QString &databasePath, const QString &columns) {
+    QStringList rows;
+    auto db = data::Database::open(databasePath);
+    db->forEachRow(QStringLiteral("SELECT %1 FROM Registro ORDER BY Secuencia").arg(columns),
+                   [&rows](const QVector<QVariant> &values) {
+                       QStringList cells;
+                       for (const QVariant &v : values)
+                           cells << v.toString();
+                       rows << cells.join(QLatin1Char('|'));
+                       return true;
+                   });
+    return rows;
 }
 
 QString templateDatabasePath() {

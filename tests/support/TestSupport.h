@@ -76,6 +76,17 @@ public:
 // to be shown. False when it did not end in time.
 bool runCashClose(formCaja *caja);
 
+// The real program run as its own process without a display: its exit status (-1 when it did
+// not end in time), standard output and standard error.
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+Run runLudomat(const QStringList &arguments, const QString &program = QStringLiteral(LUDOMAT_EXE));
+
+// The journal's rows in order, each the given columns joined by "|".
+QStringList journal(const QString &databasePath, const QString &columns);
+
 // The pristine delivered database made by the build.
 QString templateDatabasePath();
 QString deliveredAlarmPath();

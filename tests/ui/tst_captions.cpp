@@ -1,5 +1,6 @@
-// Every caption of every window is whole and every window fits its screen or scrolls, whatever
-// the scale or font resolution it runs under; Qt's own texts are in Spanish.
+// Every caption of every window is whole, every digit of the stations' boxes in sight, and every
+// window fits its screen or scrolls, whatever the scale or font resolution it runs under; Qt's
+// own texts are in Spanish.
 #include "TestSupport.h"
 #include "accounts/PasswordPolicy.h"
 #include "accounts/formUsuario.h"
@@ -7,6 +8,7 @@
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "rate/frmTarifa.h"
+#include "stations/DisplayBox.h"
 #include "stations/formLudomat2.h"
 #include "ui/Translations.h"
 
@@ -42,6 +44,9 @@ QString clipped(const QWidget *control) {
         room = label->contentsRect().width() - 2 * label->margin();
     } else if (const auto *box = qobject_cast<const QGroupBox *>(control); box && !box->title().isEmpty()) {
         return box->minimumSizeHint().width() <= box->width() ? QString() : box->title();
+    } else if (const auto *edit = qobject_cast<const QLineEdit *>(control); edit && !edit->isEnabled()) {
+        text = edit->text(); // a station's display box: every digit in sight
+        room = stations::textRoom(edit);
     } else {
         return {};
     }
@@ -120,7 +125,16 @@ private Q_SLOTS:
         accounts->cmdAgregar_Click();
         QCOMPARE(accounts->mode(), formUsuario::Mode::NewAccount);
         found << faults(accounts);
-        main->cmdPuesto_Click(0); // a running station's caption
+        main->cmdPuesto_Click(0); // a running station's caption, left open for six weeks
+        // The widest money a 24-block rental reaches below 10^9 a block, and the longest block.
+        main->rate = {1365, 999999999.99};
+        main->optModo[2]->setChecked(true);
+        main->vsTiempo[1]->setValue(24);
+        main->optModo[4]->setChecked(true);
+        shop.t.clock.advance(999 * 3600 + 59 * 60 + 59);
+        main->Timer1_Timer();
+        QCOMPARE(main->txtPesos[1]->text() + u' ' + main->txtMinuto[2]->text() + u' ' + main->txtHora[0]->text(),
+                 QStringLiteral("23999999999.76 1365 999"));
         found << faults(main);
 
         main->cmdCierreCaja_Click();

@@ -26,6 +26,18 @@ inline QStringList readOnlyRows(const QString &path, const char *sql) {
     return rows;
 }
 
+// Runs SQL straight on the file, as another program would (a trigger, a table the program
+// never makes); SQLITE_OK or the engine's code.
+inline int execRaw(const QString &path, const char *sql) {
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open(path.toUtf8().constData(), &db);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+    return rc;
+}
+
 // "ok" for a sound database.
 inline QString integrityCheck(const QString &path) {
     return readOnlyRows(path, "PRAGMA integrity_check").join(QString());
