@@ -24,14 +24,6 @@ namespace {
 // The account that can never be deleted: the delivered administrator row carries this name.
 const QString kAdminName = QStringLiteral("Admin");
 
-QPushButton *makeButton(QWidget *frame, const char *name, const QString &caption, int left, int top, int width,
-                        int height) {
-    auto *button = new QPushButton(caption, frame);
-    button->setObjectName(QString::fromLatin1(name));
-    ui::Form::place(button, left, top, width, height);
-    return button;
-}
-
 // What a failed write says without its statement: password statements hold hashes.
 QString withoutStatement(const data::DbError &error) {
     return data::DbError(error.message(), {}, error.code()).describe();
@@ -74,17 +66,17 @@ formUsuario::formUsuario(ui::Platform &platform, formLudomat2 &main)
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     place(Frame1, 1560, 2280, 3135, 615);
-    cmdAceptar = makeButton(Frame1, "cmdAceptar", QStringLiteral("&Aceptar"), 120, 160, 1380, 350);
-    cmdSalir = makeButton(Frame1, "cmdSalir", QStringLiteral("&Salir"), 1560, 160, 1380, 350);
+    cmdAceptar = button(Frame1, "cmdAceptar", QStringLiteral("&Aceptar"), 120, 160, 1380, 350);
+    cmdSalir = button(Frame1, "cmdSalir", QStringLiteral("&Salir"), 1560, 160, 1380, 350);
 
     Frame2 = new QGroupBox(this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     place(Frame2, 4920, -20, 2535, 2895);
-    cmdAgregar = makeButton(Frame2, "cmdAgregar", QStringLiteral("&Nuevo Usuario"), 120, 360, 2295, 450);
-    cmdBorrar = makeButton(Frame2, "cmdBorrar", QStringLiteral("&Borrar Usuario"), 120, 960, 2295, 450);
-    cmdGuardar = makeButton(Frame2, "cmdGuardar", QStringLiteral("&Guardar Cambios"), 120, 1560, 2295, 450);
-    cmdCancelar = makeButton(Frame2, "cmdCancelar", QStringLiteral("&Cancelar"), 120, 2160, 2295, 450);
-    cmdContrasena = makeButton(this, "cmdContrasena", QStringLiteral("Cambiar C&ontraseña"), 5040, 2940, 2295, 450);
+    cmdAgregar = button(Frame2, "cmdAgregar", QStringLiteral("&Nuevo Usuario"), 120, 360, 2295, 450);
+    cmdBorrar = button(Frame2, "cmdBorrar", QStringLiteral("&Borrar Usuario"), 120, 960, 2295, 450);
+    cmdGuardar = button(Frame2, "cmdGuardar", QStringLiteral("&Guardar Cambios"), 120, 1560, 2295, 450);
+    cmdCancelar = button(Frame2, "cmdCancelar", QStringLiteral("&Cancelar"), 120, 2160, 2295, 450);
+    cmdContrasena = button(this, "cmdContrasena", QStringLiteral("Cambiar C&ontraseña"), 5040, 2940, 2295, 450);
 
     tabChain({combUsuario, txtUsuario, maskContrasena, cmdAceptar, cmdSalir, cmdAgregar, cmdBorrar, cmdGuardar,
               cmdCancelar, cmdContrasena});

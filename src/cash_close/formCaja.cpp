@@ -74,12 +74,8 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     txtFecha1 = makeBox(this, "txtFecha1", QString(), 1200, 1560, 1335, 375);
     txtFecha2 = makeBox(this, "txtFecha2", QString(), 3960, 1560, 1335, 375);
 
-    cmdProcesar = new QPushButton(QStringLiteral("&Procesar Datos"), this);
-    cmdProcesar->setObjectName(QStringLiteral("cmdProcesar"));
-    place(cmdProcesar, 5400, 1080, 2055, 375);
-    cmdSalir = new QPushButton(QStringLiteral("&Salir"), this);
-    cmdSalir->setObjectName(QStringLiteral("cmdSalir"));
-    place(cmdSalir, 5400, 1560, 2055, 375);
+    cmdProcesar = button(this, "cmdProcesar", QStringLiteral("&Procesar Datos"), 5400, 1080, 2055, 375);
+    cmdSalir = button(this, "cmdSalir", QStringLiteral("&Salir"), 5400, 1560, 2055, 375);
 
     // The grid's caption bar and its rows share the grid's rectangle.
     dgCaption = new QLabel(QStringLiteral("Puestos habiltados entre las fechas y horas asignadas"), this);
@@ -124,24 +120,14 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     lblRegistro = makeLabel(this, QString(), kGridLeft, 6180, kGridWidth, 255);
     lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
     lblRegistro->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    cmdRegistro = new QPushButton(QStringLiteral("&Registro"), this);
-    cmdRegistro->setObjectName(QStringLiteral("cmdRegistro"));
-    place(cmdRegistro, 5400, 6540, 2055, 375);
-    cmdGraficos = new QPushButton(QStringLiteral("&Gráficos"), this);
-    cmdGraficos->setObjectName(QStringLiteral("cmdGraficos"));
-    place(cmdGraficos, 3720, 6540, 1575, 375);
+    cmdRegistro = button(this, "cmdRegistro", QStringLiteral("&Registro"), 5400, 6540, 2055, 375);
+    cmdGraficos = button(this, "cmdGraficos", QStringLiteral("&Gráficos"), 3720, 6540, 1575, 375);
 
-    cmdExportar = new QPushButton(QStringLiteral("E&xportar…"), this);
-    cmdExportar->setObjectName(QStringLiteral("cmdExportar"));
-    place(cmdExportar, 360, 6540, 1575, 375);
-    cmdImprimir = new QPushButton(QStringLiteral("&Imprimir…"), this);
-    cmdImprimir->setObjectName(QStringLiteral("cmdImprimir"));
-    place(cmdImprimir, 2040, 6540, 1575, 375);
+    cmdExportar = button(this, "cmdExportar", QStringLiteral("E&xportar…"), 360, 6540, 1575, 375);
+    cmdImprimir = button(this, "cmdImprimir", QStringLiteral("&Imprimir…"), 2040, 6540, 1575, 375);
 
     // "s&eguridad", not "&seguridad": Alt+S stays the window's way out through "&Salir".
-    cmdCopia = new QPushButton(QStringLiteral("Copia de s&eguridad…"), this);
-    cmdCopia->setObjectName(QStringLiteral("cmdCopia"));
-    place(cmdCopia, kSummaryLeft, 6540, 2295, 375);
+    cmdCopia = button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft, 6540, 2295, 375);
 
     tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
               cmdGraficos, cmdRegistro, cmdCopia});
@@ -200,8 +186,8 @@ void formCaja::showJournalSummary() {
 
 void formCaja::setRunning(bool running) {
     running_ = running;
-    const QList<QWidget *> controls{cmdProcesar, cmdSalir,  cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
-                                    cmdCopia,    txtHora1,  txtHora2,    txtFecha1,   txtFecha2};
+    const QList<QWidget *> controls{cmdProcesar, cmdSalir, cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
+                                    cmdCopia,    txtHora1, txtHora2,    txtFecha1,   txtFecha2};
     for (QWidget *control : controls) {
         control->setEnabled(!running);
     }

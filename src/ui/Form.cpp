@@ -123,6 +123,14 @@ void Form::place(QWidget *control, int left, int top, int width, int height) {
     control->setGeometry(twRect(left, top, width, height));
 }
 
+QPushButton *Form::button(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
+                          int height) {
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    place(b, left, top, width, height);
+    return b;
+}
+
 void Form::tabChain(const QList<QWidget *> &order) {
     for (qsizetype i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);

@@ -4,6 +4,8 @@
 
 #include <QPointer>
 #include <QWidget>
+
+class QPushButton;
 #include <functional>
 #include <utility>
 
@@ -28,6 +30,9 @@ public:
 
     // Places a control at a rectangle given in twips.
     static void place(QWidget *control, int left, int top, int width, int height);
+    // A command button of the given name and caption, placed in twips on parent.
+    static QPushButton *button(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
+                               int height);
     // The tab order, in the order given.
     static void tabChain(const QList<QWidget *> &order);
 
