@@ -25,6 +25,7 @@ public:
     qint64 ms = 1'000'000;
     QDateTime wallTime() const override { return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)).addMSecs(ms); }
     qint64 monotonicMs() const override { return ms; }
+    QString bootId() const override { return QStringLiteral("bench-boot"); }
 };
 class SilentMessages final : public ui::MessagePresenter {
 public:

@@ -12,6 +12,8 @@ public:
     virtual ~Clock() = default;
     virtual QDateTime wallTime() const = 0; // local
     virtual qint64 monotonicMs() const = 0; // CLOCK_BOOTTIME
+    // Names the boot the monotonic clock counts from: two readings compare only within one boot.
+    virtual QString bootId() const = 0;
 
     QDate today() const { return wallTime().date(); }
     QTime timeOfDay() const { return wallTime().time(); }
@@ -21,6 +23,7 @@ class SystemClock final : public Clock {
 public:
     QDateTime wallTime() const override { return QDateTime::currentDateTime(); }
     qint64 monotonicMs() const override;
+    QString bootId() const override; // /proc/sys/kernel/random/boot_id
 };
 
 } // namespace ui

@@ -66,6 +66,7 @@ public:
         return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)).addMSecs(monotonicMs());
     }
     qint64 monotonicMs() const override { return real_.elapsed() * 60; }
+    QString bootId() const override { return QStringLiteral("scaled-boot"); }
 
 private:
     QElapsedTimer real_;

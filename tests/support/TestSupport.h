@@ -20,8 +20,10 @@ class FakeClock final : public ui::Clock {
 public:
     QDateTime now{QDate(2026, 12, 5), QTime(14, 5, 9)};
     qint64 monotonic = 5'000'000;
+    QString boot = QStringLiteral("test-boot"); // a reboot is a new name and a monotonic clock from 0
     QDateTime wallTime() const override { return now; }
     qint64 monotonicMs() const override { return monotonic; }
+    QString bootId() const override { return boot; }
     void advance(qint64 seconds) {
         now = now.addSecs(seconds);
         monotonic += seconds * 1000;
