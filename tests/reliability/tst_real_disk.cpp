@@ -4,6 +4,7 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
+#include "data/JournalTask.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -31,6 +32,10 @@ struct Rig {
 
     Rig() {
         w.Timer1->stop();
+        // The start-up journal check ends first. Its read-only connection, were it the last on
+        // the file, could not take the -wal and -shm away, and a start on a full disk would
+        // then find them ready and succeed.
+        QTRY_VERIFY(!w.findChild<journal::VerificationTask *>());
         w.lblUsuario->setText(QStringLiteral("Admin"));
         w.setEnabled(true);
     }
@@ -136,7 +141,9 @@ private Q_SLOTS:
             QVERIFY(!r.w.station[1].running);
         }
         {
-            // Starting on a full disk names the disk, not the file.
+            // Starting on a full disk names the disk, not the file; nothing the first start
+            // made is left there to reuse.
+            QVERIFY(!QFile::exists(db + QStringLiteral("-shm")) && !QFile::exists(db + QStringLiteral("-wal")));
             QVERIFY(fillDisk(junk));
             testing::TestPlatform other((mounted));
             formLudomat2 w(other.platform);
