@@ -155,6 +155,43 @@ private Q_SLOTS:
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
     }
 
+    // Books that fail the check are not copied, from the data layer or the command line: the
+    // refusal says why, nothing takes the target's name or is left beside it, nothing is noted.
+    void damagedBooksAreNotCopied_data() {
+        QTest::addColumn<bool>("commandLine");
+        QTest::newRow("data layer") << false;
+        QTest::newRow("ludomat --backup") << true;
+    }
+
+    void damagedBooksAreNotCopied() {
+        QFETCH(bool, commandLine);
+        testing::TestPlatform t;
+        const QString books = t.databasePath();
+        // An index that no longer matches its table: the file opens and reads as before.
+        QCOMPARE(execRaw(books, "INSERT INTO Alquiler VALUES (1, 'Contador', 'Admin', '2026-12-05', '14:00:00', "
+                                "'00:30:00', 5); PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+                                "'CREATE INDEX AlquilerFecha ON Alquiler (Hora)' WHERE name = 'AlquilerFecha'"),
+                 SQLITE_OK);
+        QVERIFY(integrityCheck(books).contains(QStringLiteral("AlquilerFecha")));
+        QTemporaryDir target;
+        const QString copy = target.filePath(QStringLiteral("copia.mdb"));
+        QString said;
+        if (commandLine) {
+            const testing::Run run = testing::runLudomat({"--backup", copy, "--data-dir", t.folder.path()});
+            QCOMPARE(run.status, 1);
+            said = run.err;
+        } else {
+            said = data::backupTo(*data::Database::open(books), copy);
+        }
+        QVERIFY2(said.contains(copy) && said.contains(QStringLiteral("verificación")) &&
+                     said.contains(QStringLiteral("AlquilerFecha")),
+                 qPrintable(said));
+        QCOMPARE(QDir(target.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList());
+        QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Registro WHERE Evento = 'Copia de seguridad'"),
+                 QStringList{"0"});
+    }
+
     // `ludomat --backup` beside a running writer: a sound copy, journaled.
     void backupFromTheCommandLine() {
         testing::TestPlatform t;
