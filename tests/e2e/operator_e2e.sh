@@ -178,16 +178,19 @@ expected:    $expected"
 verified=$(env -u DISPLAY "$work/ludomat" --verify-journal --data-dir "$work") || fail "the journal does not verify: $verified"
 case "$verified" in "journal ok: 24 entries, last hash "*) ;; *) fail "verification said: $verified" ;; esac
 
-# Midnight, on the real clock of the real program (faketime): a rental opened at 23:59 and
-# closed after midnight is recorded on the day it is closed.
+# Midnight, on the real clock of the real program (faketime): one rental recorded before
+# midnight, then a rental opened before it and closed after it, recorded on the day it is
+# closed. Two records in one run: a date taken once and kept would show on the second.
 night="$work/night"
 mkdir "$night"
 cp "$work/ludomat" "$work/queen.wav" "$night/"
 cp "$work/copias/$(ls "$work/copias" | tail -n 1)" "$night/dbLudomat.mdb"
 sqlite3 "$night/dbLudomat.mdb" "DELETE FROM Alquiler; DELETE FROM PuestosAbiertos"
+today=$(date +%Y-%m-%d)
+launched=$(date +%s)
 # (faketime preloads its library: a sanitized build must let it come before its own runtime.)
 ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-  faketime -f "@$(date +%Y-%m-%d) 23:59:54" "$night/ludomat" &
+  faketime -f "@$today 23:59:35" "$night/ludomat" &
 app=$!
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed at midnight"
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed at midnight"
@@ -195,13 +198,19 @@ keys "$usuario"
 xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in at midnight did not close the accounts window"
-keys "$main" alt+4
+keys "$main" alt+4 alt+1 alt+1
 opened=$(sqlite3 "$night/dbLudomat.mdb" "SELECT substr(Apertura, 1, 10) FROM PuestosAbiertos")
-sleep 8
+# The program's clock started at 23:59:35 no earlier than $launched: past midnight after 25 s.
+while [ $(($(date +%s) - launched)) -lt 27 ]; do sleep 0.2; done
 keys "$main" alt+4 alt+s
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
-closed=$(sqlite3 "$night/dbLudomat.mdb" "SELECT Fecha || ' ' || Hora FROM Alquiler")
-[ "$(date -d "$(date +%Y-%m-%d) + 1 day" +%Y-%m-%d)" = "${closed% *}" ] && [[ "${closed#* }" < "00:01:00" ]] \
-  || fail "a rental closed after midnight was recorded as $closed (opened $opened)"
+recorded=$(sqlite3 "$night/dbLudomat.mdb" "SELECT Puesto || ' ' || Fecha || ' ' || Hora FROM Alquiler ORDER BY rowid")
+before=$(sed -n 1p <<<"$recorded")
+after=$(sed -n 2p <<<"$recorded")
+[ "${before% *}" = "1 $today" ] && [[ "${before##* }" > "23:59:34" ]] \
+  && [ "${after% *}" = "4 $(date -d "$today + 1 day" +%Y-%m-%d)" ] && [[ "${after##* }" < "00:01:00" ]] \
+  || fail "rentals recorded around midnight as:
+$recorded
+(station 4 opened on $opened UTC; station 1 should be on $today before midnight, station 4 on the next day)"
 
-echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL; one across midnight"
+echo "end-to-end: 4 rentals recorded as expected, 2 of them across a SIGKILL; two around midnight"
