@@ -158,9 +158,10 @@ QString missingBooks(const Locations &where) {
                        "lugar.\n\n")
             .arg(kDatabase, where.dataFolder, shown.join(QStringLiteral(", ")));
     if (const std::optional<Copy> copy = newestCopy(where.backups())) {
-        text += QStringLiteral("La copia más reciente es %1, del %2. Para volver a ella: quite de la carpeta los "
-                               "archivos %3-wal y %3-shm si están (son de los libros que faltan y se mezclarían con "
-                               "la copia), copie la copia en %4 con el nombre %3 y abra el programa otra vez.")
+        text += QStringLiteral("La copia más reciente es %1, del %2. Para volver a ella: saque de la carpeta los "
+                               "archivos %3-wal y %3-shm si están (guárdelos: son de los libros que faltan, y junto "
+                               "a la copia se mezclarían con ella), copie la copia en %4 con el nombre %3 y abra el "
+                               "programa otra vez.")
                     .arg(copy->path, copy->made.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), kDatabase,
                          where.dataFolder);
     } else {
