@@ -1,9 +1,12 @@
 // The stations against the clock, through the real widgets on the offscreen platform:
 //  - one tick with all five stations open (three counting up, two counting down);
 //  - one tick that catches up ten hours of missed seconds on five open stations;
-//  - what restoring five open stations adds to the main window's start-up.
+//  - what restoring five open stations adds to the main window's start-up;
+//  - one look of the books' watch, which runs on the same thread once a second.
 #include "accounts/formUsuario.h"
+#include "stations/BooksWatch.h"
 #include "stations/formLudomat2.h"
+#include "ui/InstanceLock.h"
 #include "ui/Platform.h"
 
 #include <QApplication>
@@ -119,6 +122,22 @@ int main(int argc, char *argv[]) {
                     qPrintable(w.txtMinuto[0]->text()), qPrintable(w.txtSegundo[0]->text()),
                     qPrintable(w.txtPesos[0]->text()));
         delete w.usuarioWindow.data();
+    }
+    {
+        // The program holds its books, so the watch looks at the path each time.
+        Services s(folder.path());
+        ui::InstanceLock lock(s.platform.databasePath());
+        lock.acquire();
+        stations::BooksWatch watch(s.platform, nullptr);
+        watch.start();
+        constexpr int kLooks = 100000;
+        QElapsedTimer timer;
+        timer.start();
+        for (int n = 0; n < kLooks; ++n) {
+            watch.look();
+        }
+        std::printf("one look of the books' watch (once a second, beside the tick): %.2f us\n",
+                    static_cast<double>(timer.nsecsElapsed()) / kLooks / 1000.0);
     }
     {
         std::vector<double> runs;

@@ -50,11 +50,6 @@ void backupOnDemand(QWidget *parent, ui::Platform &platform, const QString &usua
     if (!target.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive)) {
         target += QStringLiteral(".mdb");
     }
-    if (QFileInfo(target).absoluteFilePath() == QFileInfo(platform.databasePath()).absoluteFilePath()) {
-        platform.messages.showMessage(parent, QStringLiteral("La copia no puede ir sobre la base de datos misma (%1).")
-                                                  .arg(target));
-        return;
-    }
     auto failure = std::make_shared<QString>();
     const QString path = platform.databasePath();
     QThread *worker = QThread::create([failure, path, target, now, usuario] {

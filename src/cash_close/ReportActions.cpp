@@ -2,6 +2,7 @@
 
 #include "cash_close/ReportCsv.h"
 #include "cash_close/ReportDocument.h"
+#include "data/OutputTarget.h"
 #include "ui/Platform.h"
 #include "ui/SystemPlatform.h"
 
@@ -81,6 +82,11 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
         platform.messages.showMessage(
             parent, QStringLiteral("No se exportó nada: el nombre %1 debe terminar en .csv o en .pdf.")
                         .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (const QString refusal = data::outputRefusal(path, platform.databasePath()); !refusal.isEmpty()) {
+        platform.messages.showMessage(
+            parent, QStringLiteral("No se exportó nada: %1 %2.").arg(QDir::toNativeSeparators(path), refusal));
         return;
     }
     QPointer<QWidget> owner = parent;

@@ -1,6 +1,7 @@
 #include "cash_close/frmGraficos.h"
 
 #include "cash_close/ReportChartViews.h"
+#include "data/OutputTarget.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -81,6 +82,11 @@ void frmGraficos::save(ReportChart *chart, const QString &stem) {
         QStringLiteral("%1_%2_%3.png").arg(stem, period_.from.toString(Qt::ISODate), period_.to.toString(Qt::ISODate)));
     const QString path = choosePath ? choosePath(this, suggested) : QString();
     if (path.isEmpty()) {
+        return;
+    }
+    if (const QString refusal = data::outputRefusal(path, platform().databasePath()); !refusal.isEmpty()) {
+        platform().messages.showMessage(
+            this, QStringLiteral("No se guardó el gráfico: %1 %2.").arg(QDir::toNativeSeparators(path), refusal));
         return;
     }
     // Written beside the target and renamed over it at the end: a failure leaves no half file.

@@ -1,14 +1,20 @@
 #include "data/Backup.h"
 
 #include "data/Database.h"
+#include "data/DatabaseFile.h"
 #include "data/Journal.h"
+#include "data/OutputTarget.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace data {
 
@@ -34,6 +40,19 @@ QString checkCopy(const QString &path) {
     return verdict;
 }
 
+// Writes the program's mark into a copy it made; empty or the engine's complaint.
+QString markCopy(const QString &path) {
+    sqlite3 *db = nullptr;
+    QString failure;
+    const QByteArray pragma = QByteArrayLiteral("PRAGMA application_id = ") + QByteArray::number(kCopyMark);
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        failure = QString::fromUtf8(db ? sqlite3_errmsg(db) : "no se pudo abrir");
+    }
+    sqlite3_close(db);
+    return failure;
+}
+
 QString failed(const QString &target, const QString &why) {
     return QStringLiteral("No se pudo hacer la copia de seguridad en %1: %2").arg(target, why);
 }
@@ -42,6 +61,9 @@ QString failed(const QString &target, const QString &why) {
 
 QString backupTo(Database &source, const QString &target) {
     const QFileInfo info(target);
+    if (const QString refusal = outputRefusal(target, source.path()); !refusal.isEmpty()) {
+        return QStringLiteral("No se hizo la copia de seguridad: %1 %2.").arg(target, refusal);
+    }
     if (!QFileInfo(info.absolutePath()).isDir()) {
         return failed(target, QStringLiteral("la carpeta %1 no existe").arg(info.absolutePath()));
     }
@@ -59,6 +81,9 @@ QString backupTo(Database &source, const QString &target) {
         source.backupTo(temporary);
     } catch (const DbError &error) {
         return failed(target, error.message());
+    }
+    if (const QString failure = markCopy(temporary); !failure.isEmpty()) {
+        return failed(target, failure);
     }
     if (const QString verdict = checkCopy(temporary); verdict != QLatin1String("ok")) {
         return failed(target, QStringLiteral("la copia no pasó la verificación (%1)").arg(verdict));
@@ -131,6 +156,72 @@ QString automaticBackupNoted(Database &source, const QString &folder, const QDat
     }
     noteBackup(source, now, usuario, made, why);
     return {};
+}
+
+PutBack putBackRemoved(Database &live, const QDateTime &now) {
+    // One at a time in the process: the watch's thread and a write may find the file gone together.
+    static std::recursive_mutex oneAtATime;
+    const std::lock_guard<std::recursive_mutex> guard(oneAtATime);
+    if (live.followPutBack()) {
+        return {true, {}}; // another handle put it back meanwhile
+    }
+    const std::shared_ptr<DatabaseFile> removed = live.file();
+    const QString path = live.path();
+    if (!removed || !removed->claimed() || !DatabaseFile::pathIsFree(path)) {
+        return {};
+    }
+    const auto failure = [&path](const QString &why) {
+        return PutBack{false, QStringLiteral("el archivo %1 fue borrado mientras el programa lo usaba y no se pudo "
+                                             "restituir (%2)")
+                                  .arg(path, why)};
+    };
+    QTemporaryFile scratch(QFileInfo(path).absolutePath() + QStringLiteral("/.dbLudomat-restituida-XXXXXX"));
+    if (!scratch.open()) {
+        return failure(scratch.errorString());
+    }
+    const QString temporary = scratch.fileName();
+    scratch.close();
+    try {
+        live.backupTo(temporary);
+    } catch (const DbError &error) {
+        return failure(error.message());
+    }
+    if (const QString verdict = checkCopy(temporary); verdict != QLatin1String("ok")) {
+        return failure(QStringLiteral("la copia no pasó la verificación: %1").arg(verdict));
+    }
+    std::shared_ptr<DatabaseFile> restored;
+    try {
+        restored = DatabaseFile::acquire(temporary);
+    } catch (const DbError &error) {
+        return failure(error.message());
+    }
+    // Claimed before it has the name: no second program can take the books in between.
+    if (restored->claimExclusive() != DatabaseFile::Claim::Taken) {
+        return failure(QStringLiteral("no se pudo reservar el archivo nuevo"));
+    }
+    // The removed file's side files hold its pages, not the new file's: replayed onto it, they
+    // would mix two databases. Every connection still on the removed file keeps its own open.
+    for (const char *suffix : {"-wal", "-shm", "-journal"}) {
+        ::unlink(QFile::encodeName(path + QLatin1String(suffix)).constData());
+    }
+    if (const int error = placeNewFile(temporary, path); error != 0) {
+        return error == EEXIST ? PutBack{}
+                               : failure(QString::fromLocal8Bit(std::strerror(error))); // taken by another: refused
+    }
+    scratch.setAutoRemove(false); // it is the books now
+    removed->setSuccessor(restored);
+    live.followPutBack();
+    try {
+        runInTransaction(live, [&] {
+            journal::append(live, now, QString(), journal::event::kDatabaseRestored, 0,
+                            QStringLiteral("Archivo=%1; borrado mientras el programa lo usaba, restituido desde su "
+                                           "conexión abierta")
+                                .arg(path));
+        });
+    } catch (const DbError &) {
+        // The books are back all the same; a full disk takes no entry.
+    }
+    return {true, {}};
 }
 
 } // namespace data

@@ -13,7 +13,9 @@ class Database;
 // into place: a copy that is not whole and sound never takes the name.
 
 // Copies the database the handle reads into target, replacing target only once the copy is
-// sound. Returns empty, or what went wrong in Spanish, naming the path.
+// sound. The copy carries the program's mark (kCopyMark). A target that outputRefusal refuses
+// (the books, their side files, a database that is not a copy) is left untouched. Returns
+// empty, or what went wrong in Spanish, naming the path.
 QString backupTo(Database &source, const QString &target);
 
 // The automatic copy into folder (created when missing) named ludomat-yyyyMMdd-HHmmss.mdb, then
@@ -30,5 +32,18 @@ QString backupToNoted(Database &source, const QString &target, const QDateTime &
 // copy counts even when the file takes no entry. Returns empty or what went wrong.
 QString automaticBackupNoted(Database &source, const QString &folder, const QDateTime &now, const QString &usuario,
                              const QString &why);
+
+// The books' file removed (rm, a cleaning tool) under the program that holds it (its one-program
+// claim) is put back from the program's open connection, which still reads every page: the
+// engine's online backup into a temporary beside the path, checked with integrity_check, the
+// removed file's orphan -wal and -shm gone (they would be replayed onto the new file), then
+// linked into place only while the path is still free, and claimed before it has the name.
+// Every handle of the process moves onto it at its next statement; the journal gets an entry.
+// A path that names another file is left alone (failure empty, done false): writes stay refused.
+struct PutBack {
+    bool done = false;
+    QString failure; // in Spanish, when it was tried and failed
+};
+PutBack putBackRemoved(Database &live, const QDateTime &now);
 
 } // namespace data

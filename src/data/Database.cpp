@@ -1,7 +1,9 @@
 #include "data/Database.h"
 
+#include "data/Backup.h"
 #include "data/DatabaseFile.h"
 #include "data/JetTranslator.h"
+#include "data/OutputTarget.h"
 #include "data/Schema.h"
 
 #include <QFile>
@@ -86,6 +88,7 @@ using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
 struct Database::Impl {
     sqlite3 *db = nullptr;
     std::shared_ptr<DatabaseFile> file;
+    Options options;
     bool readOnly = false;
     bool inTransaction = false;
     // Prepared action statements by their translated text: every literal is bound, so the
@@ -130,6 +133,17 @@ int listTables(sqlite3 *db, QStringList *tables) {
     return rc == SQLITE_DONE ? 0 : sqlite3_extended_errcode(db);
 }
 
+qint64 applicationId(sqlite3 *db) {
+    sqlite3_stmt *stmt = nullptr;
+    qint64 id = -1;
+    if (sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        id = static_cast<quint32>(sqlite3_column_int64(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    return id;
+}
+
 sqlite3 *connect(const QFileInfo &info, const QString &query, int flags, int *rc) {
     const QByteArray uri =
         (QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query).toUtf8();
@@ -148,6 +162,7 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
         throw DbError(QStringLiteral("El archivo %1 no es una base de datos de Ludomat válida").arg(path));
     std::unique_ptr<Database> handle(new Database(info.absoluteFilePath()));
     Impl &d = *handle->impl_;
+    d.options = options;
     // Look before the engine touches it: it must never adopt or rewrite a foreign file.
     d.file = DatabaseFile::acquire(path);
     if (!d.file->hasDatabaseHeader())
@@ -212,7 +227,12 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
     // A write-protected file still opens; the first write will report it.
     sqlite3_exec(d.db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(d.db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    if (::access(QFile::encodeName(path).constData(), W_OK) == 0 && !missingTables(tables).isEmpty()) {
+    const bool writable = ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+    // A copy put back in place is the books now: it loses the mark that lets a new copy or an
+    // export replace a copy.
+    if (writable && applicationId(d.db) == kCopyMark)
+        sqlite3_exec(d.db, "PRAGMA application_id = 0", nullptr, nullptr, nullptr);
+    if (writable && !missingTables(tables).isEmpty()) {
         // A file of an earlier version: the newer tables come together or not at all.
         handle->beginTransaction();
         try {
@@ -231,13 +251,42 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
     return handle;
 }
 
-void Database::checkWritable(const QString &jetSql) const {
+void Database::checkWritable(const QString &jetSql) {
     if (!isOpen())
         throw DbError(QStringLiteral("La base de datos está cerrada"), jetSql);
-    if (const QString changed = impl_->file->changedOnDisk(path_); !changed.isEmpty())
+    followIfPutBack();
+    QString changed = impl_->file->changedOnDisk(path_);
+    if (!changed.isEmpty() && !impl_->inTransaction && impl_->file->claimed()) {
+        // The program's own file, removed under it: put back from this connection, then written.
+        const PutBack back = putBackRemoved(*this, QDateTime::currentDateTime());
+        if (back.done)
+            changed = impl_->file->changedOnDisk(path_);
+        else if (!back.failure.isEmpty())
+            changed = back.failure;
+    }
+    if (!changed.isEmpty())
         throw DbError(QStringLiteral("No se guardó nada: ") + changed +
                           QStringLiteral(". Cierre el programa y vuelva a abrirlo."),
                       jetSql);
+}
+
+void Database::followIfPutBack() {
+    if (impl_->file && impl_->file->hasSuccessor() && !impl_->inTransaction)
+        followPutBack();
+}
+
+bool Database::followPutBack() {
+    if (!isOpen() || impl_->inTransaction || !impl_->file->hasSuccessor())
+        return false;
+    std::unique_ptr<Database> moved;
+    try {
+        moved = open(path_, impl_->options);
+    } catch (const DbError &) {
+        return false; // the writes say why, as for any file that changed under the handle
+    }
+    close();
+    impl_ = std::move(moved->impl_);
+    return true;
 }
 
 void Database::execute(const QString &jetSql) {
@@ -275,6 +324,7 @@ void Database::execute(const QString &jetSql) {
 Recordset Database::openRecordset(const QString &jetSql) {
     if (!isOpen())
         throw DbError(QStringLiteral("La base de datos está cerrada"), jetSql);
+    followIfPutBack();
     const TranslatedStatement st = translateJet(jetSql);
     if (firstWord(st.sql) != QLatin1String("SELECT"))
         throw DbError(QStringLiteral("Solo una consulta SELECT se abre como recordset"), jetSql);
@@ -303,6 +353,7 @@ Recordset Database::openRecordset(const QString &jetSql) {
 qint64 Database::forEachRow(const QString &jetSql, const std::function<bool(const QVector<QVariant> &)> &row) {
     if (!isOpen())
         throw DbError(QStringLiteral("La base de datos está cerrada"), jetSql);
+    followIfPutBack();
     const TranslatedStatement st = translateJet(jetSql);
     if (firstWord(st.sql) != QLatin1String("SELECT"))
         throw DbError(QStringLiteral("Solo una consulta SELECT se recorre"), jetSql);
@@ -335,6 +386,7 @@ void Database::beginTransaction() {
 void Database::beginRead() {
     if (!isOpen())
         throw DbError(QStringLiteral("La base de datos está cerrada"));
+    followIfPutBack();
     if (impl_->inTransaction)
         throw DbError(QStringLiteral("Ya hay una transacción abierta"));
     runPlain(impl_->db, "BEGIN DEFERRED");
@@ -364,6 +416,7 @@ bool Database::inTransaction() const {
 void Database::backupTo(const QString &target) {
     if (!isOpen())
         throw DbError(QStringLiteral("La base de datos está cerrada"));
+    followIfPutBack();
     sqlite3 *out = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &out,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -35,8 +35,9 @@ public:
     Database &operator=(const Database &) = delete;
 
     // An action statement, all or nothing (fail-on-error). Throws DbError with the
-    // engine's message and the statement; refuses to write into a file that was replaced,
-    // removed or truncated since it was opened.
+    // engine's message and the statement; refuses to write into a file that was replaced or
+    // truncated since it was opened, or removed when this process does not hold it (one that
+    // is removed under the program is put back, see putBackRemoved).
     void execute(const QString &jetSql);
     // A SELECT, read whole.
     Recordset openRecordset(const QString &jetSql);
@@ -57,6 +58,11 @@ public:
     // other connections write. target must not be open elsewhere; it is overwritten.
     void backupTo(const QString &target);
 
+    // After the file was removed and put back (by this handle or another of the process), moves
+    // this handle onto the file now at its path; every statement does it first by itself. True
+    // when it moved. Not inside a transaction.
+    bool followPutBack();
+
     // Stops the statement running on this handle from another thread (it fails as interrupted).
     void interrupt();
 
@@ -73,7 +79,10 @@ public:
 private:
     struct Impl;
     explicit Database(QString path);
-    void checkWritable(const QString &jetSql) const;
+    // Refuses a write to a file that changed under the handle; a file removed under the program
+    // that holds it is put back first, and the write goes on.
+    void checkWritable(const QString &jetSql);
+    void followIfPutBack();
     QString path_;
     std::unique_ptr<Impl> impl_;
 };

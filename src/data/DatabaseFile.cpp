@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -32,6 +33,28 @@ bool readAt(int fd, char *buffer, size_t size, off_t offset) {
     return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
 }
 
+// Two names for one file mean two -wal files for one set of pages.
+void refuseSecondNames(const QString &path, nlink_t names) {
+    if (names > 1) {
+        throw DbError(
+            QStringLiteral("El archivo de base de datos %1 tiene %2 nombres (enlaces duros). La base de datos "
+                           "anota lo pendiente en un archivo -wal que lleva el nombre con que se la abrió: "
+                           "con dos nombres habría dos -wal para los mismos datos y los libros se dañarían. "
+                           "Deje un solo nombre (borre el otro con rm; los datos quedan en este) y vuelva a "
+                           "intentarlo.")
+                .arg(path)
+                .arg(names));
+    }
+}
+
+void syncFolder(const QString &path) {
+    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 } // namespace
 
 DatabaseFile::DatabaseFile(int fd, dev_t device, ino_t inode) : fd_(fd), device_(device), inode_(inode) {}
@@ -53,6 +76,9 @@ std::shared_ptr<DatabaseFile> DatabaseFile::acquire(const QString &path) {
     const auto key = std::make_pair(st.st_dev, st.st_ino);
     if (auto found = files.find(key); found != files.end()) {
         if (auto alive = found->second.lock()) {
+            struct stat now {};
+            ::fstat(alive->fd_, &now);
+            refuseSecondNames(path, now.st_nlink);
             return alive;
         }
     }
@@ -63,6 +89,12 @@ std::shared_ptr<DatabaseFile> DatabaseFile::acquire(const QString &path) {
     }
     struct stat opened {};
     ::fstat(fd, &opened);
+    try {
+        refuseSecondNames(path, opened.st_nlink);
+    } catch (const DbError &) {
+        ::close(fd);
+        throw;
+    }
     std::shared_ptr<DatabaseFile> file(new DatabaseFile(fd, opened.st_dev, opened.st_ino));
     files[std::make_pair(opened.st_dev, opened.st_ino)] = file;
     // Drop the entries of files long gone, so the map does not grow with every test folder.
@@ -101,6 +133,22 @@ QString DatabaseFile::changedOnDisk(const QString &path) const {
         return QStringLiteral("el archivo %1 fue truncado mientras el programa lo usaba").arg(path);
     }
     return {};
+}
+
+bool DatabaseFile::pathIsFree(const QString &path) {
+    struct stat now {};
+    return ::stat(QFile::encodeName(path).constData(), &now) != 0 && errno == ENOENT;
+}
+
+std::shared_ptr<DatabaseFile> DatabaseFile::successor() const {
+    const std::lock_guard<std::mutex> guard(successorMutex_);
+    return successor_;
+}
+
+void DatabaseFile::setSuccessor(std::shared_ptr<DatabaseFile> next) {
+    const std::lock_guard<std::mutex> guard(successorMutex_);
+    successor_ = std::move(next);
+    hasSuccessor_.store(true, std::memory_order_release);
 }
 
 DatabaseFile::Claim DatabaseFile::claimExclusive() {
@@ -146,6 +194,26 @@ std::optional<DatabaseFile::Holder> DatabaseFile::holder() const {
         return h;
     }
     return std::nullopt;
+}
+
+int placeNewFile(const QString &temporary, const QString &path) {
+    const QByteArray from = QFile::encodeName(temporary);
+    const QByteArray to = QFile::encodeName(path);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        syncFolder(path);
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return errno;
+    }
+    // A file system that cannot rename without replacing: a hard link never replaces either,
+    // and the temporary name goes at once.
+    if (::link(from.constData(), to.constData()) != 0) {
+        return errno;
+    }
+    ::unlink(from.constData());
+    syncFolder(path);
+    return 0;
 }
 
 } // namespace data

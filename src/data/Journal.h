@@ -35,6 +35,7 @@ inline const QString kAccountDeleted = QStringLiteral("Cuenta borrada");
 inline const QString kPasswordChanged = QStringLiteral("Contraseña cambiada");
 inline const QString kCashClose = QStringLiteral("Cierre de caja");
 inline const QString kBackup = QStringLiteral("Copia de seguridad");
+inline const QString kDatabaseRestored = QStringLiteral("Base de datos restituida");
 inline const QString kProgramStarted = QStringLiteral("Programa iniciado");
 inline const QString kProgramEnded = QStringLiteral("Programa terminado");
 } // namespace event

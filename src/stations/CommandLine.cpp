@@ -8,6 +8,7 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/Journal.h"
+#include "data/OutputTarget.h"
 #include "ui/Locations.h"
 
 #include <QCoreApplication>
@@ -211,6 +212,15 @@ int report(const Request &request) {
     const cash_close::Period period{from->date(), from->time(), to->date(), to->time()};
     const QString who = request.values.value(QStringLiteral("--operator"));
     const QString path = databaseIn(request);
+    const QString csv = request.values.value(QStringLiteral("--csv"));
+    const QString pdf = request.values.value(QStringLiteral("--pdf"));
+    // Every file asked for is looked at before anything is written.
+    for (const QString &file : {csv, pdf}) {
+        if (const QString refusal = file.isEmpty() ? QString() : data::outputRefusal(file, path); !refusal.isEmpty()) {
+            printLine(stderr, QStringLiteral("ludomat: nothing was written: %1 %2").arg(file, refusal));
+            return 1;
+        }
+    }
     cash_close::Report result;
     try {
         auto db = data::Database::open(path, {.busyTimeoutMs = 5000, .readOnly = true});
@@ -243,8 +253,6 @@ int report(const Request &request) {
                               .arg(result.journalLastHash));
     }
     int status = 0;
-    const QString csv = request.values.value(QStringLiteral("--csv"));
-    const QString pdf = request.values.value(QStringLiteral("--pdf"));
     for (const QString &failure : {csv.isEmpty() ? QString() : cash_close::saveCsv(result, csv),
                                    pdf.isEmpty() ? QString() : cash_close::savePdf(result, pdf)}) {
         if (!failure.isEmpty()) {
@@ -304,6 +312,14 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("ludomat"));
+    // A job reads the books under the program's rules: where books were and are missing, it
+    // says so and reads nothing (the journal's check keeps its "cannot read" status).
+    if (const QString missing =
+            ui::missingBooks(ui::locateProgram(request->values.value(QStringLiteral("--data-dir"))));
+        !missing.isEmpty()) {
+        printLine(stderr, QStringLiteral("ludomat: ") + missing);
+        return request->job == QLatin1String("--verify-journal") ? 2 : 1;
+    }
     if (request->job == QLatin1String("--report")) {
         return report(*request);
     }

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "stations/AutomaticBackup.h"
+#include "stations/BooksWatch.h"
 #include "stations/CommandLine.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
@@ -62,7 +63,8 @@ int runProgram(int argc, char *argv[]) {
     }
 
     ui::InstanceLock lock(platform.databasePath());
-    if (lock.acquire() == ui::InstanceLock::Result::HeldByAnother) {
+    if (const auto locked = lock.acquire();
+        locked == ui::InstanceLock::Result::HeldByAnother || locked == ui::InstanceLock::Result::Refused) {
         messages.showMessage(nullptr, lock.refusal());
         return 1;
     }
@@ -83,8 +85,11 @@ int runProgram(int argc, char *argv[]) {
     // A copy of the books at every start, on a thread of its own while the shop opens.
     AutomaticBackup backup(platform, &main);
     backup.start(QStringLiteral("al iniciar el programa"), QString());
+    BooksWatch watch(platform, &main);
+    watch.start();
     const int status = QApplication::exec();
     backup.wait();
+    watch.wait();
     noteProgram(platform, journal::event::kProgramEnded, main.lblUsuario->text());
     return status;
 }

@@ -3,6 +3,8 @@
 #include "data/DatabaseFile.h"
 #include "data/DbError.h"
 
+#include <QFileInfo>
+
 namespace ui {
 
 InstanceLock::InstanceLock(QString databasePath) : path_(std::move(databasePath)) {}
@@ -12,8 +14,12 @@ InstanceLock::~InstanceLock() = default;
 InstanceLock::Result InstanceLock::acquire() {
     try {
         file_ = data::DatabaseFile::acquire(path_);
-    } catch (const data::DbError &) {
-        return Result::Unavailable;
+    } catch (const data::DbError &error) {
+        if (!QFileInfo::exists(path_)) {
+            return Result::Unavailable;
+        }
+        refused_ = error.message();
+        return Result::Refused;
     }
     switch (file_->claimExclusive()) {
     case data::DatabaseFile::Claim::Taken:
@@ -27,6 +33,9 @@ InstanceLock::Result InstanceLock::acquire() {
 }
 
 QString InstanceLock::refusal() const {
+    if (!refused_.isEmpty()) {
+        return refused_;
+    }
     QString text = QStringLiteral("Ludomat ya se está ejecutando con la base de datos %1").arg(path_);
     if (const auto holder = file_ ? file_->holder() : std::nullopt) {
         text += holder->programFolder.isEmpty()

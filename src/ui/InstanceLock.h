@@ -16,15 +16,18 @@ class InstanceLock final {
 public:
     explicit InstanceLock(QString databasePath);
     ~InstanceLock();
-    enum class Result { Acquired, HeldByAnother, Unavailable };
-    // Unavailable: the file is missing or takes no lock; the program runs unguarded and its
-    // windows report the file.
+    enum class Result { Acquired, HeldByAnother, Refused, Unavailable };
+    // Refused: the file is there but must not be opened (it has a second name, it cannot be
+    // read). Unavailable: the file is missing or takes no lock; the program runs unguarded and
+    // its windows report the file.
     Result acquire();
-    // The refusal, naming the running copy's folder and process when the system says.
+    // Why the program does not start: the running copy's folder and process when the system
+    // says, or why the file is refused.
     QString refusal() const;
 
 private:
     QString path_;
+    QString refused_;
     std::shared_ptr<data::DatabaseFile> file_;
 };
 

@@ -37,9 +37,15 @@ Locations locate(const LocationChoice &choice);
 Locations locateProgram(const QString &dataDirArgument);
 
 // Makes the data folder ready for the program: the user's data folder is created when missing,
-// and a folder without a database gets a fresh copy of the delivered template (written under a
-// temporary name, then renamed; never over an existing file). A folder asked for explicitly must
-// exist. Returns what stands in the way, in Spanish and naming the path; empty when ready.
+// and a new folder (just made, or empty) gets a fresh copy of the delivered template (written
+// under a temporary name, then renamed; never over an existing file). A folder asked for
+// explicitly must exist. A folder that holds anything but no database gets no new books: see
+// missingBooks. Returns what stands in the way, in Spanish and naming the path; empty when ready.
 QString prepare(const Locations &where, bool createFolder);
+
+// The books are missing: no dbLudomat.mdb in a data folder that holds something (an orphan -wal,
+// the copies, any file), so books were there. What the owner is told, naming the folder and the
+// newest copy in copias/ with its date; empty when the database is there or the folder is new.
+QString missingBooks(const Locations &where);
 
 } // namespace ui

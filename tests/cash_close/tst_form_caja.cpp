@@ -399,6 +399,68 @@ private Q_SLOTS:
         QTRY_VERIFY(!graficos);
     }
 
+    // Whatever the windows write, aimed at the books through a symlink, through a symlink to
+    // their folder or at their -wal's name, is refused with a message and leaves the books as
+    // they were. (Every target: tst_books.)
+    void noOutputOverTheBooks_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("target"); // LINK: a symlink to the books; FOLDER: one to their folder
+        QTest::newRow("csv through a symlink") << "csv"
+                                               << "LINK/salida.csv";
+        QTest::newRow("pdf through a symlink") << "pdf"
+                                               << "LINK/salida.pdf";
+        QTest::newRow("png through a symlink") << "png"
+                                               << "LINK/salida.png";
+        QTest::newRow("png on the -wal's name") << "png"
+                                                << "BOOKS-wal";
+        QTest::newRow("backup through a symlink") << "backup"
+                                                  << "LINK/salida.mdb";
+        QTest::newRow("backup through the folder's symlink") << "backup"
+                                                             << "FOLDER/dbLudomat.mdb";
+    }
+
+    void noOutputOverTheBooks() {
+        QFETCH(QString, output);
+        QFETCH(QString, target);
+        Shop shop;
+        fixtures::record(shop.t.databasePath(), {{2, "Admin", kToday, QTime(9, 0), "10"}});
+        QTemporaryDir elsewhere;
+        const QString books = shop.t.databasePath();
+        if (target.startsWith(QLatin1String("LINK/"))) {
+            target = elsewhere.filePath(target.mid(5));
+            QVERIFY(QFile::link(books, target));
+        } else if (target.startsWith(QLatin1String("FOLDER/"))) {
+            QVERIFY(QFile::link(shop.t.folder.path(), elsewhere.filePath(QStringLiteral("datos"))));
+            target = elsewhere.filePath(QStringLiteral("datos/") + target.mid(7));
+        } else {
+            target.replace(QStringLiteral("BOOKS"), books);
+        }
+        cash_close::setSavePathChooser([&target](QWidget *, const QString &) { return target; });
+        cash_close::setBackupPathChooser([&target](QWidget *, const QString &) { return target; });
+        const auto restore = qScopeGuard([] {
+            cash_close::setSavePathChooser({});
+            cash_close::setBackupPathChooser({});
+        });
+        const QStringList before = testing::tableRows(books, QStringLiteral("Alquiler"));
+        formCaja *caja = shop.open();
+        QVERIFY(testing::runCashClose(caja));
+        shop.t.messages.messages.clear();
+        if (output == u"png") {
+            QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+            caja->graficosWindow->choosePath = [&target](QWidget *, const QString &) { return target; };
+            QTest::mouseClick(caja->graficosWindow->cmdGuardarHora, Qt::LeftButton);
+        } else {
+            QTest::mouseClick(output == u"backup" ? caja->cmdCopia : caja->cmdExportar, Qt::LeftButton);
+        }
+        QCOMPARE(shop.t.messages.messages.size(), 1);
+        const QString said = shop.t.messages.messages.first();
+        QVERIFY2(said.startsWith(QStringLiteral("No se ")) && said.contains(QStringLiteral("base de datos en uso")),
+                 qPrintable(said));
+        QCOMPARE(readOnlyRows(books, "PRAGMA integrity_check"), QStringList{"ok"});
+        QCOMPARE(testing::tableRows(books, QStringLiteral("Alquiler")), before);
+        QVERIFY(QFileInfo(books).isFile() && !QFileInfo(books).isSymLink());
+    }
+
     // A checked copy of the books where the operator says. (What a copy refuses: tst_books.)
     void backupButton() {
         Shop shop;

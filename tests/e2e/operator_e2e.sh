@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Drives the real program as an operator would, under Xvfb with xdotool: sign in as Admin,
 # replacing the delivered password as the first sign-in asks, rent station 1 in Contador mode with Alt+1 and close it, rent station 2 prepaid, run the
-# cash close; open stations 3 and 5 while another program reads the file, kill the program
-# with SIGKILL, start it again and close the two stations it brought back; then reads the rows
-# in the database file. Also starts second copies on the same file, through the same folder and
-# through a symlink in another folder, which must refuse to run.
+# cash close; open stations 3 and 5 while another program reads the file and the file is
+# removed (rm) under the program, kill the program with SIGKILL, start it again and close the
+# two stations it brought back; then reads the rows in the database file. Also starts second
+# copies on the same file, through the same folder and through a symlink in another folder,
+# one on the file given a second name (a hard link) and one on a folder whose books are missing:
+# all must refuse to run.
 set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
@@ -20,6 +22,10 @@ if [ "${1:-}" != "--inside" ]; then
   # A portable copy: the program with its own database and alarm in one writable folder.
   cp "$build/bin/ludomat" "$build/share/ludomat/queen.wav" "$work/"
   cp "$build/share/ludomat/dbLudomat.mdb" "$work/dbLudomat.mdb"
+  # And an installed one, with its delivered files beside it.
+  mkdir -p "$work/inst/bin" "$work/inst/share/ludomat"
+  cp "$build/bin/ludomat" "$work/inst/bin/"
+  cp "$build/share/ludomat/dbLudomat.mdb" "$build/share/ludomat/queen.wav" "$work/inst/share/ludomat/"
   xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$work"
   exit $?
 fi
@@ -126,11 +132,18 @@ sleep 1
 keys "$caja" alt+s
 wait_gone '^Cierre de Caja$' || fail "the cash close did not close"
 
-# Stations 3 and 5 open while another program reads the file; then the program is killed.
+# Stations 3 and 5 open while another program reads the file; between them the file is removed
+# under the program, which puts it back from its open connection and says so; station 5 then
+# lands in the file an outside reader sees. Then the program is killed.
 keys "$main" alt+3
 [ "$(sqlite3 "$db" "SELECT count(*) FROM Alquiler")" = "2" ] || fail "an outside reader does not see the rentals"
+rm "$db"
+box=$(wait_window '^Ludomat$') || fail "no message said the removed books were put back"
+keys "$box" Return
 keys "$main" alt+5
 sleep 0.5
+open=$(sqlite3 "$db" "SELECT group_concat(Puesto, ',') FROM (SELECT Puesto FROM PuestosAbiertos ORDER BY Puesto)")
+[ "$open" = "2,3,5" ] || fail "after the books were put back an outside reader sees the stations $open open"
 kill -9 $app
 wait $app 2>/dev/null || true
 
@@ -169,14 +182,35 @@ backups=$(sqlite3 "$db" "SELECT count(*) FROM Registro WHERE Evento = 'Copia de 
 [ "$backups" = 3 ] && [ "$(ls "$work/copias" | wc -l)" = 3 ] \
   || fail "copies of the books: $backups in the journal, $(ls "$work/copias" | wc -l) in copias (two starts and a cash close)"
 expected="Programa iniciado, Contraseña cambiada, Ingreso, Puesto abierto 1, Alquiler registrado 1, \
-Puesto cerrado 1, Alquiler registrado 2, Puesto abierto 2, Cierre de caja, Puesto abierto 3, Puesto abierto 5, \
+Puesto cerrado 1, Alquiler registrado 2, Puesto abierto 2, Cierre de caja, Puesto abierto 3, \
+Base de datos restituida, Puesto abierto 5, \
 Programa iniciado, Puesto recuperado 2, Puesto recuperado 3, Puesto recuperado 5, Ingreso, \
 Alquiler registrado 3, Puesto cerrado 3, Alquiler registrado 5, Puesto cerrado 5, Programa terminado"
 [ "$journal" = "$expected" ] || fail "journal: $journal
 expected:    $expected"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
 verified=$(env -u DISPLAY "$work/ludomat" --verify-journal --data-dir "$work") || fail "the journal does not verify: $verified"
-case "$verified" in "journal ok: 24 entries, last hash "*) ;; *) fail "verification said: $verified" ;; esac
+case "$verified" in "journal ok: 25 entries, last hash "*) ;; *) fail "verification said: $verified" ;; esac
+
+# Refused at start, said in a message, exit status 1, nothing made: the books given a second
+# name (a hard link), and a folder that held books (its copies are there) without them.
+refused_start() {
+  "$@" &
+  local refused=$! status=0
+  box=$(wait_window '^Ludomat$') || { kill -9 $refused; fail "$* showed no message"; }
+  keys "$box" Return
+  for _ in $(seq 1 50); do kill -0 $refused 2>/dev/null || break; sleep 0.1; done
+  kill -0 $refused 2>/dev/null && { kill -9 $refused; fail "$* kept running"; }
+  wait "$refused" || status=$?
+  [ "$status" = 1 ] || fail "$* ended with status $status"
+}
+ln "$db" "$work/second-name.mdb"
+refused_start "$work/ludomat"
+rm "$work/second-name.mdb"
+mkdir "$work/missing"
+cp -r "$work/copias" "$work/missing/"
+refused_start "$work/inst/bin/ludomat" --data-dir "$work/missing"
+[ ! -e "$work/missing/dbLudomat.mdb" ] || fail "new books were made where the books are missing"
 
 # Midnight, on the real clock of the real program (faketime): one rental recorded before
 # midnight, then a rental opened before it and closed after it, recorded on the day it is

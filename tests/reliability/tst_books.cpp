@@ -1,18 +1,23 @@
 // Where the books live and the copies made of them: the order in which the data folder is
-// chosen, the first start's seed that never writes over a file, and backups that are real
-// (consistent while another program writes, checked, rotated, refused cleanly) from the data
-// layer and from the command line beside a running writer.
+// chosen, the first start's seed that never writes over a file nor where books were, backups
+// that are real (consistent while another program writes, checked, rotated, refused cleanly)
+// from the data layer and from the command line beside a running writer, no output written over
+// the books or another database, and no file opened under a second name.
 #include "FaultVfs.h"
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Backup.h"
 #include "data/Database.h"
+#include "data/OutputTarget.h"
+#include "ui/InstanceLock.h"
 #include "ui/Locations.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
 #include <QtTest>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -37,6 +42,20 @@ struct Writer {
 
 int rentals(const QString &path) {
     return readOnlyRows(path, "SELECT count(*) FROM Alquiler").value(0).toInt();
+}
+
+// A file as it stands: its inode and a digest of its bytes ("" when there is none).
+QString fileState(const QString &path) {
+    struct stat st {};
+    QFile file(path);
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::number(st.st_ino) + u' ' +
+           QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+}
+
+qint64 applicationId(const QString &path) {
+    return readOnlyRows(path, "PRAGMA application_id").value(0).toLongLong();
 }
 
 } // namespace
@@ -190,6 +209,216 @@ private Q_SLOTS:
                  QStringList());
         QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Registro WHERE Evento = 'Copia de seguridad'"),
                  QStringList{"0"});
+    }
+
+    // Every output aimed at the books, a part of them or another database leaves it untouched;
+    // a copy the program wrote, or any other file, may be replaced.
+    void outputsNeverOverwriteTheBooks_data() {
+        QTest::addColumn<QString>("target");  // BOOKS: the data folder, ELSE: another folder
+        QTest::addColumn<QString>("made");    // how the target is made first
+        QTest::addColumn<QString>("refusal"); // empty: written
+        const QString books = QStringLiteral("es la base de datos en uso");
+        const QString part = QStringLiteral("es un archivo de la base de datos en uso");
+        const QString foreign = QStringLiteral("que no es una copia hecha por Ludomat");
+        QTest::newRow("the books") << "BOOKS/dbLudomat.mdb"
+                                   << "" << books;
+        QTest::newRow("their -wal") << "BOOKS/dbLudomat.mdb-wal"
+                                    << "" << part;
+        QTest::newRow("their -shm") << "BOOKS/dbLudomat.mdb-shm"
+                                    << "" << part;
+        QTest::newRow("their -journal, not there yet") << "BOOKS/dbLudomat.mdb-journal"
+                                                       << "" << part;
+        QTest::newRow("the -journal's name in capitals") << "BOOKS/DBLUDOMAT.MDB-JOURNAL"
+                                                         << "" << part;
+        QTest::newRow("a symlink to the books") << "ELSE/copia.mdb"
+                                                << "link BOOKS/dbLudomat.mdb" << books;
+        QTest::newRow("a symlink to where the -journal would be") << "ELSE/j"
+                                                                  << "link BOOKS/dbLudomat.mdb-journal" << part;
+        QTest::newRow("through a symlink to the data folder") << "ELSE/datos/dbLudomat.mdb-journal"
+                                                              << "folder link" << part;
+        QTest::newRow("another program's database") << "ELSE/ajena.db"
+                                                    << "database" << foreign;
+        QTest::newRow("the -journal of another database") << "ELSE/ajena.db-journal"
+                                                          << "database beside"
+                                                          << "archivo auxiliar de la base de datos";
+        QTest::newRow("a -wal on its own") << "ELSE/pendiente"
+                                           << "wal"
+                                           << "cambios pendientes";
+        QTest::newRow("an earlier copy") << "ELSE/copia.mdb"
+                                         << "copy"
+                                         << "";
+        QTest::newRow("a text file") << "ELSE/notas.txt"
+                                     << "text"
+                                     << "";
+        QTest::newRow("a new name") << "ELSE/nueva.mdb"
+                                    << ""
+                                    << "";
+    }
+
+    void outputsNeverOverwriteTheBooks() {
+        QFETCH(QString, target);
+        QFETCH(QString, made);
+        QFETCH(QString, refusal);
+        testing::TestPlatform t;
+        QTemporaryDir elsewhere;
+        const QString path = t.databasePath();
+        const auto place = [&](QString name) {
+            return name.replace(QStringLiteral("BOOKS"), t.folder.path())
+                .replace(QStringLiteral("ELSE"), elsewhere.path());
+        };
+        target = place(target);
+        auto db = data::Database::open(path);
+        db->execute(QStringLiteral("UPDATE Tarifa SET Minutos = Minutos")); // the -wal and -shm are there
+        if (made.startsWith(QLatin1String("link ")))
+            QVERIFY(QFile::link(place(made.mid(5)), target));
+        else if (made == QLatin1String("folder link"))
+            QVERIFY(QFile::link(t.folder.path(), elsewhere.filePath(QStringLiteral("datos"))));
+        else if (made.startsWith(QLatin1String("database")))
+            QCOMPARE(execRaw(elsewhere.filePath(QStringLiteral("ajena.db")), "CREATE TABLE t(x)"), SQLITE_OK);
+        else if (made == QLatin1String("wal"))
+            writeFile(target, QByteArray::fromHex("377f0682002de218") + QByteArray(24, '\0'));
+        else if (made == QLatin1String("copy"))
+            QCOMPARE(data::backupTo(*db, target), QString());
+        else if (made == QLatin1String("text"))
+            writeFile(target, "notas");
+
+        const QString said = data::outputRefusal(target, path);
+        QVERIFY2(refusal.isEmpty() ? said.isEmpty() : said.contains(refusal), qPrintable(said));
+        // The writer of every copy (automatic, the button, the command line) gives way the same.
+        const QString books = fileState(path);
+        const QString before = fileState(target);
+        const QString failure = data::backupTo(*db, target);
+        QCOMPARE(fileState(path), books);
+        if (!refusal.isEmpty()) {
+            QVERIFY2(failure.contains(refusal) && failure.contains(target), qPrintable(failure));
+            QCOMPARE(fileState(target), before);
+            return;
+        }
+        QCOMPARE(failure, QString());
+        QCOMPARE(integrityCheck(target), QStringLiteral("ok"));
+        QCOMPARE(applicationId(target), qint64(data::kCopyMark));
+        // A copy put in place as books is books: the program's first open takes the mark away.
+        QTemporaryDir shop;
+        QVERIFY(QFile::copy(target, shop.filePath(QStringLiteral("dbLudomat.mdb"))));
+        data::Database::open(shop.filePath(QStringLiteral("dbLudomat.mdb")))->close();
+        QVERIFY(data::outputRefusal(shop.filePath(QStringLiteral("dbLudomat.mdb")), path)
+                    .contains(QLatin1String("no es una copia")));
+    }
+
+    // The command line's outputs: the backup the issue found replacing the live file, and the
+    // report's files, refused with a message and status 1, the books and the target as they were.
+    void commandLineOutputsNeverOverwriteTheBooks_data() {
+        QTest::addColumn<QStringList>("arguments"); // DIR: the data folder, LINK: a symlink to the books
+        QTest::newRow("--backup over the books") << QStringList{"--backup", "DIR/dbLudomat.mdb"};
+        QTest::newRow("--backup through a symlink") << QStringList{"--backup", "LINK"};
+        QTest::newRow("--report --csv over the books") << QStringList{
+            "--report", "--from", "2026-12-01 00:00", "--to", "2026-12-02 00:00", "--csv", "DIR/dbLudomat.mdb"};
+        QTest::newRow("--report --pdf over the -wal, a good --csv beside")
+            << QStringList{"--report",  "--from", "2026-12-01 00:00",     "--to", "2026-12-02 00:00", "--csv",
+                           "DIR/r.csv", "--pdf",  "DIR/dbLudomat.mdb-wal"};
+    }
+
+    void commandLineOutputsNeverOverwriteTheBooks() {
+        QFETCH(QStringList, arguments);
+        testing::TestPlatform t;
+        QTemporaryDir elsewhere;
+        const QString link = elsewhere.filePath(QStringLiteral("copia.mdb"));
+        QVERIFY(QFile::link(t.databasePath(), link));
+        arguments.replaceInStrings(QStringLiteral("DIR"), t.folder.path())
+            .replaceInStrings(QStringLiteral("LINK"), link);
+        data::Database::open(t.databasePath())->close(); // as a first start leaves it
+        const QString books = fileState(t.databasePath());
+        const testing::Run run = testing::runLudomat(arguments + QStringList{"--data-dir", t.folder.path()});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(QLatin1String("base de datos en uso")), qPrintable(run.err));
+        QVERIFY(!run.out.contains(QLatin1String("backup ok")));
+        QCOMPARE(fileState(t.databasePath()), books);
+        QCOMPARE(integrityCheck(t.databasePath()), QStringLiteral("ok"));
+        QVERIFY(!QFileInfo::exists(t.folder.filePath(QStringLiteral("r.csv")))); // nothing written at all
+    }
+
+    // A database file with a second name is opened by nothing: not the program, not a window, not
+    // a job, whichever name they are given; SQLite would keep one -wal per name.
+    void oneFileOneName() {
+        testing::TestPlatform t;
+        QTemporaryDir elsewhere;
+        const QString second = elsewhere.filePath(QStringLiteral("dbLudomat.mdb"));
+        QVERIFY(::link(QFile::encodeName(t.databasePath()).constData(), QFile::encodeName(second).constData()) == 0);
+        const QString why = QStringLiteral("tiene 2 nombres (enlaces duros)");
+        for (const QString &name : {t.databasePath(), second}) {
+            ui::InstanceLock lock(name);
+            QCOMPARE(lock.acquire(), ui::InstanceLock::Result::Refused);
+            QVERIFY2(lock.refusal().contains(why), qPrintable(lock.refusal()));
+            try {
+                data::Database::open(name, {.readOnly = true});
+                QFAIL("a file with two names was opened");
+            } catch (const data::DbError &error) {
+                QVERIFY2(error.message().contains(why), qPrintable(error.message()));
+            }
+            const QString folder = QFileInfo(name).absolutePath();
+            for (const QStringList &job :
+                 {QStringList{"--backup", elsewhere.filePath(QStringLiteral("c.mdb"))}, QStringList{"--verify-journal"},
+                  QStringList{"--report", "--from", "2026-12-01 00:00", "--to", "2026-12-02 00:00"}}) {
+                const testing::Run run = testing::runLudomat(job + QStringList{"--data-dir", folder});
+                QVERIFY2(run.status != 0 && run.err.contains(why), qPrintable(job.first() + u' ' + run.err));
+            }
+        }
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath(QStringLiteral("c.mdb"))));
+        QVERIFY(!QFileInfo::exists(t.databasePath() + QStringLiteral("-wal")) &&
+                !QFileInfo::exists(second + QStringLiteral("-wal")));
+    }
+
+    // New books only on a true first start: a folder that does not exist or is empty. Where books
+    // were (anything left in the folder) neither the program nor a job starts, and the owner is
+    // pointed at the newest copy.
+    void noNewBooksWhereBooksWere_data() {
+        QTest::addColumn<QStringList>("held"); // what the data folder holds; "none": no folder
+        QTest::addColumn<QString>("said");     // empty: seeded
+        QTest::newRow("no folder") << QStringList{"none"} << "";
+        QTest::newRow("an empty folder") << QStringList{} << "";
+        QTest::newRow("a first start cut short") << QStringList{"dbLudomat.x1Y2z3.nueva"} << "";
+        QTest::newRow("an orphan -wal and -shm")
+            << QStringList{"dbLudomat.mdb-wal", "dbLudomat.mdb-shm"} << "No hay copias en";
+        QTest::newRow("copies")
+            << QStringList{"copias/ludomat-20261201-100000.mdb", "copias/ludomat-20261204-093000.mdb",
+                           "copias/ludomat-20261130-235959.mdb"}
+            << "La copia más reciente es COPIAS/ludomat-20261204-093000.mdb, del 04/12/2026 09:30:00";
+        QTest::newRow("any other file") << QStringList{"notas.txt"} << "No hay copias en";
+    }
+
+    void noNewBooksWhereBooksWere() {
+        QFETCH(QStringList, held);
+        QFETCH(QString, said);
+        QTemporaryDir scratch;
+        const QString folder = scratch.filePath(QStringLiteral("datos"));
+        const ui::Locations where(folder, QFileInfo(testing::templateDatabasePath()).absolutePath());
+        if (held != QStringList{"none"}) {
+            QVERIFY(QDir().mkpath(folder));
+            for (const QString &name : held) {
+                QVERIFY(QDir().mkpath(QFileInfo(QDir(folder).filePath(name)).absolutePath()));
+                QVERIFY(QFile::copy(testing::templateDatabasePath(), QDir(folder).filePath(name)));
+            }
+        }
+        const QString problem = ui::prepare(where, true);
+        if (said.isEmpty()) {
+            QCOMPARE(problem, QString());
+            QCOMPARE(integrityCheck(where.database()), QStringLiteral("ok"));
+            return;
+        }
+        said.replace(QStringLiteral("COPIAS"), where.backups());
+        for (const QString &part : {QStringLiteral("Faltan los libros del negocio"), folder, said})
+            QVERIFY2(problem.contains(part), qPrintable(problem));
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        // The jobs of the command line say the same and read nothing.
+        for (const QStringList &job :
+             {QStringList{"--backup", scratch.filePath(QStringLiteral("c.mdb"))}, QStringList{"--verify-journal"},
+              QStringList{"--report", "--from", "2026-12-01 00:00", "--to", "2026-12-02 00:00"}}) {
+            const testing::Run run = testing::runLudomat(job + QStringList{"--data-dir", folder});
+            QCOMPARE(run.status, job.first() == QLatin1String("--verify-journal") ? 2 : 1);
+            QVERIFY2(run.err.contains(said), qPrintable(run.err));
+        }
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QVERIFY(!QFileInfo::exists(where.database()) && !QFileInfo::exists(scratch.filePath(QStringLiteral("c.mdb"))));
     }
 
     // `ludomat --backup` beside a running writer: a sound copy, journaled.

@@ -1,0 +1,141 @@
+// The books' file removed under the running program: put back from the program's open
+// connection, whether a write or the watch finds it gone first, every handle moved onto it, and
+// a second process reads what was written after; a file replaced by another, or removed under a
+// process that does not hold the books, stays refused.
+#include "SqliteFile.h"
+#include "TestSupport.h"
+#include "stations/BooksWatch.h"
+#include "stations/formLudomat2.h"
+#include "ui/InstanceLock.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QtTest>
+#include <QtWidgets>
+#include <sys/stat.h>
+
+namespace {
+
+// What a second program reads from the file (the sqlite3 shell), "|" between cells.
+QString outsideRead(const QString &path, const QString &sql) {
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("sqlite3"), {path, sql});
+    if (!sqlite.waitForFinished(10000))
+        return QStringLiteral("sqlite3 did not end");
+    return QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed();
+}
+
+// The bytes of the file and of its -wal, as a digest: what another reader would find.
+QByteArray bytesOf(const QString &path) {
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    for (const QString &name : {path, path + QStringLiteral("-wal")}) {
+        QFile file(name);
+        if (file.open(QIODevice::ReadOnly))
+            digest.addData(file.readAll());
+    }
+    return digest.result();
+}
+
+ino_t inodeOf(const QString &path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
+class BooksRemovedTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 shell is not installed");
+    }
+
+    void removedUnderTheProgram_data() {
+        QTest::addColumn<QString>("befalls"); // "removed", "replaced"
+        QTest::addColumn<bool>("held");       // the process holds the books (the one-program lock)
+        QTest::addColumn<bool>("watched");    // the watch looks before the write
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("removed, a write finds it") << "removed" << true << false << true;
+        QTest::newRow("removed, the watch finds it") << "removed" << true << true << true;
+        QTest::newRow("replaced by another file") << "replaced" << true << true << false;
+        QTest::newRow("removed under a process that does not hold it") << "removed" << false << true << false;
+    }
+
+    // A rental recorded before, a station open across the removal and closed after it.
+    void removedUnderTheProgram() {
+        QFETCH(QString, befalls);
+        QFETCH(bool, held);
+        QFETCH(bool, watched);
+        QFETCH(bool, restored);
+        testing::Shop shop;
+        const QString path = shop.t.databasePath();
+        ui::InstanceLock lock(path);
+        if (held)
+            QCOMPARE(lock.acquire(), ui::InstanceLock::Result::Acquired);
+        stations::BooksWatch watch(shop.t.platform, shop.main.get());
+        watch.start();
+        formLudomat2 &w = *shop.main;
+        w.lblUsuario->setText(QStringLiteral("Admin"));
+        w.setEnabled(true);
+        for (int press = 0; press < 3; ++press) { // station 1 opened, closed (a rental), opened again
+            w.cmdPuesto_Click(0);
+            shop.t.clock.advance(600);
+            w.Timer1_Timer();
+        }
+        QVERIFY(w.station[0].running && shop.said().isEmpty());
+        const QStringList accounts = shop.rows(QStringLiteral("Usuarios"));
+        const ino_t before = inodeOf(path);
+        const ino_t sideFile = inodeOf(path + QStringLiteral("-wal"));
+
+        QCOMPARE(QProcess::execute(QStringLiteral("rm"), {path}), 0);
+        if (befalls == QLatin1String("replaced"))
+            QVERIFY(QFile::copy(testing::templateDatabasePath(), path));
+        const QByteArray untouched = bytesOf(path);
+        if (watched) {
+            watch.look();
+            watch.wait();
+            QCoreApplication::processEvents();
+        }
+        w.cmdPuesto_Click(0); // closed: the second rental
+        w.cmdPuesto_Click(2); // and another station opened
+        watch.look();
+        watch.wait();
+        QTRY_VERIFY(!shop.said().isEmpty() || !restored);
+
+        if (!restored) {
+            // Refused as before: the station stays as it was, and nothing lands in a file that is not the books.
+            QVERIFY2(shop.said().value(0).contains(QStringLiteral("No se guardó nada")),
+                     qPrintable(shop.said().join('\n')));
+            QVERIFY(w.station[0].running);
+            QCOMPARE(QFileInfo::exists(path), befalls == QLatin1String("replaced"));
+            QCOMPARE(bytesOf(path), untouched);
+            return;
+        }
+        QCOMPARE(shop.said(),
+                 QStringList{QStringLiteral("El archivo de los libros %1 fue borrado mientras el programa lo usaba. Se "
+                                            "restituyó desde la conexión abierta del programa, con todo lo registrado "
+                                            "hasta ahora, y el programa sigue trabajando en él.")
+                                 .arg(path)});
+        QVERIFY(inodeOf(path) != before && !w.station[0].running && w.station[2].running);
+        // The removed file's -wal went with it: the new books share no side file with the old.
+        QVERIFY(sideFile != 0 && inodeOf(path + QStringLiteral("-wal")) != sideFile);
+        // A second program on the file sees both rentals, the station still open, every account and
+        // the entry that says what happened; the file is sound and has one name.
+        QCOMPARE(outsideRead(path, "SELECT count(*) FROM Alquiler"), QStringLiteral("2"));
+        QCOMPARE(outsideRead(path, "SELECT Puesto FROM PuestosAbiertos"), QStringLiteral("3"));
+        QCOMPARE(shop.rows(QStringLiteral("Usuarios")), accounts);
+        QCOMPARE(outsideRead(path, "SELECT Evento FROM Registro WHERE Evento LIKE 'Base de datos%'"),
+                 QStringLiteral("Base de datos restituida"));
+        QCOMPARE(outsideRead(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QVERIFY(QDir(shop.t.folder.path())
+                    .entryList({QStringLiteral(".dbLudomat-*")}, QDir::Hidden | QDir::Files)
+                    .isEmpty());
+        // The books stay the program's: another process cannot take the one-program lock of the new file.
+        QCOMPARE(QProcess::execute(QStringLiteral("flock"), {QStringLiteral("-n"), path, QStringLiteral("true")}), 1);
+    }
+};
+
+QTEST_MAIN(BooksRemovedTest)
+#include "tst_books_removed.moc"
