@@ -8,7 +8,7 @@
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "rate/frmTarifa.h"
-#include "stations/DisplayBox.h"
+#include "ui/FittedText.h"
 #include "stations/formLudomat2.h"
 #include "ui/Translations.h"
 
@@ -46,7 +46,7 @@ QString clipped(const QWidget *control) {
         return box->minimumSizeHint().width() <= box->width() ? QString() : box->title();
     } else if (const auto *edit = qobject_cast<const QLineEdit *>(control); edit && !edit->isEnabled()) {
         text = edit->text(); // a station's display box: every digit in sight
-        room = stations::textRoom(edit);
+        room = ui::textRoom(edit);
     } else {
         return {};
     }
