@@ -122,16 +122,18 @@ namespace {
 // Every table of the file with its columns; the engine's error code (0 on success).
 int readLayout(sqlite3 *db, TableColumns *layout) {
     sqlite3_stmt *stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db,
-                                "SELECT m.name, c.name FROM sqlite_master AS m LEFT JOIN pragma_table_info(m.name) AS c "
-                                "WHERE m.type = 'table'",
-                                -1, &stmt, nullptr);
+    int rc =
+        sqlite3_prepare_v2(db,
+                           "SELECT m.name, c.name FROM sqlite_master AS m LEFT JOIN pragma_table_info(m.name) AS c "
+                           "WHERE m.type = 'table'",
+                           -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return sqlite3_extended_errcode(db);
     }
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        QStringList &columns = (*layout)[QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)))];
+        QStringList &columns =
+            (*layout)[QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)))];
         if (sqlite3_column_type(stmt, 1) != SQLITE_NULL)
             columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
     }

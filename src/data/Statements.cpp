@@ -41,8 +41,9 @@ namespace {
 
 // The boot and its clock as two values; NULL, NULL where the machine names no boot.
 QString bootClock(const QString &arranque, qint64 arranqueMs) {
-    return arranque.isEmpty() ? QStringLiteral("NULL,NULL")
-                              : QLatin1Char('\'') + quoted(arranque) + QStringLiteral("',") + QString::number(arranqueMs);
+    return arranque.isEmpty()
+               ? QStringLiteral("NULL,NULL")
+               : QLatin1Char('\'') + quoted(arranque) + QStringLiteral("',") + QString::number(arranqueMs);
 }
 
 } // namespace
@@ -50,8 +51,9 @@ QString bootClock(const QString &arranque, qint64 arranqueMs) {
 QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
                             const QString &pesos, int bloques, const QString &fin, const QString &arranque,
                             qint64 arranqueMs) {
-    return QStringLiteral("INSERT INTO PuestosAbiertos "
-                          "(Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto) ") +
+    return QStringLiteral(
+               "INSERT INTO PuestosAbiertos "
+               "(Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto) ") +
            QStringLiteral("VALUES (") + QString::number(puesto) + QStringLiteral(", '") +
            (contador ? QStringLiteral("Contador") : QStringLiteral("Prepago")) + QStringLiteral("','") +
            quoted(usuario) + QStringLiteral("','") + quoted(apertura) + QStringLiteral("',") +
@@ -73,10 +75,9 @@ QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &a
     return QStringLiteral("UPDATE PuestosAbiertos SET Arranque = ") +
            (boot ? QLatin1Char('\'') + quoted(arranque) + QLatin1Char('\'') : QStringLiteral("NULL")) +
            QStringLiteral(", ArranqueMs = ") + (boot ? QString::number(arranqueMs) : QStringLiteral("NULL")) +
-           QStringLiteral(", Transcurrido = ") +
-           QString::number(transcurrido) + QStringLiteral(", Visto = '") + quoted(visto) +
-           QStringLiteral("' WHERE Puesto = ") + QString::number(puesto) + QStringLiteral(" AND Apertura = '") +
-           quoted(apertura) + QLatin1Char('\'');
+           QStringLiteral(", Transcurrido = ") + QString::number(transcurrido) + QStringLiteral(", Visto = '") +
+           quoted(visto) + QStringLiteral("' WHERE Puesto = ") + QString::number(puesto) +
+           QStringLiteral(" AND Apertura = '") + quoted(apertura) + QLatin1Char('\'');
 }
 
 QString puestosAbiertosList() {
@@ -84,8 +85,8 @@ QString puestosAbiertosList() {
 }
 
 QString puestoApartar(qint64 fila, const QString &motivo, const QString &apartado) {
-    const QString columns = QStringLiteral(
-        "Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto");
+    const QString columns =
+        QStringLiteral("Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto");
     return QStringLiteral("INSERT INTO PuestosApartados (") + columns + QStringLiteral(",Motivo,Apartado) SELECT ") +
            columns + QStringLiteral(",'") + quoted(motivo) + QStringLiteral("','") + quoted(apartado) +
            QStringLiteral("' FROM PuestosAbiertos WHERE rowid = ") + QString::number(fila);

@@ -260,9 +260,10 @@ bool formLudomat2::Form_Load() {
     // The program runs without its alarm, but the operator should know before a prepaid
     // time ends in silence.
     if (!QFileInfo(platform().alarmPath()).isFile()) {
-        afterSignIn([this, text = QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se "
-                                                 "avisará solo con el mensaje, sin sonido.")
-                                      .arg(platform().alarmPath())] { platform().messages.postMessage(this, text, {}); });
+        afterSignIn(
+            [this, text = QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se "
+                                         "avisará solo con el mensaje, sin sonido.")
+                              .arg(platform().alarmPath())] { platform().messages.postMessage(this, text, {}); });
     }
     stations::checkJournalInBackground(platform(), this);
     return true;

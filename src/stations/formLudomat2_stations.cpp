@@ -335,7 +335,8 @@ void formLudomat2::removeEndedRows() {
         try {
             data::runInTransaction(*database, [&] {
                 database->execute(statements::puestoAbiertoDelete(index + 1, row));
-                journal::append(*database, platform().clock.wallTime(), journalUser(), journal::event::kPrepaidEnded, index + 1, QStringLiteral("Apertura=") + row);
+                journal::append(*database, platform().clock.wallTime(), journalUser(), journal::event::kPrepaidEnded,
+                                index + 1, QStringLiteral("Apertura=") + row);
             });
             row.clear();
         } catch (const data::DbError &) {
@@ -409,8 +410,8 @@ void formLudomat2::restoreStations() {
         lockStation(index);
         showStation(index);
         // From now on its time counts on this boot's clock.
-        restoredWrites << statements::puestoAbiertoReloj(row.puesto, row.apertura, now.boot,
-                                                         back.station.openedAtMs, elapsed.ms / 1000, seen);
+        restoredWrites << statements::puestoAbiertoReloj(row.puesto, row.apertura, now.boot, back.station.openedAtMs,
+                                                         elapsed.ms / 1000, seen);
         restoredNotes << JournalNote{journal::event::kStationRestored, row.puesto, label};
         if (back.ended) {
             ended << index;

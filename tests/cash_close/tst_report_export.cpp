@@ -244,7 +244,7 @@ private Q_SLOTS:
         QCOMPARE(cash_close::savePdf(reportOf(rows), path), QString());
         const QString all = pdfPages(path).join(QLatin1Char('\n'));
         QCOMPARE(all.count(QStringLiteral("23999999999,76")), 3 + 1); // and the long name's subtotal
-        QCOMPARE(all.count(QStringLiteral("-999999999,99")), 1 + 2); // and station 3 and Contador
+        QCOMPARE(all.count(QStringLiteral("-999999999,99")), 1 + 2);  // and station 3 and Contador
         QVERIFY(all.contains(QStringLiteral("999:59:00")) && all.contains(QStringLiteral("05/12/2026")));
         QVERIFY(all.contains(QStringLiteral("Total Facturado: $ 70999999999,29")));
     }
