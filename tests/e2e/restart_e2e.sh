@@ -30,7 +30,14 @@ db="$work/dbLudomat.mdb"
 unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# Says what went wrong and which windows were on the screen then.
+fail() {
+  echo "FAIL: $*" >&2
+  for w in $(xdotool search --onlyvisible --name . 2>/dev/null || true); do
+    echo "  window $w: $(xdotool getwindowname "$w" 2>/dev/null || true)" >&2
+  done
+  exit 1
+}
 
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
@@ -113,7 +120,7 @@ start_and_sign_in() {
   wait_gone '^Usuario$' || fail "the password typed at once did not sign in"
 }
 
-echo "step 1" >&2
+echo "left at the accounts window" >&2
 # 1. Left at the accounts window, the program ends with an entry of nobody.
 "$work/ludomat" &
 app=$!
@@ -141,7 +148,7 @@ keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
 password=clave-nueva
 
-echo "step 2" >&2
+echo "opened on the right clock" >&2
 # 2. Station 1 opened on the right clock; the program killed.
 keys "$main" alt+1
 apertura=$(sqlite3 "$db" "SELECT Apertura FROM PuestosAbiertos")
@@ -150,7 +157,7 @@ sleep 2
 kill -9 $app
 wait $app 2>/dev/null || true
 
-echo "step 3" >&2
+echo "started 2 h behind" >&2
 # 3. Started with the wall clock 2 h behind (the boot clock as it is), killed again. The library
 # is preloaded without the faketime wrapper, which would stand between the kill and the program.
 # (A sanitized build must let it come before its own runtime.)
@@ -166,7 +173,7 @@ sleep 2
 kill -9 $app
 wait $app 2>/dev/null || true
 
-echo "step 4" >&2
+echo "started on the right clock" >&2
 # 4. Started on the right clock, with a prepaid time that ended while the program was down: the
 # restore message, then the end of the prepaid time, which stays above the main window when
 # that is activated; then the rental is closed.
