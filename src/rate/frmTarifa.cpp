@@ -5,6 +5,7 @@
 #include "data/Statements.h"
 #include "rate/RateInput.h"
 #include "stations/formLudomat2.h"
+#include "ui/FittedText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -85,8 +86,8 @@ void frmTarifa::Form_Load() {
         }
         const QVariant pesos = tarifa.field(QStringLiteral("Pesos"));
         const QVariant minutos = tarifa.field(QStringLiteral("Minutos"));
-        txtPesos1->setText(pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
-        txtMinutos1->setText(minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
+        ui::setFittedText(txtPesos1, pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
+        ui::setFittedText(txtMinutos1, minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
         tarifa.close();
     } catch (const data::DbError &error) {
         platform().messages.showMessage(this, QStringLiteral("No se pudo leer la tarifa.\n") + error.describe());

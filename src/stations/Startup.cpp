@@ -90,7 +90,7 @@ int runProgram(int argc, char *argv[]) {
     const int status = QApplication::exec();
     backup.wait();
     watch.wait();
-    noteProgram(platform, journal::event::kProgramEnded, main.lblUsuario->text());
+    noteProgram(platform, journal::event::kProgramEnded, main.journalUser());
     return status;
 }
 

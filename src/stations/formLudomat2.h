@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QGroupBox;
@@ -39,6 +40,9 @@ public:
     // Station logic.
     void cmdPuesto_Click(int index);
     void Timer1_Timer();
+    // Keeps each open station's time in its row (the boot clock, the seconds passed and the wall
+    // instant seen), all in one transaction, once a minute; a failure is tried again the next.
+    void refreshOpenRows();
     void optModo_Click(int index);
     bool optModo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
     void vsTiempo_Change(int index);
@@ -63,6 +67,7 @@ public:
     QPushButton *cmdUsuario = nullptr;
     QPushButton *cmdSalir = nullptr;
     QTimer *Timer1 = nullptr;
+    QTimer *refreshTimer = nullptr;
 
     // Window-wide state.
     std::unique_ptr<data::Database> database;
@@ -78,6 +83,10 @@ public:
     QPointer<formUsuario> usuarioWindow;
     QPointer<formCaja> cajaWindow;
     QPointer<frmTarifa> tarifaWindow;
+
+    // Who the journal names for what happens now: the signed-in operator, nobody before the
+    // first sign-in.
+    QString journalUser() const;
 
     static QString idleCaption(int index);
     static QString runningCaption(int index);
@@ -108,16 +117,24 @@ private:
     // Runs the writes and their journal entries in one transaction; on failure says so and
     // returns false, and nothing of it is written.
     bool persist(int index, const QStringList &writes, const QList<JournalNote> &notes, const QString &failure);
-    // Journal entries no change depends on: written when the file lets them.
-    bool journalBestEffort(const QList<JournalNote> &notes, const QString &usuario);
+    // Writes and journal entries nothing else depends on, together, when the file lets them;
+    // false when nothing was written.
+    bool journalBestEffort(const QStringList &writes, const QList<JournalNote> &notes);
     void resetStation(int index);
     void lockStation(int index);
     void unlockToContador(int index);
     void endPrepaid(int index);
+    void markEnded(int index);
+    void announceEnd(int index);
     void removeEndedRows();
     void restoreStations();
     void moveFocus(QWidget *target);
+    // What start-up has to say waits for the first sign-in: until then the accounts window is
+    // the only one that takes keys, so a password typed at once never goes into a message.
+    void afterSignIn(std::function<void()> say);
 
     // The stored opening of a prepaid time that ended, whose row still has to go.
     std::array<QString, stations::kStations> endedRows{};
+    bool signedIn_ = false;
+    QList<std::function<void()>> afterSignIn_;
 };

@@ -148,17 +148,17 @@ kill -9 $app
 wait $app 2>/dev/null || true
 
 # Started again: the stations are back (the prepaid hour of station 2 too), said in one
-# message, and close as usual.
+# message once someone has signed in, and close as usual.
 "$work/ludomat" &
 app=$!
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed after the restart"
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed after the restart"
-box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
-keys "$box" Return
-xdotool windowfocus --sync "$usuario"
+keys "$usuario"
 xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
+box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
+keys "$box" Return
 keys "$main" alt+3
 keys "$main" alt+5
 
