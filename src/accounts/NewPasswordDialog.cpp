@@ -87,6 +87,7 @@ void NewPasswordDialog::cmdAceptar_Click() {
         accept();
         return;
     }
+    storeRefused_ = true;
     repetitionOnly_ ? reject() : emptyBoxes();
 }
 

@@ -25,6 +25,8 @@ public:
     // For a password typed once already (a new account's, in the accounts window): only the second
     // typing is asked, and a refusal closes the dialog, since the first typing is to be redone there.
     void askRepetitionOf(const QString &first);
+    // Whether the last answer passed the rules but store() refused it.
+    bool storeRefused() const { return storeRefused_; }
 
     QLabel *lblPrimerIngreso = nullptr; // shown only at a first sign-in with a password somebody else knows
     QLabel *lblCuenta = nullptr;
@@ -39,6 +41,7 @@ private:
 
     QFormLayout *boxes_ = nullptr;
     bool repetitionOnly_ = false;
+    bool storeRefused_ = false;
     ui::MessagePresenter &messages_;
     QString account_;
     std::function<bool(const QString &)> store_;

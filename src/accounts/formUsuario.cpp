@@ -184,8 +184,8 @@ void formUsuario::SignIn() {
     // An account removed meanwhile has no hash, and an empty hash verifies nothing.
     const Check check = checkPassword(name, hash, typed);
     if (check == Check::Right) {
-        // The delivered password is known to everyone, one the administrator set to the administrator:
-        // neither is kept past the first sign-in.
+        // The delivered password is known to everyone, and one the administrator set for another
+        // account to the administrator: neither is kept past the first sign-in with it.
         if ((name == adminName_ && typed == accounts::kDeliveredAdminPassword) || mustChoosePassword(name)) {
             askNewPassword(name, name, true);
             return;
@@ -445,9 +445,12 @@ void formUsuario::cmdGuardar_Click() {
         showMessage(QStringLiteral("La cuenta %1 fue creada. En su primer ingreso se le pedirá una contraseña propia.")
                         .arg(name));
     });
-    // Typed differently, or refused: the name stays, the password is typed again.
-    connect(dialog, &QDialog::rejected, this, [this] {
-        maskContrasena->clear();
+    // Typed differently: the name stays, the password is typed again. Refused by the file: all
+    // stays, for "&Guardar Cambios" again.
+    connect(dialog, &QDialog::rejected, this, [this, dialog] {
+        if (!dialog->storeRefused()) {
+            maskContrasena->clear();
+        }
         maskContrasena->setFocus();
     });
     dialog->open();
@@ -469,15 +472,15 @@ bool formUsuario::createAccount(const QString &name, const QString &password) {
         return false;
     }
     // Checked and written under one write lock: another program cannot add the same name in between.
-    QString taken;
+    QString refused;
     try {
         data::runInTransaction(*database_, [&] {
             QStringList existing;
             for (data::Recordset r = database_->openRecordset(statements::usuariosList()); !r.isEof(); r.moveNext()) {
                 existing << r.field(QStringLiteral("Usuario")).toString();
             }
-            taken = accounts::checkNewAccountName(name, existing).problem;
-            if (!taken.isEmpty()) {
+            refused = accounts::checkNewAccountName(name, existing).problem;
+            if (!refused.isEmpty()) {
                 return;
             }
             database_->execute(statements::usuarioInsert(code, name, hash));
@@ -491,8 +494,8 @@ bool formUsuario::createAccount(const QString &name, const QString &password) {
         showMessage(QStringLiteral("No se pudo guardar la cuenta %1.\n\n").arg(name) + withoutStatement(error));
         return false;
     }
-    if (!taken.isEmpty()) {
-        showMessage(taken);
+    if (!refused.isEmpty()) {
+        showMessage(refused);
         return false;
     }
     return true;
