@@ -506,7 +506,8 @@ private Q_SLOTS:
             stations::AutomaticBackup backup(t.platform, nullptr);
             backup.start(QStringLiteral("al iniciar el programa"), QString());
             backup.wait();
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(); // its thread says it ended, and goes
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             t.clock.advance(3);
         }
         QCOMPARE(QDir(folder).entryList({copyName(t.clock.now).left(16) + '*'}, QDir::Files).size(), 1); // of today
