@@ -19,6 +19,9 @@ class QTimer;
 class formUsuario;
 class formCaja;
 class frmTarifa;
+namespace accounts {
+class SignInThrottle;
+}
 
 // The main window: five stations, the one-second tick, and the way to the other windows.
 // Controls keep the names the station logic has always used; they are public so the other
@@ -78,6 +81,8 @@ public:
     // A station whose end-of-prepaid message is open: the tick leaves it alone until then.
     std::array<bool, stations::kStations> expiring{};
     stations::Rate rate;
+    // The wrong passwords of this file's accounts, for every window that checks one, for the whole run.
+    std::shared_ptr<accounts::SignInThrottle> signInThrottle;
 
     // The other windows, while loaded.
     QPointer<formUsuario> usuarioWindow;
