@@ -4,6 +4,7 @@
 #include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
 #include "accounts/PasswordPolicy.h"
+#include "accounts/Session.h"
 #include "accounts/SignInThrottle.h"
 #include "data/Journal.h"
 #include "data/Statements.h"
@@ -214,7 +215,7 @@ void formUsuario::SignIn() {
 
 void formUsuario::completeSignIn(const QString &name) {
     if (main_) {
-        main_->lblUsuario->setText(name);
+        main_->session().signIn(name, name == adminName_);
         main_->setEnabled(true);
         main_->activateWindow();
     }

@@ -1,5 +1,6 @@
 #include "cash_close/formCaja.h"
 
+#include "accounts/Session.h"
 #include "cash_close/BackupAction.h"
 #include "cash_close/CajaGridModel.h"
 #include "cash_close/CashCloseInput.h"
@@ -178,7 +179,7 @@ formCaja::~formCaja() {
 }
 
 QString formCaja::currentOperator() const {
-    return main_ ? main_->lblUsuario->text() : lblUsuario->text();
+    return main_ ? main_->session().user() : lblUsuario->text();
 }
 
 void formCaja::Form_Load() {

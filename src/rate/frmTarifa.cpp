@@ -1,5 +1,6 @@
 #include "rate/frmTarifa.h"
 
+#include "accounts/Session.h"
 #include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
@@ -118,7 +119,7 @@ void frmTarifa::cmdGuardar_Click() {
                                                           numtext::engineNumber(
                                                               before.field(QStringLiteral("Pesos")).toDouble()));
             database->execute(sqlText);
-            journal::append(*database, platform().clock.wallTime(), main_ ? main_->lblUsuario->text() : QString(),
+            journal::append(*database, platform().clock.wallTime(), main_ ? main_->session().user() : QString(),
                             journal::event::kRateChanged, 0,
                             QStringLiteral("Antes: %1; ahora: %2 minutos por %3")
                                 .arg(old)

@@ -122,8 +122,8 @@ private Q_SLOTS:
         QCOMPARE(run.err.isEmpty(), status == 0);
         if (status != 0)
             return;
-        shop.main->lblUsuario->setText(QStringLiteral("Admin"));
-        shop.main->cmdCierreCaja_Click();
+        testing::signIn(*shop.main);
+        QTest::mouseClick(shop.main->cmdCierreCaja, Qt::LeftButton);
         formCaja *caja = shop.main->cajaWindow;
         caja->txtFecha1->setText(QStringLiteral("4/12/2026"));
         caja->txtFecha2->setText(QStringLiteral("5/12/2026"));

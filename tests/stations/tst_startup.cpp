@@ -3,6 +3,7 @@
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "rate/frmTarifa.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -16,14 +17,16 @@ private Q_SLOTS:
         testing::TestPlatform t;
         formLudomat2 w(t.platform);
         QVERIFY(w.Form_Load()); // silently: the "largest that fits" row below
-        QCOMPARE(QString::number(w.rate.Minutos) + u' ' + QString::number(w.rate.Pesos), QStringLiteral("30 10"));
+        QCOMPARE(QString::number(w.board().rate().Minutos) + u' ' + QString::number(w.board().rate().cents),
+                 QStringLiteral("30 1000"));
         QVERIFY(w.Timer1->isActive() && w.Timer1->interval() == 1000);
         for (size_t s = 0; s < 5; ++s) {
             QCOMPARE(w.cmdPuesto[s]->text(), QStringLiteral("Habilitar Puesto &%1").arg(s + 1));
             QVERIFY(w.optModo[2 * s + 1]->isChecked() && !w.vsTiempo[s]->isEnabled() && w.vsTiempo[s]->value() == 1);
             for (QLineEdit *box : {w.txtHora[s], w.txtMinuto[s], w.txtSegundo[s], w.txtPesos[s]})
                 QVERIFY(box->text() == QStringLiteral("0") && !box->isEnabled());
-            QVERIFY(!w.station[s].running && w.station[s].mode == stations::StationMode::Contador);
+            const stations::Station &station = w.board().station(static_cast<int>(s));
+            QVERIFY(!station.running && station.mode == stations::StationMode::Contador);
         }
         // Signed in (the delivered password replaced), Salir closes the database and ends the program.
         w.usuarioWindow->maskContrasena->setText(QStringLiteral("admin"));
@@ -31,7 +34,7 @@ private Q_SLOTS:
         QVERIFY(testing::answerPassword(w.usuarioWindow, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(w.isEnabled());
         QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
-        QVERIFY(t.ender.calls == 1 && !w.database->isOpen());
+        QVERIFY(t.ender.calls == 1 && !w.board().store()->isOpen());
     }
 
     // The window that holds the main window disabled is never lost: activating the main window
@@ -77,6 +80,9 @@ private Q_SLOTS:
                                           << "-5";
         QTest::newRow("negative pesos") << "UPDATE Tarifa SET Pesos = -1"
                                         << "-1";
+        // No amount past what the rate editor takes is kept to the cent.
+        QTest::newRow("pesos past the editor's limit") << "UPDATE Tarifa SET Pesos = 1000000000000"
+                                                       << "1e+12";
     }
 
     // The missing file is met by the accounts window first; the operator is told once.
