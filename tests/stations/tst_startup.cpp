@@ -55,12 +55,11 @@ private Q_SLOTS:
         QVERIFY(!w.close() && t.ender.calls == 0);
         accounts->cmdCancelar_Click();
 
-        w.lblUsuario->setText(QStringLiteral("Admin"));
         delete accounts.data();
-        w.setEnabled(true);
-        w.cmdTarifa_Click();
+        testing::signIn(w);
+        QTest::mouseClick(w.cmdTarifa, Qt::LeftButton);
         QPointer<QWidget> rate = w.tarifaWindow.data();
-        w.cmdUsuario_Click();
+        QTest::mouseClick(w.cmdUsuario, Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(rate.isNull() && !w.isEnabled());
         delete w.usuarioWindow.data();
