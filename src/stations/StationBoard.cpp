@@ -121,11 +121,11 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
         return false;
     }
     const bool contador = mode == StationMode::Contador;
-    // The station as it opens: the choice made, shown as it will be recorded.
+    // The station as it opens: the choice made at the rate in force, as it will be recorded.
     Station opening = stations_[at(index)];
     if (contador) {
         chooseContador(opening);
-    } else if (opening.mode != StationMode::Prepago || opening.blocks != blocks) {
+    } else {
         choosePrepago(opening, rate_);
         stations::setBlocks(opening, blocks, rate_);
     }
