@@ -3,6 +3,7 @@
 #include "data/Backup.h"
 #include "data/DatabaseFile.h"
 #include "data/JetTranslator.h"
+#include "data/JournalBooks.h"
 #include "data/OutputTarget.h"
 #include "data/Schema.h"
 
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QUrl>
+#include <algorithm>
 #include <sqlite3.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -247,8 +249,14 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
             TableColumns now;
             if (readLayout(d.db, &now) != SQLITE_OK)
                 throw DbError(engineMessage(d.db));
+            const bool firstMeeting = std::none_of(now.keyBegin(), now.keyEnd(), [](const QString &table) {
+                return table.compare(QLatin1String("Sello"), Qt::CaseInsensitive) == 0;
+            });
             for (const QString &sql : missingParts(now))
                 handle->execute(sql);
+            // Books this version has not met yet: the journal takes them as they stand, once.
+            if (firstMeeting)
+                journal::startBooks(*handle, QDateTime::currentDateTime());
             handle->commit();
         } catch (const DbError &error) {
             handle->rollback();

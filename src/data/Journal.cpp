@@ -1,6 +1,8 @@
 #include "data/Journal.h"
 
 #include "data/Database.h"
+#include "data/JournalBooks.h"
+#include "data/Seal.h"
 #include "data/Statements.h"
 
 #include <array>
@@ -110,6 +112,8 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
     QString previous = kGenesis;
     qint64 expected = 1;
     Entry e;
+    seal::Walk seals;
+    BooksTally books;
     db.forEachRow(statements::registroAll(), [&](const QVector<QVariant> &row) {
         readEntry(row, e);
         if (e.secuencia != expected) {
@@ -131,6 +135,12 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
                             .arg(e.secuencia);
             return false;
         }
+        if (!seals.see(e, previous, &v.fault, &v.problem)) {
+            v.ok = false;
+            v.firstBad = e.secuencia;
+            return false;
+        }
+        books.see(e);
         previous = e.hash;
         v.entries = e.secuencia;
         ++expected;
@@ -143,7 +153,33 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
         return true;
     });
     v.lastHash = previous == kGenesis ? QString() : previous;
+    v.sealKey = seals.publicKey().isEmpty() ? QString() : seal::fingerprint(seals.publicKey());
+    v.lastSeal = seals.lastSeal();
+    // Books are judged only against a journal that holds, and only once it covers them.
+    if (v.ok && books.started()) {
+        try {
+            v.differences = books.compare(db, seals.publicKey(), seals.saltHex(), progress, &v.rentals,
+                                          &v.moreDifferences);
+            v.booksChecked = true;
+        } catch (const data::DbError &) {
+            if (progress && !progress(v.entries)) {
+                v.ok = false;
+                v.fault = Fault::Stopped;
+                v.problem = QStringLiteral("la verificación se interrumpió al comparar los libros");
+                return v;
+            }
+            throw;
+        }
+    }
     return v;
+}
+
+void forEachEntry(data::Database &db, const std::function<bool(const Entry &)> &entry) {
+    Entry e;
+    db.forEachRow(statements::registroAll(), [&](const QVector<QVariant> &row) {
+        readEntry(row, e);
+        return entry(e);
+    });
 }
 
 Verification verifyFile(const QString &path, const std::function<bool(qint64)> &progress) {

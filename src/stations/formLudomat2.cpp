@@ -279,6 +279,7 @@ void formLudomat2::cmdUsuario_Click() {
     if (usuarioWindow && usuarioWindow->isUnloading()) {
         usuarioWindow.clear();
     }
+    ownerSeal.forget(); // nobody is signed in until the next sign-in
     if (database) { // a change of user, not the start-up
         // Nobody signed in may act through a window the last operator left open.
         if (tarifaWindow) {
@@ -305,6 +306,7 @@ void formLudomat2::cmdTarifa_Click() {
 }
 
 void formLudomat2::cmdSalir_Click() {
+    ownerSeal.forget();
     if (database) {
         refreshOpenRows(); // the next start knows to the second how long the program was down
         database->close();

@@ -5,6 +5,7 @@
 #include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "data/Seal.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
 
@@ -14,7 +15,7 @@
 
 namespace {
 
-// Three entries, as the program appends them.
+// Three entries after the delivered file's first, as the program appends them.
 QString journalOfThree(const QString &path) {
     auto db = data::Database::open(path);
     data::runInTransaction(*db, [&db] {
@@ -24,6 +25,21 @@ QString journalOfThree(const QString &path) {
         journal::append(*db, at.addSecs(99), QStringLiteral("Ana"), journal::event::kStationClosed, 3, "$ 10");
     });
     return journal::summary(*db).lastHash;
+}
+
+// A shift through the main window: Ana's account, her three rentals of 20 minutes at the
+// delivered 30 minutes for $10 (entries 4, 7 and 10), and station 4 left open (entry 12); then
+// every handle closed.
+void recordAShift(testing::Shop &shop) {
+    testing::addAccount(shop.t.databasePath(), 1, QStringLiteral("Ana"), QStringLiteral("$argon2id$de-ana"));
+    shop.main->lblUsuario->setText(QStringLiteral("Ana"));
+    for (int station : {0, 1, 2}) {
+        shop.main->cmdPuesto_Click(station);
+        shop.t.clock.advance(20 * 60);
+        shop.main->cmdPuesto_Click(station);
+    }
+    shop.main->cmdPuesto_Click(3);
+    shop.close();
 }
 
 } // namespace
@@ -38,9 +54,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("printed"); // %1: the last hash
         const QStringList dir{"--verify-journal", "--data-dir", "DIR"};
-        QTest::newRow("intact") << "" << dir << 0 << "journal ok: 3 entries, last hash %1\n";
-        QTest::newRow("in the program's folder")
-            << "" << QStringList{"--verify-journal"} << 0 << "journal ok: 3 entries, last hash %1\n";
+        const QString ok = "journal ok: 4 entries, last hash %1\nseal: none, no owner's key yet\n"
+                           "books agree with the journal: 0 rentals\n";
+        QTest::newRow("intact") << "" << dir << 0 << ok;
+        QTest::newRow("in the program's folder") << "" << QStringList{"--verify-journal"} << 0 << ok;
         QTest::newRow("changed") << "UPDATE Registro SET Detalle = '$ 1' WHERE Secuencia = 3" << dir << 1
                                  << "journal broken at entry 3: changed\n";
         QTest::newRow("removed") << "DELETE FROM Registro WHERE Secuencia = 2" << dir << 1
@@ -85,6 +102,124 @@ private Q_SLOTS:
         QCOMPARE(run.out, printed.replace(QStringLiteral("%1"), hash));
         QCOMPARE(run.status, status);
         QCOMPARE(run.err.isEmpty(), status != 2); // every failure to check says why
+    }
+
+    // Books edited outside the program, each way against `ludomat --verify-journal`: the
+    // difference named by table and row, exit 1. The books: Ana's three rentals and a station
+    // still open, recorded through the main window.
+    void booksEditedOutside_data() {
+        QTest::addColumn<QString>("edit"); // run by sqlite3 on the closed books
+        QTest::addColumn<QString>("said"); // a line of the output starts so
+        QTest::newRow("untouched") << "" << "books agree with the journal: 3 rentals";
+        QTest::newRow("an Importe changed") << "UPDATE Alquiler SET Importe = 0.5 WHERE rowid = 1"
+                                            << "books differ from the journal at Alquiler row 1: Importe 0.5, the "
+                                               "journal says 10 (entry ";
+        QTest::newRow("the last rental deleted")
+            << "DELETE FROM Alquiler WHERE rowid = 3"
+            << "books differ from the journal at Alquiler entry 10: the rental it records is not in the books";
+        QTest::newRow("a rental made up") << "INSERT INTO Alquiler VALUES (5, 'Contador', 'Ana', '2026-12-05', "
+                                             "'15:00:00', '00:40:00', 20)"
+                                          << "books differ from the journal at Alquiler row 4: no journal entry "
+                                             "records this rental (Puesto=5; Modo=Contador; Usuario=Ana;";
+        QTest::newRow("an operator's hash copied to Admin")
+            << "UPDATE Usuarios SET Contraseña = (SELECT Contraseña FROM Usuarios WHERE Usuario = 'Ana') WHERE "
+               "Usuario = 'Admin'"
+            << "books differ from the journal at Usuarios Admin: the stored password is not the one the journal "
+               "recorded last (entry 1)";
+        QTest::newRow("the rate edited") << "UPDATE Tarifa SET Pesos = 5"
+                                         << "books differ from the journal at Tarifa row 1: 30 minutes for 5, the "
+                                            "journal says 30 minutes for 10 (entry 1)";
+        QTest::newRow("an operator made administrator")
+            << "UPDATE Usuarios SET codigo = 0 WHERE Usuario = 'Ana'"
+            << "books differ from the journal at Usuarios Ana: codigo 0 makes it the administrator";
+        QTest::newRow("an account removed") << "DELETE FROM Usuarios WHERE Usuario = 'Ana'"
+                                            << "books differ from the journal at Usuarios Ana: the account is missing";
+        QTest::newRow("the open station removed")
+            << "DELETE FROM PuestosAbiertos"
+            << "books differ from the journal at PuestosAbiertos Puesto 4 (Apertura=2026-12-05T18:05:09Z): opened "
+               "at entry 12 and never ended, but the row is gone";
+        QTest::newRow("a station opened by hand")
+            << "INSERT INTO PuestosAbiertos VALUES (5, 'Contador', 'Ana', '2026-12-05T18:00:00Z', 30, 10, NULL, NULL)"
+            << "books differ from the journal at PuestosAbiertos Puesto 5 (Apertura=2026-12-05T18:00:00Z): no "
+               "journal entry opens it";
+    }
+
+    void booksEditedOutside() {
+        QFETCH(QString, edit);
+        QFETCH(QString, said);
+        testing::Shop shop;
+        recordAShift(shop);
+        if (!edit.isEmpty()) {
+            QProcess sqlite;
+            sqlite.start(QStringLiteral("sqlite3"), {shop.t.databasePath(), edit});
+            QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
+        }
+        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
+        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
+                 qPrintable(run.out));
+        QCOMPARE(run.status, edit.isEmpty() ? 0 : 1);
+    }
+
+    // Sealed history cannot be rewritten: a script that changes an Importe in the books and in
+    // its journal entry, and recomputes every later hash, passes the chain (as it passes without
+    // a seal), but not the owner's key and seal made after it. A key the earlier one did not
+    // certify fails too, and so does a key table that is not the journal's.
+    void sealedHistoryRewritten_data() {
+        QTest::addColumn<QString>("after"); // what follows the shift: nothing, a seal, a second key on its own
+        QTest::addColumn<bool>("rewrite");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // a line of the output starts so
+        QTest::newRow("not sealed") << "" << true << 0 << "books agree with the journal: 3 rentals";
+        QTest::newRow("sealed, untouched") << "seal" << false << 0 << "seal: owner's key ";
+        QTest::newRow("sealed") << "seal" << true << 1
+                                << "journal broken at entry 13: seal does not verify (sealed history was rewritten)";
+        QTest::newRow("a key on its own")
+            << "uncertified" << false << 1 << "journal broken at entry 15: key not certified by the owner's earlier key";
+        QTest::newRow("the key table edited")
+            << "UPDATE Sello SET Sal = '00000000000000000000000000000000'" << false << 1
+            << "books differ from the journal at Sello row 1: key ";
+    }
+
+    void sealedHistoryRewritten() {
+        QFETCH(QString, after);
+        QFETCH(bool, rewrite);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        testing::Shop shop;
+        recordAShift(shop);
+        auto db = data::Database::open(shop.t.databasePath());
+        if (!after.isEmpty()) {
+            const seal::Key owner = *seal::Key::derive(QStringLiteral("del dueño"), seal::Derivation::fresh());
+            data::runInTransaction(*db, [&] {
+                QVERIFY(seal::adopt(*db, owner, shop.t.clock.now, QStringLiteral("Admin")));
+                seal::sealLast(*db, owner, shop.t.clock.now, QStringLiteral("Admin"));
+                if (after == u"uncertified") {
+                    const seal::Key other = *seal::Key::derive(QStringLiteral("otra"), seal::Derivation::fresh());
+                    seal::replace(*db, nullptr, other, shop.t.clock.now, QStringLiteral("Admin"));
+                } else if (after.startsWith(u"UPDATE")) {
+                    db->execute(after);
+                }
+            });
+        }
+        QString detalle;
+        db->forEachRow(QStringLiteral("SELECT Detalle FROM Registro WHERE Secuencia = 4"), [&](const QVector<QVariant> &v) {
+            detalle = v.value(0).toString();
+            return false;
+        });
+        db.reset();
+        QVERIFY2(detalle.endsWith(QStringLiteral("; Importe=10")), qPrintable(detalle));
+        if (rewrite) {
+            detalle.replace(QStringLiteral("Importe=10"), QStringLiteral("Importe=1"));
+            QProcess script;
+            script.start(QString::fromLocal8Bit(qgetenv("LUDOMAT_SOURCE_DIR")) + "/tests/stations/rewrite_journal.sh",
+                         {shop.t.databasePath(), "4", detalle, "UPDATE Alquiler SET Importe = 1 WHERE rowid = 1"});
+            QVERIFY(script.waitForFinished(60000));
+            QVERIFY2(script.exitCode() == 0, script.readAllStandardError().constData());
+        }
+        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
+        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
+                 qPrintable(run.out));
+        QCOMPARE(run.status, status);
     }
 
     // The report from the command line gives the window's totals for the same period, reading

@@ -1,0 +1,730 @@
+#include "data/JournalBooks.h"
+
+#include "data/Database.h"
+#include "data/NumberText.h"
+#include "data/Seal.h"
+#include "data/Statements.h"
+
+#include <QHash>
+#include <QMap>
+#include <algorithm>
+#include <sodium.h>
+#include <unordered_map>
+
+namespace journal {
+
+namespace {
+
+const QString kHuella = QStringLiteral("; Huella=");
+const QString kApertura = QStringLiteral("Apertura=");
+constexpr qsizetype kFingerprintSize = 64;
+
+QString sha256Hex(const QByteArray &bytes) {
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                       static_cast<unsigned long long>(bytes.size()));
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex());
+}
+
+bool isHex(QStringView text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); });
+}
+
+// What the starting entry escapes inside its lists.
+QString escaped(const QString &text) {
+    static const QString special = QStringLiteral("%;,:=@");
+    QString out;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || special.contains(c)) {
+            out += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString unescaped(const QString &text) {
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        bool ok = false;
+        const ushort code = i + 2 < text.size() && text[i] == u'%' ? text.mid(i + 1, 2).toUShort(&ok, 16) : 0;
+        if (ok) {
+            out += QChar(code);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// "Name=value; ..." of the starting entry, whose values hold no "; ".
+QMap<QString, QString> fields(const QString &detalle) {
+    QMap<QString, QString> out;
+    for (const QString &part : detalle.split(QStringLiteral("; "))) {
+        const qsizetype equals = part.indexOf(u'=');
+        if (equals > 0) {
+            out.insert(part.left(equals), part.mid(equals + 1));
+        }
+    }
+    return out;
+}
+
+struct Rate {
+    bool known = false;
+    QString minutes; // as a number's text, "30"
+    QString pesos;   // as the engine reads it, "10"
+    qint64 entry = 0;
+    QString text(bool spanish) const {
+        return known ? QStringLiteral("%1 %2 %3").arg(minutes, spanish ? QStringLiteral("minutos por")
+                                                                       : QStringLiteral("minutes for"),
+                                                        pesos)
+                     : (spanish ? QStringLiteral("ninguna") : QStringLiteral("none"));
+    }
+};
+
+// "30 minutos por 10", as the rate's entries write it.
+Rate readRate(const QString &text) {
+    Rate r;
+    const qsizetype by = text.indexOf(QStringLiteral(" minutos por "));
+    if (by > 0) {
+        bool minutesOk = false;
+        bool pesosOk = false;
+        const qlonglong minutes = text.left(by).trimmed().toLongLong(&minutesOk);
+        const double pesos = text.mid(by + 13).trimmed().toDouble(&pesosOk);
+        if (minutesOk && pesosOk) {
+            r.known = true;
+            r.minutes = QString::number(minutes);
+            r.pesos = numtext::engineNumber(pesos);
+        }
+    }
+    return r;
+}
+
+// A rental's values out of its Detalle, read from the end: the name may hold anything.
+struct RentalFields {
+    QString puesto, modo, usuario, fecha, hora, tiempo, importe;
+};
+
+RentalFields readRental(const QString &detalle) {
+    RentalFields f;
+    QString rest = detalle;
+    const auto cut = [&rest](const QString &marker, QString &into) {
+        const qsizetype at = rest.lastIndexOf(marker);
+        if (at >= 0) {
+            into = rest.mid(at + marker.size());
+            rest.truncate(at);
+        }
+    };
+    cut(QStringLiteral("; Importe="), f.importe);
+    cut(QStringLiteral("; Tiempo="), f.tiempo);
+    cut(QStringLiteral("; Hora="), f.hora);
+    cut(QStringLiteral("; Fecha="), f.fecha);
+    cut(QStringLiteral("; Usuario="), f.usuario);
+    cut(QStringLiteral("; Modo="), f.modo);
+    if (rest.startsWith(QStringLiteral("Puesto="))) {
+        f.puesto = rest.mid(7);
+    }
+    return f;
+}
+
+// The Detalle its entry would carry, from a row of Alquiler (rowid first).
+QString detailOfRow(const QVector<QVariant> &row) {
+    const QString tiempo = row.value(6).toString();
+    const QStringList parts = tiempo.split(u':');
+    QString horas = tiempo;
+    QString minutos;
+    if (parts.size() == 3) {
+        bool hoursOk = false;
+        bool minutesOk = false;
+        const qlonglong h = parts[0].toLongLong(&hoursOk);
+        const qlonglong m = parts[1].toLongLong(&minutesOk);
+        if (hoursOk && minutesOk) {
+            horas = QString::number(h);
+            // The journal keeps whole minutes, as the program records them: seconds are an edit.
+            minutos = QString::number(m) + (parts[2] == QLatin1String("00") ? QString() : u':' + parts[2]);
+        }
+    }
+    const QVariant importe = row.value(7);
+    const QString importeText = importe.typeId() == QMetaType::Double || importe.typeId() == QMetaType::LongLong
+                                    ? numtext::engineNumber(importe.toDouble())
+                                    : importe.toString();
+    return rentalDetail(row.value(1).toString(), row.value(2).toString(), row.value(3).toString(),
+                        row.value(4).toString(), row.value(5).toString(), horas, minutos, importeText);
+}
+
+struct Slot {
+    qint64 first = 0;
+    qint64 count = 0;
+};
+
+struct Account {
+    QString fingerprint; // empty: deleted
+    qint64 entry = 0;
+};
+
+struct UnmatchedRow {
+    qint64 rowid = 0;
+    QString detail;
+    QString when; // "yyyy-MM-dd HH:mm:ss"
+};
+
+struct UnmatchedEntry {
+    qint64 secuencia = 0;
+    qint64 count = 0;
+    QString detail;
+};
+
+QString rowWhen(const RentalFields &f) {
+    return f.fecha + u' ' + f.hora;
+}
+
+QString digestOf(const QList<UnmatchedRow> &rows) {
+    std::vector<QByteArray> hashes;
+    hashes.reserve(static_cast<size_t>(rows.size()));
+    for (const UnmatchedRow &r : rows) {
+        hashes.push_back(QByteArray::fromHex(sha256Hex(r.detail.toUtf8()).toLatin1()));
+    }
+    std::sort(hashes.begin(), hashes.end());
+    QByteArray all;
+    for (const QByteArray &h : hashes) {
+        all += h;
+    }
+    return sha256Hex(all);
+}
+
+} // namespace
+
+QString Difference::english() const {
+    return QStringLiteral("books differ from the journal at %1 %2: %3").arg(table, row, what);
+}
+
+QString Difference::spanish() const {
+    return QStringLiteral("los libros no coinciden con el registro en %1, %2: %3").arg(table, fila, que);
+}
+
+QString rentalDetail(const QString &puesto, const QString &modo, const QString &usuario, const QString &fecha,
+                     const QString &hora, const QString &horas, const QString &minutos, const QString &importe) {
+    return QStringLiteral("Puesto=%1; Modo=%2; Usuario=%3; Fecha=%4; Hora=%5; Tiempo=%6:%7; Importe=%8")
+        .arg(puesto, modo, usuario, fecha, hora, horas, minutos, importe);
+}
+
+QString accountFingerprint(const QString &storedHash) {
+    return sha256Hex(storedHash.toUtf8());
+}
+
+QString fingerprintSuffix(const QString &storedHash) {
+    return kHuella + accountFingerprint(storedHash);
+}
+
+QString openingSuffix(const QString &apertura) {
+    return QStringLiteral("; ") + kApertura + apertura;
+}
+
+struct BooksTally::State {
+    unsigned char hashKey[crypto_shorthash_KEYBYTES];
+    std::unordered_map<quint64, Slot> rentals;
+    qint64 baseline = 0;
+    qint64 secondBaseline = 0;
+    qint64 previousRows = 0;
+    QString hasta;
+    QString digest;
+    QString admin;
+    Rate rate;
+    QHash<QString, Account> accounts;
+    QHash<QString, qint64> open; // "puesto@apertura"
+
+    quint64 keyOf(const QString &detail) const {
+        unsigned char out[crypto_shorthash_BYTES];
+        crypto_shorthash(out, reinterpret_cast<const unsigned char *>(detail.constData()),
+                         static_cast<unsigned long long>(detail.size()) * 2, hashKey);
+        quint64 key = 0;
+        std::memcpy(&key, out, sizeof key);
+        return key;
+    }
+
+    void startFrom(const Entry &e) {
+        const QMap<QString, QString> f = fields(e.detalle);
+        baseline = e.secuencia;
+        previousRows = f.value(QStringLiteral("Alquileres previos")).toLongLong();
+        hasta = f.value(QStringLiteral("Hasta"));
+        digest = f.value(QStringLiteral("Resumen"));
+        rate = readRate(f.value(QStringLiteral("Tarifa")));
+        rate.entry = e.secuencia;
+        admin = unescaped(f.value(QStringLiteral("Administrador")));
+        accounts.clear();
+        for (const QString &item : f.value(QStringLiteral("Cuentas")).split(u',', Qt::SkipEmptyParts)) {
+            const qsizetype colon = item.lastIndexOf(u':');
+            accounts.insert(unescaped(item.left(colon)), {item.mid(colon + 1), e.secuencia});
+        }
+        open.clear();
+        for (const QString &item : f.value(QStringLiteral("Abiertos")).split(u',', Qt::SkipEmptyParts)) {
+            const qsizetype at = item.indexOf(u'@');
+            open.insert(item.left(at) + u'@' + unescaped(item.mid(at + 1)), e.secuencia);
+        }
+    }
+
+    // "Cuenta=<name>[; propia | ; por el administrador]; Huella=<fingerprint>"
+    void seeAccount(const Entry &e, bool deleted) {
+        if (!e.detalle.startsWith(QStringLiteral("Cuenta="))) {
+            return;
+        }
+        QString name = e.detalle.mid(7);
+        QString print = QStringLiteral("?"); // an entry without its fingerprint vouches for no hash
+        const qsizetype at = name.size() - kHuella.size() - kFingerprintSize;
+        if (at >= 0 && QStringView(name).mid(at).startsWith(kHuella) &&
+            isHex(QStringView(name).mid(at + kHuella.size()))) {
+            print = name.mid(at + kHuella.size());
+            name.truncate(at);
+        }
+        for (const char *how : {"; propia", "; por el administrador"}) {
+            if (e.evento == event::kPasswordChanged && name.endsWith(QLatin1String(how))) {
+                name.chop(static_cast<qsizetype>(std::strlen(how)));
+                break;
+            }
+        }
+        accounts.insert(name, {deleted ? QString() : print, e.secuencia});
+    }
+
+    static QString openingOf(const QString &detalle) {
+        const qsizetype at = detalle.lastIndexOf(kApertura);
+        if (at < 0) {
+            return {};
+        }
+        const qsizetype from = at + kApertura.size();
+        const qsizetype end = detalle.indexOf(u';', from);
+        return detalle.mid(from, end < 0 ? -1 : end - from);
+    }
+};
+
+BooksTally::BooksTally() : d_(std::make_unique<State>()) {
+    if (sodium_init() < 0) {
+        throw data::DbError(QStringLiteral("No se pudo iniciar libsodium"));
+    }
+    // A key of its own each time: nobody can make two rentals meet in the table on purpose.
+    crypto_shorthash_keygen(d_->hashKey);
+}
+
+BooksTally::~BooksTally() = default;
+
+bool BooksTally::started() const {
+    return d_->baseline > 0;
+}
+
+void BooksTally::see(const Entry &e) {
+    State &d = *d_;
+    if (e.evento == event::kRentalRecorded) {
+        Slot &slot = d.rentals[d.keyOf(e.detalle)];
+        if (slot.count++ == 0) {
+            slot.first = e.secuencia;
+        }
+    } else if (e.evento == event::kStationOpened) {
+        const QString opening = State::openingOf(e.detalle);
+        if (!opening.isNull()) {
+            d.open.insert(QString::number(e.puesto) + u'@' + opening, e.secuencia);
+        }
+    } else if (e.evento == event::kStationClosed || e.evento == event::kPrepaidEnded ||
+               e.evento == event::kStationSetAside) {
+        const QString opening = State::openingOf(e.detalle);
+        if (!opening.isNull()) {
+            if (e.puesto > 0) {
+                d.open.remove(QString::number(e.puesto) + u'@' + opening);
+            } else {
+                d.open.removeIf([&opening](const auto &it) { return it.key().endsWith(u'@' + opening); });
+            }
+        }
+    } else if (e.evento == event::kAccountAdded || e.evento == event::kPasswordChanged) {
+        d.seeAccount(e, false);
+    } else if (e.evento == event::kAccountDeleted) {
+        d.seeAccount(e, true);
+    } else if (e.evento == event::kRateChanged) {
+        const qsizetype at = e.detalle.lastIndexOf(QStringLiteral("ahora: "));
+        Rate rate = readRate(at < 0 ? QString() : e.detalle.mid(at + 7));
+        rate.entry = e.secuencia;
+        d.rate = rate;
+    } else if (e.evento == event::kBooksStarted) {
+        if (d.baseline == 0) {
+            d.startFrom(e);
+        } else if (d.secondBaseline == 0) {
+            d.secondBaseline = e.secuencia;
+        }
+    }
+}
+
+namespace {
+
+// The rentals of the books against the tally's: rows and entries left over, and the pairs that
+// name the same rental (station, date, time) with other values.
+struct Matching {
+    QList<UnmatchedRow> rows;
+    QList<UnmatchedEntry> entries;
+    QList<std::pair<UnmatchedRow, UnmatchedEntry>> pairs;
+    qint64 rentals = 0;
+};
+
+Matching match(data::Database &db, std::unordered_map<quint64, Slot> &slots,
+               const std::function<quint64(const QString &)> &keyOf, const std::function<bool(qint64)> &progress) {
+    Matching m;
+    bool stopped = false;
+    db.forEachRow(statements::alquilerBooks(), [&](const QVector<QVariant> &row) {
+        QString detail = detailOfRow(row);
+        auto found = slots.find(keyOf(detail));
+        if (found != slots.end() && found->second.count > 0) {
+            --found->second.count;
+        } else {
+            const RentalFields f = readRental(detail);
+            m.rows.push_back({row.value(0).toLongLong(), std::move(detail), rowWhen(f)});
+        }
+        ++m.rentals;
+        stopped = progress && m.rentals % 4096 == 0 && !progress(m.rentals);
+        return !stopped;
+    });
+    if (stopped) {
+        throw data::DbError(QStringLiteral("la verificación se interrumpió"));
+    }
+    for (const auto &[key, slot] : slots) {
+        if (slot.count > 0) {
+            UnmatchedEntry e{slot.first, slot.count, {}};
+            db.forEachRow(statements::registroDetalle(slot.first), [&e](const QVector<QVariant> &v) {
+                e.detail = v.value(0).toString();
+                return false;
+            });
+            m.entries.push_back(e);
+        }
+    }
+    std::sort(m.entries.begin(), m.entries.end(),
+              [](const UnmatchedEntry &a, const UnmatchedEntry &b) { return a.secuencia < b.secuencia; });
+    std::sort(m.rows.begin(), m.rows.end(),
+              [](const UnmatchedRow &a, const UnmatchedRow &b) { return a.rowid < b.rowid; });
+    // A rental edited in place leaves its row and its entry over, at the same station and moment.
+    const auto moment = [](const QString &detail) {
+        const RentalFields f = readRental(detail);
+        return f.puesto + u'|' + f.fecha + u'|' + f.hora;
+    };
+    QHash<QString, QList<qsizetype>> rowsAt;
+    for (qsizetype i = 0; i < m.rows.size(); ++i) {
+        rowsAt[moment(m.rows[i].detail)].push_back(i);
+    }
+    QList<bool> taken(m.rows.size(), false);
+    QList<UnmatchedEntry> alone;
+    for (const UnmatchedEntry &e : std::as_const(m.entries)) {
+        QList<qsizetype> &candidates = rowsAt[moment(e.detail)];
+        if (e.count == 1 && !candidates.isEmpty()) {
+            taken[candidates.front()] = true;
+            m.pairs.push_back({m.rows[candidates.front()], e});
+            candidates.pop_front();
+        } else {
+            alone.push_back(e);
+        }
+    }
+    m.entries = alone;
+    QList<UnmatchedRow> left;
+    for (qsizetype i = 0; i < m.rows.size(); ++i) {
+        if (!taken[i]) {
+            left.push_back(std::move(m.rows[i]));
+        }
+    }
+    m.rows = left;
+    return m;
+}
+
+// The rows of Alquiler from before the journal: left over and dated up to hasta.
+QList<UnmatchedRow> previousRows(QList<UnmatchedRow> &rows, const QString &hasta) {
+    QList<UnmatchedRow> before;
+    for (qsizetype i = 0; i < rows.size();) {
+        if (rows[i].when <= hasta) {
+            before.push_back(rows.takeAt(i));
+        } else {
+            ++i;
+        }
+    }
+    return before;
+}
+
+// Collects differences up to a limit, counting the rest.
+struct Findings {
+    QList<Difference> list;
+    qint64 more = 0;
+    int limit = 100;
+    void add(Difference d) {
+        if (list.size() < limit) {
+            list.push_back(std::move(d));
+        } else {
+            ++more;
+        }
+    }
+};
+
+QString entryText(qint64 n, bool spanish) {
+    return (spanish ? QStringLiteral("entrada %1") : QStringLiteral("entry %1")).arg(n);
+}
+
+void compareRentals(Findings &out, Matching &m, const QString &hasta, qint64 previousCount,
+                    const QString &previousDigest, qint64 baseline) {
+    for (const auto &[row, entry] : m.pairs) {
+        const RentalFields now = readRental(row.detail);
+        const RentalFields then = readRental(entry.detail);
+        QStringList what;
+        QStringList que;
+        const std::pair<const char *, std::pair<QString, QString>> columns[] = {
+            {"Modo", {now.modo, then.modo}},
+            {"Usuario", {now.usuario, then.usuario}},
+            {"Tiempo", {now.tiempo, then.tiempo}},
+            {"Importe", {now.importe, then.importe}}};
+        for (const auto &[column, values] : columns) {
+            if (values.first != values.second) {
+                what << QStringLiteral("%1 %2, the journal says %3").arg(QLatin1String(column), values.first,
+                                                                         values.second);
+                que << QStringLiteral("%1 %2, el registro dice %3").arg(QLatin1String(column), values.first,
+                                                                        values.second);
+            }
+        }
+        out.add({QStringLiteral("Alquiler"), QStringLiteral("row %1").arg(row.rowid),
+                 QStringLiteral("fila %1").arg(row.rowid),
+                 what.join(QStringLiteral("; ")) + QStringLiteral(" (%1)").arg(entryText(entry.secuencia, false)),
+                 que.join(QStringLiteral("; ")) + QStringLiteral(" (%1)").arg(entryText(entry.secuencia, true))});
+    }
+    for (const UnmatchedEntry &e : std::as_const(m.entries)) {
+        const QString more = e.count > 1 ? QStringLiteral(" x%1").arg(e.count) : QString();
+        out.add({QStringLiteral("Alquiler"), entryText(e.secuencia, false), entryText(e.secuencia, true),
+                 QStringLiteral("the rental it records is not in the books%1 (%2)").arg(more, e.detail),
+                 QStringLiteral("el alquiler que anota no está en los libros%1 (%2)").arg(more, e.detail)});
+    }
+    QList<UnmatchedRow> before = previousRows(m.rows, hasta);
+    if (before.size() != previousCount || (previousCount > 0 && digestOf(before) != previousDigest)) {
+        if (previousCount == 0) {
+            m.rows = before + m.rows; // none was there: each is a row the journal does not know
+            std::sort(m.rows.begin(), m.rows.end(),
+                      [](const UnmatchedRow &a, const UnmatchedRow &b) { return a.rowid < b.rowid; });
+        } else {
+            out.add({QStringLiteral("Alquiler"), QStringLiteral("rows dated up to %1").arg(hasta),
+                     QStringLiteral("filas con fecha hasta %1").arg(hasta),
+                     QStringLiteral("the rentals from before the journal no longer match its start (%1: %2 rows; "
+                                    "now %3)")
+                         .arg(entryText(baseline, false))
+                         .arg(previousCount)
+                         .arg(before.size()),
+                     QStringLiteral("los alquileres anteriores al registro ya no coinciden con su inicio (%1: %2 "
+                                    "filas; ahora %3)")
+                         .arg(entryText(baseline, true))
+                         .arg(previousCount)
+                         .arg(before.size())});
+        }
+    }
+    for (const UnmatchedRow &r : std::as_const(m.rows)) {
+        out.add({QStringLiteral("Alquiler"), QStringLiteral("row %1").arg(r.rowid),
+                 QStringLiteral("fila %1").arg(r.rowid),
+                 QStringLiteral("no journal entry records this rental (%1)").arg(r.detail),
+                 QStringLiteral("ninguna entrada del registro anota este alquiler (%1)").arg(r.detail)});
+    }
+}
+
+void compareRate(Findings &out, data::Database &db, const Rate &journaled) {
+    qint64 rows = 0;
+    db.forEachRow(statements::tarifaBooks(), [&](const QVector<QVariant> &row) {
+        ++rows;
+        Rate stored;
+        bool minutesOk = false;
+        bool pesosOk = false;
+        const double minutes = row.value(1).toDouble(&minutesOk);
+        const double pesos = row.value(2).toDouble(&pesosOk);
+        stored.known = true;
+        stored.minutes = minutesOk ? numtext::engineNumber(minutes) : row.value(1).toString();
+        stored.pesos = pesosOk ? numtext::engineNumber(pesos) : row.value(2).toString();
+        if (!journaled.known || stored.minutes != journaled.minutes || stored.pesos != journaled.pesos) {
+            const qint64 rowid = row.value(0).toLongLong();
+            out.add({QStringLiteral("Tarifa"), QStringLiteral("row %1").arg(rowid), QStringLiteral("fila %1").arg(rowid),
+                     QStringLiteral("%1, the journal says %2 (%3)")
+                         .arg(stored.text(false), journaled.text(false), entryText(journaled.entry, false)),
+                     QStringLiteral("%1, el registro dice %2 (%3)")
+                         .arg(stored.text(true), journaled.text(true), entryText(journaled.entry, true))});
+        }
+        return true;
+    });
+    if (rows == 0 && journaled.known) {
+        out.add({QStringLiteral("Tarifa"), QStringLiteral("(no row)"), QStringLiteral("(sin filas)"),
+                 QStringLiteral("no rate, the journal says %1 (%2)")
+                     .arg(journaled.text(false), entryText(journaled.entry, false)),
+                 QStringLiteral("no hay tarifa, el registro dice %1 (%2)")
+                     .arg(journaled.text(true), entryText(journaled.entry, true))});
+    }
+}
+
+void compareAccounts(Findings &out, data::Database &db, const QHash<QString, Account> &journaled,
+                     const QString &admin) {
+    QHash<QString, int> seen;
+    const auto add = [&out](const QString &name, const QString &what, const QString &que) {
+        out.add({QStringLiteral("Usuarios"), name, QStringLiteral("cuenta ") + name, what, que});
+    };
+    db.forEachRow(statements::usuariosBooks(), [&](const QVector<QVariant> &row) {
+        const QString name = row.value(2).toString();
+        const bool isAdmin = row.value(1).toString() == QLatin1String("0");
+        if (++seen[name] > 1) {
+            add(name, QStringLiteral("a second row for this account"),
+                QStringLiteral("una segunda fila para esta cuenta"));
+            return true;
+        }
+        if (!admin.isEmpty()) {
+            if (isAdmin && name != admin) {
+                add(name,
+                    QStringLiteral("codigo 0 makes it the administrator, the journal's administrator is %1").arg(admin),
+                    QStringLiteral("el codigo 0 la hace administradora, y el administrador del registro es %1")
+                        .arg(admin));
+            }
+            if (name == admin && !isAdmin) {
+                add(name, QStringLiteral("it is no longer the administrator (codigo %1)").arg(row.value(1).toString()),
+                    QStringLiteral("ya no es la administradora (codigo %1)").arg(row.value(1).toString()));
+            }
+        }
+        const auto found = journaled.constFind(name);
+        if (found == journaled.constEnd()) {
+            add(name, QStringLiteral("no journal entry adds this account"),
+                QStringLiteral("ninguna entrada del registro agrega esta cuenta"));
+        } else if (found->fingerprint.isEmpty()) {
+            add(name, QStringLiteral("the journal deleted this account (%1)").arg(entryText(found->entry, false)),
+                QStringLiteral("el registro borró esta cuenta (%1)").arg(entryText(found->entry, true)));
+        } else if (found->fingerprint != accountFingerprint(row.value(3).toString())) {
+            add(name,
+                QStringLiteral("the stored password is not the one the journal recorded last (%1)")
+                    .arg(entryText(found->entry, false)),
+                QStringLiteral("la contraseña guardada no es la que el registro anotó por última vez (%1)")
+                    .arg(entryText(found->entry, true)));
+        }
+        return true;
+    });
+    for (auto it = journaled.constBegin(); it != journaled.constEnd(); ++it) {
+        if (!it->fingerprint.isEmpty() && !seen.contains(it.key())) {
+            add(it.key(), QStringLiteral("the account is missing, the journal has it (%1)").arg(entryText(it->entry, false)),
+                QStringLiteral("la cuenta falta y el registro la tiene (%1)").arg(entryText(it->entry, true)));
+        }
+    }
+}
+
+void compareOpen(Findings &out, data::Database &db, QHash<QString, qint64> journaled) {
+    db.forEachRow(statements::puestosAbiertosBooks(), [&](const QVector<QVariant> &row) {
+        const QString puesto = row.value(1).toString();
+        const QString apertura = row.value(2).toString();
+        if (journaled.remove(puesto + u'@' + apertura) == 0) {
+            const QString name = QStringLiteral("Puesto %1 (Apertura=%2)").arg(puesto, apertura);
+            out.add({QStringLiteral("PuestosAbiertos"), name, name, QStringLiteral("no journal entry opens it"),
+                     QStringLiteral("ninguna entrada del registro lo abre")});
+        }
+        return true;
+    });
+    for (auto it = journaled.constBegin(); it != journaled.constEnd(); ++it) {
+        const qsizetype at = it.key().indexOf(u'@');
+        const QString name = QStringLiteral("Puesto %1 (Apertura=%2)").arg(it.key().left(at), it.key().mid(at + 1));
+        out.add({QStringLiteral("PuestosAbiertos"), name, name,
+                 QStringLiteral("opened at %1 and never ended, but the row is gone").arg(entryText(it.value(), false)),
+                 QStringLiteral("se abrió en la %1 y no terminó, pero la fila ya no está").arg(entryText(it.value(), true))});
+    }
+}
+
+void compareSeal(Findings &out, data::Database &db, const QByteArray &key, const QString &salt) {
+    std::optional<seal::Stored> stored;
+    try {
+        stored = seal::stored(db);
+    } catch (const data::DbError &) {
+        out.add({QStringLiteral("Sello"), QStringLiteral("(table)"), QStringLiteral("(tabla)"),
+                 QStringLiteral("the table cannot be read"), QStringLiteral("no se puede leer la tabla")});
+        return;
+    }
+    if (!stored && key.isEmpty()) {
+        return;
+    }
+    if (!stored) {
+        out.add({QStringLiteral("Sello"), QStringLiteral("(no row)"), QStringLiteral("(sin filas)"),
+                 QStringLiteral("no key, the journal's key is %1").arg(seal::fingerprint(key)),
+                 QStringLiteral("no hay clave, y la del registro es %1").arg(seal::fingerprint(key))});
+    } else if (stored->publicKey != key || QString::fromLatin1(stored->how.salt.toHex()) != salt) {
+        const QString journaled = key.isEmpty() ? QStringLiteral("none") : seal::fingerprint(key);
+        out.add({QStringLiteral("Sello"), QStringLiteral("row 1"), QStringLiteral("fila 1"),
+                 QStringLiteral("key %1, the journal's key is %2").arg(seal::fingerprint(stored->publicKey), journaled),
+                 QStringLiteral("clave %1, y la del registro es %2")
+                     .arg(seal::fingerprint(stored->publicKey),
+                          key.isEmpty() ? QStringLiteral("ninguna") : seal::fingerprint(key))});
+    }
+}
+
+} // namespace
+
+QList<Difference> BooksTally::compare(data::Database &db, const QByteArray &sealKey, const QString &sealSalt,
+                                      const std::function<bool(qint64)> &progress, qint64 *rentals, qint64 *more,
+                                      int limit) {
+    State &d = *d_;
+    Findings out;
+    out.limit = limit;
+    if (d.secondBaseline > 0) {
+        out.add({QStringLiteral("Registro"), entryText(d.secondBaseline, false), entryText(d.secondBaseline, true),
+                 QStringLiteral("the books are started a second time (the first at %1)").arg(entryText(d.baseline, false)),
+                 QStringLiteral("los libros se inician por segunda vez (la primera en la %1)")
+                     .arg(entryText(d.baseline, true))});
+    }
+    Matching m = match(db, d.rentals, [&d](const QString &detail) { return d.keyOf(detail); }, progress);
+    d.rentals.clear();
+    if (rentals) {
+        *rentals = m.rentals;
+    }
+    compareRentals(out, m, d.hasta, d.previousRows, d.digest, d.baseline);
+    compareRate(out, db, d.rate);
+    compareAccounts(out, db, d.accounts, d.admin);
+    compareOpen(out, db, d.open);
+    compareSeal(out, db, sealKey, sealSalt);
+    if (more) {
+        *more = out.more;
+    }
+    return out.list;
+}
+
+void startBooks(data::Database &db, const QDateTime &when) {
+    bool started = false;
+    db.forEachRow(statements::registroFirstOf(event::kBooksStarted), [&started](const QVector<QVariant> &) {
+        started = true;
+        return false;
+    });
+    if (started) {
+        return;
+    }
+    BooksTally tally;
+    forEachEntry(db, [&tally](const Entry &e) {
+        tally.see(e);
+        return true;
+    });
+    BooksTally::State &d = *tally.d_;
+    Matching m = match(db, d.rentals, [&d](const QString &detail) { return d.keyOf(detail); }, {});
+    QString hasta = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    for (const UnmatchedRow &r : std::as_const(m.rows)) {
+        hasta = std::max(hasta, r.when);
+    }
+    QStringList detail{QStringLiteral("Alquileres previos=%1").arg(m.rows.size()), QStringLiteral("Hasta=") + hasta,
+                       QStringLiteral("Resumen=") + digestOf(m.rows)};
+    QString rate = QStringLiteral("ninguna");
+    db.forEachRow(statements::tarifaBooks(), [&rate](const QVector<QVariant> &row) {
+        rate = QStringLiteral("%1 minutos por %2")
+                   .arg(numtext::engineNumber(row.value(1).toDouble()), numtext::engineNumber(row.value(2).toDouble()));
+        return false;
+    });
+    detail << QStringLiteral("Tarifa=") + rate;
+    QString admin;
+    QStringList accounts;
+    db.forEachRow(statements::usuariosBooks(), [&](const QVector<QVariant> &row) {
+        const QString name = row.value(2).toString();
+        if (admin.isEmpty() && row.value(1).toString() == QLatin1String("0")) {
+            admin = name;
+        }
+        accounts << escaped(name) + u':' + accountFingerprint(row.value(3).toString());
+        return true;
+    });
+    detail << QStringLiteral("Administrador=") + escaped(admin) << QStringLiteral("Cuentas=") + accounts.join(u',');
+    QStringList open;
+    db.forEachRow(statements::puestosAbiertosBooks(), [&open](const QVector<QVariant> &row) {
+        open << row.value(1).toString() + u'@' + escaped(row.value(2).toString());
+        return true;
+    });
+    detail << QStringLiteral("Abiertos=") + open.join(u',');
+    append(db, when, QString(), event::kBooksStarted, 0, detail.join(QStringLiteral("; ")));
+}
+
+} // namespace journal
