@@ -64,10 +64,10 @@ public:
         bold_ = body_;
         bold_.setBold(true);
         small_.setPointSizeF(7.5);
-        // A spacing however small turns ligatures off: a hash's "ff" stays two letters for
-        // whoever copies it out of the PDF.
+        // Without shaping there are no ligatures: a hash's "ff" stays two letters for whoever
+        // reads or copies it out of the PDF.
         anchor_ = body_;
-        anchor_.setLetterSpacing(QFont::AbsoluteSpacing, 0.01);
+        anchor_.setStyleStrategy(QFont::PreferNoShaping);
         rowHeight_ = QFontMetricsF(body_, &device).height() * 1.2;
         footerHeight_ = QFontMetricsF(small_, &device).height() * 2;
         pageHeight_ = device.height() - footerHeight_;

@@ -130,31 +130,6 @@ RentalFields readRental(const QString &detalle) {
     return f;
 }
 
-// The Detalle its entry would carry, from a row of Alquiler (rowid first).
-QString detailOfRow(const QVector<QVariant> &row) {
-    const QString tiempo = row.value(6).toString();
-    const QStringList parts = tiempo.split(u':');
-    QString horas = tiempo;
-    QString minutos;
-    if (parts.size() == 3) {
-        bool hoursOk = false;
-        bool minutesOk = false;
-        const qlonglong h = parts[0].toLongLong(&hoursOk);
-        const qlonglong m = parts[1].toLongLong(&minutesOk);
-        if (hoursOk && minutesOk) {
-            horas = QString::number(h);
-            // The journal keeps whole minutes, as the program records them: seconds are an edit.
-            minutos = QString::number(m) + (parts[2] == QLatin1String("00") ? QString() : u':' + parts[2]);
-        }
-    }
-    const QVariant importe = row.value(7);
-    const QString importeText = importe.typeId() == QMetaType::Double || importe.typeId() == QMetaType::LongLong
-                                    ? numtext::engineNumber(importe.toDouble())
-                                    : importe.toString();
-    return rentalDetail(row.value(1).toString(), row.value(2).toString(), row.value(3).toString(),
-                        row.value(4).toString(), row.value(5).toString(), horas, minutos, importeText);
-}
-
 struct Slot {
     qint64 first = 0;
     qint64 count = 0;
@@ -223,9 +198,28 @@ QString openingSuffix(const QString &apertura) {
     return QStringLiteral("; ") + kApertura + apertura;
 }
 
+// The UTF-8 names of the events the tally follows.
+struct Events {
+    QByteArray rental = event::kRentalRecorded.toUtf8();
+    QByteArray opened = event::kStationOpened.toUtf8();
+    QByteArray closed = event::kStationClosed.toUtf8();
+    QByteArray prepaidEnded = event::kPrepaidEnded.toUtf8();
+    QByteArray setAside = event::kStationSetAside.toUtf8();
+    QByteArray added = event::kAccountAdded.toUtf8();
+    QByteArray changed = event::kPasswordChanged.toUtf8();
+    QByteArray deleted = event::kAccountDeleted.toUtf8();
+    QByteArray rate = event::kRateChanged.toUtf8();
+    QByteArray started = event::kBooksStarted.toUtf8();
+};
+
+const Events &events() {
+    static const Events names;
+    return names;
+}
+
 struct BooksTally::State {
     unsigned char hashKey[crypto_shorthash_KEYBYTES];
-    std::unordered_map<quint64, Slot> rentals;
+    std::unordered_map<quint64, Slot> rentals; // by the key of the Detalle
     qint64 baseline = 0;
     qint64 secondBaseline = 0;
     qint64 previousRows = 0;
@@ -234,44 +228,51 @@ struct BooksTally::State {
     QString admin;
     Rate rate;
     QHash<QString, Account> accounts;
-    QHash<QString, qint64> open; // "puesto@apertura"
+    std::unordered_map<quint64, qint64> open; // the key of "puesto@apertura": the entry that opened it
 
-    quint64 keyOf(const QString &detail) const {
+    quint64 keyOf(QByteArrayView bytes) const {
         unsigned char out[crypto_shorthash_BYTES];
-        crypto_shorthash(out, reinterpret_cast<const unsigned char *>(detail.constData()),
-                         static_cast<unsigned long long>(detail.size()) * 2, hashKey);
+        crypto_shorthash(out, reinterpret_cast<const unsigned char *>(bytes.data()),
+                         static_cast<unsigned long long>(bytes.size()), hashKey);
         quint64 key = 0;
         std::memcpy(&key, out, sizeof key);
         return key;
     }
 
-    void startFrom(const Entry &e) {
-        const QMap<QString, QString> f = fields(e.detalle);
-        baseline = e.secuencia;
+    quint64 openingKey(QByteArrayView puesto, QByteArrayView apertura) const {
+        QByteArray joined;
+        joined.reserve(puesto.size() + apertura.size() + 1);
+        joined.append(puesto).append('@').append(apertura);
+        return keyOf(joined);
+    }
+
+    void startFrom(qint64 secuencia, const QString &detalle) {
+        const QMap<QString, QString> f = fields(detalle);
+        baseline = secuencia;
         previousRows = f.value(QStringLiteral("Alquileres previos")).toLongLong();
         hasta = f.value(QStringLiteral("Hasta"));
         digest = f.value(QStringLiteral("Resumen"));
         rate = readRate(f.value(QStringLiteral("Tarifa")));
-        rate.entry = e.secuencia;
+        rate.entry = secuencia;
         admin = unescaped(f.value(QStringLiteral("Administrador")));
         accounts.clear();
         for (const QString &item : f.value(QStringLiteral("Cuentas")).split(u',', Qt::SkipEmptyParts)) {
             const qsizetype colon = item.lastIndexOf(u':');
-            accounts.insert(unescaped(item.left(colon)), {item.mid(colon + 1), e.secuencia});
+            accounts.insert(unescaped(item.left(colon)), {item.mid(colon + 1), secuencia});
         }
         open.clear();
         for (const QString &item : f.value(QStringLiteral("Abiertos")).split(u',', Qt::SkipEmptyParts)) {
             const qsizetype at = item.indexOf(u'@');
-            open.insert(item.left(at) + u'@' + unescaped(item.mid(at + 1)), e.secuencia);
+            open[openingKey(item.left(at).toUtf8(), unescaped(item.mid(at + 1)).toUtf8())] = secuencia;
         }
     }
 
     // "Cuenta=<name>[; propia | ; por el administrador]; Huella=<fingerprint>"
-    void seeAccount(const Entry &e, bool deleted) {
-        if (!e.detalle.startsWith(QStringLiteral("Cuenta="))) {
+    void seeAccount(qint64 secuencia, const QString &detalle, bool passwordChanged, bool deleted) {
+        if (!detalle.startsWith(QStringLiteral("Cuenta="))) {
             return;
         }
-        QString name = e.detalle.mid(7);
+        QString name = detalle.mid(7);
         QString print = QStringLiteral("?"); // an entry without its fingerprint vouches for no hash
         const qsizetype at = name.size() - kHuella.size() - kFingerprintSize;
         if (at >= 0 && QStringView(name).mid(at).startsWith(kHuella) &&
@@ -280,24 +281,25 @@ struct BooksTally::State {
             name.truncate(at);
         }
         for (const char *how : {"; propia", "; por el administrador"}) {
-            if (e.evento == event::kPasswordChanged && name.endsWith(QLatin1String(how))) {
+            if (passwordChanged && name.endsWith(QLatin1String(how))) {
                 name.chop(static_cast<qsizetype>(std::strlen(how)));
                 break;
             }
         }
-        accounts.insert(name, {deleted ? QString() : print, e.secuencia});
+        accounts.insert(name, {deleted ? QString() : print, secuencia});
     }
 
-    static QString openingOf(const QString &detalle) {
-        const qsizetype at = detalle.lastIndexOf(kApertura);
-        if (at < 0) {
-            return {};
-        }
-        const qsizetype from = at + kApertura.size();
-        const qsizetype end = detalle.indexOf(u';', from);
-        return detalle.mid(from, end < 0 ? -1 : end - from);
-    }
 };
+
+QByteArrayView BooksTally::openingOf(QByteArrayView detalle) {
+    const qsizetype at = detalle.lastIndexOf(QByteArrayView("Apertura="));
+    if (at < 0) {
+        return {};
+    }
+    const QByteArrayView rest = detalle.sliced(at + 9);
+    const qsizetype end = rest.indexOf(';');
+    return end < 0 ? rest : rest.first(end);
+}
 
 BooksTally::BooksTally() : d_(std::make_unique<State>()) {
     if (sodium_init() < 0) {
@@ -313,42 +315,38 @@ bool BooksTally::started() const {
     return d_->baseline > 0;
 }
 
-void BooksTally::see(const Entry &e) {
+void BooksTally::see(qint64 secuencia, QByteArrayView evento, int puesto, QByteArrayView detalle) {
     State &d = *d_;
-    if (e.evento == event::kRentalRecorded) {
-        Slot &slot = d.rentals[d.keyOf(e.detalle)];
+    const Events &is = events();
+    if (evento == is.rental) {
+        Slot &slot = d.rentals[d.keyOf(detalle)];
         if (slot.count++ == 0) {
-            slot.first = e.secuencia;
+            slot.first = secuencia;
         }
-    } else if (e.evento == event::kStationOpened) {
-        const QString opening = State::openingOf(e.detalle);
+    } else if (evento == is.opened) {
+        const QByteArrayView opening = openingOf(detalle);
         if (!opening.isNull()) {
-            d.open.insert(QString::number(e.puesto) + u'@' + opening, e.secuencia);
+            d.open[d.openingKey(QByteArray::number(puesto), opening)] = secuencia;
         }
-    } else if (e.evento == event::kStationClosed || e.evento == event::kPrepaidEnded ||
-               e.evento == event::kStationSetAside) {
-        const QString opening = State::openingOf(e.detalle);
-        if (!opening.isNull()) {
-            if (e.puesto > 0) {
-                d.open.remove(QString::number(e.puesto) + u'@' + opening);
-            } else {
-                d.open.removeIf([&opening](const auto &it) { return it.key().endsWith(u'@' + opening); });
-            }
+    } else if (evento == is.closed || evento == is.prepaidEnded || evento == is.setAside) {
+        const QByteArrayView opening = openingOf(detalle);
+        // An entry without its station ends the opening at whichever station has it.
+        for (int p = puesto > 0 ? puesto : 1; !opening.isNull() && p <= (puesto > 0 ? puesto : 5); ++p) {
+            d.open.erase(d.openingKey(QByteArray::number(p), opening));
         }
-    } else if (e.evento == event::kAccountAdded || e.evento == event::kPasswordChanged) {
-        d.seeAccount(e, false);
-    } else if (e.evento == event::kAccountDeleted) {
-        d.seeAccount(e, true);
-    } else if (e.evento == event::kRateChanged) {
-        const qsizetype at = e.detalle.lastIndexOf(QStringLiteral("ahora: "));
-        Rate rate = readRate(at < 0 ? QString() : e.detalle.mid(at + 7));
-        rate.entry = e.secuencia;
+    } else if (evento == is.added || evento == is.changed || evento == is.deleted) {
+        d.seeAccount(secuencia, QString::fromUtf8(detalle), evento == is.changed, evento == is.deleted);
+    } else if (evento == is.rate) {
+        const QString text = QString::fromUtf8(detalle);
+        const qsizetype at = text.lastIndexOf(QStringLiteral("ahora: "));
+        Rate rate = readRate(at < 0 ? QString() : text.mid(at + 7));
+        rate.entry = secuencia;
         d.rate = rate;
-    } else if (e.evento == event::kBooksStarted) {
+    } else if (evento == is.started) {
         if (d.baseline == 0) {
-            d.startFrom(e);
+            d.startFrom(secuencia, QString::fromUtf8(detalle));
         } else if (d.secondBaseline == 0) {
-            d.secondBaseline = e.secuencia;
+            d.secondBaseline = secuencia;
         }
     }
 }
@@ -364,18 +362,46 @@ struct Matching {
     qint64 rentals = 0;
 };
 
+// The Detalle its entry would carry, in UTF-8, from a row of Alquiler (rowid first).
+QByteArray detailOfRow(const data::Database::RowView &row) {
+    const auto number = [&row](int column) {
+        return row.isNumber(column) ? numtext::engineNumber(row.real(column)).toLatin1() : row.text(column).toByteArray();
+    };
+    QByteArray horas = row.text(6).toByteArray();
+    QByteArray minutos;
+    const QList<QByteArray> parts = horas.split(':');
+    if (parts.size() == 3) {
+        bool hoursOk = false;
+        bool minutesOk = false;
+        const qlonglong h = parts[0].toLongLong(&hoursOk);
+        const qlonglong m = parts[1].toLongLong(&minutesOk);
+        if (hoursOk && minutesOk) {
+            horas = QByteArray::number(h);
+            // The journal keeps whole minutes, as the program records them: seconds are an edit.
+            minutos = QByteArray::number(m) + (parts[2] == "00" ? QByteArray() : ':' + parts[2]);
+        }
+    }
+    QByteArray out;
+    out.reserve(128);
+    out.append("Puesto=").append(number(1)).append("; Modo=").append(row.text(2)).append("; Usuario=");
+    out.append(row.text(3)).append("; Fecha=").append(row.text(4)).append("; Hora=").append(row.text(5));
+    out.append("; Tiempo=").append(horas).append(':').append(minutos).append("; Importe=").append(number(7));
+    return out;
+}
+
 Matching match(data::Database &db, std::unordered_map<quint64, Slot> &slots,
-               const std::function<quint64(const QString &)> &keyOf, const std::function<bool(qint64)> &progress) {
+               const std::function<quint64(QByteArrayView)> &keyOf, const std::function<bool(qint64)> &progress) {
     Matching m;
     bool stopped = false;
-    db.forEachRow(statements::alquilerBooks(), [&](const QVector<QVariant> &row) {
-        QString detail = detailOfRow(row);
+    db.forEachRawRow(statements::alquilerBooks(), [&](const data::Database::RowView &row) {
+        const QByteArray detail = detailOfRow(row);
         auto found = slots.find(keyOf(detail));
         if (found != slots.end() && found->second.count > 0) {
             --found->second.count;
         } else {
-            const RentalFields f = readRental(detail);
-            m.rows.push_back({row.value(0).toLongLong(), std::move(detail), rowWhen(f)});
+            QString text = QString::fromUtf8(detail);
+            const RentalFields f = readRental(text);
+            m.rows.push_back({row.integer(0), std::move(text), rowWhen(f)});
         }
         ++m.rentals;
         stopped = progress && m.rentals % 4096 == 0 && !progress(m.rentals);
@@ -388,7 +414,7 @@ Matching match(data::Database &db, std::unordered_map<quint64, Slot> &slots,
         if (slot.count > 0) {
             UnmatchedEntry e{slot.first, slot.count, {}};
             db.forEachRow(statements::registroDetalle(slot.first), [&e](const QVector<QVariant> &v) {
-                e.detail = v.value(0).toString();
+                e.detail = v.value(1).toString();
                 return false;
             });
             m.entries.push_back(e);
@@ -602,23 +628,35 @@ void compareAccounts(Findings &out, data::Database &db, const QHash<QString, Acc
     }
 }
 
-void compareOpen(Findings &out, data::Database &db, QHash<QString, qint64> journaled) {
-    db.forEachRow(statements::puestosAbiertosBooks(), [&](const QVector<QVariant> &row) {
-        const QString puesto = row.value(1).toString();
-        const QString apertura = row.value(2).toString();
-        if (journaled.remove(puesto + u'@' + apertura) == 0) {
-            const QString name = QStringLiteral("Puesto %1 (Apertura=%2)").arg(puesto, apertura);
+void compareOpen(Findings &out, data::Database &db, std::unordered_map<quint64, qint64> journaled,
+                 const std::function<quint64(QByteArrayView, QByteArrayView)> &keyOf) {
+    db.forEachRawRow(statements::puestosAbiertosBooks(), [&](const data::Database::RowView &row) {
+        const QByteArray puesto =
+            row.isNumber(1) ? numtext::engineNumber(row.real(1)).toLatin1() : row.text(1).toByteArray();
+        if (journaled.erase(keyOf(puesto, row.text(2))) == 0) {
+            const QString name = QStringLiteral("Puesto %1 (Apertura=%2)")
+                                     .arg(QString::fromUtf8(puesto), QString::fromUtf8(row.text(2)));
             out.add({QStringLiteral("PuestosAbiertos"), name, name, QStringLiteral("no journal entry opens it"),
                      QStringLiteral("ninguna entrada del registro lo abre")});
         }
         return true;
     });
-    for (auto it = journaled.constBegin(); it != journaled.constEnd(); ++it) {
-        const qsizetype at = it.key().indexOf(u'@');
-        const QString name = QStringLiteral("Puesto %1 (Apertura=%2)").arg(it.key().left(at), it.key().mid(at + 1));
+    std::vector<qint64> left;
+    for (const auto &[key, entry] : journaled) {
+        left.push_back(entry);
+    }
+    std::sort(left.begin(), left.end());
+    for (const qint64 entry : left) {
+        QString name = QStringLiteral("(%1)").arg(entryText(entry, false));
+        db.forEachRawRow(statements::registroDetalle(entry), [&](const data::Database::RowView &row) {
+            name = QStringLiteral("Puesto %1 (Apertura=%2)")
+                       .arg(row.integer(0))
+                       .arg(QString::fromUtf8(BooksTally::openingOf(row.text(1))));
+            return false;
+        });
         out.add({QStringLiteral("PuestosAbiertos"), name, name,
-                 QStringLiteral("opened at %1 and never ended, but the row is gone").arg(entryText(it.value(), false)),
-                 QStringLiteral("se abrió en la %1 y no terminó, pero la fila ya no está").arg(entryText(it.value(), true))});
+                 QStringLiteral("opened at %1 and never ended, but the row is gone").arg(entryText(entry, false)),
+                 QStringLiteral("se abrió en la %1 y no terminó, pero la fila ya no está").arg(entryText(entry, true))});
     }
 }
 
@@ -662,7 +700,7 @@ QList<Difference> BooksTally::compare(data::Database &db, const QByteArray &seal
                  QStringLiteral("los libros se inician por segunda vez (la primera en la %1)")
                      .arg(entryText(d.baseline, true))});
     }
-    Matching m = match(db, d.rentals, [&d](const QString &detail) { return d.keyOf(detail); }, progress);
+    Matching m = match(db, d.rentals, [&d](QByteArrayView detail) { return d.keyOf(detail); }, progress);
     d.rentals.clear();
     if (rentals) {
         *rentals = m.rentals;
@@ -670,7 +708,8 @@ QList<Difference> BooksTally::compare(data::Database &db, const QByteArray &seal
     compareRentals(out, m, d.hasta, d.previousRows, d.digest, d.baseline);
     compareRate(out, db, d.rate);
     compareAccounts(out, db, d.accounts, d.admin);
-    compareOpen(out, db, d.open);
+    compareOpen(out, db, d.open,
+                [&d](QByteArrayView puesto, QByteArrayView apertura) { return d.openingKey(puesto, apertura); });
     compareSeal(out, db, sealKey, sealSalt);
     if (more) {
         *more = out.more;
@@ -688,12 +727,12 @@ void startBooks(data::Database &db, const QDateTime &when) {
         return;
     }
     BooksTally tally;
-    forEachEntry(db, [&tally](const Entry &e) {
-        tally.see(e);
+    db.forEachRawRow(statements::registroAll(), [&tally](const data::Database::RowView &row) {
+        tally.see(row.integer(0), row.text(3), row.isNull(4) ? 0 : static_cast<int>(row.integer(4)), row.text(5));
         return true;
     });
     BooksTally::State &d = *tally.d_;
-    Matching m = match(db, d.rentals, [&d](const QString &detail) { return d.keyOf(detail); }, {});
+    Matching m = match(db, d.rentals, [&d](QByteArrayView detail) { return d.keyOf(detail); }, {});
     QString hasta = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     for (const UnmatchedRow &r : std::as_const(m.rows)) {
         hasta = std::max(hasta, r.when);

@@ -46,7 +46,10 @@ public:
     BooksTally(const BooksTally &) = delete;
     BooksTally &operator=(const BooksTally &) = delete;
 
-    void see(const Entry &e);
+    // One entry as a walk reads it: its event and Detalle in UTF-8.
+    void see(qint64 secuencia, QByteArrayView evento, int puesto, QByteArrayView detalle);
+    // The opening an entry's Detalle names ("Apertura=<as stored>"); null when none.
+    static QByteArrayView openingOf(QByteArrayView detalle);
     // Whether the journal covers the books: it holds "Libros iniciados".
     bool started() const;
     // Compares with the books, inside the caller's read transaction; uses the tally up.

@@ -111,7 +111,7 @@ QString registroLast() {
 }
 
 QString registroDetalle(qint64 secuencia) {
-    return QStringLiteral("SELECT Detalle FROM Registro WHERE Secuencia = ") + QString::number(secuencia);
+    return QStringLiteral("SELECT Puesto, Detalle FROM Registro WHERE Secuencia = ") + QString::number(secuencia);
 }
 
 QString registroFirstOf(const QString &evento) {

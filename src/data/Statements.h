@@ -44,7 +44,7 @@ QString registroInsert(qint64 secuencia, const QString &instante, const QString 
 QString registroLast();                                         // the last entry's Secuencia, Hash
 QString registroAll();                                          // every entry, in order
 QString registroPeriod(const QString &from, const QString &to); // newest first, Instante from..to
-QString registroDetalle(qint64 secuencia);                      // one entry's Detalle
+QString registroDetalle(qint64 secuencia);                      // one entry's Puesto, Detalle
 QString registroFirstOf(const QString &evento);                 // the first entry of a kind's Secuencia
 QString registroLastOf(const QString &evento);                  // the last entry of a kind's Secuencia
 

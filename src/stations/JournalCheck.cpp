@@ -20,16 +20,16 @@ QString journalProblem(const journal::Verification &result, const QString &error
         if (found.size() == 5) {
             break;
         }
-        found << d.spanish();
+        found << QStringLiteral("- en %1, %2: %3").arg(d.table, d.fila, d.que);
     }
     const qint64 more = result.differences.size() - found.size() + result.moreDifferences;
     if (more > 0) {
-        found << QStringLiteral("y %1 diferencias más").arg(more);
+        found << QStringLiteral("- y %1 diferencias más").arg(more);
     }
-    return QStringLiteral("Los libros no coinciden con el registro de eventos:\n%1.\n\nAlguien cambió las tablas sin "
-                          "pasar por el programa. El programa sigue funcionando; todas las diferencias se ven con "
+    return QStringLiteral("Los libros no coinciden con el registro de eventos:\n%1\n\nLas tablas se cambiaron sin pasar "
+                          "por el programa. El programa sigue funcionando; todas las diferencias se ven con "
                           "--verify-journal.")
-        .arg(found.join(QStringLiteral(";\n")));
+        .arg(found.join(u'\n'));
 }
 
 void checkJournalInBackground(ui::Platform &platform, QWidget *window) {

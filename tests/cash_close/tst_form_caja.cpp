@@ -28,6 +28,8 @@ struct Shop {
     testing::TestPlatform t;
     formLudomat2 main{t.platform};
     Shop() { main.lblUsuario->setText(QStringLiteral("Admin")); }
+    // A cash close still loaded goes with its shop, and its work in the background with it.
+    ~Shop() { delete main.cajaWindow.data(); }
     formCaja *open() {
         QTest::mouseClick(main.cmdCierreCaja, Qt::LeftButton);
         return main.cajaWindow;
@@ -303,6 +305,17 @@ private Q_SLOTS:
                      qPrintable(text));
         }
         QVERIFY(textOf(folder.filePath("linea.pdf")).contains(QStringLiteral(", sin operador")));
+    }
+
+    // A cash close checks the books against the journal too, behind the run, and tells of an edit.
+    void closeTellsOfEditedBooks() {
+        Shop shop;
+        QCOMPARE(execRaw(shop.t.databasePath(), "UPDATE Tarifa SET Pesos = 5"), SQLITE_OK);
+        QVERIFY(testing::runCashClose(shop.open()));
+        QTRY_COMPARE(shop.t.messages.messages.size(), 1);
+        QVERIFY2(shop.t.messages.messages[0].startsWith("Los libros no coinciden con el registro de eventos:\n- en "
+                                                        "Tarifa, fila 1: 30 minutos por 5"),
+                 qPrintable(shop.t.messages.messages[0]));
     }
 
     // Listed in local time (here three hours behind UTC) for the period of the boxes, newest

@@ -199,7 +199,7 @@ private Q_SLOTS:
         }
         Report report = reportOf(rows);
         report.journalEntries = journalEntries;
-        report.journalLastHash = QStringLiteral("0123456789abcdef").repeated(4);
+        report.journalLastHash = QStringLiteral("0123456789abcdff").repeated(4); // "ff" is a ligature in most faces
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("cierre.pdf"));
         if (printer) {

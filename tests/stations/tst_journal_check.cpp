@@ -280,17 +280,75 @@ private Q_SLOTS:
                  QStringLiteral("778125e73a13824dbab2950e7dcf84185acb88a3d80390df01933415985541d4"));
     }
 
-    // The shop goes on; the operator is told once, when the check is done.
-    void startUpTellsOfABrokenJournal() {
+    // The shop goes on; the operator is told once, when the check is done: a broken chain, or
+    // books that differ from the journal, named in Spanish.
+    void startUpTells_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("an entry removed")
+            << "DELETE FROM Registro WHERE Secuencia = 2"
+            << "El registro de eventos no verifica: falta la entrada 2 (fue borrada). El programa sigue funcionando y "
+               "sigue anotando; el corte queda a la vista de --verify-journal.";
+        QTest::newRow("the rate edited")
+            << "UPDATE Tarifa SET Pesos = 5"
+            << "Los libros no coinciden con el registro de eventos:\n- en Tarifa, fila 1: 30 minutos por 5, el registro "
+               "dice 30 minutos por 10 (entrada 1)\n\nLas tablas se cambiaron sin pasar por el programa. El programa "
+               "sigue funcionando; todas las diferencias se ven con --verify-journal.";
+    }
+
+    void startUpTells() {
+        QFETCH(QString, damage);
+        QFETCH(QString, said);
         testing::TestPlatform t;
         journalOfThree(t.databasePath());
-        data::Database::open(t.databasePath())->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 2"));
+        data::Database::open(t.databasePath())->execute(damage);
         formLudomat2 w(t.platform);
         QVERIFY(w.Form_Load());
-        QTRY_COMPARE(t.messages.messages,
-                     QStringList{"El registro de eventos no verifica: falta la entrada 2 (fue borrada). El programa "
-                                 "sigue funcionando y sigue anotando; el corte queda a la vista de --verify-journal."});
+        QTRY_COMPARE(t.messages.messages, QStringList{said});
         QVERIFY(w.Timer1->isActive());
+    }
+
+    // Books of an earlier version, with rentals the journal never saw, are taken as they stand
+    // when this version first opens them; after that an edit of those rentals still shows, and
+    // a rental added without its entry is named.
+    void booksFromBeforeTheJournal_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("said"); // a line of the output starts so
+        QTest::newRow("as they were") << "" << "books agree with the journal: 3 rentals";
+        QTest::newRow("an old Importe changed")
+            << "UPDATE Alquiler SET Importe = 1 WHERE rowid = 2"
+            << "books differ from the journal at Alquiler rows dated up to ";
+        QTest::newRow("an old rental deleted") << "DELETE FROM Alquiler WHERE rowid = 2"
+                                               << "books differ from the journal at Alquiler rows dated up to ";
+        QTest::newRow("a rental added") << "INSERT INTO Alquiler VALUES (5, 'Contador', 'Ana', '2099-01-01', "
+                                           "'10:00:00', '00:40:00', 20)"
+                                        << "books differ from the journal at Alquiler row 4: no journal entry records";
+    }
+
+    void booksFromBeforeTheJournal() {
+        QFETCH(QString, edit);
+        QFETCH(QString, said);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("dbLudomat.mdb"));
+        QProcess sqlite; // the tables of the first version, three rentals
+        sqlite.start(QStringLiteral("sqlite3"),
+                     {path, "CREATE TABLE Alquiler (Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe); CREATE TABLE "
+                            "Caja (Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe); CREATE TABLE Tarifa (Minutos, "
+                            "Pesos); CREATE TABLE Usuarios (codigo, Usuario, Contraseña); INSERT INTO Tarifa VALUES "
+                            "(30, 10); INSERT INTO Usuarios VALUES (0, 'Admin', 'x'); INSERT INTO Alquiler VALUES "
+                            "(1, 'Contador', 'Admin', '2020-03-01', '10:00:00', '00:40:00', 20), (2, 'Prepago', "
+                            "'Admin', '2020-03-01', '11:00:00', '01:00:00', 20), (3, 'Contador', 'Admin', "
+                            "'2020-03-02', '09:00:00', '00:10:00', 10)"});
+        QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
+        QVERIFY(data::Database::open(path)); // this version meets them
+        if (!edit.isEmpty()) {
+            sqlite.start(QStringLiteral("sqlite3"), {path, edit});
+            QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
+        }
+        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", folder.path()});
+        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
+                 qPrintable(run.out));
+        QCOMPARE(run.status, edit.isEmpty() ? 0 : 1);
     }
 };
 
