@@ -345,11 +345,11 @@ void formUsuario::cmdContrasena_Click() {
 
 void formUsuario::askNewPassword(const QString &account, const QString &actor, bool firstSignIn,
                                  const std::shared_ptr<const seal::Key> &previousKey) {
-    auto *dialog = new NewPasswordDialog(this, platform().messages, account, firstSignIn,
-                                         [this, account, actor, firstSignIn, previousKey](const QString &password) {
-                                             return storePassword(account, actor, password, firstSignIn,
-                                                                  previousKey.get());
-                                         });
+    auto *dialog =
+        new NewPasswordDialog(this, platform().messages, account, firstSignIn,
+                              [this, account, actor, firstSignIn, previousKey](const QString &password) {
+                                  return storePassword(account, actor, password, firstSignIn, previousKey.get());
+                              });
     passwordDialog_ = dialog;
     connect(dialog, &QDialog::accepted, this, [this, account, firstSignIn] {
         maskContrasena->clear();
@@ -367,8 +367,8 @@ void formUsuario::askNewPassword(const QString &account, const QString &actor, b
     dialog->open();
 }
 
-bool formUsuario::storePassword(const QString &account, const QString &actor, const QString &password,
-                                bool firstSignIn, const seal::Key *previousKey) {
+bool formUsuario::storePassword(const QString &account, const QString &actor, const QString &password, bool firstSignIn,
+                                const seal::Key *previousKey) {
     if (!haveDatabase()) {
         return false;
     }

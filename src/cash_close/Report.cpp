@@ -62,11 +62,10 @@ QString sealAnchorLine(const Report &report) {
     if (report.sealKey.isEmpty()) {
         return QStringLiteral("Sello del dueño: todavía sin clave");
     }
-    return report.lastSeal == 0
-               ? QStringLiteral("Sello del dueño: clave %1, todavía sin sellos").arg(report.sealKey)
-               : QStringLiteral("Sello del dueño: clave %1, último sello en la entrada %2")
-                     .arg(report.sealKey)
-                     .arg(report.lastSeal);
+    return report.lastSeal == 0 ? QStringLiteral("Sello del dueño: clave %1, todavía sin sellos").arg(report.sealKey)
+                                : QStringLiteral("Sello del dueño: clave %1, último sello en la entrada %2")
+                                      .arg(report.sealKey)
+                                      .arg(report.lastSeal);
 }
 
 bool inPeriod(const Period &period, const QDate &fecha, const QTime &hora) {

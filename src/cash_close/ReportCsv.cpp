@@ -97,8 +97,9 @@ void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out
         QStringLiteral("Archivo: ") + QFileInfo(csvPath).fileName(),
         QStringLiteral("Desde: ") + QDateTime(report.period.from, report.period.fromTime).toString(moment),
         QStringLiteral("Hasta: ") + QDateTime(report.period.to, report.period.toTime).toString(moment),
-        report.ranBy.isEmpty() ? QStringLiteral("Procesado el %1, sin operador").arg(report.ranAt.toString(moment))
-                               : QStringLiteral("Procesado por %1 el %2").arg(report.ranBy, report.ranAt.toString(moment)),
+        report.ranBy.isEmpty()
+            ? QStringLiteral("Procesado el %1, sin operador").arg(report.ranAt.toString(moment))
+            : QStringLiteral("Procesado por %1 el %2").arg(report.ranBy, report.ranAt.toString(moment)),
         QStringLiteral("Alquileres: %1").arg(report.rows.size()),
         QStringLiteral("Total Facturado: %1").arg(moneyPoint(report.totalCents)),
     };

@@ -215,10 +215,11 @@ void formCaja::showAnchor(const cash_close::Report &report) {
         lblRegistro->setToolTip({});
         return;
     }
-    const QString seal = report.sealKey.isEmpty() ? QStringLiteral("sin clave del dueño")
-                         : report.lastSeal == 0
-                             ? QStringLiteral("clave del dueño %1, sin sellos").arg(report.sealKey)
-                             : QStringLiteral("sello del dueño %1 en la entrada %2").arg(report.sealKey).arg(report.lastSeal);
+    const QString seal =
+        report.sealKey.isEmpty() ? QStringLiteral("sin clave del dueño")
+        : report.lastSeal == 0
+            ? QStringLiteral("clave del dueño %1, sin sellos").arg(report.sealKey)
+            : QStringLiteral("sello del dueño %1 en la entrada %2").arg(report.sealKey).arg(report.lastSeal);
     lblRegistro->setText(QStringLiteral("Registro: %1 entradas, último hash %2…; %3")
                              .arg(report.journalEntries)
                              .arg(report.journalLastHash.left(16), seal));

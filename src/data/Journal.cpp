@@ -204,8 +204,8 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
     // Books are judged only against a journal that holds, and only once it covers them.
     if (v.ok && books.started()) {
         try {
-            v.differences = books.compare(db, seals.publicKey(), seals.saltHex(), progress, &v.rentals,
-                                          &v.moreDifferences);
+            v.differences =
+                books.compare(db, seals.publicKey(), seals.saltHex(), progress, &v.rentals, &v.moreDifferences);
             v.booksChecked = true;
         } catch (const data::DbError &) {
             if (progress && !progress(v.entries)) {

@@ -85,12 +85,12 @@ QList<Entry> entriesBetween(data::Database &db, const QDateTime &from, const QDa
 // Where a chain breaks, the way the entries first stop agreeing.
 enum class Fault {
     None,
-    Changed,  // an entry's fields or hash no longer match the chain
-    Missing,  // a number is skipped: an entry was removed
-    Inserted, // a number below the next one expected: an entry was put in
-    Stopped,  // the walk was stopped before the end
-    BadSeal,      // a seal or a key's signature does not match the chain: sealed history was rewritten
-    Uncertified,  // a key or a seal the journal's earlier key does not vouch for
+    Changed,     // an entry's fields or hash no longer match the chain
+    Missing,     // a number is skipped: an entry was removed
+    Inserted,    // a number below the next one expected: an entry was put in
+    Stopped,     // the walk was stopped before the end
+    BadSeal,     // a seal or a key's signature does not match the chain: sealed history was rewritten
+    Uncertified, // a key or a seal the journal's earlier key does not vouch for
 };
 
 // Where the books (the tables) and the journal disagree: a row the journal does not account

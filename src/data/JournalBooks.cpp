@@ -78,9 +78,8 @@ struct Rate {
     QString pesos;   // as the engine reads it, "10"
     qint64 entry = 0;
     QString text(bool spanish) const {
-        return known ? QStringLiteral("%1 %2 %3").arg(minutes, spanish ? QStringLiteral("minutos por")
-                                                                       : QStringLiteral("minutes for"),
-                                                        pesos)
+        return known ? QStringLiteral("%1 %2 %3")
+                           .arg(minutes, spanish ? QStringLiteral("minutos por") : QStringLiteral("minutes for"), pesos)
                      : (spanish ? QStringLiteral("ninguna") : QStringLiteral("none"));
     }
 };
@@ -288,7 +287,6 @@ struct BooksTally::State {
         }
         accounts.insert(name, {deleted ? QString() : print, secuencia});
     }
-
 };
 
 QByteArrayView BooksTally::openingOf(QByteArrayView detalle) {
@@ -365,7 +363,8 @@ struct Matching {
 // The Detalle its entry would carry, in UTF-8, from a row of Alquiler (rowid first).
 QByteArray detailOfRow(const data::Database::RowView &row) {
     const auto number = [&row](int column) {
-        return row.isNumber(column) ? numtext::engineNumber(row.real(column)).toLatin1() : row.text(column).toByteArray();
+        return row.isNumber(column) ? numtext::engineNumber(row.real(column)).toLatin1()
+                                    : row.text(column).toByteArray();
     };
     QByteArray horas = row.text(6).toByteArray();
     QByteArray minutos;
@@ -501,10 +500,10 @@ void compareRentals(Findings &out, Matching &m, const QString &hasta, qint64 pre
             {"Importe", {now.importe, then.importe}}};
         for (const auto &[column, values] : columns) {
             if (values.first != values.second) {
-                what << QStringLiteral("%1 %2, the journal says %3").arg(QLatin1String(column), values.first,
-                                                                         values.second);
-                que << QStringLiteral("%1 %2, el registro dice %3").arg(QLatin1String(column), values.first,
-                                                                        values.second);
+                what << QStringLiteral("%1 %2, the journal says %3")
+                            .arg(QLatin1String(column), values.first, values.second);
+                que << QStringLiteral("%1 %2, el registro dice %3")
+                           .arg(QLatin1String(column), values.first, values.second);
             }
         }
         out.add({QStringLiteral("Alquiler"), QStringLiteral("row %1").arg(row.rowid),
@@ -561,7 +560,8 @@ void compareRate(Findings &out, data::Database &db, const Rate &journaled) {
         stored.pesos = pesosOk ? numtext::engineNumber(pesos) : row.value(2).toString();
         if (!journaled.known || stored.minutes != journaled.minutes || stored.pesos != journaled.pesos) {
             const qint64 rowid = row.value(0).toLongLong();
-            out.add({QStringLiteral("Tarifa"), QStringLiteral("row %1").arg(rowid), QStringLiteral("fila %1").arg(rowid),
+            out.add({QStringLiteral("Tarifa"), QStringLiteral("row %1").arg(rowid),
+                     QStringLiteral("fila %1").arg(rowid),
                      QStringLiteral("%1, the journal says %2 (%3)")
                          .arg(stored.text(false), journaled.text(false), entryText(journaled.entry, false)),
                      QStringLiteral("%1, el registro dice %2 (%3)")
@@ -622,7 +622,8 @@ void compareAccounts(Findings &out, data::Database &db, const QHash<QString, Acc
     });
     for (auto it = journaled.constBegin(); it != journaled.constEnd(); ++it) {
         if (!it->fingerprint.isEmpty() && !seen.contains(it.key())) {
-            add(it.key(), QStringLiteral("the account is missing, the journal has it (%1)").arg(entryText(it->entry, false)),
+            add(it.key(),
+                QStringLiteral("the account is missing, the journal has it (%1)").arg(entryText(it->entry, false)),
                 QStringLiteral("la cuenta falta y el registro la tiene (%1)").arg(entryText(it->entry, true)));
         }
     }
@@ -654,9 +655,10 @@ void compareOpen(Findings &out, data::Database &db, std::unordered_map<quint64, 
                        .arg(QString::fromUtf8(BooksTally::openingOf(row.text(1))));
             return false;
         });
-        out.add({QStringLiteral("PuestosAbiertos"), name, name,
-                 QStringLiteral("opened at %1 and never ended, but the row is gone").arg(entryText(entry, false)),
-                 QStringLiteral("se abrió en la %1 y no terminó, pero la fila ya no está").arg(entryText(entry, true))});
+        out.add(
+            {QStringLiteral("PuestosAbiertos"), name, name,
+             QStringLiteral("opened at %1 and never ended, but the row is gone").arg(entryText(entry, false)),
+             QStringLiteral("se abrió en la %1 y no terminó, pero la fila ya no está").arg(entryText(entry, true))});
     }
 }
 
@@ -695,12 +697,14 @@ QList<Difference> BooksTally::compare(data::Database &db, const QByteArray &seal
     Findings out;
     out.limit = limit;
     if (d.secondBaseline > 0) {
-        out.add({QStringLiteral("Registro"), entryText(d.secondBaseline, false), entryText(d.secondBaseline, true),
-                 QStringLiteral("the books are started a second time (the first at %1)").arg(entryText(d.baseline, false)),
-                 QStringLiteral("los libros se inician por segunda vez (la primera en la %1)")
-                     .arg(entryText(d.baseline, true))});
+        out.add(
+            {QStringLiteral("Registro"), entryText(d.secondBaseline, false), entryText(d.secondBaseline, true),
+             QStringLiteral("the books are started a second time (the first at %1)").arg(entryText(d.baseline, false)),
+             QStringLiteral("los libros se inician por segunda vez (la primera en la %1)")
+                 .arg(entryText(d.baseline, true))});
     }
-    Matching m = match(db, d.rentals, [&d](QByteArrayView detail) { return d.keyOf(detail); }, progress);
+    Matching m = match(
+        db, d.rentals, [&d](QByteArrayView detail) { return d.keyOf(detail); }, progress);
     d.rentals.clear();
     if (rentals) {
         *rentals = m.rentals;

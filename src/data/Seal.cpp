@@ -192,8 +192,7 @@ bool adopt(data::Database &db, const Key &key, const QDateTime &when, const QStr
     return s->publicKey == key.publicKey();
 }
 
-void replace(data::Database &db, const Key *previous, const Key &next, const QDateTime &when,
-             const QString &usuario) {
+void replace(data::Database &db, const Key *previous, const Key &next, const QDateTime &when, const QString &usuario) {
     const std::optional<Stored> s = stored(db);
     const bool certified = previous && !previous->isNull() && s && s->publicKey == previous->publicKey();
     appendKeyEntry(db, next, certified ? previous : nullptr, when, usuario);
@@ -204,11 +203,11 @@ void sealLast(data::Database &db, const Key &key, const QDateTime &when, const Q
     if (last.entries == 0) {
         return; // nothing to seal
     }
-    journal::append(db, when, usuario, journal::event::kSeal, 0,
-                    QStringLiteral("Secuencia=%1; Hash=%2; Huella=%3; Firma=%4")
-                        .arg(last.entries)
-                        .arg(last.lastHash, key.fingerprint(),
-                             hex(key.sign(sealMessage(last.entries, last.lastHash)))));
+    journal::append(
+        db, when, usuario, journal::event::kSeal, 0,
+        QStringLiteral("Secuencia=%1; Hash=%2; Huella=%3; Firma=%4")
+            .arg(last.entries)
+            .arg(last.lastHash, key.fingerprint(), hex(key.sign(sealMessage(last.entries, last.lastHash)))));
 }
 
 bool Walk::see(const journal::Entry &e, const QString &previousHash, journal::Fault *fault, QString *problem) {

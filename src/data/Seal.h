@@ -86,8 +86,7 @@ bool adopt(data::Database &db, const Key &key, const QDateTime &when, const QStr
 // Inside the write transaction of the administrator's new password: next replaces the stored
 // key, certified by previous when previous is the stored key; else next stands on its own, which
 // a verification shows unless the books had no key yet.
-void replace(data::Database &db, const Key *previous, const Key &next, const QDateTime &when,
-             const QString &usuario);
+void replace(data::Database &db, const Key *previous, const Key &next, const QDateTime &when, const QString &usuario);
 // Inside a write transaction: signs the journal's last entry.
 void sealLast(data::Database &db, const Key &key, const QDateTime &when, const QString &usuario);
 

@@ -189,11 +189,11 @@ int verifyJournal(const QString &path) {
     printLine(stdout, QStringLiteral("journal ok: %1 entries, last hash %2")
                           .arg(v.entries)
                           .arg(v.lastHash.isEmpty() ? QStringLiteral("none") : v.lastHash));
-    printLine(stdout, v.sealKey.isEmpty() ? QStringLiteral("seal: none, no owner's key yet")
-                      : v.lastSeal == 0   ? QStringLiteral("seal: owner's key %1, nothing sealed yet").arg(v.sealKey)
-                                          : QStringLiteral("seal: owner's key %1, last seal at entry %2")
-                                              .arg(v.sealKey)
-                                              .arg(v.lastSeal));
+    printLine(stdout,
+              v.sealKey.isEmpty() ? QStringLiteral("seal: none, no owner's key yet")
+              : v.lastSeal == 0
+                  ? QStringLiteral("seal: owner's key %1, nothing sealed yet").arg(v.sealKey)
+                  : QStringLiteral("seal: owner's key %1, last seal at entry %2").arg(v.sealKey).arg(v.lastSeal));
     if (!v.booksChecked) {
         printLine(stdout, QStringLiteral("books not checked: the journal does not cover them yet (the program starts "
                                          "covering them when it first opens the file)"));

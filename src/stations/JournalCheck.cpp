@@ -26,9 +26,10 @@ QString journalProblem(const journal::Verification &result, const QString &error
     if (more > 0) {
         found << QStringLiteral("- y %1 diferencias más").arg(more);
     }
-    return QStringLiteral("Los libros no coinciden con el registro de eventos:\n%1\n\nLas tablas se cambiaron sin pasar "
-                          "por el programa. El programa sigue funcionando; todas las diferencias se ven con "
-                          "--verify-journal.")
+    return QStringLiteral(
+               "Los libros no coinciden con el registro de eventos:\n%1\n\nLas tablas se cambiaron sin pasar "
+               "por el programa. El programa sigue funcionando; todas las diferencias se ven con "
+               "--verify-journal.")
         .arg(found.join(u'\n'));
 }
 

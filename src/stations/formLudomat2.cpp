@@ -280,7 +280,7 @@ void formLudomat2::cmdUsuario_Click() {
         usuarioWindow.clear();
     }
     ownerSeal.forget(); // nobody is signed in until the next sign-in
-    if (database) { // a change of user, not the start-up
+    if (database) {     // a change of user, not the start-up
         // Nobody signed in may act through a window the last operator left open.
         if (tarifaWindow) {
             tarifaWindow->cmdSalir_Click();
@@ -348,7 +348,8 @@ void formLudomat2::changeEvent(QEvent *event) {
     // The window that holds this one disabled comes back when this one is activated, even if
     // it was minimised or hidden: the operator can never be left without a way on.
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled()) {
-        for (ui::Form *holder : {static_cast<ui::Form *>(usuarioWindow.data()), static_cast<ui::Form *>(cajaWindow.data())}) {
+        for (ui::Form *holder :
+             {static_cast<ui::Form *>(usuarioWindow.data()), static_cast<ui::Form *>(cajaWindow.data())}) {
             if (holder && !holder->isUnloading()) {
                 holder->showNormal();
                 holder->showForm();

@@ -120,7 +120,7 @@ void formLudomat2::cmdPuesto_Click(int index) {
                                    .arg(s.minutes, 2, 10, QLatin1Char('0'))
                                    .arg(s.seconds, 2, 10, QLatin1Char('0'))
                                    .arg(numtext::engineNumber(s.pesos)) +
-                             journal::openingSuffix(s.openedUtc);
+                               journal::openingSuffix(s.openedUtc);
         if (persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
                     {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
                     QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
@@ -151,9 +151,9 @@ void formLudomat2::cmdPuesto_Click(int index) {
                                                   platform().clock.bootId(), nowMs);
         notes << JournalNote{journal::event::kStationOpened, n,
                              QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
-                                 .arg(modo, contador ? QString() : QStringLiteral("Bloques=%1; ").arg(s.blocks))
-                                 .arg(rate.Minutos)
-                                 .arg(numtext::engineNumber(rate.Pesos)) +
+                                     .arg(modo, contador ? QString() : QStringLiteral("Bloques=%1; ").arg(s.blocks))
+                                     .arg(rate.Minutos)
+                                     .arg(numtext::engineNumber(rate.Pesos)) +
                                  journal::openingSuffix(opened)};
         if (persist(index, writes, notes,
                     contador ? QStringLiteral("No se pudo abrir el Puesto %1")
@@ -176,10 +176,10 @@ formLudomat2::Rental formLudomat2::rentalRecord(int index, bool contador) {
     sqlText = statements::alquilerInsert(index + 1, contador, lblUsuario->text(), now.date().day(),
                                          statements::monthAbbrev(now.date().month()), now.date().year(), hora,
                                          tiempo.hours, tiempo.minutes, importe);
-    return {sqlText, journal::rentalDetail(QString::number(index + 1),
-                                           contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"),
-                                           lblUsuario->text(), now.date().toString(Qt::ISODate), hora, tiempo.hours,
-                                           tiempo.minutes, importe)};
+    return {sqlText,
+            journal::rentalDetail(QString::number(index + 1),
+                                  contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"), lblUsuario->text(),
+                                  now.date().toString(Qt::ISODate), hora, tiempo.hours, tiempo.minutes, importe)};
 }
 
 bool formLudomat2::persist(int index, const QStringList &writes, const QList<JournalNote> &notes,
@@ -200,9 +200,8 @@ bool formLudomat2::persist(int index, const QStringList &writes, const QList<Jou
         return true;
     } catch (const data::DbError &error) {
         // Nothing of the station has changed yet: it stays open, or idle, as it was.
-        platform().messages.showMessage(this, failure.arg(index + 1) +
-                                                  QStringLiteral("; el puesto sigue como estaba.\n\n") +
-                                                  error.describe());
+        platform().messages.showMessage(
+            this, failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n") + error.describe());
         return false;
     }
 }

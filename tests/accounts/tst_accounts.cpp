@@ -362,8 +362,9 @@ private Q_SLOTS:
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Aceptar);
         QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.main->ownerSeal.holdsKey());
-        QCOMPARE(s.journal().mid(4), (QStringList{"Admin|Cambio de usuario|", "Admin|Ingreso rechazado|contraseña "
-                                                                              "incorrecta",
+        QCOMPARE(s.journal().mid(4), (QStringList{"Admin|Cambio de usuario|",
+                                                  "Admin|Ingreso rechazado|contraseña "
+                                                  "incorrecta",
                                                   "Admin|Ingreso|", "Admin|Sello|"}));
         s.click(s.main->cmdUsuario);
         s.u = s.main->usuarioWindow;

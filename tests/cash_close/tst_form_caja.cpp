@@ -14,8 +14,8 @@
 #include "stations/formLudomat2.h"
 
 #include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -69,7 +69,8 @@ QString textOf(const QString &path) {
     QByteArray bytes;
     if (path.endsWith(QLatin1String(".pdf"))) {
         QProcess tool;
-        tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+        tool.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
         tool.waitForFinished(60000);
         bytes = tool.readAllStandardOutput();
     } else {
@@ -255,8 +256,8 @@ private Q_SLOTS:
         QCOMPARE(sealed.value(1), journal::event::kSeal);
         QCOMPARE(entries.last().section(u'|', 1, 1), journal::event::kBackup);
         const QString anchor = QStringLiteral("Registro: %1 entradas, último hash %2").arg(sealed[0], sealed[2]);
-        const QString sealLine =
-            QStringLiteral("Sello del dueño: clave %1, último sello en la entrada %2").arg(key.fingerprint(), sealed[0]);
+        const QString sealLine = QStringLiteral("Sello del dueño: clave %1, último sello en la entrada %2")
+                                     .arg(key.fingerprint(), sealed[0]);
         QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: %1 entradas, último hash %2…; sello del dueño %3 "
                                                            "en la entrada %1")
                                                 .arg(sealed[0], sealed[2].left(16), key.fingerprint()));
@@ -296,12 +297,16 @@ private Q_SLOTS:
         const QRegularExpressionMatch ok =
             QRegularExpression(QStringLiteral("^journal ok: (\\d+) entries, last hash (\\w+)$")).match(said.value(0));
         QVERIFY2(ok.hasMatch(), qPrintable(verified.out));
-        QCOMPARE(said.value(1), QStringLiteral("seal: owner's key %1, last seal at entry %2").arg(key.fingerprint(), sealed[0]));
-        const QString nowAnchor = QStringLiteral("Registro: %1 entradas, último hash %2").arg(ok.captured(1), ok.captured(2));
+        QCOMPARE(said.value(1),
+                 QStringLiteral("seal: owner's key %1, last seal at entry %2").arg(key.fingerprint(), sealed[0]));
+        const QString nowAnchor =
+            QStringLiteral("Registro: %1 entradas, último hash %2").arg(ok.captured(1), ok.captured(2));
         QVERIFY(nowAnchor != anchor); // the copy after the run came later
-        for (const QString &text : {report.out, textOf(folder.filePath("linea-resumen.txt")), textOf(folder.filePath("linea.pdf"))}) {
+        for (const QString &text :
+             {report.out, textOf(folder.filePath("linea-resumen.txt")), textOf(folder.filePath("linea.pdf"))}) {
             QVERIFY2(text.contains(nowAnchor) && text.contains(sealLine), qPrintable(text));
-            QVERIFY2(text.count(QStringLiteral("Total Facturado")) == 1 && !text.contains(QStringLiteral("Procesado por")),
+            QVERIFY2(text.count(QStringLiteral("Total Facturado")) == 1 &&
+                         !text.contains(QStringLiteral("Procesado por")),
                      qPrintable(text));
         }
         QVERIFY(textOf(folder.filePath("linea.pdf")).contains(QStringLiteral(", sin operador")));

@@ -169,9 +169,9 @@ private Q_SLOTS:
             QVERIFY(message.contains(QDir::toNativeSeparators(path)));
         }
         // A CSV written has its companion beside it; nothing else is left.
-        QCOMPARE(filesIn(folder.path()), QStringList({"cierre"}) + (!pdf && said.isEmpty()
-                                                                        ? QStringList{"cierre-resumen.txt"}
-                                                                        : QStringList()));
+        QCOMPARE(filesIn(folder.path()),
+                 QStringList({"cierre"}) +
+                     (!pdf && said.isEmpty() ? QStringList{"cierre-resumen.txt"} : QStringList()));
         QVERIFY(before.open(QIODevice::ReadOnly));
         QCOMPARE(before.read(6), QByteArray(!said.isEmpty() ? "antes" : pdf ? "%PDF-1" : "Puesto"));
     }

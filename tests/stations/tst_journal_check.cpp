@@ -110,7 +110,8 @@ private Q_SLOTS:
     void booksEditedOutside_data() {
         QTest::addColumn<QString>("edit"); // run by sqlite3 on the closed books
         QTest::addColumn<QString>("said"); // a line of the output starts so
-        QTest::newRow("untouched") << "" << "books agree with the journal: 3 rentals";
+        QTest::newRow("untouched") << ""
+                                   << "books agree with the journal: 3 rentals";
         QTest::newRow("an Importe changed") << "UPDATE Alquiler SET Importe = 0.5 WHERE rowid = 1"
                                             << "books differ from the journal at Alquiler row 1: Importe 0.5, the "
                                                "journal says 10 (entry ";
@@ -173,11 +174,10 @@ private Q_SLOTS:
         QTest::newRow("sealed, untouched") << "seal" << false << 0 << "seal: owner's key ";
         QTest::newRow("sealed") << "seal" << true << 1
                                 << "journal broken at entry 13: seal does not verify (sealed history was rewritten)";
-        QTest::newRow("a key on its own")
-            << "uncertified" << false << 1 << "journal broken at entry 15: key not certified by the owner's earlier key";
-        QTest::newRow("the key table edited")
-            << "UPDATE Sello SET Sal = '00000000000000000000000000000000'" << false << 1
-            << "books differ from the journal at Sello row 1: key ";
+        QTest::newRow("a key on its own") << "uncertified" << false << 1
+                                          << "journal broken at entry 15: key not certified by the owner's earlier key";
+        QTest::newRow("the key table edited") << "UPDATE Sello SET Sal = '00000000000000000000000000000000'" << false
+                                              << 1 << "books differ from the journal at Sello row 1: key ";
     }
 
     void sealedHistoryRewritten() {
@@ -202,10 +202,11 @@ private Q_SLOTS:
             });
         }
         QString detalle;
-        db->forEachRow(QStringLiteral("SELECT Detalle FROM Registro WHERE Secuencia = 4"), [&](const QVector<QVariant> &v) {
-            detalle = v.value(0).toString();
-            return false;
-        });
+        db->forEachRow(QStringLiteral("SELECT Detalle FROM Registro WHERE Secuencia = 4"),
+                       [&](const QVector<QVariant> &v) {
+                           detalle = v.value(0).toString();
+                           return false;
+                       });
         db.reset();
         QVERIFY2(detalle.endsWith(QStringLiteral("; Importe=10")), qPrintable(detalle));
         if (rewrite) {
@@ -291,7 +292,8 @@ private Q_SLOTS:
                "sigue anotando; el corte queda a la vista de --verify-journal.";
         QTest::newRow("the rate edited")
             << "UPDATE Tarifa SET Pesos = 5"
-            << "Los libros no coinciden con el registro de eventos:\n- en Tarifa, fila 1: 30 minutos por 5, el registro "
+            << "Los libros no coinciden con el registro de eventos:\n- en Tarifa, fila 1: 30 minutos por 5, el "
+               "registro "
                "dice 30 minutos por 10 (entrada 1)\n\nLas tablas se cambiaron sin pasar por el programa. El programa "
                "sigue funcionando; todas las diferencias se ven con --verify-journal.";
     }
@@ -314,10 +316,10 @@ private Q_SLOTS:
     void booksFromBeforeTheJournal_data() {
         QTest::addColumn<QString>("edit");
         QTest::addColumn<QString>("said"); // a line of the output starts so
-        QTest::newRow("as they were") << "" << "books agree with the journal: 3 rentals";
-        QTest::newRow("an old Importe changed")
-            << "UPDATE Alquiler SET Importe = 1 WHERE rowid = 2"
-            << "books differ from the journal at Alquiler rows dated up to ";
+        QTest::newRow("as they were") << ""
+                                      << "books agree with the journal: 3 rentals";
+        QTest::newRow("an old Importe changed") << "UPDATE Alquiler SET Importe = 1 WHERE rowid = 2"
+                                                << "books differ from the journal at Alquiler rows dated up to ";
         QTest::newRow("an old rental deleted") << "DELETE FROM Alquiler WHERE rowid = 2"
                                                << "books differ from the journal at Alquiler rows dated up to ";
         QTest::newRow("a rental added") << "INSERT INTO Alquiler VALUES (5, 'Contador', 'Ana', '2099-01-01', "
