@@ -7,7 +7,9 @@
 
 #include <QHash>
 #include <QMap>
+#include <QVarLengthArray>
 #include <algorithm>
+#include <charconv>
 #include <sodium.h>
 #include <unordered_map>
 
@@ -239,10 +241,11 @@ struct BooksTally::State {
     }
 
     quint64 openingKey(QByteArrayView puesto, QByteArrayView apertura) const {
-        QByteArray joined;
-        joined.reserve(puesto.size() + apertura.size() + 1);
-        joined.append(puesto).append('@').append(apertura);
-        return keyOf(joined);
+        QVarLengthArray<char, 64> joined; // "puesto@apertura", on the stack for any sound row
+        joined.append(puesto.data(), puesto.size());
+        joined.append('@');
+        joined.append(apertura.data(), apertura.size());
+        return keyOf(QByteArrayView(joined.data(), joined.size()));
     }
 
     void startFrom(qint64 secuencia, const QString &detalle) {
@@ -324,13 +327,17 @@ void BooksTally::see(qint64 secuencia, QByteArrayView evento, int puesto, QByteA
     } else if (evento == is.opened) {
         const QByteArrayView opening = openingOf(detalle);
         if (!opening.isNull()) {
-            d.open[d.openingKey(QByteArray::number(puesto), opening)] = secuencia;
+            char digits[16];
+            const char *end = std::to_chars(digits, digits + sizeof digits, puesto).ptr;
+            d.open[d.openingKey(QByteArrayView(digits, end - digits), opening)] = secuencia;
         }
     } else if (evento == is.closed || evento == is.prepaidEnded || evento == is.setAside) {
         const QByteArrayView opening = openingOf(detalle);
         // An entry without its station ends the opening at whichever station has it.
         for (int p = puesto > 0 ? puesto : 1; !opening.isNull() && p <= (puesto > 0 ? puesto : 5); ++p) {
-            d.open.erase(d.openingKey(QByteArray::number(p), opening));
+            char digits[16];
+            const char *end = std::to_chars(digits, digits + sizeof digits, p).ptr;
+            d.open.erase(d.openingKey(QByteArrayView(digits, end - digits), opening));
         }
     } else if (evento == is.added || evento == is.changed || evento == is.deleted) {
         d.seeAccount(secuencia, QString::fromUtf8(detalle), evento == is.changed, evento == is.deleted);
