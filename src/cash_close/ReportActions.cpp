@@ -109,10 +109,13 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
         suffix == QLatin1String("pdf") ? savePdf(report, path, advance) : saveCsv(report, path, advance);
     // Gone before the message, so the message's OK takes the Enter key.
     delete progress;
-    platform.messages.showMessage(
-        owner, failure.isEmpty()
-                   ? QStringLiteral("Se exportó el cierre de caja a %1.").arg(QDir::toNativeSeparators(path))
-                   : failure);
+    const QString done =
+        suffix == QLatin1String("pdf")
+            ? QStringLiteral("Se exportó el cierre de caja a %1.").arg(QDir::toNativeSeparators(path))
+            : QStringLiteral(
+                  "Se exportó el cierre de caja a %1; su resumen, con los totales y el registro, está en %2.")
+                  .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(companionPath(path)));
+    platform.messages.showMessage(owner, failure.isEmpty() ? done : failure);
 }
 
 void printReport(QWidget *parent, ui::Platform &platform, const Report *shown) {

@@ -202,7 +202,10 @@ private Q_SLOTS:
         QVERIFY(testing::runCashClose(caja));
         QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
         QVERIFY(offered.endsWith(QStringLiteral("/cierre-2026-12-05.csv")));
-        QCOMPARE(shop.t.messages.messages.last(), QStringLiteral("Se exportó el cierre de caja a %1.").arg(answer));
+        QCOMPARE(
+            shop.t.messages.messages.last(),
+            QStringLiteral("Se exportó el cierre de caja a %1; su resumen, con los totales y el registro, está en %2.")
+                .arg(answer, folder.filePath(QStringLiteral("cierre-resumen.txt"))));
         QFile csv(answer);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll().split('\n').value(1),
