@@ -84,10 +84,17 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
                         .arg(QDir::toNativeSeparators(path)));
         return;
     }
-    if (const QString refusal = data::outputRefusal(path, platform.databasePath()); !refusal.isEmpty()) {
-        platform.messages.showMessage(
-            parent, QStringLiteral("No se exportó nada: %1 %2.").arg(QDir::toNativeSeparators(path), refusal));
-        return;
+    // A CSV writes its companion beside it: both names are looked at first.
+    QStringList targets{path};
+    if (suffix == QLatin1String("csv")) {
+        targets << companionPath(path);
+    }
+    for (const QString &file : std::as_const(targets)) {
+        if (const QString refusal = data::outputRefusal(file, platform.databasePath()); !refusal.isEmpty()) {
+            platform.messages.showMessage(
+                parent, QStringLiteral("No se exportó nada: %1 %2.").arg(QDir::toNativeSeparators(file), refusal));
+            return;
+        }
     }
     QPointer<QWidget> owner = parent;
     QPointer<QProgressDialog> progress =

@@ -238,8 +238,8 @@ int report(const Request &request) {
     const QString path = databaseIn(request);
     const QString csv = request.values.value(QStringLiteral("--csv"));
     const QString pdf = request.values.value(QStringLiteral("--pdf"));
-    // Every file asked for is looked at before anything is written.
-    for (const QString &file : {csv, pdf}) {
+    // Every file asked for, and the CSV's companion, is looked at before anything is written.
+    for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf}) {
         if (const QString refusal = file.isEmpty() ? QString() : data::outputRefusal(file, path); !refusal.isEmpty()) {
             printLine(stderr, QStringLiteral("ludomat: nothing was written: %1 %2").arg(file, refusal));
             return 1;
