@@ -40,7 +40,6 @@ inline const QString kBackup = QStringLiteral("Copia de seguridad");
 inline const QString kDatabaseRestored = QStringLiteral("Base de datos restituida");
 inline const QString kProgramStarted = QStringLiteral("Programa iniciado");
 inline const QString kProgramEnded = QStringLiteral("Programa terminado");
-inline const QString kStationSetAside = QStringLiteral("Puesto apartado");
 // The books as they stood when the journal began to cover them (see JournalBooks.h).
 inline const QString kBooksStarted = QStringLiteral("Libros iniciados");
 // The owner's key and seals (see Seal.h).

@@ -10,6 +10,7 @@
 #include <QVarLengthArray>
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <sodium.h>
 #include <unordered_map>
 
@@ -136,6 +137,40 @@ struct Slot {
     qint64 count = 0;
 };
 
+// What an open station charges by, as its opening entry gives it ("Modo=...; [Bloques=...; ]
+// Tarifa=M minutos por P") and as its row holds it.
+struct Shape {
+    QString modo, bloques, minutos, pesos;
+};
+
+Shape shapeOfEntry(const QString &detalle) {
+    const QMap<QString, QString> f = fields(detalle);
+    const Rate rate = readRate(f.value(QStringLiteral("Tarifa")));
+    return {f.value(QStringLiteral("Modo")), f.value(QStringLiteral("Bloques")), rate.minutes, rate.pesos};
+}
+
+// A number as the engine reads it, or the text a hand edit left.
+QString numberAt(const data::Database::RowView &row, int column) {
+    return row.isNumber(column) ? numtext::engineNumber(row.real(column)) : QString::fromUtf8(row.text(column));
+}
+
+// From the columns Modo, Minutos, Pesos and Bloques at first, first + 1, ...
+Shape shapeOfRow(const data::Database::RowView &row, int first) {
+    Shape s{QString::fromUtf8(row.text(first)), QString(), numberAt(row, first + 1), numberAt(row, first + 2)};
+    if (s.modo == QLatin1String("Prepago")) {
+        s.bloques = numberAt(row, first + 3);
+    }
+    return s;
+}
+
+// An opening in the journal: opened less ended. Rows set aside are counted from PuestosApartados.
+struct Opening {
+    int open = 0;
+    qint64 entry = 0;           // the entry that opened it last
+    std::optional<Shape> start; // its values from "Libros iniciados", when it opened before the journal
+    QString name;               // "Puesto 3 (Apertura=...)", when it opened before the journal
+};
+
 struct Account {
     QString fingerprint; // empty: deleted
     qint64 entry = 0;
@@ -229,7 +264,9 @@ struct BooksTally::State {
     QString admin;
     Rate rate;
     QHash<QString, Account> accounts;
-    std::unordered_map<quint64, qint64> open; // the key of "puesto@apertura": the entry that opened it
+    std::unordered_map<quint64, Opening> open; // by the key of "puesto@apertura"
+    // "Puesto apartado" entries by the key of their Detalle: the entries, in order.
+    std::unordered_map<quint64, std::vector<qint64>> asides;
 
     quint64 keyOf(QByteArrayView bytes) const {
         unsigned char out[crypto_shorthash_BYTES];
@@ -263,9 +300,16 @@ struct BooksTally::State {
             accounts.insert(unescaped(item.left(colon)), {item.mid(colon + 1), secuencia});
         }
         open.clear();
+        // "<puesto>@<apertura>[@<modo>@<minutos>@<pesos>@<bloques>]"
         for (const QString &item : f.value(QStringLiteral("Abiertos")).split(u',', Qt::SkipEmptyParts)) {
-            const qsizetype at = item.indexOf(u'@');
-            open[openingKey(item.left(at).toUtf8(), unescaped(item.mid(at + 1)).toUtf8())] = secuencia;
+            const QStringList part = item.split(u'@');
+            Opening &o = open[openingKey(unescaped(part.value(0)).toUtf8(), unescaped(part.value(1)).toUtf8())];
+            ++o.open;
+            o.entry = secuencia;
+            o.name = QStringLiteral("Puesto %1 (Apertura=%2)").arg(unescaped(part.value(0)), unescaped(part.value(1)));
+            if (part.size() == 6) {
+                o.start = Shape{unescaped(part[2]), unescaped(part[5]), unescaped(part[3]), unescaped(part[4])};
+            }
         }
     }
 
@@ -329,16 +373,28 @@ void BooksTally::see(qint64 secuencia, QByteArrayView evento, int puesto, QByteA
         if (!opening.isNull()) {
             char digits[16];
             const char *end = std::to_chars(digits, digits + sizeof digits, puesto).ptr;
-            d.open[d.openingKey(QByteArrayView(digits, end - digits), opening)] = secuencia;
+            Opening &o = d.open[d.openingKey(QByteArrayView(digits, end - digits), opening)];
+            ++o.open;
+            o.entry = secuencia;
         }
-    } else if (evento == is.closed || evento == is.prepaidEnded || evento == is.setAside) {
+    } else if (evento == is.closed || evento == is.prepaidEnded) {
         const QByteArrayView opening = openingOf(detalle);
         // An entry without its station ends the opening at whichever station has it.
         for (int p = puesto > 0 ? puesto : 1; !opening.isNull() && p <= (puesto > 0 ? puesto : 5); ++p) {
             char digits[16];
             const char *end = std::to_chars(digits, digits + sizeof digits, p).ptr;
-            d.open.erase(d.openingKey(QByteArrayView(digits, end - digits), opening));
+            const auto found = d.open.find(d.openingKey(QByteArrayView(digits, end - digits), opening));
+            if (found != d.open.end()) {
+                if (--found->second.open <= 0) {
+                    d.open.erase(found);
+                }
+                break;
+            }
         }
+    } else if (evento == is.setAside) {
+        // Its Detalle holds values of a row no rental can have left, in any shape: it is matched
+        // whole against the row kept in PuestosApartados, never taken apart.
+        d.asides[d.keyOf(detalle)].push_back(secuencia);
     } else if (evento == is.added || evento == is.changed || evento == is.deleted) {
         d.seeAccount(secuencia, QString::fromUtf8(detalle), evento == is.changed, evento == is.deleted);
     } else if (evento == is.rate) {
@@ -636,30 +692,156 @@ void compareAccounts(Findings &out, data::Database &db, const QHash<QString, Acc
     }
 }
 
-void compareOpen(Findings &out, data::Database &db, std::unordered_map<quint64, qint64> journaled,
-                 const std::function<quint64(QByteArrayView, QByteArrayView)> &keyOf) {
-    db.forEachRawRow(statements::puestosAbiertosBooks(), [&](const data::Database::RowView &row) {
-        const QByteArray puesto =
-            row.isNumber(1) ? numtext::engineNumber(row.real(1)).toLatin1() : row.text(1).toByteArray();
-        if (journaled.erase(keyOf(puesto, row.text(2))) == 0) {
-            const QString name = QStringLiteral("Puesto %1 (Apertura=%2)")
-                                     .arg(QString::fromUtf8(puesto), QString::fromUtf8(row.text(2)));
-            out.add({QStringLiteral("PuestosAbiertos"), name, name, QStringLiteral("no journal entry opens it"),
-                     QStringLiteral("ninguna entrada del registro lo abre")});
+// The rows of PuestosApartados against the entries "Puesto apartado", each rebuilt whole from
+// its row as the program wrote it. Returns, by the key of "puesto@apertura", how many rows were
+// set aside after the journal began to cover the books.
+std::unordered_map<quint64, int>
+compareSetAside(Findings &out, data::Database &db, std::unordered_map<quint64, std::vector<qint64>> &entries,
+                const std::function<quint64(QByteArrayView)> &keyOf,
+                const std::function<quint64(QByteArrayView, QByteArrayView)> &openingKey, qint64 baseline) {
+    std::unordered_map<quint64, int> aside;
+    db.forEachRow(statements::puestosApartadosBooks(), [&](const QVector<QVariant> &row) {
+        // As the start-up names the row in the entry, from the values as read.
+        const QString detail = QStringLiteral("Puesto=%1; Modo=%2; Usuario=%3; Apertura=%4; Motivo=%5")
+                                   .arg(row.value(1).toString(), row.value(2).toString(), row.value(3).toString(),
+                                        row.value(4).toString(), row.value(5).toString());
+        const auto found = entries.find(keyOf(detail.toUtf8()));
+        if (found == entries.end() || found->second.empty()) {
+            const qint64 rowid = row.value(0).toLongLong();
+            out.add({QStringLiteral("PuestosApartados"), QStringLiteral("row %1").arg(rowid),
+                     QStringLiteral("fila %1").arg(rowid),
+                     QStringLiteral("no journal entry sets this row aside (%1)").arg(detail),
+                     QStringLiteral("ninguna entrada del registro aparta esta fila (%1)").arg(detail)});
+            return true;
+        }
+        const qint64 entry = found->second.front();
+        found->second.erase(found->second.begin());
+        if (entry > baseline) {
+            const QVariant &puesto = row.value(1);
+            const bool number = puesto.typeId() == QMetaType::LongLong || puesto.typeId() == QMetaType::Double;
+            ++aside[openingKey(number ? numtext::engineNumber(puesto.toDouble()).toUtf8() : puesto.toString().toUtf8(),
+                               row.value(4).toString().toUtf8())];
         }
         return true;
     });
     std::vector<qint64> left;
-    for (const auto &[key, entry] : journaled) {
-        left.push_back(entry);
+    for (const auto &[key, list] : entries) {
+        left.insert(left.end(), list.begin(), list.end());
     }
     std::sort(left.begin(), left.end());
     for (const qint64 entry : left) {
-        QString name = QStringLiteral("(%1)").arg(entryText(entry, false));
+        out.add({QStringLiteral("PuestosApartados"), entryText(entry, false), entryText(entry, true),
+                 QStringLiteral("the row it sets aside is not in the table"),
+                 QStringLiteral("la fila que aparta no está en la tabla")});
+    }
+    return aside;
+}
+
+// Each field of what a row charges by that is not what the journal opened it with.
+std::pair<QStringList, QStringList> shapeDifferences(const Shape &row, const Shape &journaled) {
+    QStringList what;
+    QStringList que;
+    const bool prepaid = row.modo == journaled.modo && row.modo == QLatin1String("Prepago");
+    const std::pair<const char *, std::pair<QString, QString>> columns[] = {
+        {"Modo", {row.modo, journaled.modo}},
+        {"Bloques", {prepaid ? row.bloques : QString(), prepaid ? journaled.bloques : QString()}},
+        {"Minutos", {row.minutos, journaled.minutos}},
+        {"Pesos", {row.pesos, journaled.pesos}}};
+    for (const auto &[column, values] : columns) {
+        if (values.first != values.second) {
+            what
+                << QStringLiteral("%1 %2, the journal says %3").arg(QLatin1String(column), values.first, values.second);
+            que << QStringLiteral("%1 %2, el registro dice %3").arg(QLatin1String(column), values.first, values.second);
+        }
+    }
+    return {what, que};
+}
+
+void compareOpen(Findings &out, data::Database &db, const std::unordered_map<quint64, Opening> &journaled,
+                 const std::unordered_map<quint64, int> &aside,
+                 const std::function<quint64(QByteArrayView, QByteArrayView)> &keyOf) {
+    struct Row {
+        QString name; // "Puesto 3 (Apertura=...)"
+        Shape shape;
+    };
+    std::unordered_map<quint64, std::vector<Row>> rows;
+    std::vector<quint64> order; // as the table lists them
+    db.forEachRawRow(statements::puestosAbiertosBooks(), [&](const data::Database::RowView &row) {
+        const QByteArray puesto = numberAt(row, 1).toUtf8();
+        const quint64 key = keyOf(puesto, row.text(2));
+        std::vector<Row> &same = rows[key];
+        if (same.empty()) {
+            order.push_back(key);
+        }
+        same.push_back(
+            {QStringLiteral("Puesto %1 (Apertura=%2)").arg(QString::fromUtf8(puesto), QString::fromUtf8(row.text(2))),
+             shapeOfRow(row, 3)});
+        return true;
+    });
+    for (const quint64 key : order) {
+        const std::vector<Row> &same = rows[key];
+        const QString &name = same.front().name;
+        const auto found = journaled.find(key);
+        if (found == journaled.end()) {
+            out.add({QStringLiteral("PuestosAbiertos"), name, name, QStringLiteral("no journal entry opens it"),
+                     QStringLiteral("ninguna entrada del registro lo abre")});
+            continue;
+        }
+        const Opening &o = found->second;
+        const qint64 count = static_cast<qint64>(same.size());
+        if (count > o.open) {
+            // A copy of a row: the second would come back as a rental of its own.
+            out.add({QStringLiteral("PuestosAbiertos"), name, name,
+                     QStringLiteral("%1 rows, the journal opened it %2 (%3)")
+                         .arg(count)
+                         .arg(o.open == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(o.open))
+                         .arg(entryText(o.entry, false)),
+                     QStringLiteral("%1 filas, y el registro lo abrió %2 (%3)")
+                         .arg(count)
+                         .arg(o.open == 1 ? QStringLiteral("una vez") : QStringLiteral("%1 veces").arg(o.open))
+                         .arg(entryText(o.entry, true))});
+        }
+        Shape opened;
+        if (o.start) {
+            opened = *o.start;
+        } else if (!o.name.isEmpty()) {
+            continue; // a start that kept no values vouches for the opening alone
+        } else {
+            db.forEachRawRow(statements::registroDetalle(o.entry), [&opened](const data::Database::RowView &entry) {
+                opened = shapeOfEntry(QString::fromUtf8(entry.text(1)));
+                return false;
+            });
+        }
+        // Every row left must charge as the journal opened it, a copy kept beside it too.
+        for (const Row &r : same) {
+            const auto [what, que] = shapeDifferences(r.shape, opened);
+            if (!what.isEmpty()) {
+                out.add({QStringLiteral("PuestosAbiertos"), r.name, r.name,
+                         what.join(QStringLiteral("; ")) + QStringLiteral(" (%1)").arg(entryText(o.entry, false)),
+                         que.join(QStringLiteral("; ")) + QStringLiteral(" (%1)").arg(entryText(o.entry, true))});
+            }
+        }
+    }
+    // Openings whose rows are gone with no entry ending them. A row set aside may have been the
+    // one the journal opened, or a copy beside it: the rows left are then fewer by up to that many.
+    std::vector<std::pair<qint64, QString>> gone; // the entry, the name known from the journal's start
+    for (const auto &[key, o] : journaled) {
+        const auto found = rows.find(key);
+        const auto setAside = aside.find(key);
+        const qint64 left = found == rows.end() ? 0 : static_cast<qint64>(found->second.size());
+        if (left < o.open - (setAside == aside.end() ? 0 : setAside->second)) {
+            gone.emplace_back(o.entry, o.name);
+        }
+    }
+    std::sort(gone.begin(), gone.end());
+    for (const auto &[entry, known] : gone) {
+        QString name = known;
         db.forEachRawRow(statements::registroDetalle(entry), [&](const data::Database::RowView &row) {
-            name = QStringLiteral("Puesto %1 (Apertura=%2)")
-                       .arg(row.integer(0))
-                       .arg(QString::fromUtf8(BooksTally::openingOf(row.text(1))));
+            if (name.isEmpty()) {
+                name = QStringLiteral("Puesto %1 (Apertura=%2)")
+                           .arg(row.integer(0))
+                           .arg(QString::fromUtf8(BooksTally::openingOf(row.text(1))));
+            }
             return false;
         });
         out.add(
@@ -719,8 +901,12 @@ QList<Difference> BooksTally::compare(data::Database &db, const QByteArray &seal
     compareRentals(out, m, d.hasta, d.previousRows, d.digest, d.baseline);
     compareRate(out, db, d.rate);
     compareAccounts(out, db, d.accounts, d.admin);
-    compareOpen(out, db, d.open,
-                [&d](QByteArrayView puesto, QByteArrayView apertura) { return d.openingKey(puesto, apertura); });
+    const auto openingKey = [&d](QByteArrayView puesto, QByteArrayView apertura) {
+        return d.openingKey(puesto, apertura);
+    };
+    const std::unordered_map<quint64, int> aside = compareSetAside(
+        out, db, d.asides, [&d](QByteArrayView detail) { return d.keyOf(detail); }, openingKey, d.baseline);
+    compareOpen(out, db, d.open, aside, openingKey);
     compareSeal(out, db, sealKey, sealSalt);
     if (more) {
         *more = out.more;
@@ -769,8 +955,12 @@ void startBooks(data::Database &db, const QDateTime &when) {
     });
     detail << QStringLiteral("Administrador=") + escaped(admin) << QStringLiteral("Cuentas=") + accounts.join(u',');
     QStringList open;
-    db.forEachRow(statements::puestosAbiertosBooks(), [&open](const QVector<QVariant> &row) {
-        open << row.value(1).toString() + u'@' + escaped(row.value(2).toString());
+    db.forEachRawRow(statements::puestosAbiertosBooks(), [&open](const data::Database::RowView &row) {
+        const Shape s = shapeOfRow(row, 3);
+        open << QStringList{escaped(numberAt(row, 1)), escaped(QString::fromUtf8(row.text(2))),
+                            escaped(s.modo),           escaped(s.minutos),
+                            escaped(s.pesos),          escaped(s.bloques)}
+                    .join(u'@');
         return true;
     });
     detail << QStringLiteral("Abiertos=") + open.join(u',');

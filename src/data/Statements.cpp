@@ -152,7 +152,11 @@ QString usuariosBooks() {
 }
 
 QString puestosAbiertosBooks() {
-    return QStringLiteral("SELECT rowid, Puesto, Apertura FROM PuestosAbiertos");
+    return QStringLiteral("SELECT rowid, Puesto, Apertura, Modo, Minutos, Pesos, Bloques FROM PuestosAbiertos");
+}
+
+QString puestosApartadosBooks() {
+    return QStringLiteral("SELECT rowid, Puesto, Modo, Usuario, Apertura, Motivo FROM PuestosApartados");
 }
 
 QString registroAll() {
