@@ -17,6 +17,9 @@ class formLudomat2;
 namespace seal {
 class Key;
 }
+namespace accounts {
+class SignInThrottle;
+}
 
 // The accounts window: an operator signs in here, and the administrator adds and removes
 // operator accounts. The main window stays disabled while it is open; only a sign-in
@@ -84,6 +87,10 @@ private:
     // when it cannot be derived.
     std::optional<seal::Key> ownerKeyFor(const QString &password);
     bool ownerKeyStored();
+    // Whether the account's password was set by the administrator and its owner has yet to choose one.
+    bool mustChoosePassword(const QString &account);
+    // The new account, once its password was typed again; false when it was refused (said).
+    bool createAccount(const QString &name, const QString &password);
     void journalRefusal(const QString &account, const QString &why);
     // Reads the account list afresh into the combo and selects its first entry.
     bool reloadList();
@@ -100,5 +107,6 @@ private:
     QString adminName_;
     QString adminHash_; // the administrator's password hash, read on load; follows its changes
     QPointer<NewPasswordDialog> passwordDialog_;
+    std::shared_ptr<accounts::SignInThrottle> throttle_; // the main window's, for the whole run
     Mode mode_ = Mode::SignIn;
 };

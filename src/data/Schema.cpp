@@ -69,6 +69,13 @@ QList<Addition> additions() {
         {"Sello",
          {QStringLiteral("CREATE TABLE Sello (Sal TEXT NOT NULL, Clave TEXT NOT NULL, Operaciones INTEGER NOT NULL, "
                          "Memoria INTEGER NOT NULL, Desde INTEGER NOT NULL)")}},
+        // The sign-in throttle: each account's wrong passwords in a row and when the last one was
+        // typed, by the wall clock and by the boot clock of the boot it names.
+        {"Intentos",
+         {QStringLiteral("CREATE TABLE Intentos (Usuario TEXT NOT NULL PRIMARY KEY, Fallos INTEGER NOT NULL, "
+                         "UltimoFallo TEXT NOT NULL, Arranque TEXT NOT NULL, RelojArranque INTEGER NOT NULL)")}},
+        // Accounts whose password the administrator set: their owner chooses one at the next sign-in.
+        {"ClavesProvisorias", {QStringLiteral("CREATE TABLE ClavesProvisorias (Usuario TEXT NOT NULL PRIMARY KEY)")}},
     };
 }
 

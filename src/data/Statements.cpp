@@ -192,6 +192,36 @@ QString usuarioDelete(const QString &usuario) {
     return QStringLiteral("DELETE FROM Usuarios Where Usuario = '") + quoted(usuario) + QLatin1Char('\'');
 }
 
+QString intentosLookup(const QString &usuario) {
+    return QStringLiteral("SELECT Fallos, UltimoFallo, Arranque, RelojArranque FROM Intentos WHERE Usuario = '") +
+           quoted(usuario) + QLatin1Char('\'');
+}
+
+QString intentosInsert(const QString &usuario, int fallos, const QString &ultimoFallo, const QString &arranque,
+                       qint64 relojArranque) {
+    return QStringLiteral("INSERT INTO Intentos (Usuario,Fallos,UltimoFallo,Arranque,RelojArranque) VALUES ('") +
+           quoted(usuario) + QStringLiteral("',") + QString::number(fallos) + QStringLiteral(",'") +
+           quoted(ultimoFallo) + QStringLiteral("','") + quoted(arranque) + QStringLiteral("',") +
+           QString::number(relojArranque) + QLatin1Char(')');
+}
+
+QString intentosDelete(const QString &usuario) {
+    return QStringLiteral("DELETE FROM Intentos WHERE Usuario = '") + quoted(usuario) + QLatin1Char('\'');
+}
+
+QString provisoriaLookup(const QString &usuario) {
+    return QStringLiteral("SELECT Usuario FROM ClavesProvisorias WHERE Usuario = '") + quoted(usuario) +
+           QLatin1Char('\'');
+}
+
+QString provisoriaInsert(const QString &usuario) {
+    return QStringLiteral("INSERT INTO ClavesProvisorias (Usuario) VALUES ('") + quoted(usuario) + QStringLiteral("')");
+}
+
+QString provisoriaDelete(const QString &usuario) {
+    return QStringLiteral("DELETE FROM ClavesProvisorias WHERE Usuario = '") + quoted(usuario) + QLatin1Char('\'');
+}
+
 QString cajaEmpty() {
     return QStringLiteral("DELETE * FROM Caja");
 }

@@ -66,6 +66,16 @@ QString passwordLookup(const QString &usuario);
 QString usuarioInsert(int codigo, const QString &usuario, const QString &contrasena);
 QString usuarioPasswordUpdate(const QString &usuario, const QString &contrasena);
 QString usuarioDelete(const QString &usuario);
+// The sign-in throttle's record of an account: its failures in a row, the last one's wall instant
+// (UTC ISO 8601) and its boot and boot-clock milliseconds.
+QString intentosLookup(const QString &usuario);
+QString intentosInsert(const QString &usuario, int fallos, const QString &ultimoFallo, const QString &arranque,
+                       qint64 relojArranque);
+QString intentosDelete(const QString &usuario);
+// Accounts whose password the administrator set: their next sign-in asks for one of their own.
+QString provisoriaLookup(const QString &usuario);
+QString provisoriaInsert(const QString &usuario);
+QString provisoriaDelete(const QString &usuario);
 
 // Cash close
 QString cajaEmpty(); // "DELETE * FROM Caja"

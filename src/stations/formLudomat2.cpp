@@ -1,5 +1,6 @@
 #include "stations/formLudomat2.h"
 
+#include "accounts/SignInThrottle.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"
 #include "data/Journal.h"
@@ -36,7 +37,8 @@ QFont boldFont(const QFont &base) {
 } // namespace
 
 formLudomat2::formLudomat2(ui::Platform &platform)
-    : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1) {
+    : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1),
+      signInThrottle(std::make_shared<accounts::SignInThrottle>()) {
     setObjectName(QStringLiteral("formLudomat2"));
 
     Label8 = new QLabel(QStringLiteral("Usuario:"), this);

@@ -20,6 +20,9 @@ class QTimer;
 class formUsuario;
 class formCaja;
 class frmTarifa;
+namespace accounts {
+class SignInThrottle;
+}
 
 // The main window: five stations, the one-second tick, and the way to the other windows.
 // Controls keep the names the station logic has always used; they are public so the other
@@ -81,6 +84,8 @@ public:
     stations::Rate rate;
     // The owner's key while the administrator is signed in.
     seal::OwnerSeal ownerSeal;
+    // The wrong passwords of this file's accounts, for every window that checks one, for the whole run.
+    std::shared_ptr<accounts::SignInThrottle> signInThrottle;
 
     // The other windows, while loaded.
     QPointer<formUsuario> usuarioWindow;

@@ -179,8 +179,9 @@ open=$(sqlite3 "$db" "SELECT Puesto, Modo FROM PuestosAbiertos")
 journal=$(sqlite3 "$db" "SELECT group_concat(Evento || ifnull(' ' || Puesto, ''), ', ')
                          FROM (SELECT * FROM Registro WHERE Evento <> 'Copia de seguridad' ORDER BY Secuencia)")
 backups=$(sqlite3 "$db" "SELECT count(*) FROM Registro WHERE Evento = 'Copia de seguridad'")
-[ "$backups" = 3 ] && [ "$(ls "$work/copias" | wc -l)" = 3 ] \
-  || fail "copies of the books: $backups in the journal, $(ls "$work/copias" | wc -l) in copias (two starts and a cash close)"
+[ "$backups" = 2 ] && [ "$(ls "$work/copias" | wc -l)" = 2 ] \
+  || fail "copies of the books: $backups in the journal, $(ls "$work/copias" | wc -l) in copias (the first start and \
+the cash close; the second start came within 10 minutes of a copy)"
 # The administrator's sign-ins and cash close are sealed with the key the new password made.
 expected="Libros iniciados, Programa iniciado, Contraseña cambiada, Clave del sello, Ingreso, Sello, \
 Puesto abierto 1, Alquiler registrado 1, Puesto cerrado 1, Alquiler registrado 2, Puesto abierto 2, Cierre de caja, \
@@ -191,7 +192,7 @@ Alquiler registrado 5, Puesto cerrado 5, Programa terminado"
 expected:    $expected"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
 verified=$(env -u DISPLAY "$work/ludomat" --verify-journal --data-dir "$work") || fail "the journal does not verify: $verified"
-case "$verified" in "journal ok: 30 entries, last hash "*"seal: owner's key "*", last seal at entry "*"books agree \
+case "$verified" in "journal ok: 29 entries, last hash "*"seal: owner's key "*", last seal at entry "*"books agree \
 with the journal: 4 rentals"*) ;; *) fail "verification said: $verified" ;; esac
 
 # Refused at start, said in a message, exit status 1, nothing made: the books given a second
