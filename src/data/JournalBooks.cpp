@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QVarLengthArray>
 #include <algorithm>
 #include <charconv>
@@ -174,6 +175,9 @@ struct Opening {
 struct Account {
     QString fingerprint; // empty: deleted
     qint64 entry = 0;
+    // Whether its password is one the administrator set, which its owner must replace at the
+    // next sign-in (listed in ClavesProvisorias): 1 yes, 0 no, -1 not known (an early start).
+    int provisional = -1;
 };
 
 struct UnmatchedRow {
@@ -295,9 +299,16 @@ struct BooksTally::State {
         rate.entry = secuencia;
         admin = unescaped(f.value(QStringLiteral("Administrador")));
         accounts.clear();
+        const bool provisionalKnown = f.contains(QStringLiteral("Provisorias"));
+        QSet<QString> provisional;
+        for (const QString &item : f.value(QStringLiteral("Provisorias")).split(u',', Qt::SkipEmptyParts)) {
+            provisional.insert(unescaped(item));
+        }
         for (const QString &item : f.value(QStringLiteral("Cuentas")).split(u',', Qt::SkipEmptyParts)) {
             const qsizetype colon = item.lastIndexOf(u':');
-            accounts.insert(unescaped(item.left(colon)), {item.mid(colon + 1), secuencia});
+            const QString name = unescaped(item.left(colon));
+            accounts.insert(name, {item.mid(colon + 1), secuencia,
+                                   provisionalKnown ? static_cast<int>(provisional.contains(name)) : -1});
         }
         open.clear();
         // "<puesto>@<apertura>[@<modo>@<minutos>@<pesos>@<bloques>]"
@@ -326,13 +337,16 @@ struct BooksTally::State {
             print = name.mid(at + kHuella.size());
             name.truncate(at);
         }
-        for (const char *how : {"; propia", "; por el administrador"}) {
+        // A new account's password is the administrator's, as is one the administrator set.
+        int provisional = passwordChanged ? -1 : 1;
+        for (const auto &[how, set] : {std::pair{"; propia", 0}, std::pair{"; por el administrador", 1}}) {
             if (passwordChanged && name.endsWith(QLatin1String(how))) {
                 name.chop(static_cast<qsizetype>(std::strlen(how)));
+                provisional = set;
                 break;
             }
         }
-        accounts.insert(name, {deleted ? QString() : print, secuencia});
+        accounts.insert(name, {deleted ? QString() : print, secuencia, provisional});
     }
 };
 
@@ -643,6 +657,38 @@ void compareRate(Findings &out, data::Database &db, const Rate &journaled) {
 
 void compareAccounts(Findings &out, data::Database &db, const QHash<QString, Account> &journaled,
                      const QString &admin) {
+    QSet<QString> provisional; // ClavesProvisorias
+    db.forEachRow(statements::clavesProvisoriasBooks(), [&provisional](const QVector<QVariant> &row) {
+        provisional.insert(row.value(1).toString());
+        return true;
+    });
+    const auto addProvisional = [&out](const QString &name, const QString &what, const QString &que) {
+        out.add({QStringLiteral("ClavesProvisorias"), name, QStringLiteral("cuenta ") + name, what, que});
+    };
+    for (const QString &name : std::as_const(provisional)) {
+        const auto found = journaled.constFind(name);
+        if (found == journaled.constEnd() || found->fingerprint.isEmpty()) {
+            addProvisional(name, QStringLiteral("no such account in the journal"),
+                           QStringLiteral("el registro no tiene esa cuenta"));
+        } else if (found->provisional == 0) {
+            addProvisional(name,
+                           QStringLiteral("listed, the journal says its owner chose the password (%1)")
+                               .arg(entryText(found->entry, false)),
+                           QStringLiteral("está en la lista, y el registro dice que su dueño eligió la contraseña (%1)")
+                               .arg(entryText(found->entry, true)));
+        }
+    }
+    for (auto it = journaled.constBegin(); it != journaled.constEnd(); ++it) {
+        if (!it->fingerprint.isEmpty() && it->provisional == 1 && !provisional.contains(it.key())) {
+            addProvisional(it.key(),
+                           QStringLiteral("missing, the journal says its owner must choose a password at the next "
+                                          "sign-in (%1)")
+                               .arg(entryText(it->entry, false)),
+                           QStringLiteral("falta, y el registro dice que su dueño debe elegir una contraseña en el "
+                                          "próximo ingreso (%1)")
+                               .arg(entryText(it->entry, true)));
+        }
+    }
     QHash<QString, int> seen;
     const auto add = [&out](const QString &name, const QString &what, const QString &que) {
         out.add({QStringLiteral("Usuarios"), name, QStringLiteral("cuenta ") + name, what, que});
@@ -953,7 +999,13 @@ void startBooks(data::Database &db, const QDateTime &when) {
         accounts << escaped(name) + u':' + accountFingerprint(row.value(3).toString());
         return true;
     });
-    detail << QStringLiteral("Administrador=") + escaped(admin) << QStringLiteral("Cuentas=") + accounts.join(u',');
+    QStringList provisional;
+    db.forEachRow(statements::clavesProvisoriasBooks(), [&provisional](const QVector<QVariant> &row) {
+        provisional << escaped(row.value(1).toString());
+        return true;
+    });
+    detail << QStringLiteral("Administrador=") + escaped(admin) << QStringLiteral("Cuentas=") + accounts.join(u',')
+           << QStringLiteral("Provisorias=") + provisional.join(u',');
     QStringList open;
     db.forEachRawRow(statements::puestosAbiertosBooks(), [&open](const data::Database::RowView &row) {
         const Shape s = shapeOfRow(row, 3);

@@ -11,17 +11,19 @@
 // The books checked against the journal: every row of Alquiler has exactly one entry
 // "Alquiler registrado" with its values, and no such entry lacks its row; every row of Tarifa is
 // the last rate journaled; each account's stored password hash has the fingerprint of its last
-// journal entry, and only the journal's administrator has codigo 0; the open stations are the
-// ones opened and not yet ended in the journal, each with the mode, blocks and rate it opened
+// journal entry, and only the journal's administrator has codigo 0; ClavesProvisorias lists the
+// accounts whose last entry gave them a password the administrator set; the open stations are
+// the ones opened and not yet ended in the journal, each with the mode, blocks and rate it opened
 // with; every row of PuestosApartados has its entry "Puesto apartado" and no such entry lacks its
-// row; table Sello keeps the journal's last key.
+// row; table Sello keeps the journal's last key. Not checked: Caja, the cash close's working
+// copy, and Intentos, the throttle's count, written at every wrong password.
 //
 // Books kept before the journal covered them are taken as they stood, once, by an entry
 // "Libros iniciados" written when a file first meets this check (the delivered file carries it
 // as its first entry):
 //   Alquileres previos=<rows without an entry>; Hasta=<local yyyy-MM-dd HH:mm:ss>;
 //   Resumen=<SHA-256 over those rows>; Tarifa=<M minutos por P | ninguna>;
-//   Administrador=<name>; Cuentas=<name>:<fingerprint>,...;
+//   Administrador=<name>; Cuentas=<name>:<fingerprint>,...; Provisorias=<name>,...;
 //   Abiertos=<puesto>@<apertura>@<modo>@<minutos>@<pesos>@<bloques>,...
 // Names and the open stations' values there have '%', ';', ',', ':', '=', '@' and control
 // characters written as %XX. A row without an entry dated up to Hasta belongs to that count and

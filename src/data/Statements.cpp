@@ -155,6 +155,10 @@ QString puestosAbiertosBooks() {
     return QStringLiteral("SELECT rowid, Puesto, Apertura, Modo, Minutos, Pesos, Bloques FROM PuestosAbiertos");
 }
 
+QString clavesProvisoriasBooks() {
+    return QStringLiteral("SELECT rowid, Usuario FROM ClavesProvisorias");
+}
+
 QString puestosApartadosBooks() {
     return QStringLiteral("SELECT rowid, Puesto, Modo, Usuario, Apertura, Motivo FROM PuestosApartados");
 }

@@ -54,11 +54,12 @@ QString selloEmpty();
 QString selloInsert(const QString &sal, const QString &clave, qint64 operaciones, qint64 memoria, qint64 desde);
 
 // The books as the journal's cross-check reads them, each row with its rowid first.
-QString alquilerBooks();         // rowid, Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe
-QString tarifaBooks();           // rowid, Minutos, Pesos
-QString usuariosBooks();         // rowid, codigo, Usuario, Contraseña
-QString puestosAbiertosBooks();  // rowid, Puesto, Apertura, Modo, Minutos, Pesos, Bloques
-QString puestosApartadosBooks(); // rowid, Puesto, Modo, Usuario, Apertura, Motivo
+QString alquilerBooks();          // rowid, Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe
+QString tarifaBooks();            // rowid, Minutos, Pesos
+QString usuariosBooks();          // rowid, codigo, Usuario, Contraseña
+QString puestosAbiertosBooks();   // rowid, Puesto, Apertura, Modo, Minutos, Pesos, Bloques
+QString puestosApartadosBooks();  // rowid, Puesto, Modo, Usuario, Apertura, Motivo
+QString clavesProvisoriasBooks(); // rowid, Usuario
 
 // Accounts window
 QString usuariosList(); // "Select * from Usuarios ORDER BY Usuario"

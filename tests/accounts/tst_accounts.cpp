@@ -94,6 +94,13 @@ struct Session {
         }
         return rows;
     }
+    // Where the books differ from the journal: what the window wrote must be what it journaled.
+    QStringList differences() const {
+        QStringList out;
+        for (const journal::Difference &d : journal::verifyFile(t.databasePath()).differences)
+            out << d.english();
+        return out;
+    }
     // Every control against the mode table.
     void checkMode(Mode mode) {
         const bool signIn = mode == Mode::SignIn;
@@ -347,11 +354,13 @@ private Q_SLOTS:
         const QString who = account == "Admin" ? account : QStringLiteral("Mariela");
         // A password the administrator set for another is replaced at its owner's next sign-in.
         if (account != "Admin" && entry.startsWith("Admin|")) {
+            QCOMPARE(s.differences(), QStringList());
             s.firstSignIn(who, first, QStringLiteral("clave-de-mariela"));
-            return;
+        } else {
+            s.signIn(who, changed ? first : QStringLiteral("pedro"), Aceptar);
+            QCOMPARE(s.main->lblUsuario->text(), who);
         }
-        s.signIn(who, changed ? first : QStringLiteral("pedro"), Aceptar);
-        QCOMPARE(s.main->lblUsuario->text(), who);
+        QCOMPARE(s.differences(), QStringList());
     }
 
     // The delivered password signs in only once it is replaced; Cancel leaves the sign-in undone.
@@ -463,6 +472,13 @@ private Q_SLOTS:
         }
         s.checkMode(Mode::SignIn);
         QCOMPARE(s.rows(), before + QStringList{"2|" + stored + "|<hash>"});
+        // Journaled as made: its password's fingerprint, and its owner's choice still to come.
+        QCOMPARE(s.differences(), QStringList());
+        QCOMPARE(execRaw(s.t.databasePath(), "DELETE FROM ClavesProvisorias"), SQLITE_OK);
+        QCOMPARE(s.differences().value(0).section(u'(', 0, 0),
+                 "books differ from the journal at ClavesProvisorias " + stored +
+                     ": missing, the journal says its owner must choose a password at the next sign-in ");
+        QCOMPARE(execRaw(s.t.databasePath(), "INSERT INTO ClavesProvisorias VALUES ('Lucas')"), SQLITE_OK);
         // The first sign-in: the administrator's password again is not one's own; Cancel signs nobody in.
         s.signIn(stored, password, Aceptar);
         QVERIFY(testing::answerPassword(s.u, password, password));
@@ -476,6 +492,7 @@ private Q_SLOTS:
         s.u = s.main->usuarioWindow;
         s.signIn(stored, QStringLiteral("propia-123"), Aceptar);
         QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u));
+        QCOMPARE(s.differences(), QStringList());
     }
 
     // Names stored by earlier versions stay as they are, even side by side with one they now

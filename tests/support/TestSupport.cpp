@@ -80,6 +80,9 @@ void addAccount(const QString &databasePath, int codigo, const QString &name, co
         db->execute(statements::usuarioInsert(codigo, name, hash));
         journal::append(*db, QDateTime::currentDateTime(), QStringLiteral("Admin"), journal::event::kAccountAdded, 0,
                         QStringLiteral("Cuenta=") + name + journal::fingerprintSuffix(hash));
+        journal::append(*db, QDateTime::currentDateTime(), name, journal::event::kPasswordChanged, 0,
+                        QStringLiteral("Cuenta=") + name + QStringLiteral("; propia") +
+                            journal::fingerprintSuffix(hash));
     });
 }
 

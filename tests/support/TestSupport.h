@@ -89,7 +89,8 @@ Run runLudomat(const QStringList &arguments, const QString &program = QStringLit
 // The journal's rows in order, each the given columns joined by "|".
 QStringList journal(const QString &databasePath, const QString &columns);
 
-// An account as the accounts window adds it: its row and its journal entry.
+// An account as the accounts window adds it and its owner then keeps its password as their own:
+// its row and the two journal entries.
 void addAccount(const QString &databasePath, int codigo, const QString &name, const QString &hash);
 
 // The pristine delivered database made by the build.
