@@ -100,19 +100,26 @@ private Q_SLOTS:
     void badValuesAreRefused_data() {
         QTest::addColumn<QString>("minutes");
         QTest::addColumn<QString>("pesos");
+        QTest::addColumn<QString>("said"); // the whole message, where it is checked whole
         for (const char *m : {"abc", "0", "1366", "30,5", "65566", "30,Pesos = 0"}) {
-            QTest::addRow("minutes %s", m) << QString::fromLatin1(m) << QStringLiteral("5");
+            QTest::addRow("minutes %s", m) << QString::fromLatin1(m) << QStringLiteral("5") << QString();
         }
         // A point before three digits reads as a thousands separator under this comma locale.
+        // Each example of the refusal whole: "12,5" once came out as "12,".
+        QTest::addRow("pesos 1.000, said whole")
+            << QStringLiteral("30") << QStringLiteral("1.000")
+            << QStringLiteral("El importe de la nueva tarifa («1.000») no es válido. Escríbalo sin separador de "
+                              "miles y con a lo sumo dos decimales, por ejemplo 1000, 12,5 o 12.50.");
         for (const char *p :
              {"-1", "1e400", "1.000,5", "1.000", "12.500", "2,555", "1000000000", "5; DELETE FROM Usuarios"}) {
-            QTest::addRow("pesos %s", p) << QStringLiteral("30") << QString::fromLatin1(p);
+            QTest::addRow("pesos %s", p) << QStringLiteral("30") << QString::fromLatin1(p) << QString();
         }
     }
 
     void badValuesAreRefused() {
         QFETCH(QString, minutes);
         QFETCH(QString, pesos);
+        QFETCH(QString, said);
         Shop s;
         s.open();
         s.enter(minutes, pesos);
@@ -120,6 +127,9 @@ private Q_SLOTS:
         const QString complaint = QString::fromLatin1(pesos == "5" ? "Los minutos" : "El importe");
         QCOMPARE(s.t.messages.messages.size(), 1);
         QVERIFY2(s.t.messages.messages[0].startsWith(complaint), qPrintable(s.t.messages.messages[0]));
+        if (!said.isEmpty()) {
+            QCOMPARE(s.t.messages.messages[0], said);
+        }
         QVERIFY(s.editor->isVisible());
         QCOMPARE(s.stored(), Rate(30, 10));
     }
