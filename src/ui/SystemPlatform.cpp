@@ -1,9 +1,11 @@
 #include "ui/SystemPlatform.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QAudioDevice>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMediaDevices>
 #include <QMessageBox>
 #include <QSoundEffect>
@@ -14,8 +16,21 @@
 
 namespace ui {
 
+namespace {
+
+// A plain box: no icon beside the text and none on its "Aceptar", whatever the style would add
+// to standard buttons.
+void plainButtons(QMessageBox &box) {
+    for (QAbstractButton *button : box.buttons()) {
+        button->setIcon(QIcon());
+    }
+}
+
+} // namespace
+
 void MessageBoxPresenter::showMessage(QWidget *parent, const QString &text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok, parent);
+    plainButtons(box);
     box.exec();
 }
 
@@ -40,6 +55,7 @@ void MessageBoxPresenter::showNext() {
     // disabled with it while the accounts or the cash-close window is open.
     auto *box = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), next.text, QMessageBox::Ok,
                                 nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    plainButtons(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     QObject::connect(box, &QMessageBox::finished, box, [this, dismissed = std::move(next.dismissed)] {
