@@ -296,7 +296,8 @@ void formLudomat2::cmdCierreCaja_Click() {
 }
 
 void formLudomat2::cmdTarifa_Click() {
-    ui::loadForm(tarifaWindow, platform(), *this)->showForm(); // the main window stays usable
+    // The rate it charges goes with it: the stored one may have been changed since the start.
+    ui::loadForm(tarifaWindow, platform(), *this, rate)->showForm(); // the main window stays usable
 }
 
 void formLudomat2::cmdSalir_Click() {

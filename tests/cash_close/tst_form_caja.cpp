@@ -335,6 +335,7 @@ private Q_SLOTS:
         caja->cmdProcesar_Click();
         QTRY_VERIFY(caja->findChild<QProgressDialog *>()->isVisible()); // the run is well under way
         shop.main.tarifaWindow->cmdGuardar_Click();
+        QVERIFY(testing::answerAdministrator(shop.main.tarifaWindow, QStringLiteral("admin")));
         QVERIFY2(shop.t.messages.messages.value(0).contains(data::busyText()),
                  qPrintable(shop.t.messages.messages.join(u'\n')));
         const qint64 counted = shop.main.station[0].secondsDone;
