@@ -142,7 +142,11 @@ int runProgram(int argc, char *argv[]) {
     const int status = QApplication::exec();
     backup.wait();
     watch.wait();
-    noteProgram(platform, journal::event::kProgramEnded, main.lblUsuario->text());
+    // Through the main window's handle while it is open (the accounts window's "&Salir"): one
+    // copy of the -wal back into the file at the end, not two.
+    if (!main.noteProgramEnd()) {
+        noteProgram(platform, journal::event::kProgramEnded, main.lblUsuario->text());
+    }
     return status;
 }
 

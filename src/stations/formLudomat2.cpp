@@ -302,9 +302,19 @@ void formLudomat2::cmdTarifa_Click() {
 
 void formLudomat2::cmdSalir_Click() {
     if (database) {
+        // Noted before the handle closes: a handle opened after it would make the -wal afresh and
+        // copy it back a second time, each step waiting for the disk.
+        noteProgramEnd();
         database->close();
     }
     platform().ender.endProgram();
+}
+
+bool formLudomat2::noteProgramEnd() {
+    if (!endNoted_ && database && database->isOpen()) {
+        endNoted_ = journalBestEffort({{journal::event::kProgramEnded, 0, QString()}}, lblUsuario->text());
+    }
+    return endNoted_;
 }
 
 bool formLudomat2::queryClose() {

@@ -35,6 +35,9 @@ public:
     void cmdCierreCaja_Click();
     void cmdTarifa_Click();
     void cmdSalir_Click();
+    // Notes the program's end in the journal through this window's handle, once; false when
+    // there is no open handle or the file refused it (the caller may try another way).
+    bool noteProgramEnd();
 
     // Station logic.
     void cmdPuesto_Click(int index);
@@ -118,6 +121,7 @@ private:
     void restoreStations();
     void moveFocus(QWidget *target);
 
+    bool endNoted_ = false;
     // The stored opening of a prepaid time that ended, whose row still has to go.
     std::array<QString, stations::kStations> endedRows{};
 };

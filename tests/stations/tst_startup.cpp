@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
+#include "data/Journal.h"
 #include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
 
@@ -25,13 +26,16 @@ private Q_SLOTS:
                 QVERIFY(box->text() == QStringLiteral("0") && !box->isEnabled());
             QVERIFY(!w.station[s].running && w.station[s].mode == stations::StationMode::Contador);
         }
-        // Signed in (the delivered password replaced), Salir closes the database and ends the program.
+        // Signed in (the delivered password replaced), Salir notes the end through the window's handle,
+        // closes it and ends the program.
         w.usuarioWindow->maskContrasena->setText(QStringLiteral("admin"));
         QTest::mouseClick(w.usuarioWindow->cmdAceptar, Qt::LeftButton);
         QVERIFY(testing::answerPassword(w.usuarioWindow, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(w.isEnabled());
         QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
         QVERIFY(t.ender.calls == 1 && !w.database->isOpen());
+        QCOMPARE(testing::journal(t.databasePath(), "Usuario, Evento").constLast(),
+                 QStringLiteral("Admin|") + journal::event::kProgramEnded);
     }
 
     // The window that holds the main window disabled is never lost: activating the main window
