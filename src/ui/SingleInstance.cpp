@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,8 @@ namespace {
 
 const QByteArray kShow = QByteArrayLiteral("mostrar\n");
 const QByteArray kShown = QByteArrayLiteral("mostrado\n");
+// How often the path is looked at for another file under it; a second start meanwhile retries.
+constexpr int kFollowMs = 1000;
 
 } // namespace
 
@@ -34,21 +37,34 @@ QString SingleInstance::socketName(const QString &databasePath) {
 }
 
 bool SingleInstance::listen() {
+    if (!follow_) {
+        follow_ = new QTimer(this);
+        follow_->setInterval(kFollowMs);
+        connect(follow_, &QTimer::timeout, this, &SingleInstance::follow);
+        follow_->start();
+    }
     delete server_;
     server_ = nullptr;
-    const QString name = socketName(path_);
-    if (name.isEmpty()) {
+    name_ = socketName(path_);
+    if (name_.isEmpty()) {
         return false;
     }
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::AbstractNamespaceOption);
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
-    if (!server_->listen(name)) {
+    if (!server_->listen(name_)) {
         delete server_;
         server_ = nullptr;
         return false;
     }
     return true;
+}
+
+void SingleInstance::follow() {
+    // One stat: a second start names the socket after the file the path leads to now.
+    if (const QString now = socketName(path_); !now.isEmpty() && now != name_) {
+        listen();
+    }
 }
 
 void SingleInstance::answer() {

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QLocalServer;
+class QTimer;
 
 namespace ui {
 
@@ -19,8 +20,9 @@ public:
     SingleInstance(QString databasePath, std::function<void()> show, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // Answers second starts from now on, under the file's present identity (call it again when
-    // another file has taken the path). False when the socket could not be made.
+    // Answers second starts from now on, under the file's present identity, and follows the path:
+    // a file put back or restored under it is a new identity, listened for within seconds.
+    // False when the socket could not be made.
     bool listen();
 
     // In the second start: asks the program that runs on this file to show itself and waits up
@@ -33,8 +35,11 @@ public:
 
 private:
     void answer();
+    void follow();
 
     QString path_;
+    QString name_;
+    QTimer *follow_ = nullptr;
     std::function<void()> show_;
     QLocalServer *server_ = nullptr;
 };

@@ -3,7 +3,8 @@
 # the front with whichever of its windows takes input (the accounts window before a sign-in, the
 # cash close while it is open, else the main window), restored when it was minimised or covered,
 # and the second start ends quietly with status 0; reached through the same folder and through a
-# symlink in another folder alike. Only a running program that does not answer gets the message.
+# symlink in another folder alike, and after the books were put back under the same path. Only a
+# running program that does not answer gets the message.
 set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
@@ -136,6 +137,16 @@ cover
 second_start "$work/other/ludomat"
 wait_active "$caja" || fail "after a second start the cash close is not the active window"
 
+# The books removed under the program are put back, a new file under the same path: a second
+# start still finds the program.
+rm "$work/dbLudomat.mdb"
+box=$(wait_window '^Ludomat$') || fail "no message said the removed books were put back"
+keys "$box" Return
+[ -e "$work/dbLudomat.mdb" ] || fail "the removed books were not put back"
+cover
+second_start "$work/ludomat"
+wait_active "$caja" || fail "after the books were put back a second start did not bring the cash close"
+
 # A running program that does not answer (stopped): the second start says that one runs, and
 # ends with 1 once the message is read.
 kill -STOP $app
@@ -153,4 +164,4 @@ wait_gone '^Cierre de Caja$' || fail "the cash close did not close"
 keys "$main" alt+s
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 kill -0 $app 2>/dev/null && fail "the program did not end on Salir"
-echo "second start: the running program came to the front five times; a stopped one was reported"
+echo "second start: the running program came to the front six times; a stopped one was reported"
