@@ -85,12 +85,13 @@ second_start() {
   return 0
 }
 
-# A window of another program, activated above the shop's.
+# A window of another program, activated above the shop's; each its own title, so the one
+# activated is the one just made.
 cover() {
-  xmessage -geometry 1000x700+0+0 tapa >/dev/null 2>&1 &
+  local title="tapa-${#covers[@]}" id
+  xmessage -title "$title" -geometry 1000x700+0+0 tapa >/dev/null 2>&1 &
   covers+=($!)
-  local id
-  id=$(wait_window '^xmessage$') || fail "no covering window"
+  id=$(wait_window "^$title\$") || fail "no covering window"
   xdotool windowactivate --sync "$id"
   wait_active "$id" || fail "the covering window did not take the focus"
 }
