@@ -302,8 +302,8 @@ void formLudomat2::cmdTarifa_Click() {
 
 void formLudomat2::cmdSalir_Click() {
     if (database) {
-        // Noted before the handle closes: a handle opened after it would make the -wal afresh and
-        // copy it back a second time, each step waiting for the disk.
+        // Noted before the handle closes: a handle opened after it would sync the -wal and its
+        // folder once more, each step waiting for the disk.
         noteProgramEnd();
         database->close();
     }
@@ -313,6 +313,9 @@ void formLudomat2::cmdSalir_Click() {
 bool formLudomat2::noteProgramEnd() {
     if (!endNoted_ && database && database->isOpen()) {
         endNoted_ = journalBestEffort({{journal::event::kProgramEnded, 0, QString()}}, lblUsuario->text());
+        // Copied back by this handle, whose -wal is synced already: the handle that closes last
+        // (the watch's) would first sync it with its folder again.
+        database->checkpoint();
     }
     return endNoted_;
 }
