@@ -1,14 +1,15 @@
 #include "accounts/AdministratorPassword.h"
 
 #include "accounts/PasswordHash.h"
-#include "accounts/PasswordPolicy.h"
+#include "accounts/SignInThrottle.h"
 #include "data/Database.h"
 #include "data/Statements.h"
 #include "ui/Clock.h"
 
 namespace accounts {
 
-AdministratorCheck checkAdministratorPassword(data::Database &database, const ui::Clock &clock, const QString &typed) {
+AdministratorCheck checkAdministratorPassword(data::Database &database, SignInThrottle &throttle,
+                                              const ui::Clock &clock, const QString &typed) {
     QString name;
     QString hash;
     bool found = false;
@@ -28,8 +29,7 @@ AdministratorCheck checkAdministratorPassword(data::Database &database, const ui
                 QStringLiteral("La tabla Usuarios no tiene cuenta de administrador.")};
     }
     // The same count of wrong tries as the sign-in keeps for this account: a guess here is a guess there.
-    SignInThrottle &throttle = SignInThrottle::shared();
-    if (const qint64 wait = throttle.waitMs(database.path(), name, clock.monotonicMs()); wait > 0) {
+    if (const qint64 wait = throttle.waitMs(database, name, Moment::now(clock)); wait > 0) {
         return {AdministratorCheck::Verdict::Waiting,
                 QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta %1. Espere %2 segundos antes de "
                                "intentar de nuevo.")
@@ -37,10 +37,10 @@ AdministratorCheck checkAdministratorPassword(data::Database &database, const ui
                     .arg((wait + 999) / 1000)};
     }
     if (verifyPassword(hash, typed)) {
-        throttle.succeeded(database.path(), name);
+        throttle.succeeded(database, name);
         return {AdministratorCheck::Verdict::Right, {}};
     }
-    throttle.failed(database.path(), name, clock.monotonicMs());
+    throttle.failed(database, name, Moment::now(clock));
     return {AdministratorCheck::Verdict::Wrong, QStringLiteral("La contraseña del administrador es incorrecta.")};
 }
 

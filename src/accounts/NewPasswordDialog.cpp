@@ -34,8 +34,8 @@ NewPasswordDialog::NewPasswordDialog(QWidget *parent, ui::MessagePresenter &mess
     lblPrimerIngreso->setObjectName(QStringLiteral("lblPrimerIngreso"));
     lblPrimerIngreso->setWordWrap(true);
     lblPrimerIngreso->setVisible(firstSignIn);
-    auto *cuenta = new QLabel(QStringLiteral("Cuenta: ") + account_);
-    cuenta->setObjectName(QStringLiteral("lblCuenta"));
+    lblCuenta = new QLabel(QStringLiteral("Cuenta: ") + account_);
+    lblCuenta->setObjectName(QStringLiteral("lblCuenta"));
     txtNueva = passwordBox(this, "txtNueva");
     txtRepetida = passwordBox(this, "txtRepetida");
     cmdAceptar = new QPushButton(QStringLiteral("&Aceptar"));
@@ -44,17 +44,17 @@ NewPasswordDialog::NewPasswordDialog(QWidget *parent, ui::MessagePresenter &mess
     cmdCancelar = new QPushButton(QStringLiteral("&Cancelar"));
     cmdCancelar->setObjectName(QStringLiteral("cmdCancelar"));
 
-    auto *boxes = new QFormLayout;
-    boxes->addRow(QStringLiteral("Nueva contraseña"), txtNueva);
-    boxes->addRow(QStringLiteral("Repita la nueva contraseña"), txtRepetida);
+    boxes_ = new QFormLayout;
+    boxes_->addRow(QStringLiteral("Nueva contraseña"), txtNueva);
+    boxes_->addRow(QStringLiteral("Repita la nueva contraseña"), txtRepetida);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdAceptar);
     buttons->addWidget(cmdCancelar);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblPrimerIngreso);
-    layout->addWidget(cuenta);
-    layout->addLayout(boxes);
+    layout->addWidget(lblCuenta);
+    layout->addLayout(boxes_);
     layout->addLayout(buttons);
     setMinimumWidth(360);
     setFixedHeight(sizeHint().height());
@@ -63,18 +63,32 @@ NewPasswordDialog::NewPasswordDialog(QWidget *parent, ui::MessagePresenter &mess
     connect(cmdCancelar, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void NewPasswordDialog::askRepetitionOf(const QString &first) {
+    repetitionOnly_ = true;
+    setWindowTitle(QStringLiteral("Confirmar Contraseña"));
+    lblCuenta->setText(QStringLiteral("Cuenta nueva: ") + account_);
+    txtNueva->setText(first);
+    boxes_->setRowVisible(txtNueva, false);
+    if (auto *label = qobject_cast<QLabel *>(boxes_->labelForField(txtRepetida))) {
+        label->setText(QStringLiteral("Repita la contraseña"));
+    }
+    setFixedHeight(sizeHint().height());
+    txtRepetida->setFocus();
+}
+
 void NewPasswordDialog::cmdAceptar_Click() {
     const QString problem = accounts::newPasswordProblem(account_, txtNueva->text(), txtRepetida->text());
     if (!problem.isEmpty()) {
         messages_.showMessage(this, problem);
-        emptyBoxes();
+        repetitionOnly_ ? reject() : emptyBoxes();
         return;
     }
     if (store_(txtNueva->text())) {
         accept();
         return;
     }
-    emptyBoxes();
+    storeRefused_ = true;
+    repetitionOnly_ ? reject() : emptyBoxes();
 }
 
 void NewPasswordDialog::emptyBoxes() {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <functional>
 
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,7 +22,14 @@ public:
     NewPasswordDialog(QWidget *parent, ui::MessagePresenter &messages, QString account, bool firstSignIn,
                       std::function<bool(const QString &password)> store);
 
-    QLabel *lblPrimerIngreso = nullptr; // shown only at the first sign-in with the delivered password
+    // For a password typed once already (a new account's, in the accounts window): only the second
+    // typing is asked, and a refusal closes the dialog, since the first typing is to be redone there.
+    void askRepetitionOf(const QString &first);
+    // Whether the last answer passed the rules but store() refused it.
+    bool storeRefused() const { return storeRefused_; }
+
+    QLabel *lblPrimerIngreso = nullptr; // shown only at a first sign-in with a password somebody else knows
+    QLabel *lblCuenta = nullptr;
     QLineEdit *txtNueva = nullptr;
     QLineEdit *txtRepetida = nullptr;
     QPushButton *cmdAceptar = nullptr;
@@ -31,6 +39,9 @@ private:
     void cmdAceptar_Click();
     void emptyBoxes();
 
+    QFormLayout *boxes_ = nullptr;
+    bool repetitionOnly_ = false;
+    bool storeRefused_ = false;
     ui::MessagePresenter &messages_;
     QString account_;
     std::function<bool(const QString &)> store_;

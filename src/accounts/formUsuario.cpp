@@ -1,8 +1,10 @@
 #include "accounts/formUsuario.h"
 
+#include "accounts/AccountNames.h"
 #include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
 #include "accounts/PasswordPolicy.h"
+#include "accounts/SignInThrottle.h"
 #include "data/Journal.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
@@ -32,7 +34,8 @@ QString withoutStatement(const data::DbError &error) {
 } // namespace
 
 formUsuario::formUsuario(ui::Platform &platform, formLudomat2 &main)
-    : ui::Form(platform, QStringLiteral("Usuario"), QSize(7560, 3480), QSize(447, 241), 3), main_(&main) {
+    : ui::Form(platform, QStringLiteral("Usuario"), QSize(7560, 3480), QSize(447, 241), 3), main_(&main),
+      throttle_(main.signInThrottle) {
     setObjectName(QStringLiteral("formUsuario"));
 
     Label1 = new QLabel(QStringLiteral("Usuario"), this);
@@ -181,8 +184,9 @@ void formUsuario::SignIn() {
     // An account removed meanwhile has no hash, and an empty hash verifies nothing.
     const Check check = checkPassword(name, hash, typed);
     if (check == Check::Right) {
-        // The delivered password is known to everyone: it is not kept past the first sign-in.
-        if (name == adminName_ && typed == accounts::kDeliveredAdminPassword) {
+        // The delivered password is known to everyone, and one the administrator set for another
+        // account to the administrator: neither is kept past the first sign-in with it.
+        if ((name == adminName_ && typed == accounts::kDeliveredAdminPassword) || mustChoosePassword(name)) {
             askNewPassword(name, name, true);
             return;
         }
@@ -218,10 +222,8 @@ void formUsuario::completeSignIn(const QString &name) {
 }
 
 formUsuario::Check formUsuario::checkPassword(const QString &account, const QString &hash, const QString &typed) {
-    accounts::SignInThrottle &throttle = accounts::SignInThrottle::shared();
-    const QString file = platform().databasePath();
     // Refused at once, never by waiting: the main window's tick goes on.
-    if (const qint64 wait = throttle.waitMs(file, account, platform().clock.monotonicMs()); wait > 0) {
+    if (const qint64 wait = throttle_->waitMs(*database_, account, accounts::Moment::now(platform().clock)); wait > 0) {
         showMessage(QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta %1. Espere %2 segundos antes "
                                    "de intentar de nuevo.")
                         .arg(account)
@@ -229,10 +231,10 @@ formUsuario::Check formUsuario::checkPassword(const QString &account, const QStr
         return Check::Waiting;
     }
     if (accounts::verifyPassword(hash, typed)) {
-        throttle.succeeded(file, account);
+        throttle_->succeeded(*database_, account);
         return Check::Right;
     }
-    throttle.failed(file, account, platform().clock.monotonicMs());
+    throttle_->failed(*database_, account, accounts::Moment::now(platform().clock));
     return Check::Wrong;
 }
 
@@ -303,6 +305,10 @@ void formUsuario::askNewPassword(const QString &account, const QString &actor, b
                                              return storePassword(account, actor, password, firstSignIn);
                                          });
     passwordDialog_ = dialog;
+    if (firstSignIn && account != adminName_) {
+        dialog->lblPrimerIngreso->setText(QStringLiteral("Es el primer ingreso con la contraseña que le dio el "
+                                                         "administrador: elija una contraseña propia."));
+    }
     connect(dialog, &QDialog::accepted, this, [this, account, firstSignIn] {
         maskContrasena->clear();
         if (firstSignIn) {
@@ -324,6 +330,11 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
     if (!haveDatabase()) {
         return false;
     }
+    // A password of one's own is not the one somebody else knows.
+    if (QString old; firstSignIn && lookUpHash(account, old) && accounts::verifyPassword(old, password)) {
+        showMessage(QStringLiteral("La contraseña nueva debe ser distinta de la anterior."));
+        return false;
+    }
     QString hash;
     try {
         hash = accounts::hashPassword(password);
@@ -340,6 +351,11 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
                 return;
             }
             database_->execute(statements::usuarioPasswordUpdate(account, hash));
+            // One the administrator set is the owner's to replace at the next sign-in.
+            database_->execute(statements::provisoriaDelete(account));
+            if (actor != account) {
+                database_->execute(statements::provisoriaInsert(account));
+            }
             const QDateTime now = platform().clock.wallTime();
             journal::append(
                 *database_, now, actor, journal::event::kPasswordChanged, 0,
@@ -364,7 +380,7 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
         adminHash_ = hash;
     }
     // Wrong guesses at the old password no longer count, nor does the check an administrator's reset began with.
-    accounts::SignInThrottle::shared().succeeded(platform().databasePath(), account);
+    throttle_->succeeded(*database_, account);
     return true;
 }
 
@@ -386,9 +402,9 @@ void formUsuario::cmdAgregar_Click() {
 }
 
 void formUsuario::cmdGuardar_Click() {
-    const QString name = txtUsuario->text();
+    const QString typedName = txtUsuario->text();
     const QString password = maskContrasena->text();
-    if (name.isEmpty() || password.isEmpty()) {
+    if (typedName.isEmpty() || password.isEmpty()) {
         showMessage(QStringLiteral("Ingrese un nombre de usuario y una contraseña."));
         txtUsuario->setFocus();
         return;
@@ -400,6 +416,50 @@ void formUsuario::cmdGuardar_Click() {
         showMessage(QStringLiteral("No se pudo leer la lista de usuarios: no se puede numerar la cuenta nueva."));
         return;
     }
+    // Against the accounts listed now; checked again under the write lock.
+    QStringList listed;
+    for (int i = 0; i < combUsuario->count(); ++i) {
+        listed << combUsuario->itemText(i);
+    }
+    const accounts::NameCheck named = accounts::checkNewAccountName(typedName, listed);
+    if (!named.problem.isEmpty()) {
+        showMessage(named.problem);
+        txtUsuario->setFocus();
+        return;
+    }
+    // The rules of every password that is set; the dialog asks for the second typing.
+    if (const QString problem = accounts::newPasswordProblem(named.name, password, password); !problem.isEmpty()) {
+        showMessage(problem);
+        maskContrasena->clear();
+        maskContrasena->setFocus();
+        return;
+    }
+    auto *dialog = new NewPasswordDialog(
+        this, platform().messages, named.name, false,
+        [this, name = named.name, password](const QString &) { return createAccount(name, password); });
+    dialog->askRepetitionOf(password);
+    passwordDialog_ = dialog;
+    connect(dialog, &QDialog::accepted, this, [this, name = named.name] {
+        reloadList();
+        enterSignInMode();
+        showMessage(QStringLiteral("La cuenta %1 fue creada. En su primer ingreso se le pedirá una contraseña propia.")
+                        .arg(name));
+    });
+    // Typed differently: the name stays, the password is typed again. Refused by the file: all
+    // stays, for "&Guardar Cambios" again.
+    connect(dialog, &QDialog::rejected, this, [this, dialog] {
+        if (!dialog->storeRefused()) {
+            maskContrasena->clear();
+        }
+        maskContrasena->setFocus();
+    });
+    dialog->open();
+}
+
+bool formUsuario::createAccount(const QString &name, const QString &password) {
+    if (!haveDatabase()) {
+        return false;
+    }
     // The new code is the number of accounts, exact once the list stands on its last row.
     list_.moveLast();
     const int code = list_.recordCount();
@@ -409,31 +469,44 @@ void formUsuario::cmdGuardar_Click() {
     } catch (const std::runtime_error &error) {
         showMessage(QStringLiteral("No se pudo cifrar la contraseña de la cuenta %1.\n\n").arg(name) +
                     QString::fromLocal8Bit(error.what()));
-        return;
+        return false;
     }
     // Checked and written under one write lock: another program cannot add the same name in between.
-    bool taken = false;
+    QString refused;
     try {
         data::runInTransaction(*database_, [&] {
-            if (!database_->openRecordset(statements::passwordLookup(name)).isEof()) {
-                taken = true;
+            QStringList existing;
+            for (data::Recordset r = database_->openRecordset(statements::usuariosList()); !r.isEof(); r.moveNext()) {
+                existing << r.field(QStringLiteral("Usuario")).toString();
+            }
+            refused = accounts::checkNewAccountName(name, existing).problem;
+            if (!refused.isEmpty()) {
                 return;
             }
             database_->execute(statements::usuarioInsert(code, name, hash));
+            // The administrator knows this password: its owner chooses another at the first sign-in.
+            database_->execute(statements::provisoriaDelete(name));
+            database_->execute(statements::provisoriaInsert(name));
             journal::append(*database_, platform().clock.wallTime(), adminName_, journal::event::kAccountAdded, 0,
                             QStringLiteral("Cuenta=") + name);
         });
     } catch (const data::DbError &error) {
         showMessage(QStringLiteral("No se pudo guardar la cuenta %1.\n\n").arg(name) + withoutStatement(error));
-        return;
+        return false;
     }
-    if (taken) {
-        showMessage(QStringLiteral("Ya existe una cuenta con el nombre %1.").arg(name));
-        txtUsuario->setFocus();
-        return;
+    if (!refused.isEmpty()) {
+        showMessage(refused);
+        return false;
     }
-    reloadList();
-    enterSignInMode();
+    return true;
+}
+
+bool formUsuario::mustChoosePassword(const QString &account) {
+    try {
+        return !database_->openRecordset(statements::provisoriaLookup(account)).isEof();
+    } catch (const data::DbError &) {
+        return false; // an older file opened read-only: no account was made by this version
+    }
 }
 
 void formUsuario::cmdCancelar_Click() {
@@ -476,6 +549,8 @@ void formUsuario::cmdBorrar_Click() {
                 return;
             }
             database_->execute(statements::usuarioDelete(name));
+            database_->execute(statements::intentosDelete(name));
+            database_->execute(statements::provisoriaDelete(name));
             journal::append(*database_, platform().clock.wallTime(), adminName_, journal::event::kAccountDeleted, 0,
                             QStringLiteral("Cuenta=") + name);
         });

@@ -13,6 +13,9 @@ class QLineEdit;
 class QPushButton;
 class NewPasswordDialog;
 class formLudomat2;
+namespace accounts {
+class SignInThrottle;
+}
 
 // The accounts window: an operator signs in here, and the administrator adds and removes
 // operator accounts. The main window stays disabled while it is open; only a sign-in
@@ -73,6 +76,10 @@ private:
     // The new-password dialog for account; actor is who changes it.
     void askNewPassword(const QString &account, const QString &actor, bool firstSignIn);
     bool storePassword(const QString &account, const QString &actor, const QString &password, bool firstSignIn);
+    // Whether the account's password was set by the administrator and its owner has yet to choose one.
+    bool mustChoosePassword(const QString &account);
+    // The new account, once its password was typed again; false when it was refused (said).
+    bool createAccount(const QString &name, const QString &password);
     void journalRefusal(const QString &account, const QString &why);
     // Reads the account list afresh into the combo and selects its first entry.
     bool reloadList();
@@ -89,5 +96,6 @@ private:
     QString adminName_;
     QString adminHash_; // the administrator's password hash, read on load; follows its changes
     QPointer<NewPasswordDialog> passwordDialog_;
+    std::shared_ptr<accounts::SignInThrottle> throttle_; // the main window's, for the whole run
     Mode mode_ = Mode::SignIn;
 };

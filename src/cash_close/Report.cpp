@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QLocale>
 #include <QMap>
+#include <algorithm>
 #include <cmath>
 
 namespace cash_close {
@@ -36,6 +37,18 @@ QString moneyText(qint64 cents) {
 
 QString moneyPoint(qint64 cents) {
     return money(cents, QLatin1Char('.'), false);
+}
+
+QString longestMoneyText(const QVector<ReportRow> &rows) {
+    qint64 high = 0;
+    qint64 low = 0;
+    for (const ReportRow &row : rows) {
+        high = std::max(high, row.cents);
+        low = std::min(low, row.cents);
+    }
+    const QChar separator = QLocale().decimalPoint().front();
+    return std::max(money(high, separator, false), money(low, separator, false),
+                    [](const QString &a, const QString &b) { return a.size() < b.size(); });
 }
 
 bool inPeriod(const Period &period, const QDate &fecha, const QTime &hora) {

@@ -48,6 +48,10 @@ struct Report {
     QString journalLastHash;
 };
 
+// A text at least as long as moneyText of every amount of the rows (the largest or the most
+// negative, with both decimals): what a column of their amounts has to make room for.
+QString longestMoneyText(const QVector<ReportRow> &rows);
+
 // The totals and subtotals of the rows, which are taken as they come (already in order).
 Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt);
 

@@ -8,6 +8,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextLayout>
+#include <algorithm>
 #include <vector>
 
 namespace cash_close {
@@ -66,16 +67,7 @@ public:
         rowHeight_ = QFontMetricsF(body_, &device).height() * 1.2;
         footerHeight_ = QFontMetricsF(small_, &device).height() * 2;
         pageHeight_ = device.height() - footerHeight_;
-        double x = 0;
-        double weights = 0;
-        for (const Column &c : kColumns) {
-            weights += c.weight;
-        }
-        for (int c = 0; c < 7; ++c) {
-            columnLeft_[c] = x;
-            columnWidth_[c] = width_ * kColumns[c].weight / weights;
-            x += columnWidth_[c];
-        }
+        fitColumns();
         build();
         paginate();
     }
@@ -104,6 +96,72 @@ private:
         QTextOption option;
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         return option;
+    }
+
+    // The text with every digit in the font's widest one: no value of as many characters is wider.
+    static QString widestDigits(QString text, const QFontMetricsF &metrics) {
+        QChar widest = QLatin1Char('0');
+        for (char d = '1'; d <= '9'; ++d) {
+            if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widest)) {
+                widest = QLatin1Char(d);
+            }
+        }
+        for (QChar &c : text) {
+            if (c.isDigit()) {
+                c = widest;
+            }
+        }
+        return text;
+    }
+
+    // Each column as wide as its widest value (or its heading) asks, the room left shared by
+    // the weights. When the values ask for more than the page, the operators' names give way:
+    // a long name is the only thing ever shortened, never an amount, a date or a time.
+    void fitColumns() {
+        const QFontMetricsF metrics(body_, &device_);
+        const QFontMetricsF heading(bold_, &device_);
+        const double pad = 2 * unit_;
+        double need[7];
+        for (int c = 0; c < 7; ++c) {
+            need[c] = heading.horizontalAdvance(QString::fromLatin1(kColumns[c].title));
+        }
+        const auto widen = [&](int c, const QString &text) {
+            need[c] = std::max(need[c], metrics.horizontalAdvance(text));
+        };
+        widen(0, widestDigits(QStringLiteral("5"), metrics));
+        widen(1, QStringLiteral("Contador"));
+        widen(1, QStringLiteral("Prepago"));
+        for (const Subtotal &s : report_.byOperator) {
+            widen(2, s.key.simplified());
+        }
+        widen(3, widestDigits(QStringLiteral("00/00/0000"), metrics));
+        widen(4, widestDigits(QStringLiteral("00:00:00"), metrics));
+        qsizetype longest = 0;
+        for (const ReportRow &row : report_.rows) {
+            longest = std::max(longest, row.tiempo.size());
+        }
+        widen(5, widestDigits(QString(longest, QLatin1Char('0')), metrics));
+        widen(6, widestDigits(longestMoneyText(report_.rows), metrics));
+        double needed = 0;
+        double weights = 0;
+        for (int c = 0; c < 7; ++c) {
+            need[c] += 2 * pad + 1;
+            needed += need[c];
+            weights += kColumns[c].weight;
+        }
+        if (needed <= width_) {
+            for (int c = 0; c < 7; ++c) {
+                columnWidth_[c] = need[c] + (width_ - needed) * kColumns[c].weight / weights;
+            }
+        } else {
+            std::copy(std::begin(need), std::end(need), std::begin(columnWidth_));
+            columnWidth_[2] = std::max(0.0, width_ - (needed - need[2]));
+        }
+        double x = 0;
+        for (int c = 0; c < 7; ++c) {
+            columnLeft_[c] = x;
+            x += columnWidth_[c];
+        }
     }
 
     void add(QString text, const QFont &font, bool keepWithNext = false) {

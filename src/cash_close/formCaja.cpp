@@ -14,6 +14,7 @@
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
+#include "ui/FittedText.h"
 #include "ui/SystemPlatform.h"
 #include "ui/Twips.h"
 
@@ -23,9 +24,11 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QThread>
 #include <QTreeWidget>
+#include <algorithm>
 #include <optional>
 #include <sqlite3.h>
 
@@ -44,6 +47,22 @@ QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int w
     label->setAttribute(Qt::WA_TranslucentBackground);
     ui::Form::place(label, left, top, width, height);
     return label;
+}
+
+// The text with every digit in the font's widest one: no amount of as many characters is wider.
+QString widestDigits(QString text, const QFontMetrics &metrics) {
+    QChar widest = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d) {
+        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widest)) {
+            widest = QLatin1Char(d);
+        }
+    }
+    for (QChar &c : text) {
+        if (c.isDigit()) {
+            c = widest;
+        }
+    }
+    return text;
 }
 
 QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height) {
@@ -109,6 +128,9 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     trvResumen->setObjectName(QStringLiteral("trvResumen"));
     trvResumen->setHeaderHidden(true);
     trvResumen->setRootIsDecorated(false);
+    // Each line whole, however long its amount: the column grows and the list scrolls sideways.
+    trvResumen->header()->setStretchLastSection(false);
+    trvResumen->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     place(trvResumen, kSummaryLeft, 1200, kSummaryWidth, 4800);
 
     lblTotal = makeLabel(this, QStringLiteral("Total Facturado: $"), 360, 5760, 1995, 255);
@@ -233,9 +255,10 @@ void formCaja::clearResults() {
     report_.reset();
     totalGeneral = 0;
     totalUsuario = 0;
-    txtTotal->setText(QStringLiteral("0"));
-    txtTotalUsuario->setText(QStringLiteral("0"));
+    ui::setFittedText(txtTotal, QStringLiteral("0"));
+    ui::setFittedText(txtTotalUsuario, QStringLiteral("0"));
     gridModel_->clear();
+    dgLudomat->setColumnWidth(6, ui::tw(kGridWidths[6]));
     trvResumen->clear();
 }
 
@@ -337,9 +360,18 @@ void formCaja::showReport(cash_close::Report report) {
     report_ = std::move(report);
     totalGeneral = static_cast<double>(report_->totalCents) / 100.0;
     totalUsuario = static_cast<double>(report_->operatorCents) / 100.0;
-    txtTotal->setText(cash_close::moneyText(report_->totalCents));
-    txtTotalUsuario->setText(cash_close::moneyText(report_->operatorCents));
+    // Every digit in sight, at any total: the boxes keep their place and shrink the figures.
+    ui::setFittedText(txtTotal, cash_close::moneyText(report_->totalCents));
+    ui::setFittedText(txtTotalUsuario, cash_close::moneyText(report_->operatorCents));
     gridModel_->load(report_->rows);
+    // The amounts' column makes room for the widest amount of the run; the grid scrolls sideways
+    // when it must, and no amount is ever cut.
+    const QFontMetrics metrics = dgLudomat->fontMetrics();
+    const int margins = 2 * (dgLudomat->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, dgLudomat) + 1);
+    dgLudomat->setColumnWidth(
+        6, std::max(ui::tw(kGridWidths[6]),
+                    metrics.horizontalAdvance(widestDigits(cash_close::longestMoneyText(report_->rows), metrics)) +
+                        margins));
     const auto line = [](const cash_close::Subtotal &s) {
         return QStringLiteral("%1: $ %2 (%3)").arg(s.key, cash_close::moneyText(s.cents)).arg(s.rentals);
     };

@@ -1,5 +1,6 @@
 #include "data/Backup.h"
 
+#include "data/BackupRetention.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/Journal.h"
@@ -96,7 +97,7 @@ QString backupTo(Database &source, const QString &target) {
     return {};
 }
 
-QString automaticBackup(Database &source, const QString &folder, const QDateTime &now, int keep, QString *made) {
+QString automaticBackup(Database &source, const QString &folder, const QDateTime &now, QString *made) {
     if (!QDir().mkpath(folder)) {
         return QStringLiteral("No se pudo crear la carpeta de copias %1.").arg(folder);
     }
@@ -112,12 +113,10 @@ QString automaticBackup(Database &source, const QString &folder, const QDateTime
     if (made) {
         *made = target;
     }
-    // The names sort by time: the newest `keep` stay, the new one among them.
-    const QStringList copies =
-        dir.entryList({QStringLiteral("ludomat-*.mdb")}, QDir::Files, QDir::Name | QDir::Reversed);
-    for (qsizetype i = keep; i < copies.size(); ++i) {
-        if (copies[i] != name) {
-            dir.remove(copies[i]);
+    const QStringList copies = dir.entryList({QStringLiteral("ludomat-*.mdb")}, QDir::Files);
+    for (const QString &old : copiesToRemove(copies, now)) {
+        if (old != name) { // a clock set back names the new copy older than the rest
+            dir.remove(old);
         }
     }
     return {};
@@ -151,7 +150,7 @@ QString backupToNoted(Database &source, const QString &target, const QDateTime &
 QString automaticBackupNoted(Database &source, const QString &folder, const QDateTime &now, const QString &usuario,
                              const QString &why) {
     QString made;
-    if (QString failure = automaticBackup(source, folder, now, 30, &made); !failure.isEmpty()) {
+    if (QString failure = automaticBackup(source, folder, now, &made); !failure.isEmpty()) {
         return failure;
     }
     noteBackup(source, now, usuario, made, why);

@@ -19,10 +19,9 @@ class Database;
 QString backupTo(Database &source, const QString &target);
 
 // The automatic copy into folder (created when missing) named ludomat-yyyyMMdd-HHmmss.mdb, then
-// the oldest copies beyond `keep` go; nothing goes when the new copy failed. Returns empty or
-// what went wrong; *made gets the new copy's path.
-QString automaticBackup(Database &source, const QString &folder, const QDateTime &now, int keep = 30,
-                        QString *made = nullptr);
+// the copies the history no longer needs go (BackupRetention.h); nothing goes when the new copy
+// failed. Returns empty or what went wrong; *made gets the new copy's path.
+QString automaticBackup(Database &source, const QString &folder, const QDateTime &now, QString *made = nullptr);
 
 // A copy into target, then its journal entry (the copy counts even when the file takes no entry).
 QString backupToNoted(Database &source, const QString &target, const QDateTime &now, const QString &usuario,

@@ -119,16 +119,24 @@ Database::~Database() {
 
 namespace {
 
-// The names of the tables, or the engine's error code (0 on success).
-int listTables(sqlite3 *db, QStringList *tables) {
+// Every table of the file with its columns; the engine's error code (0 on success).
+int readLayout(sqlite3 *db, TableColumns *layout) {
     sqlite3_stmt *stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &stmt, nullptr);
+    int rc =
+        sqlite3_prepare_v2(db,
+                           "SELECT m.name, c.name FROM sqlite_master AS m LEFT JOIN pragma_table_info(m.name) AS c "
+                           "WHERE m.type = 'table'",
+                           -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return sqlite3_extended_errcode(db);
     }
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        *tables << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        QStringList &columns =
+            (*layout)[QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)))];
+        if (sqlite3_column_type(stmt, 1) != SQLITE_NULL)
+            columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+    }
     sqlite3_finalize(stmt);
     return rc == SQLITE_DONE ? 0 : sqlite3_extended_errcode(db);
 }
@@ -182,11 +190,11 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
         sqlite3_db_config(d.db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
         return SQLITE_OK;
     };
-    QStringList tables;
+    TableColumns tables;
     int rc = tryOpen(QStringLiteral("mode=%1").arg(options.readOnly ? "ro" : "rw"),
                      options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
     if (rc == SQLITE_OK)
-        rc = listTables(d.db, &tables);
+        rc = readLayout(d.db, &tables);
     const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
     if (rc != SQLITE_OK && !folderWritable && !QFileInfo::exists(info.absoluteFilePath() + QStringLiteral("-wal"))) {
         // A read-only folder: the engine cannot make the side files it reads through. With
@@ -195,7 +203,7 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
         tables.clear();
         rc = tryOpen(QStringLiteral("mode=ro&immutable=1"), SQLITE_OPEN_READONLY);
         if (rc == SQLITE_OK)
-            rc = listTables(d.db, &tables);
+            rc = readLayout(d.db, &tables);
         d.readOnly = true;
     }
     if (rc != SQLITE_OK) {
@@ -218,7 +226,7 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
         throw DbError(QStringLiteral("No se puede abrir %1: %2").arg(path, failure), {}, rc);
     }
     for (const char *table : {"Alquiler", "Caja", "Tarifa", "Usuarios"}) {
-        if (!tables.contains(QLatin1String(table), Qt::CaseInsensitive))
+        if (!tables.keys().contains(QLatin1String(table), Qt::CaseInsensitive))
             throw DbError(QStringLiteral("Falta la tabla %1 en el archivo %2").arg(QLatin1String(table), path));
     }
     d.readOnly = d.readOnly || options.readOnly;
@@ -232,13 +240,14 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
     // export replace a copy.
     if (writable && applicationId(d.db) == kCopyMark)
         sqlite3_exec(d.db, "PRAGMA application_id = 0", nullptr, nullptr, nullptr);
-    if (writable && !missingTables(tables).isEmpty()) {
-        // A file of an earlier version: the newer tables come together or not at all.
+    if (writable && !missingParts(tables).isEmpty()) {
+        // A file of an earlier version: the newer tables and columns come together or not at all.
         handle->beginTransaction();
         try {
-            QStringList now;
-            listTables(d.db, &now);
-            for (const QString &sql : missingTables(now))
+            TableColumns now;
+            if (readLayout(d.db, &now) != SQLITE_OK)
+                throw DbError(engineMessage(d.db));
+            for (const QString &sql : missingParts(now))
                 handle->execute(sql);
             handle->commit();
         } catch (const DbError &error) {

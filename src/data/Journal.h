@@ -28,6 +28,8 @@ inline const QString kStationOpened = QStringLiteral("Puesto abierto");
 inline const QString kStationClosed = QStringLiteral("Puesto cerrado");
 inline const QString kStationRestored = QStringLiteral("Puesto recuperado");
 inline const QString kPrepaidEnded = QStringLiteral("Prepago terminado");
+// A row of PuestosAbiertos that cannot be restored, moved to PuestosApartados: it ends that opening.
+inline const QString kStationSetAside = QStringLiteral("Puesto apartado");
 inline const QString kRentalRecorded = QStringLiteral("Alquiler registrado");
 inline const QString kRateChanged = QStringLiteral("Tarifa cambiada");
 inline const QString kAccountAdded = QStringLiteral("Cuenta agregada");

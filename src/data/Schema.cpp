@@ -24,12 +24,15 @@ const char *const rentalColumns = R"((
     Importe REAL NOT NULL
 ))";
 
-// Tables added after the first version, by name, with what creates them. The rows of
-// PuestosAbiertos are checked by the program when it reads them back, so a damaged row can be
-// named and left alone rather than refused by the engine.
+// What was added after the first version, in order: whole tables, and columns of tables that
+// an older file already has. A table that is missing is made whole by its own statements, so
+// the columns added to it later are left out then. The rows of PuestosAbiertos are checked by
+// the program when it reads them back, so a damaged row can be named and set aside rather than
+// refused by the engine; PuestosApartados keeps such rows as they were, without types.
 struct Addition {
     const char *table;
     QStringList statements;
+    const char *column = nullptr; // set: the statements add this column to an existing table
 };
 
 QList<Addition> additions() {
@@ -37,13 +40,35 @@ QList<Addition> additions() {
         {"PuestosAbiertos",
          {QStringLiteral("CREATE TABLE PuestosAbiertos (Puesto INTEGER NOT NULL, Modo TEXT NOT NULL, "
                          "Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos INTEGER NOT NULL, "
-                         "Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT)")}},
+                         "Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT, Arranque TEXT, ArranqueMs INTEGER, "
+                         "Transcurrido INTEGER, Visto TEXT)")}},
         // The journal: append-only, each entry chained to the one before by its Hash.
         {"Registro",
          {QStringLiteral("CREATE TABLE Registro (Secuencia INTEGER PRIMARY KEY, Instante TEXT NOT NULL, "
                          "Usuario TEXT NOT NULL, Evento TEXT NOT NULL, Puesto INTEGER, Detalle TEXT NOT NULL, "
                          "Hash TEXT NOT NULL)"),
           QStringLiteral("CREATE INDEX RegistroInstante ON Registro (Instante)")}},
+        // An open station's time on the machine's boot clock: the boot, the boot clock at its
+        // opening, and the last elapsed seconds and wall instant seen while it ran.
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Arranque TEXT")}, "Arranque"},
+        {"PuestosAbiertos",
+         {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN ArranqueMs INTEGER")},
+         "ArranqueMs"},
+        {"PuestosAbiertos",
+         {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Transcurrido INTEGER")},
+         "Transcurrido"},
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Visto TEXT")}, "Visto"},
+        {"PuestosApartados",
+         {QStringLiteral("CREATE TABLE PuestosApartados (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, "
+                         "Fin, Arranque, ArranqueMs, Transcurrido, Visto, Motivo TEXT NOT NULL, "
+                         "Apartado TEXT NOT NULL)")}},
+        // The sign-in throttle: each account's wrong passwords in a row and when the last one was
+        // typed, by the wall clock and by the boot clock of the boot it names.
+        {"Intentos",
+         {QStringLiteral("CREATE TABLE Intentos (Usuario TEXT NOT NULL PRIMARY KEY, Fallos INTEGER NOT NULL, "
+                         "UltimoFallo TEXT NOT NULL, Arranque TEXT NOT NULL, RelojArranque INTEGER NOT NULL)")}},
+        // Accounts whose password the administrator set: their owner chooses one at the next sign-in.
+        {"ClavesProvisorias", {QStringLiteral("CREATE TABLE ClavesProvisorias (Usuario TEXT NOT NULL PRIMARY KEY)")}},
     };
 }
 
@@ -60,16 +85,30 @@ QStringList schemaStatements() {
         QStringLiteral("CREATE TABLE Usuarios (codigo INTEGER NOT NULL, Usuario TEXT NOT NULL, "
                        "Contraseña TEXT NOT NULL)"),
     };
-    for (const Addition &a : additions())
-        out << a.statements;
+    for (const Addition &a : additions()) {
+        if (!a.column)
+            out << a.statements;
+    }
     return out;
 }
 
-QStringList missingTables(const QStringList &tables) {
+QStringList missingParts(const TableColumns &layout) {
+    const auto find = [&layout](const char *table) {
+        for (auto it = layout.cbegin(); it != layout.cend(); ++it) {
+            if (it.key().compare(QLatin1String(table), Qt::CaseInsensitive) == 0)
+                return it;
+        }
+        return layout.cend();
+    };
     QStringList out;
     for (const Addition &a : additions()) {
-        if (!tables.contains(QLatin1String(a.table), Qt::CaseInsensitive))
+        const auto table = find(a.table);
+        if (!a.column) {
+            if (table == layout.cend())
+                out << a.statements;
+        } else if (table != layout.cend() && !table->contains(QLatin1String(a.column), Qt::CaseInsensitive)) {
             out << a.statements;
+        }
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -8,8 +9,12 @@ namespace data {
 // The statements that lay out an empty Ludomat file: every table, its checks and indexes.
 QStringList schemaStatements();
 
-// The statements that add what a file of an earlier version lacks, given the tables it has.
-QStringList missingTables(const QStringList &tables);
+// A file's tables, each with its columns.
+using TableColumns = QMap<QString, QStringList>;
+
+// The statements that add what a file of an earlier version lacks, given what it has: the
+// tables, and the columns of tables it has, in the order they were added.
+QStringList missingParts(const TableColumns &layout);
 
 // Creates the file as delivered: the schema, the first rate (30 minutes for 10 pesos) and the
 // administrator account 'Admin' with the given password hash. Refuses (DbError) when the path

@@ -37,16 +37,31 @@ QString alquilerInsert(int puesto, bool contador, const QString &usuario, int da
            QLatin1Char(':') + minutos + QStringLiteral("#,") + importe + QLatin1Char(')');
 }
 
+namespace {
+
+// The boot and its clock as two values; NULL, NULL where the machine names no boot.
+QString bootClock(const QString &arranque, qint64 arranqueMs) {
+    return arranque.isEmpty()
+               ? QStringLiteral("NULL,NULL")
+               : QLatin1Char('\'') + quoted(arranque) + QStringLiteral("',") + QString::number(arranqueMs);
+}
+
+} // namespace
+
 QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
-                            const QString &pesos, int bloques, const QString &fin) {
-    return QStringLiteral("INSERT INTO PuestosAbiertos (Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin) ") +
+                            const QString &pesos, int bloques, const QString &fin, const QString &arranque,
+                            qint64 arranqueMs) {
+    return QStringLiteral(
+               "INSERT INTO PuestosAbiertos "
+               "(Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto) ") +
            QStringLiteral("VALUES (") + QString::number(puesto) + QStringLiteral(", '") +
            (contador ? QStringLiteral("Contador") : QStringLiteral("Prepago")) + QStringLiteral("','") +
            quoted(usuario) + QStringLiteral("','") + quoted(apertura) + QStringLiteral("',") +
            QString::number(minutos) + QLatin1Char(',') + pesos + QLatin1Char(',') +
            (contador ? QStringLiteral("NULL,NULL")
                      : QString::number(bloques) + QStringLiteral(",'") + quoted(fin) + QLatin1Char('\'')) +
-           QLatin1Char(')');
+           QLatin1Char(',') + bootClock(arranque, arranqueMs) + QStringLiteral(",0,'") + quoted(apertura) +
+           QStringLiteral("')");
 }
 
 QString puestoAbiertoDelete(int puesto, const QString &apertura) {
@@ -54,15 +69,31 @@ QString puestoAbiertoDelete(int puesto, const QString &apertura) {
            QStringLiteral(" AND Apertura = '") + quoted(apertura) + QLatin1Char('\'');
 }
 
-QString puestoAbiertoRestart(int puesto, const QString &oldApertura, const QString &apertura, const QString &fin) {
-    return QStringLiteral("UPDATE PuestosAbiertos SET Apertura = '") + quoted(apertura) + QStringLiteral("', Fin = ") +
-           (fin.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + quoted(fin) + QLatin1Char('\'')) +
-           QStringLiteral(" WHERE Puesto = ") + QString::number(puesto) + QStringLiteral(" AND Apertura = '") +
-           quoted(oldApertura) + QLatin1Char('\'');
+QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &arranque, qint64 arranqueMs,
+                           qint64 transcurrido, const QString &visto) {
+    const bool boot = !arranque.isEmpty();
+    return QStringLiteral("UPDATE PuestosAbiertos SET Arranque = ") +
+           (boot ? QLatin1Char('\'') + quoted(arranque) + QLatin1Char('\'') : QStringLiteral("NULL")) +
+           QStringLiteral(", ArranqueMs = ") + (boot ? QString::number(arranqueMs) : QStringLiteral("NULL")) +
+           QStringLiteral(", Transcurrido = ") + QString::number(transcurrido) + QStringLiteral(", Visto = '") +
+           quoted(visto) + QStringLiteral("' WHERE Puesto = ") + QString::number(puesto) +
+           QStringLiteral(" AND Apertura = '") + quoted(apertura) + QLatin1Char('\'');
 }
 
 QString puestosAbiertosList() {
-    return QStringLiteral("SELECT * FROM PuestosAbiertos ORDER BY Puesto");
+    return QStringLiteral("SELECT rowid AS Fila, * FROM PuestosAbiertos ORDER BY Puesto, rowid");
+}
+
+QString puestoApartar(qint64 fila, const QString &motivo, const QString &apartado) {
+    const QString columns =
+        QStringLiteral("Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto");
+    return QStringLiteral("INSERT INTO PuestosApartados (") + columns + QStringLiteral(",Motivo,Apartado) SELECT ") +
+           columns + QStringLiteral(",'") + quoted(motivo) + QStringLiteral("','") + quoted(apartado) +
+           QStringLiteral("' FROM PuestosAbiertos WHERE rowid = ") + QString::number(fila);
+}
+
+QString puestoAbiertoDeleteFila(qint64 fila) {
+    return QStringLiteral("DELETE FROM PuestosAbiertos WHERE rowid = ") + QString::number(fila);
 }
 
 QString registroInsert(qint64 secuencia, const QString &instante, const QString &usuario, const QString &evento,
@@ -110,6 +141,36 @@ QString usuarioPasswordUpdate(const QString &usuario, const QString &contrasena)
 
 QString usuarioDelete(const QString &usuario) {
     return QStringLiteral("DELETE FROM Usuarios Where Usuario = '") + quoted(usuario) + QLatin1Char('\'');
+}
+
+QString intentosLookup(const QString &usuario) {
+    return QStringLiteral("SELECT Fallos, UltimoFallo, Arranque, RelojArranque FROM Intentos WHERE Usuario = '") +
+           quoted(usuario) + QLatin1Char('\'');
+}
+
+QString intentosInsert(const QString &usuario, int fallos, const QString &ultimoFallo, const QString &arranque,
+                       qint64 relojArranque) {
+    return QStringLiteral("INSERT INTO Intentos (Usuario,Fallos,UltimoFallo,Arranque,RelojArranque) VALUES ('") +
+           quoted(usuario) + QStringLiteral("',") + QString::number(fallos) + QStringLiteral(",'") +
+           quoted(ultimoFallo) + QStringLiteral("','") + quoted(arranque) + QStringLiteral("',") +
+           QString::number(relojArranque) + QLatin1Char(')');
+}
+
+QString intentosDelete(const QString &usuario) {
+    return QStringLiteral("DELETE FROM Intentos WHERE Usuario = '") + quoted(usuario) + QLatin1Char('\'');
+}
+
+QString provisoriaLookup(const QString &usuario) {
+    return QStringLiteral("SELECT Usuario FROM ClavesProvisorias WHERE Usuario = '") + quoted(usuario) +
+           QLatin1Char('\'');
+}
+
+QString provisoriaInsert(const QString &usuario) {
+    return QStringLiteral("INSERT INTO ClavesProvisorias (Usuario) VALUES ('") + quoted(usuario) + QStringLiteral("')");
+}
+
+QString provisoriaDelete(const QString &usuario) {
+    return QStringLiteral("DELETE FROM ClavesProvisorias WHERE Usuario = '") + quoted(usuario) + QLatin1Char('\'');
 }
 
 QString cajaEmpty() {

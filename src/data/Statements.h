@@ -19,12 +19,24 @@ QString alquilerInsert(int puesto, bool contador, const QString &usuario, int da
                        const QString &hora, const QString &horas, const QString &minutos, const QString &importe);
 
 // Open stations, kept so a running rental outlives the program. apertura and fin are instants
-// as stored (ISO 8601, UTC); bloques is 0 and fin empty for a Contador rental.
+// as stored (ISO 8601, UTC); bloques is 0 and fin empty for a Contador rental. arranque names
+// the boot and arranqueMs is its boot clock at the opening; the time known so far starts at 0,
+// seen at the opening.
 QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
-                            const QString &pesos, int bloques, const QString &fin);
+                            const QString &pesos, int bloques, const QString &fin, const QString &arranque,
+                            qint64 arranqueMs);
 QString puestoAbiertoDelete(int puesto, const QString &apertura);
-QString puestoAbiertoRestart(int puesto, const QString &oldApertura, const QString &apertura, const QString &fin);
-QString puestosAbiertosList(); // "SELECT * FROM PuestosAbiertos ORDER BY Puesto"
+// The station's time as last seen: the boot clock it counts on, the whole seconds passed since
+// its opening and the wall instant they were seen at. The opening itself is never rewritten.
+QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &arranque, qint64 arranqueMs,
+                           qint64 transcurrido, const QString &visto);
+// Every row with its rowid as Fila, which names a row whatever its values; by station, then
+// in the order written.
+QString puestosAbiertosList();
+// A row that cannot be restored, copied as it is into PuestosApartados with why and when,
+// and then removed.
+QString puestoApartar(qint64 fila, const QString &motivo, const QString &apartado);
+QString puestoAbiertoDeleteFila(qint64 fila);
 
 // The journal. puesto 0 is written as NULL; instants are UTC ISO 8601 texts.
 QString registroInsert(qint64 secuencia, const QString &instante, const QString &usuario, const QString &evento,
@@ -39,6 +51,16 @@ QString passwordLookup(const QString &usuario);
 QString usuarioInsert(int codigo, const QString &usuario, const QString &contrasena);
 QString usuarioPasswordUpdate(const QString &usuario, const QString &contrasena);
 QString usuarioDelete(const QString &usuario);
+// The sign-in throttle's record of an account: its failures in a row, the last one's wall instant
+// (UTC ISO 8601) and its boot and boot-clock milliseconds.
+QString intentosLookup(const QString &usuario);
+QString intentosInsert(const QString &usuario, int fallos, const QString &ultimoFallo, const QString &arranque,
+                       qint64 relojArranque);
+QString intentosDelete(const QString &usuario);
+// Accounts whose password the administrator set: their next sign-in asks for one of their own.
+QString provisoriaLookup(const QString &usuario);
+QString provisoriaInsert(const QString &usuario);
+QString provisoriaDelete(const QString &usuario);
 
 // Cash close
 QString cajaEmpty(); // "DELETE * FROM Caja"

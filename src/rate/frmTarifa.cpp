@@ -7,6 +7,7 @@
 #include "data/Statements.h"
 #include "rate/RateInput.h"
 #include "stations/formLudomat2.h"
+#include "ui/FittedText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -35,7 +36,7 @@ QString rateText(qint64 minutes, double pesos) {
 
 frmTarifa::frmTarifa(ui::Platform &platform, formLudomat2 &main, stations::Rate inForce)
     : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), main_(&main),
-      inForce_(inForce) {
+      inForce_(inForce), throttle_(main.signInThrottle) {
     setObjectName(QStringLiteral("frmTarifa"));
 
     auto label = [this](int index, const QString &text, int left, int top, int width) {
@@ -106,8 +107,8 @@ void frmTarifa::Form_Load() {
         }
         const QVariant pesos = tarifa.field(QStringLiteral("Pesos"));
         const QVariant minutos = tarifa.field(QStringLiteral("Minutos"));
-        txtPesos1->setText(pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
-        txtMinutos1->setText(minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
+        ui::setFittedText(txtPesos1, pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
+        ui::setFittedText(txtMinutos1, minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
         tarifa.close();
         // A rate saved in this run is stored but not charged until the next start: row 1 alone would
         // say otherwise.
@@ -146,7 +147,7 @@ void frmTarifa::cmdGuardar_Click() {
                     database = data::Database::open(platform().databasePath());
                 }
                 const accounts::AdministratorCheck said =
-                    accounts::checkAdministratorPassword(*database, platform().clock, typed);
+                    accounts::checkAdministratorPassword(*database, *throttle_, platform().clock, typed);
                 if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
                     return true;
                 }
@@ -175,13 +176,13 @@ void frmTarifa::store(const rate::NewRate &rate) {
         // The rate and its journal entry, old and new, together or not at all.
         data::runInTransaction(*database, [&] {
             data::Recordset before = database->openRecordset(statements::tarifaEditorSelect());
-            const QString old = before.isEof() ? QStringLiteral("ninguna")
-                                               : QStringLiteral("%1 minutos por %2")
-                                                     .arg(before.field(QStringLiteral("Minutos")).toString(),
-                                                          numtext::engineNumber(
-                                                              before.field(QStringLiteral("Pesos")).toDouble()));
+            const QString old = before.isEof()
+                                    ? QStringLiteral("ninguna")
+                                    : QStringLiteral("%1 minutos por %2")
+                                          .arg(before.field(QStringLiteral("Minutos")).toString(),
+                                               numtext::engineNumber(before.field(QStringLiteral("Pesos")).toDouble()));
             database->execute(sqlText);
-            journal::append(*database, platform().clock.wallTime(), main_ ? main_->lblUsuario->text() : QString(),
+            journal::append(*database, platform().clock.wallTime(), main_ ? main_->journalUser() : QString(),
                             journal::event::kRateChanged, 0,
                             QStringLiteral("Antes: %1; ahora: %2 minutos por %3")
                                 .arg(old)

@@ -1,8 +1,10 @@
 #include "stations/AutomaticBackup.h"
 
 #include "data/Backup.h"
+#include "data/BackupRetention.h"
 #include "data/Database.h"
 
+#include <QDir>
 #include <QThread>
 #include <QWidget>
 #include <memory>
@@ -24,6 +26,10 @@ void AutomaticBackup::start(const QString &why, const QString &usuario) {
     const QString folder = platform_.where.backups();
     const QDateTime now = platform_.clock.wallTime();
     thread_ = QThread::create([failure, path, folder, now, why, usuario] {
+        // Starting again and again makes no flood of copies.
+        if (!data::startCopyDue(QDir(folder).entryList({QStringLiteral("ludomat-*.mdb")}, QDir::Files), now)) {
+            return;
+        }
         try {
             auto db = data::Database::open(path, {.busyTimeoutMs = 5000});
             *failure = data::automaticBackupNoted(*db, folder, now, usuario, why);

@@ -19,7 +19,8 @@ public:
     AutomaticBackup(ui::Platform &platform, QWidget *speaker);
     ~AutomaticBackup() override;
 
-    // Starts a copy unless one is being made; why and usuario go into its journal entry.
+    // Starts the copy of a start unless one is being made, or one was made within 10 minutes;
+    // why and usuario go into its journal entry.
     void start(const QString &why, const QString &usuario);
     // Waits for a copy under way.
     void wait();

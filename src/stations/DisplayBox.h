@@ -16,10 +16,7 @@ QColor boxBackground(const QLineEdit *box);
 QColor initialBackground(const QLineEdit *box);
 void setInitialBackground(QLineEdit *box, const QColor &color);
 
-// Shows the text whole: when it is wider than the box at the box's own size, the font
-// shrinks until every digit fits; nothing scrolls out of sight and nothing moves.
+// Shows the text whole (ui::setFittedText): every digit in sight at any amount.
 void setDisplayText(QLineEdit *box, const QString &text);
-// The width the box has for its text, in pixels.
-int textRoom(const QLineEdit *box);
 
 } // namespace stations

@@ -1,8 +1,12 @@
 #include "stations/OpenStations.h"
 
+#include "data/NumberText.h"
 #include "stations/StationModel.h"
 
+#include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace stations {
 
@@ -34,23 +38,47 @@ bool wholeNumber(const QVariant &v, qint64 low, qint64 high, qint64 *out) {
     return true;
 }
 
+// A price the rate editor could have saved: from 0 to below the limit, at most two decimals.
+bool ratePrice(const QVariant &v, double *out) {
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok || v.isNull() || !std::isfinite(d) || d < 0 || d >= kMaxRatePesos) {
+        return false;
+    }
+    static const QRegularExpression cents(QStringLiteral("^[0-9]+(\\.[0-9]{1,2})?$"));
+    *out = d;
+    return cents.match(numtext::engineNumber(d)).hasMatch();
+}
+
 } // namespace
 
 RowCheck checkOpenRow(const data::Recordset &rows) {
     RowCheck check;
-    const auto text = [&rows](const char *column) { return rows.field(QLatin1String(column)).toString(); };
+    // A file that could not take the later columns (read only) has none of them.
+    const auto value = [&rows](const char *column) {
+        return rows.columnNames().contains(QLatin1String(column), Qt::CaseInsensitive)
+                   ? rows.field(QLatin1String(column))
+                   : QVariant();
+    };
+    const auto text = [&value](const char *column) { return value(column).toString(); };
     check.label = QStringLiteral("Puesto=%1, Modo=%2, Usuario=%3, Apertura=%4")
                       .arg(text("Puesto"), text("Modo"), text("Usuario"), text("Apertura"));
+    check.detail = QStringLiteral("Puesto=%1; Modo=%2; Usuario=%3; Apertura=%4")
+                       .arg(text("Puesto"), text("Modo"), text("Usuario"), text("Apertura"));
     const auto refuse = [&check](const QString &why) {
         check.problem = why;
         return check;
     };
     OpenRow row;
     qint64 n = 0;
-    if (!wholeNumber(rows.field(QStringLiteral("Puesto")), 1, kStations, &n)) {
-        return refuse(QStringLiteral("el número de puesto no es de 1 a 5"));
+    if (!wholeNumber(value("Fila"), 1, std::numeric_limits<qint64>::max() / 2, &n)) {
+        return refuse(QStringLiteral("la fila no tiene número"));
     }
-    row.puesto = static_cast<int>(n);
+    row.fila = check.fila = n;
+    if (!wholeNumber(value("Puesto"), 1, kStations, &n)) {
+        return refuse(QStringLiteral("el número de puesto no es de 1 a %1").arg(kStations));
+    }
+    row.puesto = check.puesto = static_cast<int>(n);
     if (text("Modo") == QLatin1String("Contador")) {
         row.mode = StationMode::Contador;
     } else if (text("Modo") == QLatin1String("Prepago")) {
@@ -65,17 +93,16 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
         return refuse(QStringLiteral("la hora de apertura no se puede leer"));
     }
     row.openedUtc = *opened;
-    if (!wholeNumber(rows.field(QStringLiteral("Minutos")), 0, kMaxRateMinutes, &n)) {
-        return refuse(QStringLiteral("los minutos de la tarifa no son de 0 a %1").arg(kMaxRateMinutes));
+    if (!wholeNumber(value("Minutos"), 1, kMaxRateMinutes, &n)) {
+        return refuse(QStringLiteral("los minutos de la tarifa no son de 1 a %1").arg(kMaxRateMinutes));
     }
     row.rate.Minutos = static_cast<qint16>(n);
-    bool ok = false;
-    row.rate.Pesos = rows.field(QStringLiteral("Pesos")).toDouble(&ok);
-    if (!ok || !std::isfinite(row.rate.Pesos) || row.rate.Pesos < 0) {
-        return refuse(QStringLiteral("el importe de la tarifa no es un número de 0 o más"));
+    if (!ratePrice(value("Pesos"), &row.rate.Pesos)) {
+        return refuse(QStringLiteral("el importe de la tarifa no es de 0 a menos de 1000000000, con a lo sumo dos "
+                                     "decimales"));
     }
     if (row.mode == StationMode::Prepago) {
-        if (!wholeNumber(rows.field(QStringLiteral("Bloques")), 1, kMaxBlocks, &n)) {
+        if (!wholeNumber(value("Bloques"), 1, kMaxBlocks, &n)) {
             return refuse(QStringLiteral("los bloques comprados no son de 1 a %1").arg(kMaxBlocks));
         }
         row.blocks = static_cast<int>(n);
@@ -84,17 +111,71 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
             return refuse(QStringLiteral("la hora de fin no corresponde a la apertura y a los bloques comprados"));
         }
     }
+    // The time kept while it ran; a row written before it was kept has none.
+    if (!value("Arranque").isNull()) {
+        row.boot = text("Arranque");
+        if (row.boot.isEmpty() || !wholeNumber(value("ArranqueMs"), -(qint64(1) << 52), qint64(1) << 52, &n)) {
+            return refuse(QStringLiteral("el reloj de arranque guardado no se puede leer"));
+        }
+        row.bootMs = n;
+    }
+    if (!value("Transcurrido").isNull()) {
+        if (!wholeNumber(value("Transcurrido"), 0, kMaxOpenSeconds, &n)) {
+            return refuse(QStringLiteral("el tiempo transcurrido guardado no es de 0 a un año"));
+        }
+        row.knownSeconds = n;
+        row.timeKept = true;
+    }
+    row.seenUtc = row.openedUtc;
+    if (!value("Visto").isNull()) {
+        const auto seen = readInstant(text("Visto"));
+        if (!seen) {
+            return refuse(QStringLiteral("la última hora vista no se puede leer"));
+        }
+        row.seenUtc = *seen;
+    }
     check.row = row;
     return check;
 }
 
-Restored restoreStation(const OpenRow &row, const QDateTime &nowUtc, qint64 nowMs) {
-    Restored r;
-    qint64 elapsedMs = row.openedUtc.msecsTo(nowUtc);
-    if (elapsedMs < 0) {
-        r.restarted = true;
-        elapsedMs = 0;
+Elapsed elapsedAtStart(const OpenRow &row, const ClockReading &now) {
+    Elapsed e;
+    const qint64 known = row.knownSeconds * 1000;
+    const bool kept = !row.boot.isEmpty();
+    // A boot clock behind the opening cannot be this boot's: the wall clock tells the time then.
+    if (kept && row.boot == now.boot && now.bootMs >= row.bootMs) {
+        e.sameBoot = true;
+        e.ms = now.bootMs - row.bootMs;
+    } else {
+        const qint64 sinceOpening = row.openedUtc.msecsTo(now.wallUtc);
+        const qint64 sinceSeen = row.seenUtc.msecsTo(now.wallUtc);
+        e.wallBehind = sinceSeen < 0;
+        // Two wall differences, from the opening and from the last sighting (plus the time known
+        // then). One less than the time known shows its reading was wrong; of the others the
+        // smaller: a wall clock wrong at the opening or at the last sighting, and right now,
+        // does not count its error.
+        e.ms = known;
+        qint64 best = -1;
+        for (const qint64 candidate : {sinceOpening, known + sinceSeen}) {
+            if (candidate >= known && (best < 0 || candidate < best)) {
+                best = candidate;
+            }
+        }
+        if (best >= 0) {
+            e.ms = best;
+        }
     }
+    if (row.timeKept) {
+        e.downSeconds = std::max<qint64>(0, e.ms / 1000 - row.knownSeconds);
+    }
+    if (e.ms / 1000 > kMaxOpenSeconds) {
+        e.problem = QStringLiteral("lleva más de un año abierto");
+    }
+    return e;
+}
+
+Restored restoreStation(const OpenRow &row, qint64 elapsedMs, qint64 nowMs) {
+    Restored r;
     Station &s = r.station;
     if (row.mode == StationMode::Prepago) {
         choosePrepago(s, row.rate);
@@ -102,9 +183,16 @@ Restored restoreStation(const OpenRow &row, const QDateTime &nowUtc, qint64 nowM
     } else {
         chooseContador(s);
     }
-    openStation(s, row.rate, nowMs - elapsedMs, row.apertura);
+    openStation(s, row.rate, nowMs - std::max<qint64>(0, elapsedMs), row.apertura);
     r.ended = catchUp(s, nowMs).ended;
     return r;
+}
+
+QString spanText(qint64 minutes) {
+    if (minutes < 60) {
+        return QStringLiteral("%1 min").arg(minutes);
+    }
+    return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
 }
 
 QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLocal, const QDate &today) {
@@ -118,30 +206,51 @@ QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLoca
         what = QStringLiteral("Prepago, terminado mientras el programa estaba cerrado");
     } else {
         const qint64 left = boughtSeconds(s) - s.secondsDone;
-        const qint64 minutes = (left + 59) / 60;
-        what = QStringLiteral("Prepago, quedan %1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
-    }
-    if (r.restarted) {
-        what += QStringLiteral("; su hora de apertura guardada era posterior a la hora actual (¿se atrasó el reloj?), "
-                               "así que su tiempo empezó de nuevo en 0");
+        what = QStringLiteral("Prepago, quedan %1").arg(spanText((left + 59) / 60));
     }
     return QStringLiteral("Puesto %1 (%2)").arg(puesto).arg(what);
 }
 
-QString restoreMessage(const QStringList &restored, const QStringList &skipped, const QString &cannotWrite) {
+QString downtimeText(const QList<Elapsed> &restored) {
+    qint64 down = -1;
+    for (const Elapsed &e : restored) {
+        if (e.wallBehind) {
+            return QStringLiteral("El reloj de la computadora marca una hora anterior a la última que vio el programa: "
+                                  "no se sabe cuánto tiempo estuvo cerrado, y ese tiempo no se contó.");
+        }
+        if (e.downSeconds >= 0 && (down < 0 || e.downSeconds < down)) {
+            down = e.downSeconds;
+        }
+    }
+    if (down < 0) {
+        return {};
+    }
+    return QStringLiteral("El programa estuvo cerrado %1; ese tiempo se contó en los puestos en curso.")
+        .arg(down < 60 ? QStringLiteral("menos de 1 min") : spanText(down / 60));
+}
+
+QString restoreMessage(const RestoreReport &report) {
     QStringList parts;
+    const QStringList &restored = report.restored;
     if (!restored.isEmpty()) {
         parts << (restored.size() == 1 ? QStringLiteral("Se recuperó 1 puesto en curso: ")
                                        : QStringLiteral("Se recuperaron %1 puestos en curso: ").arg(restored.size())) +
                      restored.join(QStringLiteral(", ")) + QLatin1Char('.');
+        if (!report.downtime.isEmpty()) {
+            parts << report.downtime;
+        }
     }
-    for (const QString &row : skipped) {
-        parts << QStringLiteral("No se pudo recuperar un puesto en curso de la tabla PuestosAbiertos (%1). "
-                                "La fila quedó en la tabla sin cambios.")
+    for (const QString &row : report.rejected) {
+        parts << (report.setAside
+                      ? QStringLiteral("No se puede recuperar un puesto en curso de la tabla PuestosAbiertos (%1). "
+                                       "Se apartó a la tabla PuestosApartados y no volverá a abrirse.")
+                      : QStringLiteral("No se puede recuperar un puesto en curso de la tabla PuestosAbiertos (%1). "
+                                       "La fila quedó en la tabla sin cambios."))
                      .arg(row);
     }
-    if (!cannotWrite.isEmpty() && !restored.isEmpty()) {
-        parts << QStringLiteral("Estos puestos siguen contando, pero todavía no se pueden cerrar: %1").arg(cannotWrite);
+    if (!report.cannotWrite.isEmpty() && !restored.isEmpty()) {
+        parts << QStringLiteral("Estos puestos siguen contando, pero todavía no se pueden cerrar: %1")
+                     .arg(report.cannotWrite);
     }
     return parts.join(QStringLiteral("\n\n"));
 }

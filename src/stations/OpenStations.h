@@ -16,44 +16,93 @@ QString instantText(const QDateTime &instant);
 // Reads such an instant (any ISO 8601 offset); nullopt when it is not one.
 std::optional<QDateTime> readInstant(const QString &text);
 
+// No station stays open longer than this: a row that says otherwise is not a rental.
+constexpr qint64 kMaxOpenSeconds = 366LL * 24 * 3600;
+
 // One row of PuestosAbiertos, read and checked.
 struct OpenRow {
-    int puesto = 0; // 1 to 5
+    qint64 fila = 0; // the row's rowid
+    int puesto = 0;  // 1 to 5
     StationMode mode = StationMode::Contador;
     QString usuario;
     QString apertura; // as stored: the row's key together with the station
     QDateTime openedUtc;
     Rate rate;
     int blocks = 0; // Prepago only
+    // Its time as last kept: the boot and that boot's clock at the opening (empty in a row
+    // written before they were kept, or on a machine that names no boot), the whole seconds
+    // known to have passed, and the wall instant they were seen at (the opening when never kept).
+    QString boot;
+    qint64 bootMs = 0;
+    bool timeKept = false;
+    qint64 knownSeconds = 0;
+    QDateTime seenUtc;
 };
 
 struct RowCheck {
     std::optional<OpenRow> row;
+    qint64 fila = 0;
+    int puesto = 0;  // the station it names, when it names one of the five
     QString label;   // how the row is named in a message
+    QString detail;  // how the journal names it: Puesto, Modo, Usuario and Apertura as stored
     QString problem; // why it cannot be restored, when it cannot
 };
-// Checks the current row of a PuestosAbiertos result set.
+// Checks the current row of a PuestosAbiertos result set: every value within what the program
+// itself writes (the rate editor's limits, one of the five stations, instants it can read).
 RowCheck checkOpenRow(const data::Recordset &rows);
 
 // The instant a prepaid time bought at opened ends.
 QDateTime prepaidEnd(const QDateTime &openedUtc, const Rate &rate, int blocks);
 
-// A station brought back from its row, stepped on to nowMs as if the program had never
-// stopped, at the rate it opened with. An opening instant after nowUtc (the clock was set back)
-// restarts its count at 0.
+// The clocks at a start: the wall clock, the boot clock and the boot it counts from.
+struct ClockReading {
+    QDateTime wallUtc;
+    qint64 bootMs = 0;
+    QString boot;
+};
+
+// How long an open station has run, from its row and the clocks at a start. In the boot it
+// opened in, exactly the boot clock's difference, whatever the wall clock did. After a reboot,
+// the wall clock's difference since the opening or, when smaller, the time known plus the wall
+// time since it was last seen; never less than the time known, so a wall clock earlier than
+// the last one seen adds nothing.
+struct Elapsed {
+    qint64 ms = 0;
+    bool sameBoot = false;
+    bool wallBehind = false; // another boot, and a wall clock earlier than the last one seen
+    // The time counted beyond what was known, that is while the program was down; -1 when the
+    // row kept no time of its own.
+    qint64 downSeconds = -1;
+    QString problem; // a time no rental can have run
+};
+Elapsed elapsedAtStart(const OpenRow &row, const ClockReading &now);
+
+// A station brought back from its row, stepped on to nowMs as if the program had never stopped,
+// at the rate it opened with, elapsedMs after its opening.
 struct Restored {
     Station station;
-    bool ended = false;     // a prepaid time that ran out meanwhile
-    bool restarted = false; // its stored opening lay in the future
+    bool ended = false; // a prepaid time that ran out meanwhile
 };
-Restored restoreStation(const OpenRow &row, const QDateTime &nowUtc, qint64 nowMs);
+Restored restoreStation(const OpenRow &row, qint64 elapsedMs, qint64 nowMs);
+
+// A span of time as the messages give it: "59 min", "1 h 5 min".
+QString spanText(qint64 minutes);
 
 // What the one message after start-up says of a restored station, e.g. "Puesto 1 (Contador,
-// desde 14:05)" or "Puesto 3 (Prepago, quedan 0:25)"; an opening on another day than today
+// desde 14:05)" or "Puesto 3 (Prepago, quedan 25 min)"; an opening on another day than today
 // carries its date ("desde el 01/12 10:00"). openedLocal is its opening in local time.
 QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLocal, const QDate &today);
-// The whole message: the stations back, the rows skipped and, when the file cannot be written,
-// why the stations cannot be closed yet. Empty when there is nothing to say.
-QString restoreMessage(const QStringList &restored, const QStringList &skipped, const QString &cannotWrite);
+// What the message says of the time the program was down, from the restored stations' times.
+QString downtimeText(const QList<Elapsed> &restored);
+
+struct RestoreReport {
+    QStringList restored;  // restoredLabel of each
+    QString downtime;      // downtimeText
+    QStringList rejected;  // each row that cannot be restored: its label and why
+    bool setAside = false; // those rows went to PuestosApartados; else they stay as they were
+    QString cannotWrite;   // why the file cannot be written, when it cannot
+};
+// The one message after start-up; empty when there is nothing to say.
+QString restoreMessage(const RestoreReport &report);
 
 } // namespace stations

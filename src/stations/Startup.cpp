@@ -145,7 +145,7 @@ int runProgram(int argc, char *argv[]) {
     // Through the main window's handle while it is open (the accounts window's "&Salir"): one
     // copy of the -wal back into the file at the end, not two.
     if (!main.noteProgramEnd()) {
-        noteProgram(platform, journal::event::kProgramEnded, main.lblUsuario->text());
+        noteProgram(platform, journal::event::kProgramEnded, main.journalUser());
     }
     return status;
 }

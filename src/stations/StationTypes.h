@@ -45,5 +45,7 @@ constexpr int kStations = 5;
 constexpr int kMaxBlocks = 24;
 // 24 blocks of this many minutes still fit a 16-bit signed count.
 constexpr int kMaxRateMinutes = 32767 / kMaxBlocks; // 1365
+// A block's price stays below this, with at most two decimals.
+constexpr double kMaxRatePesos = 1e9;
 
 } // namespace stations

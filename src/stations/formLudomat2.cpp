@@ -1,5 +1,6 @@
 #include "stations/formLudomat2.h"
 
+#include "accounts/SignInThrottle.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"
 #include "data/Journal.h"
@@ -17,6 +18,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -35,7 +37,8 @@ QFont boldFont(const QFont &base) {
 } // namespace
 
 formLudomat2::formLudomat2(ui::Platform &platform)
-    : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1) {
+    : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1),
+      signInThrottle(std::make_shared<accounts::SignInThrottle>()) {
     setObjectName(QStringLiteral("formLudomat2"));
 
     Label8 = new QLabel(QStringLiteral("Usuario:"), this);
@@ -62,6 +65,12 @@ formLudomat2::formLudomat2(ui::Platform &platform)
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &formLudomat2::Timer1_Timer);
     Timer1->start();
+
+    refreshTimer = new QTimer(this);
+    refreshTimer->setObjectName(QStringLiteral("refreshTimer"));
+    refreshTimer->setInterval(60 * 1000);
+    connect(refreshTimer, &QTimer::timeout, this, &formLudomat2::refreshOpenRows);
+    refreshTimer->start();
 }
 
 // The accounts window lives no longer than the window it signs in to.
@@ -253,12 +262,10 @@ bool formLudomat2::Form_Load() {
     // The program runs without its alarm, but the operator should know before a prepaid
     // time ends in silence.
     if (!QFileInfo(platform().alarmPath()).isFile()) {
-        platform().messages.postMessage(
-            this,
-            QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se avisará solo "
-                           "con el mensaje, sin sonido.")
-                .arg(platform().alarmPath()),
-            {});
+        afterSignIn(
+            [this, text = QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se "
+                                         "avisará solo con el mensaje, sin sonido.")
+                              .arg(platform().alarmPath())] { platform().messages.postMessage(this, text, {}); });
     }
     stations::checkJournalInBackground(platform(), this);
     return true;
@@ -279,7 +286,7 @@ void formLudomat2::cmdUsuario_Click() {
         if (tarifaWindow) {
             tarifaWindow->cmdSalir_Click();
         }
-        journalBestEffort({{journal::event::kChangeOfUser, 0, QString()}}, lblUsuario->text());
+        journalBestEffort({}, {{journal::event::kChangeOfUser, 0, QString()}});
     }
     formUsuario *accounts = ui::loadForm(usuarioWindow, platform(), *this);
     accounts->keepAbove(*this);
@@ -302,8 +309,9 @@ void formLudomat2::cmdTarifa_Click() {
 
 void formLudomat2::cmdSalir_Click() {
     if (database) {
-        // Noted before the handle closes: a handle opened after it would sync the -wal and its
-        // folder once more, each step waiting for the disk.
+        // The open rows' time and the end's entry in one transaction, before the handle closes: a
+        // handle opened after it would sync the -wal and its folder once more, each step waiting
+        // for the disk. The next start knows to the second how long the program was down.
         noteProgramEnd();
         database->close();
     }
@@ -312,7 +320,7 @@ void formLudomat2::cmdSalir_Click() {
 
 bool formLudomat2::noteProgramEnd() {
     if (!endNoted_ && database && database->isOpen()) {
-        endNoted_ = journalBestEffort({{journal::event::kProgramEnded, 0, QString()}}, lblUsuario->text());
+        endNoted_ = journalBestEffort(openRowWrites(), {{journal::event::kProgramEnded, 0, QString()}});
         // Copied back by this handle, whose -wal is synced already: the handle that closes last
         // (the watch's) would first sync it with its folder again.
         database->checkpoint();
@@ -329,12 +337,33 @@ bool formLudomat2::queryClose() {
     return true;
 }
 
+QString formLudomat2::journalUser() const {
+    return signedIn_ ? lblUsuario->text() : QString();
+}
+
+void formLudomat2::afterSignIn(std::function<void()> say) {
+    if (signedIn_) {
+        say();
+    } else {
+        afterSignIn_.append(std::move(say));
+    }
+}
+
 void formLudomat2::changeEvent(QEvent *event) {
     ui::Form::changeEvent(event);
+    // The main window is first enabled by a sign-in: what start-up had to say comes now.
+    if (event->type() == QEvent::EnabledChange && isEnabled() && !signedIn_) {
+        signedIn_ = true;
+        const QList<std::function<void()>> held = std::exchange(afterSignIn_, {});
+        for (const auto &say : held) {
+            say();
+        }
+    }
     // The window that holds this one disabled comes back when this one is activated, even if
     // it was minimised or hidden: the operator can never be left without a way on.
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled()) {
-        for (ui::Form *holder : {static_cast<ui::Form *>(usuarioWindow.data()), static_cast<ui::Form *>(cajaWindow.data())}) {
+        for (ui::Form *holder :
+             {static_cast<ui::Form *>(usuarioWindow.data()), static_cast<ui::Form *>(cajaWindow.data())}) {
             if (holder && !holder->isUnloading()) {
                 holder->showNormal();
                 holder->showForm();

@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QGroupBox;
@@ -18,6 +19,9 @@ class QTimer;
 class formUsuario;
 class formCaja;
 class frmTarifa;
+namespace accounts {
+class SignInThrottle;
+}
 
 // The main window: five stations, the one-second tick, and the way to the other windows.
 // Controls keep the names the station logic has always used; they are public so the other
@@ -43,6 +47,9 @@ public:
     // Station logic.
     void cmdPuesto_Click(int index);
     void Timer1_Timer();
+    // Keeps each open station's time in its row (the boot clock, the seconds passed and the wall
+    // instant seen), all in one transaction, once a minute; a failure is tried again the next.
+    void refreshOpenRows();
     void optModo_Click(int index);
     bool optModo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
     void vsTiempo_Change(int index);
@@ -67,6 +74,7 @@ public:
     QPushButton *cmdUsuario = nullptr;
     QPushButton *cmdSalir = nullptr;
     QTimer *Timer1 = nullptr;
+    QTimer *refreshTimer = nullptr;
 
     // Window-wide state.
     std::unique_ptr<data::Database> database;
@@ -77,11 +85,17 @@ public:
     // A station whose end-of-prepaid message is open: the tick leaves it alone until then.
     std::array<bool, stations::kStations> expiring{};
     stations::Rate rate;
+    // The wrong passwords of this file's accounts, for every window that checks one, for the whole run.
+    std::shared_ptr<accounts::SignInThrottle> signInThrottle;
 
     // The other windows, while loaded.
     QPointer<formUsuario> usuarioWindow;
     QPointer<formCaja> cajaWindow;
     QPointer<frmTarifa> tarifaWindow;
+
+    // Who the journal names for what happens now: the signed-in operator, nobody before the
+    // first sign-in.
+    QString journalUser() const;
 
     static QString idleCaption(int index);
     static QString runningCaption(int index);
@@ -112,17 +126,27 @@ private:
     // Runs the writes and their journal entries in one transaction; on failure says so and
     // returns false, and nothing of it is written.
     bool persist(int index, const QStringList &writes, const QList<JournalNote> &notes, const QString &failure);
-    // Journal entries no change depends on: written when the file lets them.
-    bool journalBestEffort(const QList<JournalNote> &notes, const QString &usuario);
+    // Writes and journal entries nothing else depends on, together, when the file lets them;
+    // false when nothing was written.
+    bool journalBestEffort(const QStringList &writes, const QList<JournalNote> &notes);
+    // The open stations' rows with the time seen now.
+    QStringList openRowWrites() const;
     void resetStation(int index);
     void lockStation(int index);
     void unlockToContador(int index);
     void endPrepaid(int index);
+    void markEnded(int index);
+    void announceEnd(int index);
     void removeEndedRows();
     void restoreStations();
     void moveFocus(QWidget *target);
+    // What start-up has to say waits for the first sign-in: until then the accounts window is
+    // the only one that takes keys, so a password typed at once never goes into a message.
+    void afterSignIn(std::function<void()> say);
 
     bool endNoted_ = false;
     // The stored opening of a prepaid time that ended, whose row still has to go.
     std::array<QString, stations::kStations> endedRows{};
+    bool signedIn_ = false;
+    QList<std::function<void()>> afterSignIn_;
 };

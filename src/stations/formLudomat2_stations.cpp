@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
 
 namespace {
 
@@ -132,6 +133,7 @@ void formLudomat2::cmdPuesto_Click(int index) {
         }
     } else if (cmdPuesto[i]->text() == idleCaption(index)) {
         const QDateTime now = platform().clock.wallTime();
+        const qint64 nowMs = platform().clock.monotonicMs();
         const QString opened = stations::instantText(now);
         QStringList writes;
         QList<JournalNote> notes;
@@ -142,7 +144,8 @@ void formLudomat2::cmdPuesto_Click(int index) {
         }
         const QString end = contador ? QString() : stations::instantText(stations::prepaidEnd(now, rate, s.blocks));
         writes << statements::puestoAbiertoInsert(n, contador, lblUsuario->text(), opened, rate.Minutos,
-                                                  numtext::engineNumber(rate.Pesos), contador ? 0 : s.blocks, end);
+                                                  numtext::engineNumber(rate.Pesos), contador ? 0 : s.blocks, end,
+                                                  platform().clock.bootId(), nowMs);
         notes << JournalNote{journal::event::kStationOpened, n,
                              QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
                                  .arg(modo, contador ? QString() : QStringLiteral("Bloques=%1; ").arg(s.blocks))
@@ -151,7 +154,7 @@ void formLudomat2::cmdPuesto_Click(int index) {
         if (persist(index, writes, notes,
                     contador ? QStringLiteral("No se pudo abrir el Puesto %1")
                              : QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
-            stations::openStation(s, rate, platform().clock.monotonicMs(), opened);
+            stations::openStation(s, rate, nowMs, opened);
             lockStation(index);
             showStation(index);
         }
@@ -186,28 +189,30 @@ bool formLudomat2::persist(int index, const QStringList &writes, const QList<Jou
                 database->execute(sql);
             }
             for (const JournalNote &note : notes) {
-                journal::append(*database, platform().clock.wallTime(), lblUsuario->text(), note.evento, note.puesto,
+                journal::append(*database, platform().clock.wallTime(), journalUser(), note.evento, note.puesto,
                                 note.detalle);
             }
         });
         return true;
     } catch (const data::DbError &error) {
         // Nothing of the station has changed yet: it stays open, or idle, as it was.
-        platform().messages.showMessage(this, failure.arg(index + 1) +
-                                                  QStringLiteral("; el puesto sigue como estaba.\n\n") +
-                                                  error.describe());
+        platform().messages.showMessage(
+            this, failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n") + error.describe());
         return false;
     }
 }
 
-bool formLudomat2::journalBestEffort(const QList<JournalNote> &notes, const QString &usuario) {
-    if (!database) {
-        return false;
+bool formLudomat2::journalBestEffort(const QStringList &writes, const QList<JournalNote> &notes) {
+    if (!database || (writes.isEmpty() && notes.isEmpty())) {
+        return database != nullptr;
     }
     try {
         data::runInTransaction(*database, [&] {
+            for (const QString &sql : writes) {
+                database->execute(sql);
+            }
             for (const JournalNote &note : notes) {
-                journal::append(*database, platform().clock.wallTime(), usuario, note.evento, note.puesto,
+                journal::append(*database, platform().clock.wallTime(), journalUser(), note.evento, note.puesto,
                                 note.detalle);
             }
         });
@@ -265,12 +270,20 @@ void formLudomat2::Timer1_Timer() {
 }
 
 void formLudomat2::endPrepaid(int index) {
+    markEnded(index);
+    announceEnd(index);
+}
+
+void formLudomat2::markEnded(int index) {
     const auto i = at(index);
     // The message waits for the operator while ticks go on: this station sits them out, the
     // others keep counting, and its reset follows the dismissal.
     expiring[i] = true;
     endedRows[i] = station[i].openedUtc;
     removeEndedRows();
+}
+
+void formLudomat2::announceEnd(int index) {
     Module1::SoundAlarm(platform());
     platform().messages.postMessage(
         this, QStringLiteral("Finalizó el tiempo del prepago en el Puesto %1.").arg(index + 1), [this, index] {
@@ -278,6 +291,41 @@ void formLudomat2::endPrepaid(int index) {
             unlockToContador(index);
             showStation(index);
         });
+}
+
+QStringList formLudomat2::openRowWrites() const {
+    const ui::Clock &clock = platform().clock;
+    const qint64 now = clock.monotonicMs();
+    const QString boot = clock.bootId();
+    const QString seen = stations::instantText(clock.wallTime());
+    QStringList writes;
+    for (int index = 0; index < stations::kStations; ++index) {
+        const stations::Station &s = station[at(index)];
+        if (s.running && !expiring[at(index)]) {
+            writes << statements::puestoAbiertoReloj(index + 1, s.openedUtc, boot, s.openedAtMs,
+                                                     std::max<qint64>(0, now - s.openedAtMs) / 1000, seen);
+        }
+    }
+    return writes;
+}
+
+void formLudomat2::refreshOpenRows() {
+    if (!database) {
+        return;
+    }
+    const QStringList writes = openRowWrites();
+    if (writes.isEmpty()) {
+        return;
+    }
+    try {
+        data::runInTransaction(*database, [&] {
+            for (const QString &sql : writes) {
+                database->execute(sql);
+            }
+        });
+    } catch (const data::DbError &) {
+        // Nothing depends on it at once: the rows keep the last time seen until the next try.
+    }
 }
 
 void formLudomat2::removeEndedRows() {
@@ -291,8 +339,8 @@ void formLudomat2::removeEndedRows() {
         try {
             data::runInTransaction(*database, [&] {
                 database->execute(statements::puestoAbiertoDelete(index + 1, row));
-                journal::append(*database, platform().clock.wallTime(), lblUsuario->text(),
-                                journal::event::kPrepaidEnded, index + 1, QStringLiteral("Apertura=") + row);
+                journal::append(*database, platform().clock.wallTime(), journalUser(), journal::event::kPrepaidEnded,
+                                index + 1, QStringLiteral("Apertura=") + row);
             });
             row.clear();
         } catch (const data::DbError &) {
@@ -308,44 +356,52 @@ void formLudomat2::restoreStations() {
     try {
         rows = database->openRecordset(statements::puestosAbiertosList());
     } catch (const data::DbError &error) {
-        platform().messages.postMessage(
-            this, QStringLiteral("No se pudieron leer los puestos en curso.\n\n") + error.describe(), {});
+        afterSignIn([this, text = QStringLiteral("No se pudieron leer los puestos en curso.\n\n") + error.describe()] {
+            platform().messages.postMessage(this, text, {});
+        });
         return;
     }
-    const QDateTime wall = platform().clock.wallTime();
-    const qint64 now = platform().clock.monotonicMs();
-    QStringList restored;
-    QStringList skipped;
+    const ui::Clock &clock = platform().clock;
+    const QDateTime wall = clock.wallTime();
+    const stations::ClockReading now{wall.toUTC(), clock.monotonicMs(), clock.bootId()};
+    const QString seen = stations::instantText(wall);
+    stations::RestoreReport report;
+    QList<stations::Elapsed> times;
     QList<int> ended;
+    // A row that cannot come back is moved aside, before any restored row is touched, so it
+    // keeps every value as it was found.
+    QStringList asideWrites;
+    QStringList restoredWrites;
+    QList<JournalNote> asideNotes;
     QList<JournalNote> restoredNotes;
+    const auto setAside = [&](const stations::RowCheck &check, const QString &why) {
+        report.rejected << check.label + QStringLiteral(": ") + why;
+        asideWrites << statements::puestoApartar(check.fila, why, seen)
+                    << statements::puestoAbiertoDeleteFila(check.fila);
+        asideNotes << JournalNote{journal::event::kStationSetAside, check.puesto,
+                                  check.detail + QStringLiteral("; Motivo=") + why};
+    };
     for (; !rows.isEof(); rows.moveNext()) {
         const stations::RowCheck check = stations::checkOpenRow(rows);
         if (!check.row) {
-            skipped << check.label + QStringLiteral(": ") + check.problem;
+            setAside(check, check.problem);
             continue;
         }
-        const stations::OpenRow row = check.row.value();
-        if (station[at(row.puesto - 1)].running) {
-            skipped << check.label + QStringLiteral(": el Puesto %1 ya tiene otro alquiler en curso").arg(row.puesto);
-            continue;
-        }
+        const stations::OpenRow &row = *check.row;
         const int index = row.puesto - 1;
-        stations::Restored back = stations::restoreStation(row, wall.toUTC(), now);
-        if (back.restarted) {
-            // The count starts again now; so does the stored opening, when the file lets it.
-            const QString opened = stations::instantText(wall);
-            const QString end = row.mode == StationMode::Contador
-                                    ? QString()
-                                    : stations::instantText(stations::prepaidEnd(wall, row.rate, row.blocks));
-            try {
-                database->execute(statements::puestoAbiertoRestart(row.puesto, row.apertura, opened, end));
-                back.station.openedUtc = opened;
-            } catch (const data::DbError &) {
-                // Kept as stored; the station counts from now all the same.
-            }
+        if (station[at(index)].running) {
+            setAside(check, QStringLiteral("el Puesto %1 ya tiene otro alquiler en curso").arg(row.puesto));
+            continue;
         }
-        const QDateTime openedAt = back.restarted ? wall : row.openedUtc.toLocalTime();
-        restored << stations::restoredLabel(back, row.puesto, openedAt, wall.date());
+        const stations::Elapsed elapsed = stations::elapsedAtStart(row, now);
+        if (!elapsed.problem.isEmpty()) {
+            setAside(check, elapsed.problem);
+            continue;
+        }
+        const stations::Restored back = stations::restoreStation(row, elapsed.ms, now.bootMs);
+        const QString label = stations::restoredLabel(back, row.puesto, row.openedUtc.toLocalTime(), wall.date());
+        report.restored << label;
+        times << elapsed;
         station[at(index)] = back.station;
         {
             // The options show the mode without running the choice of a mode again.
@@ -357,17 +413,22 @@ void formLudomat2::restoreStations() {
         }
         lockStation(index);
         showStation(index);
-        restoredNotes << JournalNote{journal::event::kStationRestored, row.puesto, restored.last()};
+        // From now on its time counts on this boot's clock.
+        restoredWrites << statements::puestoAbiertoReloj(row.puesto, row.apertura, now.boot, back.station.openedAtMs,
+                                                         elapsed.ms / 1000, seen);
+        restoredNotes << JournalNote{journal::event::kStationRestored, row.puesto, label};
         if (back.ended) {
             ended << index;
         }
     }
-    journalBestEffort(restoredNotes, QString());
-    const QString message = stations::restoreMessage(restored, skipped, database->whyNotWritable());
-    if (!message.isEmpty()) {
-        platform().messages.postMessage(this, message, {});
+    report.setAside = journalBestEffort(asideWrites + restoredWrites, asideNotes + restoredNotes);
+    report.downtime = stations::downtimeText(times);
+    report.cannotWrite = database->whyNotWritable();
+    if (const QString message = stations::restoreMessage(report); !message.isEmpty()) {
+        afterSignIn([this, message] { platform().messages.postMessage(this, message, {}); });
     }
     for (int index : std::as_const(ended)) {
-        endPrepaid(index);
+        markEnded(index);
+        afterSignIn([this, index] { announceEnd(index); });
     }
 }

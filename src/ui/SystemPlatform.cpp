@@ -11,6 +11,7 @@
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <QtEndian>
 #include <atomic>
 
@@ -58,6 +59,15 @@ void MessageBoxPresenter::showNext() {
     plainButtons(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
+    // A transient of the window it speaks of: the window manager keeps it above that window
+    // also when that window is activated.
+    if (QWidget *owner = next.parent ? next.parent->window() : nullptr) {
+        owner->winId();
+        box->winId();
+        if (owner->windowHandle() && box->windowHandle()) {
+            box->windowHandle()->setTransientParent(owner->windowHandle());
+        }
+    }
     QObject::connect(box, &QMessageBox::finished, box, [this, dismissed = std::move(next.dismissed)] {
         if (dismissed) {
             dismissed();

@@ -50,11 +50,21 @@ struct Session {
         QTest::keyClicks(u->maskContrasena, secret);
         click(QList{u->cmdAceptar, u->cmdAgregar, u->cmdBorrar, u->cmdContrasena}[button]);
     }
-    void create(const QString &account, const QString &secret) {
+    // "&Nuevo Usuario" as the administrator, the name and password, "&Guardar Cambios", and the
+    // password again when it is asked for (the same one unless again is given).
+    void create(const QString &account, const QString &secret, const QString &again = {}) {
         signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Agregar);
         u->txtUsuario->insert(account); // as typed, beyond what key clicks can spell
         u->maskContrasena->insert(secret);
         click(u->cmdGuardar);
+        testing::answerPassword(u, {}, again.isNull() ? secret : again);
+    }
+    // A sign-in that asks for a password of one's own, given.
+    void firstSignIn(const QString &account, const QString &secret, const QString &own) {
+        signIn(account, secret, Aceptar);
+        QVERIFY(testing::passwordDialog(u) && testing::passwordDialog(u)->lblPrimerIngreso->isVisible());
+        QVERIFY(testing::answerPassword(u, own, own));
+        QCOMPARE(main->lblUsuario->text(), account);
     }
     QStringList listed() const {
         QStringList names;
@@ -147,7 +157,7 @@ private Q_SLOTS:
     void accountsRound() {
         Session s(false);
         const QString obrien = QStringLiteral("O'Brien");
-        s.create(obrien, QStringLiteral("it's'"));
+        s.create(obrien, QStringLiteral("it's'-x"));
         s.create(QStringLiteral("Beto"), QStringLiteral("secreto-unico"));
         s.checkMode(Mode::SignIn);
         QCOMPARE(s.listed(), (QStringList{"Admin", "Beto", obrien}));
@@ -164,10 +174,9 @@ private Q_SLOTS:
         s.checkMode(Mode::SignIn);
         QCOMPARE(s.u->combUsuario->currentIndex(), 0);
 
-        s.create(QStringLiteral("Ana"), QStringLiteral("a"));
+        s.create(QStringLiteral("Ana"), QStringLiteral("ana-clave"));
         QCOMPARE(s.rows(), (QStringList{"0|Admin|<hash>", "1|O'Brien|<hash>", "2|Beto|<hash>", "3|Ana|<hash>"}));
-        s.signIn(obrien, QStringLiteral("it's'"), Aceptar);
-        QCOMPARE(s.main->lblUsuario->text(), obrien);
+        s.firstSignIn(obrien, QStringLiteral("it's'-x"), QStringLiteral("'propia'"));
         QPointer<formUsuario> old = s.u;
         s.click(s.main->cmdUsuario); // before the old window is gone: a fresh one opens all the same
         s.u = s.main->usuarioWindow;
@@ -185,13 +194,19 @@ private Q_SLOTS:
         QCOMPARE(s.u->focusWidget(), s.u->cmdAceptar); // only the focus moved
         s.click(s.u->cmdAgregar);
         QTest::keyClicks(s.u->txtUsuario, QStringLiteral("Dario"));
-        QTest::keyClicks(s.u->maskContrasena, QStringLiteral("d"));
+        QTest::keyClicks(s.u->maskContrasena, QStringLiteral("dario-1"));
         QTest::keyClick(s.u->maskContrasena, Qt::Key_Return);
         QCOMPARE(s.u->focusWidget(), s.u->cmdGuardar);
         QTest::keyClick(s.u->focusWidget(), Qt::Key_Return);
+        NewPasswordDialog *again = testing::passwordDialog(s.u);
+        QVERIFY(again && again->txtNueva->isHidden() && again->focusWidget() == again->txtRepetida);
+        QTest::keyClicks(again->txtRepetida, QStringLiteral("dario-1"));
+        QTest::keyClick(again->txtRepetida, Qt::Key_Return);
         QCOMPARE(s.rows(), (QStringList{"0|Admin|<hash>", "2|Beto|<hash>", "3|Ana|<hash>", "3|Dario|<hash>"}));
-        QCOMPARE(s.messages(), (QStringList{"Ingrese un nombre de usuario y una contraseña.",
-                                            "El Usuario: O'Brien ha sido eliminado."})); // saves say nothing
+        const QString created = "La cuenta %1 fue creada. En su primer ingreso se le pedirá una contraseña propia.";
+        QCOMPARE(s.messages(), (QStringList{created.arg(obrien), created.arg("Beto"),
+                                            "Ingrese un nombre de usuario y una contraseña.", created.arg("Ana"),
+                                            "El Usuario: O'Brien ha sido eliminado.", created.arg("Dario")}));
         QTest::keyClick(s.u->maskContrasena, Qt::Key_Escape);
         QVERIFY(s.u->close() && s.t.ender.calls == 1); // in sign-in mode the close box is "&Salir"
         s.main.reset();
@@ -220,7 +235,7 @@ private Q_SLOTS:
         Session s(true, trigger.toUtf8().constData());
         const QStringList before = s.rows();
         if (button == Agregar) {
-            s.create(named, QStringLiteral("clave"));
+            s.create(named, QStringLiteral("clave-1"));
             s.click(s.u->cmdCancelar);
         } else
             s.signIn(named, button == Borrar ? QStringLiteral("admin") : QStringLiteral("pedro"), Button(button));
@@ -309,6 +324,11 @@ private Q_SLOTS:
         s.checkMode(Mode::NewAccount);
         s.click(s.u->cmdCancelar);
         const QString who = account == "Admin" ? account : QStringLiteral("Mariela");
+        // A password the administrator set for another is replaced at its owner's next sign-in.
+        if (account != "Admin" && entry.startsWith("Admin|")) {
+            s.firstSignIn(who, first, QStringLiteral("clave-de-mariela"));
+            return;
+        }
         s.signIn(who, changed ? first : QStringLiteral("pedro"), Aceptar);
         QCOMPARE(s.main->lblUsuario->text(), who);
     }
@@ -339,35 +359,91 @@ private Q_SLOTS:
                                             "La contraseña es incorrecta."}));
     }
 
-    // Names are unique as typed; the list reads as people read it, and every lookup stays exact.
-    void namesAndOrder() {
-        Session s(false);
-        for (const char *name : {"Ñandú", "Beto", "carla", "beto", "Ángel", "Beto"})
-            s.create(QString::fromUtf8(name), QString::fromUtf8(name) + "-clave");
-        QCOMPARE(s.messages(), QStringList{"Ya existe una cuenta con el nombre Beto."});
-        s.checkMode(Mode::NewAccount);
-        s.click(s.u->cmdCancelar);
-        QCOMPARE(s.rows().size(), 6);
-        QCOMPARE(s.listed(), (QStringList{"Admin", "Ángel", "beto", "Beto", "carla", "Ñandú"}));
+    // Every password that is set follows the rules, a new account's too, typed a second time in
+    // the dialog "&Guardar Cambios" opens; a refusal keeps the window in new-account mode with the
+    // name. The name follows its own rules. A made account is said to be made, and its owner
+    // replaces the administrator's password at the first sign-in, with one of their own.
+    void newAccount_data() {
+        for (const char *column : {"name", "password", "again", "said"})
+            QTest::addColumn<QString>(column);
+        QTest::addColumn<QString>("stored"); // empty: nothing made
+        const char *made = "La cuenta Lucas fue creada. En su primer ingreso se le pedirá una contraseña propia.";
+        const struct {
+            const char *row, *name, *password, *again, *said, *stored;
+        } table[] = {
+            {"made", "Lucas", "clave-lucas", "clave-lucas", made, "Lucas"},
+            {"name trimmed", "  Lucas ", "clave-lucas", "clave-lucas", made, "Lucas"},
+            {"short", "Lucas", "lucas", "", "La contraseña nueva debe tener al menos 6 caracteres.", ""},
+            {"the name", "Lucas", "LUCAS", "", "La contraseña nueva debe tener al menos 6 caracteres.", ""},
+            {"the name, long enough", "Martina", "martina", "",
+             "La contraseña nueva no puede ser igual al nombre de la cuenta.", ""},
+            {"typed differently", "Lucas", "clave-lucas", "clave-lucaz", "Las contraseñas nuevas no coinciden.", ""},
+            {"look-alike name", "pedro", "clave-pedro", "",
+             "El nombre pedro ya está tomado: se confunde con el de la cuenta Pedro.", ""},
+            {"blank name", " ", "clave-lucas", "", "Ingrese un nombre de usuario y una contraseña.", ""},
+        };
+        for (const auto &r : table)
+            QTest::newRow(r.row) << r.name << r.password << r.again << r.said << r.stored;
+    }
+    void newAccount() {
+        QFETCH(QString, name);
+        QFETCH(QString, password);
+        QFETCH(QString, again);
+        QFETCH(QString, said);
+        QFETCH(QString, stored);
+        Session s;
+        const QStringList before = s.rows();
+        s.create(name, password, again);
+        QCOMPARE(s.messages(), QStringList{said});
+        QVERIFY(!testing::passwordDialog(s.u));
+        if (stored.isEmpty()) {
+            s.checkMode(Mode::NewAccount);
+            QCOMPARE(s.u->txtUsuario->text(), name);
+            QCOMPARE(s.rows(), before);
+            QCOMPARE(s.journal(), QStringList());
+            return;
+        }
+        s.checkMode(Mode::SignIn);
+        QCOMPARE(s.rows(), before + QStringList{"2|" + stored + "|<hash>"});
+        // The first sign-in: the administrator's password again is not one's own; Cancel signs nobody in.
+        s.signIn(stored, password, Aceptar);
+        QVERIFY(testing::answerPassword(s.u, password, password));
+        QCOMPARE(s.messages().last(), QStringLiteral("La contraseña nueva debe ser distinta de la anterior."));
+        s.click(testing::passwordDialog(s.u)->cmdCancelar);
+        QVERIFY(!s.main->isEnabled());
+        s.firstSignIn(stored, password, QStringLiteral("propia-123"));
+        QCOMPARE(testing::journal(s.t.databasePath(), QStringLiteral("Usuario, Evento")),
+                 (QStringList{"Admin|Cuenta agregada", "Lucas|Contraseña cambiada", "Lucas|Ingreso"}));
+        s.click(s.main->cmdUsuario);
+        s.u = s.main->usuarioWindow;
+        s.signIn(stored, QStringLiteral("propia-123"), Aceptar);
+        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u));
+    }
+
+    // Names stored by earlier versions stay as they are, even side by side with one they now
+    // collide with: listed as people read them, each found exactly.
+    void storedNamesStay() {
+        Session s(true, "INSERT INTO Usuarios SELECT 2, 'beto', Contraseña FROM Usuarios WHERE Usuario = 'Pedro';"
+                        "INSERT INTO Usuarios SELECT 3, 'Beto', Contraseña FROM Usuarios WHERE Usuario = 'Pedro';"
+                        "INSERT INTO Usuarios SELECT 4, 'Ñandú', Contraseña FROM Usuarios WHERE Usuario = 'Pedro';"
+                        "INSERT INTO Usuarios SELECT 5, 'Ángel', Contraseña FROM Usuarios WHERE Usuario = 'Pedro';");
+        QCOMPARE(s.listed(), (QStringList{"Admin", "Ángel", "beto", "Beto", "Ñandú", "Pedro"}));
         s.signIn(QStringLiteral("beto"), QStringLiteral("admin"), Borrar);
-        QCOMPARE(s.listed(), (QStringList{"Admin", "Ángel", "Beto", "carla", "Ñandú"}));
-        QCOMPARE(s.journal().filter("beto"),
-                 (QStringList{"Admin|Cuenta agregada|Cuenta=beto", "Admin|Cuenta borrada|Cuenta=beto"}));
-        QCOMPARE(s.journal().size(), 6);
-        s.signIn(QStringLiteral("Beto"), QStringLiteral("Beto-clave"), Aceptar);
+        QCOMPARE(s.listed(), (QStringList{"Admin", "Ángel", "Beto", "Ñandú", "Pedro"}));
+        s.signIn(QStringLiteral("Beto"), QStringLiteral("pedro"), Aceptar);
         QCOMPARE(s.main->lblUsuario->text(), QStringLiteral("Beto"));
     }
 
     // Five wrong passwords are free; then the account waits, refused at once without a check, even
-    // in a fresh accounts window. The right password starts the count again.
+    // after a restart on the same file. The right password starts the count again.
     void throttledSignIn() {
         Session s;
-        s.main->cmdPuesto_Click(0); // a station counts through the waits: nothing sleeps
         for (int i = 0; i < 5; ++i)
             s.signIn(QStringLiteral("Pedro"), QStringLiteral("mala"), Aceptar);
-        delete s.u.data();
-        s.main->cmdUsuario_Click();
+        s.main = std::make_unique<formLudomat2>(s.t.platform);
+        s.main->Form_Load();
         s.u = s.main->usuarioWindow;
+        s.main->cmdPuesto_Click(0); // a station counts through the waits: nothing sleeps
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
         s.t.clock.monotonic += 1500;
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
@@ -377,6 +453,7 @@ private Q_SLOTS:
         QVERIFY(s.main->isEnabled());
         s.main->Timer1_Timer();
         QCOMPARE(s.main->txtSegundo[0]->text(), QStringLiteral("2"));
+        QCOMPARE(readOnlyRows(s.t.databasePath(), "SELECT count(*) FROM Intentos"), QStringList{"0"});
         const QString wait = "Demasiadas contraseñas incorrectas para la cuenta Pedro. Espere %1 segundos antes "
                              "de intentar de nuevo.";
         QCOMPARE(s.messages(), QStringList(5, "La contraseña es incorrecta.") << wait.arg(2) << wait.arg(1));

@@ -225,6 +225,29 @@ private Q_SLOTS:
             QVERIFY(pages[n - 1].contains(QStringLiteral("Página %1 de %2").arg(n).arg(pages.size())));
         }
     }
+
+    // The widest amounts 24 blocks below 10^9 each reach, a negative one, the longest time and a
+    // long name: every amount, date and time whole in the grid of the document.
+    void widestValuesWhole() {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        }
+        const QString longName = QStringLiteral("Maximiliano Bartolomé de las Mercedes Ñandú");
+        QVector<cash_close::ReportRow> rows;
+        for (int i = 0; i < 3; ++i) {
+            rows.push_back(
+                {2, "Prepago", i ? "Ana" : longName, QDate(2026, 12, 5), QTime(10, 0, i), "546:00:00", 2399999999976});
+        }
+        rows.push_back({3, "Contador", "Ana", QDate(2026, 12, 5), QTime(11, 0), "999:59:00", -99999999999});
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("cierre.pdf"));
+        QCOMPARE(cash_close::savePdf(reportOf(rows), path), QString());
+        const QString all = pdfPages(path).join(QLatin1Char('\n'));
+        QCOMPARE(all.count(QStringLiteral("23999999999,76")), 3 + 1); // and the long name's subtotal
+        QCOMPARE(all.count(QStringLiteral("-999999999,99")), 1 + 2);  // and station 3 and Contador
+        QVERIFY(all.contains(QStringLiteral("999:59:00")) && all.contains(QStringLiteral("05/12/2026")));
+        QVERIFY(all.contains(QStringLiteral("Total Facturado: $ 70999999999,29")));
+    }
 };
 
 QTEST_MAIN(ReportExportTest)

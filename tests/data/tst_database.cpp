@@ -164,13 +164,48 @@ private Q_SLOTS:
         }
     }
 
-    // A file of the first version gets the tables of later ones on its first open. (A write
-    // lock held by another program: the windows' tests, which see the message it gives.)
-    void olderFileGetsNewTables() {
+    // A file of an earlier version gets the tables and columns of later ones on its first open,
+    // all in one transaction: a step that fails leaves the file as it was. (A write lock held by
+    // another program: the windows' tests, which see the message it gives.)
+    void olderFileIsUpgraded_data() {
+        QTest::addColumn<QString>("older");
+        QTest::addColumn<QString>("after"); // the open stations' columns and rows; "refused": not opened
+        const QString oldOpen = QStringLiteral(
+            "DROP TABLE PuestosAbiertos; DROP TABLE PuestosApartados; CREATE TABLE PuestosAbiertos (Puesto INTEGER NOT "
+            "NULL, Modo TEXT NOT NULL, Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos INTEGER NOT NULL, Pesos "
+            "REAL NOT NULL, Bloques INTEGER, Fin TEXT); INSERT INTO PuestosAbiertos VALUES (2, 'Contador', 'Ana', "
+            "'2026-12-05T17:05:09Z', 30, 10, NULL, NULL)");
+        const QString columns = QStringLiteral(
+            "Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto\n");
+        QTest::newRow("first version")
+            << "DROP TABLE PuestosAbiertos; DROP TABLE Registro; DROP TABLE PuestosApartados; "
+               "DROP TABLE Intentos; DROP TABLE ClavesProvisorias"
+            << columns;
+        QTest::newRow("open stations without their time")
+            << oldOpen << columns + "2|Contador|Ana|2026-12-05T17:05:09Z|30|10.0||||||";
+        QTest::newRow("a step fails") << oldOpen + "; CREATE VIEW PuestosApartados AS SELECT 1"
+                                      << "refused";
+    }
+
+    void olderFileIsUpgraded() {
+        QFETCH(QString, older);
+        QFETCH(QString, after);
         db_.reset();
-        QCOMPARE(sqliteTool(path_, QStringLiteral("DROP TABLE PuestosAbiertos; DROP TABLE Registro")), QString());
-        db_ = Database::open(path_);
-        QCOMPARE(count(*db_, puestosAbiertosList()) + count(*db_, registroAll()), 0);
+        QCOMPARE(sqliteTool(path_, older), QString());
+        const QString shape = QStringLiteral(
+            "SELECT group_concat(name) FROM pragma_table_info('PuestosAbiertos'); SELECT * FROM PuestosAbiertos");
+        const QString before = sqliteTool(path_, shape);
+        try {
+            db_ = Database::open(path_);
+        } catch (const DbError &e) {
+            QVERIFY2(after == u"refused", qPrintable(e.describe()));
+            QCOMPARE(sqliteTool(path_, shape), before);
+            return;
+        }
+        QCOMPARE(sqliteTool(path_, shape), after.trimmed());
+        QCOMPARE(count(*db_, registroAll()), 0);
+        QCOMPARE(count(*db_, "SELECT * FROM PuestosApartados"), 0);
+        QCOMPARE(count(*db_, intentosLookup("Admin")) + count(*db_, provisoriaLookup("Admin")), 0);
     }
 
     // A bracketed name stays a name: one the file lacks is an error, never read as a text.

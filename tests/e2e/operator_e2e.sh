@@ -134,17 +134,17 @@ kill -9 $app
 wait $app 2>/dev/null || true
 
 # Started again: the stations are back (the prepaid hour of station 2 too), said in one
-# message, and close as usual.
+# message once someone has signed in, and close as usual.
 "$work/ludomat" &
 app=$!
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed after the restart"
 main=$(wait_window 'Ludomat para Cyber') || fail "the main window never showed after the restart"
-box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
-keys "$box" Return
-xdotool windowfocus --sync "$usuario"
+keys "$usuario"
 xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
+box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
+keys "$box" Return
 keys "$main" alt+3
 keys "$main" alt+5
 
@@ -165,8 +165,9 @@ open=$(sqlite3 "$db" "SELECT Puesto, Modo FROM PuestosAbiertos")
 journal=$(sqlite3 "$db" "SELECT group_concat(Evento || ifnull(' ' || Puesto, ''), ', ')
                          FROM (SELECT * FROM Registro WHERE Evento <> 'Copia de seguridad' ORDER BY Secuencia)")
 backups=$(sqlite3 "$db" "SELECT count(*) FROM Registro WHERE Evento = 'Copia de seguridad'")
-[ "$backups" = 3 ] && [ "$(ls "$work/copias" | wc -l)" = 3 ] \
-  || fail "copies of the books: $backups in the journal, $(ls "$work/copias" | wc -l) in copias (two starts and a cash close)"
+[ "$backups" = 2 ] && [ "$(ls "$work/copias" | wc -l)" = 2 ] \
+  || fail "copies of the books: $backups in the journal, $(ls "$work/copias" | wc -l) in copias (the first start and \
+the cash close; the second start came within 10 minutes of a copy)"
 expected="Programa iniciado, Contraseña cambiada, Ingreso, Puesto abierto 1, Alquiler registrado 1, \
 Puesto cerrado 1, Alquiler registrado 2, Puesto abierto 2, Cierre de caja, Puesto abierto 3, \
 Base de datos restituida, Puesto abierto 5, \
@@ -176,7 +177,7 @@ Alquiler registrado 3, Puesto cerrado 3, Alquiler registrado 5, Puesto cerrado 5
 expected:    $expected"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
 verified=$(env -u DISPLAY "$work/ludomat" --verify-journal --data-dir "$work") || fail "the journal does not verify: $verified"
-case "$verified" in "journal ok: 25 entries, last hash "*) ;; *) fail "verification said: $verified" ;; esac
+case "$verified" in "journal ok: 24 entries, last hash "*) ;; *) fail "verification said: $verified" ;; esac
 
 # Refused at start, said in a message, exit status 1, nothing made: the books given a second
 # name (a hard link), and a folder that held books (its copies are there) without them.

@@ -7,8 +7,10 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Backup.h"
+#include "data/BackupRetention.h"
 #include "data/Database.h"
 #include "data/OutputTarget.h"
+#include "stations/AutomaticBackup.h"
 #include "ui/InstanceLock.h"
 #include "ui/Locations.h"
 
@@ -56,6 +58,12 @@ QString fileState(const QString &path) {
 
 qint64 applicationId(const QString &path) {
     return readOnlyRows(path, "PRAGMA application_id").value(0).toLongLong();
+}
+
+// The name of an automatic copy made at when.
+QString copyName(const QDateTime &when, int number = 1) {
+    return when.toString(QStringLiteral("'ludomat-'yyyyMMdd-HHmmss")) +
+           (number > 1 ? QStringLiteral("-%1").arg(number) : QString()) + QStringLiteral(".mdb");
 }
 
 } // namespace
@@ -157,7 +165,7 @@ private Q_SLOTS:
         const QDateTime start(QDate(2026, 12, 5), QTime(8, 0));
         QString newest;
         for (int n = 0; n < 31; ++n)
-            QCOMPARE(data::automaticBackup(*db, folder, start.addSecs(n), 30, &newest), QString());
+            QCOMPARE(data::automaticBackup(*db, folder, start.addSecs(n), &newest), QString());
         const QStringList kept = QDir(folder).entryList(QDir::Files, QDir::Name);
         QCOMPARE(kept.size(), 30);
         QCOMPARE(kept.first(), QStringLiteral("ludomat-20261205-080001.mdb")); // the oldest went
@@ -419,6 +427,108 @@ private Q_SLOTS:
         }
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
         QVERIFY(!QFileInfo::exists(where.database()) && !QFileInfo::exists(scratch.filePath(QStringLiteral("c.mdb"))));
+    }
+
+    // Which automatic copies go, at 14:00 on 5 Dec 2026: beyond the newest 30, all but the newest
+    // copy of each of the last 30 days and of each of the last 12 months; names of any other
+    // form never.
+    void copiesKept_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("removed");
+        const QDateTime now(QDate(2026, 12, 5), QTime(14, 0));
+        QStringList thirty; // the newest 30, all of today
+        for (int i = 0; i < 30; ++i)
+            thirty << copyName(now.addSecs(-60 * i));
+        const auto at = [&now](int daysAgo, const char *time, int number = 1) {
+            return copyName(QDateTime(now.date().addDays(-daysAgo), QTime::fromString(time, "HH:mm")), number);
+        };
+        QTest::newRow("a 31st of today") << thirty + QStringList{at(0, "08:00")} << QStringList{at(0, "08:00")};
+        QTest::newRow("two in one second, the second one newer")
+            << thirty.mid(1) + QStringList{at(0, "08:00", 2), at(0, "08:00")} << QStringList{at(0, "08:00")};
+        QTest::newRow("a day's newest stays") << thirty + QStringList{at(1, "09:00"), at(1, "23:59"), at(1, "18:00")}
+                                              << QStringList{at(1, "09:00"), at(1, "18:00")};
+        QStringList daily, dailyGone;
+        for (int d = 1; d <= 40; ++d) {
+            daily << at(d, "20:00");
+            if (d >= 30 && d != 35) // 35 days ago is 31 Oct, October's newest
+                dailyGone << at(d, "20:00");
+        }
+        QTest::newRow("thirty days, then months") << thirty + daily << dailyGone;
+        QStringList monthly;
+        for (int m = 0; m < 14; ++m)
+            monthly << copyName(QDateTime(QDate(2026, 12, 1).addMonths(-m), QTime(12, 0)));
+        QTest::newRow("twelve months") << thirty + monthly << monthly.mid(12);
+        QTest::newRow("other names") << thirty + QStringList{"notas.txt", "ludomat-hoy.mdb", at(40, "08:00") + ".bak",
+                                                             at(40, "08:00", 0)}
+                                     << QStringList{};
+        QTest::newRow("fewer than 30, any age") << QStringList{at(400, "08:00"), at(0, "08:00")} << QStringList{};
+    }
+    void copiesKept() {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, removed);
+        const QDateTime now(QDate(2026, 12, 5), QTime(14, 0));
+        QStringList gone = data::copiesToRemove(names, now);
+        gone.sort();
+        removed.sort();
+        QCOMPARE(gone, removed);
+    }
+
+    // A start makes no copy within 10 minutes of an automatic copy, before or after it (a clock
+    // set back must not stop the copies for long).
+    void startCopyDue_data() {
+        QTest::addColumn<int>("secondsAfterTheCopy");
+        QTest::addColumn<bool>("due");
+        QTest::newRow("just after") << 3 << false;
+        QTest::newRow("9:59 after") << 599 << false;
+        QTest::newRow("10 min after") << 600 << true;
+        QTest::newRow("clock set back 5 min") << -300 << false;
+        QTest::newRow("clock set back an hour") << -3600 << true;
+    }
+    void startCopyDue() {
+        QFETCH(int, secondsAfterTheCopy);
+        QFETCH(bool, due);
+        const QDateTime copy(QDate(2026, 12, 5), QTime(14, 0));
+        const QStringList names{copyName(copy.addDays(-1)), copyName(copy), "ludomat-otra.mdb"};
+        QCOMPARE(data::startCopyDue(names, copy.addSecs(secondsAfterTheCopy)), due);
+        QVERIFY(data::startCopyDue({"ludomat-otra.mdb"}, copy));
+    }
+
+    // 60 starts in 3 minutes, then 60 cash closes: one copy for the starts, and the copies of
+    // the last 30 days and 12 months stay beside the newest 30.
+    void floodKeepsHistory() {
+        testing::TestPlatform t;
+        const QString folder = t.platform.where.backups();
+        QVERIFY(QDir().mkpath(folder));
+        const QDate today = t.clock.now.date();
+        for (int d = 1; d <= 400; ++d)
+            writeFile(QDir(folder).filePath(copyName(QDateTime(today.addDays(-d), QTime(21, 0)))), "");
+        for (int i = 0; i < 60; ++i) {
+            stations::AutomaticBackup backup(t.platform, nullptr);
+            backup.start(QStringLiteral("al iniciar el programa"), QString());
+            backup.wait();
+            QCoreApplication::processEvents(); // its thread says it ended, and goes
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            t.clock.advance(3);
+        }
+        QCOMPARE(QDir(folder).entryList({copyName(t.clock.now).left(16) + '*'}, QDir::Files).size(), 1); // of today
+        auto db = data::Database::open(t.databasePath());
+        for (int i = 0; i < 60; ++i) {
+            QCOMPARE(data::automaticBackupNoted(*db, folder, t.clock.now, "Admin", "tras el cierre de caja"),
+                     QString());
+            t.clock.advance(3);
+        }
+        QSet<QDate> days;
+        QSet<int> months;
+        for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+            const QDate day = data::parseCopyName(name).when.date();
+            days << day;
+            months << day.year() * 12 + day.month();
+        }
+        for (int d = 0; d < 30; ++d)
+            QVERIFY2(days.contains(today.addDays(-d)), qPrintable(today.addDays(-d).toString()));
+        for (int m = 0; m < 12; ++m)
+            QVERIFY(months.contains(today.addMonths(-m).year() * 12 + today.addMonths(-m).month()));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 30 + 29 + 10); // today's 30, 29 days, Jan to Oct
     }
 
     // `ludomat --backup` beside a running writer: a sound copy, journaled.

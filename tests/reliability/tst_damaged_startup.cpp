@@ -65,6 +65,8 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(t.platform.alarmPath()));
         formLudomat2 w(t.platform);
         QVERIFY(w.Form_Load());
+        QCOMPARE(t.messages.messages.size(), 0); // said once someone has signed in
+        w.setEnabled(true);
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY(t.messages.messages.first().contains(t.platform.alarmPath()));
         QVERIFY(w.database && w.database->isOpen());

@@ -1,6 +1,7 @@
 // Hostile text in the boxes whose text reaches the file: quotes, statement pieces, a date
 // literal, a long string, control characters and non-Latin text. An account is stored exactly
-// as typed or refused with a message, and nothing else in the file ever changes. (The boxes
+// as typed (its password with a tail that makes it long enough) or refused with a message, and
+// nothing else in the file ever changes. (The boxes
 // that take dates, times and numbers refuse such text before any statement: tst_rate,
 // tst_cash_close_input, the fuzz targets.)
 #include "TestSupport.h"
@@ -86,14 +87,19 @@ private Q_SLOTS:
         shop.said().clear();
 
         // As the new account's name and password.
+        const QString password = text + QStringLiteral("-clave");
         u->combUsuario->setCurrentIndex(0); // Admin
         type(u->maskContrasena, QStringLiteral("admin"));
         u->cmdAgregar_Click();
         type(u->txtUsuario, text);
-        type(u->maskContrasena, text);
+        type(u->maskContrasena, password);
         u->cmdGuardar_Click();
+        testing::answerPassword(u, {}, password);
         pairs += 3;
-        if (!shop.said().isEmpty()) { // refused on purpose, never because the engine choked on the statement
+        const QString made =
+            QStringLiteral("La cuenta %1 fue creada. En su primer ingreso se le pedirá una contraseña propia.")
+                .arg(text);
+        if (shop.said() != QStringList{made}) { // refused on purpose, never because the engine choked on the statement
             ++refused;
             QVERIFY2(!shop.said()[0].startsWith(QStringLiteral("No se pudo")), qPrintable(shop.said()[0]));
             QCOMPARE(u->mode(), formUsuario::Mode::NewAccount);
@@ -101,10 +107,12 @@ private Q_SLOTS:
             return;
         }
         ++stored;
+        shop.said().clear();
         // It signs in by exactly its typed name and password, so both were stored as typed...
         type(u->combUsuario, text);
-        type(u->maskContrasena, text);
+        type(u->maskContrasena, password);
         u->cmdAceptar_Click();
+        QVERIFY(testing::answerPassword(u, text + QStringLiteral("-propia"), text + QStringLiteral("-propia")));
         QCOMPARE(shop.said(), QStringList());
         QCOMPARE(shop.main->lblUsuario->text(), text);
 

@@ -1,5 +1,7 @@
 // Open stations outlive the process: a program with two stations open is killed with SIGKILL,
-// and the next start brings them back as if it had never stopped, at the rate they opened with.
+// and the next start brings them back as if it had never stopped, at the rate they opened with,
+// timed by the machine's boot clock whatever the wall clock does; a row no rental can have
+// written is set aside for good.
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
@@ -36,6 +38,23 @@ QString shown(const formLudomat2 &w, size_t i) {
            w.txtPesos[i]->text();
 }
 
+// The main window started on the platform's folder, as the program starts it, its tick
+// delivered by hand; signIn() is what a sign-in does to it.
+struct Start {
+    std::unique_ptr<formLudomat2> w;
+    bool loaded = false;
+    explicit Start(testing::TestPlatform &t) : w(std::make_unique<formLudomat2>(t.platform)) {
+        loaded = w->Form_Load();
+        w->Timer1->stop();
+    }
+    void signIn(const QString &who = QStringLiteral("Ana")) {
+        w->lblUsuario->setText(who);
+        w->setEnabled(true);
+    }
+    // Gone as a SIGKILL leaves it: nothing more written.
+    ~Start() { delete w->usuarioWindow.data(); }
+};
+
 } // namespace
 
 class RestoreTest final : public QObject {
@@ -45,28 +64,49 @@ private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
 
     void restoredAfterKill_data() {
-        QTest::addColumn<int>("downSeconds");
+        QTest::addColumn<QString>("down"); // how the clocks move while the program is down
         QTest::addColumn<QString>("station1");
         QTest::addColumn<QString>("station3");
         QTest::addColumn<QStringList>("said");
+        const QString both = QStringLiteral("Se recuperaron 2 puestos en curso: Puesto 1 (Contador, desde 14:05), ");
         QTest::newRow("at the second block")
-            << 1800 << "0:30:0 20"
+            << "30 min"
             << "0:30:0 20"
-            << QStringList{"Se recuperaron 2 puestos en curso: Puesto 1 (Contador, desde 14:05), "
-                           "Puesto 3 (Prepago, quedan 0:30)."};
+            << "0:30:0 20"
+            << QStringList{both + "Puesto 3 (Prepago, quedan 30 min).\n\nEl programa estuvo cerrado 30 min; ese "
+                                  "tiempo se contó en los puestos en curso."};
         // The rate was changed to 10 minutes for 1 while the program was down.
         QTest::newRow("past the prepaid end, rate changed")
-            << 3601 << "1:0:1 30"
+            << "3601 s"
+            << "1:0:1 30"
             << "0:0:0 0"
-            << QStringList{"Se recuperaron 2 puestos en curso: Puesto 1 (Contador, desde 14:05), Puesto 3 (Prepago, "
-                           "terminado mientras el programa estaba cerrado).",
+            << QStringList{both + "Puesto 3 (Prepago, terminado mientras el programa estaba cerrado).",
                            "Finalizó el tiempo del prepago en el Puesto 3."};
-        QTest::newRow("clock set back") << -600 << "0:0:0 10"
-                                        << "1:0:0 20" << QStringList{"empezó de nuevo en 0"};
+        // The boot clock counts, whatever the wall clock was set to.
+        QTest::newRow("wall clock set back 2 h")
+            << "30 min, wall -2 h"
+            << "0:30:0 20"
+            << "0:30:0 20" << QStringList{both + "Puesto 3 (Prepago, quedan 30 min)."};
+        QTest::newRow("wall clock set ahead 2 h")
+            << "1 min, wall +2 h"
+            << "0:1:0 10"
+            << "0:59:0 20" << QStringList{both + "Puesto 3 (Prepago, quedan 59 min)."};
+        // After a reboot the wall clock tells; one earlier than the last one seen adds nothing.
+        QTest::newRow("rebooted") << "61 min, reboot"
+                                  << "1:1:0 30"
+                                  << "0:0:0 0"
+                                  << QStringList{both + "Puesto 3 (Prepago, terminado",
+                                                 "Finalizó el tiempo del prepago en el Puesto 3."};
+        QTest::newRow("rebooted, wall behind")
+            << "10 min, reboot, wall -1 h"
+            << "0:0:0 10"
+            << "1:0:0 20"
+            << QStringList{both + "Puesto 3 (Prepago, quedan 1 h 0 min).\n\nEl reloj "
+                                  "de la computadora marca una hora anterior"};
     }
 
     void restoredAfterKill() {
-        QFETCH(int, downSeconds);
+        QFETCH(QString, down);
         QFETCH(QString, station1);
         QFETCH(QString, station3);
         QFETCH(QStringList, said);
@@ -81,36 +121,46 @@ private Q_SLOTS:
         QCOMPARE(integrityCheck(db), QStringLiteral("ok"));
         if (QByteArray(QTest::currentDataTag()).contains("rate changed"))
             QCOMPARE(execRaw(db, "UPDATE Tarifa SET Minutos = 10, Pesos = 1"), SQLITE_OK);
-        // What no restore may bring back: an unknown station, an unreadable opening.
-        QCOMPARE(
-            execRaw(
-                db,
-                "INSERT INTO PuestosAbiertos VALUES (9, 'Contador', 'Ana', '2026-12-05T17:00:00Z', 30, 10, NULL, NULL);"
-                "INSERT INTO PuestosAbiertos VALUES (4, 'Contador', 'Ana', 'ayer', 30, 10, NULL, NULL)"),
-            SQLITE_OK);
+        // The rows as opened, without the time they keep.
+        const QRegularExpression keptTime(QStringLiteral("(\\|[^|]*){4}$"));
+        const QStringList opened = testing::tableRows(db, "PuestosAbiertos").replaceInStrings(keptTime, {});
 
         testing::TestPlatform again(first.folder.path());
-        again.clock.advance(downSeconds);
-        formLudomat2 w(again.platform);
-        QVERIFY(w.Form_Load());
-        w.Timer1->stop();
+        const QStringList moves = down.split(QStringLiteral(", "));
+        again.clock.advance(moves[0].section(u' ', 0, 0).toLongLong() * (moves[0].endsWith(u"min") ? 60 : 1));
+        if (moves.contains(QStringLiteral("reboot"))) {
+            again.clock.boot = QStringLiteral("another boot");
+            again.clock.monotonic = 40'000;
+        }
+        for (const QString &move : moves) {
+            if (move.startsWith(QStringLiteral("wall ")))
+                again.clock.now = again.clock.now.addSecs(move.mid(5).section(u' ', 0, 0).toLongLong() * 3600);
+        }
+        Start s(again);
+        QVERIFY(s.loaded);
+        formLudomat2 &w = *s.w;
         const QStringList &messages = again.messages.messages;
-        // One message names what came back and what was left in the table.
+        // The accounts window is the only one that takes keys until someone signs in.
+        QCOMPARE(messages, QStringList());
+        s.signIn();
+        // One message names what came back, and how long the program was down.
         QVERIFY2(messages.size() == said.size(), qPrintable(messages.join(u'\n')));
-        QVERIFY2(messages[0].contains(said[0]), qPrintable(messages[0]));
-        QVERIFY(messages[0].contains(QStringLiteral("Puesto=9")) &&
-                messages[0].contains(QStringLiteral("Apertura=ayer")));
+        QVERIFY2(messages[0].startsWith(said[0]), qPrintable(messages[0]));
         QCOMPARE(messages.mid(1), said.mid(1));
         QCOMPARE(shown(w, 0), station1);
         QCOMPARE(shown(w, 2), station3);
-        QCOMPARE(w.station[2].running, said.size() == 1);
+        QCOMPARE(w.station[2].running, said.size() == 1 && !said[0].contains(u"terminado"));
         QCOMPARE(again.alarm.played.size(), said.size() - 1);
         QCOMPARE(testing::tableRows(db, "Alquiler").size(), 1); // the prepaid opening: a restore records nothing
-        QCOMPARE(testing::tableRows(db, "Registro").filter("|Puesto recuperado|").size(), 2);
-        QCOMPARE(testing::tableRows(db, "PuestosAbiertos").size(), 2 + (said.size() == 1 ? 2 : 1));
+        // Written before anyone signed in: by nobody.
+        const QStringList journaled = testing::journal(db, QStringLiteral("Usuario, Evento"));
+        QCOMPARE(journaled.filter(QRegularExpression("^\\|Puesto recuperado$")).size(), 2);
+        QCOMPARE(journaled.filter(QRegularExpression("^\\|Prepago terminado$")).size(), w.station[2].running ? 0 : 1);
+        // The stored openings are never rewritten.
+        const QStringList still = testing::tableRows(db, "PuestosAbiertos").replaceInStrings(keptTime, {});
+        QCOMPARE(still, w.station[2].running ? opened : opened.mid(0, 1));
 
         // Closing the restored Contador rental records it and forgets it in one go.
-        w.lblUsuario->setText(QStringLiteral("Ana"));
         w.cmdPuesto_Click(0);
         const QStringList rentals = testing::tableRows(db, "Alquiler");
         QCOMPARE(rentals.size(), 2);
@@ -118,7 +168,132 @@ private Q_SLOTS:
                      rentals.filter("1|Contador|Ana|").first().endsWith(u'|' + station1.section(u' ', 1)),
                  qPrintable(rentals.join(u'\n')));
         QCOMPARE(testing::tableRows(db, "PuestosAbiertos").filter(QRegularExpression("^1\\|")).size(), 0);
-        delete w.usuarioWindow.data();
+    }
+
+    // A Contador rental at $1 a minute is opened, the program killed, started again with the
+    // wall clock 2 h behind, killed after a minute, started again with the clock right (or
+    // after a reboot) and the rental closed: 1 min 24 s of use cost 2 blocks, not 2 hours.
+    void clockBehindThenRight_data() {
+        QTest::addColumn<bool>("reboot");
+        QTest::newRow("same boot") << false;
+        QTest::newRow("rebooted before the last start") << true;
+    }
+
+    void clockBehindThenRight() {
+        QFETCH(bool, reboot);
+        testing::TestPlatform t;
+        const QString db = t.databasePath();
+        QCOMPARE(execRaw(db, "UPDATE Tarifa SET Minutos = 1, Pesos = 1"), SQLITE_OK);
+        t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(12, 36, 52));
+        QString apertura;
+        {
+            Start s(t);
+            s.signIn();
+            s.w->cmdPuesto_Click(0);
+            apertura = s.w->station[0].openedUtc;
+            t.clock.advance(2);
+        }
+        t.clock.now = t.clock.now.addSecs(-2 * 3600);
+        {
+            Start s(t);
+            s.signIn();
+            QVERIFY2(t.messages.messages.value(0).contains(QStringLiteral("Puesto 1 (Contador")),
+                     qPrintable(t.messages.messages.join(u'\n')));
+            QVERIFY(!t.messages.messages.value(0).contains(QStringLiteral("de nuevo")));
+            for (int n = 0; n < 60; ++n) {
+                t.clock.advance(1);
+                s.w->Timer1_Timer();
+            }
+            s.w->refreshOpenRows(); // the minute's refresh: the last wall instant seen is 2 h behind
+            QCOMPARE(shown(*s.w, 0), QStringLiteral("0:1:2 2"));
+        }
+        QCOMPARE(readOnlyRows(db, "SELECT Apertura FROM PuestosAbiertos"), QStringList{apertura});
+        t.clock.now = t.clock.now.addSecs(2 * 3600);
+        t.clock.advance(22);
+        if (reboot) {
+            t.clock.boot = QStringLiteral("after a power cut");
+            t.clock.monotonic = 30'000;
+        }
+        t.messages.messages.clear();
+        Start s(t);
+        s.signIn();
+        QVERIFY2(t.messages.messages.value(0).contains(QStringLiteral("El programa estuvo cerrado")),
+                 qPrintable(t.messages.messages.join(u'\n')));
+        s.w->cmdPuesto_Click(0);
+        QCOMPARE(readOnlyRows(db, "SELECT Tiempo, Importe FROM Alquiler"), QStringList{"00:01:00|2.0"});
+    }
+
+    // A row no rental of the program can have left is named, moved aside with its values as they
+    // were, journaled, and never comes back; the good row beside it restores and closes. (What
+    // each value may be: tst_station_math.)
+    void rowsThatCannotComeBack_data() {
+        QTest::addColumn<QString>("values"); // a second row of PuestosAbiertos, as SQL values
+        QTest::addColumn<QString>("why");
+        const QString opening = QStringLiteral("'2026-12-05T14:00:00Z'");
+        const auto contador = [&](const QString &puesto, const QString &minutos, const QString &pesos) {
+            return QStringLiteral("%1, 'Contador', 'Ana', %2, %3, %4, NULL, NULL, NULL, NULL, NULL, NULL")
+                .arg(puesto, opening, minutos, pesos);
+        };
+        QTest::newRow("absurd price") << contador("1", "30", "1e308") << "importe";
+        QTest::newRow("no minutes") << contador("4", "0", "1") << "minutos";
+        QTest::newRow("second row for a station") << contador("2", "30", "10") << "ya tiene otro alquiler";
+        QTest::newRow("25 blocks") << "5, 'Prepago', 'Ana', " + opening +
+                                          ", 30, 10, 25, '2026-12-06T02:30:00Z', NULL, NULL, NULL, NULL"
+                                   << "bloques";
+        QTest::newRow("unreadable opening")
+            << "1, 'Contador', 'Ana', 'ayer', 30, 10, NULL, NULL, NULL, NULL, NULL, NULL"
+            << "apertura";
+        QTest::newRow("open for years")
+            << "1, 'Contador', 'Ana', '2019-01-01T00:00:00Z', 30, 10, NULL, NULL, NULL, NULL, NULL, NULL"
+            << "más de un año";
+    }
+
+    void rowsThatCannotComeBack() {
+        QFETCH(QString, values);
+        QFETCH(QString, why);
+        testing::TestPlatform t;
+        t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(14, 5), Qt::UTC).toLocalTime();
+        const QString db = t.databasePath();
+        const QByteArray rows = "INSERT INTO PuestosAbiertos VALUES (2, 'Contador', 'Ana', '2026-12-05T14:00:00Z', 30, "
+                                "10, NULL, NULL, NULL, NULL, NULL, NULL);"
+                                "INSERT INTO PuestosAbiertos VALUES (" +
+                                values.toUtf8() + ")";
+        QCOMPARE(execRaw(db, rows.constData()), SQLITE_OK);
+        const QStringList before = readOnlyRows(db, "SELECT * FROM PuestosAbiertos WHERE rowid = 2");
+        {
+            Start s(t);
+            s.signIn();
+            const QString said = t.messages.messages.join(u'\n');
+            QVERIFY2(said.contains(QStringLiteral("Se recuperó 1 puesto en curso: Puesto 2 (Contador")) &&
+                         said.contains(QStringLiteral("(Puesto=") + values.section(u',', 0, 0)) && said.contains(why) &&
+                         said.contains(QStringLiteral("PuestosApartados")),
+                     qPrintable(said));
+            // As it was, with why and when.
+            QCOMPARE(readOnlyRows(db, "SELECT Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, Fin, Arranque, "
+                                      "ArranqueMs, Transcurrido, Visto FROM PuestosApartados"),
+                     before);
+            const QStringList aside = readOnlyRows(db, "SELECT Motivo, Apartado FROM PuestosApartados");
+            QVERIFY2(aside.size() == 1 && aside[0].contains(why) && aside[0].endsWith(u"|2026-12-05T14:05:00Z"),
+                     qPrintable(aside.join(u'\n')));
+            QCOMPARE(readOnlyRows(db, "SELECT count(*) FROM PuestosAbiertos"), QStringList{"1"});
+            const QStringList journaled = testing::journal(db, QStringLiteral("Usuario, Evento, Puesto, Detalle"))
+                                              .filter(QStringLiteral("|Puesto apartado|"));
+            QVERIFY2(journaled.size() == 1 && journaled[0].startsWith(u"|Puesto apartado|") &&
+                         journaled[0].contains(QStringLiteral("Apertura=") +
+                                               values.section(QStringLiteral(", "), 3, 3).remove(u'\'')) &&
+                         journaled[0].contains(QStringLiteral("; Motivo=")) && journaled[0].contains(why),
+                     qPrintable(journaled.join(u'\n')));
+        }
+        t.messages.messages.clear();
+        t.clock.advance(60);
+        Start s(t);
+        s.signIn();
+        QCOMPARE(t.messages.messages.size(), 1);
+        QVERIFY2(!t.messages.messages[0].contains(QStringLiteral("Puesto=")), qPrintable(t.messages.messages[0]));
+        QCOMPARE(readOnlyRows(db, "SELECT count(*) FROM PuestosApartados"), QStringList{"1"});
+        s.w->cmdPuesto_Click(1);
+        QCOMPARE(t.messages.messages.size(), 1); // closed: nothing refused
+        QCOMPARE(readOnlyRows(db, "SELECT Puesto, Importe FROM Alquiler"), QStringList{"2|10.0"});
     }
 };
 

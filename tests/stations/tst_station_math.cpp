@@ -140,33 +140,58 @@ private Q_SLOTS:
             QCOMPARE(endedAt, minutos * blocks * 60 + 1);
     }
 
-    // A row read back and checked: what cannot be a running rental is named, never guessed.
+    // A row read back and checked: what cannot be a running rental is named, never guessed;
+    // every value within what the program itself writes.
     void openRowsAreChecked_data() {
         QTest::addColumn<QStringList>("cells");
         QTest::addColumn<QString>("problem"); // empty: restored
-        const QStringList good{"Puesto=3",   "Modo=Prepago", "Usuario=Ana", "Apertura=2026-12-05T17:05:09Z",
-                               "Minutos=30", "Pesos=10",     "Bloques=2",   "Fin=2026-12-05T18:05:09Z"};
-        const auto with = [&good](const QString &cell) {
+        const QStringList good{"Puesto=3",
+                               "Modo=Prepago",
+                               "Usuario=Ana",
+                               "Apertura=2026-12-05T17:05:09Z",
+                               "Minutos=30",
+                               "Pesos=10.25",
+                               "Bloques=2",
+                               "Fin=2026-12-05T18:05:09Z",
+                               "Fila=7",
+                               "Arranque=b1",
+                               "ArranqueMs=5",
+                               "Transcurrido=60",
+                               "Visto=2026-12-05T17:06:09Z"};
+        const auto with = [&good](const QStringList &changed) {
             QStringList cells = good;
             for (QString &c : cells)
-                if (c.section(u'=', 0, 0) == cell.section(u'=', 0, 0))
-                    c = cell;
+                for (const QString &cell : changed)
+                    if (c.section(u'=', 0, 0) == cell.section(u'=', 0, 0))
+                        c = cell;
             return cells;
         };
         QTest::newRow("good prepaid") << good << "";
-        QTest::newRow("good contador, other offset")
+        QTest::newRow("good contador, other offset, kept before its time was")
             << QStringList{"Puesto=1",   "Modo=Contador", "Usuario=Ana",  "Apertura=2026-12-05T14:05:09-03:00",
-                           "Minutos=30", "Pesos=10",      "Bloques=NULL", "Fin=NULL"}
+                           "Minutos=30", "Pesos=10",      "Bloques=NULL", "Fin=NULL",
+                           "Fila=1"}
             << "";
-        QTest::newRow("station 6") << with("Puesto=6") << "puesto";
-        QTest::newRow("station 2.5") << with("Puesto=2.5") << "puesto";
-        QTest::newRow("unknown mode") << with("Modo=prepago") << "modo";
-        QTest::newRow("unreadable opening") << with("Apertura=ayer") << "apertura";
-        QTest::newRow("opening without offset") << with("Apertura=2026-12-05T17:05:09") << "apertura";
-        QTest::newRow("rate too long") << with("Minutos=1366") << "minutos";
-        QTest::newRow("negative price") << with("Pesos=-1") << "importe";
-        QTest::newRow("no blocks") << with("Bloques=0") << "bloques";
-        QTest::newRow("end that does not add up") << with("Fin=2026-12-05T19:05:09Z") << "fin";
+        QTest::newRow("no boot named") << with({"Arranque=NULL", "ArranqueMs=NULL"}) << "";
+        QTest::newRow("price at its largest")
+            << with({"Pesos=999999999.99", "Fin=2026-12-05T17:07:09Z", "Minutos=1"}) << "";
+        QTest::newRow("station 6") << with({"Puesto=6"}) << "puesto";
+        QTest::newRow("station 2.5") << with({"Puesto=2.5"}) << "puesto";
+        QTest::newRow("unknown mode") << with({"Modo=prepago"}) << "modo";
+        QTest::newRow("unreadable opening") << with({"Apertura=ayer"}) << "apertura";
+        QTest::newRow("opening without offset") << with({"Apertura=2026-12-05T17:05:09"}) << "apertura";
+        QTest::newRow("rate too long") << with({"Minutos=1366"}) << "minutos";
+        QTest::newRow("no minutes") << with({"Minutos=0"}) << "minutos";
+        QTest::newRow("negative price") << with({"Pesos=-1"}) << "importe";
+        QTest::newRow("absurd price") << with({"Pesos=1e308"}) << "importe";
+        QTest::newRow("price of a thousand million") << with({"Pesos=1000000000"}) << "importe";
+        QTest::newRow("three decimals") << with({"Pesos=10.255"}) << "importe";
+        QTest::newRow("no blocks") << with({"Bloques=0"}) << "bloques";
+        QTest::newRow("25 blocks") << with({"Bloques=25"}) << "bloques";
+        QTest::newRow("end that does not add up") << with({"Fin=2026-12-05T19:05:09Z"}) << "fin";
+        QTest::newRow("boot without its clock") << with({"ArranqueMs=NULL"}) << "arranque";
+        QTest::newRow("known time past a year") << with({"Transcurrido=40000000"}) << "transcurrido";
+        QTest::newRow("unreadable last sight") << with({"Visto=ayer"}) << "vista";
     }
 
     void openRowsAreChecked() {
@@ -176,6 +201,92 @@ private Q_SLOTS:
         QCOMPARE(check.row.has_value(), problem.isEmpty());
         QVERIFY2(check.problem.contains(problem), qPrintable(check.problem));
         QVERIFY(check.label.contains(cells[0]));
+        QVERIFY(check.detail.contains(cells[3] + u';') || check.detail.endsWith(cells[3]));
+    }
+
+    // The time an open station has run when the program starts again. Opened at 17:00:00 on
+    // the wall clock and at 1000 s on the boot clock of boot "a"; then the program stops.
+    void elapsedAtStart_data() {
+        QTest::addColumn<QString>("kept");   // "boot bootMs knownSeconds seenSecondsAfterOpening", or "-"
+        QTest::addColumn<QString>("now");    // "boot bootMs wallSecondsAfterOpening"
+        QTest::addColumn<QString>("result"); // "seconds down" (down -1: not known), "behind", or "problem"
+        QTest::newRow("same boot, clocks agree") << "a 1000000 60 60"
+                                                 << "a 1090000 90"
+                                                 << "90 30";
+        // The wall clock 2 h behind, then 2 h ahead: the boot clock alone counts.
+        QTest::newRow("same boot, wall 2 h behind") << "a 1000000 60 60"
+                                                    << "a 1090000 -7110"
+                                                    << "90 30";
+        QTest::newRow("same boot, wall 2 h ahead") << "a 1000000 60 60"
+                                                   << "a 1090000 7290"
+                                                   << "90 30";
+        QTest::newRow("same boot, an hour down") << "a 1000000 120 120"
+                                                 << "a 4720000 3720"
+                                                 << "3720 3600";
+        // After a reboot the wall clock tells, but never less than the time known...
+        QTest::newRow("reboot, clocks agree") << "a 1000000 60 60"
+                                              << "b 20000 3660"
+                                              << "3660 3600";
+        QTest::newRow("reboot, wall behind the last sight") << "a 1000000 600 600"
+                                                            << "b 20000 300"
+                                                            << "600 behind";
+        // ...and never more than the known time and the wall time since it was last seen: a wall
+        // clock that was 2 h behind at a restart and right after the reboot adds nothing.
+        QTest::newRow("reboot, wall was behind at the last sight") << "a 1000000 60 -7140"
+                                                                   << "b 20000 84"
+                                                                   << "84 24";
+        QTest::newRow("reboot, wall was ahead at the opening") << "a 1000000 60 -7140"
+                                                               << "b 20000 -7110"
+                                                               << "90 30";
+        QTest::newRow("reboot, wall 2 h ahead now") << "a 1000000 60 60"
+                                                    << "b 20000 7290"
+                                                    << "7290 7230";
+        // A boot clock behind the opening is not this boot's: the wall clock tells.
+        QTest::newRow("same boot name, clock behind the opening") << "a 1000000 60 60"
+                                                                  << "a 500 90"
+                                                                  << "90 30";
+        // A row from before the time was kept: the wall clock alone, nothing said of the time down.
+        QTest::newRow("never kept") << "-"
+                                    << "a 1000 90"
+                                    << "90 -1";
+        QTest::newRow("never kept, wall behind the opening") << "-"
+                                                             << "a 1000 -600"
+                                                             << "0 behind";
+        QTest::newRow("open for more than a year") << "a 1000000 60 60"
+                                                   << "b 20000 31700000"
+                                                   << "problem";
+    }
+
+    void elapsedAtStart() {
+        QFETCH(QString, kept);
+        QFETCH(QString, now);
+        QFETCH(QString, result);
+        const QDateTime opening(QDate(2026, 12, 5), QTime(17, 0), Qt::UTC);
+        stations::OpenRow row;
+        row.openedUtc = opening;
+        row.seenUtc = opening;
+        if (kept != u"-") {
+            const QStringList k = kept.split(u' ');
+            row.boot = k[0];
+            row.bootMs = k[1].toLongLong();
+            row.timeKept = true;
+            row.knownSeconds = k[2].toLongLong();
+            row.seenUtc = opening.addSecs(k[3].toLongLong());
+        }
+        const QStringList n = now.split(u' ');
+        const stations::Elapsed e =
+            stations::elapsedAtStart(row, {opening.addSecs(n[2].toLongLong()), n[1].toLongLong(), n[0]});
+        if (result == u"problem") {
+            QVERIFY(!e.problem.isEmpty());
+            return;
+        }
+        QVERIFY2(e.problem.isEmpty(), qPrintable(e.problem));
+        const QStringList r = result.split(u' ');
+        QCOMPARE(e.ms, r[0].toLongLong() * 1000);
+        QCOMPARE(e.wallBehind, r[1] == u"behind");
+        if (!e.wallBehind)
+            QCOMPARE(e.downSeconds, r[1].toLongLong());
+        QCOMPARE(e.sameBoot, kept.startsWith(u"a ") && n[0] == u"a" && n[1].toLongLong() >= 1000000);
     }
 
     void alarmPlayerChecksTheFile_data() {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <stdexcept>
 
 namespace testing {
@@ -111,8 +112,18 @@ bool answerPassword(QWidget *window, const QString &first, const QString &second
     if (!d) {
         return false;
     }
-    QTest::keyClicks(d->txtNueva, first);
-    QTest::keyClicks(d->txtRepetida, second);
+    // Typed where QTest can spell it (printable ASCII), else put in as a paste would.
+    const auto type = [](QLineEdit *box, const QString &text) {
+        if (std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u' ' && c < u'\x7f'; })) {
+            QTest::keyClicks(box, text);
+        } else {
+            box->insert(text);
+        }
+    };
+    if (!d->txtNueva->isHidden()) { // hidden: typed once already, in the window that asked
+        type(d->txtNueva, first);
+    }
+    type(d->txtRepetida, second);
     QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
     return true;
 }

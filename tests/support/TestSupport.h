@@ -98,7 +98,8 @@ QStringList tableRows(const QString &databasePath, const QString &table);
 
 // The new-password dialog the window has open, or null.
 NewPasswordDialog *passwordDialog(QWidget *window);
-// Fills that dialog through its boxes and presses "&Aceptar"; false when none is open.
+// Fills that dialog through its boxes (the first only when it is shown) and presses "&Aceptar";
+// false when none is open.
 bool answerPassword(QWidget *window, const QString &first, const QString &second);
 
 // Types the password into the administrator's password dialog the window has open and presses

@@ -1,6 +1,7 @@
 // Every caption of every window is whole, every digit of the stations' boxes in sight, and every
 // window fits its screen or scrolls, whatever the scale or font resolution it runs under; Qt's
 // own texts are in Spanish.
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/PasswordPolicy.h"
 #include "accounts/formUsuario.h"
@@ -8,8 +9,8 @@
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "rate/frmTarifa.h"
-#include "stations/DisplayBox.h"
 #include "stations/formLudomat2.h"
+#include "ui/FittedText.h"
 #include "ui/SystemPlatform.h"
 #include "ui/Translations.h"
 
@@ -22,6 +23,37 @@ QString withoutAccessKeys(QString text) {
     text.replace(QStringLiteral("&&"), QChar(1));
     text.remove(QLatin1Char('&'));
     return text.replace(QChar(1), QLatin1Char('&'));
+}
+
+// The cells of a grid or a list whose text is wider than the room its column leaves it: every
+// amount of the cash close's grid and summary whole.
+QString cutCells(const QAbstractItemView *view) {
+    const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    QStringList cut;
+    std::function<void(const QModelIndex &, int)> walk = [&](const QModelIndex &parent, int depth) {
+        const QAbstractItemModel *model = view->model();
+        for (int r = 0; r < model->rowCount(parent); ++r) {
+            for (int c = 0; c < model->columnCount(parent); ++c) {
+                const QModelIndex at = model->index(r, c, parent);
+                const QString text = at.data().toString();
+                int room = 0;
+                if (const auto *table = qobject_cast<const QTableView *>(view)) {
+                    room = table->columnWidth(c) - margins;
+                } else if (const auto *tree = qobject_cast<const QTreeView *>(view)) {
+                    room = tree->columnWidth(c) - margins - depth * tree->indentation();
+                }
+                const int width = view->fontMetrics().horizontalAdvance(text);
+                // A free text whose whole is in its tooltip (the journal's details) may be cut.
+                if (width > room && at.data(Qt::ToolTipRole).toString() != text) {
+                    cut << QStringLiteral("«%1» %2 px in %3 px").arg(text).arg(width).arg(room);
+                }
+                walk(at, depth + 1);
+            }
+        }
+    };
+    walk({}, 0);
+    cut.removeDuplicates();
+    return cut.join(QStringLiteral(", "));
 }
 
 // The caption's advance width against the room the style leaves it; empty when it fits.
@@ -45,9 +77,12 @@ QString clipped(const QWidget *control) {
         room = label->contentsRect().width() - 2 * label->margin();
     } else if (const auto *box = qobject_cast<const QGroupBox *>(control); box && !box->title().isEmpty()) {
         return box->minimumSizeHint().width() <= box->width() ? QString() : box->title();
-    } else if (const auto *edit = qobject_cast<const QLineEdit *>(control); edit && !edit->isEnabled()) {
-        text = edit->text(); // a station's display box: every digit in sight
-        room = stations::textRoom(edit);
+    } else if (const auto *edit = qobject_cast<const QLineEdit *>(control)) {
+        text = edit->text(); // a station's display box, a total: every digit in sight
+        room = ui::textRoom(edit);
+    } else if (const auto *view = qobject_cast<const QAbstractItemView *>(control);
+               view && view->model() && !qobject_cast<const QHeaderView *>(view)) {
+        return cutCells(view);
     } else {
         return {};
     }
@@ -181,10 +216,24 @@ private Q_SLOTS:
                  QStringLiteral("23999999999.76 1365 999"));
         found << faults(main);
 
+        // A thousand such rentals and one more: the widest amounts in the grid, the totals and
+        // the summary. The rate window shows the largest price it takes.
+        const QByteArray today = shop.t.clock.today().toString(Qt::ISODate).toLatin1();
+        const QByteArray sql =
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
+            "INSERT INTO Alquiler SELECT 2, 'Prepago', 'Admin', '" +
+            today + "', '10:00:00', '546:00:00', 23999999999.76 FROM n; " +
+            "INSERT INTO Alquiler VALUES (3, 'Contador', 'Admin', '" + today +
+            "', '11:00:00', '00:40:00', 19.99); UPDATE Tarifa SET Minutos = 1365, Pesos = 999999999.99";
+        QCOMPARE(execRaw(shop.t.databasePath(), sql.constData()), SQLITE_OK);
         main->cmdCierreCaja_Click();
         formCaja *caja = main->cajaWindow;
+        caja->txtHora1->setText(QStringLiteral("00:00:00"));
+        caja->txtHora2->setText(QStringLiteral("23:59:59"));
         QVERIFY(testing::runCashClose(caja));
         QVERIFY(caja->report());
+        QCOMPARE(caja->txtTotal->text() + u' ' + caja->txtTotalUsuario->text(),
+                 QStringLiteral("23999999999779.99 23999999999779.99"));
         found << faults(caja);
         caja->cmdRegistro_Click();
         QTRY_VERIFY(!caja->registroWindow->lblVerificacion->text().endsWith(QStringLiteral("…")));
@@ -192,6 +241,7 @@ private Q_SLOTS:
         caja->cmdGraficos_Click();
         found << faults(caja->graficosWindow);
         main->cmdTarifa_Click();
+        QCOMPARE(main->tarifaWindow->txtPesos1->text(), QStringLiteral("999999999.99"));
         found << faults(main->tarifaWindow);
         QCOMPARE(shop.t.messages.messages, QStringList());
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
