@@ -39,9 +39,9 @@ public:
     void cmdCierreCaja_Click();
     void cmdTarifa_Click();
     void cmdSalir_Click();
-    // Notes the program's end in the journal through this window's handle, once, and copies the
-    // -wal back into the file; false when there is no open handle or the file refused it (the
-    // caller may try another way).
+    // Notes the program's end in the journal through this window's handle, once, in one
+    // transaction with the open stations' time, and copies the -wal back into the file; false when
+    // there is no open handle or the file refused it (the caller may try another way).
     bool noteProgramEnd();
 
     // Station logic.
