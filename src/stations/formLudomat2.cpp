@@ -311,8 +311,11 @@ void formLudomat2::cmdSalir_Click() {
     if (database) {
         // The open rows' time and the end's entry in one transaction, before the handle closes: a
         // handle opened after it would sync the -wal and its folder once more, each step waiting
-        // for the disk. The next start knows to the second how long the program was down.
-        noteProgramEnd();
+        // for the disk. The next start knows to the second how long the program was down: the
+        // rows alone when the journal took nothing.
+        if (!noteProgramEnd()) {
+            refreshOpenRows();
+        }
         database->close();
     }
     platform().ender.endProgram();
