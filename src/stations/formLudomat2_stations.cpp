@@ -196,9 +196,8 @@ bool formLudomat2::persist(int index, const QStringList &writes, const QList<Jou
         return true;
     } catch (const data::DbError &error) {
         // Nothing of the station has changed yet: it stays open, or idle, as it was.
-        platform().messages.showMessage(this, failure.arg(index + 1) +
-                                                  QStringLiteral("; el puesto sigue como estaba.\n\n") +
-                                                  error.describe());
+        platform().messages.showMessage(
+            this, failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n") + error.describe());
         return false;
     }
 }
@@ -294,10 +293,7 @@ void formLudomat2::announceEnd(int index) {
         });
 }
 
-void formLudomat2::refreshOpenRows() {
-    if (!database) {
-        return;
-    }
+QStringList formLudomat2::openRowWrites() const {
     const ui::Clock &clock = platform().clock;
     const qint64 now = clock.monotonicMs();
     const QString boot = clock.bootId();
@@ -310,12 +306,20 @@ void formLudomat2::refreshOpenRows() {
                                                      std::max<qint64>(0, now - s.openedAtMs) / 1000, seen);
         }
     }
+    return writes;
+}
+
+void formLudomat2::refreshOpenRows() {
+    if (!database) {
+        return;
+    }
+    const QStringList writes = openRowWrites();
     if (writes.isEmpty()) {
         return;
     }
     try {
         data::runInTransaction(*database, [&] {
-            for (const QString &sql : std::as_const(writes)) {
+            for (const QString &sql : writes) {
                 database->execute(sql);
             }
         });
