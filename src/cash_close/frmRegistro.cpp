@@ -123,13 +123,16 @@ QComboBox *makeCombo(QWidget *parent, const char *name, int left, int top, int w
     return combo;
 }
 
-// Fills a filter with "Todos" and the values given, keeping the choice when it is still there.
+// Fills a filter with "Todos" and the values given, keeping a value chosen before when it is
+// still there. An empty filter has chosen nothing: its empty text must not pick the entries
+// without an operator.
 void refill(QComboBox *combo, const QStringList &values) {
-    const QString chosen = combo->currentText();
+    const std::optional<QString> chosen =
+        combo->currentIndex() > 0 ? std::optional<QString>(combo->currentText()) : std::nullopt;
     combo->clear();
     combo->addItem(frmRegistro::kAll);
     combo->addItems(values);
-    combo->setCurrentIndex(std::max(0, combo->findText(chosen)));
+    combo->setCurrentIndex(chosen ? std::max(0, combo->findText(*chosen)) : 0);
 }
 
 } // namespace

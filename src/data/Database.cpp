@@ -512,6 +512,11 @@ void Database::interrupt() {
         sqlite3_interrupt(impl_->db);
 }
 
+void Database::checkpoint() {
+    if (impl_ && impl_->db && !impl_->readOnly)
+        sqlite3_wal_checkpoint_v2(impl_->db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+}
+
 void Database::close() {
     if (!impl_ || !impl_->db)
         return;

@@ -85,6 +85,9 @@ public:
     // Stops the statement running on this handle from another thread (it fails as interrupted).
     void interrupt();
 
+    // Copies what the -wal holds back into the file now, waiting for nobody (what a reader still
+    // needs stays); the handle that closes last then has nothing left to copy. Best effort.
+    void checkpoint();
     void close();
     bool isOpen() const;
     bool isReadOnly() const;

@@ -304,16 +304,33 @@ void formLudomat2::cmdCierreCaja_Click() {
 }
 
 void formLudomat2::cmdTarifa_Click() {
-    ui::loadForm(tarifaWindow, platform(), *this)->showForm(); // the main window stays usable
+    // The rate it charges goes with it: the stored one may have been changed since the start.
+    ui::loadForm(tarifaWindow, platform(), *this, rate)->showForm(); // the main window stays usable
 }
 
 void formLudomat2::cmdSalir_Click() {
     ownerSeal.forget();
     if (database) {
-        refreshOpenRows(); // the next start knows to the second how long the program was down
+        // The open rows' time and the end's entry in one transaction, before the handle closes: a
+        // handle opened after it would sync the -wal and its folder once more, each step waiting
+        // for the disk. The next start knows to the second how long the program was down: the
+        // rows alone when the journal took nothing.
+        if (!noteProgramEnd()) {
+            refreshOpenRows();
+        }
         database->close();
     }
     platform().ender.endProgram();
+}
+
+bool formLudomat2::noteProgramEnd() {
+    if (!endNoted_ && database && database->isOpen()) {
+        endNoted_ = journalBestEffort(openRowWrites(), {{journal::event::kProgramEnded, 0, QString()}});
+        // Copied back by this handle, whose -wal is synced already: the handle that closes last
+        // (the watch's) would first sync it with its folder again.
+        database->checkpoint();
+    }
+    return endNoted_;
 }
 
 bool formLudomat2::queryClose() {

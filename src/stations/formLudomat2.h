@@ -40,6 +40,10 @@ public:
     void cmdCierreCaja_Click();
     void cmdTarifa_Click();
     void cmdSalir_Click();
+    // Notes the program's end in the journal through this window's handle, once, in one
+    // transaction with the open stations' time, and copies the -wal back into the file; false when
+    // there is no open handle or the file refused it (the caller may try another way).
+    bool noteProgramEnd();
 
     // Station logic.
     void cmdPuesto_Click(int index);
@@ -128,6 +132,8 @@ private:
     // Writes and journal entries nothing else depends on, together, when the file lets them;
     // false when nothing was written.
     bool journalBestEffort(const QStringList &writes, const QList<JournalNote> &notes);
+    // The open stations' rows with the time seen now.
+    QStringList openRowWrites() const;
     void resetStation(int index);
     void lockStation(int index);
     void unlockToContador(int index);
@@ -141,6 +147,7 @@ private:
     // the only one that takes keys, so a password typed at once never goes into a message.
     void afterSignIn(std::function<void()> say);
 
+    bool endNoted_ = false;
     // The stored opening of a prepaid time that ended, whose row still has to go.
     std::array<QString, stations::kStations> endedRows{};
     bool signedIn_ = false;

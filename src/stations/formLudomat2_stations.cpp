@@ -297,10 +297,7 @@ void formLudomat2::announceEnd(int index) {
         });
 }
 
-void formLudomat2::refreshOpenRows() {
-    if (!database) {
-        return;
-    }
+QStringList formLudomat2::openRowWrites() const {
     const ui::Clock &clock = platform().clock;
     const qint64 now = clock.monotonicMs();
     const QString boot = clock.bootId();
@@ -313,12 +310,20 @@ void formLudomat2::refreshOpenRows() {
                                                      std::max<qint64>(0, now - s.openedAtMs) / 1000, seen);
         }
     }
+    return writes;
+}
+
+void formLudomat2::refreshOpenRows() {
+    if (!database) {
+        return;
+    }
+    const QStringList writes = openRowWrites();
     if (writes.isEmpty()) {
         return;
     }
     try {
         data::runInTransaction(*database, [&] {
-            for (const QString &sql : std::as_const(writes)) {
+            for (const QString &sql : writes) {
                 database->execute(sql);
             }
         });

@@ -327,7 +327,8 @@ private Q_SLOTS:
     }
 
     // Listed in local time (here three hours behind UTC) for the period of the boxes, newest
-    // first, narrowed by the filters; the whole journal verified meanwhile.
+    // first, every entry until a filter narrows it (those without an operator too); the whole
+    // journal verified meanwhile.
     void journalWindow() {
         const QByteArray zone = qgetenv("TZ");
         qputenv("TZ", "<-03>3");
@@ -339,6 +340,7 @@ private Q_SLOTS:
         Shop shop;
         journalAt(shop.t.databasePath(), {{QTime(10, 59, 59), "Admin", journal::event::kSignIn, 0},
                                           {QTime(11, 0), "Admin", journal::event::kStationOpened, 3},
+                                          {QTime(14, 0), "", journal::event::kProgramStarted, 0},
                                           {QTime(15, 30), "Ana", journal::event::kSignIn, 0},
                                           {QTime(19, 0, 0, 500), "Ana", journal::event::kStationClosed, 3},
                                           {QTime(19, 0, 1), "Admin", journal::event::kCashClose, 0}});
@@ -346,16 +348,18 @@ private Q_SLOTS:
         QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
         QPointer<frmRegistro> registro = caja->registroWindow;
         QVERIFY(registro && registro->isVisible() && registro->windowTitle() == QStringLiteral("Registro"));
-        QCOMPARE(gridText(registro->dgRegistro),
-                 QStringList({"5|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "4|5/12/26 12:30:00|Ana|Ingreso||",
-                              "3|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
-        QTRY_COMPARE(registro->lblVerificacion->text(), QStringLiteral("El registro está íntegro: 6 entradas."));
+        QCOMPARE(registro->cboUsuario->currentText(), frmRegistro::kAll);
+        QCOMPARE(
+            gridText(registro->dgRegistro),
+            QStringList({"6|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "5|5/12/26 12:30:00|Ana|Ingreso||",
+                         "4|5/12/26 11:00:00||Programa iniciado||", "3|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
+        QTRY_COMPARE(registro->lblVerificacion->text(), QStringLiteral("El registro está íntegro: 7 entradas."));
 
         registro->cboUsuario->setCurrentText(QStringLiteral("Ana"));
         QCOMPARE(gridText(registro->dgRegistro).size(), 2);
         registro->cboEvento->setCurrentText(journal::event::kSignIn);
-        QCOMPARE(gridText(registro->dgRegistro), QStringList({"4|5/12/26 12:30:00|Ana|Ingreso||"}));
-        QCOMPARE(registro->cboEvento->count(), 4); // Todos and the three kinds of the period
+        QCOMPARE(gridText(registro->dgRegistro), QStringList({"5|5/12/26 12:30:00|Ana|Ingreso||"}));
+        QCOMPARE(registro->cboEvento->count(), 5); // Todos and the four kinds of the period
 
         // Opened afresh, it reads the file afresh.
         data::Database::open(shop.t.databasePath())
@@ -364,7 +368,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!registro);
         QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
         registro = caja->registroWindow;
-        QCOMPARE(registro->dgRegistro->model()->rowCount(), 2);
+        QCOMPARE(registro->dgRegistro->model()->rowCount(), 3);
         QTRY_COMPARE(registro->lblVerificacion->text(),
                      QStringLiteral("El registro NO verifica: falta la entrada 4 (fue borrada)"));
         // It goes with the cash close.
@@ -436,6 +440,7 @@ private Q_SLOTS:
         caja->cmdProcesar_Click();
         QTRY_VERIFY(caja->findChild<QProgressDialog *>()->isVisible()); // the run is well under way
         shop.main.tarifaWindow->cmdGuardar_Click();
+        QVERIFY(testing::answerAdministrator(shop.main.tarifaWindow, QStringLiteral("admin")));
         QVERIFY2(shop.t.messages.messages.value(0).contains(data::busyText()),
                  qPrintable(shop.t.messages.messages.join(u'\n')));
         const qint64 counted = shop.main.station[0].secondsDone;

@@ -32,8 +32,8 @@ void writeFile(const QString &path, const QByteArray &bytes) {
 // A process recording rentals through the data layer until it is killed.
 struct Writer {
     QProcess process;
-    explicit Writer(const QString &database) {
-        process.start(QStringLiteral(CRASH_WRITER), {database, QStringLiteral("1")});
+    explicit Writer(const QString &database, int pauseMs = 0) {
+        process.start(QStringLiteral(CRASH_WRITER), {database, QStringLiteral("1"), QString::number(pauseMs)});
         process.waitForStarted();
     }
     ~Writer() {
@@ -540,7 +540,8 @@ private Q_SLOTS:
     // `ludomat --backup` beside a running writer: a sound copy, journaled.
     void backupFromTheCommandLine() {
         testing::TestPlatform t;
-        Writer writer(t.databasePath());
+        // A counter's pace: the backup's journal entry waits its turn among the writes.
+        Writer writer(t.databasePath(), 2);
         QTRY_VERIFY(writer.process.bytesAvailable() > 0);
         const QString copy = t.folder.filePath(QStringLiteral("de-la-terminal.mdb"));
         QCOMPARE(testing::runLudomat({"--backup", copy, "--data-dir", t.folder.path()}).status, 0);

@@ -365,6 +365,7 @@ private Q_SLOTS:
         r.w.tarifaWindow->txtMinutos2->setText(QStringLiteral("30"));
         r.w.tarifaWindow->txtPesos2->setText(QStringLiteral("5"));
         r.w.tarifaWindow->cmdGuardar_Click();
+        QVERIFY(testing::answerAdministrator(r.w.tarifaWindow, QStringLiteral("admin")));
         r.w.cmdUsuario_Click();
         const journal::Verification v = journal::verify(*data::Database::open(r.t.databasePath()));
         QVERIFY2(v.ok, qPrintable(v.problem));

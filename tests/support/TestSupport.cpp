@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "accounts/AdministratorPasswordDialog.h"
 #include "accounts/NewPasswordDialog.h"
 #include "cash_close/formCaja.h"
 #include "data/Database.h"
@@ -140,6 +141,17 @@ bool answerPassword(QWidget *window, const QString &first, const QString &second
     type(d->txtRepetida, second);
     QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
     return true;
+}
+
+bool answerAdministrator(QWidget *window, const QString &password) {
+    for (AdministratorPasswordDialog *d : window->findChildren<AdministratorPasswordDialog *>()) {
+        if (d->isVisible()) {
+            QTest::keyClicks(d->txtContrasena, password);
+            QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
+            return true;
+        }
+    }
+    return false;
 }
 
 TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {

@@ -106,6 +106,10 @@ NewPasswordDialog *passwordDialog(QWidget *window);
 // false when none is open.
 bool answerPassword(QWidget *window, const QString &first, const QString &second);
 
+// Types the password into the administrator's password dialog the window has open and presses
+// "&Aceptar"; false when none is open.
+bool answerAdministrator(QWidget *window, const QString &password);
+
 // The main window on a fresh program folder, loaded, its tick delivered by hand.
 struct Shop {
     TestPlatform t;

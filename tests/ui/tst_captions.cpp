@@ -14,6 +14,7 @@
 #include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
+#include "ui/SystemPlatform.h"
 #include "ui/Translations.h"
 
 #include <QtTest>
@@ -149,6 +150,49 @@ private Q_SLOTS:
         QCOMPARE(withoutAccessKeys(buttons.button(QDialogButtonBox::Cancel)->text()), QStringLiteral("Cancelar"));
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ludomat"), QStringLiteral("Hola"), QMessageBox::Ok);
         QCOMPARE(withoutAccessKeys(box.button(QMessageBox::Ok)->text()), QStringLiteral("Aceptar"));
+    }
+
+    // The program's boxes have a plain "Aceptar", also under a style that puts icons on the
+    // standard buttons: waiting for the operator and posted alike.
+    void plainMessageBoxButtons() {
+        class IconStyle final : public QProxyStyle {
+        public:
+            using QProxyStyle::QProxyStyle;
+            int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                          QStyleHintReturn *returned) const override {
+                return hint == SH_DialogButtonBox_ButtonsHaveIcons
+                           ? 1
+                           : QProxyStyle::styleHint(hint, option, widget, returned);
+            }
+        };
+        const QString before = QApplication::style()->name();
+        QApplication::setStyle(new IconStyle(QStyleFactory::create(before)));
+        const auto restore = qScopeGuard([before] { QApplication::setStyle(QStyleFactory::create(before)); });
+        QMessageBox plain(QMessageBox::NoIcon, QStringLiteral("Ludomat"), QStringLiteral("Hola"), QMessageBox::Ok);
+        QVERIFY(!plain.button(QMessageBox::Ok)->icon().isNull()); // what the style puts there
+
+        const auto shownBox = [] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                    return box;
+                }
+            }
+            return static_cast<QMessageBox *>(nullptr);
+        };
+        QList<bool> withIcon;
+        const auto answer = [&] {
+            QMessageBox *box = shownBox();
+            QVERIFY(box);
+            withIcon << !box->button(QMessageBox::Ok)->icon().isNull();
+            box->accept();
+        };
+        ui::MessageBoxPresenter presenter;
+        QTimer::singleShot(0, this, answer);
+        presenter.showMessage(nullptr, QStringLiteral("Hola"));
+        presenter.postMessage(nullptr, QStringLiteral("Hola"), {});
+        QTRY_VERIFY(shownBox());
+        answer();
+        QCOMPARE(withIcon, QList<bool>({false, false}));
     }
 
     void everyWindow() {
