@@ -93,7 +93,8 @@ void check(int rc, sqlite3 *db) {
 // The books of a shop whose journal reaches kEntries entries, written as the program writes
 // them: after the delivered first entry, the owner's key (through the program's own code), then
 // rentals in threes of entries (the station opened, the rental recorded, the station closed) and
-// a sign-in of the administrator sealed every thousand entries, in one transaction.
+// a sign-in of the administrator sealed every thousand entries, in one transaction; the last
+// entries open stations left open.
 void fill(const QString &path) {
     const QDateTime start(QDate(2016, 1, 1), QTime(8, 0));
     const seal::Key key = *seal::Key::derive(QStringLiteral("clave del dueño"), seal::Derivation::fresh());
@@ -108,6 +109,12 @@ void fill(const QString &path) {
     sqlite3_stmt *rental = nullptr;
     check(sqlite3_prepare_v2(db, "INSERT INTO Registro VALUES (?,?,?,?,?,?,?)", -1, &insert, nullptr), db);
     check(sqlite3_prepare_v2(db, "INSERT INTO Alquiler VALUES (?,'Contador',?,?,?,'00:40:00',?)", -1, &rental, nullptr),
+          db);
+    sqlite3_stmt *open = nullptr;
+    check(sqlite3_prepare_v2(db,
+                             "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos) VALUES "
+                             "(?, 'Contador', ?, ?, 30, 10)",
+                             -1, &open, nullptr),
           db);
     journal::Entry e;
     sqlite3_stmt *last = nullptr;
@@ -155,13 +162,22 @@ void fill(const QString &path) {
                          QString::fromLatin1(key.sign(seal::sealMessage(e.secuencia, previous)).toHex())));
             continue;
         }
-        if (e.secuencia + 3 > kEntries) {
-            add(QStringLiteral("Admin"), journal::event::kChangeOfUser, 0, {});
-            continue;
-        }
         const int puesto = static_cast<int>(1 + n % 5);
         const QString usuario = n % 3 == 0 ? QStringLiteral("Ana") : QStringLiteral("Admin");
         const QString opened = at.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        if (e.secuencia + 3 > kEntries) {
+            // The last entries open stations that stay open.
+            add(usuario, journal::event::kStationOpened, puesto,
+                QStringLiteral("Modo=Contador; Tarifa=30 minutos por 10") + journal::openingSuffix(opened));
+            const QByteArray texts[] = {usuario.toUtf8(), opened.toUtf8()};
+            sqlite3_bind_int(open, 1, puesto);
+            for (int t = 0; t < 2; ++t) {
+                sqlite3_bind_text(open, 2 + t, texts[t].constData(), -1, SQLITE_TRANSIENT);
+            }
+            check(sqlite3_step(open), db);
+            sqlite3_reset(open);
+            continue;
+        }
         const QString fecha = at.date().toString(Qt::ISODate);
         const QString hora = at.time().toString(QStringLiteral("HH:mm:ss"));
         const QString importe = QString::number(10 + n % 7);
@@ -183,6 +199,7 @@ void fill(const QString &path) {
     }
     sqlite3_finalize(insert);
     sqlite3_finalize(rental);
+    sqlite3_finalize(open);
     check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
     sqlite3_close(db);
 }
