@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kRentals = 400;
 constexpr qint64 kEntries = 1'000'000;
+constexpr int kLeftOpen = 5; // stations open at the end
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -94,7 +95,7 @@ void check(int rc, sqlite3 *db) {
 // them: after the delivered first entry, the owner's key (through the program's own code), then
 // rentals in threes of entries (the station opened, the rental recorded, the station closed) and
 // a sign-in of the administrator sealed every thousand entries, in one transaction; the last
-// entries open stations left open.
+// five entries open the five stations, left open.
 void fill(const QString &path) {
     const QDateTime start(QDate(2016, 1, 1), QTime(8, 0));
     const seal::Key key = *seal::Key::derive(QStringLiteral("clave del dueño"), seal::Derivation::fresh());
@@ -150,10 +151,12 @@ void fill(const QString &path) {
         previous = e.hash;
     };
     e.secuencia = first - 1;
-    for (qint64 n = 0; e.secuencia < kEntries; ++n) {
+    const qint64 body = kEntries - kLeftOpen;
+    qint64 n = 0;
+    for (; e.secuencia < body; ++n) {
         const QDateTime at = start.addSecs(n * 300);
         e.instante = journal::instantText(at);
-        if (n % 333 == 0 && e.secuencia + 2 <= kEntries) {
+        if (n % 333 == 0 && e.secuencia + 2 <= body) {
             add(QStringLiteral("Admin"), journal::event::kSignIn, 0, {});
             add(QStringLiteral("Admin"), journal::event::kSeal, 0,
                 QStringLiteral("Secuencia=%1; Hash=%2; Huella=%3; Firma=%4")
@@ -162,22 +165,13 @@ void fill(const QString &path) {
                          QString::fromLatin1(key.sign(seal::sealMessage(e.secuencia, previous)).toHex())));
             continue;
         }
+        if (e.secuencia + 3 > body) {
+            add(QStringLiteral("Admin"), journal::event::kChangeOfUser, 0, {});
+            continue;
+        }
         const int puesto = static_cast<int>(1 + n % 5);
         const QString usuario = n % 3 == 0 ? QStringLiteral("Ana") : QStringLiteral("Admin");
         const QString opened = at.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
-        if (e.secuencia + 3 > kEntries) {
-            // The last entries open stations that stay open.
-            add(usuario, journal::event::kStationOpened, puesto,
-                QStringLiteral("Modo=Contador; Tarifa=30 minutos por 10") + journal::openingSuffix(opened));
-            const QByteArray texts[] = {usuario.toUtf8(), opened.toUtf8()};
-            sqlite3_bind_int(open, 1, puesto);
-            for (int t = 0; t < 2; ++t) {
-                sqlite3_bind_text(open, 2 + t, texts[t].constData(), -1, SQLITE_TRANSIENT);
-            }
-            check(sqlite3_step(open), db);
-            sqlite3_reset(open);
-            continue;
-        }
         const QString fecha = at.date().toString(Qt::ISODate);
         const QString hora = at.time().toString(QStringLiteral("HH:mm:ss"));
         const QString importe = QString::number(10 + n % 7);
@@ -196,6 +190,21 @@ void fill(const QString &path) {
         sqlite3_bind_int64(rental, 5, 10 + n % 7);
         check(sqlite3_step(rental), db);
         sqlite3_reset(rental);
+    }
+    // The five stations left open.
+    for (int puesto = 1; puesto <= kLeftOpen; ++puesto) {
+        const QDateTime at = start.addSecs(n * 300 + puesto);
+        e.instante = journal::instantText(at);
+        const QString opened = at.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        add(QStringLiteral("Admin"), journal::event::kStationOpened, puesto,
+            QStringLiteral("Modo=Contador; Tarifa=30 minutos por 10") + journal::openingSuffix(opened));
+        const QByteArray texts[] = {QByteArrayLiteral("Admin"), opened.toUtf8()};
+        sqlite3_bind_int(open, 1, puesto);
+        for (int t = 0; t < 2; ++t) {
+            sqlite3_bind_text(open, 2 + t, texts[t].constData(), -1, SQLITE_TRANSIENT);
+        }
+        check(sqlite3_step(open), db);
+        sqlite3_reset(open);
     }
     sqlite3_finalize(insert);
     sqlite3_finalize(rental);
