@@ -183,6 +183,12 @@ void frmRegistro::Form_Load() {
 void frmRegistro::showVerification(const journal::Verification &result, const QString &error) {
     if (!error.isEmpty()) {
         lblVerificacion->setText(QStringLiteral("No se pudo verificar el registro: ") + error);
+    } else if (result.ok && !result.booksAgree()) {
+        const qint64 more = result.differences.size() - 1 + result.moreDifferences;
+        lblVerificacion->setText(QStringLiteral("El registro está íntegro (%1 entradas), pero %2%3.")
+                                     .arg(result.entries)
+                                     .arg(result.differences.front().spanish(),
+                                          more > 0 ? QStringLiteral(" (y %1 diferencias más)").arg(more) : QString()));
     } else if (result.ok) {
         lblVerificacion->setText(QStringLiteral("El registro está íntegro: %1 entradas.").arg(result.entries));
     } else {

@@ -281,7 +281,8 @@ void formLudomat2::cmdUsuario_Click() {
     if (usuarioWindow && usuarioWindow->isUnloading()) {
         usuarioWindow.clear();
     }
-    if (database) { // a change of user, not the start-up
+    ownerSeal.forget(); // nobody is signed in until the next sign-in
+    if (database) {     // a change of user, not the start-up
         // Nobody signed in may act through a window the last operator left open.
         if (tarifaWindow) {
             tarifaWindow->cmdSalir_Click();
@@ -308,6 +309,7 @@ void formLudomat2::cmdTarifa_Click() {
 }
 
 void formLudomat2::cmdSalir_Click() {
+    ownerSeal.forget();
     if (database) {
         // The open rows' time and the end's entry in one transaction, before the handle closes: a
         // handle opened after it would sync the -wal and its folder once more, each step waiting

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/Seal.h"
 #include "stations/StationTypes.h"
 #include "ui/Form.h"
 
@@ -85,6 +86,8 @@ public:
     // A station whose end-of-prepaid message is open: the tick leaves it alone until then.
     std::array<bool, stations::kStations> expiring{};
     stations::Rate rate;
+    // The owner's key while the administrator is signed in.
+    seal::OwnerSeal ownerSeal;
     // The wrong passwords of this file's accounts, for every window that checks one, for the whole run.
     std::shared_ptr<accounts::SignInThrottle> signInThrottle;
 

@@ -8,6 +8,7 @@
 #include "stations/formLudomat2.h"
 
 #include "data/Journal.h"
+#include "data/JournalBooks.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/DisplayBox.h"
@@ -118,7 +119,8 @@ void formLudomat2::cmdPuesto_Click(int index) {
                                    .arg(s.hours)
                                    .arg(s.minutes, 2, 10, QLatin1Char('0'))
                                    .arg(s.seconds, 2, 10, QLatin1Char('0'))
-                                   .arg(numtext::engineNumber(s.pesos));
+                                   .arg(numtext::engineNumber(s.pesos)) +
+                               journal::openingSuffix(s.openedUtc);
         if (persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
                     {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
                     QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
@@ -127,7 +129,8 @@ void formLudomat2::cmdPuesto_Click(int index) {
     } else if (cmdPuesto[i]->text() == runningCaption(index) && !contador) {
         // Paid in advance: closing early records nothing more.
         if (persist(index, {statements::puestoAbiertoDelete(n, s.openedUtc)},
-                    {{journal::event::kStationClosed, n, QStringLiteral("Modo=Prepago; cerrado antes de terminar")}},
+                    {{journal::event::kStationClosed, n,
+                      QStringLiteral("Modo=Prepago; cerrado antes de terminar") + journal::openingSuffix(s.openedUtc)}},
                     QStringLiteral("No se pudo cerrar el Puesto %1"))) {
             resetStation(index);
         }
@@ -148,9 +151,10 @@ void formLudomat2::cmdPuesto_Click(int index) {
                                                   platform().clock.bootId(), nowMs);
         notes << JournalNote{journal::event::kStationOpened, n,
                              QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
-                                 .arg(modo, contador ? QString() : QStringLiteral("Bloques=%1; ").arg(s.blocks))
-                                 .arg(rate.Minutos)
-                                 .arg(numtext::engineNumber(rate.Pesos))};
+                                     .arg(modo, contador ? QString() : QStringLiteral("Bloques=%1; ").arg(s.blocks))
+                                     .arg(rate.Minutos)
+                                     .arg(numtext::engineNumber(rate.Pesos)) +
+                                 journal::openingSuffix(opened)};
         if (persist(index, writes, notes,
                     contador ? QStringLiteral("No se pudo abrir el Puesto %1")
                              : QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
@@ -172,10 +176,10 @@ formLudomat2::Rental formLudomat2::rentalRecord(int index, bool contador) {
     sqlText = statements::alquilerInsert(index + 1, contador, lblUsuario->text(), now.date().day(),
                                          statements::monthAbbrev(now.date().month()), now.date().year(), hora,
                                          tiempo.hours, tiempo.minutes, importe);
-    return {sqlText, QStringLiteral("Puesto=%1; Modo=%2; Usuario=%3; Fecha=%4; Hora=%5; Tiempo=%6:%7; Importe=%8")
-                         .arg(index + 1)
-                         .arg(contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"), lblUsuario->text(),
-                              now.date().toString(Qt::ISODate), hora, tiempo.hours, tiempo.minutes, importe)};
+    return {sqlText,
+            journal::rentalDetail(QString::number(index + 1),
+                                  contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"), lblUsuario->text(),
+                                  now.date().toString(Qt::ISODate), hora, tiempo.hours, tiempo.minutes, importe)};
 }
 
 bool formLudomat2::persist(int index, const QStringList &writes, const QList<JournalNote> &notes,

@@ -321,6 +321,8 @@ private Q_SLOTS:
         QTest::newRow("--backup through a symlink") << QStringList{"--backup", "LINK"};
         QTest::newRow("--report --csv over the books") << QStringList{
             "--report", "--from", "2026-12-01 00:00", "--to", "2026-12-02 00:00", "--csv", "DIR/dbLudomat.mdb"};
+        QTest::newRow("--report --csv whose companion's name leads to the books")
+            << QStringList{"--report", "--from", "2026-12-01 00:00", "--to", "2026-12-02 00:00", "--csv", "ELSE/r.csv"};
         QTest::newRow("--report --pdf over the -wal, a good --csv beside")
             << QStringList{"--report",  "--from", "2026-12-01 00:00",     "--to", "2026-12-02 00:00", "--csv",
                            "DIR/r.csv", "--pdf",  "DIR/dbLudomat.mdb-wal"};
@@ -332,8 +334,10 @@ private Q_SLOTS:
         QTemporaryDir elsewhere;
         const QString link = elsewhere.filePath(QStringLiteral("copia.mdb"));
         QVERIFY(QFile::link(t.databasePath(), link));
+        QVERIFY(QFile::link(t.databasePath(), elsewhere.filePath(QStringLiteral("r-resumen.txt"))));
         arguments.replaceInStrings(QStringLiteral("DIR"), t.folder.path())
-            .replaceInStrings(QStringLiteral("LINK"), link);
+            .replaceInStrings(QStringLiteral("LINK"), link)
+            .replaceInStrings(QStringLiteral("ELSE"), elsewhere.path());
         data::Database::open(t.databasePath())->close(); // as a first start leaves it
         const QString books = fileState(t.databasePath());
         const testing::Run run = testing::runLudomat(arguments + QStringList{"--data-dir", t.folder.path()});
@@ -342,7 +346,9 @@ private Q_SLOTS:
         QVERIFY(!run.out.contains(QLatin1String("backup ok")));
         QCOMPARE(fileState(t.databasePath()), books);
         QCOMPARE(integrityCheck(t.databasePath()), QStringLiteral("ok"));
-        QVERIFY(!QFileInfo::exists(t.folder.filePath(QStringLiteral("r.csv")))); // nothing written at all
+        for (const QString &csv :
+             {t.folder.filePath(QStringLiteral("r.csv")), elsewhere.filePath(QStringLiteral("r.csv"))})
+            QVERIFY(!QFileInfo::exists(csv)); // nothing written at all
     }
 
     // A database file with a second name is opened by nothing: not the program, not a window, not

@@ -89,6 +89,10 @@ Run runLudomat(const QStringList &arguments, const QString &program = QStringLit
 // The journal's rows in order, each the given columns joined by "|".
 QStringList journal(const QString &databasePath, const QString &columns);
 
+// An account as the accounts window adds it and its owner then keeps its password as their own:
+// its row and the two journal entries.
+void addAccount(const QString &databasePath, int codigo, const QString &name, const QString &hash);
+
 // The pristine delivered database made by the build.
 QString templateDatabasePath();
 QString deliveredAlarmPath();
@@ -116,7 +120,7 @@ struct Shop {
     void close();
     QStringList rows(const QString &table) const { return tableRows(t.databasePath(), table); }
     QStringList &said() { return t.messages.messages; }
-    // A Contador rental of 0:40 on 5 Dec 2026, written as the main window records it.
+    // A Contador rental of 0:40 on 5 Dec 2026, written as the main window records it, journal included.
     void rent(int puesto, const QString &usuario, const QString &hora, const QString &importe) const;
 };
 

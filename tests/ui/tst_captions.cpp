@@ -8,6 +8,9 @@
 #include "cash_close/formCaja.h"
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
+#include "data/Database.h"
+#include "data/Journal.h"
+#include "data/JournalBooks.h"
 #include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
@@ -226,6 +229,21 @@ private Q_SLOTS:
             "INSERT INTO Alquiler VALUES (3, 'Contador', 'Admin', '" + today +
             "', '11:00:00', '00:40:00', 19.99); UPDATE Tarifa SET Minutos = 1365, Pesos = 999999999.99";
         QCOMPARE(execRaw(shop.t.databasePath(), sql.constData()), SQLITE_OK);
+        // Journaled as the program journals them: the cash close's check of the books agrees.
+        auto db = data::Database::open(shop.t.databasePath());
+        data::runInTransaction(*db, [&] {
+            const QString day = QString::fromLatin1(today);
+            for (int i = 0; i <= 1000; ++i) {
+                journal::append(
+                    *db, shop.t.clock.now, "Admin", journal::event::kRentalRecorded, i < 1000 ? 2 : 3,
+                    i < 1000
+                        ? journal::rentalDetail("2", "Prepago", "Admin", day, "10:00:00", "546", "0", "23999999999.76")
+                        : journal::rentalDetail("3", "Contador", "Admin", day, "11:00:00", "0", "40", "19.99"));
+            }
+            journal::append(*db, shop.t.clock.now, "Admin", journal::event::kRateChanged, 0,
+                            "Antes: 30 minutos por 10; ahora: 1365 minutos por 999999999.99");
+        });
+        db.reset();
         main->cmdCierreCaja_Click();
         formCaja *caja = main->cajaWindow;
         caja->txtHora1->setText(QStringLiteral("00:00:00"));
