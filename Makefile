@@ -45,6 +45,7 @@ bench: configure
 	cd $(BUILD) && ./bench/journal_bench
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./bench/export_bench
 	bench/startup.sh $(BUILD)
+	bench/exit.sh $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Seal.h"
+
 #include <QObject>
 #include <QString>
 
@@ -20,6 +22,11 @@ public:
 
     void signIn(const QString &user, bool administrator);
 
+    // The owner's key, held from the administrator's sign-in (or first password) until a change
+    // of user or the end; the journal is sealed with it, the cash close too.
+    seal::OwnerSeal &ownerSeal() { return ownerSeal_; }
+    const seal::OwnerSeal &ownerSeal() const { return ownerSeal_; }
+
 Q_SIGNALS:
     void changed();
 
@@ -27,6 +34,7 @@ private:
     QString user_;
     bool administrator_ = false;
     bool signedIn_ = false;
+    seal::OwnerSeal ownerSeal_;
 };
 
 } // namespace accounts

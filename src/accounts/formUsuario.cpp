@@ -7,6 +7,8 @@
 #include "accounts/Session.h"
 #include "accounts/SignInThrottle.h"
 #include "data/Journal.h"
+#include "data/JournalBooks.h"
+#include "data/Seal.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
 
@@ -191,14 +193,29 @@ void formUsuario::SignIn() {
             askNewPassword(name, name, true);
             return;
         }
+        // The administrator's sign-in seals the journal with the key the password gives.
+        const std::optional<seal::Key> key = name == adminName_ ? ownerKeyFor(typed) : std::nullopt;
+        bool sealed = false;
         try {
-            data::runInTransaction(*database_, [this, &name] {
-                journal::append(*database_, platform().clock.wallTime(), name, journal::event::kSignIn, 0, {});
+            data::runInTransaction(*database_, [&] {
+                const QDateTime now = platform().clock.wallTime();
+                journal::append(*database_, now, name, journal::event::kSignIn, 0, {});
+                sealed = key && seal::adopt(*database_, *key, now, name);
+                if (sealed) {
+                    seal::sealLast(*database_, *key, now, name);
+                }
             });
         } catch (const data::DbError &error) {
             showMessage(QStringLiteral("No se pudo registrar el ingreso de %1, así que no se hizo.\n\n").arg(name) +
                         error.describe());
             return;
+        }
+        if (sealed && main_) {
+            main_->session().ownerSeal().hold(*key);
+        } else if (key) {
+            showMessage(QStringLiteral("La contraseña del administrador no da la clave del sello que guardan los "
+                                       "libros, así que el registro no se selló. Los libros pueden haber sido "
+                                       "modificados: compruébelo con ludomat --verify-journal."));
         }
         completeSignIn(name);
         return;
@@ -253,6 +270,28 @@ bool formUsuario::lookUpHash(const QString &account, QString &hash) {
     return true;
 }
 
+bool formUsuario::ownerKeyStored() {
+    try {
+        return seal::stored(*database_).has_value();
+    } catch (const data::DbError &) {
+        return false;
+    }
+}
+
+std::optional<seal::Key> formUsuario::ownerKeyFor(const QString &password) {
+    std::optional<seal::Key> key;
+    try {
+        key = seal::keyFor(*database_, password);
+    } catch (const data::DbError &) {
+        // Unreadable key table: no seal, and the journal's check tells why.
+    }
+    if (!key) {
+        showMessage(QStringLiteral("No se pudo obtener la clave del sello del administrador; el registro no se "
+                                   "sella esta vez."));
+    }
+    return key;
+}
+
 void formUsuario::journalRefusal(const QString &account, const QString &why) {
     // Nothing was changed that this entry must stand for: a file that refuses it refuses nothing else.
     try {
@@ -290,7 +329,14 @@ void formUsuario::cmdContrasena_Click() {
         actor = adminName_;
     }
     if (check == Check::Right) {
-        askNewPassword(name, actor, false);
+        // The administrator's own new password: its key is certified by the key of the old one.
+        std::shared_ptr<const seal::Key> previous;
+        if (name == adminName_ && actor == name && ownerKeyStored()) {
+            if (const std::optional<seal::Key> key = ownerKeyFor(typed)) {
+                previous = std::make_shared<const seal::Key>(*key);
+            }
+        }
+        askNewPassword(name, actor, false, previous);
         return;
     }
     if (check == Check::Wrong) {
@@ -300,11 +346,13 @@ void formUsuario::cmdContrasena_Click() {
     maskContrasena->setFocus();
 }
 
-void formUsuario::askNewPassword(const QString &account, const QString &actor, bool firstSignIn) {
-    auto *dialog = new NewPasswordDialog(this, platform().messages, account, firstSignIn,
-                                         [this, account, actor, firstSignIn](const QString &password) {
-                                             return storePassword(account, actor, password, firstSignIn);
-                                         });
+void formUsuario::askNewPassword(const QString &account, const QString &actor, bool firstSignIn,
+                                 const std::shared_ptr<const seal::Key> &previousKey) {
+    auto *dialog =
+        new NewPasswordDialog(this, platform().messages, account, firstSignIn,
+                              [this, account, actor, firstSignIn, previousKey](const QString &password) {
+                                  return storePassword(account, actor, password, firstSignIn, previousKey.get());
+                              });
     passwordDialog_ = dialog;
     if (firstSignIn && account != adminName_) {
         dialog->lblPrimerIngreso->setText(QStringLiteral("Es el primer ingreso con la contraseña que le dio el "
@@ -326,8 +374,8 @@ void formUsuario::askNewPassword(const QString &account, const QString &actor, b
     dialog->open();
 }
 
-bool formUsuario::storePassword(const QString &account, const QString &actor, const QString &password,
-                                bool firstSignIn) {
+bool formUsuario::storePassword(const QString &account, const QString &actor, const QString &password, bool firstSignIn,
+                                const seal::Key *previousKey) {
     if (!haveDatabase()) {
         return false;
     }
@@ -343,6 +391,16 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
         showMessage(QStringLiteral("No se pudo cifrar la contraseña de la cuenta %1.\n\n").arg(account) +
                     QString::fromLocal8Bit(error.what()));
         return false;
+    }
+    // A new administrator's password gives a new owner's key, with a salt of its own.
+    std::optional<seal::Key> key;
+    if (account == adminName_) {
+        key = seal::Key::derive(password, seal::Derivation::fresh());
+        if (!key) {
+            showMessage(QStringLiteral("No se pudo obtener la clave del sello de la nueva contraseña; sigue valiendo "
+                                       "la anterior."));
+            return false;
+        }
     }
     bool gone = false;
     try {
@@ -361,10 +419,17 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
             journal::append(
                 *database_, now, actor, journal::event::kPasswordChanged, 0,
                 QStringLiteral("Cuenta=") + account +
-                    (actor == account ? QStringLiteral("; propia") : QStringLiteral("; por el administrador")));
+                    (actor == account ? QStringLiteral("; propia") : QStringLiteral("; por el administrador")) +
+                    journal::fingerprintSuffix(hash));
+            if (key) {
+                seal::replace(*database_, previousKey, *key, now, actor);
+            }
             // The first sign-in counts only once the delivered password is gone.
             if (firstSignIn) {
                 journal::append(*database_, now, account, journal::event::kSignIn, 0, {});
+                if (key) {
+                    seal::sealLast(*database_, *key, now, account);
+                }
             }
         });
     } catch (const data::DbError &error) {
@@ -379,6 +444,9 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
     }
     if (account == adminName_) {
         adminHash_ = hash;
+        if (firstSignIn && main_) {
+            main_->session().ownerSeal().hold(*key);
+        }
     }
     // Wrong guesses at the old password no longer count, nor does the check an administrator's reset began with.
     throttle_->succeeded(*database_, account);
@@ -489,7 +557,7 @@ bool formUsuario::createAccount(const QString &name, const QString &password) {
             database_->execute(statements::provisoriaDelete(name));
             database_->execute(statements::provisoriaInsert(name));
             journal::append(*database_, platform().clock.wallTime(), adminName_, journal::event::kAccountAdded, 0,
-                            QStringLiteral("Cuenta=") + name);
+                            QStringLiteral("Cuenta=") + name + journal::fingerprintSuffix(hash));
         });
     } catch (const data::DbError &error) {
         showMessage(QStringLiteral("No se pudo guardar la cuenta %1.\n\n").arg(name) + withoutStatement(error));

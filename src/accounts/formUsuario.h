@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -13,6 +14,9 @@ class QLineEdit;
 class QPushButton;
 class NewPasswordDialog;
 class formLudomat2;
+namespace seal {
+class Key;
+}
 namespace accounts {
 class SignInThrottle;
 }
@@ -73,9 +77,16 @@ private:
     Check checkPassword(const QString &account, const QString &hash, const QString &typed);
     // The account's stored hash read afresh; false when it could not be read (said).
     bool lookUpHash(const QString &account, QString &hash);
-    // The new-password dialog for account; actor is who changes it.
-    void askNewPassword(const QString &account, const QString &actor, bool firstSignIn);
-    bool storePassword(const QString &account, const QString &actor, const QString &password, bool firstSignIn);
+    // The new-password dialog for account; actor is who changes it. previousKey: the owner's key
+    // of the administrator's old password, which certifies the new one's.
+    void askNewPassword(const QString &account, const QString &actor, bool firstSignIn,
+                        const std::shared_ptr<const seal::Key> &previousKey = {});
+    bool storePassword(const QString &account, const QString &actor, const QString &password, bool firstSignIn,
+                       const seal::Key *previousKey);
+    // The owner's key a password of the administrator gives in these books (slow); nothing, said,
+    // when it cannot be derived.
+    std::optional<seal::Key> ownerKeyFor(const QString &password);
+    bool ownerKeyStored();
     // Whether the account's password was set by the administrator and its owner has yet to choose one.
     bool mustChoosePassword(const QString &account);
     // The new account, once its password was typed again; false when it was refused (said).

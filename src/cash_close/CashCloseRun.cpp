@@ -66,10 +66,25 @@ ReportRow rentalRow(const QVector<QVariant> &v, QHash<QString, QString> &seen) {
     return row;
 }
 
-void readJournal(data::Database &db, Report &report) {
+// The journal's anchor as it stands: its length, last hash, the owner's key and its last seal.
+void readAnchor(data::Database &db, Report &report) {
     const journal::Summary last = journal::summary(db);
     report.journalEntries = last.entries;
     report.journalLastHash = last.lastHash;
+    std::optional<seal::Stored> key;
+    try {
+        key = seal::stored(db);
+    } catch (const data::DbError &) {
+        // A file this version has not opened for writing yet has no key table.
+    }
+    report.sealKey = key ? seal::fingerprint(key->publicKey) : QString();
+    report.lastSeal = 0;
+    if (key) {
+        db.forEachRow(statements::registroLastOf(journal::event::kSeal), [&report](const QVector<QVariant> &row) {
+            report.lastSeal = row.value(0).toLongLong();
+            return false;
+        });
+    }
 }
 
 } // namespace
@@ -104,7 +119,26 @@ Report CashCloseRun::runInTransaction(const Period &period) {
                              period.to.toString(Qt::ISODate), engineTime(period.toTime))
                         .arg(report.rows.size())
                         .arg(moneyPoint(report.totalCents), operator_, moneyPoint(report.operatorCents)));
-    readJournal(database_, report);
+    if (!key_.isNull()) {
+        const std::optional<seal::Stored> stored = seal::stored(database_);
+        if (stored && stored->publicKey == key_.publicKey()) {
+            seal::sealLast(database_, key_, when, operator_);
+        }
+    }
+    readAnchor(database_, report);
+    return report;
+}
+
+Report currentAnchor(data::Database &database) {
+    Report report;
+    database.beginRead();
+    try {
+        readAnchor(database, report);
+    } catch (...) {
+        database.rollback();
+        throw;
+    }
+    database.rollback();
     return report;
 }
 
@@ -124,9 +158,9 @@ Report reportFromRentals(data::Database &database, const Period &period, const Q
         });
         report = buildReport(std::move(rows), period, operatorName, ranAt);
         try {
-            readJournal(database, report);
+            readAnchor(database, report);
         } catch (const data::DbError &) {
-            // A file of an earlier version has no journal to anchor.
+            // A file of an earlier version has no journal, or no seal, to anchor.
         }
         database.rollback();
     } catch (...) {

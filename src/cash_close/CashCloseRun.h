@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/Seal.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -24,14 +25,17 @@ struct Report;
 
 // One report run on a handle: empty Caja, copy the period's rentals into it with their own
 // dates, trim the first and the last day, read them back in order of date and time, total them
-// in cents overall, for the operator and by operator, station and mode, and journal the run.
-// Everything in one transaction: a failure, or an interrupt() of the handle from another
-// thread (Cancelar), leaves Caja and the journal as they were.
+// in cents overall, for the operator and by operator, station and mode, and journal the run
+// (sealed when the owner's key is given). Everything in one transaction: a failure, or an
+// interrupt() of the handle from another thread (Cancelar), leaves Caja and the journal as they
+// were. The report's anchor is the journal as the run left it, its own entries included.
 class CashCloseRun final {
 public:
     CashCloseRun(data::Database &database, QString operatorName);
     // The instant the run is journaled with (now, when not set).
     void setInstant(const QDateTime &when) { instant_ = when; }
+    // The owner's key, held while the administrator is signed in: the run then seals its entry.
+    void setSeal(seal::Key key) { key_ = std::move(key); }
 
     // Throws data::DbError when the engine refuses a statement or the run was interrupted.
     Report run(const Period &period);
@@ -42,7 +46,11 @@ private:
     data::Database &database_;
     QString operator_;
     QDateTime instant_;
+    seal::Key key_;
 };
+
+// The journal's anchor as it stands now, in a report without rentals. Throws DbError.
+Report currentAnchor(data::Database &database);
 
 // The same report computed straight from Alquiler in one read transaction, for the command
 // line: Caja is never touched, so it runs safely beside the program.

@@ -51,6 +51,23 @@ QString longestMoneyText(const QVector<ReportRow> &rows) {
                     [](const QString &a, const QString &b) { return a.size() < b.size(); });
 }
 
+QString journalAnchorLine(const Report &report) {
+    return report.journalEntries == 0 ? QString()
+                                      : QStringLiteral("Registro: %1 entradas, último hash %2")
+                                            .arg(report.journalEntries)
+                                            .arg(report.journalLastHash);
+}
+
+QString sealAnchorLine(const Report &report) {
+    if (report.sealKey.isEmpty()) {
+        return QStringLiteral("Sello del dueño: todavía sin clave");
+    }
+    return report.lastSeal == 0 ? QStringLiteral("Sello del dueño: clave %1, todavía sin sellos").arg(report.sealKey)
+                                : QStringLiteral("Sello del dueño: clave %1, último sello en la entrada %2")
+                                      .arg(report.sealKey)
+                                      .arg(report.lastSeal);
+}
+
 bool inPeriod(const Period &period, const QDate &fecha, const QTime &hora) {
     if (fecha < period.from || fecha > period.to) {
         return false;

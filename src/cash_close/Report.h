@@ -44,13 +44,22 @@ struct Report {
     QVector<Subtotal> byOperator; // every operator of the period, in reading order
     QVector<Subtotal> byStation;  // "Puesto 1" to "Puesto 5", all five
     QVector<Subtotal> byMode;     // "Contador", "Prepago"
-    qint64 journalEntries = 0;    // 0: no journal
+    // The journal's anchor: the journal as the run left it, its own entries included.
+    qint64 journalEntries = 0; // 0: no journal
     QString journalLastHash;
+    QString sealKey;     // the owner's key's fingerprint; empty when there is no key yet
+    qint64 lastSeal = 0; // the last seal's entry; 0 when none
 };
 
 // A text at least as long as moneyText of every amount of the rows (the largest or the most
 // negative, with both decimals): what a column of their amounts has to make room for.
 QString longestMoneyText(const QVector<ReportRow> &rows);
+
+// The anchor's lines as every output writes them: "Registro: 41 entradas, último hash <hash>"
+// (empty without a journal) and "Sello del dueño: clave <fingerprint>, último sello en la
+// entrada 41".
+QString journalAnchorLine(const Report &report);
+QString sealAnchorLine(const Report &report);
 
 // The totals and subtotals of the rows, which are taken as they come (already in order).
 Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt);

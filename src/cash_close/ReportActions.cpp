@@ -84,10 +84,17 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
                         .arg(QDir::toNativeSeparators(path)));
         return;
     }
-    if (const QString refusal = data::outputRefusal(path, platform.databasePath()); !refusal.isEmpty()) {
-        platform.messages.showMessage(
-            parent, QStringLiteral("No se exportó nada: %1 %2.").arg(QDir::toNativeSeparators(path), refusal));
-        return;
+    // A CSV writes its companion beside it: both names are looked at first.
+    QStringList targets{path};
+    if (suffix == QLatin1String("csv")) {
+        targets << companionPath(path);
+    }
+    for (const QString &file : std::as_const(targets)) {
+        if (const QString refusal = data::outputRefusal(file, platform.databasePath()); !refusal.isEmpty()) {
+            platform.messages.showMessage(
+                parent, QStringLiteral("No se exportó nada: %1 %2.").arg(QDir::toNativeSeparators(file), refusal));
+            return;
+        }
     }
     QPointer<QWidget> owner = parent;
     QPointer<QProgressDialog> progress =
@@ -109,10 +116,13 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
         suffix == QLatin1String("pdf") ? savePdf(report, path, advance) : saveCsv(report, path, advance);
     // Gone before the message, so the message's OK takes the Enter key.
     delete progress;
-    platform.messages.showMessage(
-        owner, failure.isEmpty()
-                   ? QStringLiteral("Se exportó el cierre de caja a %1.").arg(QDir::toNativeSeparators(path))
-                   : failure);
+    const QString done =
+        suffix == QLatin1String("pdf")
+            ? QStringLiteral("Se exportó el cierre de caja a %1.").arg(QDir::toNativeSeparators(path))
+            : QStringLiteral(
+                  "Se exportó el cierre de caja a %1; su resumen, con los totales y el registro, está en %2.")
+                  .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(companionPath(path)));
+    platform.messages.showMessage(owner, failure.isEmpty() ? done : failure);
 }
 
 void printReport(QWidget *parent, ui::Platform &platform, const Report *shown) {

@@ -1,6 +1,7 @@
 #include "cash_close/ReportCsv.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QSaveFile>
 
@@ -81,11 +82,47 @@ QString exportCancelled(const QString &path) {
     return QStringLiteral("Se canceló la exportación; no se escribió %1.").arg(QDir::toNativeSeparators(path));
 }
 
+QString companionPath(const QString &csvPath) {
+    QString base = csvPath;
+    if (base.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        base.chop(4);
+    }
+    return base + QStringLiteral("-resumen.txt");
+}
+
+void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out) {
+    const QString moment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    QStringList lines{
+        QStringLiteral("Cierre de Caja"),
+        QStringLiteral("Archivo: ") + QFileInfo(csvPath).fileName(),
+        QStringLiteral("Desde: ") + QDateTime(report.period.from, report.period.fromTime).toString(moment),
+        QStringLiteral("Hasta: ") + QDateTime(report.period.to, report.period.toTime).toString(moment),
+        report.ranBy.isEmpty()
+            ? QStringLiteral("Procesado el %1, sin operador").arg(report.ranAt.toString(moment))
+            : QStringLiteral("Procesado por %1 el %2").arg(report.ranBy, report.ranAt.toString(moment)),
+        QStringLiteral("Alquileres: %1").arg(report.rows.size()),
+        QStringLiteral("Total Facturado: %1").arg(moneyPoint(report.totalCents)),
+    };
+    if (!report.ranBy.isEmpty()) {
+        lines << QStringLiteral("Total Facturado %1: %2").arg(report.ranBy, moneyPoint(report.operatorCents));
+    }
+    if (report.journalEntries > 0) {
+        lines << journalAnchorLine(report) << sealAnchorLine(report);
+    }
+    out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
 QString saveCsv(const Report &report, const QString &path, const ExportProgress &progress) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return exportFailure(path, file.errorString());
     }
+    const QString beside = companionPath(path);
+    QSaveFile companion(beside);
+    if (!companion.open(QIODevice::WriteOnly)) {
+        return exportFailure(beside, companion.errorString());
+    }
+    writeCompanion(report, path, companion);
     bool stopped = false;
     const bool written = write(report, file, [&](qint64 done, qint64 total) {
         stopped = progress && !progress(done, total);
@@ -93,11 +130,16 @@ QString saveCsv(const Report &report, const QString &path, const ExportProgress 
     });
     if (stopped) {
         file.cancelWriting();
+        companion.cancelWriting();
         return exportCancelled(path);
     }
     // A write that failed anywhere makes the commit fail, and the name keeps what it had.
     if (!written || !file.commit()) {
+        companion.cancelWriting();
         return exportFailure(path, file.errorString());
+    }
+    if (!companion.commit()) {
+        return exportFailure(beside, companion.errorString());
     }
     return {};
 }

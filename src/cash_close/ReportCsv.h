@@ -20,9 +20,16 @@ using ExportProgress = std::function<bool(qint64 done, qint64 total)>;
 void writeCsv(const Report &report, QIODevice &out);
 
 // Writes the CSV to path through a temporary file renamed over it at the end, so a failure or a
-// stop half-way leaves whatever was there before. An empty string when it was written; else
-// the sentence for the operator, naming the path.
+// stop half-way leaves whatever was there before, and its companion beside it the same way. An
+// empty string when both were written; else the sentence for the operator, naming the path.
 QString saveCsv(const Report &report, const QString &path, const ExportProgress &progress = {});
+
+// The CSV stays rentals only, for the scripts that read it; what a reader of the CSV checks it
+// against goes into a text file beside it: "cierre.csv" has "cierre-resumen.txt" (a name without
+// ".csv" gets "-resumen.txt" added). It holds the period, who ran it and when, the number of
+// rentals, both totals, and the journal's anchor as the PDF prints it.
+QString companionPath(const QString &csvPath);
+void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out);
 
 // The sentence for a file that could not be written.
 QString exportFailure(const QString &path, const QString &reason);

@@ -64,6 +64,10 @@ public:
         bold_ = body_;
         bold_.setBold(true);
         small_.setPointSizeF(7.5);
+        // Without shaping there are no ligatures: a hash's "ff" stays two letters for whoever
+        // reads or copies it out of the PDF.
+        anchor_ = body_;
+        anchor_.setStyleStrategy(QFont::PreferNoShaping);
         rowHeight_ = QFontMetricsF(body_, &device).height() * 1.2;
         footerHeight_ = QFontMetricsF(small_, &device).height() * 2;
         pageHeight_ = device.height() - footerHeight_;
@@ -188,8 +192,10 @@ private:
                 .arg(dateTimeText(report_.period.from, report_.period.fromTime),
                      dateTimeText(report_.period.to, report_.period.toTime)),
             body_);
-        add(QStringLiteral("Procesado por %1 el %2")
-                .arg(report_.ranBy, dateTimeText(report_.ranAt.date(), report_.ranAt.time())),
+        const QString ranAt = dateTimeText(report_.ranAt.date(), report_.ranAt.time());
+        // From the command line a report may be run for nobody in particular.
+        add(report_.ranBy.isEmpty() ? QStringLiteral("Procesado el %1, sin operador").arg(ranAt)
+                                    : QStringLiteral("Procesado por %1 el %2").arg(report_.ranBy, ranAt),
             body_);
         add(QStringLiteral("Alquileres: %1").arg(report_.rows.size()), body_);
         const std::pair<QString, const QVector<Subtotal> *> groups[] = {
@@ -207,14 +213,16 @@ private:
         items_.push_back({QString(), &body_, 0, false, true});
         // The closing lines stay together, so they are all on the last page.
         add(QString(), body_, true);
-        add(QStringLiteral("Total Facturado: $ %1").arg(moneyText(report_.totalCents)), bold_, true);
-        add(QStringLiteral("Total Facturado %1: $ %2").arg(report_.ranBy, moneyText(report_.operatorCents)), bold_,
-            report_.journalEntries > 0);
-        if (report_.journalEntries > 0) {
-            add(QStringLiteral("Registro: %1 entradas, último hash %2")
-                    .arg(report_.journalEntries)
-                    .arg(report_.journalLastHash),
-                body_);
+        const bool anchored = report_.journalEntries > 0;
+        add(QStringLiteral("Total Facturado: $ %1").arg(moneyText(report_.totalCents)), bold_,
+            anchored || !report_.ranBy.isEmpty());
+        if (!report_.ranBy.isEmpty()) {
+            add(QStringLiteral("Total Facturado %1: $ %2").arg(report_.ranBy, moneyText(report_.operatorCents)), bold_,
+                anchored);
+        }
+        if (anchored) {
+            add(journalAnchorLine(report_), anchor_, true);
+            add(sealAnchorLine(report_), anchor_);
         }
     }
 
@@ -320,7 +328,7 @@ private:
 
     const Report &report_;
     QPagedPaintDevice &device_;
-    QFont title_, body_, bold_, small_;
+    QFont title_, body_, bold_, small_, anchor_;
     double unit_ = 1; // device units in a point
     double width_ = 0;
     double pageHeight_ = 0;

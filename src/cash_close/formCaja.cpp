@@ -12,8 +12,10 @@
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "data/JournalTask.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
+#include "stations/JournalCheck.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
 #include "ui/SystemPlatform.h"
@@ -140,7 +142,7 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     txtTotalUsuario = makeBox(this, "txtTotalUsuario", QStringLiteral("0"), 6720, 5640, 855, 360);
 
     // Two rows below the totals, so nothing above moves.
-    lblRegistro = makeLabel(this, QString(), kGridLeft, 6180, kGridWidth, 255);
+    lblRegistro = makeLabel(this, QString(), kGridLeft, 6180, kSummaryLeft + kSummaryWidth - kGridLeft, 255);
     lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
     lblRegistro->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdRegistro = button(this, "cmdRegistro", QStringLiteral("&Registro"), 5400, 6540, 2055, 375);
@@ -191,20 +193,52 @@ void formCaja::Form_Load() {
 }
 
 void formCaja::showJournalSummary() {
+    // After a run, the run's own anchor: the one its PDF, print and CSV carry.
+    if (report_) {
+        showAnchor(*report_);
+        return;
+    }
     try {
         auto database = data::Database::open(platform().databasePath(), {.readOnly = true});
-        const journal::Summary last = journal::summary(*database);
+        const cash_close::Report now = cash_close::currentAnchor(*database);
         database->close();
-        lblRegistro->setText(last.entries == 0 ? QStringLiteral("Registro: vacío")
-                                               : QStringLiteral("Registro: %1 entradas, último hash %2…")
-                                                     .arg(last.entries)
-                                                     .arg(last.lastHash.left(16)));
-        lblRegistro->setToolTip(last.lastHash);
+        showAnchor(now);
     } catch (const data::DbError &error) {
         // Never an empty journal shown for one that could not be read.
         lblRegistro->setText(QStringLiteral("Registro: no se pudo leer"));
         lblRegistro->setToolTip(error.describe());
     }
+}
+
+void formCaja::showAnchor(const cash_close::Report &report) {
+    if (report.journalEntries == 0) {
+        lblRegistro->setText(QStringLiteral("Registro: vacío"));
+        lblRegistro->setToolTip({});
+        return;
+    }
+    const QString seal =
+        report.sealKey.isEmpty() ? QStringLiteral("sin clave del dueño")
+        : report.lastSeal == 0
+            ? QStringLiteral("clave del dueño %1, sin sellos").arg(report.sealKey)
+            : QStringLiteral("sello del dueño %1 en la entrada %2").arg(report.sealKey).arg(report.lastSeal);
+    lblRegistro->setText(QStringLiteral("Registro: %1 entradas, último hash %2…; %3")
+                             .arg(report.journalEntries)
+                             .arg(report.journalLastHash.left(16), seal));
+    lblRegistro->setToolTip(cash_close::journalAnchorLine(report) + QLatin1Char('\n') +
+                            cash_close::sealAnchorLine(report));
+}
+
+void formCaja::checkBooks() {
+    // The books against the journal, on a connection of its own while the window goes on.
+    auto *task = new journal::VerificationTask(platform().databasePath(), this);
+    connect(task, &journal::VerificationTask::finished, this,
+            [this, task](const journal::Verification &result, const QString &error) {
+                task->deleteLater();
+                if (const QString text = stations::journalProblem(result, error); !text.isEmpty()) {
+                    platform().messages.postMessage(this, text, {});
+                }
+            });
+    task->start();
 }
 
 void formCaja::setRunning(bool running) {
@@ -290,8 +324,9 @@ void formCaja::cmdProcesar_Click() {
     const QDateTime when = platform().clock.wallTime();
     const cash_close::Period asked = *period;
     const QString backups = platform().where.backups();
+    const seal::Key key = main_ ? main_->session().ownerSeal().key() : seal::Key();
     // The run works on a thread of its own, so the tick and every window go on meanwhile.
-    worker_ = QThread::create([job, path, who, when, asked, backups] {
+    worker_ = QThread::create([job, path, who, when, asked, backups, key] {
         std::unique_ptr<data::Database> database;
         try {
             database = data::Database::open(path, {.busyTimeoutMs = 2000});
@@ -301,6 +336,7 @@ void formCaja::cmdProcesar_Click() {
             }
             cash_close::CashCloseRun run(*database, who);
             run.setInstant(when);
+            run.setSeal(key);
             job->report = run.run(asked);
             // A copy of the books after every cash close.
             job->backupFailure =
@@ -339,11 +375,12 @@ void formCaja::runFinished() {
     }
     const std::shared_ptr<RunJob> job = std::move(job_);
     setRunning(false);
-    showJournalSummary();
     if (!job) {
+        showJournalSummary();
         return;
     }
     if (!job->report) {
+        showJournalSummary();
         platform().messages.showMessage(
             this, job->cancelled && job->interrupted
                       ? QStringLiteral("Se canceló el cierre de caja; no se cambió nada.")
@@ -351,6 +388,8 @@ void formCaja::runFinished() {
         return;
     }
     showReport(std::move(*job->report));
+    showJournalSummary();
+    checkBooks();
     if (!job->backupFailure.isEmpty()) {
         platform().messages.showMessage(this, QStringLiteral("No se hizo la copia de seguridad automática. ") +
                                                   job->backupFailure);

@@ -61,7 +61,7 @@ public:
     QLineEdit *txtTotal = nullptr;
     QLabel *lblTotalUsuario = nullptr;
     QLineEdit *txtTotalUsuario = nullptr;
-    QLabel *lblRegistro = nullptr; // the journal's length and last hash, for the printed report
+    QLabel *lblRegistro = nullptr; // the journal's anchor: length, last hash, the owner's seal
     QPushButton *cmdRegistro = nullptr;
     QPushButton *cmdGraficos = nullptr;
     QPushButton *cmdCopia = nullptr;
@@ -92,7 +92,11 @@ private:
     QString currentOperator() const;
     // The period in the four boxes; a box that cannot be read is told and gives nothing.
     std::optional<cash_close::Period> readPeriod();
+    // The journal's anchor: the last run's, else the journal as it stands now.
     void showJournalSummary();
+    void showAnchor(const cash_close::Report &report);
+    // Checks the books against the journal in the background; a difference is told.
+    void checkBooks();
     void clearResults();
     void runFinished();
     void showReport(cash_close::Report report);

@@ -123,13 +123,16 @@ QComboBox *makeCombo(QWidget *parent, const char *name, int left, int top, int w
     return combo;
 }
 
-// Fills a filter with "Todos" and the values given, keeping the choice when it is still there.
+// Fills a filter with "Todos" and the values given, keeping a value chosen before when it is
+// still there. An empty filter has chosen nothing: its empty text must not pick the entries
+// without an operator.
 void refill(QComboBox *combo, const QStringList &values) {
-    const QString chosen = combo->currentText();
+    const std::optional<QString> chosen =
+        combo->currentIndex() > 0 ? std::optional<QString>(combo->currentText()) : std::nullopt;
     combo->clear();
     combo->addItem(frmRegistro::kAll);
     combo->addItems(values);
-    combo->setCurrentIndex(std::max(0, combo->findText(chosen)));
+    combo->setCurrentIndex(chosen ? std::max(0, combo->findText(*chosen)) : 0);
 }
 
 } // namespace
@@ -180,6 +183,12 @@ void frmRegistro::Form_Load() {
 void frmRegistro::showVerification(const journal::Verification &result, const QString &error) {
     if (!error.isEmpty()) {
         lblVerificacion->setText(QStringLiteral("No se pudo verificar el registro: ") + error);
+    } else if (result.ok && !result.booksAgree()) {
+        const qint64 more = result.differences.size() - 1 + result.moreDifferences;
+        lblVerificacion->setText(QStringLiteral("El registro está íntegro (%1 entradas), pero %2%3.")
+                                     .arg(result.entries)
+                                     .arg(result.differences.front().spanish(),
+                                          more > 0 ? QStringLiteral(" (y %1 diferencias más)").arg(more) : QString()));
     } else if (result.ok) {
         lblVerificacion->setText(QStringLiteral("El registro está íntegro: %1 entradas.").arg(result.entries));
     } else {

@@ -3,6 +3,7 @@
 #include "data/Backup.h"
 #include "data/DatabaseFile.h"
 #include "data/JetTranslator.h"
+#include "data/JournalBooks.h"
 #include "data/OutputTarget.h"
 #include "data/Schema.h"
 
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QUrl>
+#include <algorithm>
 #include <sqlite3.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -247,8 +249,14 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
             TableColumns now;
             if (readLayout(d.db, &now) != SQLITE_OK)
                 throw DbError(engineMessage(d.db));
+            const bool firstMeeting = std::none_of(now.keyBegin(), now.keyEnd(), [](const QString &table) {
+                return table.compare(QLatin1String("Sello"), Qt::CaseInsensitive) == 0;
+            });
             for (const QString &sql : missingParts(now))
                 handle->execute(sql);
+            // Books this version has not met yet: the journal takes them as they stand, once.
+            if (firstMeeting)
+                journal::startBooks(*handle, QDateTime::currentDateTime());
             handle->commit();
         } catch (const DbError &error) {
             handle->rollback();
@@ -384,6 +392,50 @@ qint64 Database::forEachRow(const QString &jetSql, const std::function<bool(cons
     return seen;
 }
 
+bool Database::RowView::isNull(int column) const {
+    return sqlite3_column_type(static_cast<sqlite3_stmt *>(statement_), column) == SQLITE_NULL;
+}
+
+qint64 Database::RowView::integer(int column) const {
+    return sqlite3_column_int64(static_cast<sqlite3_stmt *>(statement_), column);
+}
+
+double Database::RowView::real(int column) const {
+    return sqlite3_column_double(static_cast<sqlite3_stmt *>(statement_), column);
+}
+
+QByteArrayView Database::RowView::text(int column) const {
+    auto *stmt = static_cast<sqlite3_stmt *>(statement_);
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+    return bytes ? QByteArrayView(bytes, sqlite3_column_bytes(stmt, column)) : QByteArrayView();
+}
+
+bool Database::RowView::isNumber(int column) const {
+    const int type = sqlite3_column_type(static_cast<sqlite3_stmt *>(statement_), column);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+}
+
+qint64 Database::forEachRawRow(const QString &jetSql, const std::function<bool(const RowView &)> &row) {
+    if (!isOpen())
+        throw DbError(QStringLiteral("La base de datos está cerrada"), jetSql);
+    const TranslatedStatement st = translateJet(jetSql);
+    if (firstWord(st.sql) != QLatin1String("SELECT"))
+        throw DbError(QStringLiteral("Solo una consulta SELECT se recorre"), jetSql);
+    const Statement stmt = impl_->prepare(st.sql, jetSql);
+    bindValues(stmt.get(), st.values);
+    const RowView view(stmt.get());
+    qint64 seen = 0;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        ++seen;
+        if (!row(view))
+            return seen;
+    }
+    if (rc != SQLITE_DONE)
+        throw DbError(engineMessage(impl_->db), jetSql, sqlite3_extended_errcode(impl_->db));
+    return seen;
+}
+
 void Database::beginTransaction() {
     checkWritable(QStringLiteral("BEGIN IMMEDIATE"));
     if (impl_->inTransaction)
@@ -458,6 +510,11 @@ void Database::backupTo(const QString &target) {
 void Database::interrupt() {
     if (impl_->db)
         sqlite3_interrupt(impl_->db);
+}
+
+void Database::checkpoint() {
+    if (impl_ && impl_->db && !impl_->readOnly)
+        sqlite3_wal_checkpoint_v2(impl_->db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 void Database::close() {

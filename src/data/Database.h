@@ -45,6 +45,25 @@ public:
     // its columns, go to row(); returning false stops the walk. Returns the rows seen.
     qint64 forEachRow(const QString &jetSql, const std::function<bool(const QVector<QVariant> &values)> &row);
 
+    // One row of a raw walk, straight from the engine: valid only during the call.
+    class RowView final {
+    public:
+        explicit RowView(void *statement) : statement_(statement) {}
+        bool isNull(int column) const;
+        qint64 integer(int column) const;
+        double real(int column) const;
+        // The value as UTF-8 text (a number as the engine writes it), not copied.
+        QByteArrayView text(int column) const;
+        // Whether the value is stored as a number (integer or real).
+        bool isNumber(int column) const;
+
+    private:
+        void *statement_;
+    };
+    // A SELECT walked row by row with nothing converted or copied, for the long walks of a
+    // verification; returning false stops the walk. Returns the rows seen.
+    qint64 forEachRawRow(const QString &jetSql, const std::function<bool(const RowView &row)> &row);
+
     // Groups many action statements under one commit. Each execute() inside still applies
     // whole or not at all; rollback() undoes everything since begin().
     void beginTransaction();
@@ -66,6 +85,9 @@ public:
     // Stops the statement running on this handle from another thread (it fails as interrupted).
     void interrupt();
 
+    // Copies what the -wal holds back into the file now, waiting for nobody (what a reader still
+    // needs stays); the handle that closes last then has nothing left to copy. Best effort.
+    void checkpoint();
     void close();
     bool isOpen() const;
     bool isReadOnly() const;

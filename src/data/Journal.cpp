@@ -1,6 +1,8 @@
 #include "data/Journal.h"
 
 #include "data/Database.h"
+#include "data/JournalBooks.h"
+#include "data/Seal.h"
 #include "data/Statements.h"
 
 #include <array>
@@ -37,6 +39,14 @@ void addNumber(crypto_hash_sha256_state &state, qint64 number) {
 
 using HexDigest = std::array<char, 2 * crypto_hash_sha256_BYTES + 1>;
 
+HexDigest finish(crypto_hash_sha256_state &state) {
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256_final(&state, digest);
+    HexDigest hex;
+    sodium_bin2hex(hex.data(), hex.size(), digest, sizeof digest);
+    return hex;
+}
+
 HexDigest hexDigest(const QString &previousHash, const Entry &entry) {
     crypto_hash_sha256_state state;
     crypto_hash_sha256_init(&state);
@@ -51,11 +61,56 @@ HexDigest hexDigest(const QString &previousHash, const Entry &entry) {
         addField(state, "", 0);
     }
     addText(state, entry.detalle);
+    return finish(state);
+}
+
+// The same over a row of registroAll as the engine holds it (UTF-8), for the long walks: the
+// fields gathered in one reused buffer and hashed in one call.
+void put(QByteArray &out, const char *bytes, qsizetype size) {
+    char length[24];
+    const char *end = std::to_chars(length, length + sizeof length, size).ptr;
+    out.append(length, end - length).append(':').append(bytes, size).append(';');
+}
+
+void putNumber(QByteArray &out, qint64 number) {
+    char digits[24];
+    const char *end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    put(out, digits, end - digits);
+}
+
+HexDigest hexDigest(const HexDigest &previous, const data::Database::RowView &row, QByteArray &buffer) {
+    buffer.resize(0);
+    put(buffer, previous.data(), 2 * crypto_hash_sha256_BYTES);
+    putNumber(buffer, row.integer(0));
+    for (const int column : {1, 2, 3}) {
+        const QByteArrayView text = row.text(column);
+        put(buffer, text.data(), text.size());
+    }
+    if (!row.isNull(4) && row.integer(4) > 0) {
+        putNumber(buffer, row.integer(4));
+    } else {
+        put(buffer, "", 0);
+    }
+    const QByteArrayView detalle = row.text(5);
+    put(buffer, detalle.data(), detalle.size());
     unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(&state, digest);
+    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char *>(buffer.constData()),
+                       static_cast<unsigned long long>(buffer.size()));
     HexDigest hex;
     sodium_bin2hex(hex.data(), hex.size(), digest, sizeof digest);
     return hex;
+}
+
+Entry entryOf(const data::Database::RowView &row) {
+    Entry e;
+    e.secuencia = row.integer(0);
+    e.instante = QString::fromUtf8(row.text(1));
+    e.usuario = QString::fromUtf8(row.text(2));
+    e.evento = QString::fromUtf8(row.text(3));
+    e.puesto = row.isNull(4) ? 0 : static_cast<int>(row.integer(4));
+    e.detalle = QString::fromUtf8(row.text(5));
+    e.hash = QString::fromUtf8(row.text(6));
+    return e;
 }
 
 // A row of registroAll or registroPeriod.
@@ -107,32 +162,50 @@ Summary summary(data::Database &db) {
 
 Verification verify(data::Database &db, const std::function<bool(qint64)> &progress) {
     Verification v;
-    QString previous = kGenesis;
+    HexDigest previous;
+    previous.fill('0');
+    previous.back() = '\0';
     qint64 expected = 1;
-    Entry e;
-    db.forEachRow(statements::registroAll(), [&](const QVector<QVariant> &row) {
-        readEntry(row, e);
-        if (e.secuencia != expected) {
+    seal::Walk seals;
+    BooksTally books;
+    static const QByteArray sealKey = event::kSealKey.toUtf8();
+    static const QByteArray sealed = event::kSeal.toUtf8();
+    QByteArray buffer;
+    buffer.reserve(1024);
+    // Straight from the engine's UTF-8: a million entries are read, hashed and tallied without
+    // turning each into Qt strings; only keys and seals are.
+    db.forEachRawRow(statements::registroAll(), [&](const data::Database::RowView &row) {
+        const qint64 secuencia = row.integer(0);
+        if (secuencia != expected) {
             v.ok = false;
-            v.fault = e.secuencia > expected ? Fault::Missing : Fault::Inserted;
-            v.firstBad = qMin(e.secuencia, expected);
-            v.problem =
-                e.secuencia > expected
-                    ? QStringLiteral("falta la entrada %1 (fue borrada)").arg(expected)
-                    : QStringLiteral("la entrada %1 está fuera de la secuencia (fue insertada)").arg(e.secuencia);
+            v.fault = secuencia > expected ? Fault::Missing : Fault::Inserted;
+            v.firstBad = qMin(secuencia, expected);
+            v.problem = secuencia > expected
+                            ? QStringLiteral("falta la entrada %1 (fue borrada)").arg(expected)
+                            : QStringLiteral("la entrada %1 está fuera de la secuencia (fue insertada)").arg(secuencia);
             return false;
         }
-        if (e.hash != QLatin1String(hexDigest(previous, e).data(), 2 * crypto_hash_sha256_BYTES)) {
+        const HexDigest digest = hexDigest(previous, row, buffer);
+        if (row.text(6) != QByteArrayView(digest.data(), 2 * crypto_hash_sha256_BYTES)) {
             v.ok = false;
             v.fault = Fault::Changed;
-            v.firstBad = e.secuencia;
+            v.firstBad = secuencia;
             v.problem = QStringLiteral("la entrada %1 no corresponde a la cadena (fue modificada, o insertada en lugar "
                                        "de otra)")
-                            .arg(e.secuencia);
+                            .arg(secuencia);
             return false;
         }
-        previous = e.hash;
-        v.entries = e.secuencia;
+        const QByteArrayView evento = row.text(3);
+        if ((evento == sealKey || evento == sealed) &&
+            !seals.see(entryOf(row), QString::fromLatin1(previous.data(), 2 * crypto_hash_sha256_BYTES), &v.fault,
+                       &v.problem)) {
+            v.ok = false;
+            v.firstBad = secuencia;
+            return false;
+        }
+        books.see(secuencia, evento, row.isNull(4) ? 0 : static_cast<int>(row.integer(4)), row.text(5));
+        previous = digest;
+        v.entries = secuencia;
         ++expected;
         if (progress && v.entries % 4096 == 0 && !progress(v.entries)) {
             v.ok = false;
@@ -142,8 +215,34 @@ Verification verify(data::Database &db, const std::function<bool(qint64)> &progr
         }
         return true;
     });
-    v.lastHash = previous == kGenesis ? QString() : previous;
+    v.lastHash = v.entries == 0 ? QString() : QString::fromLatin1(previous.data(), 2 * crypto_hash_sha256_BYTES);
+    v.sealKey = seals.publicKey().isEmpty() ? QString() : seal::fingerprint(seals.publicKey());
+    v.lastSeal = seals.lastSeal();
+    // Books are judged only against a journal that holds, and only once it covers them.
+    if (v.ok && books.started()) {
+        try {
+            v.differences =
+                books.compare(db, seals.publicKey(), seals.saltHex(), progress, &v.rentals, &v.moreDifferences);
+            v.booksChecked = true;
+        } catch (const data::DbError &) {
+            if (progress && !progress(v.entries)) {
+                v.ok = false;
+                v.fault = Fault::Stopped;
+                v.problem = QStringLiteral("la verificación se interrumpió al comparar los libros");
+                return v;
+            }
+            throw;
+        }
+    }
     return v;
+}
+
+void forEachEntry(data::Database &db, const std::function<bool(const Entry &)> &entry) {
+    Entry e;
+    db.forEachRow(statements::registroAll(), [&](const QVector<QVariant> &row) {
+        readEntry(row, e);
+        return entry(e);
+    });
 }
 
 Verification verifyFile(const QString &path, const std::function<bool(qint64)> &progress) {

@@ -40,6 +40,11 @@ inline const QString kBackup = QStringLiteral("Copia de seguridad");
 inline const QString kDatabaseRestored = QStringLiteral("Base de datos restituida");
 inline const QString kProgramStarted = QStringLiteral("Programa iniciado");
 inline const QString kProgramEnded = QStringLiteral("Programa terminado");
+// The books as they stood when the journal began to cover them (see JournalBooks.h).
+inline const QString kBooksStarted = QStringLiteral("Libros iniciados");
+// The owner's key and seals (see Seal.h).
+inline const QString kSealKey = QStringLiteral("Clave del sello");
+inline const QString kSeal = QStringLiteral("Sello");
 } // namespace event
 
 inline const QString kGenesis = QString(64, QLatin1Char('0'));
@@ -70,16 +75,35 @@ struct Summary {
 };
 Summary summary(data::Database &db);
 
+// Every entry in order; entry() returning false stops the walk. Throws DbError.
+void forEachEntry(data::Database &db, const std::function<bool(const Entry &)> &entry);
+
 // The entries made from from to to, both included, newest first.
 QList<Entry> entriesBetween(data::Database &db, const QDateTime &from, const QDateTime &to);
 
 // Where a chain breaks, the way the entries first stop agreeing.
 enum class Fault {
     None,
-    Changed,  // an entry's fields or hash no longer match the chain
-    Missing,  // a number is skipped: an entry was removed
-    Inserted, // a number below the next one expected: an entry was put in
-    Stopped,  // the walk was stopped before the end
+    Changed,     // an entry's fields or hash no longer match the chain
+    Missing,     // a number is skipped: an entry was removed
+    Inserted,    // a number below the next one expected: an entry was put in
+    Stopped,     // the walk was stopped before the end
+    BadSeal,     // a seal or a key's signature does not match the chain: sealed history was rewritten
+    Uncertified, // a key or a seal the journal's earlier key does not vouch for
+};
+
+// Where the books (the tables) and the journal disagree: a row the journal does not account
+// for, or an entry whose row is not there as it says.
+struct Difference {
+    QString table; // Alquiler, Tarifa, Usuarios, PuestosAbiertos, Sello, Registro
+    QString row;   // how the row is named: "row 12", "entry 57", "Admin", "Puesto 3 (Apertura=...)"
+    QString fila;  // the same in Spanish: "fila 12", "entrada 57", "cuenta Admin", ...
+    QString what;  // what differs
+    QString que;   // the same in Spanish
+    // "books differ from the journal at Alquiler row 12: ..."
+    QString english() const;
+    // "los libros no coinciden con el registro en Alquiler, fila 12: ..."
+    QString spanish() const;
 };
 
 struct Verification {
@@ -89,9 +113,21 @@ struct Verification {
     QString lastHash;
     qint64 firstBad = 0; // the Secuencia where the chain breaks
     QString problem;     // in Spanish: what is wrong there
+    // The owner's seal: the journal's key at the end (its fingerprint; empty when none yet) and
+    // the last seal.
+    QString sealKey;
+    qint64 lastSeal = 0;
+    // The books, checked only when the chain holds and the journal covers them (an entry
+    // "Libros iniciados"; books this version never wrote to have none yet).
+    bool booksChecked = false;
+    QList<Difference> differences;
+    qint64 moreDifferences = 0; // differences beyond those listed
+    qint64 rentals = 0;         // rows of Alquiler seen
+    bool booksAgree() const { return differences.isEmpty(); }
 };
-// Walks the whole journal. progress(entries seen) returning false stops it (ok then false,
-// problem says so). Throws DbError when the file cannot be read.
+// Walks the whole journal, checking every link and every seal, then the books against it.
+// progress(entries or rows seen) returning false stops it (ok then false, problem says so).
+// Throws DbError when the file cannot be read.
 Verification verify(data::Database &db, const std::function<bool(qint64)> &progress = {});
 // The same on a read-only connection of its own, in one read transaction, so a program writing
 // the file meanwhile neither waits nor shows a half-written entry. Throws DbError.

@@ -1,6 +1,8 @@
 #include "data/Schema.h"
 
+#include "data/Database.h"
 #include "data/DbError.h"
+#include "data/JournalBooks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -62,6 +64,11 @@ QList<Addition> additions() {
          {QStringLiteral("CREATE TABLE PuestosApartados (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, "
                          "Fin, Arranque, ArranqueMs, Transcurrido, Visto, Motivo TEXT NOT NULL, "
                          "Apartado TEXT NOT NULL)")}},
+        // The owner's seal: the salt, limits and public key of the key the administrator's
+        // password gives (one row once there is a key), and the entry that journaled it.
+        {"Sello",
+         {QStringLiteral("CREATE TABLE Sello (Sal TEXT NOT NULL, Clave TEXT NOT NULL, Operaciones INTEGER NOT NULL, "
+                         "Memoria INTEGER NOT NULL, Desde INTEGER NOT NULL)")}},
         // The sign-in throttle: each account's wrong passwords in a row and when the last one was
         // typed, by the wall clock and by the boot clock of the boot it names.
         {"Intentos",
@@ -152,6 +159,16 @@ void createDeliveredDatabase(const QString &path, const QString &adminPasswordHa
         }
     }
     sqlite3_close_v2(db);
+    if (failure.isEmpty()) {
+        // The journal's first entry: the books as delivered.
+        try {
+            auto books = Database::open(path);
+            runInTransaction(*books, [&books] { journal::startBooks(*books, QDateTime::currentDateTime()); });
+        } catch (const DbError &error) {
+            failure = error.message();
+            failedStatement = error.statement();
+        }
+    }
     if (!failure.isEmpty()) {
         for (const char *suffix : {"", "-wal", "-shm", "-journal"})
             QFile::remove(path + QLatin1String(suffix));

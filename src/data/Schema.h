@@ -16,8 +16,9 @@ using TableColumns = QMap<QString, QStringList>;
 // tables, and the columns of tables it has, in the order they were added.
 QStringList missingParts(const TableColumns &layout);
 
-// Creates the file as delivered: the schema, the first rate (30 minutes for 10 pesos) and the
-// administrator account 'Admin' with the given password hash. Refuses (DbError) when the path
+// Creates the file as delivered: the schema, the first rate (30 minutes for 10 pesos), the
+// administrator account 'Admin' with the given password hash, and the journal's first entry
+// starting the books. Refuses (DbError) when the path
 // already exists; removes its own half-written file when anything fails.
 void createDeliveredDatabase(const QString &path, const QString &adminPasswordHash);
 

@@ -110,6 +110,59 @@ QString registroLast() {
         "SELECT Secuencia, Hash FROM Registro WHERE Secuencia = (SELECT MAX(Secuencia) FROM Registro)");
 }
 
+QString registroDetalle(qint64 secuencia) {
+    return QStringLiteral("SELECT Puesto, Detalle FROM Registro WHERE Secuencia = ") + QString::number(secuencia);
+}
+
+QString registroFirstOf(const QString &evento) {
+    return QStringLiteral("SELECT Secuencia FROM Registro WHERE Evento = '") + quoted(evento) +
+           QStringLiteral("' ORDER BY Secuencia LIMIT 1");
+}
+
+QString registroLastOf(const QString &evento) {
+    return QStringLiteral("SELECT Secuencia FROM Registro WHERE Evento = '") + quoted(evento) +
+           QStringLiteral("' ORDER BY Secuencia DESC LIMIT 1");
+}
+
+QString selloRow() {
+    return QStringLiteral("SELECT Sal, Clave, Operaciones, Memoria, Desde FROM Sello");
+}
+
+QString selloEmpty() {
+    return QStringLiteral("DELETE FROM Sello");
+}
+
+QString selloInsert(const QString &sal, const QString &clave, qint64 operaciones, qint64 memoria, qint64 desde) {
+    return QStringLiteral("INSERT INTO Sello (Sal, Clave, Operaciones, Memoria, Desde) VALUES ('") + quoted(sal) +
+           QStringLiteral("', '") + quoted(clave) + QStringLiteral("', ") + QString::number(operaciones) +
+           QStringLiteral(", ") + QString::number(memoria) + QStringLiteral(", ") + QString::number(desde) +
+           QLatin1Char(')');
+}
+
+QString alquilerBooks() {
+    return QStringLiteral("SELECT rowid, Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe FROM Alquiler");
+}
+
+QString tarifaBooks() {
+    return QStringLiteral("SELECT rowid, Minutos, Pesos FROM Tarifa");
+}
+
+QString usuariosBooks() {
+    return QStringLiteral("SELECT rowid, codigo, Usuario, Contraseña FROM Usuarios");
+}
+
+QString puestosAbiertosBooks() {
+    return QStringLiteral("SELECT rowid, Puesto, Apertura, Modo, Minutos, Pesos, Bloques FROM PuestosAbiertos");
+}
+
+QString clavesProvisoriasBooks() {
+    return QStringLiteral("SELECT rowid, Usuario FROM ClavesProvisorias");
+}
+
+QString puestosApartadosBooks() {
+    return QStringLiteral("SELECT rowid, Puesto, Modo, Usuario, Apertura, Motivo FROM PuestosApartados");
+}
+
 QString registroAll() {
     return QStringLiteral("SELECT Secuencia, Instante, Usuario, Evento, Puesto, Detalle, Hash FROM Registro ORDER BY "
                           "Secuencia");

@@ -44,6 +44,22 @@ QString registroInsert(qint64 secuencia, const QString &instante, const QString 
 QString registroLast();                                         // the last entry's Secuencia, Hash
 QString registroAll();                                          // every entry, in order
 QString registroPeriod(const QString &from, const QString &to); // newest first, Instante from..to
+QString registroDetalle(qint64 secuencia);                      // one entry's Puesto, Detalle
+QString registroFirstOf(const QString &evento);                 // the first entry of a kind's Secuencia
+QString registroLastOf(const QString &evento);                  // the last entry of a kind's Secuencia
+
+// The owner's seal: the stored key (Sal, Clave, Operaciones, Memoria, Desde), hex texts.
+QString selloRow();
+QString selloEmpty();
+QString selloInsert(const QString &sal, const QString &clave, qint64 operaciones, qint64 memoria, qint64 desde);
+
+// The books as the journal's cross-check reads them, each row with its rowid first.
+QString alquilerBooks();          // rowid, Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe
+QString tarifaBooks();            // rowid, Minutos, Pesos
+QString usuariosBooks();          // rowid, codigo, Usuario, Contraseña
+QString puestosAbiertosBooks();   // rowid, Puesto, Apertura, Modo, Minutos, Pesos, Bloques
+QString puestosApartadosBooks();  // rowid, Puesto, Modo, Usuario, Apertura, Motivo
+QString clavesProvisoriasBooks(); // rowid, Usuario
 
 // Accounts window
 QString usuariosList(); // "Select * from Usuarios ORDER BY Usuario"

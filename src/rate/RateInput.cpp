@@ -13,10 +13,10 @@ namespace {
 
 // What the importe box takes, said whenever it refuses something.
 QString acceptedForms() {
-    const QChar decimal = QLocale().decimalPoint().front();
-    return QStringLiteral("Escríbalo sin separador de miles y con a lo sumo dos decimales, por ejemplo 1000, "
-                          "12%15 o 12.50.")
-        .arg(decimal);
+    // Joined, not through arg(): a placeholder written inside a number ("12%15") reads as %15.
+    const QString decimal = QLocale().decimalPoint();
+    return QStringLiteral("Escríbalo sin separador de miles y con a lo sumo dos decimales, por ejemplo 1000, 12") +
+           decimal + QStringLiteral("5 o 12.50.");
 }
 
 } // namespace

@@ -1,15 +1,19 @@
 #include "rate/frmTarifa.h"
 
+#include "accounts/AdministratorPassword.h"
+#include "accounts/AdministratorPasswordDialog.h"
 #include "accounts/Session.h"
 #include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "rate/RateInput.h"
+#include "stations/StationMath.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
 namespace {
@@ -19,11 +23,22 @@ constexpr int kRow2 = 1080;
 constexpr int kRow3 = 2160;
 constexpr int kLabelRow1 = 240;
 constexpr int kLabelRow2 = 1200;
+constexpr int kInForceRow = 2700;
+
+// "30 minutos por $ 10,00": the regional decimal comma, two decimals, no grouping.
+QString rateText(qint64 minutes, double pesos) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return QStringLiteral("%1 %2 por $ %3")
+        .arg(minutes)
+        .arg(minutes == 1 ? QStringLiteral("minuto") : QStringLiteral("minutos"), locale.toString(pesos, 'f', 2));
+}
 
 } // namespace
 
-frmTarifa::frmTarifa(ui::Platform &platform, formLudomat2 &main)
-    : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), main_(&main) {
+frmTarifa::frmTarifa(ui::Platform &platform, formLudomat2 &main, stations::Rate inForce)
+    : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), main_(&main),
+      inForce_(inForce), throttle_(main.signInThrottle) {
     setObjectName(QStringLiteral("frmTarifa"));
 
     auto label = [this](int index, const QString &text, int left, int top, int width) {
@@ -60,6 +75,13 @@ frmTarifa::frmTarifa(ui::Platform &platform, formLudomat2 &main)
     txtMinutos2->setText(QStringLiteral("1"));
     cmdGuardar = button("cmdGuardar", QStringLiteral("&Guardar cambios"), 120);
     cmdSalir = button("cmdSalir", QStringLiteral("&Salir"), 2640);
+    // Below the rows, in the window's free band: no control moves for it.
+    lblEnUso = new QLabel(this);
+    lblEnUso->setObjectName(QStringLiteral("lblEnUso"));
+    lblEnUso->setAttribute(Qt::WA_TranslucentBackground);
+    lblEnUso->setWordWrap(true);
+    place(lblEnUso, 120, kInForceRow, 4695, 600);
+    lblEnUso->hide();
 
     // The current rate is shown, never read back: it cannot be typed into, and the cursor
     // starts in the new rate.
@@ -90,6 +112,15 @@ void frmTarifa::Form_Load() {
         ui::setFittedText(txtPesos1, pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
         ui::setFittedText(txtMinutos1, minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
         tarifa.close();
+        // A rate saved in this run is stored but not charged until the next start: row 1 alone would
+        // say otherwise.
+        // The stored amount is charged to the cent, as the room took it at the start.
+        if (minutos.isNull() || pesos.isNull() || minutos.toDouble() != inForce_.Minutos ||
+            stations::centsOf(pesos.toDouble()) != inForce_.cents) {
+            lblEnUso->setText(QStringLiteral("En uso hasta reiniciar: ") +
+                              rateText(inForce_.Minutos, stations::pesosOf(inForce_.cents)));
+            lblEnUso->show();
+        }
     } catch (const data::DbError &error) {
         platform().messages.showMessage(this, QStringLiteral("No se pudo leer la tarifa.\n") + error.describe());
     }
@@ -99,13 +130,49 @@ void frmTarifa::cmdGuardar_Click() {
     if (isUnloading()) {
         return;
     }
+    if (passwordDialog_) {
+        passwordDialog_->raise();
+        passwordDialog_->activateWindow();
+        return;
+    }
     const rate::RateCheck check = rate::checkNewRate(txtMinutos2->text(), txtPesos2->text());
     if (!check.rate) {
         platform().messages.showMessage(this, check.problem);
         return;
     }
+    // Only the administrator changes the price: asked here, checked before any statement is built.
+    auto *dialog = new AdministratorPasswordDialog(
+        this,
+        QStringLiteral("Para guardar la nueva tarifa (%1) escriba la contraseña del administrador.")
+            .arg(rateText(check.rate->minutes, check.rate->pesos)),
+        [this](const QString &typed) {
+            try {
+                if (!database || !database->isOpen()) {
+                    database = data::Database::open(platform().databasePath());
+                }
+                const accounts::AdministratorCheck said =
+                    accounts::checkAdministratorPassword(*database, *throttle_, platform().clock, typed);
+                if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+                    return true;
+                }
+                platform().messages.showMessage(this, said.refusal);
+            } catch (const data::DbError &error) {
+                platform().messages.showMessage(
+                    this, QStringLiteral("No se pudo leer la contraseña del administrador.\n") + error.describe());
+            }
+            return false;
+        });
+    passwordDialog_ = dialog;
+    connect(dialog, &QDialog::accepted, this, [this, rate = *check.rate] { store(rate); });
+    dialog->open();
+}
+
+void frmTarifa::store(const rate::NewRate &rate) {
+    if (isUnloading()) {
+        return;
+    }
     // The statement carries the checked numbers in the engine's form, never the typed text.
-    sqlText = statements::tarifaUpdate(QString::number(check.rate->minutes), numtext::engineNumber(check.rate->pesos));
+    sqlText = statements::tarifaUpdate(QString::number(rate.minutes), numtext::engineNumber(rate.pesos));
     try {
         if (!database || !database->isOpen()) {
             database = data::Database::open(platform().databasePath());
@@ -113,18 +180,18 @@ void frmTarifa::cmdGuardar_Click() {
         // The rate and its journal entry, old and new, together or not at all.
         data::runInTransaction(*database, [&] {
             data::Recordset before = database->openRecordset(statements::tarifaEditorSelect());
-            const QString old = before.isEof() ? QStringLiteral("ninguna")
-                                               : QStringLiteral("%1 minutos por %2")
-                                                     .arg(before.field(QStringLiteral("Minutos")).toString(),
-                                                          numtext::engineNumber(
-                                                              before.field(QStringLiteral("Pesos")).toDouble()));
+            const QString old = before.isEof()
+                                    ? QStringLiteral("ninguna")
+                                    : QStringLiteral("%1 minutos por %2")
+                                          .arg(before.field(QStringLiteral("Minutos")).toString(),
+                                               numtext::engineNumber(before.field(QStringLiteral("Pesos")).toDouble()));
             database->execute(sqlText);
             journal::append(*database, platform().clock.wallTime(), main_ ? main_->session().user() : QString(),
                             journal::event::kRateChanged, 0,
                             QStringLiteral("Antes: %1; ahora: %2 minutos por %3")
                                 .arg(old)
-                                .arg(check.rate->minutes)
-                                .arg(numtext::engineNumber(check.rate->pesos)));
+                                .arg(rate.minutes)
+                                .arg(numtext::engineNumber(rate.pesos)));
         });
     } catch (const data::DbError &error) {
         platform().messages.showMessage(this,
@@ -135,8 +202,8 @@ void frmTarifa::cmdGuardar_Click() {
     database.reset();
     platform().messages.showMessage(
         this, QStringLiteral("Se guardó la tarifa: %1 minutos por $ %2. ")
-                      .arg(check.rate->minutes)
-                      .arg(numtext::toText(check.rate->pesos)) +
+                      .arg(rate.minutes)
+                      .arg(numtext::toText(rate.pesos)) +
                   QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el "
                                  "Programa."));
     unload();

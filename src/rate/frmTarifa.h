@@ -1,6 +1,8 @@
 #pragma once
 
 #include "data/Database.h"
+#include "rate/RateInput.h"
+#include "stations/StationTypes.h"
 #include "ui/Form.h"
 
 #include <QPointer>
@@ -10,14 +12,19 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class AdministratorPasswordDialog;
 class formLudomat2;
+namespace accounts {
+class SignInThrottle;
+}
 
 // The rate editor: shows the stored rate and stores a new one, which the main window reads
-// at its next start.
+// at its next start; storing one takes the administrator's password.
 class frmTarifa final : public ui::Form {
     Q_OBJECT
 public:
-    frmTarifa(ui::Platform &platform, formLudomat2 &main);
+    // inForce: the rate the running program charges, read at its start.
+    frmTarifa(ui::Platform &platform, formLudomat2 &main, stations::Rate inForce);
     ~frmTarifa() override;
 
     void Form_Load();
@@ -32,6 +39,7 @@ public:
     QLineEdit *txtMinutos2 = nullptr;
     QPushButton *cmdGuardar = nullptr;
     QPushButton *cmdSalir = nullptr;
+    QLabel *lblEnUso = nullptr; // shown when the rate in force is not the stored one
 
     // Window-wide state.
     std::unique_ptr<data::Database> database;
@@ -41,5 +49,10 @@ protected:
     bool queryClose() override;
 
 private:
+    void store(const rate::NewRate &rate);
+
     QPointer<formLudomat2> main_; // whose operator changes the rate, for the journal
+    stations::Rate inForce_;
+    std::shared_ptr<accounts::SignInThrottle> throttle_; // the file's, shared with the sign-in
+    QPointer<AdministratorPasswordDialog> passwordDialog_;
 };

@@ -163,6 +163,10 @@ const char *faultText(journal::Fault fault) {
         return "out of sequence (inserted)";
     case journal::Fault::Stopped:
         return "not read to the end";
+    case journal::Fault::BadSeal:
+        return "seal does not verify (sealed history was rewritten)";
+    case journal::Fault::Uncertified:
+        return "key not certified by the owner's earlier key";
     case journal::Fault::Changed:
     case journal::Fault::None:
         break;
@@ -185,7 +189,27 @@ int verifyJournal(const QString &path) {
     printLine(stdout, QStringLiteral("journal ok: %1 entries, last hash %2")
                           .arg(v.entries)
                           .arg(v.lastHash.isEmpty() ? QStringLiteral("none") : v.lastHash));
-    return 0;
+    printLine(stdout,
+              v.sealKey.isEmpty() ? QStringLiteral("seal: none, no owner's key yet")
+              : v.lastSeal == 0
+                  ? QStringLiteral("seal: owner's key %1, nothing sealed yet").arg(v.sealKey)
+                  : QStringLiteral("seal: owner's key %1, last seal at entry %2").arg(v.sealKey).arg(v.lastSeal));
+    if (!v.booksChecked) {
+        printLine(stdout, QStringLiteral("books not checked: the journal does not cover them yet (the program starts "
+                                         "covering them when it first opens the file)"));
+        return 0;
+    }
+    if (v.booksAgree()) {
+        printLine(stdout, QStringLiteral("books agree with the journal: %1 rentals").arg(v.rentals));
+        return 0;
+    }
+    for (const journal::Difference &d : std::as_const(v.differences)) {
+        printLine(stdout, d.english());
+    }
+    if (v.moreDifferences > 0) {
+        printLine(stdout, QStringLiteral("books differ from the journal in %1 more places").arg(v.moreDifferences));
+    }
+    return 1;
 }
 
 std::optional<QDateTime> readMoment(const QString &text) {
@@ -214,8 +238,8 @@ int report(const Request &request) {
     const QString path = databaseIn(request);
     const QString csv = request.values.value(QStringLiteral("--csv"));
     const QString pdf = request.values.value(QStringLiteral("--pdf"));
-    // Every file asked for is looked at before anything is written.
-    for (const QString &file : {csv, pdf}) {
+    // Every file asked for, and the CSV's companion, is looked at before anything is written.
+    for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf}) {
         if (const QString refusal = file.isEmpty() ? QString() : data::outputRefusal(file, path); !refusal.isEmpty()) {
             printLine(stderr, QStringLiteral("ludomat: nothing was written: %1 %2").arg(file, refusal));
             return 1;
@@ -248,9 +272,8 @@ int report(const Request &request) {
         }
     }
     if (result.journalEntries > 0) {
-        printLine(stdout, QStringLiteral("Registro: %1 entradas, último hash %2")
-                              .arg(result.journalEntries)
-                              .arg(result.journalLastHash));
+        printLine(stdout, cash_close::journalAnchorLine(result));
+        printLine(stdout, cash_close::sealAnchorLine(result));
     }
     int status = 0;
     for (const QString &failure : {csv.isEmpty() ? QString() : cash_close::saveCsv(result, csv),

@@ -1,6 +1,7 @@
 #include "stations/Startup.h"
 
 #include "accounts/formUsuario.h"
+#include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "stations/AutomaticBackup.h"
@@ -8,6 +9,7 @@
 #include "stations/CommandLine.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
+#include "ui/SingleInstance.h"
 #include "ui/SystemPlatform.h"
 #include "ui/Translations.h"
 
@@ -16,10 +18,40 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QPointer>
 
 namespace stations {
 
 namespace {
+
+// How long a second start waits for the running program to come to the front before it says
+// that one is running: the running one may be a moment from answering.
+constexpr int kAskRunningMs = 4000;
+
+// A second start was made: the window that takes input comes to the front, restored if it was
+// minimised. The accounts window while nobody is signed in, the cash close while it is open,
+// else the main window; a question open above it comes along, last, as the one that takes keys.
+void bringToFront(formLudomat2 &main) {
+    if (main.isMinimized()) {
+        main.setWindowState(main.windowState() & ~Qt::WindowMinimized);
+    }
+    QWidget *target = &main;
+    for (ui::Form *holder :
+         {static_cast<ui::Form *>(main.usuarioWindow.data()), static_cast<ui::Form *>(main.cajaWindow.data())}) {
+        if (holder && !holder->isUnloading()) {
+            target = holder;
+            break;
+        }
+    }
+    for (QWidget *window : {target, QApplication::activeModalWidget()}) {
+        if (window) {
+            window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+            window->show();
+            window->raise();
+            window->activateWindow();
+        }
+    }
+}
 
 // The program's start and end in the journal, on a handle of its own; nothing depends on them,
 // so a file that cannot take them (read-only, full) is left as it is.
@@ -63,14 +95,34 @@ int runProgram(int argc, char *argv[]) {
     }
 
     ui::InstanceLock lock(platform.databasePath());
-    if (const auto locked = lock.acquire();
-        locked == ui::InstanceLock::Result::HeldByAnother || locked == ui::InstanceLock::Result::Refused) {
+    QPointer<formLudomat2> running; // the main window, once there is one
+    ui::SingleInstance single(platform.databasePath(), [&running] {
+        if (running) {
+            bringToFront(*running);
+        }
+    });
+    switch (lock.acquire()) {
+    case ui::InstanceLock::Result::HeldByAnother:
+        // The program already open on these books comes to the front instead; said only when it
+        // does not answer.
+        if (ui::SingleInstance::askRunningToShow(platform.databasePath(), kAskRunningMs)) {
+            return 0;
+        }
         messages.showMessage(nullptr, lock.refusal());
         return 1;
+    case ui::InstanceLock::Result::Refused:
+        messages.showMessage(nullptr, lock.refusal());
+        return 1;
+    case ui::InstanceLock::Result::Acquired:
+        single.listen(); // without it a second start says that this one runs
+        break;
+    case ui::InstanceLock::Result::Unavailable:
+        break;
     }
 
     noteProgram(platform, journal::event::kProgramStarted, QString());
     formLudomat2 main(platform);
+    running = &main;
     if (!main.Form_Load()) {
         noteProgram(platform, journal::event::kProgramEnded, QString());
         return 1;
@@ -90,7 +142,11 @@ int runProgram(int argc, char *argv[]) {
     const int status = QApplication::exec();
     backup.wait();
     watch.wait();
-    noteProgram(platform, journal::event::kProgramEnded, main.journalUser());
+    // Through the main window's handle while it is open (the accounts window's "&Salir"): one
+    // copy of the -wal back into the file at the end, not two.
+    if (!main.noteProgramEnd()) {
+        noteProgram(platform, journal::event::kProgramEnded, main.journalUser());
+    }
     return status;
 }
 

@@ -3,6 +3,7 @@
 #include "accounts/Session.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "data/JournalBooks.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/OpenStations.h"
@@ -144,11 +145,13 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
     writes << statements::puestoAbiertoInsert(n, contador, session_.user(), opened, rate_.Minutos,
                                               engineAmount(rate_.cents), contador ? 0 : blocks, end, clock_.bootId(),
                                               nowMs);
-    notes << JournalNote{journal::event::kStationOpened, n,
-                         QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
-                             .arg(modeName(contador), contador ? QString() : QStringLiteral("Bloques=%1; ").arg(blocks))
-                             .arg(rate_.Minutos)
-                             .arg(engineAmount(rate_.cents))};
+    notes << JournalNote{
+        journal::event::kStationOpened, n,
+        QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
+                .arg(modeName(contador), contador ? QString() : QStringLiteral("Bloques=%1; ").arg(blocks))
+                .arg(rate_.Minutos)
+                .arg(engineAmount(rate_.cents)) +
+            journal::openingSuffix(opened)};
     if (!persist(index, writes, notes,
                  contador ? QStringLiteral("No se pudo abrir el Puesto %1")
                           : QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
@@ -177,7 +180,8 @@ bool StationBoard::close(int index) {
                                    .arg(s.hours)
                                    .arg(s.minutes, 2, 10, QLatin1Char('0'))
                                    .arg(s.seconds, 2, 10, QLatin1Char('0'))
-                                   .arg(engineAmount(s.cents));
+                                   .arg(engineAmount(s.cents)) +
+                               journal::openingSuffix(s.openedUtc);
         if (!persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
                      {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
                      QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
@@ -185,7 +189,8 @@ bool StationBoard::close(int index) {
         }
     } else if (!persist(
                    index, {statements::puestoAbiertoDelete(n, s.openedUtc)},
-                   {{journal::event::kStationClosed, n, QStringLiteral("Modo=Prepago; cerrado antes de terminar")}},
+                   {{journal::event::kStationClosed, n,
+                     QStringLiteral("Modo=Prepago; cerrado antes de terminar") + journal::openingSuffix(s.openedUtc)}},
                    QStringLiteral("No se pudo cerrar el Puesto %1"))) {
         // Paid in advance: closing early records nothing more.
         return false;
@@ -205,10 +210,9 @@ StationBoard::Rental StationBoard::rentalRecord(int index, const Station &s, boo
     sqlText_ = statements::alquilerInsert(index + 1, contador, usuario, now.date().day(),
                                           statements::monthAbbrev(now.date().month()), now.date().year(), hora,
                                           tiempo.hours, tiempo.minutes, importe);
-    return {sqlText_, QStringLiteral("Puesto=%1; Modo=%2; Usuario=%3; Fecha=%4; Hora=%5; Tiempo=%6:%7; Importe=%8")
-                          .arg(index + 1)
-                          .arg(modeName(contador), usuario, now.date().toString(Qt::ISODate), hora, tiempo.hours,
-                               tiempo.minutes, importe)};
+    return {sqlText_,
+            journal::rentalDetail(QString::number(index + 1), modeName(contador), usuario,
+                                  now.date().toString(Qt::ISODate), hora, tiempo.hours, tiempo.minutes, importe)};
 }
 
 void StationBoard::appendNotes(const QList<JournalNote> &notes) {
@@ -323,10 +327,7 @@ void StationBoard::removeEndedRows() {
     }
 }
 
-void StationBoard::refreshOpenRows() {
-    if (!store_) {
-        return;
-    }
+QStringList StationBoard::openRowWrites() const {
     const qint64 now = clock_.monotonicMs();
     const QString boot = clock_.bootId();
     const QString seen = instantText(clock_.wallTime());
@@ -338,12 +339,20 @@ void StationBoard::refreshOpenRows() {
                                                      std::max<qint64>(0, now - s.openedAtMs) / 1000, seen);
         }
     }
+    return writes;
+}
+
+void StationBoard::refreshOpenRows() {
+    if (!store_) {
+        return;
+    }
+    const QStringList writes = openRowWrites();
     if (writes.isEmpty()) {
         return;
     }
     try {
         data::runInTransaction(*store_, [&] {
-            for (const QString &sql : std::as_const(writes)) {
+            for (const QString &sql : writes) {
                 store_->execute(sql);
             }
         });
@@ -352,9 +361,19 @@ void StationBoard::refreshOpenRows() {
     }
 }
 
+bool StationBoard::noteProgramEnd() {
+    if (!endNoted_ && store_ && store_->isOpen()) {
+        endNoted_ = writeBestEffort(openRowWrites(), {{journal::event::kProgramEnded, 0, QString()}});
+        store_->checkpoint();
+    }
+    return endNoted_;
+}
+
 void StationBoard::shutDown() {
-    if (store_) {
-        refreshOpenRows(); // the next start knows to the second how long the program was down
+    if (store_ && store_->isOpen()) {
+        if (!noteProgramEnd()) {
+            refreshOpenRows();
+        }
         store_->close();
     }
 }

@@ -82,7 +82,12 @@ public:
     // Keeps each open station's time in its row (the boot clock, the seconds passed, the wall
     // instant seen), all in one transaction; a failure is tried again at the next call.
     void refreshOpenRows();
-    // The program ends: the open rows' time kept to the second, then the store closed.
+    // The program's end in the journal, once, in one transaction with the open rows' time, through
+    // this handle, whose -wal is then copied back into the file (a handle closed after it would sync
+    // the -wal and its folder once more). False when the store is closed or the file refused it.
+    bool noteProgramEnd();
+    // The program ends: its end noted, or else the open rows' time kept to the second alone (the
+    // next start knows how long the program was down), then the store closed.
     void shutDown();
     // A change of user, journaled when the file takes it.
     void noteChangeOfUser();
@@ -111,6 +116,8 @@ private:
     // false when nothing was written.
     bool writeBestEffort(const QStringList &writes, const QList<JournalNote> &notes);
     void appendNotes(const QList<JournalNote> &notes);
+    // The open stations' rows with the time seen now.
+    QStringList openRowWrites() const;
     void markEnded(int index);
     void removeEndedRows();
 
@@ -123,6 +130,7 @@ private:
     std::array<bool, kStations> expiring_{};
     // The stored opening of a prepaid time that ended, whose row still has to go.
     std::array<QString, kStations> endedRows_{};
+    bool endNoted_ = false;
 };
 
 } // namespace stations

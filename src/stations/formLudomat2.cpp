@@ -249,7 +249,8 @@ void formLudomat2::cmdUsuario_Click() {
     if (usuarioWindow && usuarioWindow->isUnloading()) {
         usuarioWindow.clear();
     }
-    if (board_->store()) { // a change of user, not the start-up
+    session_->ownerSeal().forget(); // the administrator's key goes until the next sign-in
+    if (board_->store()) {          // a change of user, not the start-up
         // Nobody signed in may act through a window the last operator left open.
         if (tarifaWindow) {
             tarifaWindow->cmdSalir_Click();
@@ -271,12 +272,18 @@ void formLudomat2::cmdCierreCaja_Click() {
 }
 
 void formLudomat2::cmdTarifa_Click() {
-    ui::loadForm(tarifaWindow, platform(), *this)->showForm(); // the main window stays usable
+    // The rate it charges goes with it: the stored one may have been changed since the start.
+    ui::loadForm(tarifaWindow, platform(), *this, board_->rate())->showForm(); // the main window stays usable
 }
 
 void formLudomat2::cmdSalir_Click() {
+    session_->ownerSeal().forget();
     board_->shutDown();
     platform().ender.endProgram();
+}
+
+bool formLudomat2::noteProgramEnd() {
+    return board_->noteProgramEnd();
 }
 
 bool formLudomat2::queryClose() {

@@ -43,6 +43,9 @@ public:
     void cmdCierreCaja_Click();
     void cmdTarifa_Click();
     void cmdSalir_Click();
+    // The program's end in the journal through the board's handle (StationBoard::noteProgramEnd);
+    // false when there is no open handle or the file refused it (the caller may try another way).
+    bool noteProgramEnd();
 
     // Station logic.
     void cmdPuesto_Click(int index);

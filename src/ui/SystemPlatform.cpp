@@ -1,9 +1,11 @@
 #include "ui/SystemPlatform.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QAudioDevice>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMediaDevices>
 #include <QMessageBox>
 #include <QSoundEffect>
@@ -15,8 +17,21 @@
 
 namespace ui {
 
+namespace {
+
+// A plain box: no icon beside the text and none on its "Aceptar", whatever the style would add
+// to standard buttons.
+void plainButtons(QMessageBox &box) {
+    for (QAbstractButton *button : box.buttons()) {
+        button->setIcon(QIcon());
+    }
+}
+
+} // namespace
+
 void MessageBoxPresenter::showMessage(QWidget *parent, const QString &text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok, parent);
+    plainButtons(box);
     box.exec();
 }
 
@@ -41,6 +56,7 @@ void MessageBoxPresenter::showNext() {
     // disabled with it while the accounts or the cash-close window is open.
     auto *box = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), next.text, QMessageBox::Ok,
                                 nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    plainButtons(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     // A transient of the window it speaks of: the window manager keeps it above that window

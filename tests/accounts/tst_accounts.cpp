@@ -4,8 +4,11 @@
 #include "TestSupport.h"
 #include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
+#include "accounts/Session.h"
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
+#include "data/Journal.h"
+#include "data/Seal.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
 
@@ -25,10 +28,15 @@ struct Session {
     std::unique_ptr<formLudomat2> main;
     QPointer<formUsuario> u;
 
-    explicit Session(bool withPedro = true, const char *rawSql = nullptr) {
+    qsizetype journalStart = 0;
+
+    explicit Session(bool withPedro = true, const char *rawSql = nullptr, bool withMariela = false) {
         static const QString pedroHash = accounts::hashPassword(QStringLiteral("pedro")); // one slow hash for all
         if (withPedro)
-            data::Database::open(t.databasePath())->execute(statements::usuarioInsert(1, "Pedro", pedroHash));
+            testing::addAccount(t.databasePath(), 1, QStringLiteral("Pedro"), pedroHash);
+        if (withMariela)
+            testing::addAccount(t.databasePath(), 2, QStringLiteral("Mariela"), pedroHash);
+        journalStart = testing::journal(t.databasePath(), QStringLiteral("Evento")).size();
         if (rawSql) // what the window's own statements cannot build, a trigger say
             execRaw(t.databasePath(), rawSql);
         main = std::make_unique<formLudomat2>(t.platform);
@@ -74,9 +82,25 @@ struct Session {
     }
     // Every Usuarios row, through a handle of the test's own.
     QStringList rows() const { return testing::tableRows(t.databasePath(), QStringLiteral("Usuarios")); }
-    // The journal as "Usuario|Evento|Detalle", in order.
+    // The journal since the session began as "Usuario|Evento|Detalle", in order; account
+    // fingerprints and the owner's keys and seals without their values (the books' check and
+    // tst_journal_check judge those).
     QStringList journal() const {
-        return testing::journal(t.databasePath(), QStringLiteral("Usuario, Evento, Detalle"));
+        QStringList rows =
+            testing::journal(t.databasePath(), QStringLiteral("Usuario, Evento, Detalle")).mid(journalStart);
+        for (QString &row : rows) {
+            row.remove(QRegularExpression(QStringLiteral("; Huella=[0-9a-f]{64}$")));
+            row.replace(QRegularExpression(QStringLiteral("^([^|]*\\|(Clave del sello|Sello)\\|).*$")),
+                        QStringLiteral("\\1"));
+        }
+        return rows;
+    }
+    // Where the books differ from the journal: what the window wrote must be what it journaled.
+    QStringList differences() const {
+        QStringList out;
+        for (const journal::Difference &d : journal::verifyFile(t.databasePath()).differences)
+            out << d.english();
+        return out;
     }
     // Every control against the mode table.
     void checkMode(Mode mode) {
@@ -279,7 +303,10 @@ private Q_SLOTS:
     void changePassword_data() {
         for (const char *column : {"account", "typed", "first", "second", "said", "entry"})
             QTest::addColumn<QString>(column); // first empty: no dialog; entry empty: none, nothing changed
+        QTest::addColumn<QStringList>("more"); // entries after it
         const char *changed = "La contraseña de %1 fue cambiada.", *entry = "%1|Contraseña cambiada|Cuenta=%2; %3";
+        // The administrator's own new password gives the owner's key (certified by the old one's, if any).
+        const char *adminKey = "Admin|Clave del sello|";
         const struct {
             const char *row, *account, *typed, *first, *second, *said, *by = nullptr, *how = nullptr;
         } table[] = {
@@ -295,7 +322,8 @@ private Q_SLOTS:
         for (const auto &r : table)
             QTest::newRow(r.row) << r.account << r.typed << r.first << r.second
                                  << (r.by ? QString::fromUtf8(r.said).arg(r.account) : QString::fromUtf8(r.said))
-                                 << (r.by ? QString::fromUtf8(entry).arg(r.by, r.account, r.how) : QString());
+                                 << (r.by ? QString::fromUtf8(entry).arg(r.by, r.account, r.how) : QString())
+                                 << (QLatin1String(r.account) == "Admin" ? QStringList{adminKey} : QStringList());
     }
     void changePassword() {
         QFETCH(QString, account);
@@ -304,12 +332,13 @@ private Q_SLOTS:
         QFETCH(QString, second);
         QFETCH(QString, said);
         QFETCH(QString, entry);
-        Session s(true, "INSERT INTO Usuarios SELECT 2, 'Mariela', Contraseña FROM Usuarios WHERE Usuario = 'Pedro'");
+        QFETCH(QStringList, more);
+        Session s(true, nullptr, true);
         const QStringList before = s.rows();
         s.signIn(account, typed, Contrasena);
         QCOMPARE(testing::answerPassword(s.u, first, second), !first.isEmpty());
         QCOMPARE(s.messages(), QStringList{said});
-        QCOMPARE(s.journal(), entry.isEmpty() ? QStringList() : QStringList{entry});
+        QCOMPARE(s.journal(), entry.isEmpty() ? QStringList() : QStringList{entry} + more);
         if (NewPasswordDialog *d = testing::passwordDialog(s.u)) {
             QVERIFY(entry.isEmpty() && d->txtNueva->text().isEmpty() && d->txtRepetida->text().isEmpty());
             s.click(d->cmdCancelar);
@@ -326,14 +355,19 @@ private Q_SLOTS:
         const QString who = account == "Admin" ? account : QStringLiteral("Mariela");
         // A password the administrator set for another is replaced at its owner's next sign-in.
         if (account != "Admin" && entry.startsWith("Admin|")) {
+            QCOMPARE(s.differences(), QStringList());
             s.firstSignIn(who, first, QStringLiteral("clave-de-mariela"));
-            return;
+        } else {
+            s.signIn(who, changed ? first : QStringLiteral("pedro"), Aceptar);
+            QCOMPARE(s.main->lblUsuario->text(), who);
         }
-        s.signIn(who, changed ? first : QStringLiteral("pedro"), Aceptar);
-        QCOMPARE(s.main->lblUsuario->text(), who);
+        QCOMPARE(s.differences(), QStringList());
     }
 
     // The delivered password signs in only once it is replaced; Cancel leaves the sign-in undone.
+    // The new password gives the owner's first key: held while the administrator is signed in,
+    // sealing each of its sign-ins, gone at a change of user; the next password's key is certified
+    // by the one before.
     void firstSignIn() {
         Session s(false);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
@@ -344,19 +378,53 @@ private Q_SLOTS:
         s.checkMode(Mode::SignIn);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("admin"), QStringLiteral("admin")));
-        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty());
+        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.main->session().ownerSeal().holdsKey());
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(s.main->isEnabled() && s.main->lblUsuario->text() == QStringLiteral("Admin"));
         QTRY_VERIFY(s.u.isNull());
-        QCOMPARE(s.journal(), (QStringList{"Admin|Contraseña cambiada|Cuenta=Admin; propia", "Admin|Ingreso|"}));
+        QCOMPARE(s.journal(), (QStringList{"Admin|Contraseña cambiada|Cuenta=Admin; propia", "Admin|Clave del sello|",
+                                           "Admin|Ingreso|", "Admin|Sello|"}));
+        QVERIFY(s.main->session().ownerSeal().holdsKey());
         // Later, the delivered password no more; the new one signs in without a question.
         s.click(s.main->cmdUsuario);
+        QVERIFY(!s.main->session().ownerSeal().holdsKey());
         s.u = s.main->usuarioWindow;
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Aceptar);
-        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u));
+        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.main->session().ownerSeal().holdsKey());
+        QCOMPARE(s.journal().mid(4), (QStringList{"Admin|Cambio de usuario|",
+                                                  "Admin|Ingreso rechazado|contraseña "
+                                                  "incorrecta",
+                                                  "Admin|Ingreso|", "Admin|Sello|"}));
+        s.click(s.main->cmdUsuario);
+        s.u = s.main->usuarioWindow;
+        s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Contrasena);
+        QVERIFY(testing::answerPassword(s.u, QStringLiteral("otra-clave"), QStringLiteral("otra-clave")));
         QCOMPARE(s.messages(), (QStringList{"La contraseña nueva debe tener al menos 6 caracteres.",
-                                            "La contraseña es incorrecta."}));
+                                            "La contraseña es incorrecta.", "La contraseña de Admin fue cambiada."}));
+        const QStringList keys = testing::journal(s.t.databasePath(), "Detalle").filter(QStringLiteral("Clave="));
+        QVERIFY(keys.size() == 2 && !keys[0].contains("Anterior=") && keys[1].contains("Anterior="));
+        const journal::Verification v = journal::verifyFile(s.t.databasePath());
+        QVERIFY2(v.ok && v.booksChecked && v.booksAgree(), qPrintable(v.problem + v.differences.value(0).english()));
+        QCOMPARE(v.sealKey, seal::fingerprint(seal::stored(*data::Database::open(s.t.databasePath()))->publicKey));
+    }
+
+    // An operator's password hash copied into the administrator's row still signs in as the
+    // administrator, but gives no owner's key: nothing is sealed, and the administrator is told.
+    void copiedHashSealsNothing() {
+        Session s;
+        s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
+        QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
+        QVERIFY(s.main->session().ownerSeal().holdsKey());
+        QCOMPARE(execRaw(s.t.databasePath(), "UPDATE Usuarios SET Contraseña = (SELECT Contraseña FROM Usuarios WHERE "
+                                             "Usuario = 'Pedro') WHERE Usuario = 'Admin'"),
+                 SQLITE_OK);
+        s.click(s.main->cmdUsuario);
+        s.u = s.main->usuarioWindow;
+        s.signIn(QStringLiteral("Admin"), QStringLiteral("pedro"), Aceptar);
+        QVERIFY(!s.main->session().ownerSeal().holdsKey());
+        QVERIFY2(s.messages().join(u'\n').contains("no da la clave del sello"), qPrintable(s.messages().join(u'\n')));
+        QCOMPARE(s.journal().last(), QStringLiteral("Admin|Ingreso|"));
     }
 
     // Every password that is set follows the rules, a new account's too, typed a second time in
@@ -405,6 +473,13 @@ private Q_SLOTS:
         }
         s.checkMode(Mode::SignIn);
         QCOMPARE(s.rows(), before + QStringList{"2|" + stored + "|<hash>"});
+        // Journaled as made: its password's fingerprint, and its owner's choice still to come.
+        QCOMPARE(s.differences(), QStringList());
+        QCOMPARE(execRaw(s.t.databasePath(), "DELETE FROM ClavesProvisorias"), SQLITE_OK);
+        QCOMPARE(s.differences().value(0).section(u'(', 0, 0),
+                 "books differ from the journal at ClavesProvisorias " + stored +
+                     ": missing, the journal says its owner must choose a password at the next sign-in ");
+        QCOMPARE(execRaw(s.t.databasePath(), "INSERT INTO ClavesProvisorias VALUES ('Lucas')"), SQLITE_OK);
         // The first sign-in: the administrator's password again is not one's own; Cancel signs nobody in.
         s.signIn(stored, password, Aceptar);
         QVERIFY(testing::answerPassword(s.u, password, password));
@@ -412,12 +487,13 @@ private Q_SLOTS:
         s.click(testing::passwordDialog(s.u)->cmdCancelar);
         QVERIFY(!s.main->isEnabled());
         s.firstSignIn(stored, password, QStringLiteral("propia-123"));
-        QCOMPARE(testing::journal(s.t.databasePath(), QStringLiteral("Usuario, Evento")),
-                 (QStringList{"Admin|Cuenta agregada", "Lucas|Contraseña cambiada", "Lucas|Ingreso"}));
+        QCOMPARE(s.journal(), (QStringList{"Admin|Cuenta agregada|Cuenta=Lucas",
+                                           "Lucas|Contraseña cambiada|Cuenta=Lucas; propia", "Lucas|Ingreso|"}));
         s.click(s.main->cmdUsuario);
         s.u = s.main->usuarioWindow;
         s.signIn(stored, QStringLiteral("propia-123"), Aceptar);
         QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u));
+        QCOMPARE(s.differences(), QStringList());
     }
 
     // Names stored by earlier versions stay as they are, even side by side with one they now

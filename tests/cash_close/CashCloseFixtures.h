@@ -1,7 +1,10 @@
 #pragma once
 
-// Rentals written the way the main window records them, and a look at Caja.
+// Rentals written the way the main window records them, each with its journal entry, and a
+// look at Caja.
 #include "data/Database.h"
+#include "data/JournalBooks.h"
+#include "data/NumberText.h"
 #include "data/Statements.h"
 
 #include <QDate>
@@ -23,9 +26,14 @@ inline void record(const QString &path, const QList<Rental> &rentals) {
     auto db = data::Database::open(path);
     data::runInTransaction(*db, [&] {
         for (const Rental &r : rentals) {
-            db->execute(statements::alquilerInsert(
-                r.puesto, true, r.usuario, r.fecha.day(), statements::monthAbbrev(r.fecha.month()), r.fecha.year(),
-                r.hora.toString(QStringLiteral("HH:mm:ss")), r.horas, QStringLiteral("25"), r.importe));
+            const QString hora = r.hora.toString(QStringLiteral("HH:mm:ss"));
+            db->execute(statements::alquilerInsert(r.puesto, true, r.usuario, r.fecha.day(),
+                                                   statements::monthAbbrev(r.fecha.month()), r.fecha.year(), hora,
+                                                   r.horas, QStringLiteral("25"), r.importe));
+            journal::append(*db, QDateTime(r.fecha, r.hora), r.usuario, journal::event::kRentalRecorded, r.puesto,
+                            journal::rentalDetail(QString::number(r.puesto), QStringLiteral("Contador"), r.usuario,
+                                                  r.fecha.toString(Qt::ISODate), hora, r.horas, QStringLiteral("25"),
+                                                  numtext::engineNumber(r.importe.toDouble())));
         }
     });
 }

@@ -144,7 +144,6 @@ private Q_SLOTS:
         fixtures::record(t.databasePath(), {{1, "Admin", kDay, QTime(9, 0), "10"}});
         runReport(t.databasePath(), kWorkday);
         fixtures::record(t.databasePath(), {{2, "Ana", kDay, QTime(9, 30), "1"}, {4, "Ana", kDay, QTime(10, 30), "1"}});
-        const QStringList journalBefore = testing::tableRows(t.databasePath(), "Registro");
         auto db = data::Database::open(t.databasePath());
         // A trigger that runs long enough for the interrupt to land inside the copy.
         QCOMPARE(execRaw(t.databasePath(), "CREATE TRIGGER slow AFTER INSERT ON Caja BEGIN SELECT count(*) FROM "
@@ -152,6 +151,7 @@ private Q_SLOTS:
                                            "Alquiler g, Alquiler h; END"),
                  SQLITE_OK);
         fixtures::record(t.databasePath(), QList<fixtures::Rental>(40, {3, "Ana", kDay, QTime(11, 0), "1"}));
+        const QStringList journalBefore = testing::tableRows(t.databasePath(), "Registro");
         QThread *stopper = QThread::create([&db] {
             QThread::msleep(200);
             db->interrupt();

@@ -10,12 +10,14 @@
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Journal.h"
+#include "data/Seal.h"
 #include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -28,6 +30,8 @@ struct Shop {
     testing::TestPlatform t;
     formLudomat2 main{t.platform};
     Shop() { main.session().signIn(QStringLiteral("Admin"), true); }
+    // A cash close still loaded goes with its shop, and its work in the background with it.
+    ~Shop() { delete main.cajaWindow.data(); }
     formCaja *open() {
         QTest::mouseClick(main.cmdCierreCaja, Qt::LeftButton);
         return main.cajaWindow;
@@ -60,6 +64,23 @@ QStringList gridText(const QTableView *grid) {
         rows << cells.join(QLatin1Char('|'));
     }
     return rows;
+}
+
+// A text file's words, or a PDF's through pdftotext, with every run of blanks as one space.
+QString textOf(const QString &path) {
+    QByteArray bytes;
+    if (path.endsWith(QLatin1String(".pdf"))) {
+        QProcess tool;
+        tool.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+        tool.waitForFinished(60000);
+        bytes = tool.readAllStandardOutput();
+    } else {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+    }
+    return QString::fromUtf8(bytes).simplified();
 }
 
 // Whether the lower three quarters of a picture hold any colour: a chart drawn, not only text.
@@ -183,7 +204,10 @@ private Q_SLOTS:
         QVERIFY(testing::runCashClose(caja));
         QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
         QVERIFY(offered.endsWith(QStringLiteral("/cierre-2026-12-05.csv")));
-        QCOMPARE(shop.t.messages.messages.last(), QStringLiteral("Se exportó el cierre de caja a %1.").arg(answer));
+        QCOMPARE(
+            shop.t.messages.messages.last(),
+            QStringLiteral("Se exportó el cierre de caja a %1; su resumen, con los totales y el registro, está en %2.")
+                .arg(answer, folder.filePath(QStringLiteral("cierre-resumen.txt"))));
         QFile csv(answer);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll().split('\n').value(1),
@@ -194,7 +218,7 @@ private Q_SLOTS:
         answer.clear();
         QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
         QCOMPARE(shop.t.messages.messages.size(), 4);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"cierre.csv"}));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"cierre-resumen.txt", "cierre.csv"}));
 
         int pages = 0;
         QTimer::singleShot(0, caja, [&pages] {
@@ -209,22 +233,104 @@ private Q_SLOTS:
         QCOMPARE(shop.t.messages.messages.size(), 4);
     }
 
-    // The label anchors a printed report to the chain: read at load and again after each run.
-    void journalLengthAndLastHash() {
+    // One run, one anchor: the window, the PDF, the print and the CSV's companion carry the same
+    // length, last hash and owner's key: the journal as the run left it, its own entry and seal
+    // included, the copy of the books made after it not. `--report` anchors on the journal as it
+    // reads it, the same on its screen, its PDF and its companion; run for no operator, it says so.
+    void oneAnchorEverywhere() {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
         Shop shop;
+        const QString path = shop.t.databasePath();
+        fixtures::record(path, {{2, "Admin", kToday, QTime(9, 0), "10"}});
         formCaja *caja = shop.open();
-        QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: vacío"));
-        journalAt(shop.t.databasePath(), {{QTime(9, 0), "Admin", journal::event::kSignIn, 0},
-                                          {QTime(9, 1), "Admin", journal::event::kStationOpened, 2}});
-        QVERIFY(testing::runCashClose(caja)); // the run is journaled too
-        const QString hash = journal::summary(*data::Database::open(shop.t.databasePath())).lastHash;
-        // The run and the copy of the books made after it are journaled too.
-        QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: 4 entradas, último hash %1…").arg(hash.left(16)));
-        QCOMPARE(caja->lblRegistro->toolTip(), hash);
+        const QString loaded = journal::summary(*data::Database::open(path)).lastHash; // before any run: now
+        QCOMPARE(caja->lblRegistro->text(),
+                 QStringLiteral("Registro: 2 entradas, último hash %1…; sin clave del dueño").arg(loaded.left(16)));
+        // The administrator is signed in: the owner's key is held.
+        const seal::Key key = *seal::Key::derive(QStringLiteral("clave-del-dueño"), seal::Derivation::fresh());
+        auto db = data::Database::open(path);
+        data::runInTransaction(*db, [&] { QVERIFY(seal::adopt(*db, key, shop.t.clock.now, QStringLiteral("Admin"))); });
+        db.reset();
+        shop.main.session().ownerSeal().hold(key);
+        QVERIFY(testing::runCashClose(caja));
+
+        const QStringList entries = testing::journal(path, QStringLiteral("Secuencia, Evento, Hash"));
+        const QStringList sealed = entries.value(entries.size() - 2).split(u'|');
+        QCOMPARE(entries.value(entries.size() - 3).section(u'|', 1, 1), journal::event::kCashClose);
+        QCOMPARE(sealed.value(1), journal::event::kSeal);
+        QCOMPARE(entries.last().section(u'|', 1, 1), journal::event::kBackup);
+        const QString anchor = QStringLiteral("Registro: %1 entradas, último hash %2").arg(sealed[0], sealed[2]);
+        const QString sealLine = QStringLiteral("Sello del dueño: clave %1, último sello en la entrada %2")
+                                     .arg(key.fingerprint(), sealed[0]);
+        QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: %1 entradas, último hash %2…; sello del dueño %3 "
+                                                           "en la entrada %1")
+                                                .arg(sealed[0], sealed[2].left(16), key.fingerprint()));
+        QCOMPARE(caja->lblRegistro->toolTip(), anchor + u'\n' + sealLine);
+
+        QTemporaryDir folder;
+        QString answer;
+        cash_close::setSavePathChooser([&](QWidget *, const QString &) { return answer; });
+        const auto restore = qScopeGuard([] { cash_close::setSavePathChooser({}); });
+        for (const char *name : {"cierre.csv", "cierre.pdf"}) {
+            answer = folder.filePath(QLatin1String(name));
+            QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        }
+        QTimer::singleShot(0, caja, [&folder] {
+            auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+            if (preview) {
+                preview->printer()->setOutputFormat(QPrinter::PdfFormat);
+                preview->printer()->setOutputFileName(folder.filePath(QStringLiteral("impreso.pdf")));
+                preview->findChild<QPrintPreviewWidget *>()->print();
+                preview->reject();
+            }
+        });
+        QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
+        for (const char *name : {"cierre-resumen.txt", "cierre.pdf", "impreso.pdf"}) {
+            const QString text = textOf(folder.filePath(QLatin1String(name)));
+            QVERIFY2(text.contains(anchor) && text.contains(sealLine),
+                     qPrintable(QLatin1String(name) + u'\n' + text + shop.t.messages.messages.join(u'\n')));
+        }
+
+        // The command line, for the same period and no operator.
+        const testing::Run report = testing::runLudomat(
+            {"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-05 16:00", "--data-dir", shop.t.folder.path(),
+             "--csv", folder.filePath("linea.csv"), "--pdf", folder.filePath("linea.pdf")});
+        const testing::Run verified = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
+        QCOMPARE(report.status, 0);
+        const QStringList said = verified.out.split(u'\n');
+        const QRegularExpressionMatch ok =
+            QRegularExpression(QStringLiteral("^journal ok: (\\d+) entries, last hash (\\w+)$")).match(said.value(0));
+        QVERIFY2(ok.hasMatch(), qPrintable(verified.out));
+        QCOMPARE(said.value(1),
+                 QStringLiteral("seal: owner's key %1, last seal at entry %2").arg(key.fingerprint(), sealed[0]));
+        const QString nowAnchor =
+            QStringLiteral("Registro: %1 entradas, último hash %2").arg(ok.captured(1), ok.captured(2));
+        QVERIFY(nowAnchor != anchor); // the copy after the run came later
+        for (const QString &text :
+             {report.out, textOf(folder.filePath("linea-resumen.txt")), textOf(folder.filePath("linea.pdf"))}) {
+            QVERIFY2(text.contains(nowAnchor) && text.contains(sealLine), qPrintable(text));
+            QVERIFY2(text.count(QStringLiteral("Total Facturado")) == 1 &&
+                         !text.contains(QStringLiteral("Procesado por")),
+                     qPrintable(text));
+        }
+        QVERIFY(textOf(folder.filePath("linea.pdf")).contains(QStringLiteral(", sin operador")));
+    }
+
+    // A cash close checks the books against the journal too, behind the run, and tells of an edit.
+    void closeTellsOfEditedBooks() {
+        Shop shop;
+        QCOMPARE(execRaw(shop.t.databasePath(), "UPDATE Tarifa SET Pesos = 5"), SQLITE_OK);
+        QVERIFY(testing::runCashClose(shop.open()));
+        QTRY_COMPARE(shop.t.messages.messages.size(), 1);
+        QVERIFY2(shop.t.messages.messages[0].startsWith("Los libros no coinciden con el registro de eventos:\n- en "
+                                                        "Tarifa, fila 1: 30 minutos por 5"),
+                 qPrintable(shop.t.messages.messages[0]));
     }
 
     // Listed in local time (here three hours behind UTC) for the period of the boxes, newest
-    // first, narrowed by the filters; the whole journal verified meanwhile.
+    // first, every entry until a filter narrows it (those without an operator too); the whole
+    // journal verified meanwhile.
     void journalWindow() {
         const QByteArray zone = qgetenv("TZ");
         qputenv("TZ", "<-03>3");
@@ -236,6 +342,7 @@ private Q_SLOTS:
         Shop shop;
         journalAt(shop.t.databasePath(), {{QTime(10, 59, 59), "Admin", journal::event::kSignIn, 0},
                                           {QTime(11, 0), "Admin", journal::event::kStationOpened, 3},
+                                          {QTime(14, 0), "", journal::event::kProgramStarted, 0},
                                           {QTime(15, 30), "Ana", journal::event::kSignIn, 0},
                                           {QTime(19, 0, 0, 500), "Ana", journal::event::kStationClosed, 3},
                                           {QTime(19, 0, 1), "Admin", journal::event::kCashClose, 0}});
@@ -243,27 +350,29 @@ private Q_SLOTS:
         QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
         QPointer<frmRegistro> registro = caja->registroWindow;
         QVERIFY(registro && registro->isVisible() && registro->windowTitle() == QStringLiteral("Registro"));
-        QCOMPARE(gridText(registro->dgRegistro),
-                 QStringList({"4|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "3|5/12/26 12:30:00|Ana|Ingreso||",
-                              "2|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
-        QTRY_COMPARE(registro->lblVerificacion->text(), QStringLiteral("El registro está íntegro: 5 entradas."));
+        QCOMPARE(registro->cboUsuario->currentText(), frmRegistro::kAll);
+        QCOMPARE(
+            gridText(registro->dgRegistro),
+            QStringList({"6|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "5|5/12/26 12:30:00|Ana|Ingreso||",
+                         "4|5/12/26 11:00:00||Programa iniciado||", "3|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
+        QTRY_COMPARE(registro->lblVerificacion->text(), QStringLiteral("El registro está íntegro: 7 entradas."));
 
         registro->cboUsuario->setCurrentText(QStringLiteral("Ana"));
         QCOMPARE(gridText(registro->dgRegistro).size(), 2);
         registro->cboEvento->setCurrentText(journal::event::kSignIn);
-        QCOMPARE(gridText(registro->dgRegistro), QStringList({"3|5/12/26 12:30:00|Ana|Ingreso||"}));
-        QCOMPARE(registro->cboEvento->count(), 4); // Todos and the three kinds of the period
+        QCOMPARE(gridText(registro->dgRegistro), QStringList({"5|5/12/26 12:30:00|Ana|Ingreso||"}));
+        QCOMPARE(registro->cboEvento->count(), 5); // Todos and the four kinds of the period
 
         // Opened afresh, it reads the file afresh.
         data::Database::open(shop.t.databasePath())
-            ->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 3"));
+            ->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 4"));
         registro->close();
         QTRY_VERIFY(!registro);
         QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
         registro = caja->registroWindow;
-        QCOMPARE(registro->dgRegistro->model()->rowCount(), 2);
+        QCOMPARE(registro->dgRegistro->model()->rowCount(), 3);
         QTRY_COMPARE(registro->lblVerificacion->text(),
-                     QStringLiteral("El registro NO verifica: falta la entrada 3 (fue borrada)"));
+                     QStringLiteral("El registro NO verifica: falta la entrada 4 (fue borrada)"));
         // It goes with the cash close.
         QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
         QTRY_VERIFY(!registro);
@@ -333,6 +442,7 @@ private Q_SLOTS:
         QTest::mouseClick(caja->cmdProcesar, Qt::LeftButton);
         QTRY_VERIFY(caja->findChild<QProgressDialog *>()->isVisible()); // the run is well under way
         QTest::mouseClick(shop.main.tarifaWindow->cmdGuardar, Qt::LeftButton);
+        QVERIFY(testing::answerAdministrator(shop.main.tarifaWindow, QStringLiteral("admin")));
         QVERIFY2(shop.t.messages.messages.value(0).contains(data::busyText()),
                  qPrintable(shop.t.messages.messages.join(u'\n')));
         const qint64 counted = shop.main.board().station(0).secondsDone;

@@ -27,6 +27,7 @@ fi
 
 work=$2
 db="$work/dbLudomat.mdb"
+here=$(cd "$(dirname "$0")" && pwd)
 unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 
@@ -131,7 +132,9 @@ ended=$(sqlite3 "$db" "SELECT quote(Usuario) || ' ' || Evento FROM Registro ORDE
 [ "$ended" = "'' Programa terminado" ] || fail "the last journal entry reads: $ended"
 
 # The delivered password asks for a new one at the first sign-in.
-sqlite3 "$db" "UPDATE Tarifa SET Minutos = 1, Pesos = 1"
+# (The rate set by hand, with its journal entry: the books and the journal agree.)
+"$here/journal_append.sh" "$db" "" "Tarifa cambiada" "" "Antes: 30 minutos por 10; ahora: 1 minutos por 1" \
+  "UPDATE Tarifa SET Minutos = 1, Pesos = 1"
 "$work/ludomat" &
 app=$!
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed"
@@ -177,9 +180,10 @@ echo "started on the right clock" >&2
 # 4. Started on the right clock, with a prepaid time that ended while the program was down: the
 # restore message, then the end of the prepaid time, which stays above the main window when
 # that is activated; then the rental is closed.
-sqlite3 "$db" "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, Fin)
-               VALUES (2, 'Prepago', 'Admin', strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '-2 hours'), 30, 10, 1,
-                       strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '-90 minutes'))"
+opened=$(date -u -d '-2 hours' +%Y-%m-%dT%H:%M:%SZ)
+"$here/journal_append.sh" "$db" Admin "Puesto abierto" 2 "Modo=Prepago; Bloques=1; Tarifa=30 minutos por 10; Apertura=$opened" \
+  "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, Fin)
+   VALUES (2, 'Prepago', 'Admin', '$opened', 30, 10, 1, strftime('%Y-%m-%dT%H:%M:%SZ', '$opened', '+30 minutes'))"
 start_and_sign_in
 box=$(message_above_main "$main")
 keys "$box" Return

@@ -1,7 +1,10 @@
-// The rate editor: the statement it builds, what it refuses, leaving it, and that the running
-// main window keeps its rate.
+// The rate editor: the statement it builds, what it refuses, the administrator's password it
+// asks for, leaving it, and that the running main window keeps its rate and says so.
 #include "TestSupport.h"
+#include "accounts/AdministratorPasswordDialog.h"
+#include "accounts/formUsuario.h"
 #include "data/Database.h"
+#include "data/Journal.h"
 #include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
@@ -13,11 +16,16 @@ namespace {
 
 using Rate = QPair<qlonglong, double>;
 
-// The main window with its rate editor opened by its button.
+// The main window, loaded with the delivered rate (30 minutes for $ 10), with its rate editor
+// opened by its button; the accounts window stays open behind.
 struct Shop {
     testing::TestPlatform t;
     formLudomat2 main{t.platform};
     QPointer<frmTarifa> editor;
+    Shop() {
+        QVERIFY(main.Form_Load());
+        main.setEnabled(true);
+    }
     frmTarifa *open() {
         QTest::mouseClick(main.cmdTarifa, Qt::LeftButton);
         return editor = main.tarifaWindow;
@@ -58,6 +66,9 @@ private Q_SLOTS:
         QTest::newRow("limits") << "1365"
                                 << "0"
                                 << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0);
+        QTest::newRow("the rate in force again") << "30"
+                                                 << "10"
+                                                 << "UPDATE Tarifa SET Minutos = 30,Pesos = 10" << Rate(30, 10);
         QTest::newRow("one minute, two decimals")
             << "1"
             << "999999999,99"
@@ -70,8 +81,6 @@ private Q_SLOTS:
         QFETCH(QString, statement);
         QFETCH(Rate, stored);
         Shop s;
-        QVERIFY(s.main.Form_Load());
-        s.main.setEnabled(true);
         frmTarifa *e = s.open();
         // The current rate can be neither reached nor typed into: the cursor starts in the new one.
         QVERIFY(e->txtMinutos1->isReadOnly() && e->txtPesos1->focusPolicy() == Qt::NoFocus);
@@ -80,6 +89,8 @@ private Q_SLOTS:
         s.t.messages.onMessage = [&](const QString &) { sqlAtMessage = s.editor ? s.editor->sqlText : QString(); };
         s.enter(minutes, pesos);
         QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QCOMPARE(s.stored(), Rate(30, 10)); // nothing before the administrator's password
+        QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
         QCOMPARE(sqlAtMessage, statement);
         QCOMPARE(s.t.messages.messages,
                  QStringList{QStringLiteral("Se guardó la tarifa: %1 minutos por $ %2. Para que los cambios en la "
@@ -94,25 +105,35 @@ private Q_SLOTS:
         s.open();
         QCOMPARE(s.editor->txtMinutos1->text(), QString::number(stored.first));
         QCOMPARE(s.editor->txtPesos1->text(), QString::number(stored.second, 'g', 15).replace(u'.', u','));
+        // ... and, below, what is still charged until the restart.
+        QCOMPARE(s.editor->lblEnUso->isVisible() ? s.editor->lblEnUso->text() : QString(),
+                 stored == Rate(30, 10) ? QString() : QStringLiteral("En uso hasta reiniciar: 30 minutos por $ 10,00"));
         s.editor->cmdSalir_Click();
     }
 
     void badValuesAreRefused_data() {
         QTest::addColumn<QString>("minutes");
         QTest::addColumn<QString>("pesos");
+        QTest::addColumn<QString>("said"); // the whole message, where it is checked whole
         for (const char *m : {"abc", "0", "1366", "30,5", "65566", "30,Pesos = 0"}) {
-            QTest::addRow("minutes %s", m) << QString::fromLatin1(m) << QStringLiteral("5");
+            QTest::addRow("minutes %s", m) << QString::fromLatin1(m) << QStringLiteral("5") << QString();
         }
         // A point before three digits reads as a thousands separator under this comma locale.
+        // Each example of the refusal whole: "12,5" once came out as "12,".
+        QTest::addRow("pesos 1.000, said whole")
+            << QStringLiteral("30") << QStringLiteral("1.000")
+            << QStringLiteral("El importe de la nueva tarifa («1.000») no es válido. Escríbalo sin separador de "
+                              "miles y con a lo sumo dos decimales, por ejemplo 1000, 12,5 o 12.50.");
         for (const char *p :
              {"-1", "1e400", "1.000,5", "1.000", "12.500", "2,555", "1000000000", "5; DELETE FROM Usuarios"}) {
-            QTest::addRow("pesos %s", p) << QStringLiteral("30") << QString::fromLatin1(p);
+            QTest::addRow("pesos %s", p) << QStringLiteral("30") << QString::fromLatin1(p) << QString();
         }
     }
 
     void badValuesAreRefused() {
         QFETCH(QString, minutes);
         QFETCH(QString, pesos);
+        QFETCH(QString, said);
         Shop s;
         s.open();
         s.enter(minutes, pesos);
@@ -120,8 +141,62 @@ private Q_SLOTS:
         const QString complaint = QString::fromLatin1(pesos == "5" ? "Los minutos" : "El importe");
         QCOMPARE(s.t.messages.messages.size(), 1);
         QVERIFY2(s.t.messages.messages[0].startsWith(complaint), qPrintable(s.t.messages.messages[0]));
+        if (!said.isEmpty()) {
+            QCOMPARE(s.t.messages.messages[0], said);
+        }
         QVERIFY(s.editor->isVisible());
         QCOMPARE(s.stored(), Rate(30, 10));
+    }
+
+    // A rate is stored only with the administrator's password, checked through the same count of
+    // wrong tries as the sign-in; leaving the question stores nothing and keeps the window.
+    void administratorPasswordGuardsTheSave_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("said");
+        const QString wrong = QStringLiteral("La contraseña del administrador es incorrecta.");
+        const QString wait = QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta Admin. Espere 2 "
+                                            "segundos antes de intentar de nuevo.");
+        QTest::newRow("Esc") << "Escape" << QStringList();
+        QTest::newRow("Cancelar") << "Cancelar" << QStringList();
+        QTest::newRow("a wrong password, then Esc") << "wrong" << QStringList{wrong};
+        // The sixth try waits, the right password too, and so does the sign-in of the same account.
+        QTest::newRow("five wrong ones") << "five wrong" << (QStringList(5, wrong) << wait << wait);
+    }
+
+    void administratorPasswordGuardsTheSave() {
+        QFETCH(QString, how);
+        QFETCH(QStringList, said);
+        Shop s;
+        s.open();
+        s.enter(QStringLiteral("30"), QStringLiteral("5"));
+        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QPointer<AdministratorPasswordDialog> dialog = s.editor->findChild<AdministratorPasswordDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->lblMotivo->text(), QStringLiteral("Para guardar la nueva tarifa (30 minutos por $ 5,00) "
+                                                           "escriba la contraseña del administrador."));
+        if (how == "Cancelar") {
+            QTest::mouseClick(dialog->cmdCancelar, Qt::LeftButton);
+        } else if (how == "wrong") {
+            QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("clave-mala")));
+        } else if (how == "five wrong") {
+            for (int i = 0; i < 5; ++i) {
+                QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("clave-mala")));
+            }
+            QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
+            formUsuario *accounts = s.main.usuarioWindow;
+            accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
+            accounts->maskContrasena->setText(QStringLiteral("admin"));
+            QTest::mouseClick(accounts->cmdAceptar, Qt::LeftButton);
+        }
+        if (how != "Cancelar") { // still asking, the box emptied
+            QVERIFY(dialog->isVisible() && dialog->txtContrasena->text().isEmpty());
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(s.t.messages.messages, said);
+        QVERIFY(s.editor && s.editor->isVisible());
+        QCOMPARE(s.stored(), Rate(30, 10));
+        QVERIFY(!testing::journal(s.t.databasePath(), "Evento").contains(journal::event::kRateChanged));
     }
 
     // Opened, it shows the stored rate; left by "&Salir" or the close box, it stores nothing.
@@ -138,6 +213,7 @@ private Q_SLOTS:
         QCOMPARE(QStringList({e->windowTitle(), e->txtPesos1->text(), e->txtMinutos1->text(), e->txtPesos2->text(),
                               e->txtMinutos2->text()}),
                  QStringList({"Cambio de Tarifa", "10", "30", "1", "1"}));
+        QVERIFY(!e->lblEnUso->isVisible()); // the stored rate is the one charged
         s.enter(QStringLiteral("15"), QStringLiteral("3"));
         if (closeBox) {
             QVERIFY(e->close());

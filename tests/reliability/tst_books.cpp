@@ -32,8 +32,8 @@ void writeFile(const QString &path, const QByteArray &bytes) {
 // A process recording rentals through the data layer until it is killed.
 struct Writer {
     QProcess process;
-    explicit Writer(const QString &database) {
-        process.start(QStringLiteral(CRASH_WRITER), {database, QStringLiteral("1")});
+    explicit Writer(const QString &database, int pauseMs = 0) {
+        process.start(QStringLiteral(CRASH_WRITER), {database, QStringLiteral("1"), QString::number(pauseMs)});
         process.waitForStarted();
     }
     ~Writer() {
@@ -321,6 +321,8 @@ private Q_SLOTS:
         QTest::newRow("--backup through a symlink") << QStringList{"--backup", "LINK"};
         QTest::newRow("--report --csv over the books") << QStringList{
             "--report", "--from", "2026-12-01 00:00", "--to", "2026-12-02 00:00", "--csv", "DIR/dbLudomat.mdb"};
+        QTest::newRow("--report --csv whose companion's name leads to the books")
+            << QStringList{"--report", "--from", "2026-12-01 00:00", "--to", "2026-12-02 00:00", "--csv", "ELSE/r.csv"};
         QTest::newRow("--report --pdf over the -wal, a good --csv beside")
             << QStringList{"--report",  "--from", "2026-12-01 00:00",     "--to", "2026-12-02 00:00", "--csv",
                            "DIR/r.csv", "--pdf",  "DIR/dbLudomat.mdb-wal"};
@@ -332,8 +334,10 @@ private Q_SLOTS:
         QTemporaryDir elsewhere;
         const QString link = elsewhere.filePath(QStringLiteral("copia.mdb"));
         QVERIFY(QFile::link(t.databasePath(), link));
+        QVERIFY(QFile::link(t.databasePath(), elsewhere.filePath(QStringLiteral("r-resumen.txt"))));
         arguments.replaceInStrings(QStringLiteral("DIR"), t.folder.path())
-            .replaceInStrings(QStringLiteral("LINK"), link);
+            .replaceInStrings(QStringLiteral("LINK"), link)
+            .replaceInStrings(QStringLiteral("ELSE"), elsewhere.path());
         data::Database::open(t.databasePath())->close(); // as a first start leaves it
         const QString books = fileState(t.databasePath());
         const testing::Run run = testing::runLudomat(arguments + QStringList{"--data-dir", t.folder.path()});
@@ -342,7 +346,9 @@ private Q_SLOTS:
         QVERIFY(!run.out.contains(QLatin1String("backup ok")));
         QCOMPARE(fileState(t.databasePath()), books);
         QCOMPARE(integrityCheck(t.databasePath()), QStringLiteral("ok"));
-        QVERIFY(!QFileInfo::exists(t.folder.filePath(QStringLiteral("r.csv")))); // nothing written at all
+        for (const QString &csv :
+             {t.folder.filePath(QStringLiteral("r.csv")), elsewhere.filePath(QStringLiteral("r.csv"))})
+            QVERIFY(!QFileInfo::exists(csv)); // nothing written at all
     }
 
     // A database file with a second name is opened by nothing: not the program, not a window, not
@@ -534,7 +540,8 @@ private Q_SLOTS:
     // `ludomat --backup` beside a running writer: a sound copy, journaled.
     void backupFromTheCommandLine() {
         testing::TestPlatform t;
-        Writer writer(t.databasePath());
+        // A counter's pace: the backup's journal entry waits its turn among the writes.
+        Writer writer(t.databasePath(), 2);
         QTRY_VERIFY(writer.process.bytesAvailable() > 0);
         const QString copy = t.folder.filePath(QStringLiteral("de-la-terminal.mdb"));
         QCOMPARE(testing::runLudomat({"--backup", copy, "--data-dir", t.folder.path()}).status, 0);

@@ -125,7 +125,8 @@ private Q_SLOTS:
         QCOMPARE(shop.said(), QStringList(QStringLiteral("El Usuario: %1 ha sido eliminado.").arg(text)));
         QCOMPARE(shop.rows("Usuarios") + shop.rows("Alquiler"), accountsBefore + rentals);
         // The journal took the name as typed, in the entry and as the one who signed in.
-        QCOMPARE(shop.rows("Registro").filter("|Cuenta=" + text + '|').size(), 2);
+        QCOMPARE(shop.rows("Registro").filter("|Cuenta=" + text + '|').size(), 1);         // deleted
+        QCOMPARE(shop.rows("Registro").filter("|Cuenta=" + text + "; Huella=").size(), 1); // added
         QCOMPARE(shop.rows("Registro").filter("|" + text + "|Ingreso|").size(), 1);
     }
 

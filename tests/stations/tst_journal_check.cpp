@@ -5,6 +5,7 @@
 #include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "data/Seal.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
 
@@ -14,7 +15,7 @@
 
 namespace {
 
-// Three entries, as the program appends them.
+// Three entries after the delivered file's first, as the program appends them.
 QString journalOfThree(const QString &path) {
     auto db = data::Database::open(path);
     data::runInTransaction(*db, [&db] {
@@ -24,6 +25,21 @@ QString journalOfThree(const QString &path) {
         journal::append(*db, at.addSecs(99), QStringLiteral("Ana"), journal::event::kStationClosed, 3, "$ 10");
     });
     return journal::summary(*db).lastHash;
+}
+
+// A shift through the main window: Ana's account, her three rentals of 20 minutes at the
+// delivered 30 minutes for $10 (entries 5, 8 and 11), and station 4 left open (entry 13); then
+// every handle closed.
+void recordAShift(testing::Shop &shop) {
+    testing::addAccount(shop.t.databasePath(), 1, QStringLiteral("Ana"), QStringLiteral("$argon2id$de-ana"));
+    testing::signIn(*shop.main, QStringLiteral("Ana"));
+    for (int station : {0, 1, 2}) {
+        testing::press(*shop.main, station);
+        shop.t.clock.advance(20 * 60);
+        testing::press(*shop.main, station);
+    }
+    testing::press(*shop.main, 3);
+    shop.close();
 }
 
 } // namespace
@@ -38,9 +54,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("printed"); // %1: the last hash
         const QStringList dir{"--verify-journal", "--data-dir", "DIR"};
-        QTest::newRow("intact") << "" << dir << 0 << "journal ok: 3 entries, last hash %1\n";
-        QTest::newRow("in the program's folder")
-            << "" << QStringList{"--verify-journal"} << 0 << "journal ok: 3 entries, last hash %1\n";
+        const QString ok = "journal ok: 4 entries, last hash %1\nseal: none, no owner's key yet\n"
+                           "books agree with the journal: 0 rentals\n";
+        QTest::newRow("intact") << "" << dir << 0 << ok;
+        QTest::newRow("in the program's folder") << "" << QStringList{"--verify-journal"} << 0 << ok;
         QTest::newRow("changed") << "UPDATE Registro SET Detalle = '$ 1' WHERE Secuencia = 3" << dir << 1
                                  << "journal broken at entry 3: changed\n";
         QTest::newRow("removed") << "DELETE FROM Registro WHERE Secuencia = 2" << dir << 1
@@ -85,6 +102,166 @@ private Q_SLOTS:
         QCOMPARE(run.out, printed.replace(QStringLiteral("%1"), hash));
         QCOMPARE(run.status, status);
         QCOMPARE(run.err.isEmpty(), status != 2); // every failure to check says why
+    }
+
+    // Books edited outside the program, each way against `ludomat --verify-journal`: the
+    // difference named by table and row, exit 1. The books: Ana's three rentals and a station
+    // still open, recorded through the main window.
+    void booksEditedOutside_data() {
+        QTest::addColumn<QString>("edit"); // run by sqlite3 on the closed books; "start": the program starts
+        QTest::addColumn<QString>("said"); // a line of the output starts so
+        QTest::newRow("untouched") << ""
+                                   << "books agree with the journal: 3 rentals";
+        QTest::newRow("an Importe changed") << "UPDATE Alquiler SET Importe = 0.5 WHERE rowid = 1"
+                                            << "books differ from the journal at Alquiler row 1: Importe 0.5, the "
+                                               "journal says 10 (entry ";
+        QTest::newRow("the last rental deleted")
+            << "DELETE FROM Alquiler WHERE rowid = 3"
+            << "books differ from the journal at Alquiler entry 11: the rental it records is not in the books";
+        QTest::newRow("a rental made up") << "INSERT INTO Alquiler VALUES (5, 'Contador', 'Ana', '2026-12-05', "
+                                             "'15:00:00', '00:40:00', 20)"
+                                          << "books differ from the journal at Alquiler row 4: no journal entry "
+                                             "records this rental (Puesto=5; Modo=Contador; Usuario=Ana;";
+        QTest::newRow("an operator's hash copied to Admin")
+            << "UPDATE Usuarios SET Contraseña = (SELECT Contraseña FROM Usuarios WHERE Usuario = 'Ana') WHERE "
+               "Usuario = 'Admin'"
+            << "books differ from the journal at Usuarios Admin: the stored password is not the one the journal "
+               "recorded last (entry 1)";
+        QTest::newRow("the rate edited") << "UPDATE Tarifa SET Pesos = 5"
+                                         << "books differ from the journal at Tarifa row 1: 30 minutes for 5, the "
+                                            "journal says 30 minutes for 10 (entry 1)";
+        QTest::newRow("an operator made administrator")
+            << "UPDATE Usuarios SET codigo = 0 WHERE Usuario = 'Ana'"
+            << "books differ from the journal at Usuarios Ana: codigo 0 makes it the administrator";
+        QTest::newRow("an operator's own password made the administrator's again")
+            << "INSERT INTO ClavesProvisorias VALUES ('Ana')"
+            << "books differ from the journal at ClavesProvisorias Ana: listed, the journal says its owner chose the "
+               "password (entry 3)";
+        QTest::newRow("an account removed") << "DELETE FROM Usuarios WHERE Usuario = 'Ana'"
+                                            << "books differ from the journal at Usuarios Ana: the account is missing";
+        QTest::newRow("the open station removed")
+            << "DELETE FROM PuestosAbiertos"
+            << "books differ from the journal at PuestosAbiertos Puesto 4 (Apertura=2026-12-05T18:05:09Z): opened "
+               "at entry 13 and never ended, but the row is gone";
+        QTest::newRow("a station opened by hand")
+            << "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos) VALUES (5, 'Contador', "
+               "'Ana', '2026-12-05T18:00:00Z', 30, 10)"
+            << "books differ from the journal at PuestosAbiertos Puesto 5 (Apertura=2026-12-05T18:00:00Z): no "
+               "journal entry opens it";
+        const QString open4 =
+            "books differ from the journal at PuestosAbiertos Puesto 4 (Apertura=2026-12-05T18:05:09Z): ";
+        const QString copy = "INSERT INTO PuestosAbiertos SELECT * FROM PuestosAbiertos";
+        QTest::newRow("the open station's rate lowered")
+            << "UPDATE PuestosAbiertos SET Pesos = 0.5" << open4 + "Pesos 0.5, the journal says 10 (entry 13)";
+        QTest::newRow("the open station copied") << copy << open4 + "2 rows, the journal opened it once (entry 13)";
+        // At a start the second row of a station is set aside, with its entry: the books agree again.
+        QTest::newRow("the copy set aside") << copy + "; start"
+                                            << "books agree with the journal: 3 rentals";
+        // ... but the row set aside may be the one the journal opened: the one kept must charge as it did.
+        QTest::newRow("a cheaper copy kept, the opened one set aside")
+            << copy + "; UPDATE PuestosAbiertos SET Minutos = 60 WHERE rowid = 1; start"
+            << open4 + "Minutos 60, the journal says 30 (entry 13)";
+        QTest::newRow("a row that cannot come back set aside") << "UPDATE PuestosAbiertos SET Minutos = 0; start"
+                                                               << "books agree with the journal: 3 rentals";
+        QTest::newRow("the row set aside removed")
+            << copy + "; start; DELETE FROM PuestosApartados"
+            << "books differ from the journal at PuestosApartados entry 14: the row it sets aside is not in the table";
+        QTest::newRow("a row set aside by hand")
+            << "INSERT INTO PuestosApartados (Puesto, Modo, Usuario, Apertura, Motivo, Apartado) SELECT Puesto, Modo, "
+               "Usuario, Apertura, 'x', 'y' FROM PuestosAbiertos; DELETE FROM PuestosAbiertos"
+            << "books differ from the journal at PuestosApartados row 1: no journal entry sets this row aside";
+        // A row whose opening only reads like the open one's, set aside, vouches for no other row.
+        QTest::newRow("a look-alike set aside, then the open row removed")
+            << "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos) VALUES (4, 'Contador', "
+               "'Ana', 'x; Apertura=2026-12-05T18:05:09Z', 30, 10); start; DELETE FROM PuestosAbiertos"
+            << open4 + "opened at entry 13 and never ended, but the row is gone";
+    }
+
+    void booksEditedOutside() {
+        QFETCH(QString, edit);
+        QFETCH(QString, said);
+        testing::Shop shop;
+        recordAShift(shop);
+        const QStringList steps = edit.split(QStringLiteral("; start"));
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            if (i > 0) {
+                // The main window starts on the books and goes, its stations restored.
+                shop.main = std::make_unique<formLudomat2>(shop.t.platform);
+                QVERIFY(shop.main->Form_Load());
+                shop.close();
+            }
+            if (!steps[i].isEmpty()) {
+                QProcess sqlite;
+                sqlite.start(QStringLiteral("sqlite3"), {shop.t.databasePath(), steps[i]});
+                QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
+            }
+        }
+        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
+        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
+                 qPrintable(run.out));
+        QCOMPARE(run.status, said.startsWith(QStringLiteral("books agree")) ? 0 : 1);
+    }
+
+    // Sealed history cannot be rewritten: a script that changes an Importe in the books and in
+    // its journal entry, and recomputes every later hash, passes the chain (as it passes without
+    // a seal), but not the owner's key and seal made after it. A key the earlier one did not
+    // certify fails too, and so does a key table that is not the journal's.
+    void sealedHistoryRewritten_data() {
+        QTest::addColumn<QString>("after"); // what follows the shift: nothing, a seal, a second key on its own
+        QTest::addColumn<bool>("rewrite");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // a line of the output starts so
+        QTest::newRow("not sealed") << "" << true << 0 << "books agree with the journal: 3 rentals";
+        QTest::newRow("sealed, untouched") << "seal" << false << 0 << "seal: owner's key ";
+        QTest::newRow("sealed") << "seal" << true << 1
+                                << "journal broken at entry 14: seal does not verify (sealed history was rewritten)";
+        QTest::newRow("a key on its own") << "uncertified" << false << 1
+                                          << "journal broken at entry 16: key not certified by the owner's earlier key";
+        QTest::newRow("the key table edited") << "UPDATE Sello SET Sal = '00000000000000000000000000000000'" << false
+                                              << 1 << "books differ from the journal at Sello row 1: key ";
+    }
+
+    void sealedHistoryRewritten() {
+        QFETCH(QString, after);
+        QFETCH(bool, rewrite);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        testing::Shop shop;
+        recordAShift(shop);
+        auto db = data::Database::open(shop.t.databasePath());
+        if (!after.isEmpty()) {
+            const seal::Key owner = *seal::Key::derive(QStringLiteral("del dueño"), seal::Derivation::fresh());
+            data::runInTransaction(*db, [&] {
+                QVERIFY(seal::adopt(*db, owner, shop.t.clock.now, QStringLiteral("Admin")));
+                seal::sealLast(*db, owner, shop.t.clock.now, QStringLiteral("Admin"));
+                if (after == u"uncertified") {
+                    const seal::Key other = *seal::Key::derive(QStringLiteral("otra"), seal::Derivation::fresh());
+                    seal::replace(*db, nullptr, other, shop.t.clock.now, QStringLiteral("Admin"));
+                } else if (after.startsWith(u"UPDATE")) {
+                    db->execute(after);
+                }
+            });
+        }
+        QString detalle;
+        db->forEachRow(QStringLiteral("SELECT Detalle FROM Registro WHERE Secuencia = 5"),
+                       [&](const QVector<QVariant> &v) {
+                           detalle = v.value(0).toString();
+                           return false;
+                       });
+        db.reset();
+        QVERIFY2(detalle.endsWith(QStringLiteral("; Importe=10")), qPrintable(detalle));
+        if (rewrite) {
+            detalle.replace(QStringLiteral("Importe=10"), QStringLiteral("Importe=1"));
+            QProcess script;
+            script.start(QString::fromLocal8Bit(qgetenv("LUDOMAT_SOURCE_DIR")) + "/tests/stations/rewrite_journal.sh",
+                         {shop.t.databasePath(), "5", detalle, "UPDATE Alquiler SET Importe = 1 WHERE rowid = 1"});
+            QVERIFY(script.waitForFinished(60000));
+            QVERIFY2(script.exitCode() == 0, script.readAllStandardError().constData());
+        }
+        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
+        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
+                 qPrintable(run.out));
+        QCOMPARE(run.status, status);
     }
 
     // The report from the command line gives the window's totals for the same period, reading
@@ -145,17 +322,86 @@ private Q_SLOTS:
                  QStringLiteral("778125e73a13824dbab2950e7dcf84185acb88a3d80390df01933415985541d4"));
     }
 
-    // The shop goes on; the operator is told once, when the check is done.
-    void startUpTellsOfABrokenJournal() {
+    // The shop goes on; the operator is told once, when the check is done: a broken chain, or
+    // books that differ from the journal, named in Spanish.
+    void startUpTells_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("an entry removed")
+            << "DELETE FROM Registro WHERE Secuencia = 2"
+            << "El registro de eventos no verifica: falta la entrada 2 (fue borrada). El programa sigue funcionando y "
+               "sigue anotando; el corte queda a la vista de --verify-journal.";
+        QTest::newRow("the rate edited")
+            << "UPDATE Tarifa SET Pesos = 5"
+            << "Los libros no coinciden con el registro de eventos:\n- en Tarifa, fila 1: 30 minutos por 5, el "
+               "registro "
+               "dice 30 minutos por 10 (entrada 1)\n\nLas tablas se cambiaron sin pasar por el programa. El programa "
+               "sigue funcionando; todas las diferencias se ven con --verify-journal.";
+    }
+
+    void startUpTells() {
+        QFETCH(QString, damage);
+        QFETCH(QString, said);
         testing::TestPlatform t;
         journalOfThree(t.databasePath());
-        data::Database::open(t.databasePath())->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 2"));
+        data::Database::open(t.databasePath())->execute(damage);
         formLudomat2 w(t.platform);
         QVERIFY(w.Form_Load());
-        QTRY_COMPARE(t.messages.messages,
-                     QStringList{"El registro de eventos no verifica: falta la entrada 2 (fue borrada). El programa "
-                                 "sigue funcionando y sigue anotando; el corte queda a la vista de --verify-journal."});
+        QTRY_COMPARE(t.messages.messages, QStringList{said});
         QVERIFY(w.Timer1->isActive());
+    }
+
+    // Books of an earlier version, with rentals the journal never saw and a station open, are
+    // taken as they stand when this version first opens them; after that an edit of those
+    // rentals or of that station still shows, and a rental added without its entry is named.
+    void booksFromBeforeTheJournal_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("said"); // a line of the output starts so
+        QTest::newRow("as they were") << ""
+                                      << "books agree with the journal: 3 rentals";
+        QTest::newRow("an old Importe changed") << "UPDATE Alquiler SET Importe = 1 WHERE rowid = 2"
+                                                << "books differ from the journal at Alquiler rows dated up to ";
+        QTest::newRow("an old rental deleted") << "DELETE FROM Alquiler WHERE rowid = 2"
+                                               << "books differ from the journal at Alquiler rows dated up to ";
+        QTest::newRow("a rental added") << "INSERT INTO Alquiler VALUES (5, 'Contador', 'Ana', '2099-01-01', "
+                                           "'10:00:00', '00:40:00', 20)"
+                                        << "books differ from the journal at Alquiler row 4: no journal entry records";
+        const QString open2 =
+            "books differ from the journal at PuestosAbiertos Puesto 2 (Apertura=2020-03-02T10:00:00Z): ";
+        QTest::newRow("an old open station's rate changed")
+            << "UPDATE PuestosAbiertos SET Pesos = 1" << open2 + "Pesos 1, the journal says 10 (entry 1)";
+        QTest::newRow("an old open station removed")
+            << "DELETE FROM PuestosAbiertos" << open2 + "opened at entry 1 and never ended, but the row is gone";
+    }
+
+    void booksFromBeforeTheJournal() {
+        QFETCH(QString, edit);
+        QFETCH(QString, said);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("dbLudomat.mdb"));
+        QProcess sqlite; // the tables of an early version, three rentals, a station open
+        sqlite.start(QStringLiteral("sqlite3"),
+                     {path, "CREATE TABLE Alquiler (Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe); CREATE TABLE "
+                            "Caja (Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe); CREATE TABLE Tarifa (Minutos, "
+                            "Pesos); CREATE TABLE Usuarios (codigo, Usuario, Contraseña); INSERT INTO Tarifa VALUES "
+                            "(30, 10); INSERT INTO Usuarios VALUES (0, 'Admin', 'x'); INSERT INTO Alquiler VALUES "
+                            "(1, 'Contador', 'Admin', '2020-03-01', '10:00:00', '00:40:00', 20), (2, 'Prepago', "
+                            "'Admin', '2020-03-01', '11:00:00', '01:00:00', 20), (3, 'Contador', 'Admin', "
+                            "'2020-03-02', '09:00:00', '00:10:00', 10); CREATE TABLE PuestosAbiertos (Puesto INTEGER "
+                            "NOT NULL, Modo TEXT NOT NULL, Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos "
+                            "INTEGER NOT NULL, Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT); INSERT INTO "
+                            "PuestosAbiertos VALUES (2, 'Contador', 'Admin', '2020-03-02T10:00:00Z', 30, 10, NULL, "
+                            "NULL)"});
+        QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
+        QVERIFY(data::Database::open(path)); // this version meets them
+        if (!edit.isEmpty()) {
+            sqlite.start(QStringLiteral("sqlite3"), {path, edit});
+            QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
+        }
+        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", folder.path()});
+        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
+                 qPrintable(run.out));
+        QCOMPARE(run.status, edit.isEmpty() ? 0 : 1);
     }
 };
 

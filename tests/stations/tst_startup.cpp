@@ -1,7 +1,9 @@
 // Start-up of the main window: the delivered database read, five idle stations, the load date.
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
+#include "data/Journal.h"
 #include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
@@ -28,13 +30,44 @@ private Q_SLOTS:
             const stations::Station &station = w.board().station(static_cast<int>(s));
             QVERIFY(!station.running && station.mode == stations::StationMode::Contador);
         }
-        // Signed in (the delivered password replaced), Salir closes the database and ends the program.
+        // Signed in (the delivered password replaced), Salir notes the end through the window's handle,
+        // closes it and ends the program.
         w.usuarioWindow->maskContrasena->setText(QStringLiteral("admin"));
         QTest::mouseClick(w.usuarioWindow->cmdAceptar, Qt::LeftButton);
         QVERIFY(testing::answerPassword(w.usuarioWindow, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(w.isEnabled());
         QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
         QVERIFY(t.ender.calls == 1 && !w.board().store()->isOpen());
+        QCOMPARE(testing::journal(t.databasePath(), "Usuario, Evento").constLast(),
+                 QStringLiteral("Admin|") + journal::event::kProgramEnded);
+    }
+
+    // Salir keeps the time of a station left open in its row, in the transaction of the program's
+    // end; a journal that takes nothing (another program's trigger refuses the entry) keeps it too.
+    void salirKeepsTheOpenStationsTime_data() {
+        QTest::addColumn<bool>("journalRefuses");
+        QTest::newRow("the journal takes the end") << false;
+        QTest::newRow("the journal refuses it") << true;
+    }
+
+    void salirKeepsTheOpenStationsTime() {
+        QFETCH(bool, journalRefuses);
+        testing::Shop shop;
+        formLudomat2 &w = *shop.main;
+        const QString path = shop.t.databasePath();
+        testing::signIn(w);
+        QTest::mouseClick(w.cmdPuesto[1], Qt::LeftButton);
+        if (journalRefuses) {
+            QCOMPARE(execRaw(path, "CREATE TRIGGER sin_fin BEFORE INSERT ON Registro WHEN NEW.Evento = "
+                                   "'Programa terminado' BEGIN SELECT RAISE(ABORT, 'no'); END"),
+                     SQLITE_OK);
+        }
+        shop.t.clock.advance(25); // less than the minute's refresh
+        QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
+        QCOMPARE(shop.t.ender.calls, 1);
+        QCOMPARE(testing::journal(path, "Evento").constLast() == journal::event::kProgramEnded, !journalRefuses);
+        QCOMPARE(readOnlyRows(path, "SELECT Puesto, Transcurrido, Visto FROM PuestosAbiertos"),
+                 QStringList{QStringLiteral("2|25|") + shop.t.clock.now.toUTC().toString(Qt::ISODate)});
     }
 
     // The window that holds the main window disabled is never lost: activating the main window

@@ -1,9 +1,13 @@
 #include "TestSupport.h"
 #include "SqliteFile.h"
+#include "accounts/AdministratorPasswordDialog.h"
 #include "accounts/NewPasswordDialog.h"
 #include "accounts/Session.h"
 #include "cash_close/formCaja.h"
 #include "data/Database.h"
+#include "data/Journal.h"
+#include "data/JournalBooks.h"
+#include "data/NumberText.h"
 #include "data/Statements.h"
 #include "rate/frmTarifa.h"
 #include "stations/formLudomat2.h"
@@ -89,6 +93,18 @@ QStringList amountToTheCent(const QString &databasePath, const QString &amount, 
            QStringList(entries, amount);
 }
 
+void addAccount(const QString &databasePath, int codigo, const QString &name, const QString &hash) {
+    auto db = data::Database::open(databasePath);
+    data::runInTransaction(*db, [&] {
+        db->execute(statements::usuarioInsert(codigo, name, hash));
+        journal::append(*db, QDateTime::currentDateTime(), QStringLiteral("Admin"), journal::event::kAccountAdded, 0,
+                        QStringLiteral("Cuenta=") + name + journal::fingerprintSuffix(hash));
+        journal::append(*db, QDateTime::currentDateTime(), name, journal::event::kPasswordChanged, 0,
+                        QStringLiteral("Cuenta=") + name + QStringLiteral("; propia") +
+                            journal::fingerprintSuffix(hash));
+    });
+}
+
 QString templateDatabasePath() {
     return QStringLiteral(LUDOMAT_BUILD_DIR "/share/ludomat/dbLudomat.mdb");
 }
@@ -154,6 +170,17 @@ void press(formLudomat2 &main, int station) {
     QTest::mouseClick(main.cmdPuesto[static_cast<size_t>(station)], Qt::LeftButton);
 }
 
+bool answerAdministrator(QWidget *window, const QString &password) {
+    for (AdministratorPasswordDialog *d : window->findChildren<AdministratorPasswordDialog *>()) {
+        if (d->isVisible()) {
+            QTest::keyClicks(d->txtContrasena, password);
+            QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
+            return true;
+        }
+    }
+    return false;
+}
+
 TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {
     if (!folder.isValid()) {
         throw std::runtime_error("no temporary folder");
@@ -187,9 +214,15 @@ void Shop::close() {
 }
 
 void Shop::rent(int puesto, const QString &usuario, const QString &hora, const QString &importe) const {
-    data::Database::open(t.databasePath())
-        ->execute(statements::alquilerInsert(puesto, true, usuario, 5, QStringLiteral("Dec"), 2026, hora,
-                                             QStringLiteral("0"), QStringLiteral("40"), importe));
+    auto db = data::Database::open(t.databasePath());
+    data::runInTransaction(*db, [&] {
+        db->execute(statements::alquilerInsert(puesto, true, usuario, 5, QStringLiteral("Dec"), 2026, hora,
+                                               QStringLiteral("0"), QStringLiteral("40"), importe));
+        journal::append(*db, t.clock.now, usuario, journal::event::kRentalRecorded, puesto,
+                        journal::rentalDetail(QString::number(puesto), QStringLiteral("Contador"), usuario,
+                                              QStringLiteral("2026-12-05"), hora, QStringLiteral("0"),
+                                              QStringLiteral("40"), numtext::engineNumber(importe.toDouble())));
+    });
 }
 
 } // namespace testing

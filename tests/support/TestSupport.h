@@ -94,6 +94,9 @@ QStringList journal(const QString &databasePath, const QString &columns);
 QStringList recordedAmount(const QString &databasePath);
 // What recordedAmount() reads for an amount to the cent, written down in `entries` entries.
 QStringList amountToTheCent(const QString &databasePath, const QString &amount, int entries);
+// An account as the accounts window adds it and its owner then keeps its password as their own:
+// its row and the two journal entries.
+void addAccount(const QString &databasePath, int codigo, const QString &name, const QString &hash);
 
 // The pristine delivered database made by the build.
 QString templateDatabasePath();
@@ -114,6 +117,9 @@ void signIn(formLudomat2 &main, const QString &who = QStringLiteral("Admin"));
 // A station's button pressed with the mouse, as the operator presses it: nothing happens while
 // the window takes no input.
 void press(formLudomat2 &main, int station);
+// Types the password into the administrator's password dialog the window has open and presses
+// "&Aceptar"; false when none is open.
+bool answerAdministrator(QWidget *window, const QString &password);
 
 // The main window on a fresh program folder, loaded, its tick delivered by hand.
 struct Shop {
@@ -125,7 +131,7 @@ struct Shop {
     void close();
     QStringList rows(const QString &table) const { return tableRows(t.databasePath(), table); }
     QStringList &said() { return t.messages.messages; }
-    // A Contador rental of 0:40 on 5 Dec 2026, written as the main window records it.
+    // A Contador rental of 0:40 on 5 Dec 2026, written as the main window records it, journal included.
     void rent(int puesto, const QString &usuario, const QString &hora, const QString &importe) const;
 };
 

@@ -8,10 +8,14 @@
 #include "cash_close/formCaja.h"
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
+#include "data/Database.h"
+#include "data/Journal.h"
+#include "data/JournalBooks.h"
 #include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
+#include "ui/SystemPlatform.h"
 #include "ui/Translations.h"
 
 #include <QtTest>
@@ -149,6 +153,49 @@ private Q_SLOTS:
         QCOMPARE(withoutAccessKeys(box.button(QMessageBox::Ok)->text()), QStringLiteral("Aceptar"));
     }
 
+    // The program's boxes have a plain "Aceptar", also under a style that puts icons on the
+    // standard buttons: waiting for the operator and posted alike.
+    void plainMessageBoxButtons() {
+        class IconStyle final : public QProxyStyle {
+        public:
+            using QProxyStyle::QProxyStyle;
+            int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                          QStyleHintReturn *returned) const override {
+                return hint == SH_DialogButtonBox_ButtonsHaveIcons
+                           ? 1
+                           : QProxyStyle::styleHint(hint, option, widget, returned);
+            }
+        };
+        const QString before = QApplication::style()->name();
+        QApplication::setStyle(new IconStyle(QStyleFactory::create(before)));
+        const auto restore = qScopeGuard([before] { QApplication::setStyle(QStyleFactory::create(before)); });
+        QMessageBox plain(QMessageBox::NoIcon, QStringLiteral("Ludomat"), QStringLiteral("Hola"), QMessageBox::Ok);
+        QVERIFY(!plain.button(QMessageBox::Ok)->icon().isNull()); // what the style puts there
+
+        const auto shownBox = [] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                    return box;
+                }
+            }
+            return static_cast<QMessageBox *>(nullptr);
+        };
+        QList<bool> withIcon;
+        const auto answer = [&] {
+            QMessageBox *box = shownBox();
+            QVERIFY(box);
+            withIcon << !box->button(QMessageBox::Ok)->icon().isNull();
+            box->accept();
+        };
+        ui::MessageBoxPresenter presenter;
+        QTimer::singleShot(0, this, answer);
+        presenter.showMessage(nullptr, QStringLiteral("Hola"));
+        presenter.postMessage(nullptr, QStringLiteral("Hola"), {});
+        QTRY_VERIFY(shownBox());
+        answer();
+        QCOMPARE(withIcon, QList<bool>({false, false}));
+    }
+
     void everyWindow() {
         testing::Shop shop;
         formLudomat2 *main = shop.main.get();
@@ -183,6 +230,21 @@ private Q_SLOTS:
             "INSERT INTO Alquiler VALUES (3, 'Contador', 'Admin', '" + today +
             "', '11:00:00', '00:40:00', 19.99); UPDATE Tarifa SET Minutos = 1365, Pesos = 999999999.99";
         QCOMPARE(execRaw(shop.t.databasePath(), sql.constData()), SQLITE_OK);
+        // Journaled as the program journals them: the cash close's check of the books agrees.
+        auto db = data::Database::open(shop.t.databasePath());
+        data::runInTransaction(*db, [&] {
+            const QString day = QString::fromLatin1(today);
+            for (int i = 0; i <= 1000; ++i) {
+                journal::append(
+                    *db, shop.t.clock.now, "Admin", journal::event::kRentalRecorded, i < 1000 ? 2 : 3,
+                    i < 1000
+                        ? journal::rentalDetail("2", "Prepago", "Admin", day, "10:00:00", "546", "0", "23999999999.76")
+                        : journal::rentalDetail("3", "Contador", "Admin", day, "11:00:00", "0", "40", "19.99"));
+            }
+            journal::append(*db, shop.t.clock.now, "Admin", journal::event::kRateChanged, 0,
+                            "Antes: 30 minutos por 10; ahora: 1365 minutos por 999999999.99");
+        });
+        db.reset();
         main->cmdCierreCaja_Click();
         formCaja *caja = main->cajaWindow;
         caja->txtHora1->setText(QStringLiteral("00:00:00"));
