@@ -88,7 +88,7 @@ int runProgram(int argc, char *argv[]) {
     ui::ApplicationEnder ender;
     const QString asked = dataDirArgument(argc, argv);
     ui::Platform platform{clock, messages, alarm, ender, ui::locateProgram(asked)};
-    const bool chosen = !asked.isEmpty() || qEnvironmentVariableIsSet("LUDOMAT_DATA_DIR");
+    const bool chosen = !ui::askedDataFolder(asked).isEmpty();
     if (const QString problem = ui::prepare(platform.where, !chosen); !problem.isEmpty()) {
         messages.showMessage(nullptr, problem);
         return 1;

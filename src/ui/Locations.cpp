@@ -89,9 +89,13 @@ Locations locate(const LocationChoice &choice) {
     return where;
 }
 
+QString askedDataFolder(const QString &dataDirArgument) {
+    return dataDirArgument.isEmpty() ? qEnvironmentVariable("LUDOMAT_DATA_DIR") : dataDirArgument;
+}
+
 Locations locateProgram(const QString &dataDirArgument) {
     LocationChoice choice;
-    choice.explicitFolder = dataDirArgument.isEmpty() ? qEnvironmentVariable("LUDOMAT_DATA_DIR") : dataDirArgument;
+    choice.explicitFolder = askedDataFolder(dataDirArgument);
     choice.programFolder = QCoreApplication::applicationDirPath();
     choice.userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return locate(choice);

@@ -32,6 +32,10 @@ struct LocationChoice {
 // folder is share/ludomat beside the program's bin folder.
 Locations locate(const LocationChoice &choice);
 
+// The data folder asked for: --data-dir, else LUDOMAT_DATA_DIR; empty when neither. A variable
+// set but empty (as some launchers and service files leave it) asks for nothing.
+QString askedDataFolder(const QString &dataDirArgument);
+
 // The program's own choice: the data folder asked for (--data-dir), else LUDOMAT_DATA_DIR, else
 // its own folder or the user's. Needs the application object (its folder and name).
 Locations locateProgram(const QString &dataDirArgument);

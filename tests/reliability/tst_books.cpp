@@ -149,6 +149,28 @@ private Q_SLOTS:
         QFile::setPermissions(root.filePath("bin"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+    // Launchers and service files often leave LUDOMAT_DATA_DIR set but empty: the real program
+    // then seeds the user's folder at its first start, as with the variable unset.
+    void emptyDataDirVariableAsksForNothing() {
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.remove(QStringLiteral("XDG_DATA_HOME"));
+        environment.insert(QStringLiteral("LUDOMAT_DATA_DIR"), QString());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess ludomat;
+        const auto end = qScopeGuard([&ludomat] {
+            ludomat.kill();
+            ludomat.waitForFinished();
+        });
+        ludomat.setProcessEnvironment(environment);
+        ludomat.start(QStringLiteral(LUDOMAT_EXE), {});
+        QVERIFY(ludomat.waitForStarted());
+        const QString books = home.filePath(QStringLiteral(".local/share/ludomat/dbLudomat.mdb"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(books), 20000);
+        QCOMPARE(ludomat.state(), QProcess::Running); // at the accounts window, not a message
+    }
+
     // A copy taken while another program records rentals is whole and sound; the automatic
     // copies keep the newest thirty; a target that cannot be written leaves nothing.
     void backupsAreReal() {
