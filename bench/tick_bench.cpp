@@ -6,6 +6,7 @@
 //  - one look of the books' watch, which runs on the same thread once a second.
 #include "accounts/formUsuario.h"
 #include "stations/BooksWatch.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 #include "ui/Platform.h"
@@ -129,7 +130,7 @@ int main(int argc, char *argv[]) {
             s.clock.ms += 60'000;
             QElapsedTimer refresh;
             refresh.start();
-            w.refreshOpenRows();
+            w.board().refreshOpenRows();
             refreshes.push_back(static_cast<double>(refresh.nsecsElapsed()) / 1e6);
         }
         std::printf("keeping five open stations' time in the file (once a minute): %.2f ms (median of 15)\n",

@@ -4,6 +4,7 @@
 #include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
 #include "accounts/PasswordPolicy.h"
+#include "accounts/Session.h"
 #include "accounts/SignInThrottle.h"
 #include "data/Journal.h"
 #include "data/JournalBooks.h"
@@ -210,7 +211,7 @@ void formUsuario::SignIn() {
             return;
         }
         if (sealed && main_) {
-            main_->ownerSeal.hold(*key);
+            main_->session().ownerSeal().hold(*key);
         } else if (key) {
             showMessage(QStringLiteral("La contraseña del administrador no da la clave del sello que guardan los "
                                        "libros, así que el registro no se selló. Los libros pueden haber sido "
@@ -231,7 +232,7 @@ void formUsuario::SignIn() {
 
 void formUsuario::completeSignIn(const QString &name) {
     if (main_) {
-        main_->lblUsuario->setText(name);
+        main_->session().signIn(name, name == adminName_);
         main_->setEnabled(true);
         main_->activateWindow();
     }
@@ -444,7 +445,7 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
     if (account == adminName_) {
         adminHash_ = hash;
         if (firstSignIn && main_) {
-            main_->ownerSeal.hold(*key);
+            main_->session().ownerSeal().hold(*key);
         }
     }
     // Wrong guesses at the old password no longer count, nor does the check an administrator's reset began with.

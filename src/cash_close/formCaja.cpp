@@ -1,5 +1,6 @@
 #include "cash_close/formCaja.h"
 
+#include "accounts/Session.h"
 #include "cash_close/BackupAction.h"
 #include "cash_close/CajaGridModel.h"
 #include "cash_close/CashCloseInput.h"
@@ -180,7 +181,7 @@ formCaja::~formCaja() {
 }
 
 QString formCaja::currentOperator() const {
-    return main_ ? main_->lblUsuario->text() : lblUsuario->text();
+    return main_ ? main_->session().user() : lblUsuario->text();
 }
 
 void formCaja::Form_Load() {
@@ -323,7 +324,7 @@ void formCaja::cmdProcesar_Click() {
     const QDateTime when = platform().clock.wallTime();
     const cash_close::Period asked = *period;
     const QString backups = platform().where.backups();
-    const seal::Key key = main_ ? main_->ownerSeal.key() : seal::Key();
+    const seal::Key key = main_ ? main_->session().ownerSeal().key() : seal::Key();
     // The run works on a thread of its own, so the tick and every window go on meanwhile.
     worker_ = QThread::create([job, path, who, when, asked, backups, key] {
         std::unique_ptr<data::Database> database;

@@ -2,10 +2,12 @@
 
 #include "accounts/AdministratorPassword.h"
 #include "accounts/AdministratorPasswordDialog.h"
+#include "accounts/Session.h"
 #include "data/Journal.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "rate/RateInput.h"
+#include "stations/StationMath.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
 
@@ -112,9 +114,11 @@ void frmTarifa::Form_Load() {
         tarifa.close();
         // A rate saved in this run is stored but not charged until the next start: row 1 alone would
         // say otherwise.
+        // The stored amount is charged to the cent, as the room took it at the start.
         if (minutos.isNull() || pesos.isNull() || minutos.toDouble() != inForce_.Minutos ||
-            pesos.toDouble() != inForce_.Pesos) {
-            lblEnUso->setText(QStringLiteral("En uso hasta reiniciar: ") + rateText(inForce_.Minutos, inForce_.Pesos));
+            stations::centsOf(pesos.toDouble()) != inForce_.cents) {
+            lblEnUso->setText(QStringLiteral("En uso hasta reiniciar: ") +
+                              rateText(inForce_.Minutos, stations::pesosOf(inForce_.cents)));
             lblEnUso->show();
         }
     } catch (const data::DbError &error) {
@@ -182,7 +186,7 @@ void frmTarifa::store(const rate::NewRate &rate) {
                                           .arg(before.field(QStringLiteral("Minutos")).toString(),
                                                numtext::engineNumber(before.field(QStringLiteral("Pesos")).toDouble()));
             database->execute(sqlText);
-            journal::append(*database, platform().clock.wallTime(), main_ ? main_->journalUser() : QString(),
+            journal::append(*database, platform().clock.wallTime(), main_ ? main_->session().user() : QString(),
                             journal::event::kRateChanged, 0,
                             QStringLiteral("Antes: %1; ahora: %2 minutos por %3")
                                 .arg(old)

@@ -39,15 +39,15 @@ bool wholeNumber(const QVariant &v, qint64 low, qint64 high, qint64 *out) {
 }
 
 // A price the rate editor could have saved: from 0 to below the limit, at most two decimals.
-bool ratePrice(const QVariant &v, double *out) {
+bool ratePrice(const QVariant &v, qint64 *cents) {
     bool ok = false;
     const double d = v.toDouble(&ok);
     if (!ok || v.isNull() || !std::isfinite(d) || d < 0 || d >= kMaxRatePesos) {
         return false;
     }
-    static const QRegularExpression cents(QStringLiteral("^[0-9]+(\\.[0-9]{1,2})?$"));
-    *out = d;
-    return cents.match(numtext::engineNumber(d)).hasMatch();
+    static const QRegularExpression twoDecimals(QStringLiteral("^[0-9]+(\\.[0-9]{1,2})?$"));
+    *cents = centsOf(d);
+    return twoDecimals.match(numtext::engineNumber(d)).hasMatch();
 }
 
 } // namespace
@@ -97,7 +97,7 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
         return refuse(QStringLiteral("los minutos de la tarifa no son de 1 a %1").arg(kMaxRateMinutes));
     }
     row.rate.Minutos = static_cast<qint16>(n);
-    if (!ratePrice(value("Pesos"), &row.rate.Pesos)) {
+    if (!ratePrice(value("Pesos"), &row.rate.cents)) {
         return refuse(QStringLiteral("el importe de la tarifa no es de 0 a menos de 1000000000, con a lo sumo dos "
                                      "decimales"));
     }

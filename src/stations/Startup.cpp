@@ -142,7 +142,7 @@ int runProgram(int argc, char *argv[]) {
     const int status = QApplication::exec();
     backup.wait();
     watch.wait();
-    // Through the main window's handle while it is open (the accounts window's "&Salir"): one
+    // Through the station board's handle while it is open (the accounts window's "&Salir"): one
     // copy of the -wal back into the file at the end, not two.
     if (!main.noteProgramEnd()) {
         noteProgram(platform, journal::event::kProgramEnded, main.journalUser());

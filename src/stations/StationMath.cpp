@@ -5,6 +5,14 @@
 
 namespace stations {
 
+qint64 centsOf(double pesos) {
+    return static_cast<qint64>(std::llround(pesos * 100.0));
+}
+
+double pesosOf(qint64 cents) {
+    return static_cast<double>(cents) / 100.0;
+}
+
 PrepaidTime prepaidSplit(qint16 minutos, int blocks) {
     const int rate = minutos;
     const int total = rate * blocks;

@@ -8,6 +8,13 @@
 // clock, the block charge of a Contador rental and the time a rental is recorded with.
 namespace stations {
 
+// A price in pesos, as the file keeps it, in whole cents (half a cent away from zero). Only
+// for a finite price below kMaxRatePesos.
+qint64 centsOf(double pesos);
+// An amount in cents as the pesos the boxes show and the records hold: the double nearest to
+// the exact amount, whose shortest text is the amount itself ("99.95", never "99.949999...").
+double pesosOf(qint64 cents);
+
 struct PrepaidTime {
     int hours = 0;
     int minutes = 0;

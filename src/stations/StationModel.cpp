@@ -1,16 +1,13 @@
 #include "stations/StationModel.h"
 
-#include <cmath>
-
 namespace stations {
 
-double blockAmount(double pesos, qint64 blocks) {
-    // Rounded to the cent: 3 x 0.1 is 0.3, not 0.30000000000000004.
-    return std::round(pesos * static_cast<double>(blocks) * 100.0) / 100.0;
+qint64 blockAmount(qint64 cents, qint64 blocks) {
+    return cents * blocks;
 }
 
 void chooseContador(Station &s) {
-    s.pesos = 0;
+    s.cents = 0;
     s.hours = 0;
     s.minutes = 0;
     s.mode = StationMode::Contador;
@@ -21,7 +18,7 @@ void setBlocks(Station &s, int blocks, const Rate &rate) {
     const PrepaidTime split = prepaidSplit(rate.Minutos, blocks);
     s.hours = split.hours;
     s.minutes = split.minutes;
-    s.pesos = blockAmount(rate.Pesos, blocks);
+    s.cents = blockAmount(rate.cents, blocks);
 }
 
 void choosePrepago(Station &s, const Rate &rate) {
@@ -41,7 +38,7 @@ void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &open
         s.minutes = 0;
         s.seconds = 0;
         s.blocksCharged = 1; // every started block is paid, the first at once
-        s.pesos = blockAmount(rate.Pesos, 1);
+        s.cents = blockAmount(rate.cents, 1);
     } else {
         s.seconds = 0;
     }
@@ -50,7 +47,7 @@ void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &open
 void closeStation(Station &s) {
     s.running = false;
     s.mode = StationMode::Contador;
-    s.pesos = 0;
+    s.cents = 0;
     s.hours = 0;
     s.minutes = 0;
     s.seconds = 0;
@@ -74,7 +71,7 @@ void minuteChanged(Station &s) {
     s.blockMinutes = next.blockMinutes;
     if (next.charge) {
         ++s.blocksCharged;
-        s.pesos = blockAmount(s.rate.Pesos, s.blocksCharged);
+        s.cents = blockAmount(s.rate.cents, s.blocksCharged);
     }
 }
 

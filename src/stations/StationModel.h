@@ -9,8 +9,8 @@
 // shows the record; nothing here knows a widget.
 namespace stations {
 
-// The amount of a number of blocks, to the cent.
-double blockAmount(double pesos, qint64 blocks);
+// The amount of a number of blocks at a price per block, both in whole cents.
+qint64 blockAmount(qint64 cents, qint64 blocks);
 
 // Choosing "Contador": money, hours and minutes cleared, the seconds left as they are.
 void chooseContador(Station &s);

@@ -8,10 +8,12 @@ namespace stations {
 // How a station is, or will next be, rented: one boolean, true meaning Contador.
 enum class StationMode : bool { Prepago = false, Contador = true };
 
-// The price of time, read once at start-up.
+// The price of time, read once at start-up: Minutos for the price of one block (Pesos), the
+// price kept in whole cents so no amount ever carries a binary residue.
 struct Rate {
     qint16 Minutos = 0;
-    double Pesos = 0.0;
+    qint64 cents = 0;
+    friend bool operator==(const Rate &, const Rate &) = default;
 };
 
 // The background of a station's three time boxes: the system's colour until the last minute
@@ -29,7 +31,7 @@ struct Station {
     qint64 hours = 0;
     qint64 minutes = 0; // a prepaid time may start with 60 or more
     int seconds = 0;
-    double pesos = 0.0;
+    qint64 cents = 0; // the amount, in whole cents
     Flash flash = Flash::Unset;
     int blocks = 1; // the scroll bar's value
 
@@ -39,6 +41,8 @@ struct Station {
     QString openedUtc;        // the instant it opened, as stored (ISO 8601, UTC)
     qint64 secondsDone = 0;   // one-second steps applied since it opened
     qint64 blocksCharged = 0; // Contador: blocks paid so far, the first at the opening
+
+    friend bool operator==(const Station &, const Station &) = default;
 };
 
 constexpr int kStations = 5;

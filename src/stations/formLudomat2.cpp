@@ -1,13 +1,14 @@
 #include "stations/formLudomat2.h"
 
+#include "accounts/Session.h"
 #include "accounts/SignInThrottle.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"
-#include "data/Journal.h"
-#include "data/Statements.h"
+#include "data/Database.h"
 #include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
 #include "stations/JournalCheck.h"
+#include "stations/StationBoard.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -38,7 +39,8 @@ QFont boldFont(const QFont &base) {
 
 formLudomat2::formLudomat2(ui::Platform &platform)
     : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1),
-      signInThrottle(std::make_shared<accounts::SignInThrottle>()) {
+      signInThrottle(std::make_shared<accounts::SignInThrottle>()), session_(new accounts::Session(this)),
+      board_(new stations::StationBoard(platform.clock, *session_, this)) {
     setObjectName(QStringLiteral("formLudomat2"));
 
     Label8 = new QLabel(QStringLiteral("Usuario:"), this);
@@ -57,6 +59,7 @@ formLudomat2::formLudomat2(ui::Platform &platform)
     buildBottomBand();
     setTabOrder();
     connectHandlers();
+    connectBoard();
 
     // The tick runs from the window's creation to the end of the program.
     Timer1 = new QTimer(this);
@@ -69,7 +72,7 @@ formLudomat2::formLudomat2(ui::Platform &platform)
     refreshTimer = new QTimer(this);
     refreshTimer->setObjectName(QStringLiteral("refreshTimer"));
     refreshTimer->setInterval(60 * 1000);
-    connect(refreshTimer, &QTimer::timeout, this, &formLudomat2::refreshOpenRows);
+    connect(refreshTimer, &QTimer::timeout, board_, &stations::StationBoard::refreshOpenRows);
     refreshTimer->start();
 }
 
@@ -218,46 +221,16 @@ bool formLudomat2::Form_Load() {
     // The accounts window comes first and the main window waits, disabled, for a sign-in.
     cmdUsuario_Click();
 
-    try {
-        database = data::Database::open(platform().databasePath());
-        sqlText = statements::tarifaSelect();
-        rateRecordset = database->openRecordset(sqlText);
-        if (rateRecordset.isEof()) {
-            fail(QStringLiteral("La tabla Tarifa de %1 no tiene ninguna tarifa.").arg(platform().databasePath()));
-            return false;
-        }
-        bool minutesOk = false;
-        bool pesosOk = false;
-        const qlonglong minutes = rateRecordset.field(QStringLiteral("Minutos")).toLongLong(&minutesOk);
-        const double pesos = rateRecordset.field(QStringLiteral("Pesos")).toDouble(&pesosOk);
-        if (!minutesOk || minutes < 0 || minutes > stations::kMaxRateMinutes) {
-            fail(QStringLiteral("La tarifa guardada (%1 minutos) no es válida: los minutos deben ser un número "
-                                "entero de 0 a %2.")
-                     .arg(rateRecordset.field(QStringLiteral("Minutos")).toString())
-                     .arg(stations::kMaxRateMinutes));
-            return false;
-        }
-        if (!pesosOk || !(pesos >= 0.0)) {
-            fail(QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser un número "
-                                "de 0 o más.")
-                     .arg(rateRecordset.field(QStringLiteral("Pesos")).toString()));
-            return false;
-        }
-        rate.Minutos = static_cast<qint16>(minutes);
-        rate.Pesos = pesos;
-    } catch (const data::DbError &error) {
-        if (usuarioWindow && !usuarioWindow->databaseOpen()) {
-            database.reset(); // the accounts window has already told the operator
-            return false;
-        }
-        fail(error.describe());
+    const stations::StationBoard::LoadResult loaded = board_->load(platform().databasePath());
+    if (loaded.result == stations::StationBoard::Loaded::Unreadable && usuarioWindow &&
+        !usuarioWindow->databaseOpen()) {
+        return false; // the accounts window has already told the operator
+    }
+    if (loaded.result != stations::StationBoard::Loaded::Ready) {
+        platform().messages.showMessage(this, loaded.problem);
         return false;
     }
-
-    for (auto &s : station) {
-        s.mode = stations::StationMode::Contador;
-    }
-    restoreStations();
+    board_->restore();
 
     // The program runs without its alarm, but the operator should know before a prepaid
     // time ends in silence.
@@ -271,23 +244,18 @@ bool formLudomat2::Form_Load() {
     return true;
 }
 
-void formLudomat2::fail(const QString &text) {
-    platform().messages.showMessage(this, text);
-    database.reset();
-}
-
 void formLudomat2::cmdUsuario_Click() {
     // A window still going away after a sign-in is not the one to show again.
     if (usuarioWindow && usuarioWindow->isUnloading()) {
         usuarioWindow.clear();
     }
-    ownerSeal.forget(); // nobody is signed in until the next sign-in
-    if (database) {     // a change of user, not the start-up
+    session_->ownerSeal().forget(); // the administrator's key goes until the next sign-in
+    if (board_->store()) {          // a change of user, not the start-up
         // Nobody signed in may act through a window the last operator left open.
         if (tarifaWindow) {
             tarifaWindow->cmdSalir_Click();
         }
-        journalBestEffort({}, {{journal::event::kChangeOfUser, 0, QString()}});
+        board_->noteChangeOfUser();
     }
     formUsuario *accounts = ui::loadForm(usuarioWindow, platform(), *this);
     accounts->keepAbove(*this);
@@ -305,32 +273,17 @@ void formLudomat2::cmdCierreCaja_Click() {
 
 void formLudomat2::cmdTarifa_Click() {
     // The rate it charges goes with it: the stored one may have been changed since the start.
-    ui::loadForm(tarifaWindow, platform(), *this, rate)->showForm(); // the main window stays usable
+    ui::loadForm(tarifaWindow, platform(), *this, board_->rate())->showForm(); // the main window stays usable
 }
 
 void formLudomat2::cmdSalir_Click() {
-    ownerSeal.forget();
-    if (database) {
-        // The open rows' time and the end's entry in one transaction, before the handle closes: a
-        // handle opened after it would sync the -wal and its folder once more, each step waiting
-        // for the disk. The next start knows to the second how long the program was down: the
-        // rows alone when the journal took nothing.
-        if (!noteProgramEnd()) {
-            refreshOpenRows();
-        }
-        database->close();
-    }
+    session_->ownerSeal().forget();
+    board_->shutDown();
     platform().ender.endProgram();
 }
 
 bool formLudomat2::noteProgramEnd() {
-    if (!endNoted_ && database && database->isOpen()) {
-        endNoted_ = journalBestEffort(openRowWrites(), {{journal::event::kProgramEnded, 0, QString()}});
-        // Copied back by this handle, whose -wal is synced already: the handle that closes last
-        // (the watch's) would first sync it with its folder again.
-        database->checkpoint();
-    }
-    return endNoted_;
+    return board_->noteProgramEnd();
 }
 
 bool formLudomat2::queryClose() {
@@ -343,7 +296,7 @@ bool formLudomat2::queryClose() {
 }
 
 QString formLudomat2::journalUser() const {
-    return signedIn_ ? lblUsuario->text() : QString();
+    return session_->user();
 }
 
 void formLudomat2::afterSignIn(std::function<void()> say) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "data/Database.h"
-#include "data/Seal.h"
 #include "stations/StationTypes.h"
 #include "ui/Form.h"
 
@@ -21,12 +19,17 @@ class formUsuario;
 class formCaja;
 class frmTarifa;
 namespace accounts {
+class Session;
 class SignInThrottle;
+} // namespace accounts
+namespace stations {
+class StationBoard;
 }
 
-// The main window: five stations, the one-second tick, and the way to the other windows.
-// Controls keep the names the station logic has always used; they are public so the other
-// windows (and the tests) reach them as they would on the form.
+// The main window: the room's view, and the way to the other windows. It shows the station
+// board, calls its commands from the handlers and shows what it signals; the label shows who
+// the session says is signed in. Controls keep the names the station logic has always used;
+// they are public so the other windows (and the tests) reach them as they would on the form.
 class formLudomat2 final : public ui::Form {
     Q_OBJECT
 public:
@@ -40,17 +43,13 @@ public:
     void cmdCierreCaja_Click();
     void cmdTarifa_Click();
     void cmdSalir_Click();
-    // Notes the program's end in the journal through this window's handle, once, in one
-    // transaction with the open stations' time, and copies the -wal back into the file; false when
-    // there is no open handle or the file refused it (the caller may try another way).
+    // The program's end in the journal through the board's handle (StationBoard::noteProgramEnd);
+    // false when there is no open handle or the file refused it (the caller may try another way).
     bool noteProgramEnd();
 
     // Station logic.
     void cmdPuesto_Click(int index);
     void Timer1_Timer();
-    // Keeps each open station's time in its row (the boot clock, the seconds passed and the wall
-    // instant seen), all in one transaction, once a minute; a failure is tried again the next.
-    void refreshOpenRows();
     void optModo_Click(int index);
     bool optModo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
     void vsTiempo_Change(int index);
@@ -75,19 +74,12 @@ public:
     QPushButton *cmdUsuario = nullptr;
     QPushButton *cmdSalir = nullptr;
     QTimer *Timer1 = nullptr;
+    // Keeps the open stations' time in the file once a minute.
     QTimer *refreshTimer = nullptr;
 
-    // Window-wide state.
-    std::unique_ptr<data::Database> database;
-    data::Recordset rateRecordset;
-    QString sqlText;
-    // The five stations; the boxes show them.
-    std::array<stations::Station, stations::kStations> station{};
-    // A station whose end-of-prepaid message is open: the tick leaves it alone until then.
-    std::array<bool, stations::kStations> expiring{};
-    stations::Rate rate;
-    // The owner's key while the administrator is signed in.
-    seal::OwnerSeal ownerSeal;
+    // Who is signed in, and the room; both live as long as the window.
+    accounts::Session &session() const { return *session_; }
+    stations::StationBoard &board() const { return *board_; }
     // The wrong passwords of this file's accounts, for every window that checks one, for the whole run.
     std::shared_ptr<accounts::SignInThrottle> signInThrottle;
 
@@ -112,44 +104,19 @@ private:
     void buildBottomBand();
     void setTabOrder();
     void connectHandlers();
-    void fail(const QString &text);
+    void connectBoard();
 
-    // Station steps shared by the button and the tick.
+    // Shows station index as the board has it: caption, options, scroll bar, boxes, colours.
     void showStation(int index);
-    struct Rental {
-        QString sql;
-        QString detail; // its values, for the journal
-    };
-    Rental rentalRecord(int index, bool contador);
-    struct JournalNote {
-        QString evento;
-        int puesto = 0;
-        QString detalle;
-    };
-    // Runs the writes and their journal entries in one transaction; on failure says so and
-    // returns false, and nothing of it is written.
-    bool persist(int index, const QStringList &writes, const QList<JournalNote> &notes, const QString &failure);
-    // Writes and journal entries nothing else depends on, together, when the file lets them;
-    // false when nothing was written.
-    bool journalBestEffort(const QStringList &writes, const QList<JournalNote> &notes);
-    // The open stations' rows with the time seen now.
-    QStringList openRowWrites() const;
-    void resetStation(int index);
-    void lockStation(int index);
-    void unlockToContador(int index);
-    void endPrepaid(int index);
-    void markEnded(int index);
+    void showUser();
     void announceEnd(int index);
-    void removeEndedRows();
-    void restoreStations();
     void moveFocus(QWidget *target);
     // What start-up has to say waits for the first sign-in: until then the accounts window is
     // the only one that takes keys, so a password typed at once never goes into a message.
     void afterSignIn(std::function<void()> say);
 
-    bool endNoted_ = false;
-    // The stored opening of a prepaid time that ended, whose row still has to go.
-    std::array<QString, stations::kStations> endedRows{};
+    accounts::Session *session_ = nullptr;
+    stations::StationBoard *board_ = nullptr;
     bool signedIn_ = false;
     QList<std::function<void()>> afterSignIn_;
 };

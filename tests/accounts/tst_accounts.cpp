@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
+#include "accounts/Session.h"
 #include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "data/Journal.h"
@@ -377,20 +378,20 @@ private Q_SLOTS:
         s.checkMode(Mode::SignIn);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("admin"), QStringLiteral("admin")));
-        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.main->ownerSeal.holdsKey());
+        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.main->session().ownerSeal().holdsKey());
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(s.main->isEnabled() && s.main->lblUsuario->text() == QStringLiteral("Admin"));
         QTRY_VERIFY(s.u.isNull());
         QCOMPARE(s.journal(), (QStringList{"Admin|Contraseña cambiada|Cuenta=Admin; propia", "Admin|Clave del sello|",
                                            "Admin|Ingreso|", "Admin|Sello|"}));
-        QVERIFY(s.main->ownerSeal.holdsKey());
+        QVERIFY(s.main->session().ownerSeal().holdsKey());
         // Later, the delivered password no more; the new one signs in without a question.
         s.click(s.main->cmdUsuario);
-        QVERIFY(!s.main->ownerSeal.holdsKey());
+        QVERIFY(!s.main->session().ownerSeal().holdsKey());
         s.u = s.main->usuarioWindow;
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Aceptar);
-        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.main->ownerSeal.holdsKey());
+        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.main->session().ownerSeal().holdsKey());
         QCOMPARE(s.journal().mid(4), (QStringList{"Admin|Cambio de usuario|",
                                                   "Admin|Ingreso rechazado|contraseña "
                                                   "incorrecta",
@@ -414,14 +415,14 @@ private Q_SLOTS:
         Session s;
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
-        QVERIFY(s.main->ownerSeal.holdsKey());
+        QVERIFY(s.main->session().ownerSeal().holdsKey());
         QCOMPARE(execRaw(s.t.databasePath(), "UPDATE Usuarios SET Contraseña = (SELECT Contraseña FROM Usuarios WHERE "
                                              "Usuario = 'Pedro') WHERE Usuario = 'Admin'"),
                  SQLITE_OK);
         s.click(s.main->cmdUsuario);
         s.u = s.main->usuarioWindow;
         s.signIn(QStringLiteral("Admin"), QStringLiteral("pedro"), Aceptar);
-        QVERIFY(!s.main->ownerSeal.holdsKey());
+        QVERIFY(!s.main->session().ownerSeal().holdsKey());
         QVERIFY2(s.messages().join(u'\n').contains("no da la clave del sello"), qPrintable(s.messages().join(u'\n')));
         QCOMPARE(s.journal().last(), QStringLiteral("Admin|Ingreso|"));
     }

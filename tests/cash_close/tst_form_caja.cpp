@@ -2,6 +2,7 @@
 #include "CashCloseFixtures.h"
 #include "SqliteFile.h"
 #include "TestSupport.h"
+#include "accounts/Session.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/BackupAction.h"
 #include "cash_close/ReportActions.h"
@@ -11,6 +12,7 @@
 #include "data/Journal.h"
 #include "data/Seal.h"
 #include "rate/frmTarifa.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 
 #include <QPrintPreviewDialog>
@@ -27,7 +29,7 @@ const QDate kToday(2026, 12, 5);
 struct Shop {
     testing::TestPlatform t;
     formLudomat2 main{t.platform};
-    Shop() { main.lblUsuario->setText(QStringLiteral("Admin")); }
+    Shop() { main.session().signIn(QStringLiteral("Admin"), true); }
     // A cash close still loaded goes with its shop, and its work in the background with it.
     ~Shop() { delete main.cajaWindow.data(); }
     formCaja *open() {
@@ -250,7 +252,7 @@ private Q_SLOTS:
         auto db = data::Database::open(path);
         data::runInTransaction(*db, [&] { QVERIFY(seal::adopt(*db, key, shop.t.clock.now, QStringLiteral("Admin"))); });
         db.reset();
-        shop.main.ownerSeal.hold(key);
+        shop.main.session().ownerSeal().hold(key);
         QVERIFY(testing::runCashClose(caja));
 
         const QStringList entries = testing::journal(path, QStringLiteral("Secuencia, Evento, Hash"));
@@ -434,18 +436,18 @@ private Q_SLOTS:
         shop.main.Form_Load();
         delete shop.main.usuarioWindow.data();
         shop.main.setEnabled(true);
-        shop.main.cmdPuesto_Click(0);
+        testing::press(shop.main, 0);
+        QTest::mouseClick(shop.main.cmdTarifa, Qt::LeftButton); // the rate window stays open beside
         formCaja *caja = shop.open();
-        shop.main.cmdTarifa_Click();
-        caja->cmdProcesar_Click();
+        QTest::mouseClick(caja->cmdProcesar, Qt::LeftButton);
         QTRY_VERIFY(caja->findChild<QProgressDialog *>()->isVisible()); // the run is well under way
-        shop.main.tarifaWindow->cmdGuardar_Click();
+        QTest::mouseClick(shop.main.tarifaWindow->cmdGuardar, Qt::LeftButton);
         QVERIFY(testing::answerAdministrator(shop.main.tarifaWindow, QStringLiteral("admin")));
         QVERIFY2(shop.t.messages.messages.value(0).contains(data::busyText()),
                  qPrintable(shop.t.messages.messages.join(u'\n')));
-        const qint64 counted = shop.main.station[0].secondsDone;
+        const qint64 counted = shop.main.board().station(0).secondsDone;
         shop.t.clock.advance(5);
-        QTRY_VERIFY(shop.main.station[0].secondsDone >= counted + 5); // the real timer, during the run
+        QTRY_VERIFY(shop.main.board().station(0).secondsDone >= counted + 5); // the real timer, during the run
         QVERIFY(caja->isRunning());
         QTest::mouseClick(caja->findChild<QProgressDialog *>()->findChild<QPushButton *>(), Qt::LeftButton);
         QTRY_VERIFY(!caja->isRunning());

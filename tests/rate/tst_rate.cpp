@@ -6,6 +6,7 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "rate/frmTarifa.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -99,8 +100,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!s.editor);
         QCOMPARE(s.stored(), stored);
         // The running program keeps charging what it read at start-up.
-        QCOMPARE(s.main.rate.Minutos, qint16(30));
-        QCOMPARE(s.main.rate.Pesos, 10.0);
+        QCOMPARE(s.main.board().rate(), (stations::Rate{30, 1000}));
         // Opened again, the first row shows the saved rate in the regional form.
         s.open();
         QCOMPARE(s.editor->txtMinutos1->text(), QString::number(stored.first));

@@ -3,6 +3,7 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Database.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 #include "ui/InstanceLock.h"
 
@@ -69,7 +70,7 @@ private Q_SLOTS:
         w.setEnabled(true);
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY(t.messages.messages.first().contains(t.platform.alarmPath()));
-        QVERIFY(w.database && w.database->isOpen());
+        QVERIFY(w.board().store() && w.board().store()->isOpen());
     }
 
     // One program per database file, whatever path reaches it (a second name, a hard link, is

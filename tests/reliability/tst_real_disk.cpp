@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
 #include "data/JournalTask.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -36,8 +37,7 @@ struct Rig {
         // the file, could not take the -wal and -shm away, and a start on a full disk would
         // then find them ready and succeed.
         QTRY_VERIFY(!w.findChild<journal::VerificationTask *>());
-        w.lblUsuario->setText(QStringLiteral("Admin"));
-        w.setEnabled(true);
+        testing::signIn(w);
     }
     ~Rig() {
         w.cmdSalir_Click();
@@ -45,13 +45,13 @@ struct Rig {
     }
     // Opens station i, lets it run, and closes it: one Contador rental.
     void rent(int i, int seconds, bool close = true) {
-        w.cmdPuesto_Click(i);
+        testing::press(w, i);
         for (int n = 0; n < seconds; ++n) {
             t.clock.advance(1);
             w.Timer1_Timer();
         }
         if (close) {
-            w.cmdPuesto_Click(i);
+            testing::press(w, i);
         }
     }
     // Station i still runs, and the one message so far names it and says why.
@@ -59,7 +59,7 @@ struct Rig {
         QVERIFY2(messages.size() == 1 && messages[0].contains(QStringLiteral("Puesto %1").arg(i + 1)) &&
                      messages[0].contains(QString::fromUtf8(why)),
                  qPrintable(messages.join('\n')));
-        QVERIFY(w.station[size_t(i)].running);
+        QVERIFY(w.board().station(i).running);
         QCOMPARE(w.cmdPuesto[size_t(i)]->text(), QStringLiteral("Cerrar Puesto &%1").arg(i + 1));
     }
 };
@@ -131,14 +131,14 @@ private Q_SLOTS:
             QCOMPARE(before.size(), 1);
             r.rent(1, 3, false); // the disk fills while the rental runs
             QVERIFY(fillDisk(junk));
-            r.w.cmdPuesto_Click(1);
+            testing::press(r.w, 1);
             r.refused(1, "disco está lleno");
             QCOMPARE(rentalRows(db), before);
             // Room again: the same close now records the rental.
             QVERIFY(QFile::remove(junk));
-            r.w.cmdPuesto_Click(1);
+            testing::press(r.w, 1);
             QCOMPARE(r.messages.size(), 1);
-            QVERIFY(!r.w.station[1].running);
+            QVERIFY(!r.w.board().station(1).running);
         }
         {
             // Starting on a full disk names the disk, not the file; nothing the first start
@@ -185,13 +185,13 @@ private Q_SLOTS:
                          r.messages[0].contains(QStringLiteral("todavía no se pueden cerrar")) &&
                          r.messages[0].contains(QStringLiteral("solo lectura")),
                      qPrintable(r.messages.join('\n')));
-            QVERIFY(r.w.station[3].running);
+            QVERIFY(r.w.board().station(3).running);
             r.messages.clear();
-            r.w.cmdPuesto_Click(0); // an opening is kept in the file too: refused, the station stays idle
+            testing::press(r.w, 0); // an opening is kept in the file too: refused, the station stays idle
             QVERIFY2(r.messages.size() == 1 && r.messages[0].contains(QStringLiteral("Puesto 1")) &&
                          r.messages[0].contains(QStringLiteral("solo lectura")),
                      qPrintable(r.messages.join('\n')));
-            QVERIFY(!r.w.station[0].running);
+            QVERIFY(!r.w.board().station(0).running);
         }
         QVERIFY(::umount2(file.constData(), 0) == 0);
         QCOMPARE(rentalRows(db), before);

@@ -5,6 +5,7 @@
 #include "FaultVfs.h"
 #include "SqliteFile.h"
 #include "TestSupport.h"
+#include "accounts/Session.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/formCaja.h"
 #include "stations/formLudomat2.h"
@@ -18,7 +19,7 @@ namespace {
 
 // A main window on a fresh program folder, Admin signed in.
 struct Shop : testing::Shop {
-    Shop() { main->lblUsuario->setText("Admin"); }
+    Shop() { main->session().signIn("Admin", true); }
     QStringList contents() const { return rows("Alquiler") + rows("Caja") + rows("Usuarios") + rows("Tarifa"); }
 };
 
@@ -61,9 +62,9 @@ const Scenario scenarios[] = {
      [](Shop &s) {
          delete s.main->usuarioWindow.data();
          s.main->setEnabled(true);
-         s.main->optModo[0]->setChecked(true); // Prepago, one block
+         QTest::mouseClick(s.main->optModo[0], Qt::LeftButton); // Prepago, one block
      },
-     [](Shop &s) { s.main->cmdPuesto_Click(0); }, [](Shop &s) -> QWidget * { return s.main.get(); },
+     [](Shop &s) { testing::press(*s.main, 0); }, [](Shop &s) -> QWidget * { return s.main.get(); },
      "No se pudo registrar el alquiler del Puesto 1"},
     {"cash close",
      [](Shop &s) {

@@ -32,13 +32,13 @@ QString journalOfThree(const QString &path) {
 // every handle closed.
 void recordAShift(testing::Shop &shop) {
     testing::addAccount(shop.t.databasePath(), 1, QStringLiteral("Ana"), QStringLiteral("$argon2id$de-ana"));
-    shop.main->lblUsuario->setText(QStringLiteral("Ana"));
+    testing::signIn(*shop.main, QStringLiteral("Ana"));
     for (int station : {0, 1, 2}) {
-        shop.main->cmdPuesto_Click(station);
+        testing::press(*shop.main, station);
         shop.t.clock.advance(20 * 60);
-        shop.main->cmdPuesto_Click(station);
+        testing::press(*shop.main, station);
     }
-    shop.main->cmdPuesto_Click(3);
+    testing::press(*shop.main, 3);
     shop.close();
 }
 
@@ -299,8 +299,8 @@ private Q_SLOTS:
         QCOMPARE(run.err.isEmpty(), status == 0);
         if (status != 0)
             return;
-        shop.main->lblUsuario->setText(QStringLiteral("Admin"));
-        shop.main->cmdCierreCaja_Click();
+        testing::signIn(*shop.main);
+        QTest::mouseClick(shop.main->cmdCierreCaja, Qt::LeftButton);
         formCaja *caja = shop.main->cajaWindow;
         caja->txtFecha1->setText(QStringLiteral("4/12/2026"));
         caja->txtFecha2->setText(QStringLiteral("5/12/2026"));

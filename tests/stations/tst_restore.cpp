@@ -1,10 +1,14 @@
 // Open stations outlive the process: a program with two stations open is killed with SIGKILL,
 // and the next start brings them back as if it had never stopped, at the rate they opened with,
 // timed by the machine's boot clock whatever the wall clock does; a row no rental can have
-// written is set aside for good.
+// written is set aside for good. What start-up has to say waits for the first sign-in.
 #include "SqliteFile.h"
 #include "TestSupport.h"
+#include "accounts/Session.h"
 #include "accounts/formUsuario.h"
+#include "data/NumberText.h"
+#include "stations/StationBoard.h"
+#include "stations/StationMath.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -14,28 +18,31 @@
 
 namespace {
 
-// The killed program: Ana opens station 1 (Contador) and station 3 (Prepago, two blocks of the
-// delivered 30 minutes for 10) at 14:05:09, then waits.
+// The killed program, the room alone: Ana opens station 1 (Contador) and station 3 (Prepago,
+// two blocks of the delivered 30 minutes for 10) at 14:05:09, then waits.
 int runWriter(int argc, char **argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     testing::TestPlatform t(QString::fromLocal8Bit(argv[2]));
-    formLudomat2 w(t.platform);
-    if (!w.Form_Load())
+    accounts::Session session;
+    stations::StationBoard board(t.clock, session);
+    if (board.load(t.databasePath()).result != stations::StationBoard::Loaded::Ready)
         return 2;
-    w.lblUsuario->setText(QStringLiteral("Ana"));
-    w.setEnabled(true);
-    w.cmdPuesto_Click(0);
-    w.optModo[4]->setChecked(true);
-    w.vsTiempo[2]->setValue(2);
-    w.cmdPuesto_Click(2);
+    session.signIn(QStringLiteral("Ana"), false);
+    if (!board.open(0, stations::StationMode::Contador, 1) || !board.open(2, stations::StationMode::Prepago, 2))
+        return 3;
     std::printf("open\n");
     std::fflush(stdout);
     return QApplication::exec();
 }
 
-QString shown(const formLudomat2 &w, size_t i) {
-    return w.txtHora[i]->text() + u':' + w.txtMinuto[i]->text() + u':' + w.txtSegundo[i]->text() + u' ' +
-           w.txtPesos[i]->text();
+// What a station shows: "h:m:s amount".
+QString shown(const stations::StationBoard &board, int i) {
+    const stations::Station &s = board.station(i);
+    return QStringLiteral("%1:%2:%3 %4")
+        .arg(s.hours)
+        .arg(s.minutes)
+        .arg(s.seconds)
+        .arg(numtext::toText(stations::pesosOf(s.cents)));
 }
 
 // The main window started on the platform's folder, as the program starts it, its tick
@@ -47,10 +54,7 @@ struct Start {
         loaded = w->Form_Load();
         w->Timer1->stop();
     }
-    void signIn(const QString &who = QStringLiteral("Ana")) {
-        w->lblUsuario->setText(who);
-        w->setEnabled(true);
-    }
+    void signIn(const QString &who = QStringLiteral("Ana")) { testing::signIn(*w, who); }
     // Gone as a SIGKILL leaves it: nothing more written.
     ~Start() { delete w->usuarioWindow.data(); }
 };
@@ -67,49 +71,44 @@ private Q_SLOTS:
         QTest::addColumn<QString>("down"); // how the clocks move while the program is down
         QTest::addColumn<QString>("station1");
         QTest::addColumn<QString>("station3");
-        QTest::addColumn<QStringList>("said");
+        QTest::addColumn<QString>("said"); // how the one message begins
+        QTest::addColumn<bool>("ended");   // station 3's prepaid time ran out meanwhile
         const QString both = QStringLiteral("Se recuperaron 2 puestos en curso: Puesto 1 (Contador, desde 14:05), ");
-        QTest::newRow("at the second block")
-            << "30 min"
-            << "0:30:0 20"
-            << "0:30:0 20"
-            << QStringList{both + "Puesto 3 (Prepago, quedan 30 min).\n\nEl programa estuvo cerrado 30 min; ese "
-                                  "tiempo se contó en los puestos en curso."};
+        QTest::newRow("at the second block") << "30 min"
+                                             << "0:30:0 20"
+                                             << "0:30:0 20"
+                                             << both + "Puesto 3 (Prepago, quedan 30 min).\n\nEl programa estuvo "
+                                                       "cerrado 30 min; ese tiempo se contó en los puestos en curso."
+                                             << false;
         // The rate was changed to 10 minutes for 1 while the program was down.
         QTest::newRow("past the prepaid end, rate changed")
             << "3601 s"
             << "1:0:1 30"
-            << "0:0:0 0"
-            << QStringList{both + "Puesto 3 (Prepago, terminado mientras el programa estaba cerrado).",
-                           "Finalizó el tiempo del prepago en el Puesto 3."};
-        // The boot clock counts, whatever the wall clock was set to.
-        QTest::newRow("wall clock set back 2 h")
-            << "30 min, wall -2 h"
-            << "0:30:0 20"
-            << "0:30:0 20" << QStringList{both + "Puesto 3 (Prepago, quedan 30 min)."};
-        QTest::newRow("wall clock set ahead 2 h")
-            << "1 min, wall +2 h"
-            << "0:1:0 10"
-            << "0:59:0 20" << QStringList{both + "Puesto 3 (Prepago, quedan 59 min)."};
+            << "0:0:0 0" << both + "Puesto 3 (Prepago, terminado mientras el programa estaba cerrado)." << true;
+        // The boot clock counts, whatever the wall clock was set to (every case of the clocks:
+        // tst_station_math).
+        QTest::newRow("wall clock set back 2 h") << "30 min, wall -2 h"
+                                                 << "0:30:0 20"
+                                                 << "0:30:0 20" << both + "Puesto 3 (Prepago, quedan 30 min)." << false;
         // After a reboot the wall clock tells; one earlier than the last one seen adds nothing.
         QTest::newRow("rebooted") << "61 min, reboot"
                                   << "1:1:0 30"
-                                  << "0:0:0 0"
-                                  << QStringList{both + "Puesto 3 (Prepago, terminado",
-                                                 "Finalizó el tiempo del prepago en el Puesto 3."};
+                                  << "0:0:0 0" << both + "Puesto 3 (Prepago, terminado" << true;
         QTest::newRow("rebooted, wall behind")
             << "10 min, reboot, wall -1 h"
             << "0:0:0 10"
             << "1:0:0 20"
-            << QStringList{both + "Puesto 3 (Prepago, quedan 1 h 0 min).\n\nEl reloj "
-                                  "de la computadora marca una hora anterior"};
+            << both + "Puesto 3 (Prepago, quedan 1 h 0 min).\n\nEl reloj de la computadora marca una hora anterior"
+            << false;
     }
 
+    // The room alone, started again on the file the killed program left.
     void restoredAfterKill() {
         QFETCH(QString, down);
         QFETCH(QString, station1);
         QFETCH(QString, station3);
-        QFETCH(QStringList, said);
+        QFETCH(QString, said);
+        QFETCH(bool, ended);
         testing::TestPlatform first;
         const QString db = first.databasePath();
         QProcess writer;
@@ -136,32 +135,31 @@ private Q_SLOTS:
             if (move.startsWith(QStringLiteral("wall ")))
                 again.clock.now = again.clock.now.addSecs(move.mid(5).section(u' ', 0, 0).toLongLong() * 3600);
         }
-        Start s(again);
-        QVERIFY(s.loaded);
-        formLudomat2 &w = *s.w;
-        const QStringList &messages = again.messages.messages;
-        // The accounts window is the only one that takes keys until someone signs in.
-        QCOMPARE(messages, QStringList());
-        s.signIn();
+        accounts::Session session;
+        stations::StationBoard board(again.clock, session);
+        QSignalSpy restored(&board, &stations::StationBoard::restored);
+        QCOMPARE(board.load(db).result, stations::StationBoard::Loaded::Ready);
+        board.restore();
         // One message names what came back, and how long the program was down.
-        QVERIFY2(messages.size() == said.size(), qPrintable(messages.join(u'\n')));
-        QVERIFY2(messages[0].startsWith(said[0]), qPrintable(messages[0]));
-        QCOMPARE(messages.mid(1), said.mid(1));
-        QCOMPARE(shown(w, 0), station1);
-        QCOMPARE(shown(w, 2), station3);
-        QCOMPARE(w.station[2].running, said.size() == 1 && !said[0].contains(u"terminado"));
-        QCOMPARE(again.alarm.played.size(), said.size() - 1);
+        QCOMPARE(restored.size(), 1);
+        QVERIFY2(restored[0][0].toString().startsWith(said), qPrintable(restored[0][0].toString()));
+        QCOMPARE(restored[0][1].value<QList<int>>(), ended ? QList<int>{2} : QList<int>{});
+        QCOMPARE(board.isExpiring(2), ended);
+        board.acknowledgeEnd(2);
+        QCOMPARE(shown(board, 0), station1);
+        QCOMPARE(shown(board, 2), station3);
         QCOMPARE(testing::tableRows(db, "Alquiler").size(), 1); // the prepaid opening: a restore records nothing
         // Written before anyone signed in: by nobody.
         const QStringList journaled = testing::journal(db, QStringLiteral("Usuario, Evento"));
         QCOMPARE(journaled.filter(QRegularExpression("^\\|Puesto recuperado$")).size(), 2);
-        QCOMPARE(journaled.filter(QRegularExpression("^\\|Prepago terminado$")).size(), w.station[2].running ? 0 : 1);
+        QCOMPARE(journaled.filter(QRegularExpression("^\\|Prepago terminado$")).size(), ended ? 1 : 0);
         // The stored openings are never rewritten.
         const QStringList still = testing::tableRows(db, "PuestosAbiertos").replaceInStrings(keptTime, {});
-        QCOMPARE(still, w.station[2].running ? opened : opened.mid(0, 1));
+        QCOMPARE(still, ended ? opened.mid(0, 1) : opened);
 
         // Closing the restored Contador rental records it and forgets it in one go.
-        w.cmdPuesto_Click(0);
+        session.signIn(QStringLiteral("Ana"), false);
+        QVERIFY(board.close(0));
         const QStringList rentals = testing::tableRows(db, "Alquiler");
         QCOMPARE(rentals.size(), 2);
         QVERIFY2(rentals.filter("1|Contador|Ana|").size() == 1 &&
@@ -189,8 +187,8 @@ private Q_SLOTS:
         {
             Start s(t);
             s.signIn();
-            s.w->cmdPuesto_Click(0);
-            apertura = s.w->station[0].openedUtc;
+            testing::press(*s.w, 0);
+            apertura = s.w->board().station(0).openedUtc;
             t.clock.advance(2);
         }
         t.clock.now = t.clock.now.addSecs(-2 * 3600);
@@ -204,8 +202,8 @@ private Q_SLOTS:
                 t.clock.advance(1);
                 s.w->Timer1_Timer();
             }
-            s.w->refreshOpenRows(); // the minute's refresh: the last wall instant seen is 2 h behind
-            QCOMPARE(shown(*s.w, 0), QStringLiteral("0:1:2 2"));
+            s.w->board().refreshOpenRows(); // the minute's refresh: the last wall instant seen is 2 h behind
+            QCOMPARE(shown(s.w->board(), 0), QStringLiteral("0:1:2 2"));
         }
         QCOMPARE(readOnlyRows(db, "SELECT Apertura FROM PuestosAbiertos"), QStringList{apertura});
         t.clock.now = t.clock.now.addSecs(2 * 3600);
@@ -219,7 +217,7 @@ private Q_SLOTS:
         s.signIn();
         QVERIFY2(t.messages.messages.value(0).contains(QStringLiteral("El programa estuvo cerrado")),
                  qPrintable(t.messages.messages.join(u'\n')));
-        s.w->cmdPuesto_Click(0);
+        testing::press(*s.w, 0);
         QCOMPARE(readOnlyRows(db, "SELECT Tiempo, Importe FROM Alquiler"), QStringList{"00:01:00|2.0"});
     }
 
@@ -262,6 +260,7 @@ private Q_SLOTS:
         const QStringList before = readOnlyRows(db, "SELECT * FROM PuestosAbiertos WHERE rowid = 2");
         {
             Start s(t);
+            QCOMPARE(t.messages.messages, QStringList()); // said once someone has signed in
             s.signIn();
             const QString said = t.messages.messages.join(u'\n');
             QVERIFY2(said.contains(QStringLiteral("Se recuperó 1 puesto en curso: Puesto 2 (Contador")) &&
@@ -291,7 +290,7 @@ private Q_SLOTS:
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY2(!t.messages.messages[0].contains(QStringLiteral("Puesto=")), qPrintable(t.messages.messages[0]));
         QCOMPARE(readOnlyRows(db, "SELECT count(*) FROM PuestosApartados"), QStringList{"1"});
-        s.w->cmdPuesto_Click(1);
+        testing::press(*s.w, 1);
         QCOMPARE(t.messages.messages.size(), 1); // closed: nothing refused
         QCOMPARE(readOnlyRows(db, "SELECT Puesto, Importe FROM Alquiler"), QStringList{"2|10.0"});
     }

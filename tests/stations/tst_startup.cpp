@@ -5,6 +5,7 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "rate/frmTarifa.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -18,14 +19,16 @@ private Q_SLOTS:
         testing::TestPlatform t;
         formLudomat2 w(t.platform);
         QVERIFY(w.Form_Load()); // silently: the "largest that fits" row below
-        QCOMPARE(QString::number(w.rate.Minutos) + u' ' + QString::number(w.rate.Pesos), QStringLiteral("30 10"));
+        QCOMPARE(QString::number(w.board().rate().Minutos) + u' ' + QString::number(w.board().rate().cents),
+                 QStringLiteral("30 1000"));
         QVERIFY(w.Timer1->isActive() && w.Timer1->interval() == 1000);
         for (size_t s = 0; s < 5; ++s) {
             QCOMPARE(w.cmdPuesto[s]->text(), QStringLiteral("Habilitar Puesto &%1").arg(s + 1));
             QVERIFY(w.optModo[2 * s + 1]->isChecked() && !w.vsTiempo[s]->isEnabled() && w.vsTiempo[s]->value() == 1);
             for (QLineEdit *box : {w.txtHora[s], w.txtMinuto[s], w.txtSegundo[s], w.txtPesos[s]})
                 QVERIFY(box->text() == QStringLiteral("0") && !box->isEnabled());
-            QVERIFY(!w.station[s].running && w.station[s].mode == stations::StationMode::Contador);
+            const stations::Station &station = w.board().station(static_cast<int>(s));
+            QVERIFY(!station.running && station.mode == stations::StationMode::Contador);
         }
         // Signed in (the delivered password replaced), Salir notes the end through the window's handle,
         // closes it and ends the program.
@@ -34,7 +37,7 @@ private Q_SLOTS:
         QVERIFY(testing::answerPassword(w.usuarioWindow, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(w.isEnabled());
         QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
-        QVERIFY(t.ender.calls == 1 && !w.database->isOpen());
+        QVERIFY(t.ender.calls == 1 && !w.board().store()->isOpen());
         QCOMPARE(testing::journal(t.databasePath(), "Usuario, Evento").constLast(),
                  QStringLiteral("Admin|") + journal::event::kProgramEnded);
     }
@@ -52,8 +55,7 @@ private Q_SLOTS:
         testing::Shop shop;
         formLudomat2 &w = *shop.main;
         const QString path = shop.t.databasePath();
-        w.lblUsuario->setText(QStringLiteral("Admin"));
-        w.setEnabled(true);
+        testing::signIn(w);
         QTest::mouseClick(w.cmdPuesto[1], Qt::LeftButton);
         if (journalRefuses) {
             QCOMPARE(execRaw(path, "CREATE TRIGGER sin_fin BEFORE INSERT ON Registro WHEN NEW.Evento = "
@@ -86,12 +88,11 @@ private Q_SLOTS:
         QVERIFY(!w.close() && t.ender.calls == 0);
         accounts->cmdCancelar_Click();
 
-        w.lblUsuario->setText(QStringLiteral("Admin"));
         delete accounts.data();
-        w.setEnabled(true);
-        w.cmdTarifa_Click();
+        testing::signIn(w);
+        QTest::mouseClick(w.cmdTarifa, Qt::LeftButton);
         QPointer<QWidget> rate = w.tarifaWindow.data();
-        w.cmdUsuario_Click();
+        QTest::mouseClick(w.cmdUsuario, Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(rate.isNull() && !w.isEnabled());
         delete w.usuarioWindow.data();
@@ -111,6 +112,9 @@ private Q_SLOTS:
                                           << "-5";
         QTest::newRow("negative pesos") << "UPDATE Tarifa SET Pesos = -1"
                                         << "-1";
+        // No amount past what the rate editor takes is kept to the cent.
+        QTest::newRow("pesos past the editor's limit") << "UPDATE Tarifa SET Pesos = 1000000000000"
+                                                       << "1e+12";
     }
 
     // The missing file is met by the accounts window first; the operator is told once.

@@ -2,6 +2,7 @@
 // count at its limits, the one-second step, catching up missed seconds, reading back open
 // stations (their restore: tst_restore), and the production alarm player on bad input.
 #include "TestSupport.h"
+#include "data/NumberText.h"
 #include "stations/OpenStations.h"
 #include "stations/StationMath.h"
 #include "stations/StationModel.h"
@@ -19,13 +20,13 @@ using stations::Station;
 using stations::StationMode;
 
 QString shown(const Station &s) {
-    return QStringLiteral("%1:%2:%3 %4").arg(s.hours).arg(s.minutes).arg(s.seconds).arg(s.pesos);
+    return QStringLiteral("%1:%2:%3 %4").arg(s.hours).arg(s.minutes).arg(s.seconds).arg(s.cents);
 }
 
 // A station opened at monotonic time 0 with the given rate; prepaid with `blocks` when > 0.
-Station opened(qint16 minutos, double pesos, int blocks = 0) {
+Station opened(qint16 minutos, qint64 cents, int blocks = 0) {
     Station s;
-    const stations::Rate rate{minutos, pesos};
+    const stations::Rate rate{minutos, cents};
     if (blocks > 0) {
         stations::choosePrepago(s, rate);
         stations::setBlocks(s, blocks, rate);
@@ -93,7 +94,7 @@ private Q_SLOTS:
         QFETCH(QString, walk);
         const QStringList parts = walk.split(u' ');
         const QStringList hms = parts[1].split(u':');
-        Station s = opened(30, 5, parts[0] == u"down" ? 1 : 0);
+        Station s = opened(30, 500, parts[0] == u"down" ? 1 : 0);
         s.hours = hms[0].toInt();
         s.minutes = hms[1].toInt();
         s.seconds = hms[2].toInt();
@@ -105,21 +106,21 @@ private Q_SLOTS:
     // same time, the same blocks charged, the same colour, the prepaid end on the same second.
     void catchUpEqualsEverySecond_data() {
         QTest::addColumn<int>("minutos");
-        QTest::addColumn<double>("pesos");
+        QTest::addColumn<qint64>("cents");
         QTest::addColumn<int>("blocks"); // 0: Contador
-        QTest::newRow("contador 30 for 5") << 30 << 5.0 << 0;
-        QTest::newRow("contador 45 for 0.1") << 45 << 0.1 << 0;
-        QTest::newRow("contador free") << 0 << 0.0 << 0;
-        QTest::newRow("prepago 2 x 60") << 60 << 10.0 << 2;
-        QTest::newRow("prepago 3 x 20") << 20 << 2.5 << 3;
-        QTest::newRow("prepago 1 x 1") << 1 << 1.0 << 1;
+        QTest::newRow("contador 30 for 5") << 30 << qint64(500) << 0;
+        QTest::newRow("contador 45 for 0.1") << 45 << qint64(10) << 0;
+        QTest::newRow("contador free") << 0 << qint64(0) << 0;
+        QTest::newRow("prepago 2 x 60") << 60 << qint64(1000) << 2;
+        QTest::newRow("prepago 3 x 20") << 20 << qint64(250) << 3;
+        QTest::newRow("prepago 1 x 1") << 1 << qint64(100) << 1;
     }
 
     void catchUpEqualsEverySecond() {
         QFETCH(int, minutos);
-        QFETCH(double, pesos);
+        QFETCH(qint64, cents);
         QFETCH(int, blocks);
-        Station ticked = opened(static_cast<qint16>(minutos), pesos, blocks);
+        Station ticked = opened(static_cast<qint16>(minutos), cents, blocks);
         Station jumped = ticked;
         QRandomGenerator random(minutos * 100 + blocks);
         qint64 now = 0;
@@ -319,6 +320,30 @@ private Q_SLOTS:
         timer.start();
         player.play(path); // must neither throw nor wait
         QVERIFY(timer.elapsed() < 500);
+    }
+
+    // A price as the file keeps it, times the blocks of a rental, in the forms the boxes and the
+    // records show: whole cents, so no binary residue of tenths and hundredths ever shows
+    // ("0.30000000000000004") or is stored, and half a cent of a hand-edited price goes up.
+    void amountsInWholeCents() {
+        QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+        const auto back = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        const struct {
+            double pesos;
+            qint64 blocks;
+            const char *shown, *stored;
+        } rows[] = {{0.1, 3, "0,3", "0.3"},
+                    {0.3, 24, "7,2", "7.2"},
+                    {19.99, 5, "99,95", "99.95"},
+                    {0.07, 3, "0,21", "0.21"},
+                    {0.125, 2, "0,26", "0.26"},
+                    {999999999.99, 24, "23999999999,76", "23999999999.76"},
+                    {0, 24, "0", "0"}};
+        for (const auto &row : rows) {
+            const double amount = stations::pesosOf(stations::blockAmount(stations::centsOf(row.pesos), row.blocks));
+            QCOMPARE(numtext::toText(amount) + u' ' + numtext::engineNumber(amount),
+                     QString::fromLatin1(row.shown) + u' ' + QString::fromLatin1(row.stored));
+        }
     }
 
     // A record carries the true duration: a prepaid block shown as 0 h 60 min is one hour,

@@ -1,14 +1,15 @@
-// The stations through their real widgets: modes and prepaid time, the tick, opening and
-// closing, the records in Alquiler and the end of a prepaid time.
-#include "SqliteFile.h"
+// The stations through their real widgets: modes and prepaid time as the boxes show them, the
+// last minute's flashing, the end of a prepaid time, the journal of a shift and the keyboard.
+// The room's logic without widgets: tst_station_board.
 #include "TestSupport.h"
+#include "accounts/Session.h"
 #include "accounts/formUsuario.h"
-#include "cash_close/CashCloseRun.h"
-#include "cash_close/Report.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "rate/frmTarifa.h"
 #include "stations/DisplayBox.h"
+#include "stations/StationBoard.h"
+#include "stations/StationMath.h"
 #include "stations/formLudomat2.h"
 #include "ui/SystemPlatform.h"
 
@@ -27,12 +28,12 @@ struct Rig {
     testing::TestPlatform t;
     formLudomat2 w{t.platform};
 
-    explicit Rig(qint16 minutos = 30, double pesos = 5) {
+    explicit Rig(qint16 minutos = 30, qint64 cents = 500) {
         if (!w.Form_Load())
             qFatal("the main window does not load");
         w.Timer1->stop();
-        w.rate = {minutos, pesos};
-        w.lblUsuario->setText(QStringLiteral("Admin"));
+        w.board().setRate({minutos, cents});
+        w.session().signIn(QStringLiteral("Admin"), true);
         w.setEnabled(true);
         w.show();
     }
@@ -49,25 +50,10 @@ struct Rig {
     QStringList rows() const {
         return testing::tableRows(t.databasePath(), QStringLiteral("Alquiler")).replaceInStrings(".000", "");
     }
-    // The last rental's amount as the file holds it, to the last bit (quote() spells out a REAL
-    // its short text would round), then as the journal's last two entries wrote it down.
-    QStringList recordedAmount() const {
-        const QString path = t.databasePath();
-        QStringList out = readOnlyRows(path, "SELECT quote(Importe) FROM Alquiler ORDER BY rowid DESC LIMIT 1");
-        const QStringList details = testing::journal(path, QStringLiteral("Detalle"));
-        for (const QString &detail : details.mid(details.size() - 2))
-            if (const qsizetype at = detail.indexOf(QStringLiteral("Importe=")); at >= 0)
-                out << detail.mid(at + 8).section(u';', 0, 0);
-        return out;
-    }
-    // What recordedAmount() reads for an amount to the cent, written down in `entries` entries.
-    QStringList amountToTheCent(const QString &amount, int entries) const {
-        return readOnlyRows(t.databasePath(), qPrintable("SELECT quote(CAST('" + amount + "' AS REAL))")) +
-               QStringList(entries, amount);
-    }
     bool idleContador(size_t s) const {
-        return w.cmdPuesto[s]->text() == formLudomat2::idleCaption(static_cast<int>(s)) && !w.station[s].running &&
-               w.station[s].mode == stations::StationMode::Contador && w.optModo[2 * s + 1]->isChecked() &&
+        const stations::Station &station = w.board().station(static_cast<int>(s));
+        return w.cmdPuesto[s]->text() == formLudomat2::idleCaption(static_cast<int>(s)) && !station.running &&
+               station.mode == stations::StationMode::Contador && w.optModo[2 * s + 1]->isChecked() &&
                w.optModo[2 * s]->isEnabledTo(&w) && !w.vsTiempo[s]->isEnabledTo(&w) && time(s) == "0:0:0" &&
                pesos(s) == "0";
     }
@@ -131,65 +117,26 @@ private Q_SLOTS:
         QFETCH(double, pesos);
         QFETCH(int, blocks);
         QFETCH(QString, shown);
-        Rig r(static_cast<qint16>(minutos), pesos);
-        r.w.station[2].seconds = 7;   // never touched by the split
+        Rig r(static_cast<qint16>(minutos), stations::centsOf(pesos));
         r.w.vsTiempo[2]->setValue(5); // left over from an earlier rental
         r.choose(2, true);
         QVERIFY(r.w.vsTiempo[2]->value() == 1 && r.w.focusWidget() == r.w.vsTiempo[2]);
         r.w.vsTiempo[2]->setValue(blocks);
-        QCOMPARE(r.time(2) + u' ' + r.pesos(2), shown.replace(u' ', QStringLiteral(":7 ")));
-        r.choose(2, false); // back to Contador: cleared, the seconds box left alone
-        QCOMPARE(r.time(2) + u' ' + r.pesos(2), QStringLiteral("0:0:7 0"));
-        QVERIFY(!r.w.vsTiempo[2]->isEnabled() && r.w.station[2].mode == stations::StationMode::Contador);
+        QCOMPARE(r.time(2) + u' ' + r.pesos(2), shown.replace(u' ', QStringLiteral(":0 ")));
+        r.choose(2, false); // back to Contador: cleared
+        QCOMPARE(r.time(2) + u' ' + r.pesos(2), QStringLiteral("0:0:0 0"));
+        QVERIFY(!r.w.vsTiempo[2]->isEnabled() && r.w.board().station(2).mode == stations::StationMode::Contador);
         r.choose(2, true); // and bought: the record holds the amount shown
         r.w.vsTiempo[2]->setValue(blocks);
         r.press(2);
-        QCOMPARE(r.recordedAmount(), r.amountToTheCent(shown.section(u' ', 1), 1));
+        QCOMPARE(testing::recordedAmount(r.t.databasePath()),
+                 testing::amountToTheCent(r.t.databasePath(), shown.section(u' ', 1), 1));
     }
 
-    // Every started block is paid; the count restarts at each opening, whatever ran before.
-    void blockChargeOverAFullRental_data() {
-        QTest::addColumn<int>("minutos");
-        QTest::addColumn<double>("pesos");
-        QTest::addColumn<QStringList>("expected"); // amount after 0, 1799, 1800, 3599, 3600, 5445 s
-        QTest::newRow("30 for 5") << 30 << 5.0 << QStringList{"5", "5", "10", "10", "15", "20"};
-        QTest::newRow("60 for 10, hour carried") << 60 << 10.0 << QStringList{"10", "10", "10", "10", "20", "20"};
-        QTest::newRow("free rate") << 0 << 0.0 << QStringList{"0", "0", "0", "0", "0", "0"};
-        // Tenths and hundredths are not exact in binary: 3 x 0.1 and 5 x 19.99 leave a residue
-        // that the screen's rounding hides and the record would keep.
-        QTest::newRow("45 for 0.1") << 45 << 0.1 << QStringList{"0.1", "0.1", "0.1", "0.2", "0.2", "0.3"};
-        QTest::newRow("20 for 19.99") << 20 << 19.99
-                                      << QStringList{"19.99", "39.98", "39.98", "59.97", "79.96", "99.95"};
-    }
-
-    void blockChargeOverAFullRental() {
-        QFETCH(int, minutos);
-        QFETCH(double, pesos);
-        QFETCH(QStringList, expected);
-        Rig r(static_cast<qint16>(minutos), pesos);
-        r.w.lblUsuario->setText(QStringLiteral("O'Brien"));
-        r.press(1); // an earlier, shorter rental leaves no count behind
-        r.tick(17 * 60 + 5);
-        r.press(1);
-        r.press(1);
-        QStringList got{r.pesos(1)};
-        for (int step : {1799, 1, 1799, 1, 30 * 60 + 45}) {
-            r.tick(step);
-            got << r.pesos(1);
-        }
-        QCOMPARE(got, expected);
-        r.press(1);
-        QCOMPARE(r.recordedAmount(), r.amountToTheCent(expected.last(), 2));
-        QCOMPARE(r.w.sqlText,
-                 kInsert + "(2, 'Contador','O''Brien',#5/Dec/2026#,#15:52:59#,#1:30#," + expected.last() + ')');
-        QVERIFY(r.idleContador(1) && r.w.focusWidget() == r.w.cmdPuesto[1]);
-    }
-
-    // The last minute flashes; two ends on one tick come in station order, the sound file missing.
-    // The messages do not hold the tick: while they wait, the ending stations sit the ticks out,
-    // the others keep their exact time, and each reset follows its own dismissal.
+    // The last minute flashes; two ends on one tick come in station order, the sound file missing,
+    // and each station's reset shows after its own message is dismissed.
     void prepaidEnds() {
-        Rig r(2, 1);
+        Rig r(2, 100);
         QVERIFY(QFile::remove(r.t.platform.alarmPath()));
         for (size_t i : {3u, 1u}) {
             r.choose(i, true);
@@ -212,42 +159,12 @@ private Q_SLOTS:
                                                      "Finalizó el tiempo del prepago en el Puesto 4."}));
         QCOMPARE(r.t.alarm.played, QStringList(2, r.t.platform.alarmPath()));
         r.tick(3);
-        r.press(3); // its button waits for the message too
-        QVERIFY(r.w.station[1].running && r.w.station[3].running && r.time(1) == QStringLiteral("0:0:0"));
+        QCOMPARE(r.w.cmdPuesto[1]->text() + u' ' + r.time(1), QStringLiteral("Cerrar Puesto &2 0:0:0"));
         r.t.messages.dismissNext();
-        QVERIFY(r.idleContador(1) && r.w.station[3].running);
+        QVERIFY(r.idleContador(1) && r.w.focusWidget() == r.w.cmdPuesto[1]);
+        QCOMPARE(r.w.cmdPuesto[3]->text(), QStringLiteral("Cerrar Puesto &4"));
         r.t.messages.dismissNext();
         QVERIFY(r.idleContador(3));
-        QCOMPARE(r.rows().size(), 2);                                                  // only the openings
-        QCOMPARE(testing::tableRows(r.t.databasePath(), "PuestosAbiertos").size(), 1); // station 1 still open
-    }
-
-    // A station's time is the monotonic clock's: late ticks catch up to the second, and a change
-    // of the wall clock changes nothing.
-    void clockJumps_data() {
-        QTest::addColumn<int>("monotonic"); // seconds the monotonic clock moves
-        QTest::addColumn<int>("wall");      // seconds the wall clock moves
-        QTest::addColumn<QString>("shown"); // station 1 (Contador), station 2 (two prepaid blocks)
-        QTest::newRow("20 s late") << 20 << 20 << "0:0:20 5|0:59:40 10";
-        QTest::newRow("3 h late") << 3 * 3600 << 3 * 3600 << "3:0:0 35|ended";
-        QTest::newRow("wall clock an hour back") << 5 << -3600 << "0:0:5 5|0:59:55 10";
-        QTest::newRow("wall clock a day ahead") << 5 << 86400 << "0:0:5 5|0:59:55 10";
-    }
-
-    void clockJumps() {
-        QFETCH(int, monotonic);
-        QFETCH(int, wall);
-        QFETCH(QString, shown);
-        Rig r(30, 5);
-        r.press(0);
-        r.choose(1, true);
-        r.w.vsTiempo[1]->setValue(2);
-        r.press(1);
-        r.t.clock.monotonic += monotonic * 1000LL;
-        r.t.clock.now = r.t.clock.now.addSecs(wall);
-        r.w.Timer1_Timer();
-        const QString second = r.w.station[1].running ? r.time(1) + u' ' + r.pesos(1) : QStringLiteral("ended");
-        QCOMPARE(r.time(0) + u' ' + r.pesos(0) + u'|' + second, shown);
     }
 
     // The real timer and the real message box: a prepaid time ends while a Contador rental runs;
@@ -263,10 +180,11 @@ private Q_SLOTS:
         delete w.usuarioWindow.data();
         w.setEnabled(true);
         w.show();
-        w.rate = {1, 1};
-        w.optModo[0]->setChecked(true); // station 1: one prepaid minute
-        w.cmdPuesto_Click(0);
-        w.cmdPuesto_Click(1); // station 2 counts up
+        w.board().setRate({1, 100});
+        QTest::mouseClick(w.optModo[0], Qt::LeftButton); // station 1: one prepaid minute
+        QTest::mouseClick(w.cmdPuesto[0], Qt::LeftButton);
+        QTest::mouseClick(w.cmdPuesto[1], Qt::LeftButton); // station 2 counts up
+        const stations::StationBoard &board = w.board();
         // A box that held the tick would hold this test too: it fails instead of hanging.
         QTimer::singleShot(15000, &w, [] {
             if (QMessageBox *stuck = openMessageBox())
@@ -275,98 +193,37 @@ private Q_SLOTS:
         QMessageBox *box = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((box = openMessageBox()) != nullptr, 20000);
         QCOMPARE(box->text(), QStringLiteral("Finalizó el tiempo del prepago en el Puesto 1."));
-        const qint64 seen = w.station[1].secondsDone;
-        QTRY_VERIFY_WITH_TIMEOUT(w.station[1].secondsDone >= seen + 120, 20000);
-        QVERIFY(w.station[0].running && timeOf(w, 0) == QStringLiteral("0:0:0"));
+        const qint64 seen = board.station(1).secondsDone;
+        QTRY_VERIFY_WITH_TIMEOUT(board.station(1).secondsDone >= seen + 120, 20000);
+        QVERIFY(board.station(0).running && timeOf(w, 0) == QStringLiteral("0:0:0"));
 
         QThread::msleep(1500); // the event loop really blocked: a minute and a half of station time
-        const qint64 due = (clock.monotonicMs() - w.station[1].openedAtMs) / 1000;
-        QTRY_VERIFY_WITH_TIMEOUT(w.station[1].secondsDone >= due, 20000);
-        const qint64 minutes = w.station[1].secondsDone / 60;
-        QCOMPARE(w.station[1].pesos, double(1 + minutes)); // every started minute paid
+        const qint64 due = (clock.monotonicMs() - board.station(1).openedAtMs) / 1000;
+        QTRY_VERIFY_WITH_TIMEOUT(board.station(1).secondsDone >= due, 20000);
+        const qint64 minutes = board.station(1).secondsDone / 60;
+        QCOMPARE(board.station(1).cents, 100 * (1 + minutes)); // every started minute paid
 
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        QTRY_VERIFY(!w.station[0].running && w.cmdPuesto[0]->text() == formLudomat2::idleCaption(0));
-        QVERIFY(w.station[1].running && openMessageBox() == nullptr);
+        QTRY_VERIFY(!board.station(0).running && w.cmdPuesto[0]->text() == formLudomat2::idleCaption(0));
+        QVERIFY(board.station(1).running && openMessageBox() == nullptr);
         w.Timer1->stop();
-    }
-
-    // Opened at 23:50 and closed at 00:10: recorded on the new day, and found by the cash close
-    // of the night shift.
-    void nightRentalBelongsToItsShift() {
-        Rig r(30, 5);
-        r.t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(23, 50, 0));
-        r.press(2);
-        r.tick(20 * 60);
-        r.press(2);
-        QCOMPARE(r.rows(), QStringList{"3|Contador|Admin|2026-12-06|00:10:00|00:20:00|5"});
-        auto db = data::Database::open(r.t.databasePath());
-        const cash_close::Report night = cash_close::CashCloseRun(*db, QStringLiteral("Admin"))
-                                             .run({QDate(2026, 12, 5), QTime(22, 0), QDate(2026, 12, 6), QTime(6, 0)});
-        QCOMPARE(night.totalCents, 500);
-    }
-
-    // A write lock held by another program: the operator is told at once, the station stays as
-    // it was and goes on counting; the close goes through once the file is free.
-    void busyFileLeavesTheStationAsItWas() {
-        Rig r(30, 5);
-        r.press(0);
-        r.tick(65);
-        QProcess holder;
-        holder.start(QStringLiteral("sqlite3"), {r.t.databasePath()});
-        holder.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
-        QVERIFY(holder.waitForReadyRead(10000));
-        r.press(0);
-        QVERIFY(r.t.messages.messages.size() == 1 &&
-                r.t.messages.messages[0].contains(QStringLiteral("intente de nuevo en un momento")));
-        QVERIFY(r.w.station[0].running && r.rows().isEmpty());
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished());
-        r.tick(5);
-        r.press(0);
-        QCOMPARE(r.rows(), QStringList{"1|Contador|Admin|2026-12-05|14:06:19|00:01:00|5"});
-    }
-
-    void rejectedRecordLeavesTheStationAsItWas() {
-        Rig r(30, 5);
-        r.press(0);
-        r.tick(125);
-        const auto sabotage = [&r](const char *sql) { QCOMPARE(execRaw(r.t.databasePath(), sql), SQLITE_OK); };
-        sabotage("CREATE TRIGGER refuse BEFORE INSERT ON Alquiler BEGIN SELECT RAISE(ABORT, 'disco lleno'); END");
-        r.press(0);
-        const QStringList &shown = r.t.messages.messages;
-        QVERIFY(shown.size() == 1 && shown[0].contains("Puesto 1") && shown[0].contains("disco lleno"));
-        QCOMPARE(r.w.cmdPuesto[0]->text() + u' ' + r.time(0) + u' ' + r.pesos(0),
-                 QStringLiteral("Cerrar Puesto &1 0:2:5 5"));
-        QVERIFY(r.w.station[0].running && !r.w.optModo[1]->isEnabled()); // a refused opening: tst_window_faults
-        r.tick(28 * 60);                                                 // still counting and charging
-        sabotage("DROP TRIGGER refuse");
-        // A journal that cannot take the entry stops the record too: together or not at all.
-        const QStringList journalBefore = testing::tableRows(r.t.databasePath(), "Registro");
-        sabotage("CREATE TRIGGER refuse BEFORE INSERT ON Registro BEGIN SELECT RAISE(ABORT, 'registro'); END");
-        r.press(0);
-        QVERIFY(r.w.station[0].running && r.rows().isEmpty() && shown.size() == 2);
-        QCOMPARE(testing::tableRows(r.t.databasePath(), "Registro"), journalBefore);
-        sabotage("DROP TRIGGER refuse");
-        r.press(0);
-        QCOMPARE(r.rows(), QStringList{"1|Contador|Admin|2026-12-05|14:35:14|00:30:00|10"});
     }
 
     // A shift seen in the journal: each event once, in order, with its values, chained.
     void journalOfAShift() {
-        Rig r(1, 2.5);
+        Rig r(1, 250);
         r.press(0);
         r.tick(61);
         r.press(0);
         r.choose(1, true);
         r.press(1);
         r.tick(62); // the prepaid minute ends
-        r.w.cmdTarifa_Click();
+        QTest::mouseClick(r.w.cmdTarifa, Qt::LeftButton);
         r.w.tarifaWindow->txtMinutos2->setText(QStringLiteral("30"));
         r.w.tarifaWindow->txtPesos2->setText(QStringLiteral("5"));
-        r.w.tarifaWindow->cmdGuardar_Click();
+        QTest::mouseClick(r.w.tarifaWindow->cmdGuardar, Qt::LeftButton);
         QVERIFY(testing::answerAdministrator(r.w.tarifaWindow, QStringLiteral("admin")));
-        r.w.cmdUsuario_Click();
+        QTest::mouseClick(r.w.cmdUsuario, Qt::LeftButton);
         const journal::Verification v = journal::verify(*data::Database::open(r.t.databasePath()));
         QVERIFY2(v.ok, qPrintable(v.problem));
         QVERIFY2(v.booksChecked && v.booksAgree(), qPrintable(v.differences.value(0).english()));
@@ -391,7 +248,7 @@ private Q_SLOTS:
     // drops the clock's fraction of a second, and the early close of the prepaid time writes nothing.
     void keyboardOnlyRental() {
         QLocale::setDefault(QLocale(QStringLiteral("es_AR"))); // loaded in Spanish: the month stays "Dec"
-        Rig r(45, 7.5);
+        Rig r(45, 750);
         r.t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9, 870));
         QApplication::setActiveWindow(&r.w);
         QVERIFY(QTest::qWaitForWindowActive(&r.w));
@@ -412,16 +269,16 @@ private Q_SLOTS:
         QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Enter);
         QCOMPARE(QApplication::focusWidget(), r.w.cmdPuesto[0]);
         QTest::keyClick(r.w.cmdPuesto[0], Qt::Key_Return);
-        QCOMPARE(r.w.sqlText, kInsert + "(1, 'Prepago','Admin',#5/Dec/2026#,#14:05:09#,#2:15#,22.5)");
+        QCOMPARE(r.w.board().sqlText(), kInsert + "(1, 'Prepago','Admin',#5/Dec/2026#,#14:05:09#,#2:15#,22.5)");
         QVERIFY(!r.w.optModo[0]->isEnabled() && !r.w.optModo[1]->isEnabled() && !r.w.vsTiempo[0]->isEnabled());
         // The access key presses the button (with its short press animation).
         QTest::keyClick(&r.w, Qt::Key_1, Qt::AltModifier); // closed early
         QTRY_VERIFY(r.idleContador(0));
         QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
-        QTRY_VERIFY(r.w.station[4].running);
+        QTRY_VERIFY(r.w.board().station(4).running);
         r.tick(61);
         QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
-        QTRY_VERIFY(!r.w.station[4].running);
+        QTRY_VERIFY(!r.w.board().station(4).running);
         QLocale::setDefault(QLocale::c());
         QCOMPARE(r.rows(), (QStringList{"1|Prepago|Admin|2026-12-05|14:05:09|02:15:00|22.5",
                                         "5|Contador|Admin|2026-12-05|14:06:10|00:01:00|7.5"}));

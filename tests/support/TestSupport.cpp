@@ -1,6 +1,8 @@
 #include "TestSupport.h"
+#include "SqliteFile.h"
 #include "accounts/AdministratorPasswordDialog.h"
 #include "accounts/NewPasswordDialog.h"
+#include "accounts/Session.h"
 #include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Journal.h"
@@ -75,6 +77,22 @@ QStringList journal(const QString &databasePath, const QString &columns) {
     return rows;
 }
 
+QStringList recordedAmount(const QString &databasePath) {
+    QStringList out = readOnlyRows(databasePath, "SELECT quote(Importe) FROM Alquiler ORDER BY rowid DESC LIMIT 1");
+    const QStringList details = journal(databasePath, QStringLiteral("Detalle"));
+    for (const QString &detail : details.mid(details.size() - 2)) {
+        if (const qsizetype at = detail.indexOf(QStringLiteral("Importe=")); at >= 0) {
+            out << detail.mid(at + 8).section(u';', 0, 0);
+        }
+    }
+    return out;
+}
+
+QStringList amountToTheCent(const QString &databasePath, const QString &amount, int entries) {
+    return readOnlyRows(databasePath, qPrintable("SELECT quote(CAST('" + amount + "' AS REAL))")) +
+           QStringList(entries, amount);
+}
+
 void addAccount(const QString &databasePath, int codigo, const QString &name, const QString &hash) {
     auto db = data::Database::open(databasePath);
     data::runInTransaction(*db, [&] {
@@ -141,6 +159,15 @@ bool answerPassword(QWidget *window, const QString &first, const QString &second
     type(d->txtRepetida, second);
     QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
     return true;
+}
+
+void signIn(formLudomat2 &main, const QString &who) {
+    main.session().signIn(who, who == QLatin1String("Admin"));
+    main.setEnabled(true);
+}
+
+void press(formLudomat2 &main, int station) {
+    QTest::mouseClick(main.cmdPuesto[static_cast<size_t>(station)], Qt::LeftButton);
 }
 
 bool answerAdministrator(QWidget *window, const QString &password) {

@@ -89,6 +89,11 @@ Run runLudomat(const QStringList &arguments, const QString &program = QStringLit
 // The journal's rows in order, each the given columns joined by "|".
 QStringList journal(const QString &databasePath, const QString &columns);
 
+// The last rental's amount as the file holds it, to the last bit (quote() spells out a REAL its
+// short text would round), then as the journal's last two entries wrote it down.
+QStringList recordedAmount(const QString &databasePath);
+// What recordedAmount() reads for an amount to the cent, written down in `entries` entries.
+QStringList amountToTheCent(const QString &databasePath, const QString &amount, int entries);
 // An account as the accounts window adds it and its owner then keeps its password as their own:
 // its row and the two journal entries.
 void addAccount(const QString &databasePath, int codigo, const QString &name, const QString &hash);
@@ -106,6 +111,12 @@ NewPasswordDialog *passwordDialog(QWidget *window);
 // false when none is open.
 bool answerPassword(QWidget *window, const QString &first, const QString &second);
 
+// What a sign-in does to the main window: the session names the operator (Admin as the
+// administrator) and the window takes input again.
+void signIn(formLudomat2 &main, const QString &who = QStringLiteral("Admin"));
+// A station's button pressed with the mouse, as the operator presses it: nothing happens while
+// the window takes no input.
+void press(formLudomat2 &main, int station);
 // Types the password into the administrator's password dialog the window has open and presses
 // "&Aceptar"; false when none is open.
 bool answerAdministrator(QWidget *window, const QString &password);

@@ -12,6 +12,7 @@
 #include "data/Journal.h"
 #include "data/JournalBooks.h"
 #include "rate/frmTarifa.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
 #include "ui/SystemPlatform.h"
@@ -198,7 +199,7 @@ private Q_SLOTS:
     void everyWindow() {
         testing::Shop shop;
         formLudomat2 *main = shop.main.get();
-        main->lblUsuario->setText(QStringLiteral("Admin"));
+        testing::signIn(*main);
         QStringList found = faults(main);
         formUsuario *accounts = main->usuarioWindow;
         found << faults(accounts);
@@ -207,12 +208,12 @@ private Q_SLOTS:
         accounts->cmdAgregar_Click();
         QCOMPARE(accounts->mode(), formUsuario::Mode::NewAccount);
         found << faults(accounts);
-        main->cmdPuesto_Click(0); // a running station's caption, left open for six weeks
+        testing::press(*main, 0); // a running station's caption, left open for six weeks
         // The widest money a 24-block rental reaches below 10^9 a block, and the longest block.
-        main->rate = {1365, 999999999.99};
-        main->optModo[2]->setChecked(true);
+        main->board().setRate({1365, 99999999999});
+        QTest::mouseClick(main->optModo[2], Qt::LeftButton);
         main->vsTiempo[1]->setValue(24);
-        main->optModo[4]->setChecked(true);
+        QTest::mouseClick(main->optModo[4], Qt::LeftButton);
         shop.t.clock.advance(999 * 3600 + 59 * 60 + 59);
         main->Timer1_Timer();
         QCOMPARE(main->txtPesos[1]->text() + u' ' + main->txtMinuto[2]->text() + u' ' + main->txtHora[0]->text(),

@@ -1,0 +1,453 @@
+#include "stations/StationBoard.h"
+
+#include "accounts/Session.h"
+#include "data/Database.h"
+#include "data/Journal.h"
+#include "data/JournalBooks.h"
+#include "data/NumberText.h"
+#include "data/Statements.h"
+#include "stations/OpenStations.h"
+#include "stations/StationModel.h"
+#include "ui/Clock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace stations {
+
+namespace {
+
+size_t at(int index) {
+    return static_cast<size_t>(index);
+}
+
+bool isStation(int index) {
+    return index >= 0 && index < kStations;
+}
+
+QString modeName(bool contador) {
+    return contador ? QStringLiteral("Contador") : QStringLiteral("Prepago");
+}
+
+// An amount as the engine reads it, in the form the records have always had.
+QString engineAmount(qint64 cents) {
+    return numtext::engineNumber(pesosOf(cents));
+}
+
+} // namespace
+
+StationBoard::StationBoard(const ui::Clock &clock, const accounts::Session &session, QObject *parent)
+    : QObject(parent), clock_(clock), session_(session) {}
+
+StationBoard::~StationBoard() = default;
+
+StationBoard::LoadResult StationBoard::load(const QString &path) {
+    const auto refuse = [this](const QString &problem) {
+        store_.reset();
+        return LoadResult{Loaded::Refused, problem};
+    };
+    try {
+        store_ = data::Database::open(path);
+        sqlText_ = statements::tarifaSelect();
+        const data::Recordset tarifa = store_->openRecordset(sqlText_);
+        if (tarifa.isEof()) {
+            return refuse(QStringLiteral("La tabla Tarifa de %1 no tiene ninguna tarifa.").arg(path));
+        }
+        const QVariant minutosField = tarifa.field(QStringLiteral("Minutos"));
+        const QVariant pesosField = tarifa.field(QStringLiteral("Pesos"));
+        bool minutesOk = false;
+        bool pesosOk = false;
+        const qlonglong minutes = minutosField.toLongLong(&minutesOk);
+        const double pesos = pesosField.toDouble(&pesosOk);
+        if (!minutesOk || minutes < 0 || minutes > kMaxRateMinutes) {
+            return refuse(
+                QStringLiteral("La tarifa guardada (%1 minutos) no es válida: los minutos deben ser un número "
+                               "entero de 0 a %2.")
+                    .arg(minutosField.toString())
+                    .arg(kMaxRateMinutes));
+        }
+        if (!pesosOk || !(pesos >= 0.0)) {
+            return refuse(QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser un número "
+                                         "de 0 o más.")
+                              .arg(pesosField.toString()));
+        }
+        // Past what the rate editor takes no amount can be kept to the cent.
+        if (!std::isfinite(pesos) || pesos >= kMaxRatePesos) {
+            return refuse(QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser menor que "
+                                         "1000000000.")
+                              .arg(pesosField.toString()));
+        }
+        rate_.Minutos = static_cast<qint16>(minutes);
+        rate_.cents = centsOf(pesos);
+    } catch (const data::DbError &error) {
+        store_.reset();
+        return {Loaded::Unreadable, error.describe()};
+    }
+    for (Station &s : stations_) {
+        s.mode = StationMode::Contador;
+    }
+    return {};
+}
+
+// Choices -----------------------------------------------------------------------------------
+
+bool StationBoard::chooseMode(int index, StationMode mode) {
+    if (!isStation(index) || stations_[at(index)].running) {
+        return false;
+    }
+    Station &s = stations_[at(index)];
+    if (mode == StationMode::Prepago) {
+        choosePrepago(s, rate_);
+    } else {
+        chooseContador(s);
+    }
+    Q_EMIT stationChanged(index);
+    return true;
+}
+
+bool StationBoard::setBlocks(int index, int blocks) {
+    if (!isStation(index) || stations_[at(index)].running || blocks < 1 || blocks > kMaxBlocks) {
+        return false;
+    }
+    stations::setBlocks(stations_[at(index)], blocks, rate_);
+    Q_EMIT stationChanged(index);
+    return true;
+}
+
+// Opening and closing -----------------------------------------------------------------------
+
+bool StationBoard::open(int index, StationMode mode, int blocks) {
+    if (!isStation(index) || expiring_[at(index)] || stations_[at(index)].running || blocks < 1 ||
+        blocks > kMaxBlocks) {
+        return false;
+    }
+    const bool contador = mode == StationMode::Contador;
+    // The station as it opens: the choice made at the rate in force, as it will be recorded.
+    Station opening = stations_[at(index)];
+    if (contador) {
+        chooseContador(opening);
+    } else {
+        choosePrepago(opening, rate_);
+        stations::setBlocks(opening, blocks, rate_);
+    }
+    const int n = index + 1;
+    const QDateTime now = clock_.wallTime();
+    const qint64 nowMs = clock_.monotonicMs();
+    const QString opened = instantText(now);
+    QStringList writes;
+    QList<JournalNote> notes;
+    if (!contador) {
+        const Rental rental = rentalRecord(index, opening, false);
+        writes << rental.sql;
+        notes << JournalNote{journal::event::kRentalRecorded, n, rental.detail};
+    }
+    const QString end = contador ? QString() : instantText(prepaidEnd(now, rate_, blocks));
+    writes << statements::puestoAbiertoInsert(n, contador, session_.user(), opened, rate_.Minutos,
+                                              engineAmount(rate_.cents), contador ? 0 : blocks, end, clock_.bootId(),
+                                              nowMs);
+    notes << JournalNote{
+        journal::event::kStationOpened, n,
+        QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
+                .arg(modeName(contador), contador ? QString() : QStringLiteral("Bloques=%1; ").arg(blocks))
+                .arg(rate_.Minutos)
+                .arg(engineAmount(rate_.cents)) +
+            journal::openingSuffix(opened)};
+    if (!persist(index, writes, notes,
+                 contador ? QStringLiteral("No se pudo abrir el Puesto %1")
+                          : QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
+        return false;
+    }
+    Station &s = stations_[at(index)];
+    s = opening;
+    openStation(s, rate_, nowMs, opened);
+    Q_EMIT stationChanged(index);
+    return true;
+}
+
+bool StationBoard::close(int index) {
+    if (!isStation(index) || expiring_[at(index)] || !stations_[at(index)].running) {
+        return false;
+    }
+    Station &s = stations_[at(index)];
+    const int n = index + 1;
+    if (s.mode == StationMode::Contador) {
+        // The time up to this very second, not only to the last tick.
+        if (catchUp(s, clock_.monotonicMs()).steps > 0) {
+            Q_EMIT stationChanged(index);
+        }
+        const Rental rental = rentalRecord(index, s, true);
+        const QString closed = QStringLiteral("Modo=Contador; Tiempo=%1:%2:%3; Importe=%4")
+                                   .arg(s.hours)
+                                   .arg(s.minutes, 2, 10, QLatin1Char('0'))
+                                   .arg(s.seconds, 2, 10, QLatin1Char('0'))
+                                   .arg(engineAmount(s.cents)) +
+                               journal::openingSuffix(s.openedUtc);
+        if (!persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
+                     {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
+                     QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
+            return false;
+        }
+    } else if (!persist(
+                   index, {statements::puestoAbiertoDelete(n, s.openedUtc)},
+                   {{journal::event::kStationClosed, n,
+                     QStringLiteral("Modo=Prepago; cerrado antes de terminar") + journal::openingSuffix(s.openedUtc)}},
+                   QStringLiteral("No se pudo cerrar el Puesto %1"))) {
+        // Paid in advance: closing early records nothing more.
+        return false;
+    }
+    closeStation(s);
+    Q_EMIT stationChanged(index);
+    return true;
+}
+
+StationBoard::Rental StationBoard::rentalRecord(int index, const Station &s, bool contador) {
+    const RecordedTime tiempo = recordedTime(static_cast<double>(s.hours), static_cast<double>(s.minutes));
+    // The date and time at which it is recorded: a rental closed after midnight belongs to the new day.
+    const QDateTime now = clock_.wallTime();
+    const QString hora = now.time().toString(QStringLiteral("HH:mm:ss"));
+    const QString importe = engineAmount(s.cents);
+    const QString usuario = session_.user();
+    sqlText_ = statements::alquilerInsert(index + 1, contador, usuario, now.date().day(),
+                                          statements::monthAbbrev(now.date().month()), now.date().year(), hora,
+                                          tiempo.hours, tiempo.minutes, importe);
+    return {sqlText_,
+            journal::rentalDetail(QString::number(index + 1), modeName(contador), usuario,
+                                  now.date().toString(Qt::ISODate), hora, tiempo.hours, tiempo.minutes, importe)};
+}
+
+void StationBoard::appendNotes(const QList<JournalNote> &notes) {
+    for (const JournalNote &note : notes) {
+        journal::append(*store_, clock_.wallTime(), session_.user(), note.evento, note.puesto, note.detalle);
+    }
+}
+
+bool StationBoard::persist(int index, const QStringList &writes, const QList<JournalNote> &notes,
+                           const QString &failure) {
+    try {
+        if (!store_) {
+            throw data::DbError(QStringLiteral("La base de datos no está abierta."), writes.value(0));
+        }
+        data::runInTransaction(*store_, [&] {
+            for (const QString &sql : writes) {
+                store_->execute(sql);
+            }
+            appendNotes(notes);
+        });
+        return true;
+    } catch (const data::DbError &error) {
+        // Nothing of the station has changed yet: it stays open, or idle, as it was.
+        Q_EMIT writeFailed(index, failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n") +
+                                      error.describe());
+        return false;
+    }
+}
+
+bool StationBoard::writeBestEffort(const QStringList &writes, const QList<JournalNote> &notes) {
+    if (!store_ || (writes.isEmpty() && notes.isEmpty())) {
+        return store_ != nullptr;
+    }
+    try {
+        data::runInTransaction(*store_, [&] {
+            for (const QString &sql : writes) {
+                store_->execute(sql);
+            }
+            appendNotes(notes);
+        });
+        return true;
+    } catch (const data::DbError &) {
+        return false; // nothing depended on it: a read-only file, a full disk
+    }
+}
+
+void StationBoard::noteChangeOfUser() {
+    writeBestEffort({}, {{journal::event::kChangeOfUser, 0, QString()}});
+}
+
+// The tick ----------------------------------------------------------------------------------
+
+void StationBoard::tick() {
+    const qint64 now = clock_.monotonicMs();
+    // Count-ups first: a prepaid station that ends below becomes Contador only after them.
+    for (const StationMode pass : {StationMode::Contador, StationMode::Prepago}) {
+        for (int index = 0; index < kStations; ++index) {
+            Station &s = stations_[at(index)];
+            if (!s.running || s.mode != pass || expiring_[at(index)]) {
+                continue;
+            }
+            const CatchUp moved = catchUp(s, now);
+            if (moved.steps > 0) {
+                Q_EMIT stationChanged(index);
+            }
+            if (moved.ended) {
+                markEnded(index);
+                Q_EMIT prepaidEnded(index);
+            }
+        }
+    }
+    removeEndedRows();
+}
+
+void StationBoard::markEnded(int index) {
+    // Until the operator acknowledges the end the station sits the ticks out; the others keep
+    // counting.
+    expiring_[at(index)] = true;
+    endedRows_[at(index)] = stations_[at(index)].openedUtc;
+    removeEndedRows();
+}
+
+void StationBoard::acknowledgeEnd(int index) {
+    if (!isStation(index) || !expiring_[at(index)]) {
+        return;
+    }
+    expiring_[at(index)] = false;
+    Station &s = stations_[at(index)];
+    s.running = false;
+    chooseContador(s);
+    Q_EMIT stationChanged(index);
+}
+
+void StationBoard::removeEndedRows() {
+    // The row of a prepaid time that ended goes as soon as the file lets it, with its journal
+    // entry; until then a restart would only end it once more.
+    for (int index = 0; index < kStations; ++index) {
+        QString &row = endedRows_[at(index)];
+        if (row.isEmpty() || !store_) {
+            continue;
+        }
+        try {
+            data::runInTransaction(*store_, [&] {
+                store_->execute(statements::puestoAbiertoDelete(index + 1, row));
+                journal::append(*store_, clock_.wallTime(), session_.user(), journal::event::kPrepaidEnded, index + 1,
+                                QStringLiteral("Apertura=") + row);
+            });
+            row.clear();
+        } catch (const data::DbError &) {
+            // Tried again on the next tick.
+        }
+    }
+}
+
+QStringList StationBoard::openRowWrites() const {
+    const qint64 now = clock_.monotonicMs();
+    const QString boot = clock_.bootId();
+    const QString seen = instantText(clock_.wallTime());
+    QStringList writes;
+    for (int index = 0; index < kStations; ++index) {
+        const Station &s = stations_[at(index)];
+        if (s.running && !expiring_[at(index)]) {
+            writes << statements::puestoAbiertoReloj(index + 1, s.openedUtc, boot, s.openedAtMs,
+                                                     std::max<qint64>(0, now - s.openedAtMs) / 1000, seen);
+        }
+    }
+    return writes;
+}
+
+void StationBoard::refreshOpenRows() {
+    if (!store_) {
+        return;
+    }
+    const QStringList writes = openRowWrites();
+    if (writes.isEmpty()) {
+        return;
+    }
+    try {
+        data::runInTransaction(*store_, [&] {
+            for (const QString &sql : writes) {
+                store_->execute(sql);
+            }
+        });
+    } catch (const data::DbError &) {
+        // Nothing depends on it at once: the rows keep the last time seen until the next try.
+    }
+}
+
+bool StationBoard::noteProgramEnd() {
+    if (!endNoted_ && store_ && store_->isOpen()) {
+        endNoted_ = writeBestEffort(openRowWrites(), {{journal::event::kProgramEnded, 0, QString()}});
+        store_->checkpoint();
+    }
+    return endNoted_;
+}
+
+void StationBoard::shutDown() {
+    if (store_ && store_->isOpen()) {
+        if (!noteProgramEnd()) {
+            refreshOpenRows();
+        }
+        store_->close();
+    }
+}
+
+// Start-up: the stations that were open when the program last stopped ---------------------
+
+void StationBoard::restore() {
+    if (!store_) {
+        return;
+    }
+    data::Recordset rows;
+    try {
+        rows = store_->openRecordset(statements::puestosAbiertosList());
+    } catch (const data::DbError &error) {
+        Q_EMIT restored(QStringLiteral("No se pudieron leer los puestos en curso.\n\n") + error.describe(), {});
+        return;
+    }
+    const QDateTime wall = clock_.wallTime();
+    const ClockReading now{wall.toUTC(), clock_.monotonicMs(), clock_.bootId()};
+    const QString seen = instantText(wall);
+    RestoreReport report;
+    QList<Elapsed> times;
+    QList<int> ended;
+    // A row that cannot come back is moved aside, before any restored row is touched, so it
+    // keeps every value as it was found.
+    QStringList asideWrites;
+    QStringList restoredWrites;
+    QList<JournalNote> asideNotes;
+    QList<JournalNote> restoredNotes;
+    const auto setAside = [&](const RowCheck &check, const QString &why) {
+        report.rejected << check.label + QStringLiteral(": ") + why;
+        asideWrites << statements::puestoApartar(check.fila, why, seen)
+                    << statements::puestoAbiertoDeleteFila(check.fila);
+        asideNotes << JournalNote{journal::event::kStationSetAside, check.puesto,
+                                  check.detail + QStringLiteral("; Motivo=") + why};
+    };
+    for (; !rows.isEof(); rows.moveNext()) {
+        const RowCheck check = checkOpenRow(rows);
+        if (!check.row) {
+            setAside(check, check.problem);
+            continue;
+        }
+        const OpenRow &row = *check.row;
+        const int index = row.puesto - 1;
+        if (stations_[at(index)].running) {
+            setAside(check, QStringLiteral("el Puesto %1 ya tiene otro alquiler en curso").arg(row.puesto));
+            continue;
+        }
+        const Elapsed elapsed = elapsedAtStart(row, now);
+        if (!elapsed.problem.isEmpty()) {
+            setAside(check, elapsed.problem);
+            continue;
+        }
+        const Restored back = restoreStation(row, elapsed.ms, now.bootMs);
+        const QString label = restoredLabel(back, row.puesto, row.openedUtc.toLocalTime(), wall.date());
+        report.restored << label;
+        times << elapsed;
+        stations_[at(index)] = back.station;
+        Q_EMIT stationChanged(index);
+        // From now on its time counts on this boot's clock.
+        restoredWrites << statements::puestoAbiertoReloj(row.puesto, row.apertura, now.boot, back.station.openedAtMs,
+                                                         elapsed.ms / 1000, seen);
+        restoredNotes << JournalNote{journal::event::kStationRestored, row.puesto, label};
+        if (back.ended) {
+            ended << index;
+        }
+    }
+    report.setAside = writeBestEffort(asideWrites + restoredWrites, asideNotes + restoredNotes);
+    report.downtime = downtimeText(times);
+    report.cannotWrite = store_->whyNotWritable();
+    for (int index : std::as_const(ended)) {
+        markEnded(index);
+    }
+    Q_EMIT restored(restoreMessage(report), ended);
+}
+
+} // namespace stations

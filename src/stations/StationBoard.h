@@ -1,0 +1,136 @@
+#pragma once
+
+#include "stations/StationTypes.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+namespace accounts {
+class Session;
+}
+namespace data {
+class Database;
+}
+namespace ui {
+class Clock;
+}
+
+namespace stations {
+
+// The room: the five stations, the store their records go through and the rate they open at.
+// Every command that changes a station writes its records and journal entries first, in one
+// transaction; when the file refuses, the station stays exactly as it was and writeFailed says
+// why. What a station's button does follows from the station's state alone. An open station is
+// kept in PuestosAbiertos in the same transaction as its record, so it is either recorded and
+// closed, or still open, whatever stops the program.
+//
+// A station's time is the time since it opened on the monotonic clock: each tick moves every
+// open station on to that time, one second at a time, so late ticks lose nothing.
+class StationBoard final : public QObject {
+    Q_OBJECT
+public:
+    StationBoard(const ui::Clock &clock, const accounts::Session &session, QObject *parent = nullptr);
+    ~StationBoard() override;
+
+    // Start-up: the store opened on path and the rate read from Tarifa; every station idle in
+    // Contador. On failure the store is closed again and problem says why, in Spanish.
+    enum class Loaded { Ready, Refused, Unreadable };
+    struct LoadResult {
+        Loaded result = Loaded::Ready;
+        QString problem;
+    };
+    LoadResult load(const QString &path);
+    // Brings back the stations left open when the program last stopped, as if it had never
+    // stopped; rows no rental can have left are set aside. stationChanged comes for each station
+    // brought back, then restored once with what to tell the operator (empty when nothing) and
+    // the stations whose prepaid time ran out meanwhile.
+    void restore();
+
+    const Station &station(int index) const { return stations_[static_cast<size_t>(index)]; }
+    // Its prepaid time ended and the operator has yet to acknowledge it: nothing changes it.
+    bool isExpiring(int index) const { return expiring_[static_cast<size_t>(index)]; }
+    const Rate &rate() const { return rate_; }
+    // The rate new rentals open at; a rental keeps the rate it opened with.
+    void setRate(const Rate &rate) { rate_ = rate; }
+    // The handle the records go through; null until loaded.
+    data::Database *store() const { return store_.get(); }
+    // The statement last built: the rate's read at start-up, then each rental's record.
+    const QString &sqlText() const { return sqlText_; }
+
+    // The choices of an idle station, shown until it opens. False, with nothing changed, for a
+    // station that runs or a block count out of range.
+    bool chooseMode(int index, StationMode mode);
+    bool setBlocks(int index, int blocks);
+
+    // Opens an idle station: Contador with its first block paid, or Prepago with `blocks`
+    // blocks bought and recorded at once. Closes a running one: a Contador rental is recorded
+    // with its time and amount up to this second, a prepaid one records nothing more. False when
+    // nothing changed: the station was not in that state, its prepaid end is being announced,
+    // or the file refused (writeFailed said so).
+    bool open(int index, StationMode mode, int blocks);
+    bool close(int index);
+
+    // One tick: every open station moved on to the monotonic clock, count-ups first, so a prepaid
+    // station that ends becomes Contador only after them. Ticks missed cost nothing.
+    void tick();
+    // The operator has read the end of a prepaid time: the station goes idle, Contador.
+    void acknowledgeEnd(int index);
+    // Keeps each open station's time in its row (the boot clock, the seconds passed, the wall
+    // instant seen), all in one transaction; a failure is tried again at the next call.
+    void refreshOpenRows();
+    // The program's end in the journal, once, in one transaction with the open rows' time, through
+    // this handle, whose -wal is then copied back into the file (a handle closed after it would sync
+    // the -wal and its folder once more). False when the store is closed or the file refused it.
+    bool noteProgramEnd();
+    // The program ends: its end noted, or else the open rows' time kept to the second alone (the
+    // next start knows how long the program was down), then the store closed.
+    void shutDown();
+    // A change of user, journaled when the file takes it.
+    void noteChangeOfUser();
+
+Q_SIGNALS:
+    void stationChanged(int index);
+    void prepaidEnded(int index);
+    void writeFailed(int index, const QString &message);
+    void restored(const QString &message, const QList<int> &ended);
+
+private:
+    struct JournalNote {
+        QString evento;
+        int puesto = 0;
+        QString detalle;
+    };
+    struct Rental {
+        QString sql;
+        QString detail; // its values, for the journal
+    };
+    Rental rentalRecord(int index, const Station &s, bool contador);
+    // The writes and their journal entries in one transaction; on failure writeFailed and false,
+    // and nothing of it is written.
+    bool persist(int index, const QStringList &writes, const QList<JournalNote> &notes, const QString &failure);
+    // Writes and journal entries nothing else depends on, together, when the file lets them;
+    // false when nothing was written.
+    bool writeBestEffort(const QStringList &writes, const QList<JournalNote> &notes);
+    void appendNotes(const QList<JournalNote> &notes);
+    // The open stations' rows with the time seen now.
+    QStringList openRowWrites() const;
+    void markEnded(int index);
+    void removeEndedRows();
+
+    const ui::Clock &clock_;
+    const accounts::Session &session_;
+    std::unique_ptr<data::Database> store_;
+    QString sqlText_;
+    Rate rate_;
+    std::array<Station, kStations> stations_{};
+    std::array<bool, kStations> expiring_{};
+    // The stored opening of a prepaid time that ended, whose row still has to go.
+    std::array<QString, kStations> endedRows_{};
+    bool endNoted_ = false;
+};
+
+} // namespace stations
