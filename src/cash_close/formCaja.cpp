@@ -68,6 +68,22 @@ QString widestDigits(QString text, const QFontMetrics &metrics) {
     return text;
 }
 
+// The widest date the locale's short form writes, every digit in the font's widest: a leap
+// year's days give every month, day and weekday name, so no date of any year is wider.
+int widestDate(const QLocale &locale, const QFontMetrics &metrics) {
+    int widest = 0;
+    for (QDate day(2000, 1, 1); day.year() == 2000; day = day.addDays(1)) {
+        widest = std::max(widest,
+                          metrics.horizontalAdvance(widestDigits(locale.toString(day, QLocale::ShortFormat), metrics)));
+    }
+    return widest;
+}
+
+// What a cell needs beside its text.
+int cellMargins(const QTableView *grid) {
+    return 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+}
+
 QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height) {
     auto *box = new QLineEdit(text, parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -123,6 +139,10 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     for (int c = 0; c < 7; ++c) {
         dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[c]));
     }
+    // Dates whole in any locale ("28 Feb 2026" under C is wider than "28/2/26"): the column
+    // makes room for the longest date the locale writes.
+    dgLudomat->setColumnWidth(
+        3, std::max(ui::tw(kGridWidths[3]), widestDate(QLocale(), dgLudomat->fontMetrics()) + cellMargins(dgLudomat)));
 
     // The whole shift at a glance, to the right of what was there: the number of rentals and
     // the subtotals by operator, station and mode.
@@ -407,13 +427,12 @@ void formCaja::showReport(cash_close::Report report) {
     // The amounts' column makes room for the widest amount of the run; the grid scrolls sideways
     // when it must, and no amount is ever cut.
     const QFontMetrics metrics = dgLudomat->fontMetrics();
-    const int margins = 2 * (dgLudomat->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, dgLudomat) + 1);
     dgLudomat->setColumnWidth(
         6, std::max(ui::tw(kGridWidths[6]),
                     metrics.horizontalAdvance(widestDigits(cash_close::longestMoneyText(report_->rows), metrics)) +
-                        margins));
+                        cellMargins(dgLudomat)));
     const auto line = [](const cash_close::Subtotal &s) {
-        return QStringLiteral("%1: $ %2 (%3)").arg(s.key, cash_close::moneyText(s.cents)).arg(s.rentals);
+        return QStringLiteral("%1: $ %2 (%3)").arg(s.key, numtext::amountText(s.cents)).arg(s.rentals);
     };
     new QTreeWidgetItem(trvResumen, {QStringLiteral("Alquileres: %1").arg(report_->rows.size())});
     const std::pair<QString, const QVector<cash_close::Subtotal> *> groups[] = {

@@ -14,6 +14,7 @@
 #include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
+#include "ui/Twips.h"
 
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -141,6 +142,48 @@ private Q_SLOTS:
                                               "2|Contador|admin|1/3/26|10:00:00|1:25:00|2,25",
                                               "3|Contador|Admin|2/3/26|14:05:09|26:25:00|7,5",
                                               "5|Contador|Admin |3/3/26|11:00:00|1:25:00|0,5"}));
+        // The summary is the program's own text: its amounts always carry both decimals.
+        QStringList summary;
+        for (QTreeWidgetItemIterator it(caja->trvResumen); *it; ++it) {
+            summary << (*it)->text(0);
+        }
+        for (const char *line :
+             {"Ana: $ 150,00 (1)", "Admin: $ 7,50 (1)", "Puesto 4: $ 0,00 (0)", "Contador: $ 160,25 (4)"})
+            QVERIFY2(summary.contains(QString::fromUtf8(line)), line);
+    }
+
+    // Two-digit days, long month names: every date of the grid whole, whatever the locale writes;
+    // the other columns keep their widths.
+    void datesWholeInEveryLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << "C";
+        QTest::newRow("es_AR") << "es_AR";
+        QTest::newRow("en_US") << "en_US";
+        QTest::newRow("de_DE") << "de_DE";
+    }
+
+    void datesWholeInEveryLocale() {
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        Shop shop;
+        QList<fixtures::Rental> rentals;
+        for (int month = 1; month <= 12; ++month) {
+            rentals << fixtures::Rental{1, "Ana", QDate(2026, month, 1).addMonths(1).addDays(-1), QTime(9, 0), "1"};
+        }
+        fixtures::record(shop.t.databasePath(), rentals);
+        formCaja *caja = shop.open();
+        caja->txtFecha1->setText(QStringLiteral("2026-01-01"));
+        caja->txtFecha2->setText(QStringLiteral("2026-12-31"));
+        QVERIFY(testing::runCashClose(caja));
+        const QTableView *grid = caja->dgLudomat;
+        QCOMPARE(grid->model()->rowCount(), 12);
+        const QFontMetrics metrics = grid->fontMetrics();
+        for (int r = 0; r < 12; ++r) {
+            const QString date = grid->model()->index(r, 3).data().toString();
+            QVERIFY2(metrics.horizontalAdvance(date) + 4 <= grid->columnWidth(3), qPrintable(date));
+        }
+        QCOMPARE(grid->columnWidth(2), ui::tw(formCaja::kGridWidths[2]));
+        QCOMPARE(grid->columnWidth(4), ui::tw(formCaja::kGridWidths[4]));
     }
 
     // Opened, it is laid out with today's period and locks the main window; left by "&Salir" or
