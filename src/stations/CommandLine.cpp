@@ -4,6 +4,7 @@
 #include "cash_close/Report.h"
 #include "cash_close/ReportCsv.h"
 #include "cash_close/ReportDocument.h"
+#include "cash_close/ReportXlsx.h"
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "data/DbError.h"
@@ -42,13 +43,14 @@ constexpr Option kOptions[] = {
     {"--operator", true, false},
     {"--csv", true, false},
     {"--pdf", true, false},
+    {"--xlsx", true, false},
 };
 
 const char *const kUsage = "usage: ludomat [--data-dir DIR]\n"
                            "       ludomat --verify-journal [--data-dir DIR]\n"
                            "       ludomat --backup FILE [--data-dir DIR]\n"
                            "       ludomat --report --from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
-                           "[--operator NAME] [--csv FILE] [--pdf FILE] [--data-dir DIR]\n";
+                           "[--operator NAME] [--csv FILE] [--pdf FILE] [--xlsx FILE] [--data-dir DIR]\n";
 
 struct Request {
     QString job;
@@ -106,7 +108,7 @@ std::optional<Request> parse(const QStringList &arguments) {
     }
     // What qualifies a report belongs to a report; a report needs its period.
     const bool report = request.job == QLatin1String("--report");
-    for (const char *reportOnly : {"--from", "--to", "--operator", "--csv", "--pdf"}) {
+    for (const char *reportOnly : {"--from", "--to", "--operator", "--csv", "--pdf", "--xlsx"}) {
         if (!report && request.values.contains(QLatin1String(reportOnly))) {
             return std::nullopt;
         }
@@ -238,8 +240,9 @@ int report(const Request &request) {
     const QString path = databaseIn(request);
     const QString csv = request.values.value(QStringLiteral("--csv"));
     const QString pdf = request.values.value(QStringLiteral("--pdf"));
+    const QString xlsx = request.values.value(QStringLiteral("--xlsx"));
     // Every file asked for, and the CSV's companion, is looked at before anything is written.
-    for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf}) {
+    for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf, xlsx}) {
         if (const QString refusal = file.isEmpty() ? QString() : data::outputRefusal(file, path); !refusal.isEmpty()) {
             printLine(stderr, QStringLiteral("ludomat: nothing was written: %1 %2").arg(file, refusal));
             return 1;
@@ -277,7 +280,8 @@ int report(const Request &request) {
     }
     int status = 0;
     for (const QString &failure : {csv.isEmpty() ? QString() : cash_close::saveCsv(result, csv),
-                                   pdf.isEmpty() ? QString() : cash_close::savePdf(result, pdf)}) {
+                                   pdf.isEmpty() ? QString() : cash_close::savePdf(result, pdf),
+                                   xlsx.isEmpty() ? QString() : cash_close::saveXlsx(result, xlsx)}) {
         if (!failure.isEmpty()) {
             printLine(stderr, QStringLiteral("ludomat: ") + failure);
             status = 1;
