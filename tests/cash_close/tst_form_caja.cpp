@@ -255,13 +255,20 @@ private Q_SLOTS:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll().split('\n').value(1),
                  QByteArray("2,Contador,Admin,2026-12-05,09:00:00,01:25:00,10.00\r"));
+        // The same chooser, a spreadsheet by its name.
+        answer = folder.filePath(QStringLiteral("cierre.XLSX"));
+        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QCOMPARE(shop.t.messages.messages.last(), QStringLiteral("Se exportó el cierre de caja a %1.").arg(answer));
+        QFile xlsx(answer);
+        QVERIFY(xlsx.open(QIODevice::ReadOnly) && xlsx.read(4) == QByteArray("PK\x03\x04"));
         answer = folder.filePath(QStringLiteral("cierre.txt"));
         QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
         QVERIFY(shop.t.messages.messages.last().startsWith(QStringLiteral("No se exportó nada")));
         answer.clear();
         QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
-        QCOMPARE(shop.t.messages.messages.size(), 4);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"cierre-resumen.txt", "cierre.csv"}));
+        QCOMPARE(shop.t.messages.messages.size(), 5);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
+                 QStringList({"cierre-resumen.txt", "cierre.csv", "cierre.XLSX"}));
 
         int pages = 0;
         QTimer::singleShot(0, caja, [&pages] {
@@ -273,7 +280,7 @@ private Q_SLOTS:
         });
         QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
         QCOMPARE(pages, 1);
-        QCOMPARE(shop.t.messages.messages.size(), 4);
+        QCOMPARE(shop.t.messages.messages.size(), 5);
     }
 
     // One run, one anchor: the window, the PDF, the print and the CSV's companion carry the same
