@@ -7,6 +7,7 @@
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
 #include "cash_close/ReportActions.h"
+#include "cash_close/RestoreAction.h"
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Backup.h"
@@ -16,6 +17,7 @@
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/JournalCheck.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
 #include "ui/SystemPlatform.h"
@@ -173,15 +175,18 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
 
     // "s&eguridad", not "&seguridad": Alt+S stays the window's way out through "&Salir".
     cmdCopia = button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft, 6540, 2295, 375);
+    cmdRestaurar =
+        button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400, 6540, 1800, 375);
 
     tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
-              cmdGraficos, cmdRegistro, cmdCopia});
+              cmdGraficos, cmdRegistro, cmdCopia, cmdRestaurar});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
     connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
     connect(cmdGraficos, &QPushButton::clicked, this, &formCaja::cmdGraficos_Click);
     connect(cmdCopia, &QPushButton::clicked, this, &formCaja::cmdCopia_Click);
+    connect(cmdRestaurar, &QPushButton::clicked, this, &formCaja::cmdRestaurar_Click);
     connect(cmdExportar, &QPushButton::clicked, this, &formCaja::cmdExportar_Click);
     connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
 }
@@ -263,8 +268,8 @@ void formCaja::checkBooks() {
 
 void formCaja::setRunning(bool running) {
     running_ = running;
-    const QList<QWidget *> controls{cmdProcesar, cmdSalir, cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
-                                    cmdCopia,    txtHora1, txtHora2,    txtFecha1,   txtFecha2};
+    const QList<QWidget *> controls{cmdProcesar, cmdSalir,     cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
+                                    cmdCopia,    cmdRestaurar, txtHora1,    txtHora2,    txtFecha1,   txtFecha2};
     for (QWidget *control : controls) {
         control->setEnabled(!running);
     }
@@ -516,6 +521,35 @@ void formCaja::cmdCopia_Click() {
     cash_close::backupOnDemand(this, platform(), currentOperator());
     setRunning(false);
     showJournalSummary();
+}
+
+void formCaja::cmdRestaurar_Click() {
+    if (running_ || !main_) {
+        return;
+    }
+    setRunning(true); // nothing else in this window meanwhile, leaving included
+    const bool restored = cash_close::restoreOnDemand(this, platform(), *main_);
+    setRunning(false);
+    if (!restored) {
+        showJournalSummary();
+        return;
+    }
+    // Other books now: their rate is the one in force (no station is open), and their accounts
+    // sign in. Nothing of the last run stays beside them.
+    QPointer<formLudomat2> main = main_;
+    try {
+        if (const QString problem = main->board().readRate(); !problem.isEmpty()) {
+            platform().messages.showMessage(this, problem + QStringLiteral(" Sigue en uso la tarifa de antes."));
+        }
+    } catch (const data::DbError &error) {
+        platform().messages.showMessage(this, QStringLiteral("No se pudo leer la tarifa de la copia; sigue en uso "
+                                                             "la de antes.\n\n") +
+                                                  error.describe());
+    }
+    cmdSalir_Click();
+    if (main) {
+        main->cmdUsuario_Click();
+    }
 }
 
 void formCaja::cmdExportar_Click() {

@@ -10,6 +10,8 @@
 #include "data/DbError.h"
 #include "data/Journal.h"
 #include "data/OutputTarget.h"
+#include "data/Restore.h"
+#include "ui/InstanceLock.h"
 #include "ui/Locations.h"
 
 #include <QCoreApplication>
@@ -33,22 +35,15 @@ struct Option {
     bool job;
 };
 constexpr Option kOptions[] = {
-    {"--verify-journal", false, true},
-    {"--report", false, true},
-    {"--backup", true, true},
-    {"--help", false, true},
-    {"--data-dir", true, false},
-    {"--from", true, false},
-    {"--to", true, false},
-    {"--operator", true, false},
-    {"--csv", true, false},
-    {"--pdf", true, false},
-    {"--xlsx", true, false},
+    {"--verify-journal", false, true}, {"--report", false, true},   {"--backup", true, true}, {"--restore", true, true},
+    {"--help", false, true},           {"--data-dir", true, false}, {"--from", true, false},  {"--to", true, false},
+    {"--operator", true, false},       {"--csv", true, false},      {"--pdf", true, false},   {"--xlsx", true, false},
 };
 
 const char *const kUsage = "usage: ludomat [--data-dir DIR]\n"
                            "       ludomat --verify-journal [--data-dir DIR]\n"
                            "       ludomat --backup FILE [--data-dir DIR]\n"
+                           "       ludomat --restore COPY [--data-dir DIR]\n"
                            "       ludomat --report --from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
                            "[--operator NAME] [--csv FILE] [--pdf FILE] [--xlsx FILE] [--data-dir DIR]\n";
 
@@ -154,6 +149,43 @@ int backup(const Request &request) {
         // The copy stands; a file that takes no entry (read-only) changes nothing of it.
     }
     printLine(stdout, QStringLiteral("backup ok: %1").arg(target));
+    return 0;
+}
+
+// A copy of the books put in their place (data::restoreCopy), never under a running program:
+// the one-program lock is taken for the whole job, so the program cannot start meanwhile either.
+int restore(const Request &request) {
+    const ui::Locations where = ui::locateProgram(request.values.value(QStringLiteral("--data-dir")));
+    const QString path = where.database();
+    const QString copy = QFileInfo(request.values.value(QStringLiteral("--restore"))).absoluteFilePath();
+    ui::InstanceLock lock(path);
+    switch (lock.acquire()) {
+    case ui::InstanceLock::Result::HeldByAnother:
+        printLine(stderr, QStringLiteral("ludomat: nothing was restored: Ludomat is running on %1; restore the copy "
+                                         "from its cash close, or close it first")
+                              .arg(path));
+        return 1;
+    case ui::InstanceLock::Result::Refused:
+        printLine(stderr, QStringLiteral("ludomat: nothing was restored: ") + lock.refusal());
+        return 1;
+    case ui::InstanceLock::Result::Acquired:
+    case ui::InstanceLock::Result::Unavailable:
+        break;
+    }
+    data::Restored done;
+    try {
+        auto db = data::Database::open(path, {.busyTimeoutMs = 5000});
+        done = data::restoreCopy(*db, copy, where.backups(), QDateTime::currentDateTime(), QString(),
+                                 QStringLiteral("desde la línea de órdenes"));
+    } catch (const data::DbError &error) {
+        printLine(stderr, QStringLiteral("ludomat: cannot open %1: %2").arg(path, error.message()));
+        return 1;
+    }
+    if (!done.failure.isEmpty()) {
+        printLine(stderr, QStringLiteral("ludomat: ") + done.failure);
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("restore ok: %1; the books it replaced were kept in %2").arg(copy, done.keptAt));
     return 0;
 }
 
@@ -352,6 +384,9 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
     }
     if (request->job == QLatin1String("--backup")) {
         return backup(*request);
+    }
+    if (request->job == QLatin1String("--restore")) {
+        return restore(*request);
     }
     return verifyJournal(databaseIn(*request));
 }

@@ -71,10 +71,10 @@ private Q_SLOTS:
                                 << "0"
                                 << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0)
                                 << "1365 minutos por $ 0,00";
-        QTest::newRow("the rate in force again") << "30"
-                                                 << "10"
-                                                 << "UPDATE Tarifa SET Minutos = 30,Pesos = 10" << Rate(30, 10)
-                                                 << "30 minutos por $ 10,00";
+        QTest::newRow("the rate in force again")
+            << "30"
+            << "10"
+            << "UPDATE Tarifa SET Minutos = 30,Pesos = 10" << Rate(30, 10) << "30 minutos por $ 10,00";
         QTest::newRow("one minute, two decimals") << "1"
                                                   << "999999999,99"
                                                   << "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99"
