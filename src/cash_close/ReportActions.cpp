@@ -123,7 +123,7 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
     // Gone before the message, so the message's OK takes the Enter key.
     delete progress;
     const QString done =
-        suffix == QLatin1String("pdf")
+        suffix != QLatin1String("csv")
             ? QStringLiteral("Se exportó el cierre de caja a %1.").arg(QDir::toNativeSeparators(path))
             : QStringLiteral(
                   "Se exportó el cierre de caja a %1; su resumen, con los totales y el registro, está en %2.")

@@ -113,19 +113,22 @@ lxw_row_t writeHeading(Sheet &sheet, const Report &report, const Formats &f) {
     sheet.moment(1, 1, report.period.from, report.period.fromTime, f.instant);
     sheet.text(1, 2, QStringLiteral("hasta"), f.bold);
     sheet.moment(1, 3, report.period.to, report.period.toTime, f.instant);
-    sheet.text(2, 0, QStringLiteral("Procesado por"), f.bold);
-    sheet.text(2, 1, report.ranBy);
-    sheet.text(2, 2, QStringLiteral("el"), f.bold);
-    sheet.moment(2, 3, report.ranAt.date(), report.ranAt.time(), f.instant);
-    sheet.text(3, 0, QStringLiteral("Registro"), f.bold);
-    if (report.journalEntries > 0) {
-        sheet.number(3, 1, static_cast<double>(report.journalEntries));
-        sheet.text(3, 2, QStringLiteral("entradas, último hash"), f.bold);
-        sheet.text(3, 3, report.journalLastHash);
+    if (report.ranBy.isEmpty()) {
+        sheet.text(2, 0, QStringLiteral("Procesado el"), f.bold);
+        sheet.moment(2, 1, report.ranAt.date(), report.ranAt.time(), f.instant);
+        sheet.text(2, 2, QStringLiteral("sin operador"));
     } else {
-        sheet.text(3, 1, QStringLiteral("vacío"));
+        sheet.text(2, 0, QStringLiteral("Procesado por"), f.bold);
+        sheet.text(2, 1, report.ranBy);
+        sheet.text(2, 2, QStringLiteral("el"), f.bold);
+        sheet.moment(2, 3, report.ranAt.date(), report.ranAt.time(), f.instant);
     }
-    return 5;
+    // The journal's anchor in the words of the paper and the CSV's companion, to compare.
+    if (report.journalEntries > 0) {
+        sheet.text(3, 0, journalAnchorLine(report));
+        sheet.text(4, 0, sealAnchorLine(report));
+    }
+    return 6;
 }
 
 const char *const kHeadings[7] = {"Puesto", "Modo", "Usuario", "Fecha", "Hora", "Tiempo", "Importe"};
@@ -169,8 +172,10 @@ void writeTotals(Sheet &sheet, const Report &report, const Formats &f) {
     sheet.number(row++, 1, static_cast<double>(report.rows.size()));
     sheet.text(row, 0, QStringLiteral("Total Facturado"), f.bold);
     sheet.money(row++, 1, report.totalCents, f.boldMoney);
-    sheet.text(row, 0, QStringLiteral("Total Facturado %1").arg(report.ranBy), f.bold);
-    sheet.money(row++, 1, report.operatorCents, f.boldMoney);
+    if (!report.ranBy.isEmpty()) {
+        sheet.text(row, 0, QStringLiteral("Total Facturado %1").arg(report.ranBy), f.bold);
+        sheet.money(row++, 1, report.operatorCents, f.boldMoney);
+    }
     const std::pair<QString, const QVector<Subtotal> *> groups[] = {
         {QStringLiteral("Por operador"), &report.byOperator},
         {QStringLiteral("Por puesto"), &report.byStation},

@@ -77,9 +77,11 @@ void makeReady(const QString &staged, const QString &copy, const QString &kept, 
             const int puesto = open.field(QStringLiteral("Puesto")).toInt();
             ready->execute(statements::puestoApartar(fila, why, instant));
             ready->execute(statements::puestoAbiertoDeleteFila(fila));
-            journal::append(
-                *ready, now, usuario, journal::event::kStationSetAside, puesto,
-                QStringLiteral("Apertura=%1; Motivo=%2").arg(open.field(QStringLiteral("Apertura")).toString(), why));
+            // Named as the start-up names a row it sets aside: the books' check rebuilds it so.
+            const auto text = [&open](const char *column) { return open.field(QLatin1String(column)).toString(); };
+            journal::append(*ready, now, usuario, journal::event::kStationSetAside, puesto,
+                            QStringLiteral("Puesto=%1; Modo=%2; Usuario=%3; Apertura=%4; Motivo=%5")
+                                .arg(text("Puesto"), text("Modo"), text("Usuario"), text("Apertura"), why));
         }
         journal::append(*ready, now, usuario, journal::event::kCopyRestored, 0,
                         QStringLiteral("Archivo=%1; Hecha=%2; Libros reemplazados guardados en %3; %4")
@@ -145,6 +147,9 @@ QString restoreRefusal(const QString &copy, const QString &books) {
                 .arg(copy)
                 .arg(chain.firstBad)
                 .arg(chain.problem);
+        }
+        if (chain.booksChecked && !chain.booksAgree()) {
+            return QStringLiteral("en la copia %1 %2.").arg(copy, chain.differences.front().spanish());
         }
     } catch (const DbError &error) {
         return QStringLiteral("la copia %1 no se puede usar: %2").arg(copy, error.message());

@@ -16,6 +16,7 @@
 #include "stations/formLudomat2.h"
 #include "ui/Twips.h"
 
+#include <QJsonArray>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -70,7 +71,13 @@ QStringList gridText(const QTableView *grid) {
 // A text file's words, or a PDF's through pdftotext, with every run of blanks as one space.
 QString textOf(const QString &path) {
     QByteArray bytes;
-    if (path.endsWith(QLatin1String(".pdf"))) {
+    if (path.endsWith(QLatin1String(".xlsx"))) {
+        // Every cell of every sheet, as a spreadsheet reads it.
+        for (const QJsonValue &sheet : testing::spreadsheetCells(path))
+            for (const QJsonValue &row : sheet.toArray())
+                for (const QJsonValue &cell : row.toArray())
+                    bytes += cell.toArray().at(1).toVariant().toString().toUtf8() + '\n';
+    } else if (path.endsWith(QLatin1String(".pdf"))) {
         QProcess tool;
         tool.start(QStringLiteral("pdftotext"),
                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
@@ -322,7 +329,7 @@ private Q_SLOTS:
         QString answer;
         cash_close::setSavePathChooser([&](QWidget *, const QString &) { return answer; });
         const auto restore = qScopeGuard([] { cash_close::setSavePathChooser({}); });
-        for (const char *name : {"cierre.csv", "cierre.pdf"}) {
+        for (const char *name : {"cierre.csv", "cierre.pdf", "cierre.xlsx"}) {
             answer = folder.filePath(QLatin1String(name));
             QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
         }
@@ -336,16 +343,20 @@ private Q_SLOTS:
             }
         });
         QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
-        for (const char *name : {"cierre-resumen.txt", "cierre.pdf", "impreso.pdf"}) {
+        const bool spreadsheets = testing::canReadSpreadsheets();
+        for (const char *name : {"cierre-resumen.txt", "cierre.pdf", "impreso.pdf", "cierre.xlsx"}) {
+            if (!spreadsheets && QLatin1String(name).endsWith(QLatin1String(".xlsx")))
+                continue;
             const QString text = textOf(folder.filePath(QLatin1String(name)));
             QVERIFY2(text.contains(anchor) && text.contains(sealLine),
                      qPrintable(QLatin1String(name) + u'\n' + text + shop.t.messages.messages.join(u'\n')));
         }
 
         // The command line, for the same period and no operator.
-        const testing::Run report = testing::runLudomat(
-            {"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-05 16:00", "--data-dir", shop.t.folder.path(),
-             "--csv", folder.filePath("linea.csv"), "--pdf", folder.filePath("linea.pdf")});
+        const testing::Run report =
+            testing::runLudomat({"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-05 16:00", "--data-dir",
+                                 shop.t.folder.path(), "--csv", folder.filePath("linea.csv"), "--pdf",
+                                 folder.filePath("linea.pdf"), "--xlsx", folder.filePath("linea.xlsx")});
         const testing::Run verified = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
         QCOMPARE(report.status, 0);
         const QStringList said = verified.out.split(u'\n');
@@ -357,8 +368,11 @@ private Q_SLOTS:
         const QString nowAnchor =
             QStringLiteral("Registro: %1 entradas, último hash %2").arg(ok.captured(1), ok.captured(2));
         QVERIFY(nowAnchor != anchor); // the copy after the run came later
-        for (const QString &text :
-             {report.out, textOf(folder.filePath("linea-resumen.txt")), textOf(folder.filePath("linea.pdf"))}) {
+        QStringList texts{report.out, textOf(folder.filePath("linea-resumen.txt")),
+                          textOf(folder.filePath("linea.pdf"))};
+        if (spreadsheets)
+            texts << textOf(folder.filePath("linea.xlsx"));
+        for (const QString &text : std::as_const(texts)) {
             QVERIFY2(text.contains(nowAnchor) && text.contains(sealLine), qPrintable(text));
             QVERIFY2(text.count(QStringLiteral("Total Facturado")) == 1 &&
                          !text.contains(QStringLiteral("Procesado por")),

@@ -1,6 +1,7 @@
 // "Restaurar copia…" of the cash close: refused while a station runs and without the
 // administrator's password, and once done the copy's rate in force and a new sign-in; the list of
 // copies with what each holds.
+#include "CashCloseFixtures.h"
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/formUsuario.h"
@@ -8,6 +9,7 @@
 #include "cash_close/formCaja.h"
 #include "data/Backup.h"
 #include "data/Database.h"
+#include "data/Journal.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -17,13 +19,24 @@ namespace {
 
 const QDateTime kCopyMade(QDate(2026, 12, 1), QTime(22, 0));
 
-void rent(const QString &path, const char *day) {
-    QCOMPARE(execRaw(path, QStringLiteral("INSERT INTO Alquiler VALUES (1, 'Contador', 'Ana', '%1', '10:00:00', "
-                                          "'00:30:00', 10)")
-                               .arg(QLatin1String(day))
-                               .toUtf8()
-                               .constData()),
-             SQLITE_OK);
+void rent(const QString &path, const QDate &day) {
+    fixtures::record(path, {{1, QStringLiteral("Ana"), day, QTime(10, 0), QStringLiteral("10")}});
+}
+
+// A new rate stored and journaled as the rate window does.
+void storeRate(const QString &path, int minutes, int pesos) {
+    auto db = data::Database::open(path);
+    data::runInTransaction(*db, [&] {
+        const data::Recordset before = db->openRecordset(statements::tarifaEditorSelect());
+        db->execute(statements::tarifaUpdate(QString::number(minutes), QString::number(pesos)));
+        journal::append(*db, QDateTime(QDate(2026, 12, 1), QTime(12, 0)), QStringLiteral("Admin"),
+                        journal::event::kRateChanged, 0,
+                        QStringLiteral("Antes: %1 minutos por %2; ahora: %3 minutos por %4")
+                            .arg(before.field(QStringLiteral("Minutos")).toString(),
+                                 numtext::engineNumber(before.field(QStringLiteral("Pesos")).toDouble()))
+                            .arg(minutes)
+                            .arg(pesos));
+    });
 }
 
 } // namespace
@@ -41,13 +54,13 @@ private Q_SLOTS:
         testing::Shop shop;
         const QString books = shop.t.databasePath();
         // The copy has its own rate; the books then change theirs again (in force from the next start).
-        rent(books, "2026-12-01");
-        QCOMPARE(execRaw(books, "UPDATE Tarifa SET Minutos = 45, Pesos = 15"), SQLITE_OK);
+        rent(books, QDate(2026, 12, 1));
+        storeRate(books, 45, 15);
         QString copy;
         QCOMPARE(data::automaticBackup(*data::Database::open(books), shop.t.platform.where.backups(), kCopyMade, &copy),
                  QString());
-        QCOMPARE(execRaw(books, "UPDATE Tarifa SET Minutos = 60, Pesos = 20"), SQLITE_OK);
-        rent(books, "2026-12-04");
+        storeRate(books, 60, 20);
+        rent(books, QDate(2026, 12, 4));
         delete shop.main->usuarioWindow.data();
         shop.main->lblUsuario->setText(QStringLiteral("Ana")); // signed in
         shop.main->setEnabled(true);
@@ -105,8 +118,8 @@ private Q_SLOTS:
     void listOfCopies() {
         testing::TestPlatform t;
         const QString folder = t.platform.where.backups();
-        rent(t.databasePath(), "2026-11-30");
-        rent(t.databasePath(), "2026-12-01");
+        rent(t.databasePath(), QDate(2026, 11, 30));
+        rent(t.databasePath(), QDate(2026, 12, 1));
         QCOMPARE(data::automaticBackup(*data::Database::open(t.databasePath()), folder, kCopyMade), QString());
         QFile text(QDir(folder).filePath(QStringLiteral("ludomat-20261203-080000.mdb")));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("no es una base\n") > 0);

@@ -2,6 +2,7 @@
 // file, refused with nothing changed (a damaged copy, a database that is not a copy, a broken
 // journal, a station open), the books it replaced kept whole, and from the command line, never
 // under a running program.
+#include "../cash_close/CashCloseFixtures.h"
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Backup.h"
@@ -30,24 +31,30 @@ int rentals(const QString &path) {
     return readOnlyRows(path, "SELECT count(*) FROM Alquiler").value(0).toInt();
 }
 
-void rent(const QString &path, int count, const QString &day) {
+void rent(const QString &path, int count, const QDate &day) {
+    QList<fixtures::Rental> rentals;
     for (int i = 0; i < count; ++i) {
-        QCOMPARE(execRaw(path, QStringLiteral("INSERT INTO Alquiler VALUES (%1, 'Contador', 'Ana', '%2', "
-                                              "'10:00:0%3', '00:30:00', 10)")
-                                   .arg(1 + i % 5)
-                                   .arg(day)
-                                   .arg(i % 10)
-                                   .toUtf8()
-                                   .constData()),
-                 SQLITE_OK);
+        rentals << fixtures::Rental{1 + i % 5, QStringLiteral("Ana"), day, QTime(10, 0, i), QStringLiteral("10")};
     }
+    fixtures::record(path, rentals);
+}
+
+// A Contador rental of station puesto opened at apertura, as the main window keeps it and journals it.
+void openStation(const QString &path, int puesto, const QString &apertura) {
+    auto db = data::Database::open(path);
+    data::runInTransaction(*db, [&] {
+        db->execute(statements::puestoAbiertoInsert(puesto, true, QStringLiteral("Ana"), apertura, 30,
+                                                    QStringLiteral("10"), 0, QString(), QStringLiteral("b"), 1));
+        journal::append(*db, kCopyMade, QStringLiteral("Ana"), journal::event::kStationOpened, puesto,
+                        QStringLiteral("Modo=Contador; Tarifa=30 minutos por 10") + journal::openingSuffix(apertura));
+    });
 }
 
 // Books with three rentals and a journal, their automatic copy in copias/, then five rentals
 // more in the books; the copy's path.
 QString booksWithACopy(const testing::TestPlatform &t) {
     const QString books = t.databasePath();
-    rent(books, 3, QStringLiteral("2026-12-01"));
+    rent(books, 3, QDate(2026, 12, 1));
     {
         auto db = data::Database::open(books);
         data::runInTransaction(
@@ -57,10 +64,8 @@ QString booksWithACopy(const testing::TestPlatform &t) {
         if (!failure.isEmpty()) {
             qWarning("%s", qPrintable(failure));
         }
-        data::runInTransaction(
-            *db, [&] { journal::append(*db, kNow, QStringLiteral("Ana"), journal::event::kRentalRecorded, 1, {}); });
     }
-    rent(books, 5, QStringLiteral("2026-12-04"));
+    rent(books, 5, QDate(2026, 12, 4));
     return QDir(t.platform.where.backups()).filePath(QStringLiteral("ludomat-20261201-220000.mdb"));
 }
 
@@ -117,12 +122,14 @@ private Q_SLOTS:
         // Books again: no copy mark, so nothing may be written over them.
         QCOMPARE(readOnlyRows(books, "PRAGMA application_id"), QStringList{"0"});
         const journal::Verification chain = journal::verifyFile(books);
-        QVERIFY2(chain.ok, qPrintable(chain.problem));
-        QCOMPARE(chain.entries, 2);
-        const QStringList last = testing::journal(books, QStringLiteral("Usuario, Evento, Detalle")).mid(1);
-        QCOMPARE(last, QStringList{QStringLiteral("Admin|Copia restaurada|Archivo=%1; Hecha=2026-12-01 22:00:00; "
-                                                  "Libros reemplazados guardados en %2; de prueba")
-                                       .arg(copy, done.keptAt)});
+        QVERIFY2(chain.ok && chain.booksChecked && chain.booksAgree(), qPrintable(chain.problem));
+        const QStringList entries = testing::journal(books, QStringLiteral("Usuario, Evento, Detalle"));
+        QCOMPARE(chain.entries, entries.size());
+        QCOMPARE(entries.mid(entries.size() - 2, 1), QStringList{"Admin|Cierre de caja|"}); // the copy's last
+        QCOMPARE(entries.mid(entries.size() - 1),
+                 QStringList{QStringLiteral("Admin|Copia restaurada|Archivo=%1; Hecha=2026-12-01 22:00:00; "
+                                            "Libros reemplazados guardados en %2; de prueba")
+                                 .arg(copy, done.keptAt)});
         // The old books, whole and marked as a copy, with everything they had.
         QCOMPARE(QFileInfo(done.keptAt).fileName(), QStringLiteral("antes-de-restaurar-20261205-140509.mdb"));
         QCOMPARE(readOnlyRows(done.keptAt, "PRAGMA application_id").value(0).toLongLong(), qint64(data::kCopyMark));
@@ -147,26 +154,27 @@ private Q_SLOTS:
     void copysOpenStationsSetAside() {
         testing::TestPlatform t;
         const QString books = t.databasePath();
-        QCOMPARE(execRaw(books, "INSERT INTO PuestosAbiertos VALUES (2, 'Contador', 'Ana', '2026-12-01T20:00:00.000Z', "
-                                "30, 10, 0, '', 'b', 1, 0, '2026-12-01T20:00:00.000Z')"),
-                 SQLITE_OK);
+        openStation(books, 2, QStringLiteral("2026-12-01T20:00:00.000Z"));
         const QString copy = booksWithACopy(t);
-        QCOMPARE(execRaw(books, "DELETE FROM PuestosAbiertos"), SQLITE_OK);
+        QCOMPARE(execRaw(books, "DELETE FROM PuestosAbiertos"), SQLITE_OK); // closed since
         auto live = data::Database::open(books);
         QCOMPARE(data::restoreCopy(*live, copy, t.platform.where.backups(), kNow, "Admin", "de prueba").failure,
                  QString());
         QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM PuestosAbiertos"), QStringList{"0"});
         QCOMPARE(readOnlyRows(books, "SELECT Puesto, Motivo FROM PuestosApartados"),
                  QStringList{"2|abierto en la copia restaurada " + copy});
-        QCOMPARE(testing::journal(books, QStringLiteral("Evento, Puesto")).mid(1),
-                 QStringList({"Puesto apartado|2", "Copia restaurada|"}));
+        const QStringList events = testing::journal(books, QStringLiteral("Evento, Puesto"));
+        QCOMPARE(events.mid(events.size() - 2), QStringList({"Puesto apartado|2", "Copia restaurada|"}));
+        // The journal covers the restored books, the row set aside included.
+        const journal::Verification v = journal::verifyFile(books);
+        QVERIFY2(v.ok && v.booksChecked && v.booksAgree(), qPrintable(v.differences.value(0).english() + v.problem));
     }
 
     // Whatever is wrong, it is said and nothing changes: the books hold what they held and no
     // copy of them is made.
     void refusedWithNothingChanged_data() {
         QTest::addColumn<QString>("chosen");  // COPY: the good copy, after damage
-        QTest::addColumn<QString>("damage");  // SQL on the copy (its mark stays), or on the books (BOOKS:)
+        QTest::addColumn<QString>("damage");  // SQL on the copy (its mark stays), or a station opened in the books
         QTest::addColumn<QString>("refusal"); // a part of the refusal
         QTest::newRow("damaged copy") << "COPY"
                                       << "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = 'CREATE INDEX "
@@ -188,10 +196,11 @@ private Q_SLOTS:
                                                           << "DROP TABLE Caja"
                                                           << "Falta la tabla Caja";
         QTest::newRow("a station open") << "COPY"
-                                        << "BOOKS:INSERT INTO PuestosAbiertos VALUES (3, 'Contador', 'Ana', "
-                                           "'2026-12-05T16:00:00.000Z', 30, 10, 0, '', 'b', 1, 0, "
-                                           "'2026-12-05T16:00:00.000Z')"
+                                        << "BOOKS:OPEN"
                                         << "hay puestos en curso (Puesto 3)";
+        QTest::newRow("a copy whose rentals were edited") << "COPY"
+                                                          << "UPDATE Alquiler SET Importe = 1"
+                                                          << "los libros no coinciden con el registro en Alquiler";
     }
 
     void refusedWithNothingChanged() {
@@ -201,8 +210,8 @@ private Q_SLOTS:
         testing::TestPlatform t;
         const QString books = t.databasePath();
         QString copy = booksWithACopy(t);
-        if (damage.startsWith(QLatin1String("BOOKS:"))) {
-            QCOMPARE(execRaw(books, damage.mid(6).toUtf8().constData()), SQLITE_OK);
+        if (damage == u"BOOKS:OPEN") {
+            openStation(books, 3, QStringLiteral("2026-12-05T16:00:00.000Z"));
         } else if (!damage.isEmpty()) {
             QCOMPARE(execRaw(copy, damage.toUtf8().constData()), SQLITE_OK);
         }
