@@ -4,12 +4,14 @@
 #include "CashCloseFixtures.h"
 #include "SqliteFile.h"
 #include "TestSupport.h"
+#include "accounts/Session.h"
 #include "accounts/formUsuario.h"
 #include "cash_close/RestoreAction.h"
 #include "cash_close/formCaja.h"
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 
 #include <QtTest>
@@ -62,7 +64,7 @@ private Q_SLOTS:
         storeRate(books, 60, 20);
         rent(books, QDate(2026, 12, 4));
         delete shop.main->usuarioWindow.data();
-        shop.main->lblUsuario->setText(QStringLiteral("Ana")); // signed in
+        shop.main->session().signIn(QStringLiteral("Ana"), false);
         shop.main->setEnabled(true);
         shop.main->cmdCierreCaja_Click();
         QPointer<formCaja> caja = shop.main->cajaWindow;
@@ -101,8 +103,8 @@ private Q_SLOTS:
                  qPrintable(shop.said().last()));
         QVERIFY(shop.said().last().endsWith(QStringLiteral("vuelva a ingresar.")));
         QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Alquiler"), QStringList{"1"});
-        QCOMPARE(shop.main->rate.Minutos, qint16(45));
-        QCOMPARE(shop.main->rate.Pesos, 15.0);
+        QCOMPARE(shop.main->board().rate().Minutos, qint16(45));
+        QCOMPARE(shop.main->board().rate().cents, qint64(1500));
         QTRY_VERIFY(!caja);
         QVERIFY(shop.main->usuarioWindow && shop.main->usuarioWindow->isVisible() && !shop.main->isEnabled());
         const QStringList journal = testing::journal(books, QStringLiteral("Usuario, Evento"));
