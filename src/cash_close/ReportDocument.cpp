@@ -218,8 +218,9 @@ private:
         add(QStringLiteral("Total Facturado: $ %1").arg(numtext::amountText(report_.totalCents)), bold_,
             anchored || !report_.ranBy.isEmpty());
         if (!report_.ranBy.isEmpty()) {
-            add(QStringLiteral("Total Facturado %1: $ %2").arg(report_.ranBy, numtext::amountText(report_.operatorCents)), bold_,
-                anchored);
+            add(QStringLiteral("Total Facturado %1: $ %2")
+                    .arg(report_.ranBy, numtext::amountText(report_.operatorCents)),
+                bold_, anchored);
         }
         if (anchored) {
             add(journalAnchorLine(report_), anchor_, true);
