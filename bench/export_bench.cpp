@@ -1,7 +1,8 @@
-// Exporting a year's cash close of 100,000 rentals: the CSV and the PDF, each written to a file
+// Exporting a year's cash close of 100,000 rentals: the CSV, the .xlsx and the PDF, each written to a file
 // through its temporary name, best of three. Run with QT_QPA_PLATFORM=offscreen.
 #include "cash_close/ReportCsv.h"
 #include "cash_close/ReportDocument.h"
+#include "cash_close/ReportXlsx.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -57,7 +58,9 @@ int main(int argc, char *argv[]) {
     int pages = 0;
     const QString csv = folder.filePath(QStringLiteral("cierre.csv"));
     const QString pdf = folder.filePath(QStringLiteral("cierre.pdf"));
+    const QString xlsx = folder.filePath(QStringLiteral("cierre.xlsx"));
     measure("CSV", csv, [&] { return cash_close::saveCsv(report, csv); });
+    measure("XLSX", xlsx, [&] { return cash_close::saveXlsx(report, xlsx); });
     measure("PDF", pdf, [&] {
         return cash_close::savePdf(report, pdf, [&pages](int, int all) {
             pages = all;

@@ -3,6 +3,7 @@
 #include "accounts/PasswordHash.h"
 #include "accounts/SignInThrottle.h"
 #include "data/Database.h"
+#include "data/NumberText.h"
 #include "data/Statements.h"
 #include "ui/Clock.h"
 
@@ -26,22 +27,23 @@ AdministratorCheck checkAdministratorPassword(data::Database &database, SignInTh
     list.close();
     if (!found) {
         return {AdministratorCheck::Verdict::NoAdministrator,
-                QStringLiteral("La tabla Usuarios no tiene cuenta de administrador.")};
+                QStringLiteral("La tabla Usuarios no tiene cuenta de administrador."),
+                {}};
     }
     // The same count of wrong tries as the sign-in keeps for this account: a guess here is a guess there.
     if (const qint64 wait = throttle.waitMs(database, name, Moment::now(clock)); wait > 0) {
         return {AdministratorCheck::Verdict::Waiting,
-                QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta %1. Espere %2 segundos antes de "
-                               "intentar de nuevo.")
-                    .arg(name)
-                    .arg((wait + 999) / 1000)};
+                QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta %1. Espere %2 antes de intentar de "
+                               "nuevo.")
+                    .arg(name, numtext::secondsText((wait + 999) / 1000)),
+                name};
     }
     if (verifyPassword(hash, typed)) {
         throttle.succeeded(database, name);
-        return {AdministratorCheck::Verdict::Right, {}};
+        return {AdministratorCheck::Verdict::Right, {}, name};
     }
     throttle.failed(database, name, Moment::now(clock));
-    return {AdministratorCheck::Verdict::Wrong, QStringLiteral("La contraseña del administrador es incorrecta.")};
+    return {AdministratorCheck::Verdict::Wrong, QStringLiteral("La contraseña del administrador es incorrecta."), name};
 }
 
 } // namespace accounts

@@ -19,6 +19,7 @@ struct AdministratorCheck {
     enum class Verdict { Right, Wrong, Waiting, NoAdministrator };
     Verdict verdict = Verdict::Wrong;
     QString refusal; // in Spanish, to show the operator; empty when Right
+    QString name;    // the administrator's account, when there is one
 };
 
 // The administrator is the account numbered 0. throttle is the file's own, the one the sign-in

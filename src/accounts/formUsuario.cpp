@@ -8,6 +8,7 @@
 #include "accounts/SignInThrottle.h"
 #include "data/Journal.h"
 #include "data/JournalBooks.h"
+#include "data/NumberText.h"
 #include "data/Seal.h"
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
@@ -242,10 +243,9 @@ void formUsuario::completeSignIn(const QString &name) {
 formUsuario::Check formUsuario::checkPassword(const QString &account, const QString &hash, const QString &typed) {
     // Refused at once, never by waiting: the main window's tick goes on.
     if (const qint64 wait = throttle_->waitMs(*database_, account, accounts::Moment::now(platform().clock)); wait > 0) {
-        showMessage(QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta %1. Espere %2 segundos antes "
-                                   "de intentar de nuevo.")
-                        .arg(account)
-                        .arg((wait + 999) / 1000));
+        showMessage(QStringLiteral("Demasiadas contraseñas incorrectas para la cuenta %1. Espere %2 antes de intentar "
+                                   "de nuevo.")
+                        .arg(account, numtext::secondsText((wait + 999) / 1000)));
         return Check::Waiting;
     }
     if (accounts::verifyPassword(hash, typed)) {

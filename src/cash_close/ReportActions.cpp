@@ -2,6 +2,7 @@
 
 #include "cash_close/ReportCsv.h"
 #include "cash_close/ReportDocument.h"
+#include "cash_close/ReportXlsx.h"
 #include "data/OutputTarget.h"
 #include "ui/Platform.h"
 #include "ui/SystemPlatform.h"
@@ -21,15 +22,19 @@ namespace {
 
 const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 const QString kPdfFilter = QStringLiteral("PDF (*.pdf)");
+const QString kXlsxFilter = QStringLiteral("Hoja de cálculo (*.xlsx)");
 
 QString askWithDialog(QWidget *parent, const QString &suggested) {
     QString filter = kCsvFilter;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Exportar el cierre de caja"), suggested,
-                                                kCsvFilter + QLatin1String(";;") + kPdfFilter, &filter,
-                                                QFileDialog::DontUseNativeDialog);
+    QString path =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("Exportar el cierre de caja"), suggested,
+                                     QStringList{kCsvFilter, kPdfFilter, kXlsxFilter}.join(QLatin1String(";;")),
+                                     &filter, QFileDialog::DontUseNativeDialog);
     // A bare name takes the extension of the filter it was typed under.
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
-        path += filter == kPdfFilter ? QLatin1String(".pdf") : QLatin1String(".csv");
+        path += filter == kPdfFilter    ? QLatin1String(".pdf")
+                : filter == kXlsxFilter ? QLatin1String(".xlsx")
+                                        : QLatin1String(".csv");
     }
     return path;
 }
@@ -78,9 +83,9 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
         return;
     }
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QLatin1String("csv") && suffix != QLatin1String("pdf")) {
+    if (suffix != QLatin1String("csv") && suffix != QLatin1String("pdf") && suffix != QLatin1String("xlsx")) {
         platform.messages.showMessage(
-            parent, QStringLiteral("No se exportó nada: el nombre %1 debe terminar en .csv o en .pdf.")
+            parent, QStringLiteral("No se exportó nada: el nombre %1 debe terminar en .csv, .pdf o .xlsx.")
                         .arg(QDir::toNativeSeparators(path)));
         return;
     }
@@ -112,12 +117,13 @@ void exportReport(QWidget *parent, ui::Platform &platform, const Report *shown) 
         progress->setValue(static_cast<int>(done));
         return !progress->wasCanceled();
     };
-    const QString failure =
-        suffix == QLatin1String("pdf") ? savePdf(report, path, advance) : saveCsv(report, path, advance);
+    const QString failure = suffix == QLatin1String("pdf")    ? savePdf(report, path, advance)
+                            : suffix == QLatin1String("xlsx") ? saveXlsx(report, path, advance)
+                                                              : saveCsv(report, path, advance);
     // Gone before the message, so the message's OK takes the Enter key.
     delete progress;
     const QString done =
-        suffix == QLatin1String("pdf")
+        suffix != QLatin1String("csv")
             ? QStringLiteral("Se exportó el cierre de caja a %1.").arg(QDir::toNativeSeparators(path))
             : QStringLiteral(
                   "Se exportó el cierre de caja a %1; su resumen, con los totales y el registro, está en %2.")

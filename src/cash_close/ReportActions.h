@@ -23,7 +23,7 @@ void setSavePathChooser(SavePathChooser chooser); // empty: the file dialog agai
 // "cierre-2026-12-01-al-2026-12-05.csv" for more than one day.
 QString suggestedExportPath(const Report &report);
 
-// Saves the report where the operator chooses, as CSV or PDF by the name's extension, and
+// Saves the report where the operator chooses, as CSV, PDF or .xlsx by the name's extension, and
 // says how it went. Without a report it asks for a run first.
 void exportReport(QWidget *parent, ui::Platform &platform, const Report *report);
 

@@ -1,5 +1,7 @@
 #include "cash_close/ReportChartViews.h"
 
+#include "data/NumberText.h"
+
 #include <QHelpEvent>
 #include <QLinearGradient>
 #include <QLocale>
@@ -17,8 +19,9 @@ const QColor kBar(70, 130, 180);
 // Light for little, dark for much; the scale's gradient uses the same stops.
 const QColor kHeat[3] = {QColor(255, 255, 204), QColor(253, 141, 60), QColor(189, 0, 38)};
 
+// The program's own text: both decimals always.
 QString pesos(qint64 cents) {
-    return QStringLiteral("$ ") + cash_close::moneyText(cents);
+    return QStringLiteral("$ ") + numtext::amountText(cents);
 }
 
 QColor heat(double t) {

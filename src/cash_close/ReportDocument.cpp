@@ -1,6 +1,7 @@
 #include "cash_close/ReportDocument.h"
 
 #include "cash_close/ReportCsv.h"
+#include "data/NumberText.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
@@ -33,7 +34,7 @@ QString dateTimeText(const QDate &date, const QTime &time) {
 }
 
 QString subtotalText(const Subtotal &s) {
-    return QStringLiteral("%1: $ %2 (%3)").arg(s.key, moneyText(s.cents)).arg(s.rentals);
+    return QStringLiteral("%1: $ %2 (%3)").arg(s.key, numtext::amountText(s.cents)).arg(s.rentals);
 }
 
 // One piece of the flow: a line of text, or the table of rentals (table set).
@@ -214,11 +215,12 @@ private:
         // The closing lines stay together, so they are all on the last page.
         add(QString(), body_, true);
         const bool anchored = report_.journalEntries > 0;
-        add(QStringLiteral("Total Facturado: $ %1").arg(moneyText(report_.totalCents)), bold_,
+        add(QStringLiteral("Total Facturado: $ %1").arg(numtext::amountText(report_.totalCents)), bold_,
             anchored || !report_.ranBy.isEmpty());
         if (!report_.ranBy.isEmpty()) {
-            add(QStringLiteral("Total Facturado %1: $ %2").arg(report_.ranBy, moneyText(report_.operatorCents)), bold_,
-                anchored);
+            add(QStringLiteral("Total Facturado %1: $ %2")
+                    .arg(report_.ranBy, numtext::amountText(report_.operatorCents)),
+                bold_, anchored);
         }
         if (anchored) {
             add(journalAnchorLine(report_), anchor_, true);
@@ -281,7 +283,7 @@ private:
         case 5:
             return row.tiempo;
         default:
-            return moneyText(row.cents);
+            return numtext::amountText(row.cents);
         }
     }
 

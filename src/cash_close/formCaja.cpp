@@ -7,6 +7,7 @@
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
 #include "cash_close/ReportActions.h"
+#include "cash_close/RestoreAction.h"
 #include "cash_close/frmGraficos.h"
 #include "cash_close/frmRegistro.h"
 #include "data/Backup.h"
@@ -16,6 +17,7 @@
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/JournalCheck.h"
+#include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
 #include "ui/FittedText.h"
 #include "ui/SystemPlatform.h"
@@ -66,6 +68,22 @@ QString widestDigits(QString text, const QFontMetrics &metrics) {
         }
     }
     return text;
+}
+
+// The widest date the locale's short form writes, every digit in the font's widest: a leap
+// year's days give every month, day and weekday name, so no date of any year is wider.
+int widestDate(const QLocale &locale, const QFontMetrics &metrics) {
+    int widest = 0;
+    for (QDate day(2000, 1, 1); day.year() == 2000; day = day.addDays(1)) {
+        widest = std::max(widest,
+                          metrics.horizontalAdvance(widestDigits(locale.toString(day, QLocale::ShortFormat), metrics)));
+    }
+    return widest;
+}
+
+// What a cell needs beside its text.
+int cellMargins(const QTableView *grid) {
+    return 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
 }
 
 QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height) {
@@ -123,6 +141,10 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
     for (int c = 0; c < 7; ++c) {
         dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[c]));
     }
+    // Dates whole in any locale ("28 Feb 2026" under C is wider than "28/2/26"): the column
+    // makes room for the longest date the locale writes.
+    dgLudomat->setColumnWidth(
+        3, std::max(ui::tw(kGridWidths[3]), widestDate(QLocale(), dgLudomat->fontMetrics()) + cellMargins(dgLudomat)));
 
     // The whole shift at a glance, to the right of what was there: the number of rentals and
     // the subtotals by operator, station and mode.
@@ -153,15 +175,18 @@ formCaja::formCaja(ui::Platform &platform, formLudomat2 &main)
 
     // "s&eguridad", not "&seguridad": Alt+S stays the window's way out through "&Salir".
     cmdCopia = button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft, 6540, 2295, 375);
+    cmdRestaurar =
+        button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400, 6540, 1800, 375);
 
     tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
-              cmdGraficos, cmdRegistro, cmdCopia});
+              cmdGraficos, cmdRegistro, cmdCopia, cmdRestaurar});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
     connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
     connect(cmdGraficos, &QPushButton::clicked, this, &formCaja::cmdGraficos_Click);
     connect(cmdCopia, &QPushButton::clicked, this, &formCaja::cmdCopia_Click);
+    connect(cmdRestaurar, &QPushButton::clicked, this, &formCaja::cmdRestaurar_Click);
     connect(cmdExportar, &QPushButton::clicked, this, &formCaja::cmdExportar_Click);
     connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
 }
@@ -243,8 +268,8 @@ void formCaja::checkBooks() {
 
 void formCaja::setRunning(bool running) {
     running_ = running;
-    const QList<QWidget *> controls{cmdProcesar, cmdSalir, cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
-                                    cmdCopia,    txtHora1, txtHora2,    txtFecha1,   txtFecha2};
+    const QList<QWidget *> controls{cmdProcesar, cmdSalir,     cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
+                                    cmdCopia,    cmdRestaurar, txtHora1,    txtHora2,    txtFecha1,   txtFecha2};
     for (QWidget *control : controls) {
         control->setEnabled(!running);
     }
@@ -407,13 +432,12 @@ void formCaja::showReport(cash_close::Report report) {
     // The amounts' column makes room for the widest amount of the run; the grid scrolls sideways
     // when it must, and no amount is ever cut.
     const QFontMetrics metrics = dgLudomat->fontMetrics();
-    const int margins = 2 * (dgLudomat->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, dgLudomat) + 1);
     dgLudomat->setColumnWidth(
         6, std::max(ui::tw(kGridWidths[6]),
                     metrics.horizontalAdvance(widestDigits(cash_close::longestMoneyText(report_->rows), metrics)) +
-                        margins));
+                        cellMargins(dgLudomat)));
     const auto line = [](const cash_close::Subtotal &s) {
-        return QStringLiteral("%1: $ %2 (%3)").arg(s.key, cash_close::moneyText(s.cents)).arg(s.rentals);
+        return QStringLiteral("%1: $ %2 (%3)").arg(s.key, numtext::amountText(s.cents)).arg(s.rentals);
     };
     new QTreeWidgetItem(trvResumen, {QStringLiteral("Alquileres: %1").arg(report_->rows.size())});
     const std::pair<QString, const QVector<cash_close::Subtotal> *> groups[] = {
@@ -497,6 +521,35 @@ void formCaja::cmdCopia_Click() {
     cash_close::backupOnDemand(this, platform(), currentOperator());
     setRunning(false);
     showJournalSummary();
+}
+
+void formCaja::cmdRestaurar_Click() {
+    if (running_ || !main_) {
+        return;
+    }
+    setRunning(true); // nothing else in this window meanwhile, leaving included
+    const bool restored = cash_close::restoreOnDemand(this, platform(), *main_);
+    setRunning(false);
+    if (!restored) {
+        showJournalSummary();
+        return;
+    }
+    // Other books now: their rate is the one in force (no station is open), and their accounts
+    // sign in. Nothing of the last run stays beside them.
+    QPointer<formLudomat2> main = main_;
+    try {
+        if (const QString problem = main->board().readRate(); !problem.isEmpty()) {
+            platform().messages.showMessage(this, problem + QStringLiteral(" Sigue en uso la tarifa de antes."));
+        }
+    } catch (const data::DbError &error) {
+        platform().messages.showMessage(this, QStringLiteral("No se pudo leer la tarifa de la copia; sigue en uso "
+                                                             "la de antes.\n\n") +
+                                                  error.describe());
+    }
+    cmdSalir_Click();
+    if (main) {
+        main->cmdUsuario_Click();
+    }
 }
 
 void formCaja::cmdExportar_Click() {

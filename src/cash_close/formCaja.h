@@ -35,6 +35,7 @@ public:
     void cmdRegistro_Click();
     void cmdGraficos_Click();
     void cmdCopia_Click();
+    void cmdRestaurar_Click();
     void cmdExportar_Click();
     void cmdImprimir_Click();
 
@@ -65,6 +66,7 @@ public:
     QPushButton *cmdRegistro = nullptr;
     QPushButton *cmdGraficos = nullptr;
     QPushButton *cmdCopia = nullptr;
+    QPushButton *cmdRestaurar = nullptr; // beside the copy: a copy put back, by the administrator
     QPushButton *cmdExportar = nullptr;
     QPushButton *cmdImprimir = nullptr;
     QLabel *lblResumen = nullptr;

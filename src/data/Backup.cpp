@@ -19,9 +19,6 @@
 
 namespace data {
 
-namespace {
-
-// "ok", or the first complaint of integrity_check on the file.
 QString checkCopy(const QString &path) {
     sqlite3 *db = nullptr;
     QString verdict;
@@ -40,6 +37,8 @@ QString checkCopy(const QString &path) {
     sqlite3_close(db);
     return verdict;
 }
+
+namespace {
 
 // Writes the program's mark into a copy it made; empty or the engine's complaint.
 QString markCopy(const QString &path) {

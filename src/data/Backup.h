@@ -18,6 +18,9 @@ class Database;
 // empty, or what went wrong in Spanish, naming the path.
 QString backupTo(Database &source, const QString &target);
 
+// "ok", or the first complaint of integrity_check on the file, read only.
+QString checkCopy(const QString &path);
+
 // The automatic copy into folder (created when missing) named ludomat-yyyyMMdd-HHmmss.mdb, then
 // the copies the history no longer needs go (BackupRetention.h); nothing goes when the new copy
 // failed. Returns empty or what went wrong; *made gets the new copy's path.

@@ -507,6 +507,37 @@ void Database::backupTo(const QString &target) {
         throw DbError(QStringLiteral("No se pudo copiar la base de datos en %1: %2").arg(target, failure), {}, rc);
 }
 
+void Database::restoreFrom(const QString &source) {
+    checkWritable(QStringLiteral("RESTORE"));
+    if (impl_->inTransaction)
+        throw DbError(QStringLiteral("Ya hay una transacción abierta"));
+    impl_->clearCache(); // no statement of this connection may hold a read open meanwhile
+    sqlite3 *in = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(source).constData(), &in, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    QString failure;
+    if (rc == SQLITE_OK) {
+        sqlite3_backup *backup = sqlite3_backup_init(impl_->db, "main", in, "main");
+        if (!backup) {
+            rc = sqlite3_extended_errcode(impl_->db);
+            failure = engineMessage(impl_->db);
+        } else {
+            // All pages in one step: one write on the books, whole or not at all.
+            rc = sqlite3_backup_step(backup, -1);
+            const int finish = sqlite3_backup_finish(backup);
+            if (rc == SQLITE_DONE)
+                rc = finish;
+            if (rc != SQLITE_OK)
+                failure = engineMessage(impl_->db);
+        }
+    } else {
+        failure = in ? engineMessage(in) : QString::fromUtf8(sqlite3_errstr(rc));
+    }
+    sqlite3_close_v2(in);
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        throw DbError(QStringLiteral("No se pudo traer %1 a la base de datos: %2").arg(source, failure), {}, rc);
+}
+
 void Database::interrupt() {
     if (impl_->db)
         sqlite3_interrupt(impl_->db);

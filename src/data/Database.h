@@ -76,6 +76,10 @@ public:
     // Copies the whole database into target with the engine's online backup, consistent while
     // other connections write. target must not be open elsewhere; it is overwritten.
     void backupTo(const QString &target);
+    // The reverse: the whole database at source becomes this one's, with the engine's online
+    // backup in one write transaction on this connection. Other connections see the old pages or
+    // the new, never a mix; the file keeps its identity. Not inside a transaction.
+    void restoreFrom(const QString &source);
 
     // After the file was removed and put back (by this handle or another of the process), moves
     // this handle onto the file now at its path; every statement does it first by itself. True

@@ -38,6 +38,8 @@ inline const QString kPasswordChanged = QStringLiteral("Contraseña cambiada");
 inline const QString kCashClose = QStringLiteral("Cierre de caja");
 inline const QString kBackup = QStringLiteral("Copia de seguridad");
 inline const QString kDatabaseRestored = QStringLiteral("Base de datos restituida");
+// A copy of the books put in their place: the first entry after the copy's own journal.
+inline const QString kCopyRestored = QStringLiteral("Copia restaurada");
 inline const QString kProgramStarted = QStringLiteral("Programa iniciado");
 inline const QString kProgramEnded = QStringLiteral("Programa terminado");
 // The books as they stood when the journal began to cover them (see JournalBooks.h).

@@ -15,4 +15,14 @@ std::optional<double> fromText(const QString &text);
 // The shortest text that reads back as exactly the same double, with a decimal point.
 QString engineNumber(double value);
 
+// Money in the program's own sentences (messages, summaries, the printed report): the locale's
+// decimal separator, always two decimals, no grouping, no sign before zero ("1500,50", "-0,50").
+QString amountText(qint64 cents);
+// Pesos rounded half away from zero to the cent first.
+QString amountText(double pesos);
+// A count and its word, the singular only for one: "1 minuto", "0 minutos", "30 minutos".
+QString counted(qint64 count, const QString &one, const QString &many);
+QString minutesText(qint64 minutes);
+QString secondsText(qint64 seconds);
+
 } // namespace numtext

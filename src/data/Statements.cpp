@@ -92,6 +92,10 @@ QString puestoApartar(qint64 fila, const QString &motivo, const QString &apartad
            QStringLiteral("' FROM PuestosAbiertos WHERE rowid = ") + QString::number(fila);
 }
 
+QString alquilerSummary() {
+    return QStringLiteral("SELECT COUNT(*) AS Alquileres, MAX(Fecha) AS Ultimo FROM Alquiler");
+}
+
 QString puestoAbiertoDeleteFila(qint64 fila) {
     return QStringLiteral("DELETE FROM PuestosAbiertos WHERE rowid = ") + QString::number(fila);
 }

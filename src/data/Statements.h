@@ -37,6 +37,8 @@ QString puestosAbiertosList();
 // and then removed.
 QString puestoApartar(qint64 fila, const QString &motivo, const QString &apartado);
 QString puestoAbiertoDeleteFila(qint64 fila);
+// What a copy of the books holds: its number of rentals (Alquileres) and the last one's date (Ultimo).
+QString alquilerSummary();
 
 // The journal. puesto 0 is written as NULL; instants are UTC ISO 8601 texts.
 QString registroInsert(qint64 secuencia, const QString &instante, const QString &usuario, const QString &evento,

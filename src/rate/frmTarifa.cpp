@@ -13,7 +13,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 
 namespace {
@@ -27,11 +26,7 @@ constexpr int kInForceRow = 2700;
 
 // "30 minutos por $ 10,00": the regional decimal comma, two decimals, no grouping.
 QString rateText(qint64 minutes, double pesos) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return QStringLiteral("%1 %2 por $ %3")
-        .arg(minutes)
-        .arg(minutes == 1 ? QStringLiteral("minuto") : QStringLiteral("minutos"), locale.toString(pesos, 'f', 2));
+    return numtext::minutesText(minutes) + QStringLiteral(" por $ ") + numtext::amountText(pesos);
 }
 
 } // namespace
@@ -201,9 +196,7 @@ void frmTarifa::store(const rate::NewRate &rate) {
     database->close();
     database.reset();
     platform().messages.showMessage(
-        this, QStringLiteral("Se guardó la tarifa: %1 minutos por $ %2. ")
-                      .arg(rate.minutes)
-                      .arg(numtext::toText(rate.pesos)) +
+        this, QStringLiteral("Se guardó la tarifa: %1. ").arg(rateText(rate.minutes, rate.pesos)) +
                   QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el "
                                  "Programa."));
     unload();

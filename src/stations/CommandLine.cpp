@@ -4,11 +4,14 @@
 #include "cash_close/Report.h"
 #include "cash_close/ReportCsv.h"
 #include "cash_close/ReportDocument.h"
+#include "cash_close/ReportXlsx.h"
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/Journal.h"
 #include "data/OutputTarget.h"
+#include "data/Restore.h"
+#include "ui/InstanceLock.h"
 #include "ui/Locations.h"
 
 #include <QCoreApplication>
@@ -32,23 +35,17 @@ struct Option {
     bool job;
 };
 constexpr Option kOptions[] = {
-    {"--verify-journal", false, true},
-    {"--report", false, true},
-    {"--backup", true, true},
-    {"--help", false, true},
-    {"--data-dir", true, false},
-    {"--from", true, false},
-    {"--to", true, false},
-    {"--operator", true, false},
-    {"--csv", true, false},
-    {"--pdf", true, false},
+    {"--verify-journal", false, true}, {"--report", false, true},   {"--backup", true, true}, {"--restore", true, true},
+    {"--help", false, true},           {"--data-dir", true, false}, {"--from", true, false},  {"--to", true, false},
+    {"--operator", true, false},       {"--csv", true, false},      {"--pdf", true, false},   {"--xlsx", true, false},
 };
 
 const char *const kUsage = "usage: ludomat [--data-dir DIR]\n"
                            "       ludomat --verify-journal [--data-dir DIR]\n"
                            "       ludomat --backup FILE [--data-dir DIR]\n"
+                           "       ludomat --restore COPY [--data-dir DIR]\n"
                            "       ludomat --report --from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
-                           "[--operator NAME] [--csv FILE] [--pdf FILE] [--data-dir DIR]\n";
+                           "[--operator NAME] [--csv FILE] [--pdf FILE] [--xlsx FILE] [--data-dir DIR]\n";
 
 struct Request {
     QString job;
@@ -106,7 +103,7 @@ std::optional<Request> parse(const QStringList &arguments) {
     }
     // What qualifies a report belongs to a report; a report needs its period.
     const bool report = request.job == QLatin1String("--report");
-    for (const char *reportOnly : {"--from", "--to", "--operator", "--csv", "--pdf"}) {
+    for (const char *reportOnly : {"--from", "--to", "--operator", "--csv", "--pdf", "--xlsx"}) {
         if (!report && request.values.contains(QLatin1String(reportOnly))) {
             return std::nullopt;
         }
@@ -152,6 +149,43 @@ int backup(const Request &request) {
         // The copy stands; a file that takes no entry (read-only) changes nothing of it.
     }
     printLine(stdout, QStringLiteral("backup ok: %1").arg(target));
+    return 0;
+}
+
+// A copy of the books put in their place (data::restoreCopy), never under a running program:
+// the one-program lock is taken for the whole job, so the program cannot start meanwhile either.
+int restore(const Request &request) {
+    const ui::Locations where = ui::locateProgram(request.values.value(QStringLiteral("--data-dir")));
+    const QString path = where.database();
+    const QString copy = QFileInfo(request.values.value(QStringLiteral("--restore"))).absoluteFilePath();
+    ui::InstanceLock lock(path);
+    switch (lock.acquire()) {
+    case ui::InstanceLock::Result::HeldByAnother:
+        printLine(stderr, QStringLiteral("ludomat: nothing was restored: Ludomat is running on %1; restore the copy "
+                                         "from its cash close, or close it first")
+                              .arg(path));
+        return 1;
+    case ui::InstanceLock::Result::Refused:
+        printLine(stderr, QStringLiteral("ludomat: nothing was restored: ") + lock.refusal());
+        return 1;
+    case ui::InstanceLock::Result::Acquired:
+    case ui::InstanceLock::Result::Unavailable:
+        break;
+    }
+    data::Restored done;
+    try {
+        auto db = data::Database::open(path, {.busyTimeoutMs = 5000});
+        done = data::restoreCopy(*db, copy, where.backups(), QDateTime::currentDateTime(), QString(),
+                                 QStringLiteral("desde la línea de órdenes"));
+    } catch (const data::DbError &error) {
+        printLine(stderr, QStringLiteral("ludomat: cannot open %1: %2").arg(path, error.message()));
+        return 1;
+    }
+    if (!done.failure.isEmpty()) {
+        printLine(stderr, QStringLiteral("ludomat: ") + done.failure);
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("restore ok: %1; the books it replaced were kept in %2").arg(copy, done.keptAt));
     return 0;
 }
 
@@ -238,8 +272,9 @@ int report(const Request &request) {
     const QString path = databaseIn(request);
     const QString csv = request.values.value(QStringLiteral("--csv"));
     const QString pdf = request.values.value(QStringLiteral("--pdf"));
+    const QString xlsx = request.values.value(QStringLiteral("--xlsx"));
     // Every file asked for, and the CSV's companion, is looked at before anything is written.
-    for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf}) {
+    for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf, xlsx}) {
         if (const QString refusal = file.isEmpty() ? QString() : data::outputRefusal(file, path); !refusal.isEmpty()) {
             printLine(stderr, QStringLiteral("ludomat: nothing was written: %1 %2").arg(file, refusal));
             return 1;
@@ -277,7 +312,8 @@ int report(const Request &request) {
     }
     int status = 0;
     for (const QString &failure : {csv.isEmpty() ? QString() : cash_close::saveCsv(result, csv),
-                                   pdf.isEmpty() ? QString() : cash_close::savePdf(result, pdf)}) {
+                                   pdf.isEmpty() ? QString() : cash_close::savePdf(result, pdf),
+                                   xlsx.isEmpty() ? QString() : cash_close::saveXlsx(result, xlsx)}) {
         if (!failure.isEmpty()) {
             printLine(stderr, QStringLiteral("ludomat: ") + failure);
             status = 1;
@@ -348,6 +384,9 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
     }
     if (request->job == QLatin1String("--backup")) {
         return backup(*request);
+    }
+    if (request->job == QLatin1String("--restore")) {
+        return restore(*request);
     }
     return verifyJournal(databaseIn(*request));
 }

@@ -48,37 +48,9 @@ StationBoard::LoadResult StationBoard::load(const QString &path) {
     };
     try {
         store_ = data::Database::open(path);
-        sqlText_ = statements::tarifaSelect();
-        const data::Recordset tarifa = store_->openRecordset(sqlText_);
-        if (tarifa.isEof()) {
-            return refuse(QStringLiteral("La tabla Tarifa de %1 no tiene ninguna tarifa.").arg(path));
+        if (const QString problem = readRate(); !problem.isEmpty()) {
+            return refuse(problem);
         }
-        const QVariant minutosField = tarifa.field(QStringLiteral("Minutos"));
-        const QVariant pesosField = tarifa.field(QStringLiteral("Pesos"));
-        bool minutesOk = false;
-        bool pesosOk = false;
-        const qlonglong minutes = minutosField.toLongLong(&minutesOk);
-        const double pesos = pesosField.toDouble(&pesosOk);
-        if (!minutesOk || minutes < 0 || minutes > kMaxRateMinutes) {
-            return refuse(
-                QStringLiteral("La tarifa guardada (%1 minutos) no es válida: los minutos deben ser un número "
-                               "entero de 0 a %2.")
-                    .arg(minutosField.toString())
-                    .arg(kMaxRateMinutes));
-        }
-        if (!pesosOk || !(pesos >= 0.0)) {
-            return refuse(QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser un número "
-                                         "de 0 o más.")
-                              .arg(pesosField.toString()));
-        }
-        // Past what the rate editor takes no amount can be kept to the cent.
-        if (!std::isfinite(pesos) || pesos >= kMaxRatePesos) {
-            return refuse(QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser menor que "
-                                         "1000000000.")
-                              .arg(pesosField.toString()));
-        }
-        rate_.Minutos = static_cast<qint16>(minutes);
-        rate_.cents = centsOf(pesos);
     } catch (const data::DbError &error) {
         store_.reset();
         return {Loaded::Unreadable, error.describe()};
@@ -86,6 +58,43 @@ StationBoard::LoadResult StationBoard::load(const QString &path) {
     for (Station &s : stations_) {
         s.mode = StationMode::Contador;
     }
+    return {};
+}
+
+QString StationBoard::readRate() {
+    if (!store_) {
+        throw data::DbError(QStringLiteral("La base de datos está cerrada"));
+    }
+    sqlText_ = statements::tarifaSelect();
+    const data::Recordset tarifa = store_->openRecordset(sqlText_);
+    if (tarifa.isEof()) {
+        return QStringLiteral("La tabla Tarifa de %1 no tiene ninguna tarifa.").arg(store_->path());
+    }
+    const QVariant minutosField = tarifa.field(QStringLiteral("Minutos"));
+    const QVariant pesosField = tarifa.field(QStringLiteral("Pesos"));
+    bool minutesOk = false;
+    bool pesosOk = false;
+    const qlonglong minutes = minutosField.toLongLong(&minutesOk);
+    const double pesos = pesosField.toDouble(&pesosOk);
+    if (!minutesOk || minutes < 0 || minutes > kMaxRateMinutes) {
+        return QStringLiteral("La tarifa guardada (%1 minutos) no es válida: los minutos deben ser un número "
+                              "entero de 0 a %2.")
+            .arg(minutosField.toString())
+            .arg(kMaxRateMinutes);
+    }
+    if (!pesosOk || !(pesos >= 0.0)) {
+        return QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser un número "
+                              "de 0 o más.")
+            .arg(pesosField.toString());
+    }
+    // Past what the rate editor takes no amount can be kept to the cent.
+    if (!std::isfinite(pesos) || pesos >= kMaxRatePesos) {
+        return QStringLiteral("La tarifa guardada (%1 pesos) no es válida: el importe debe ser menor que "
+                              "1000000000.")
+            .arg(pesosField.toString());
+    }
+    rate_.Minutos = static_cast<qint16>(minutes);
+    rate_.cents = centsOf(pesos);
     return {};
 }
 

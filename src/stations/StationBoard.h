@@ -44,6 +44,10 @@ public:
         QString problem;
     };
     LoadResult load(const QString &path);
+    // Reads the rate new rentals open at from Tarifa: at the load, and again after a copy of the
+    // books was put back (with no station open). What is wrong with the stored rate, in Spanish,
+    // and the rate kept; empty when it was taken. Throws DbError when the file cannot be read.
+    QString readRate();
     // Brings back the stations left open when the program last stopped, as if it had never
     // stopped; rows no rental can have left are set aside. stationChanged comes for each station
     // brought back, then restored once with what to tell the operator (empty when nothing) and

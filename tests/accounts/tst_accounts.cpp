@@ -530,9 +530,10 @@ private Q_SLOTS:
         s.main->Timer1_Timer();
         QCOMPARE(s.main->txtSegundo[0]->text(), QStringLiteral("2"));
         QCOMPARE(readOnlyRows(s.t.databasePath(), "SELECT count(*) FROM Intentos"), QStringList{"0"});
-        const QString wait = "Demasiadas contraseñas incorrectas para la cuenta Pedro. Espere %1 segundos antes "
-                             "de intentar de nuevo.";
-        QCOMPARE(s.messages(), QStringList(5, "La contraseña es incorrecta.") << wait.arg(2) << wait.arg(1));
+        const QString wait = "Demasiadas contraseñas incorrectas para la cuenta Pedro. Espere %1 antes de intentar "
+                             "de nuevo.";
+        QCOMPARE(s.messages(), QStringList(5, "La contraseña es incorrecta.")
+                                   << wait.arg("2 segundos") << wait.arg("1 segundo"));
         QCOMPARE(s.journal().filter(QRegularExpression("^Pedro\\|")),
                  QStringList(5, "Pedro|Ingreso rechazado|contraseña incorrecta")
                      << QStringList(2, "Pedro|Ingreso rechazado|espera por intentos fallidos") << "Pedro|Ingreso|");

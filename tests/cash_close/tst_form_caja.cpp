@@ -14,7 +14,9 @@
 #include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
 #include "stations/formLudomat2.h"
+#include "ui/Twips.h"
 
+#include <QJsonArray>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -69,7 +71,13 @@ QStringList gridText(const QTableView *grid) {
 // A text file's words, or a PDF's through pdftotext, with every run of blanks as one space.
 QString textOf(const QString &path) {
     QByteArray bytes;
-    if (path.endsWith(QLatin1String(".pdf"))) {
+    if (path.endsWith(QLatin1String(".xlsx"))) {
+        // Every cell of every sheet, as a spreadsheet reads it.
+        for (const QJsonValue &sheet : testing::spreadsheetCells(path))
+            for (const QJsonValue &row : sheet.toArray())
+                for (const QJsonValue &cell : row.toArray())
+                    bytes += cell.toArray().at(1).toVariant().toString().toUtf8() + '\n';
+    } else if (path.endsWith(QLatin1String(".pdf"))) {
         QProcess tool;
         tool.start(QStringLiteral("pdftotext"),
                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
@@ -141,6 +149,48 @@ private Q_SLOTS:
                                               "2|Contador|admin|1/3/26|10:00:00|1:25:00|2,25",
                                               "3|Contador|Admin|2/3/26|14:05:09|26:25:00|7,5",
                                               "5|Contador|Admin |3/3/26|11:00:00|1:25:00|0,5"}));
+        // The summary is the program's own text: its amounts always carry both decimals.
+        QStringList summary;
+        for (QTreeWidgetItemIterator it(caja->trvResumen); *it; ++it) {
+            summary << (*it)->text(0);
+        }
+        for (const char *line :
+             {"Ana: $ 150,00 (1)", "Admin: $ 7,50 (1)", "Puesto 4: $ 0,00 (0)", "Contador: $ 160,25 (4)"})
+            QVERIFY2(summary.contains(QString::fromUtf8(line)), line);
+    }
+
+    // Two-digit days, long month names: every date of the grid whole, whatever the locale writes;
+    // the other columns keep their widths.
+    void datesWholeInEveryLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << "C";
+        QTest::newRow("es_AR") << "es_AR";
+        QTest::newRow("en_US") << "en_US";
+        QTest::newRow("de_DE") << "de_DE";
+    }
+
+    void datesWholeInEveryLocale() {
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        Shop shop;
+        QList<fixtures::Rental> rentals;
+        for (int month = 1; month <= 12; ++month) {
+            rentals << fixtures::Rental{1, "Ana", QDate(2026, month, 1).addMonths(1).addDays(-1), QTime(9, 0), "1"};
+        }
+        fixtures::record(shop.t.databasePath(), rentals);
+        formCaja *caja = shop.open();
+        caja->txtFecha1->setText(QStringLiteral("2026-01-01"));
+        caja->txtFecha2->setText(QStringLiteral("2026-12-31"));
+        QVERIFY(testing::runCashClose(caja));
+        const QTableView *grid = caja->dgLudomat;
+        QCOMPARE(grid->model()->rowCount(), 12);
+        const QFontMetrics metrics = grid->fontMetrics();
+        for (int r = 0; r < 12; ++r) {
+            const QString date = grid->model()->index(r, 3).data().toString();
+            QVERIFY2(metrics.horizontalAdvance(date) + 4 <= grid->columnWidth(3), qPrintable(date));
+        }
+        QCOMPARE(grid->columnWidth(2), ui::tw(formCaja::kGridWidths[2]));
+        QCOMPARE(grid->columnWidth(4), ui::tw(formCaja::kGridWidths[4]));
     }
 
     // Opened, it is laid out with today's period and locks the main window; left by "&Salir" or
@@ -212,13 +262,20 @@ private Q_SLOTS:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll().split('\n').value(1),
                  QByteArray("2,Contador,Admin,2026-12-05,09:00:00,01:25:00,10.00\r"));
+        // The same chooser, a spreadsheet by its name.
+        answer = folder.filePath(QStringLiteral("cierre.XLSX"));
+        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QCOMPARE(shop.t.messages.messages.last(), QStringLiteral("Se exportó el cierre de caja a %1.").arg(answer));
+        QFile xlsx(answer);
+        QVERIFY(xlsx.open(QIODevice::ReadOnly) && xlsx.read(4) == QByteArray("PK\x03\x04"));
         answer = folder.filePath(QStringLiteral("cierre.txt"));
         QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
         QVERIFY(shop.t.messages.messages.last().startsWith(QStringLiteral("No se exportó nada")));
         answer.clear();
         QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
-        QCOMPARE(shop.t.messages.messages.size(), 4);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"cierre-resumen.txt", "cierre.csv"}));
+        QCOMPARE(shop.t.messages.messages.size(), 5);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
+                 QStringList({"cierre-resumen.txt", "cierre.csv", "cierre.XLSX"}));
 
         int pages = 0;
         QTimer::singleShot(0, caja, [&pages] {
@@ -230,7 +287,7 @@ private Q_SLOTS:
         });
         QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
         QCOMPARE(pages, 1);
-        QCOMPARE(shop.t.messages.messages.size(), 4);
+        QCOMPARE(shop.t.messages.messages.size(), 5);
     }
 
     // One run, one anchor: the window, the PDF, the print and the CSV's companion carry the same
@@ -272,7 +329,7 @@ private Q_SLOTS:
         QString answer;
         cash_close::setSavePathChooser([&](QWidget *, const QString &) { return answer; });
         const auto restore = qScopeGuard([] { cash_close::setSavePathChooser({}); });
-        for (const char *name : {"cierre.csv", "cierre.pdf"}) {
+        for (const char *name : {"cierre.csv", "cierre.pdf", "cierre.xlsx"}) {
             answer = folder.filePath(QLatin1String(name));
             QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
         }
@@ -286,16 +343,20 @@ private Q_SLOTS:
             }
         });
         QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
-        for (const char *name : {"cierre-resumen.txt", "cierre.pdf", "impreso.pdf"}) {
+        const bool spreadsheets = testing::canReadSpreadsheets();
+        for (const char *name : {"cierre-resumen.txt", "cierre.pdf", "impreso.pdf", "cierre.xlsx"}) {
+            if (!spreadsheets && QLatin1String(name).endsWith(QLatin1String(".xlsx")))
+                continue;
             const QString text = textOf(folder.filePath(QLatin1String(name)));
             QVERIFY2(text.contains(anchor) && text.contains(sealLine),
                      qPrintable(QLatin1String(name) + u'\n' + text + shop.t.messages.messages.join(u'\n')));
         }
 
         // The command line, for the same period and no operator.
-        const testing::Run report = testing::runLudomat(
-            {"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-05 16:00", "--data-dir", shop.t.folder.path(),
-             "--csv", folder.filePath("linea.csv"), "--pdf", folder.filePath("linea.pdf")});
+        const testing::Run report =
+            testing::runLudomat({"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-05 16:00", "--data-dir",
+                                 shop.t.folder.path(), "--csv", folder.filePath("linea.csv"), "--pdf",
+                                 folder.filePath("linea.pdf"), "--xlsx", folder.filePath("linea.xlsx")});
         const testing::Run verified = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
         QCOMPARE(report.status, 0);
         const QStringList said = verified.out.split(u'\n');
@@ -307,8 +368,11 @@ private Q_SLOTS:
         const QString nowAnchor =
             QStringLiteral("Registro: %1 entradas, último hash %2").arg(ok.captured(1), ok.captured(2));
         QVERIFY(nowAnchor != anchor); // the copy after the run came later
-        for (const QString &text :
-             {report.out, textOf(folder.filePath("linea-resumen.txt")), textOf(folder.filePath("linea.pdf"))}) {
+        QStringList texts{report.out, textOf(folder.filePath("linea-resumen.txt")),
+                          textOf(folder.filePath("linea.pdf"))};
+        if (spreadsheets)
+            texts << textOf(folder.filePath("linea.xlsx"));
+        for (const QString &text : std::as_const(texts)) {
             QVERIFY2(text.contains(nowAnchor) && text.contains(sealLine), qPrintable(text));
             QVERIFY2(text.count(QStringLiteral("Total Facturado")) == 1 &&
                          !text.contains(QStringLiteral("Procesado por")),

@@ -1,10 +1,15 @@
 // The report written out: CSV read back by a parser of its own, files that fail or are stopped,
 // and the printed document's text as a PDF reader extracts it.
+#include "TestSupport.h"
 #include "cash_close/ReportCsv.h"
 #include "cash_close/ReportDocument.h"
+#include "cash_close/ReportXlsx.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPrinter>
 #include <QtTest>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -133,25 +138,116 @@ private Q_SLOTS:
         QCOMPARE(sum, report.totalCents);
     }
 
+    // The spreadsheet as a spreadsheet library reads it: every cell typed (numbers, dates, times,
+    // durations past a day, amounts in a currency format), names that look like formulas kept as
+    // text, the totals and subtotals agreeing with the rows, the journal's anchor at the top.
+    void spreadsheetReadsBack() {
+        if (!testing::canReadSpreadsheets()) {
+            QSKIP("python3-openpyxl is not installed");
+        }
+        const QStringList names{"Admin", "=SUM(A1:A9)", "+54 11", "Ωμέγα"};
+        QVector<cash_close::ReportRow> rows;
+        for (int i = 0; i < 40; ++i) {
+            rows.push_back({1 + i % 5, i % 2 ? "Prepago" : "Contador", names[i % 4], QDate(2026, 12, 1 + i / 10),
+                            QTime(9, 0, 7).addSecs(i * 60), i == 7 ? "546:25:00" : "00:40:00",
+                            i == 3   ? -250
+                            : i == 5 ? 2399999999976
+                                     : 1000 * i + 5});
+        }
+        Report report = reportOf(rows);
+        report.journalEntries = 42;
+        report.journalLastHash = QStringLiteral("0123456789abcdef").repeated(4);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("cierre.xlsx"));
+        QCOMPARE(cash_close::saveXlsx(report, path), QString());
+        const QJsonObject book = testing::spreadsheetCells(path);
+        QCOMPARE(book.keys(), QStringList({"Alquileres", "Totales"}));
+
+        const auto cellAt = [](const QJsonArray &sheet, int row, int column) {
+            return sheet.at(row).toArray().at(column).toArray();
+        };
+        const auto isMoney = [](const QJsonArray &cell) {
+            return (cell[0].toString() == u"float" || cell[0].toString() == u"int") &&
+                   cell[2].toString().contains(u'$') && cell[2].toString().contains(QLatin1String("0.00"));
+        };
+        const auto cents = [](const QJsonArray &cell) { return std::llround(cell[1].toDouble() * 100); };
+        for (const QString &name : book.keys()) {
+            const QJsonArray sheet = book[name].toArray();
+            // The heading: the period as instants, the journal's entry count and whole last hash.
+            QCOMPARE(cellAt(sheet, 1, 1)[1].toString(), QStringLiteral("2026-12-01T08:00:00"));
+            QCOMPARE(cellAt(sheet, 1, 3)[1].toString(), QStringLiteral("2026-12-05T16:00:00"));
+            QCOMPARE(cellAt(sheet, 2, 3)[1].toString(), QStringLiteral("2026-12-05T14:05:09"));
+            QCOMPARE(cellAt(sheet, 3, 0)[1].toString(), cash_close::journalAnchorLine(report));
+            QCOMPARE(cellAt(sheet, 4, 0)[1].toString(), cash_close::sealAnchorLine(report));
+        }
+
+        const QJsonArray rentals = book[QStringLiteral("Alquileres")].toArray();
+        int top = 0;
+        while (top < rentals.size() && cellAt(rentals, top, 0)[1].toString() != u"Puesto") {
+            ++top;
+        }
+        QCOMPARE(rentals.size() - top - 1, rows.size());
+        qint64 sum = 0;
+        for (int i = 0; i < rows.size(); ++i) {
+            const QJsonArray line = rentals.at(top + 1 + i).toArray();
+            const cash_close::ReportRow &r = rows[i];
+            QCOMPARE(line[0].toArray()[0].toString(), QStringLiteral("int"));
+            QCOMPARE(line[0].toArray()[1].toInt(), r.puesto);
+            QCOMPARE(line[2].toArray()[0].toString(), QStringLiteral("str"));
+            QCOMPARE(line[2].toArray()[1].toString(), r.usuario);
+            QCOMPARE(line[3].toArray()[0].toString() + u' ' + line[3].toArray()[1].toString(),
+                     "datetime " + r.fecha.startOfDay().toString(Qt::ISODate));
+            QCOMPARE(line[4].toArray()[0].toString() + u' ' + line[4].toArray()[1].toString(),
+                     "time " + r.hora.toString(Qt::ISODate));
+            QCOMPARE(line[5].toArray()[0].toString(), QStringLiteral("timedelta"));
+            QCOMPARE(line[5].toArray()[1].toDouble(), i == 7 ? 546 * 3600 + 25 * 60 : 40 * 60);
+            QVERIFY2(isMoney(line[6].toArray()), qPrintable(QJsonDocument(line).toJson()));
+            QCOMPARE(cents(line[6].toArray()), r.cents);
+            sum += cents(line[6].toArray());
+        }
+        QCOMPARE(sum, report.totalCents);
+
+        // Totales: every amount a number in the currency format, each group adding up to the total.
+        const QJsonArray totals = book[QStringLiteral("Totales")].toArray();
+        QMap<QString, qint64> amounts;
+        QMap<QString, qint64> groupSums;
+        QString group;
+        for (const QJsonValue &value : totals) {
+            const QJsonArray line = value.toArray();
+            const QString label = line.at(0).toArray().at(1).toString();
+            if (line.size() > 1 && line[1].toArray()[1].toString() == u"Importe") {
+                group = label;
+            } else if (line.size() > 1 && isMoney(line[1].toArray())) {
+                amounts[label] = cents(line[1].toArray());
+                groupSums[group] += cents(line[1].toArray());
+            }
+        }
+        QCOMPARE(amounts.value(QStringLiteral("Total Facturado")), report.totalCents);
+        QCOMPARE(amounts.value(QStringLiteral("Total Facturado Admin")), report.operatorCents);
+        for (const char *g : {"Por operador", "Por puesto", "Por modo"}) {
+            QCOMPARE(groupSums.value(QString::fromLatin1(g)), report.totalCents);
+        }
+        QCOMPARE(amounts.value(QStringLiteral("=SUM(A1:A9)")), report.byOperator[1].cents);
+    }
+
     // Written whole under the chosen name, or the name keeps what it had, and no temporary
     // file is left beside it.
     void savedOrLeftAsItWas_data() {
-        QTest::addColumn<bool>("pdf");
+        QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("stop");
         QTest::addColumn<QString>("said");
-        for (const bool pdf : {false, true}) {
-            const char *format = pdf ? "PDF " : "CSV ";
-            QTest::addRow("%swritten", format) << pdf << "cierre" << false << "";
-            QTest::addRow("%sstopped", format)
-                << pdf << "cierre" << true << "Se canceló la exportación; no se escribió";
-            QTest::addRow("%sfolder missing", format) << pdf << "falta/cierre" << false << "No se pudo exportar";
-            QTest::addRow("%sa folder", format) << pdf << "carpeta" << false << "No se pudo exportar";
+        for (const char *format : {"CSV", "PDF", "XLSX"}) {
+            const QString f = QString::fromLatin1(format);
+            QTest::addRow("%s written", format) << f << "cierre" << false << "";
+            QTest::addRow("%s stopped", format) << f << "cierre" << true << "Se canceló la exportación; no se escribió";
+            QTest::addRow("%s folder missing", format) << f << "falta/cierre" << false << "No se pudo exportar";
+            QTest::addRow("%s a folder", format) << f << "carpeta" << false << "No se pudo exportar";
         }
     }
 
     void savedOrLeftAsItWas() {
-        QFETCH(bool, pdf);
+        QFETCH(QString, format);
         QFETCH(QString, name);
         QFETCH(bool, stop);
         QFETCH(QString, said);
@@ -162,8 +258,10 @@ private Q_SLOTS:
         QVERIFY(before.open(QIODevice::WriteOnly) && before.write("antes") == 5);
         before.close();
         const Report report = reportOf({{1, "Contador", "Ana", QDate(2026, 12, 2), QTime(10, 0), "00:40:00", 1000}});
-        const QString message = pdf ? cash_close::savePdf(report, path, [stop](int, int) { return !stop; })
-                                    : cash_close::saveCsv(report, path, [stop](qint64, qint64) { return !stop; });
+        const auto go = [stop](qint64, qint64) { return !stop; };
+        const QString message = format == u"PDF"    ? cash_close::savePdf(report, path, go)
+                                : format == u"XLSX" ? cash_close::saveXlsx(report, path, go)
+                                                    : cash_close::saveCsv(report, path, go);
         QVERIFY2(said.isEmpty() ? message.isEmpty() : message.startsWith(said), qPrintable(message));
         if (!said.isEmpty()) {
             QVERIFY(message.contains(QDir::toNativeSeparators(path)));
@@ -171,9 +269,10 @@ private Q_SLOTS:
         // A CSV written has its companion beside it; nothing else is left.
         QCOMPARE(filesIn(folder.path()),
                  QStringList({"cierre"}) +
-                     (!pdf && said.isEmpty() ? QStringList{"cierre-resumen.txt"} : QStringList()));
+                     (format == u"CSV" && said.isEmpty() ? QStringList{"cierre-resumen.txt"} : QStringList()));
         QVERIFY(before.open(QIODevice::ReadOnly));
-        QCOMPARE(before.read(6), QByteArray(!said.isEmpty() ? "antes" : pdf ? "%PDF-1" : "Puesto"));
+        const QByteArray written = format == u"PDF" ? "%PDF-1" : format == u"XLSX" ? "PK\x03\x04" : "Puesto";
+        QCOMPARE(before.read(!said.isEmpty() ? 5 : written.size()), !said.isEmpty() ? QByteArray("antes") : written);
     }
 
     // The text a reader finds in the document, through the PDF writer and through a printer:
@@ -220,6 +319,8 @@ private Q_SLOTS:
         }
         // Hora and Tiempo of every row, and the three instants above.
         QCOMPARE(all.count(QRegularExpression(QStringLiteral("\\b\\d\\d:\\d\\d:\\d\\d\\b"))), 2 * 150 + 3);
+        // Every amount with both decimals ("10,00", "10,10"): the rows, nine subtotals, two totals.
+        QCOMPARE(all.count(QRegularExpression(QStringLiteral("(?<![\\d,])\\d+,\\d\\d(?![\\d,])"))), 150 + 9 + 2);
         QVERIFY(pages.last().contains(QStringLiteral("Total Facturado: $ 1611,75")));
         QVERIFY(pages.last().contains(QStringLiteral("Total Facturado Admin: $ 536,75")));
         QCOMPARE(pages.last().contains(QStringLiteral("Registro: 3 entradas, último hash")), journalEntries > 0);

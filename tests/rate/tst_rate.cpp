@@ -54,25 +54,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pesos");
         QTest::addColumn<QString>("statement");
         QTest::addColumn<Rate>("stored");
+        QTest::addColumn<QString>("said"); // the rate in the message
         QTest::newRow("point") << "30"
                                << "5.5"
-                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5);
+                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5)
+                               << "30 minutos por $ 5,50";
         QTest::newRow("comma") << "30"
                                << "5,5"
-                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5);
-        QTest::newRow("blanks, leading zero") << " 060 "
-                                              << " 10 "
-                                              << "UPDATE Tarifa SET Minutos = 60,Pesos = 10" << Rate(60, 10);
+                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5)
+                               << "30 minutos por $ 5,50";
+        QTest::newRow("blanks, leading zero")
+            << " 060 "
+            << " 10 "
+            << "UPDATE Tarifa SET Minutos = 60,Pesos = 10" << Rate(60, 10) << "60 minutos por $ 10,00";
         QTest::newRow("limits") << "1365"
                                 << "0"
-                                << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0);
-        QTest::newRow("the rate in force again") << "30"
-                                                 << "10"
-                                                 << "UPDATE Tarifa SET Minutos = 30,Pesos = 10" << Rate(30, 10);
-        QTest::newRow("one minute, two decimals")
-            << "1"
-            << "999999999,99"
-            << "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99" << Rate(1, 999999999.99);
+                                << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0)
+                                << "1365 minutos por $ 0,00";
+        QTest::newRow("the rate in force again")
+            << "30"
+            << "10"
+            << "UPDATE Tarifa SET Minutos = 30,Pesos = 10" << Rate(30, 10) << "30 minutos por $ 10,00";
+        QTest::newRow("one minute, two decimals") << "1"
+                                                  << "999999999,99"
+                                                  << "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99"
+                                                  << Rate(1, 999999999.99) << "1 minuto por $ 999999999,99";
     }
 
     void saveStoresTheCheckedNumbers() {
@@ -80,6 +86,7 @@ private Q_SLOTS:
         QFETCH(QString, pesos);
         QFETCH(QString, statement);
         QFETCH(Rate, stored);
+        QFETCH(QString, said);
         Shop s;
         frmTarifa *e = s.open();
         // The current rate can be neither reached nor typed into: the cursor starts in the new one.
@@ -93,10 +100,9 @@ private Q_SLOTS:
         QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
         QCOMPARE(sqlAtMessage, statement);
         QCOMPARE(s.t.messages.messages,
-                 QStringList{QStringLiteral("Se guardó la tarifa: %1 minutos por $ %2. Para que los cambios en la "
-                                            "tarifa surtan efecto debe cerrar y volver a abrir el Programa.")
-                                 .arg(stored.first)
-                                 .arg(QString::number(stored.second, 'g', 15).replace(u'.', u','))});
+                 QStringList{QStringLiteral("Se guardó la tarifa: %1. Para que los cambios en la tarifa surtan efecto "
+                                            "debe cerrar y volver a abrir el Programa.")
+                                 .arg(said)});
         QTRY_VERIFY(!s.editor);
         QCOMPARE(s.stored(), stored);
         // The running program keeps charging what it read at start-up.

@@ -348,6 +348,9 @@ private Q_SLOTS:
         QTest::newRow("--report --pdf over the -wal, a good --csv beside")
             << QStringList{"--report",  "--from", "2026-12-01 00:00",     "--to", "2026-12-02 00:00", "--csv",
                            "DIR/r.csv", "--pdf",  "DIR/dbLudomat.mdb-wal"};
+        QTest::newRow("--report --xlsx over the -shm, a good --csv beside")
+            << QStringList{"--report",  "--from", "2026-12-01 00:00",     "--to", "2026-12-02 00:00", "--csv",
+                           "DIR/r.csv", "--xlsx", "DIR/dbLudomat.mdb-shm"};
     }
 
     void commandLineOutputsNeverOverwriteTheBooks() {

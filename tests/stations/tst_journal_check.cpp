@@ -9,6 +9,7 @@
 #include "data/Statements.h"
 #include "stations/formLudomat2.h"
 
+#include <QJsonArray>
 #include <QProcess>
 #include <QtTest>
 #include <QtWidgets>
@@ -270,9 +271,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         const QStringList period{"--report", "--from", "2026-12-04 08:00", "--to", "2026-12-05 16:00"};
-        QTest::newRow("period, with its files") << (period + QStringList{"--operator", "Admin", "--data-dir", "DIR",
-                                                                         "--csv", "DIR/r.csv", "--pdf", "DIR/r.pdf"})
-                                                << 0;
+        QTest::newRow("period, with its files")
+            << (period + QStringList{"--operator", "Admin", "--data-dir", "DIR", "--csv", "DIR/r.csv", "--pdf",
+                                     "DIR/r.pdf", "--xlsx", "DIR/r.xlsx"})
+            << 0;
         QTest::newRow("no end") << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << 2;
         QTest::newRow("reversed") << QStringList{"--report",   "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00",
                                                  "--data-dir", "DIR"}
@@ -309,8 +311,19 @@ private Q_SLOTS:
         QVERIFY2(run.out.contains("Alquileres: 3\nTotal Facturado: 9.90\nTotal Facturado Admin: 9.80\n"),
                  qPrintable(run.out));
         QVERIFY(run.out.contains("Operador Ana: 0.10 (1)\n") && run.out.contains("\nPuesto 4: 7.50 (1)\n"));
-        for (const char *file : {"r.csv", "r.pdf"}) // the writers' own tests look inside
+        for (const char *file : {"r.csv", "r.pdf", "r.xlsx"}) // the writers' own tests look inside
             QVERIFY(QFileInfo(shop.t.folder.filePath(QLatin1String(file))).size() > 0);
+        // The spreadsheet's totals are numbers, the same as the window's.
+        if (testing::canReadSpreadsheets()) {
+            const QJsonArray totals =
+                testing::spreadsheetCells(shop.t.folder.filePath(QStringLiteral("r.xlsx")))["Totales"].toArray();
+            QStringList read;
+            for (const QJsonValue &line : totals)
+                if (line.toArray().size() > 1 && line.toArray()[0].toArray()[1].toString().startsWith("Total"))
+                    read << QStringLiteral("%1=%2").arg(line.toArray()[0].toArray()[1].toString(),
+                                                        QString::number(line.toArray()[1].toArray()[1].toDouble()));
+            QCOMPARE(read, QStringList({"Total Facturado=9.9", "Total Facturado Admin=9.8"}));
+        }
         QCOMPARE(testing::tableRows(shop.t.databasePath(), "Caja").size(), 3); // the window's; the command's none
         QLocale::setDefault(QLocale::c());
     }

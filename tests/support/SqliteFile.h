@@ -32,6 +32,9 @@ inline int execRaw(const QString &path, const char *sql) {
     sqlite3 *db = nullptr;
     int rc = sqlite3_open(path.toUtf8().constData(), &db);
     if (rc == SQLITE_OK) {
+        // As a program beside ours would: a check the window runs in the background (its first
+        // connection recovers the -wal's index) holds the file for a moment.
+        sqlite3_busy_timeout(db, 5000);
         rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     }
     sqlite3_close(db);

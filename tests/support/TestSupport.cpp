@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -61,6 +62,40 @@ Run runLudomat(const QStringList &arguments, const QString &program) {
         return {};
     return {ludomat.exitCode(), QString::fromLocal8Bit(ludomat.readAllStandardOutput()),
             QString::fromLocal8Bit(ludomat.readAllStandardError())};
+}
+
+namespace {
+
+QString spreadsheetReader() {
+    return qEnvironmentVariable("LUDOMAT_SOURCE_DIR") + QStringLiteral("/tests/support/xlsx_cells.py");
+}
+
+// The Python that has openpyxl: the system's (where python3-openpyxl installs it), else the first on
+// the path; empty when none has.
+QString spreadsheetPython() {
+    for (const QString &python : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+        QProcess probe;
+        probe.start(python, {QStringLiteral("-c"), QStringLiteral("import openpyxl")});
+        if (probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0) {
+            return python;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+bool canReadSpreadsheets() {
+    return !spreadsheetPython().isEmpty() && QFile::exists(spreadsheetReader());
+}
+
+QJsonObject spreadsheetCells(const QString &path) {
+    QProcess reader;
+    reader.start(spreadsheetPython(), {spreadsheetReader(), path});
+    if (!reader.waitForFinished(120000) || reader.exitCode() != 0) {
+        return {};
+    }
+    return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
 }
 
 QStringList journal(const QString &databasePath, const QString &columns) {

@@ -3,6 +3,7 @@
 #include "ui/Platform.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
@@ -85,6 +86,11 @@ struct Run {
     QString out, err;
 };
 Run runLudomat(const QStringList &arguments, const QString &program = QStringLiteral(LUDOMAT_EXE));
+
+// Every cell of an .xlsx as a spreadsheet library (openpyxl) reads it: by sheet name, rows of
+// [type, value, number format]. Empty when python3-openpyxl is missing or the file does not read.
+QJsonObject spreadsheetCells(const QString &path);
+bool canReadSpreadsheets();
 
 // The journal's rows in order, each the given columns joined by "|".
 QStringList journal(const QString &databasePath, const QString &columns);

@@ -1,0 +1,147 @@
+// "Restaurar copia…" of the cash close: refused while a station runs and without the
+// administrator's password, and once done the copy's rate in force and a new sign-in; the list of
+// copies with what each holds.
+#include "CashCloseFixtures.h"
+#include "SqliteFile.h"
+#include "TestSupport.h"
+#include "accounts/Session.h"
+#include "accounts/formUsuario.h"
+#include "cash_close/RestoreAction.h"
+#include "cash_close/formCaja.h"
+#include "data/Backup.h"
+#include "data/Database.h"
+#include "data/Journal.h"
+#include "stations/StationBoard.h"
+#include "stations/formLudomat2.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+const QDateTime kCopyMade(QDate(2026, 12, 1), QTime(22, 0));
+
+void rent(const QString &path, const QDate &day) {
+    fixtures::record(path, {{1, QStringLiteral("Ana"), day, QTime(10, 0), QStringLiteral("10")}});
+}
+
+// A new rate stored and journaled as the rate window does.
+void storeRate(const QString &path, int minutes, int pesos) {
+    auto db = data::Database::open(path);
+    data::runInTransaction(*db, [&] {
+        const data::Recordset before = db->openRecordset(statements::tarifaEditorSelect());
+        db->execute(statements::tarifaUpdate(QString::number(minutes), QString::number(pesos)));
+        journal::append(*db, QDateTime(QDate(2026, 12, 1), QTime(12, 0)), QStringLiteral("Admin"),
+                        journal::event::kRateChanged, 0,
+                        QStringLiteral("Antes: %1 minutos por %2; ahora: %3 minutos por %4")
+                            .arg(before.field(QStringLiteral("Minutos")).toString(),
+                                 numtext::engineNumber(before.field(QStringLiteral("Pesos")).toDouble()))
+                            .arg(minutes)
+                            .arg(pesos));
+    });
+}
+
+} // namespace
+
+class RestoreWindowTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() {
+        cash_close::setAdministratorPasswordAsker({});
+        cash_close::setRestoreCopyChooser({});
+    }
+
+    void restoreButton() {
+        testing::Shop shop;
+        const QString books = shop.t.databasePath();
+        // The copy has its own rate; the books then change theirs again (in force from the next start).
+        rent(books, QDate(2026, 12, 1));
+        storeRate(books, 45, 15);
+        QString copy;
+        QCOMPARE(data::automaticBackup(*data::Database::open(books), shop.t.platform.where.backups(), kCopyMade, &copy),
+                 QString());
+        storeRate(books, 60, 20);
+        rent(books, QDate(2026, 12, 4));
+        delete shop.main->usuarioWindow.data();
+        shop.main->session().signIn(QStringLiteral("Ana"), false);
+        shop.main->setEnabled(true);
+        shop.main->cmdCierreCaja_Click();
+        QPointer<formCaja> caja = shop.main->cajaWindow;
+        QVERIFY(caja && caja->cmdRestaurar->isVisible() && caja->cmdRestaurar->text() == u"Res&taurar copia…");
+
+        QStringList typed{QStringLiteral("nada"), QStringLiteral("admin")};
+        int chosen = 0;
+        cash_close::setAdministratorPasswordAsker([&typed](QWidget *) { return std::optional(typed.takeFirst()); });
+        cash_close::setRestoreCopyChooser([&](QWidget *, const QString &folder) {
+            ++chosen;
+            return folder == shop.t.platform.where.backups() ? copy : QString();
+        });
+
+        // A station running: refused before anything is asked.
+        shop.main->cmdPuesto_Click(2);
+        QTest::mouseClick(caja->cmdRestaurar, Qt::LeftButton);
+        QCOMPARE(shop.said().last(), QStringLiteral("No se puede restaurar una copia con puestos en curso (Puesto 3). "
+                                                    "Ciérrelos y vuelva a intentarlo."));
+        QCOMPARE(typed.size(), 2);
+        shop.main->cmdPuesto_Click(2);
+        const int rentalsBefore = readOnlyRows(books, "SELECT count(*) FROM Alquiler").value(0).toInt();
+
+        // A wrong password: said, counted by the sign-in's throttle, nothing chosen.
+        QTest::mouseClick(caja->cmdRestaurar, Qt::LeftButton);
+        QCOMPARE(shop.said().last(), QStringLiteral("La contraseña del administrador es incorrecta."));
+        QCOMPARE(chosen, 0);
+        QCOMPARE(readOnlyRows(books, "SELECT Fallos FROM Intentos WHERE Usuario = 'Admin'"), QStringList{"1"});
+        QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Alquiler").value(0).toInt(), rentalsBefore);
+
+        // The administrator's password, the copy: done, said, and the program takes the copy's state.
+        QTest::mouseClick(caja->cmdRestaurar, Qt::LeftButton);
+        QCOMPARE(chosen, 1);
+        QVERIFY2(shop.said().last().startsWith(QStringLiteral("Se restauró la copia %1. Los libros que había se "
+                                                              "guardaron en ")
+                                                   .arg(copy)),
+                 qPrintable(shop.said().last()));
+        QVERIFY(shop.said().last().endsWith(QStringLiteral("vuelva a ingresar.")));
+        QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Alquiler"), QStringList{"1"});
+        QCOMPARE(shop.main->board().rate().Minutos, qint16(45));
+        QCOMPARE(shop.main->board().rate().cents, qint64(1500));
+        QTRY_VERIFY(!caja);
+        QVERIFY(shop.main->usuarioWindow && shop.main->usuarioWindow->isVisible() && !shop.main->isEnabled());
+        const QStringList journal = testing::journal(books, QStringLiteral("Usuario, Evento"));
+        QCOMPARE(journal.mid(journal.size() - 2), QStringList({"Admin|Copia restaurada", "Ana|Cambio de usuario"}));
+        QVERIFY(testing::journal(books, QStringLiteral("Detalle"))
+                    .filter(QStringLiteral("Archivo=") + copy)
+                    .first()
+                    .endsWith(QStringLiteral("desde el cierre de caja, con Ana ingresado")));
+    }
+
+    // The copies newest first, each with its rentals and last rental's date as they are read; a
+    // file that is not a copy listed as unreadable; "Otro archivo…" adds one and chooses it.
+    void listOfCopies() {
+        testing::TestPlatform t;
+        const QString folder = t.platform.where.backups();
+        rent(t.databasePath(), QDate(2026, 11, 30));
+        rent(t.databasePath(), QDate(2026, 12, 1));
+        QCOMPARE(data::automaticBackup(*data::Database::open(t.databasePath()), folder, kCopyMade), QString());
+        QFile text(QDir(folder).filePath(QStringLiteral("ludomat-20261203-080000.mdb")));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("no es una base\n") > 0);
+        text.close();
+        cash_close::RestoreCopyDialog dialog(nullptr, folder);
+        QTRY_VERIFY(dialog.described());
+        QStringList rows;
+        for (int i = 0; i < dialog.lstCopias->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = dialog.lstCopias->topLevelItem(i);
+            rows << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join(u'|');
+        }
+        QCOMPARE(rows, QStringList({"03/12/2026 08:00:00|no se puede leer||ludomat-20261203-080000.mdb",
+                                    "01/12/2026 22:00:00|2|01/12/2026|ludomat-20261201-220000.mdb"}));
+        QVERIFY(!dialog.cmdRestaurar->isEnabled());
+        QVERIFY(dialog.lblAviso->text().contains(QStringLiteral("dejará de estar en los libros")));
+        dialog.addOther(testing::templateDatabasePath());
+        QCOMPARE(dialog.chosen(), QFileInfo(testing::templateDatabasePath()).absoluteFilePath());
+        QVERIFY(dialog.cmdRestaurar->isEnabled());
+    }
+};
+
+QTEST_MAIN(RestoreWindowTest)
+#include "tst_restore_window.moc"
