@@ -31,6 +31,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 
+. "$(dirname "$0")/x11.sh"
+
 # Says what went wrong and which windows were on the screen then.
 fail() {
   echo "FAIL: $*" >&2
@@ -40,47 +42,9 @@ fail() {
   exit 1
 }
 
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
+start_window_manager
 app=
 trap 'kill $app $wm 2>/dev/null || true' EXIT
-for _ in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-
-wait_window() {
-  local pattern=$1 id=""
-  for _ in $(seq 1 300); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
-wait_gone() {
-  for _ in $(seq 1 100); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-wait_ended() {
-  for _ in $(seq 1 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
-  return 1
-}
-
-keys() {
-  local window=$1; shift
-  xdotool windowfocus --sync "$window"
-  sleep 0.2
-  for k in "$@"; do
-    xdotool key --clearmodifiers "$k"
-    sleep 0.25
-  done
-}
 
 # Where a window stands among the window manager's clients, bottom first.
 stacked_at() {
@@ -127,7 +91,7 @@ echo "left at the accounts window" >&2
 app=$!
 usuario=$(wait_window '^Usuario$') || fail "the accounts window never showed"
 keys "$usuario" alt+s
-wait_ended $app || fail "the program did not end from the accounts window"
+wait_exit $app || fail "the program did not end from the accounts window"
 ended=$(sqlite3 "$db" "SELECT quote(Usuario) || ' ' || Evento FROM Registro ORDER BY Secuencia DESC LIMIT 1")
 [ "$ended" = "'' Programa terminado" ] || fail "the last journal entry reads: $ended"
 
@@ -194,7 +158,7 @@ sleep 0.5
 keys "$box" Return
 wait_gone '^Ludomat$' || fail "the end of the prepaid time did not close"
 keys "$main" alt+1 alt+s
-wait_ended $app || fail "the program did not end on Salir"
+wait_exit $app || fail "the program did not end on Salir"
 
 rental=$(sqlite3 "$db" "SELECT Tiempo || ' ' || Importe FROM Alquiler")
 case "$rental" in
