@@ -34,45 +34,8 @@ db="$work/dbLudomat.mdb"
 unset QT_QPA_PLATFORM
 export QT_QPA_PLATFORM=xcb
 
-fail() { echo "FAIL: $*"; exit 1; }
-
-# A real window manager, as on the shop's desktop: it decides which window gets the focus.
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-for _ in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-
-# Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly.
-wait_window() {
-  local pattern=$1 id=""
-  for _ in $(seq 1 300); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
-wait_gone() {
-  local pattern=$1
-  for _ in $(seq 1 100); do
-    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-keys() {
-  local window=$1; shift
-  xdotool windowfocus --sync "$window"
-  sleep 0.2
-  for k in "$@"; do
-    xdotool key --clearmodifiers "$k"
-    sleep 0.25
-  done
-}
+. "$(dirname "$0")/x11.sh"
+start_window_manager
 
 "$work/ludomat" &
 app=$!
