@@ -33,15 +33,6 @@ export QT_QPA_PLATFORM=xcb
 
 . "$(dirname "$0")/x11.sh"
 
-# Says what went wrong and which windows were on the screen then.
-fail() {
-  echo "FAIL: $*" >&2
-  for w in $(xdotool search --onlyvisible --name . 2>/dev/null || true); do
-    echo "  window $w: $(xdotool getwindowname "$w" 2>/dev/null || true)" >&2
-  done
-  exit 1
-}
-
 start_window_manager
 app=
 trap 'kill $app $wm 2>/dev/null || true' EXIT

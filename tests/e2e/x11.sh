@@ -1,6 +1,24 @@
 # Shared by the scripts that drive the real program under Xvfb: sourced, never run.
 
-fail() { echo "FAIL: $*"; exit 1; }
+# Says what went wrong, which windows were on the screen then and what became of the program
+# (in $app, when the script keeps it there).
+fail() {
+  echo "FAIL: $*" >&2
+  for w in $(xdotool search --onlyvisible --name . 2>/dev/null || true); do
+    echo "  window $w: $(xdotool getwindowname "$w" 2>/dev/null || true)" >&2
+  done
+  if [ -n "${app:-}" ]; then
+    if kill -0 "$app" 2>/dev/null; then
+      echo "  the program (process $app) is still running: $(tr '\0' ' ' </proc/"$app"/cmdline 2>/dev/null)" >&2
+      grep -E '^(State|Threads)' /proc/"$app"/status >&2 2>/dev/null || true
+    else
+      local status=0
+      wait "$app" 2>/dev/null || status=$?
+      echo "  the program (process $app) had ended with status $status" >&2
+    fi
+  fi
+  exit 1
+}
 
 # A real window manager, as on the shop's desktop: it decides which window gets the focus.
 start_window_manager() {
