@@ -1,8 +1,8 @@
 // Exporting a year's cash close of 100,000 rentals: the CSV, the .xlsx and the PDF, each written to a file
 // through its temporary name, best of three. Run with QT_QPA_PLATFORM=offscreen.
 #include "cash_close/ReportCsv.h"
-#include "cash_close/ReportDocument.h"
 #include "cash_close/ReportXlsx.h"
+#include "report/ReportDocument.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -4,12 +4,12 @@
 //  - the minute's refresh of five open stations' kept time;
 //  - what restoring five open stations adds to the main window's start-up;
 //  - one look of the books' watch, which runs on the same thread once a second.
-#include "accounts/formUsuario.h"
-#include "stations/BooksWatch.h"
+#include "platform/InstanceLock.h"
+#include "platform/Platform.h"
 #include "stations/StationBoard.h"
-#include "stations/formLudomat2.h"
-#include "ui/InstanceLock.h"
-#include "ui/Platform.h"
+#include "ui/BooksWatch.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,14 +25,14 @@
 
 namespace {
 
-class ManualClock final : public ui::Clock {
+class ManualClock final : public sys::Clock {
 public:
     qint64 ms = 1'000'000;
     QDateTime wallTime() const override { return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)).addMSecs(ms); }
     qint64 monotonicMs() const override { return ms; }
     QString bootId() const override { return QStringLiteral("bench-boot"); }
 };
-class SilentMessages final : public ui::MessagePresenter {
+class SilentMessages final : public sys::MessagePresenter {
 public:
     void showMessage(QWidget *, const QString &) override {}
     void postMessage(QWidget *, const QString &, std::function<void()> dismissed) override {
@@ -40,11 +40,11 @@ public:
             dismissed();
     }
 };
-class SilentAlarm final : public ui::AlarmPlayer {
+class SilentAlarm final : public sys::AlarmPlayer {
 public:
     void play(const QString &) override {}
 };
-class NoEnd final : public ui::ProgramEnder {
+class NoEnd final : public sys::ProgramEnder {
 public:
     void endProgram() override {}
 };
@@ -54,7 +54,7 @@ struct Services {
     SilentMessages messages;
     SilentAlarm alarm;
     NoEnd ender;
-    ui::Platform platform;
+    sys::Platform platform;
     explicit Services(const QString &folder) : platform{clock, messages, alarm, ender, folder} {}
 };
 
@@ -140,7 +140,7 @@ int main(int argc, char *argv[]) {
     {
         // The program holds its books, so the watch looks at the path each time.
         Services s(folder.path());
-        ui::InstanceLock lock(s.platform.databasePath());
+        sys::InstanceLock lock(s.platform.databasePath());
         lock.acquire();
         stations::BooksWatch watch(s.platform, nullptr);
         watch.start();

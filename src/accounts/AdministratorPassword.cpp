@@ -5,12 +5,12 @@
 #include "data/Database.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
-#include "ui/Clock.h"
+#include "platform/Clock.h"
 
 namespace accounts {
 
 AdministratorCheck checkAdministratorPassword(data::Database &database, SignInThrottle &throttle,
-                                              const ui::Clock &clock, const QString &typed) {
+                                              const sys::Clock &clock, const QString &typed) {
     QString name;
     QString hash;
     bool found = false;

@@ -5,7 +5,7 @@
 namespace data {
 class Database;
 }
-namespace ui {
+namespace sys {
 class Clock;
 }
 
@@ -25,6 +25,6 @@ struct AdministratorCheck {
 // The administrator is the account numbered 0. throttle is the file's own, the one the sign-in
 // counts in. Throws data::DbError when the accounts cannot be read.
 AdministratorCheck checkAdministratorPassword(data::Database &database, SignInThrottle &throttle,
-                                              const ui::Clock &clock, const QString &typed);
+                                              const sys::Clock &clock, const QString &typed);
 
 } // namespace accounts

@@ -3,7 +3,7 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/Statements.h"
-#include "ui/Clock.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 
@@ -43,7 +43,7 @@ bool operator==(const Failures &a, const Failures &b) {
 
 } // namespace
 
-Moment Moment::now(const ui::Clock &clock) {
+Moment Moment::now(const sys::Clock &clock) {
     return {clock.wallTime().toUTC(), clock.bootId(), clock.monotonicMs()};
 }
 

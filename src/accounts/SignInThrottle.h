@@ -7,7 +7,7 @@
 namespace data {
 class Database;
 }
-namespace ui {
+namespace sys {
 class Clock;
 }
 
@@ -20,7 +20,7 @@ struct Moment {
     QString boot;   // empty: unknown, never the same boot as another
     qint64 bootMs = 0;
 
-    static Moment now(const ui::Clock &clock);
+    static Moment now(const sys::Clock &clock);
 };
 
 // One account's wrong passwords in a row, and when the last one was typed.

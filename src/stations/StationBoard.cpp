@@ -6,9 +6,9 @@
 #include "data/JournalBooks.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
+#include "platform/Clock.h"
 #include "stations/OpenStations.h"
 #include "stations/StationModel.h"
-#include "ui/Clock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,7 +36,7 @@ QString engineAmount(qint64 cents) {
 
 } // namespace
 
-StationBoard::StationBoard(const ui::Clock &clock, const accounts::Session &session, QObject *parent)
+StationBoard::StationBoard(const sys::Clock &clock, const accounts::Session &session, QObject *parent)
     : QObject(parent), clock_(clock), session_(session) {}
 
 StationBoard::~StationBoard() = default;

@@ -15,7 +15,7 @@ class Session;
 namespace data {
 class Database;
 }
-namespace ui {
+namespace sys {
 class Clock;
 }
 
@@ -33,7 +33,7 @@ namespace stations {
 class StationBoard final : public QObject {
     Q_OBJECT
 public:
-    StationBoard(const ui::Clock &clock, const accounts::Session &session, QObject *parent = nullptr);
+    StationBoard(const sys::Clock &clock, const accounts::Session &session, QObject *parent = nullptr);
     ~StationBoard() override;
 
     // Start-up: the store opened on path and the rate read from Tarifa; every station idle in
@@ -125,7 +125,7 @@ private:
     void markEnded(int index);
     void removeEndedRows();
 
-    const ui::Clock &clock_;
+    const sys::Clock &clock_;
     const accounts::Session &session_;
     std::unique_ptr<data::Database> store_;
     QString sqlText_;

@@ -16,7 +16,7 @@
 
 namespace ui {
 
-Form::Form(Platform &platform, const QString &caption, QSize clientTwips, QSize pictureSize, int pictureSeed)
+Form::Form(sys::Platform &platform, const QString &caption, QSize clientTwips, QSize pictureSize, int pictureSeed)
     : QWidget(nullptr), platform_(platform) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(caption);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -17,7 +17,7 @@ namespace ui {
 class Form : public QWidget {
     Q_OBJECT
 public:
-    Form(Platform &platform, const QString &caption, QSize clientTwips, QSize pictureSize, int pictureSeed);
+    Form(sys::Platform &platform, const QString &caption, QSize clientTwips, QSize pictureSize, int pictureSeed);
 
     // Shows without blocking and brings the window to the front.
     void showForm();
@@ -39,7 +39,7 @@ public:
     void setVisible(bool visible) override;
 
 protected:
-    Platform &platform() const { return platform_; }
+    sys::Platform &platform() const { return platform_; }
     // The title-bar close box: return true to let the window close.
     virtual bool queryClose() { return true; }
     void closeEvent(QCloseEvent *event) override;
@@ -50,7 +50,7 @@ private:
     // Done once, before the window is first shown, when every control is in place.
     void fitScreen();
 
-    Platform &platform_;
+    sys::Platform &platform_;
     bool unloading_ = false;
     bool fitted_ = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QList>
 #include <QObject>
@@ -11,7 +11,7 @@ class QSoundEffect;
 
 namespace ui {
 
-class MessageBoxPresenter final : public MessagePresenter {
+class MessageBoxPresenter final : public sys::MessagePresenter {
 public:
     void showMessage(QWidget *parent, const QString &text) override;
     void postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) override;
@@ -30,7 +30,7 @@ private:
 // Plays through Qt Multimedia without waiting; the effect stays alive while it plays. A file
 // that is missing or not a playable wave, or a machine without a sound device, plays nothing
 // and says nothing: the audio back end's own complaints are kept off the operator's console.
-class SoundEffectPlayer final : public QObject, public AlarmPlayer {
+class SoundEffectPlayer final : public QObject, public sys::AlarmPlayer {
     Q_OBJECT
 public:
     explicit SoundEffectPlayer(QObject *parent = nullptr);
@@ -44,7 +44,7 @@ private:
     QSoundEffect *effect_ = nullptr;
 };
 
-class ApplicationEnder final : public ProgramEnder {
+class ApplicationEnder final : public sys::ProgramEnder {
 public:
     void endProgram() override;
 };

@@ -2,15 +2,15 @@
 // mode table, and what a refused statement leaves usable.
 #include "SqliteFile.h"
 #include "TestSupport.h"
-#include "accounts/NewPasswordDialog.h"
 #include "accounts/PasswordHash.h"
 #include "accounts/Session.h"
-#include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/Seal.h"
 #include "data/Statements.h"
-#include "stations/formLudomat2.h"
+#include "ui/NewPasswordDialog.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
 
 #include <QFile>
 #include <QtTest>

@@ -2,8 +2,8 @@
 // and the printed document's text as a PDF reader extracts it.
 #include "TestSupport.h"
 #include "cash_close/ReportCsv.h"
-#include "cash_close/ReportDocument.h"
 #include "cash_close/ReportXlsx.h"
+#include "report/ReportDocument.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

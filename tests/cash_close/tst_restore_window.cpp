@@ -5,14 +5,14 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/Session.h"
-#include "accounts/formUsuario.h"
-#include "cash_close/RestoreAction.h"
-#include "cash_close/formCaja.h"
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "stations/StationBoard.h"
-#include "stations/formLudomat2.h"
+#include "ui/RestoreAction.h"
+#include "ui/formCaja.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
 
 #include <QtTest>
 #include <QtWidgets>

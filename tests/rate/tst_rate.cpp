@@ -1,13 +1,13 @@
 // The rate editor: the statement it builds, what it refuses, the administrator's password it
 // asks for, leaving it, and that the running main window keeps its rate and says so.
 #include "TestSupport.h"
-#include "accounts/AdministratorPasswordDialog.h"
-#include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "data/Journal.h"
-#include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
-#include "stations/formLudomat2.h"
+#include "ui/AdministratorPasswordDialog.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
+#include "ui/frmTarifa.h"
 
 #include <QtTest>
 #include <QtWidgets>

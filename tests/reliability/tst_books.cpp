@@ -10,9 +10,9 @@
 #include "data/BackupRetention.h"
 #include "data/Database.h"
 #include "data/OutputTarget.h"
-#include "stations/AutomaticBackup.h"
-#include "ui/InstanceLock.h"
-#include "ui/Locations.h"
+#include "platform/InstanceLock.h"
+#include "platform/Locations.h"
+#include "ui/AutomaticBackup.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -125,12 +125,12 @@ private Q_SLOTS:
             QFile::setPermissions(root.filePath("bin"), QFile::ReadOwner | QFile::ExeOwner);
         const QString user = root.filePath(QStringLiteral("home/.local/share/ludomat"));
 
-        const ui::Locations where =
-            ui::locate({asked.isEmpty() ? QString() : root.filePath(asked), root.filePath("bin"), user});
+        const sys::Locations where =
+            sys::locate({asked.isEmpty() ? QString() : root.filePath(asked), root.filePath("bin"), user});
         const QString expected = chosen == u"user" ? user : root.filePath(chosen == u"program" ? "bin" : chosen);
         QCOMPARE(where.dataFolder, expected);
         QCOMPARE(where.databaseTemplate(), root.filePath("share/ludomat/dbLudomat.mdb"));
-        const QString problem = ui::prepare(where, asked.isEmpty());
+        const QString problem = sys::prepare(where, asked.isEmpty());
         QVERIFY2(said.isEmpty() ? problem.isEmpty() : problem.contains(said), qPrintable(problem));
         if (!said.isEmpty()) {
             QVERIFY2(problem.contains(chosen == u"user" ? where.databaseTemplate() : expected), qPrintable(problem));
@@ -140,7 +140,7 @@ private Q_SLOTS:
             QCOMPARE(integrityCheck(where.database()), QStringLiteral("ok"));
             QVERIFY(data::Database::open(where.database()));
             writeFile(where.database() + QStringLiteral(".mark"), "");
-            QVERIFY(ui::prepare(where, true).isEmpty()); // a second start seeds nothing
+            QVERIFY(sys::prepare(where, true).isEmpty()); // a second start seeds nothing
             QCOMPARE(QDir(user).entryList(QDir::Files).size(), 2);
         } else { // never a seed over books that are there
             QFile books(where.database());
@@ -385,8 +385,8 @@ private Q_SLOTS:
         QVERIFY(::link(QFile::encodeName(t.databasePath()).constData(), QFile::encodeName(second).constData()) == 0);
         const QString why = QStringLiteral("tiene 2 nombres (enlaces duros)");
         for (const QString &name : {t.databasePath(), second}) {
-            ui::InstanceLock lock(name);
-            QCOMPARE(lock.acquire(), ui::InstanceLock::Result::Refused);
+            sys::InstanceLock lock(name);
+            QCOMPARE(lock.acquire(), sys::InstanceLock::Result::Refused);
             QVERIFY2(lock.refusal().contains(why), qPrintable(lock.refusal()));
             try {
                 data::Database::open(name, {.readOnly = true});
@@ -430,7 +430,7 @@ private Q_SLOTS:
         QFETCH(QString, said);
         QTemporaryDir scratch;
         const QString folder = scratch.filePath(QStringLiteral("datos"));
-        const ui::Locations where(folder, QFileInfo(testing::templateDatabasePath()).absolutePath());
+        const sys::Locations where(folder, QFileInfo(testing::templateDatabasePath()).absolutePath());
         if (held != QStringList{"none"}) {
             QVERIFY(QDir().mkpath(folder));
             for (const QString &name : held) {
@@ -438,7 +438,7 @@ private Q_SLOTS:
                 QVERIFY(QFile::copy(testing::templateDatabasePath(), QDir(folder).filePath(name)));
             }
         }
-        const QString problem = ui::prepare(where, true);
+        const QString problem = sys::prepare(where, true);
         if (said.isEmpty()) {
             QCOMPARE(problem, QString());
             QCOMPARE(integrityCheck(where.database()), QStringLiteral("ok"));

@@ -4,10 +4,10 @@
 // process that does not hold the books, stays refused.
 #include "SqliteFile.h"
 #include "TestSupport.h"
-#include "stations/BooksWatch.h"
+#include "platform/InstanceLock.h"
 #include "stations/StationBoard.h"
-#include "stations/formLudomat2.h"
-#include "ui/InstanceLock.h"
+#include "ui/BooksWatch.h"
+#include "ui/formLudomat2.h"
 
 #include <QCryptographicHash>
 #include <QProcess>
@@ -72,9 +72,9 @@ private Q_SLOTS:
         QFETCH(bool, restored);
         testing::Shop shop;
         const QString path = shop.t.databasePath();
-        ui::InstanceLock lock(path);
+        sys::InstanceLock lock(path);
         if (held)
-            QCOMPARE(lock.acquire(), ui::InstanceLock::Result::Acquired);
+            QCOMPARE(lock.acquire(), sys::InstanceLock::Result::Acquired);
         stations::BooksWatch watch(shop.t.platform, shop.main.get());
         watch.start();
         formLudomat2 &w = *shop.main;

@@ -10,7 +10,7 @@
 #include "data/Journal.h"
 #include "data/OutputTarget.h"
 #include "data/Restore.h"
-#include "ui/InstanceLock.h"
+#include "platform/InstanceLock.h"
 
 #include <QDir>
 #include <QProcess>
@@ -243,8 +243,8 @@ private Q_SLOTS:
         const QString copy = booksWithACopy(t);
         const QStringList asked{"--restore", copy, "--data-dir", t.folder.path()};
         {
-            ui::InstanceLock running(t.databasePath());
-            QCOMPARE(running.acquire(), ui::InstanceLock::Result::Acquired);
+            sys::InstanceLock running(t.databasePath());
+            QCOMPARE(running.acquire(), sys::InstanceLock::Result::Acquired);
             const testing::Run refused = testing::runLudomat(asked);
             QCOMPARE(refused.status, 1);
             QVERIFY2(refused.err.contains(QLatin1String("Ludomat is running")), qPrintable(refused.err));

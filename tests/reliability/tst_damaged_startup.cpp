@@ -3,9 +3,9 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "data/Database.h"
+#include "platform/InstanceLock.h"
 #include "stations/StationBoard.h"
-#include "stations/formLudomat2.h"
-#include "ui/InstanceLock.h"
+#include "ui/formLudomat2.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,8 +86,8 @@ private Q_SLOTS:
                       {QStringLiteral("-xo"), db, QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 60")});
         QVERIFY(running.waitForReadyRead(10000));
         for (const QString &path : {db, elsewhere.filePath(QStringLiteral("symlink.mdb"))}) {
-            ui::InstanceLock second(path);
-            QCOMPARE(second.acquire(), ui::InstanceLock::Result::HeldByAnother);
+            sys::InstanceLock second(path);
+            QCOMPARE(second.acquire(), sys::InstanceLock::Result::HeldByAnother);
             QVERIFY2(second.refusal().contains(QStringLiteral("proceso %1").arg(running.processId())),
                      qPrintable(second.refusal()));
         }
@@ -99,10 +99,10 @@ private Q_SLOTS:
                                     "4242\nludomat\nother-machine\n"};
         for (const QByteArray &kind : kinds) {
             QVERIFY(writeFile(leftover, kind));
-            QCOMPARE(ui::InstanceLock(db).acquire(), ui::InstanceLock::Result::Acquired);
+            QCOMPARE(sys::InstanceLock(db).acquire(), sys::InstanceLock::Result::Acquired);
         }
         QVERIFY(QFile::remove(leftover) && QDir().mkdir(leftover));
-        QCOMPARE(ui::InstanceLock(db).acquire(), ui::InstanceLock::Result::Acquired);
+        QCOMPARE(sys::InstanceLock(db).acquire(), sys::InstanceLock::Result::Acquired);
     }
 };
 

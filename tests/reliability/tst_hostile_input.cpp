@@ -5,10 +5,10 @@
 // that take dates, times and numbers refuse such text before any statement: tst_rate,
 // tst_cash_close_input, the fuzz targets.)
 #include "TestSupport.h"
-#include "accounts/formUsuario.h"
-#include "cash_close/formCaja.h"
-#include "rate/frmTarifa.h"
-#include "stations/formLudomat2.h"
+#include "ui/formCaja.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
+#include "ui/frmTarifa.h"
 
 #include <QtTest>
 #include <QtWidgets>

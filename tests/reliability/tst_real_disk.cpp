@@ -3,10 +3,10 @@
 // through rentals while the disk fills up or the file is write-protected. Elsewhere it skips.
 #include "SqliteFile.h"
 #include "TestSupport.h"
-#include "accounts/formUsuario.h"
 #include "data/JournalTask.h"
 #include "stations/StationBoard.h"
-#include "stations/formLudomat2.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -6,9 +6,9 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/Session.h"
-#include "accounts/formUsuario.h"
-#include "cash_close/formCaja.h"
-#include "stations/formLudomat2.h"
+#include "ui/formCaja.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
 
 #include <QtTest>
 #include <QtWidgets>

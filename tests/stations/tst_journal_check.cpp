@@ -2,12 +2,12 @@
 // `ludomat --verify-journal` and `ludomat --report`; and the journal's check at start-up.
 #include "../cash_close/CashCloseFixtures.h"
 #include "TestSupport.h"
-#include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/Seal.h"
 #include "data/Statements.h"
-#include "stations/formLudomat2.h"
+#include "ui/formCaja.h"
+#include "ui/formLudomat2.h"
 
 #include <QJsonArray>
 #include <QProcess>

@@ -5,11 +5,11 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/Session.h"
-#include "accounts/formUsuario.h"
 #include "data/NumberText.h"
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
-#include "stations/formLudomat2.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
 
 #include <QtTest>
 #include <QtWidgets>

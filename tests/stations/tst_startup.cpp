@@ -1,12 +1,12 @@
 // Start-up of the main window: the delivered database read, five idle stations, the load date.
 #include "SqliteFile.h"
 #include "TestSupport.h"
-#include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "data/Journal.h"
-#include "rate/frmTarifa.h"
 #include "stations/StationBoard.h"
-#include "stations/formLudomat2.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
+#include "ui/frmTarifa.h"
 
 #include <QtTest>
 #include <QtWidgets>

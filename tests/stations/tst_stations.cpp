@@ -3,15 +3,15 @@
 // The room's logic without widgets: tst_station_board.
 #include "TestSupport.h"
 #include "accounts/Session.h"
-#include "accounts/formUsuario.h"
 #include "data/Database.h"
 #include "data/Journal.h"
-#include "rate/frmTarifa.h"
-#include "stations/DisplayBox.h"
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
-#include "stations/formLudomat2.h"
+#include "ui/DisplayBox.h"
 #include "ui/SystemPlatform.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
+#include "ui/frmTarifa.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -61,7 +61,7 @@ struct Rig {
 
 // One real second is a minute of the station's clocks, so the real timer ends a prepaid
 // minute in about a second.
-class ScaledClock final : public ui::Clock {
+class ScaledClock final : public sys::Clock {
 public:
     ScaledClock() { real_.start(); }
     QDateTime wallTime() const override {
@@ -174,7 +174,7 @@ private Q_SLOTS:
         testing::TestPlatform t;
         ScaledClock clock;
         ui::MessageBoxPresenter boxes;
-        ui::Platform platform{clock, boxes, t.alarm, t.ender, t.folder.path()};
+        sys::Platform platform{clock, boxes, t.alarm, t.ender, t.folder.path()};
         formLudomat2 w(platform);
         QVERIFY(w.Form_Load());
         delete w.usuarioWindow.data();

@@ -1,16 +1,16 @@
 #include "TestSupport.h"
 #include "SqliteFile.h"
-#include "accounts/AdministratorPasswordDialog.h"
-#include "accounts/NewPasswordDialog.h"
 #include "accounts/Session.h"
-#include "cash_close/formCaja.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/JournalBooks.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
-#include "rate/frmTarifa.h"
-#include "stations/formLudomat2.h"
+#include "ui/AdministratorPasswordDialog.h"
+#include "ui/NewPasswordDialog.h"
+#include "ui/formCaja.h"
+#include "ui/formLudomat2.h"
+#include "ui/frmTarifa.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -17,7 +17,7 @@ namespace testing {
 
 // The wall clock and the monotonic clock, moved by hand: advance() moves both, as time passing
 // does; setting now alone is the operator or NTP changing the wall clock.
-class FakeClock final : public ui::Clock {
+class FakeClock final : public sys::Clock {
 public:
     QDateTime now{QDate(2026, 12, 5), QTime(14, 5, 9)};
     qint64 monotonic = 5'000'000;
@@ -35,7 +35,7 @@ public:
 // "box" is open, as the operator's reading time would.
 // Posted messages are recorded the same way and dismissed at once, unless hold is set: then
 // they wait in pending until dismissNext().
-class RecordingPresenter final : public ui::MessagePresenter {
+class RecordingPresenter final : public sys::MessagePresenter {
 public:
     QStringList messages;
     std::function<void(const QString &)> onMessage;
@@ -46,13 +46,13 @@ public:
     void dismissNext();
 };
 
-class RecordingAlarm final : public ui::AlarmPlayer {
+class RecordingAlarm final : public sys::AlarmPlayer {
 public:
     QStringList played;
     void play(const QString &path) override { played << path; }
 };
 
-class RecordingEnder final : public ui::ProgramEnder {
+class RecordingEnder final : public sys::ProgramEnder {
 public:
     int calls = 0;
     void endProgram() override { ++calls; }
@@ -70,7 +70,7 @@ public:
     RecordingAlarm alarm;
     RecordingEnder ender;
     QTemporaryDir folder;
-    ui::Platform platform;
+    sys::Platform platform;
 
     QString databasePath() const { return platform.databasePath(); }
 };

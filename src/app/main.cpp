@@ -1,0 +1,30 @@
+// Ludomat: a rate meter for a room that rents game consoles by time.
+//
+// Architecture, from the bottom up (each folder one layer; the link targets keep the core free
+// of widgets):
+//  - platform/  the system's pieces behind small interfaces: the clocks, where the books are,
+//               the one-program lock and the second start; Platform is the seam a window is
+//               written against (clock, messages, alarm, the program's end);
+//  - data/      the database handle over SQLite (statements arrive in the Jet dialect and are
+//               translated, every literal bound), the statement texts, the journal, the copies;
+//  - stations/  the room as a service: StationBoard owns the stations (plain records stepped by
+//               the monotonic clock, money in whole cents), the store handle their records go
+//               through and the rate in force. Its commands write each change with its journal
+//               entry in one transaction before the station changes; it signals a station
+//               changed, a prepaid time ended, a write failed and what start-up restored;
+//  - accounts/  Session (who is signed in, with which rights), the password and name rules and
+//               the sign-in throttle;
+//  - cash_close/, rate/  the cash-close run and its exports, the rate's input;
+//  - report/    the printed report (painting only, for the command line's PDF too);
+//  - ui/        the windows: they show the services, call their commands and connect to their
+//               signals, and the real message boxes and alarm behind the platform's seam;
+//  - app/       main, the start-up that builds and connects everything, and the command line.
+// The stations, the tick and the windows run on the user-interface thread; the copies of the
+// books, the journal's checks and the cash-close run work on threads of their own. Nothing waits
+// on the user-interface thread for long: a busy file is reported at once and a message about a
+// station never holds the tick.
+#include "app/Startup.h"
+
+int main(int argc, char *argv[]) {
+    return app::runProgram(argc, argv);
+}

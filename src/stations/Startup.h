@@ -1,9 +1,0 @@
-#pragma once
-
-namespace stations {
-
-// Runs a job asked for on the command line, or else creates the application and the main
-// window, runs start-up and the event loop.
-int runProgram(int argc, char *argv[]);
-
-} // namespace stations

@@ -1,0 +1,56 @@
+#include "ui/DisplayBox.h"
+
+#include "ui/FittedText.h"
+
+#include <QLineEdit>
+#include <QPalette>
+
+namespace stations {
+
+namespace {
+constexpr const char *kInitialBackground = "ludomatInitialBackground";
+} // namespace
+
+void styleDisplayBox(QLineEdit *box, const QColor &textColor) {
+    QFont font = box->font();
+    font.setPointSize(12);
+    font.setBold(true);
+    box->setFont(font);
+    box->setEnabled(false);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setAlignment(Qt::AlignCenter);
+    box->setTextMargins(0, 0, 0, 0);
+    QPalette pal = box->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Text, textColor);
+    }
+    box->setPalette(pal);
+    setInitialBackground(box, box->palette().color(QPalette::Active, QPalette::Base));
+}
+
+void setBoxBackground(QLineEdit *box, const QColor &color) {
+    QPalette pal = box->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Base, color);
+    }
+    box->setPalette(pal);
+}
+
+QColor boxBackground(const QLineEdit *box) {
+    return box->palette().color(QPalette::Disabled, QPalette::Base);
+}
+
+QColor initialBackground(const QLineEdit *box) {
+    return box->property(kInitialBackground).value<QColor>();
+}
+
+void setInitialBackground(QLineEdit *box, const QColor &color) {
+    box->setProperty(kInitialBackground, color);
+    setBoxBackground(box, color);
+}
+
+void setDisplayText(QLineEdit *box, const QString &text) {
+    ui::setFittedText(box, text);
+}
+
+} // namespace stations

@@ -1,0 +1,573 @@
+#include "ui/formCaja.h"
+
+#include "accounts/Session.h"
+#include "cash_close/CashCloseInput.h"
+#include "cash_close/CashCloseRun.h"
+#include "cash_close/Report.h"
+#include "data/Backup.h"
+#include "data/Database.h"
+#include "data/Journal.h"
+#include "data/JournalTask.h"
+#include "data/NumberText.h"
+#include "data/Statements.h"
+#include "stations/StationBoard.h"
+#include "ui/BackupAction.h"
+#include "ui/CajaGridModel.h"
+#include "ui/FittedText.h"
+#include "ui/JournalCheck.h"
+#include "ui/ReportActions.h"
+#include "ui/RestoreAction.h"
+#include "ui/SystemPlatform.h"
+#include "ui/Twips.h"
+#include "ui/formLudomat2.h"
+#include "ui/frmGraficos.h"
+#include "ui/frmRegistro.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+#include <QThread>
+#include <QTreeWidget>
+#include <algorithm>
+#include <optional>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int kGridLeft = 360;
+constexpr int kGridTop = 2400;
+constexpr int kGridWidth = 7335;
+constexpr int kGridHeight = 2775;
+constexpr int kCaptionHeight = 300;
+constexpr int kSummaryLeft = 7800;
+constexpr int kSummaryWidth = 4200;
+
+QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int width, int height) {
+    auto *label = new QLabel(text, parent);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    ui::Form::place(label, left, top, width, height);
+    return label;
+}
+
+// The text with every digit in the font's widest one: no amount of as many characters is wider.
+QString widestDigits(QString text, const QFontMetrics &metrics) {
+    QChar widest = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d) {
+        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widest)) {
+            widest = QLatin1Char(d);
+        }
+    }
+    for (QChar &c : text) {
+        if (c.isDigit()) {
+            c = widest;
+        }
+    }
+    return text;
+}
+
+// The widest date the locale's short form writes, every digit in the font's widest: a leap
+// year's days give every month, day and weekday name, so no date of any year is wider.
+int widestDate(const QLocale &locale, const QFontMetrics &metrics) {
+    int widest = 0;
+    for (QDate day(2000, 1, 1); day.year() == 2000; day = day.addDays(1)) {
+        widest = std::max(widest,
+                          metrics.horizontalAdvance(widestDigits(locale.toString(day, QLocale::ShortFormat), metrics)));
+    }
+    return widest;
+}
+
+// What a cell needs beside its text.
+int cellMargins(const QTableView *grid) {
+    return 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+}
+
+QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height) {
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    ui::Form::place(box, left, top, width, height);
+    return box;
+}
+
+} // namespace
+
+formCaja::formCaja(sys::Platform &platform, formLudomat2 &main)
+    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), main_(&main) {
+    setObjectName(QStringLiteral("formCaja"));
+
+    Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
+    lblUsuario = makeLabel(this, QString(), 4200, 120, 1575, 375);
+    lblUsuario->setObjectName(QStringLiteral("lblUsuario"));
+    lblDesde = makeLabel(this, QStringLiteral("Desde"), 1440, 885, 975, 255);
+    lblHasta = makeLabel(this, QStringLiteral("hasta"), 4200, 885, 975, 255);
+    lblHora1 = makeLabel(this, QStringLiteral("Hora"), 480, 1320, 615, 255);
+    lblHora2 = makeLabel(this, QStringLiteral("Hora"), 3240, 1320, 615, 255);
+    lblFecha1 = makeLabel(this, QStringLiteral("Fecha"), 360, 1680, 735, 255);
+    lblFecha2 = makeLabel(this, QStringLiteral("Fecha"), 3120, 1680, 735, 255);
+
+    txtHora1 = makeBox(this, "txtHora1", QStringLiteral("08:00:00 AM"), 1200, 1200, 1335, 285);
+    txtHora2 = makeBox(this, "txtHora2", QStringLiteral("04:00:00 PM"), 3960, 1200, 1335, 285);
+    txtFecha1 = makeBox(this, "txtFecha1", QString(), 1200, 1560, 1335, 375);
+    txtFecha2 = makeBox(this, "txtFecha2", QString(), 3960, 1560, 1335, 375);
+
+    cmdProcesar = button(this, "cmdProcesar", QStringLiteral("&Procesar Datos"), 5400, 1080, 2055, 375);
+    cmdSalir = button(this, "cmdSalir", QStringLiteral("&Salir"), 5400, 1560, 2055, 375);
+
+    // The grid's caption bar and its rows share the grid's rectangle.
+    dgCaption = new QLabel(QStringLiteral("Puestos habiltados entre las fechas y horas asignadas"), this);
+    dgCaption->setObjectName(QStringLiteral("dgLudomatCaption"));
+    dgCaption->setAlignment(Qt::AlignCenter);
+    dgCaption->setAutoFillBackground(true);
+    dgCaption->setFrameShape(QFrame::Panel);
+    dgCaption->setBackgroundRole(QPalette::Button);
+    place(dgCaption, kGridLeft, kGridTop, kGridWidth, kCaptionHeight);
+    dgLudomat = new QTableView(this);
+    dgLudomat->setObjectName(QStringLiteral("dgLudomat"));
+    dgLudomat->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The columns keep their narrow widths; a smaller face lets dates and modes be read whole.
+    QFont gridFont = dgLudomat->font();
+    gridFont.setPointSizeF(qMin(gridFont.pointSizeF(), 7.5));
+    dgLudomat->setFont(gridFont);
+    dgLudomat->setTextElideMode(Qt::ElideNone);
+    dgLudomat->setSelectionBehavior(QAbstractItemView::SelectRows);
+    dgLudomat->verticalHeader()->setDefaultSectionSize(ui::tw(270));
+    place(dgLudomat, kGridLeft, kGridTop + kCaptionHeight, kGridWidth, kGridHeight - kCaptionHeight);
+    gridModel_ = new CajaGridModel(this);
+    dgLudomat->setModel(gridModel_);
+    for (int c = 0; c < 7; ++c) {
+        dgLudomat->setColumnWidth(c, ui::tw(kGridWidths[c]));
+    }
+    // Dates whole in any locale ("28 Feb 2026" under C is wider than "28/2/26"): the column
+    // makes room for the longest date the locale writes.
+    dgLudomat->setColumnWidth(
+        3, std::max(ui::tw(kGridWidths[3]), widestDate(QLocale(), dgLudomat->fontMetrics()) + cellMargins(dgLudomat)));
+
+    // The whole shift at a glance, to the right of what was there: the number of rentals and
+    // the subtotals by operator, station and mode.
+    lblResumen = makeLabel(this, QStringLiteral("Resumen del período"), kSummaryLeft, 885, kSummaryWidth, 255);
+    trvResumen = new QTreeWidget(this);
+    trvResumen->setObjectName(QStringLiteral("trvResumen"));
+    trvResumen->setHeaderHidden(true);
+    trvResumen->setRootIsDecorated(false);
+    // Each line whole, however long its amount: the column grows and the list scrolls sideways.
+    trvResumen->header()->setStretchLastSection(false);
+    trvResumen->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    place(trvResumen, kSummaryLeft, 1200, kSummaryWidth, 4800);
+
+    lblTotal = makeLabel(this, QStringLiteral("Total Facturado: $"), 360, 5760, 1995, 255);
+    txtTotal = makeBox(this, "txtTotal", QStringLiteral("0"), 2400, 5640, 855, 360);
+    lblTotalUsuario = makeLabel(this, QStringLiteral("Total Facturado Usuario: $"), 3840, 5760, 2835, 255);
+    txtTotalUsuario = makeBox(this, "txtTotalUsuario", QStringLiteral("0"), 6720, 5640, 855, 360);
+
+    // Two rows below the totals, so nothing above moves.
+    lblRegistro = makeLabel(this, QString(), kGridLeft, 6180, kSummaryLeft + kSummaryWidth - kGridLeft, 255);
+    lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
+    lblRegistro->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    cmdRegistro = button(this, "cmdRegistro", QStringLiteral("&Registro"), 5400, 6540, 2055, 375);
+    cmdGraficos = button(this, "cmdGraficos", QStringLiteral("&Gráficos"), 3720, 6540, 1575, 375);
+
+    cmdExportar = button(this, "cmdExportar", QStringLiteral("E&xportar…"), 360, 6540, 1575, 375);
+    cmdImprimir = button(this, "cmdImprimir", QStringLiteral("&Imprimir…"), 2040, 6540, 1575, 375);
+
+    // "s&eguridad", not "&seguridad": Alt+S stays the window's way out through "&Salir".
+    cmdCopia = button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft, 6540, 2295, 375);
+    cmdRestaurar =
+        button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400, 6540, 1800, 375);
+
+    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
+              cmdGraficos, cmdRegistro, cmdCopia, cmdRestaurar});
+
+    connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
+    connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
+    connect(cmdRegistro, &QPushButton::clicked, this, &formCaja::cmdRegistro_Click);
+    connect(cmdGraficos, &QPushButton::clicked, this, &formCaja::cmdGraficos_Click);
+    connect(cmdCopia, &QPushButton::clicked, this, &formCaja::cmdCopia_Click);
+    connect(cmdRestaurar, &QPushButton::clicked, this, &formCaja::cmdRestaurar_Click);
+    connect(cmdExportar, &QPushButton::clicked, this, &formCaja::cmdExportar_Click);
+    connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
+}
+
+formCaja::~formCaja() {
+    // A run still working is stopped and waited for: its thread must not outlive the window.
+    if (job_) {
+        const std::lock_guard<std::mutex> guard(job_->mutex);
+        job_->cancelled = true;
+        if (job_->database) {
+            job_->database->interrupt();
+        }
+    }
+    if (worker_) {
+        worker_->wait();
+    }
+}
+
+QString formCaja::currentOperator() const {
+    return main_ ? main_->session().user() : lblUsuario->text();
+}
+
+void formCaja::Form_Load() {
+    lblUsuario->setText(currentOperator());
+    const QString today = QLocale().toString(platform().clock.today(), QLocale::ShortFormat);
+    txtFecha1->setText(today);
+    txtFecha2->setText(today);
+    showJournalSummary();
+}
+
+void formCaja::showJournalSummary() {
+    // After a run, the run's own anchor: the one its PDF, print and CSV carry.
+    if (report_) {
+        showAnchor(*report_);
+        return;
+    }
+    try {
+        auto database = data::Database::open(platform().databasePath(), {.readOnly = true});
+        const cash_close::Report now = cash_close::currentAnchor(*database);
+        database->close();
+        showAnchor(now);
+    } catch (const data::DbError &error) {
+        // Never an empty journal shown for one that could not be read.
+        lblRegistro->setText(QStringLiteral("Registro: no se pudo leer"));
+        lblRegistro->setToolTip(error.describe());
+    }
+}
+
+void formCaja::showAnchor(const cash_close::Report &report) {
+    if (report.journalEntries == 0) {
+        lblRegistro->setText(QStringLiteral("Registro: vacío"));
+        lblRegistro->setToolTip({});
+        return;
+    }
+    const QString seal =
+        report.sealKey.isEmpty() ? QStringLiteral("sin clave del dueño")
+        : report.lastSeal == 0
+            ? QStringLiteral("clave del dueño %1, sin sellos").arg(report.sealKey)
+            : QStringLiteral("sello del dueño %1 en la entrada %2").arg(report.sealKey).arg(report.lastSeal);
+    lblRegistro->setText(QStringLiteral("Registro: %1 entradas, último hash %2…; %3")
+                             .arg(report.journalEntries)
+                             .arg(report.journalLastHash.left(16), seal));
+    lblRegistro->setToolTip(cash_close::journalAnchorLine(report) + QLatin1Char('\n') +
+                            cash_close::sealAnchorLine(report));
+}
+
+void formCaja::checkBooks() {
+    // The books against the journal, on a connection of its own while the window goes on.
+    auto *task = new journal::VerificationTask(platform().databasePath(), this);
+    connect(task, &journal::VerificationTask::finished, this,
+            [this, task](const journal::Verification &result, const QString &error) {
+                task->deleteLater();
+                if (const QString text = stations::journalProblem(result, error); !text.isEmpty()) {
+                    platform().messages.postMessage(this, text, {});
+                }
+            });
+    task->start();
+}
+
+void formCaja::setRunning(bool running) {
+    running_ = running;
+    const QList<QWidget *> controls{cmdProcesar, cmdSalir,     cmdRegistro, cmdExportar, cmdImprimir, cmdGraficos,
+                                    cmdCopia,    cmdRestaurar, txtHora1,    txtHora2,    txtFecha1,   txtFecha2};
+    for (QWidget *control : controls) {
+        control->setEnabled(!running);
+    }
+}
+
+std::optional<cash_close::Period> formCaja::readPeriod() {
+    const QDate today = platform().clock.today();
+    const QString example = QLocale().toString(today, QLocale::ShortFormat);
+    auto refuseDate = [&](const QString &where, const QString &text) {
+        platform().messages.showMessage(
+            this, QStringLiteral("La fecha %1 («%2») no es una fecha válida. Escríbala como %3 o como %4.")
+                      .arg(where, text, example, today.toString(QStringLiteral("yyyy-MM-dd"))));
+    };
+    auto refuseTime = [&](const QString &where, const QString &text) {
+        platform().messages.showMessage(
+            this, QStringLiteral("La hora %1 («%2») no es una hora válida. Escríbala como 08:00:00 AM o como 16:00:00.")
+                      .arg(where, text));
+    };
+    const auto from = cash_close::parseBoxDate(txtFecha1->text(), today);
+    if (!from) {
+        refuseDate(QStringLiteral("«Desde»"), txtFecha1->text());
+        return std::nullopt;
+    }
+    const auto to = cash_close::parseBoxDate(txtFecha2->text(), today);
+    if (!to) {
+        refuseDate(QStringLiteral("«hasta»"), txtFecha2->text());
+        return std::nullopt;
+    }
+    const auto fromTime = cash_close::parseBoxTime(txtHora1->text());
+    if (!fromTime) {
+        refuseTime(QStringLiteral("«Desde»"), txtHora1->text());
+        return std::nullopt;
+    }
+    const auto toTime = cash_close::parseBoxTime(txtHora2->text());
+    if (!toTime) {
+        refuseTime(QStringLiteral("«hasta»"), txtHora2->text());
+        return std::nullopt;
+    }
+    return cash_close::Period{*from, *fromTime, *to, *toTime};
+}
+
+void formCaja::clearResults() {
+    report_.reset();
+    totalGeneral = 0;
+    totalUsuario = 0;
+    ui::setFittedText(txtTotal, QStringLiteral("0"));
+    ui::setFittedText(txtTotalUsuario, QStringLiteral("0"));
+    gridModel_->clear();
+    dgLudomat->setColumnWidth(6, ui::tw(kGridWidths[6]));
+    trvResumen->clear();
+}
+
+void formCaja::cmdProcesar_Click() {
+    if (running_) {
+        return;
+    }
+    // Whatever happens next, nothing of an earlier period stays beside the new dates.
+    clearResults();
+    // Every box is read before anything is sent, so bad input changes nothing.
+    const std::optional<cash_close::Period> period = readPeriod();
+    if (!period) {
+        return;
+    }
+    if (period->reversed()) {
+        platform().messages.showMessage(
+            this, QStringLiteral("El período termina antes de empezar: «hasta» (%1 %2) es anterior a «Desde» (%3 %4). "
+                                 "No se procesó nada.")
+                      .arg(txtFecha2->text(), txtHora2->text(), txtFecha1->text(), txtHora1->text()));
+        return;
+    }
+
+    setRunning(true);
+    auto job = std::make_shared<RunJob>();
+    job_ = job;
+    const QString path = platform().databasePath();
+    const QString who = currentOperator();
+    const QDateTime when = platform().clock.wallTime();
+    const cash_close::Period asked = *period;
+    const QString backups = platform().where.backups();
+    const seal::Key key = main_ ? main_->session().ownerSeal().key() : seal::Key();
+    // The run works on a thread of its own, so the tick and every window go on meanwhile.
+    worker_ = QThread::create([job, path, who, when, asked, backups, key] {
+        std::unique_ptr<data::Database> database;
+        try {
+            database = data::Database::open(path, {.busyTimeoutMs = 2000});
+            {
+                const std::lock_guard<std::mutex> guard(job->mutex);
+                job->database = database.get();
+            }
+            cash_close::CashCloseRun run(*database, who);
+            run.setInstant(when);
+            run.setSeal(key);
+            job->report = run.run(asked);
+            // A copy of the books after every cash close.
+            job->backupFailure =
+                data::automaticBackupNoted(*database, backups, when, who, QStringLiteral("tras el cierre de caja"));
+        } catch (const data::DbError &error) {
+            job->failure = error.describe();
+            job->interrupted = error.code() == SQLITE_INTERRUPT;
+        }
+        const std::lock_guard<std::mutex> guard(job->mutex);
+        job->database = nullptr;
+    });
+    connect(worker_, &QThread::finished, this, &formCaja::runFinished);
+    progress_ = new QProgressDialog(QStringLiteral("Procesando los alquileres del período…"),
+                                    QStringLiteral("&Cancelar"), 0, 0, this);
+    progress_->setWindowTitle(QString::fromLatin1(ui::kApplicationTitle));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(400); // a short run ends before it shows
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    connect(progress_, &QProgressDialog::canceled, this, [job] {
+        const std::lock_guard<std::mutex> guard(job->mutex);
+        job->cancelled = true;
+        if (job->database) {
+            job->database->interrupt();
+        }
+    });
+    progress_->setValue(0);
+    worker_->start();
+}
+
+void formCaja::runFinished() {
+    // The progress dialog goes before any message, so the message's OK takes the Enter key.
+    delete progress_;
+    if (worker_) {
+        worker_->deleteLater();
+    }
+    const std::shared_ptr<RunJob> job = std::move(job_);
+    setRunning(false);
+    if (!job) {
+        showJournalSummary();
+        return;
+    }
+    if (!job->report) {
+        showJournalSummary();
+        platform().messages.showMessage(
+            this, job->cancelled && job->interrupted
+                      ? QStringLiteral("Se canceló el cierre de caja; no se cambió nada.")
+                      : QStringLiteral("No se pudo hacer el cierre de caja; no se cambió nada.\n") + job->failure);
+        return;
+    }
+    showReport(std::move(*job->report));
+    showJournalSummary();
+    checkBooks();
+    if (!job->backupFailure.isEmpty()) {
+        platform().messages.showMessage(this, QStringLiteral("No se hizo la copia de seguridad automática. ") +
+                                                  job->backupFailure);
+    }
+}
+
+void formCaja::showReport(cash_close::Report report) {
+    report_ = std::move(report);
+    totalGeneral = static_cast<double>(report_->totalCents) / 100.0;
+    totalUsuario = static_cast<double>(report_->operatorCents) / 100.0;
+    // Every digit in sight, at any total: the boxes keep their place and shrink the figures.
+    ui::setFittedText(txtTotal, cash_close::moneyText(report_->totalCents));
+    ui::setFittedText(txtTotalUsuario, cash_close::moneyText(report_->operatorCents));
+    gridModel_->load(report_->rows);
+    // The amounts' column makes room for the widest amount of the run; the grid scrolls sideways
+    // when it must, and no amount is ever cut.
+    const QFontMetrics metrics = dgLudomat->fontMetrics();
+    dgLudomat->setColumnWidth(
+        6, std::max(ui::tw(kGridWidths[6]),
+                    metrics.horizontalAdvance(widestDigits(cash_close::longestMoneyText(report_->rows), metrics)) +
+                        cellMargins(dgLudomat)));
+    const auto line = [](const cash_close::Subtotal &s) {
+        return QStringLiteral("%1: $ %2 (%3)").arg(s.key, numtext::amountText(s.cents)).arg(s.rentals);
+    };
+    new QTreeWidgetItem(trvResumen, {QStringLiteral("Alquileres: %1").arg(report_->rows.size())});
+    const std::pair<QString, const QVector<cash_close::Subtotal> *> groups[] = {
+        {QStringLiteral("Por operador"), &report_->byOperator},
+        {QStringLiteral("Por puesto"), &report_->byStation},
+        {QStringLiteral("Por modo"), &report_->byMode}};
+    for (const auto &[title, list] : groups) {
+        auto *group = new QTreeWidgetItem(trvResumen, {title});
+        for (const cash_close::Subtotal &s : *list) {
+            new QTreeWidgetItem(group, {line(s)});
+        }
+    }
+    trvResumen->expandAll();
+}
+
+void formCaja::cmdSalir_Click() {
+    if (running_ || isUnloading()) {
+        return;
+    }
+    try {
+        auto database = data::Database::open(platform().databasePath());
+        database->execute(statements::cajaEmpty());
+        database->close();
+    } catch (const data::DbError &error) {
+        // Leave anyway: the next run empties Caja first, and the main window must not stay locked.
+        platform().messages.showMessage(this, QStringLiteral("No se pudo vaciar la tabla Caja.\n") + error.describe());
+    }
+    if (main_) {
+        main_->setEnabled(true);
+    }
+    if (registroWindow) {
+        registroWindow->unload();
+    }
+    if (graficosWindow) {
+        graficosWindow->unload();
+    }
+    unload();
+}
+
+void formCaja::cmdRegistro_Click() {
+    if (running_) {
+        return;
+    }
+    const std::optional<cash_close::Period> period = readPeriod();
+    if (!period) {
+        return;
+    }
+    // A window still going away is not the one to list in.
+    if (registroWindow && registroWindow->isUnloading()) {
+        registroWindow.clear();
+    }
+    ui::loadForm(registroWindow, platform(), this);
+    // The boxes are local times; the last second is taken whole.
+    registroWindow->showPeriod(QDateTime(period->from, period->fromTime),
+                               QDateTime(period->to, period->toTime).addMSecs(999));
+    registroWindow->showForm();
+}
+
+void formCaja::cmdGraficos_Click() {
+    if (running_) {
+        return;
+    }
+    if (!report()) {
+        platform().messages.showMessage(this, QStringLiteral("Procese primero un período con «Procesar Datos»."));
+        return;
+    }
+    if (graficosWindow && graficosWindow->isUnloading()) {
+        graficosWindow.clear();
+    }
+    ui::loadForm(graficosWindow, platform(), this);
+    // Pressed again after another run, it shows that run.
+    graficosWindow->showReport(*report());
+    graficosWindow->showForm();
+}
+
+void formCaja::cmdCopia_Click() {
+    if (running_) {
+        return;
+    }
+    setRunning(true); // nothing else in this window while the copy is made, leaving included
+    cash_close::backupOnDemand(this, platform(), currentOperator());
+    setRunning(false);
+    showJournalSummary();
+}
+
+void formCaja::cmdRestaurar_Click() {
+    if (running_ || !main_) {
+        return;
+    }
+    setRunning(true); // nothing else in this window meanwhile, leaving included
+    const bool restored = cash_close::restoreOnDemand(this, platform(), *main_);
+    setRunning(false);
+    if (!restored) {
+        showJournalSummary();
+        return;
+    }
+    // Other books now: their rate is the one in force (no station is open), and their accounts
+    // sign in. Nothing of the last run stays beside them.
+    QPointer<formLudomat2> main = main_;
+    try {
+        if (const QString problem = main->board().readRate(); !problem.isEmpty()) {
+            platform().messages.showMessage(this, problem + QStringLiteral(" Sigue en uso la tarifa de antes."));
+        }
+    } catch (const data::DbError &error) {
+        platform().messages.showMessage(this, QStringLiteral("No se pudo leer la tarifa de la copia; sigue en uso "
+                                                             "la de antes.\n\n") +
+                                                  error.describe());
+    }
+    cmdSalir_Click();
+    if (main) {
+        main->cmdUsuario_Click();
+    }
+}
+
+void formCaja::cmdExportar_Click() {
+    if (!running_) {
+        cash_close::exportReport(this, platform(), report());
+    }
+}
+
+void formCaja::cmdImprimir_Click() {
+    if (!running_) {
+        cash_close::printReport(this, platform(), report());
+    }
+}
+
+bool formCaja::queryClose() {
+    if (running_) {
+        return false; // the progress dialog's Cancelar stops a run
+    }
+    cmdSalir_Click();
+    return true;
+}

@@ -1,0 +1,155 @@
+// The stations of the main window: what the board holds, shown in each row's controls, and
+// the handlers that ask the board for what the operator did. The rows are shown with their
+// handlers held back, so showing a station never runs a handler again.
+#include "ui/formLudomat2.h"
+
+#include "accounts/Session.h"
+#include "data/NumberText.h"
+#include "stations/StationBoard.h"
+#include "stations/StationMath.h"
+#include "ui/DisplayBox.h"
+#include "ui/Module1.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+namespace {
+
+using stations::StationMode;
+
+size_t at(int index) {
+    return static_cast<size_t>(index);
+}
+
+} // namespace
+
+void formLudomat2::connectBoard() {
+    connect(board_, &stations::StationBoard::stationChanged, this, &formLudomat2::showStation);
+    connect(board_, &stations::StationBoard::prepaidEnded, this, &formLudomat2::announceEnd);
+    connect(board_, &stations::StationBoard::writeFailed, this,
+            [this](int, const QString &message) { platform().messages.showMessage(this, message); });
+    // What start-up brought back is said after the first sign-in, the end of a prepaid time
+    // that ran out meanwhile after it.
+    connect(board_, &stations::StationBoard::restored, this, [this](const QString &message, const QList<int> &ended) {
+        if (!message.isEmpty()) {
+            afterSignIn([this, message] { platform().messages.postMessage(this, message, {}); });
+        }
+        for (int index : ended) {
+            afterSignIn([this, index] { announceEnd(index); });
+        }
+    });
+    connect(session_, &accounts::Session::changed, this, &formLudomat2::showUser);
+}
+
+void formLudomat2::showUser() {
+    lblUsuario->setText(session_->isSignedIn() ? session_->user() : QStringLiteral("Usuario"));
+}
+
+void formLudomat2::moveFocus(QWidget *target) {
+    // A prepaid time may end while the accounts or cash-close window holds the main window
+    // disabled; no focus moves into a window that takes no input.
+    if (isEnabled()) {
+        target->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void formLudomat2::showStation(int index) {
+    const auto i = at(index);
+    const stations::Station &s = board_->station(index);
+    cmdPuesto[i]->setText(s.running ? runningCaption(index) : idleCaption(index));
+    {
+        const QSignalBlocker holdPrepago(optModo[2 * i]);
+        const QSignalBlocker holdContador(optModo[2 * i + 1]);
+        optModo[2 * i]->setEnabled(!s.running);
+        optModo[2 * i + 1]->setEnabled(!s.running);
+        optModo[2 * i + (s.mode == StationMode::Contador ? 1 : 0)]->setChecked(true);
+        const QSignalBlocker holdBlocks(vsTiempo[i]);
+        vsTiempo[i]->setEnabled(!s.running && s.mode == StationMode::Prepago);
+        vsTiempo[i]->setValue(s.blocks);
+    }
+    stations::setDisplayText(txtHora[i], numtext::toText(static_cast<double>(s.hours)));
+    stations::setDisplayText(txtMinuto[i], numtext::toText(static_cast<double>(s.minutes)));
+    stations::setDisplayText(txtSegundo[i], QString::number(s.seconds));
+    stations::setDisplayText(txtPesos[i], numtext::toText(stations::pesosOf(s.cents)));
+    const QColor colour = s.flash == stations::Flash::Red     ? QColor(255, 0, 0)
+                          : s.flash == stations::Flash::White ? QColor(255, 255, 255)
+                                                              : QColor();
+    for (QLineEdit *box : {txtHora[i], txtMinuto[i], txtSegundo[i]}) {
+        const QColor wanted = colour.isValid() ? colour : stations::initialBackground(box);
+        if (stations::boxBackground(box) != wanted) {
+            stations::setBoxBackground(box, wanted);
+        }
+    }
+}
+
+// Modes and prepaid time ------------------------------------------------------------------
+
+void formLudomat2::optModo_Click(int index) {
+    const int i = index / 2;
+    const bool prepago = index % 2 == 0;
+    if (!board_->chooseMode(i, prepago ? StationMode::Prepago : StationMode::Contador)) {
+        showStation(i); // a running station keeps its mode
+        return;
+    }
+    moveFocus(prepago ? static_cast<QWidget *>(vsTiempo[at(i)]) : cmdPuesto[at(i)]);
+}
+
+bool formLudomat2::optModo_KeyDown(int index, int key, Qt::KeyboardModifiers) {
+    if (!ui::isEnterKey(key)) {
+        return false; // arrows keep moving between the two options
+    }
+    const int i = index / 2;
+    moveFocus(index % 2 == 0 ? static_cast<QWidget *>(vsTiempo[at(i)]) : cmdPuesto[at(i)]);
+    return true;
+}
+
+bool formLudomat2::vsTiempo_KeyDown(int index, int key, Qt::KeyboardModifiers) {
+    if (!ui::isEnterKey(key)) {
+        return false; // arrows keep stepping the block count
+    }
+    moveFocus(cmdPuesto[at(index)]);
+    return true;
+}
+
+void formLudomat2::vsTiempo_Change(int index) {
+    if (!board_->setBlocks(index, vsTiempo[at(index)]->value())) {
+        showStation(index);
+    }
+}
+
+// Opening and closing ---------------------------------------------------------------------
+
+void formLudomat2::cmdPuesto_Click(int index) {
+    if (board_->isExpiring(index)) {
+        return; // its end-of-prepaid message is still open; the reset follows its dismissal
+    }
+    const stations::Station &s = board_->station(index);
+    if (!s.running) {
+        board_->open(index, s.mode, s.blocks);
+    } else if (s.mode == StationMode::Contador) {
+        board_->close(index);
+    } else if (board_->close(index)) {
+        moveFocus(cmdPuesto[at(index)]); // back to Contador: the choice of Contador's focus
+    }
+}
+
+// The tick --------------------------------------------------------------------------------
+
+void formLudomat2::Timer1_Timer() {
+    board_->tick();
+}
+
+void formLudomat2::announceEnd(int index) {
+    // The message waits for the operator while ticks go on; the station's reset follows the
+    // dismissal.
+    Module1::SoundAlarm(platform());
+    platform().messages.postMessage(
+        this, QStringLiteral("Finalizó el tiempo del prepago en el Puesto %1.").arg(index + 1), [this, index] {
+            board_->acknowledgeEnd(index);
+            moveFocus(cmdPuesto[at(index)]);
+        });
+}

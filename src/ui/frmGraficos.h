@@ -1,0 +1,48 @@
+#pragma once
+
+#include "cash_close/Report.h"
+#include "ui/Form.h"
+
+#include <functional>
+
+class DailyLineChart;
+class HeatMapChart;
+class OperatorBarsChart;
+class QPushButton;
+class QTabWidget;
+class ReportChart;
+
+// Three pictures of a cash-close report, one to a tab, each of which can be saved as a PNG.
+class frmGraficos final : public ui::Form {
+    Q_OBJECT
+public:
+    // A window of owner's: it goes when owner goes.
+    frmGraficos(sys::Platform &platform, QWidget *owner);
+
+    void Form_Load() {}
+    // Draws report; the window keeps what it needs, so report may go afterwards.
+    void showReport(const cash_close::Report &report);
+    // Where to save a picture: the path chosen, or empty when the operator gave up. A modal
+    // file dialog by default; tests put an answer of their own.
+    std::function<QString(QWidget *parent, const QString &suggested)> choosePath;
+
+    static constexpr QSize kImageSize{1200, 700};
+
+    QTabWidget *tabGraficos = nullptr;
+    HeatMapChart *picHora = nullptr;
+    OperatorBarsChart *picOperador = nullptr;
+    DailyLineChart *picDia = nullptr;
+    QPushButton *cmdGuardarHora = nullptr;
+    QPushButton *cmdGuardarOperador = nullptr;
+    QPushButton *cmdGuardarDia = nullptr;
+
+protected:
+    bool queryClose() override;
+
+private:
+    // Asks where to save chart as a PNG, offering stem and the period as its name, saves it there
+    // and tells how it went.
+    void save(ReportChart *chart, const QString &stem);
+
+    cash_close::Period period_;
+};
