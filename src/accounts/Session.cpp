@@ -10,6 +10,7 @@ void Session::signIn(const QString &user, bool administrator) {
     if (!same) {
         Q_EMIT changed();
     }
+    Q_EMIT signedIn();
 }
 
 } // namespace accounts

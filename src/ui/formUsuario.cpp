@@ -11,7 +11,6 @@
 #include "data/Seal.h"
 #include "data/Statements.h"
 #include "ui/NewPasswordDialog.h"
-#include "ui/formLudomat2.h"
 
 #include <QCollator>
 #include <QComboBox>
@@ -24,6 +23,7 @@
 #include <QStyle>
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -37,9 +37,10 @@ QString withoutStatement(const data::DbError &error) {
 
 } // namespace
 
-formUsuario::formUsuario(sys::Platform &platform, formLudomat2 &main)
-    : ui::Form(platform, QStringLiteral("Usuario"), QSize(7560, 3480), QSize(447, 241), 3), main_(&main),
-      throttle_(main.signInThrottle) {
+formUsuario::formUsuario(sys::Platform &platform, accounts::Session &session,
+                         std::shared_ptr<accounts::SignInThrottle> throttle)
+    : ui::Form(platform, QStringLiteral("Usuario"), QSize(7560, 3480), QSize(447, 241), 3), session_(session),
+      throttle_(std::move(throttle)) {
     setObjectName(QStringLiteral("formUsuario"));
 
     Label1 = new QLabel(QStringLiteral("Usuario"), this);
@@ -211,8 +212,8 @@ void formUsuario::SignIn() {
                         error.describe());
             return;
         }
-        if (sealed && main_) {
-            main_->session().ownerSeal().hold(*key);
+        if (sealed) {
+            session_.ownerSeal().hold(*key);
         } else if (key) {
             showMessage(QStringLiteral("La contraseña del administrador no da la clave del sello que guardan los "
                                        "libros, así que el registro no se selló. Los libros pueden haber sido "
@@ -232,11 +233,7 @@ void formUsuario::SignIn() {
 }
 
 void formUsuario::completeSignIn(const QString &name) {
-    if (main_) {
-        main_->session().signIn(name, name == adminName_);
-        main_->setEnabled(true);
-        main_->activateWindow();
-    }
+    session_.signIn(name, name == adminName_); // the main window takes input again
     unload();
 }
 
@@ -444,8 +441,8 @@ bool formUsuario::storePassword(const QString &account, const QString &actor, co
     }
     if (account == adminName_) {
         adminHash_ = hash;
-        if (firstSignIn && main_) {
-            main_->session().ownerSeal().hold(*key);
+        if (firstSignIn) {
+            session_.ownerSeal().hold(*key);
         }
     }
     // Wrong guesses at the old password no longer count, nor does the check an administrator's reset began with.

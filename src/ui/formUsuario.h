@@ -13,23 +13,24 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class NewPasswordDialog;
-class formLudomat2;
 namespace seal {
 class Key;
 }
 namespace accounts {
+class Session;
 class SignInThrottle;
-}
+} // namespace accounts
 
-// The accounts window: an operator signs in here, and the administrator adds and removes
-// operator accounts. The main window stays disabled while it is open; only a sign-in
+// The accounts window: an operator signs in here (into the session), and the administrator adds
+// and removes operator accounts. The main window stays disabled while it is open; only a sign-in
 // enables it again.
 class formUsuario final : public ui::Form {
     Q_OBJECT
 public:
     enum class Mode { SignIn, NewAccount };
 
-    formUsuario(sys::Platform &platform, formLudomat2 &main);
+    formUsuario(sys::Platform &platform, accounts::Session &session,
+                std::shared_ptr<accounts::SignInThrottle> throttle);
     ~formUsuario() override;
 
     // Opens the window's own handle and lists the accounts. False when that failed (the
@@ -101,7 +102,7 @@ private:
     bool haveDatabase();
     void showMessage(const QString &text);
 
-    QPointer<formLudomat2> main_;
+    accounts::Session &session_;
     std::unique_ptr<data::Database> database_;
     data::Recordset list_;
     QString adminName_;

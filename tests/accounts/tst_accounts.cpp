@@ -8,6 +8,7 @@
 #include "data/Journal.h"
 #include "data/Seal.h"
 #include "data/Statements.h"
+#include "stations/StationBoard.h"
 #include "ui/NewPasswordDialog.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
@@ -21,11 +22,12 @@ namespace {
 using Mode = formUsuario::Mode;
 enum Button { Aceptar, Agregar, Borrar, Contrasena };
 
-// A main window started on its own program folder, with the accounts window it opened.
+// The program started on its own program folder, with the accounts window it opened.
 // Pedro (password "pedro") is there beside Admin unless asked otherwise.
 struct Session {
     testing::TestPlatform t;
-    std::unique_ptr<formLudomat2> main;
+    std::unique_ptr<app::Desk> desk;
+    formLudomat2 *main = nullptr;
     QPointer<formUsuario> u;
 
     qsizetype journalStart = 0;
@@ -39,9 +41,20 @@ struct Session {
         journalStart = testing::journal(t.databasePath(), QStringLiteral("Evento")).size();
         if (rawSql) // what the window's own statements cannot build, a trigger say
             execRaw(t.databasePath(), rawSql);
-        main = std::make_unique<formLudomat2>(t.platform);
-        main->Form_Load();
-        u = main->usuarioWindow;
+        start();
+    }
+    void start() {
+        desk = std::make_unique<app::Desk>(t.platform);
+        desk->start();
+        main = &desk->mainWindow();
+        u = desk->accountsWindow();
+    }
+    // Who the main window says is signed in.
+    QString shown() const { return testing::control<QLabel>(main, "lblUsuario")->text(); }
+    // A change of user by the main window's button: a fresh accounts window.
+    void changeUser() {
+        click(testing::control<QPushButton>(main, "cmdUsuario"));
+        u = desk->accountsWindow();
     }
 
     QStringList &messages() { return t.messages.messages; }
@@ -72,7 +85,7 @@ struct Session {
         signIn(account, secret, Aceptar);
         QVERIFY(testing::passwordDialog(u) && testing::passwordDialog(u)->lblPrimerIngreso->isVisible());
         QVERIFY(testing::answerPassword(u, own, own));
-        QCOMPARE(main->lblUsuario->text(), account);
+        QCOMPARE(shown(), account);
     }
     QStringList listed() const {
         QStringList names;
@@ -163,7 +176,7 @@ private Q_SLOTS:
         s.signIn(name, password, Button(button));
         QCOMPARE(s.messages(), message.isEmpty() ? QStringList() : QStringList{message});
         const bool done = message.isEmpty() || message.startsWith(QStringLiteral("El Usuario"));
-        QCOMPARE(s.main->lblUsuario->text(), button == Aceptar && done ? name : QStringLiteral("Usuario"));
+        QCOMPARE(s.shown(), button == Aceptar && done ? name : QStringLiteral("Usuario"));
         if (button == Aceptar && done) {
             QVERIFY(s.main->isEnabled());
             QTRY_VERIFY(s.u.isNull());
@@ -202,8 +215,7 @@ private Q_SLOTS:
         QCOMPARE(s.rows(), (QStringList{"0|Admin|<hash>", "1|O'Brien|<hash>", "2|Beto|<hash>", "3|Ana|<hash>"}));
         s.firstSignIn(obrien, QStringLiteral("it's'-x"), QStringLiteral("'propia'"));
         QPointer<formUsuario> old = s.u;
-        s.click(s.main->cmdUsuario); // before the old window is gone: a fresh one opens all the same
-        s.u = s.main->usuarioWindow;
+        s.changeUser(); // before the old window is gone: a fresh one opens all the same
         QVERIFY(s.u && s.u != old && s.u->isVisible());
         s.signIn(obrien, QStringLiteral("admin"), Borrar);
         s.checkMode(Mode::SignIn);
@@ -233,7 +245,7 @@ private Q_SLOTS:
                                             "El Usuario: O'Brien ha sido eliminado.", created.arg("Dario")}));
         QTest::keyClick(s.u->maskContrasena, Qt::Key_Escape);
         QVERIFY(s.u->close() && s.t.ender.calls == 1); // in sign-in mode the close box is "&Salir"
-        s.main.reset();
+        s.desk.reset();
         QFile file(s.t.databasePath());
         QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("secreto-unico"));
     }
@@ -281,7 +293,7 @@ private Q_SLOTS:
             return;
         }
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
-        QCOMPARE(s.main->lblUsuario->text(), QStringLiteral("Pedro"));
+        QCOMPARE(s.shown(), QStringLiteral("Pedro"));
     }
 
     // With no accounts to read every button says so; only "&Salir" does anything.
@@ -359,7 +371,7 @@ private Q_SLOTS:
             s.firstSignIn(who, first, QStringLiteral("clave-de-mariela"));
         } else {
             s.signIn(who, changed ? first : QStringLiteral("pedro"), Aceptar);
-            QCOMPARE(s.main->lblUsuario->text(), who);
+            QCOMPARE(s.shown(), who);
         }
         QCOMPARE(s.differences(), QStringList());
     }
@@ -378,26 +390,24 @@ private Q_SLOTS:
         s.checkMode(Mode::SignIn);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("admin"), QStringLiteral("admin")));
-        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.main->session().ownerSeal().holdsKey());
+        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.desk->session().ownerSeal().holdsKey());
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
-        QVERIFY(s.main->isEnabled() && s.main->lblUsuario->text() == QStringLiteral("Admin"));
+        QVERIFY(s.main->isEnabled() && s.shown() == QStringLiteral("Admin"));
         QTRY_VERIFY(s.u.isNull());
         QCOMPARE(s.journal(), (QStringList{"Admin|Contraseña cambiada|Cuenta=Admin; propia", "Admin|Clave del sello|",
                                            "Admin|Ingreso|", "Admin|Sello|"}));
-        QVERIFY(s.main->session().ownerSeal().holdsKey());
+        QVERIFY(s.desk->session().ownerSeal().holdsKey());
         // Later, the delivered password no more; the new one signs in without a question.
-        s.click(s.main->cmdUsuario);
-        QVERIFY(!s.main->session().ownerSeal().holdsKey());
-        s.u = s.main->usuarioWindow;
+        s.changeUser();
+        QVERIFY(!s.desk->session().ownerSeal().holdsKey());
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Aceptar);
-        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.main->session().ownerSeal().holdsKey());
+        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.desk->session().ownerSeal().holdsKey());
         QCOMPARE(s.journal().mid(4), (QStringList{"Admin|Cambio de usuario|",
                                                   "Admin|Ingreso rechazado|contraseña "
                                                   "incorrecta",
                                                   "Admin|Ingreso|", "Admin|Sello|"}));
-        s.click(s.main->cmdUsuario);
-        s.u = s.main->usuarioWindow;
+        s.changeUser();
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Contrasena);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("otra-clave"), QStringLiteral("otra-clave")));
         QCOMPARE(s.messages(), (QStringList{"La contraseña nueva debe tener al menos 6 caracteres.",
@@ -415,14 +425,13 @@ private Q_SLOTS:
         Session s;
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
-        QVERIFY(s.main->session().ownerSeal().holdsKey());
+        QVERIFY(s.desk->session().ownerSeal().holdsKey());
         QCOMPARE(execRaw(s.t.databasePath(), "UPDATE Usuarios SET Contraseña = (SELECT Contraseña FROM Usuarios WHERE "
                                              "Usuario = 'Pedro') WHERE Usuario = 'Admin'"),
                  SQLITE_OK);
-        s.click(s.main->cmdUsuario);
-        s.u = s.main->usuarioWindow;
+        s.changeUser();
         s.signIn(QStringLiteral("Admin"), QStringLiteral("pedro"), Aceptar);
-        QVERIFY(!s.main->session().ownerSeal().holdsKey());
+        QVERIFY(!s.desk->session().ownerSeal().holdsKey());
         QVERIFY2(s.messages().join(u'\n').contains("no da la clave del sello"), qPrintable(s.messages().join(u'\n')));
         QCOMPARE(s.journal().last(), QStringLiteral("Admin|Ingreso|"));
     }
@@ -489,8 +498,7 @@ private Q_SLOTS:
         s.firstSignIn(stored, password, QStringLiteral("propia-123"));
         QCOMPARE(s.journal(), (QStringList{"Admin|Cuenta agregada|Cuenta=Lucas",
                                            "Lucas|Contraseña cambiada|Cuenta=Lucas; propia", "Lucas|Ingreso|"}));
-        s.click(s.main->cmdUsuario);
-        s.u = s.main->usuarioWindow;
+        s.changeUser();
         s.signIn(stored, QStringLiteral("propia-123"), Aceptar);
         QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u));
         QCOMPARE(s.differences(), QStringList());
@@ -507,7 +515,7 @@ private Q_SLOTS:
         s.signIn(QStringLiteral("beto"), QStringLiteral("admin"), Borrar);
         QCOMPARE(s.listed(), (QStringList{"Admin", "Ángel", "Beto", "Ñandú", "Pedro"}));
         s.signIn(QStringLiteral("Beto"), QStringLiteral("pedro"), Aceptar);
-        QCOMPARE(s.main->lblUsuario->text(), QStringLiteral("Beto"));
+        QCOMPARE(s.shown(), QStringLiteral("Beto"));
     }
 
     // Five wrong passwords are free; then the account waits, refused at once without a check, even
@@ -516,10 +524,9 @@ private Q_SLOTS:
         Session s;
         for (int i = 0; i < 5; ++i)
             s.signIn(QStringLiteral("Pedro"), QStringLiteral("mala"), Aceptar);
-        s.main = std::make_unique<formLudomat2>(s.t.platform);
-        s.main->Form_Load();
-        s.u = s.main->usuarioWindow;
-        s.main->cmdPuesto_Click(0); // a station counts through the waits: nothing sleeps
+        s.start();
+        s.desk->board().open(0, stations::StationMode::Contador,
+                             1); // a station counts through the waits: nothing sleeps
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
         s.t.clock.monotonic += 1500;
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
@@ -527,8 +534,8 @@ private Q_SLOTS:
         s.t.clock.monotonic += 500;
         s.signIn(QStringLiteral("Pedro"), QStringLiteral("pedro"), Aceptar);
         QVERIFY(s.main->isEnabled());
-        s.main->Timer1_Timer();
-        QCOMPARE(s.main->txtSegundo[0]->text(), QStringLiteral("2"));
+        s.desk->board().tick();
+        QCOMPARE(testing::control<QLineEdit>(s.main, "txtSegundo", 0)->text(), QStringLiteral("2"));
         QCOMPARE(readOnlyRows(s.t.databasePath(), "SELECT count(*) FROM Intentos"), QStringList{"0"});
         const QString wait = "Demasiadas contraseñas incorrectas para la cuenta Pedro. Espere %1 antes de intentar "
                              "de nuevo.";

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "rate/RateService.h"
 #include "stations/StationBoard.h"
 #include "ui/AdministratorPasswordDialog.h"
 #include "ui/formLudomat2.h"
@@ -15,24 +16,26 @@
 namespace {
 
 using Rate = QPair<qlonglong, double>;
+using testing::control;
 
-// The main window, loaded with the delivered rate (30 minutes for $ 10), with its rate editor
-// opened by its button; the accounts window stays open behind.
-struct Shop {
-    testing::TestPlatform t;
-    formLudomat2 main{t.platform};
+// The program with the delivered rate (30 minutes for $ 10), signed in, with its rate editor
+// opened by the main window's button.
+struct Shop : testing::Shop {
     QPointer<frmTarifa> editor;
-    Shop() {
-        QVERIFY(main.Form_Load());
-        main.setEnabled(true);
-    }
+    Shop() { testing::signIn(*desk); }
     frmTarifa *open() {
-        QTest::mouseClick(main.cmdTarifa, Qt::LeftButton);
-        return editor = main.tarifaWindow;
+        QTest::mouseClick(control<QPushButton>(main, "cmdTarifa"), Qt::LeftButton);
+        return editor = desk->rateWindow();
+    }
+    QLineEdit *box(const char *name) const { return control<QLineEdit>(editor, name); }
+    QPushButton *button(const char *name) const { return control<QPushButton>(editor, name); }
+    QString inUse() const {
+        const QLabel *label = control<QLabel>(editor, "lblEnUso");
+        return label->isVisible() ? label->text() : QString();
     }
     void enter(const QString &minutes, const QString &pesos) {
-        editor->txtMinutos2->setText(minutes);
-        editor->txtPesos2->setText(pesos);
+        box("txtMinutos2")->setText(minutes);
+        box("txtPesos2")->setText(pesos);
     }
     Rate stored() const {
         auto rs = data::Database::open(t.databasePath())->openRecordset(QStringLiteral("SELECT * FROM Tarifa"));
@@ -90,12 +93,15 @@ private Q_SLOTS:
         Shop s;
         frmTarifa *e = s.open();
         // The current rate can be neither reached nor typed into: the cursor starts in the new one.
-        QVERIFY(e->txtMinutos1->isReadOnly() && e->txtPesos1->focusPolicy() == Qt::NoFocus);
-        QCOMPARE(e->focusWidget(), e->txtPesos2);
+        QVERIFY(s.box("txtMinutos1")->isReadOnly() && s.box("txtPesos1")->focusPolicy() == Qt::NoFocus);
+        QCOMPARE(e->focusWidget(), s.box("txtPesos2"));
+        QList<rate::NewRate> signalled;
+        connect(&s.desk->rates(), &rate::RateService::rateStored, this,
+                [&](const rate::NewRate &rate) { signalled << rate; });
         QString sqlAtMessage;
-        s.t.messages.onMessage = [&](const QString &) { sqlAtMessage = s.editor ? s.editor->sqlText : QString(); };
+        s.t.messages.onMessage = [&](const QString &) { sqlAtMessage = s.desk->rates().sqlText(); };
         s.enter(minutes, pesos);
-        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QTest::mouseClick(s.button("cmdGuardar"), Qt::LeftButton);
         QCOMPARE(s.stored(), Rate(30, 10)); // nothing before the administrator's password
         QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
         QCOMPARE(sqlAtMessage, statement);
@@ -105,16 +111,16 @@ private Q_SLOTS:
                                  .arg(said)});
         QTRY_VERIFY(!s.editor);
         QCOMPARE(s.stored(), stored);
+        QVERIFY(signalled.size() == 1 && Rate(signalled[0].minutes, signalled[0].pesos) == stored);
         // The running program keeps charging what it read at start-up.
-        QCOMPARE(s.main.board().rate(), (stations::Rate{30, 1000}));
+        QCOMPARE(s.board().rate(), (stations::Rate{30, 1000}));
         // Opened again, the first row shows the saved rate in the regional form.
         s.open();
-        QCOMPARE(s.editor->txtMinutos1->text(), QString::number(stored.first));
-        QCOMPARE(s.editor->txtPesos1->text(), QString::number(stored.second, 'g', 15).replace(u'.', u','));
+        QCOMPARE(s.box("txtMinutos1")->text(), QString::number(stored.first));
+        QCOMPARE(s.box("txtPesos1")->text(), QString::number(stored.second, 'g', 15).replace(u'.', u','));
         // ... and, below, what is still charged until the restart.
-        QCOMPARE(s.editor->lblEnUso->isVisible() ? s.editor->lblEnUso->text() : QString(),
+        QCOMPARE(s.inUse(),
                  stored == Rate(30, 10) ? QString() : QStringLiteral("En uso hasta reiniciar: 30 minutos por $ 10,00"));
-        s.editor->cmdSalir_Click();
     }
 
     void badValuesAreRefused_data() {
@@ -143,7 +149,7 @@ private Q_SLOTS:
         Shop s;
         s.open();
         s.enter(minutes, pesos);
-        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QTest::mouseClick(s.button("cmdGuardar"), Qt::LeftButton);
         const QString complaint = QString::fromLatin1(pesos == "5" ? "Los minutos" : "El importe");
         QCOMPARE(s.t.messages.messages.size(), 1);
         QVERIFY2(s.t.messages.messages[0].startsWith(complaint), qPrintable(s.t.messages.messages[0]));
@@ -175,7 +181,7 @@ private Q_SLOTS:
         Shop s;
         s.open();
         s.enter(QStringLiteral("30"), QStringLiteral("5"));
-        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QTest::mouseClick(s.button("cmdGuardar"), Qt::LeftButton);
         QPointer<AdministratorPasswordDialog> dialog = s.editor->findChild<AdministratorPasswordDialog *>();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->lblMotivo->text(), QStringLiteral("Para guardar la nueva tarifa (30 minutos por $ 5,00) "
@@ -189,18 +195,21 @@ private Q_SLOTS:
                 QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("clave-mala")));
             }
             QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
-            formUsuario *accounts = s.main.usuarioWindow;
-            accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
-            accounts->maskContrasena->setText(QStringLiteral("admin"));
-            QTest::mouseClick(accounts->cmdAceptar, Qt::LeftButton);
         }
         if (how != "Cancelar") { // still asking, the box emptied
             QVERIFY(dialog->isVisible() && dialog->txtContrasena->text().isEmpty());
             QTest::keyClick(dialog, Qt::Key_Escape);
         }
         QTRY_VERIFY(!dialog);
-        QCOMPARE(s.t.messages.messages, said);
         QVERIFY(s.editor && s.editor->isVisible());
+        if (how == "five wrong") { // the next sign-in waits too (a change of user closes the rate window)
+            QTest::mouseClick(control<QPushButton>(s.main, "cmdUsuario"), Qt::LeftButton);
+            formUsuario *accounts = s.desk->accountsWindow();
+            accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
+            accounts->maskContrasena->setText(QStringLiteral("admin"));
+            QTest::mouseClick(accounts->cmdAceptar, Qt::LeftButton);
+        }
+        QCOMPARE(s.t.messages.messages, said);
         QCOMPARE(s.stored(), Rate(30, 10));
         QVERIFY(!testing::journal(s.t.databasePath(), "Evento").contains(journal::event::kRateChanged));
     }
@@ -216,15 +225,15 @@ private Q_SLOTS:
         QFETCH(bool, closeBox);
         Shop s;
         frmTarifa *e = s.open();
-        QCOMPARE(QStringList({e->windowTitle(), e->txtPesos1->text(), e->txtMinutos1->text(), e->txtPesos2->text(),
-                              e->txtMinutos2->text()}),
+        QCOMPARE(QStringList({e->windowTitle(), s.box("txtPesos1")->text(), s.box("txtMinutos1")->text(),
+                              s.box("txtPesos2")->text(), s.box("txtMinutos2")->text()}),
                  QStringList({"Cambio de Tarifa", "10", "30", "1", "1"}));
-        QVERIFY(!e->lblEnUso->isVisible()); // the stored rate is the one charged
+        QVERIFY(s.inUse().isEmpty()); // the stored rate is the one charged
         s.enter(QStringLiteral("15"), QStringLiteral("3"));
         if (closeBox) {
             QVERIFY(e->close());
         } else {
-            QTest::mouseClick(e->cmdSalir, Qt::LeftButton);
+            QTest::mouseClick(s.button("cmdSalir"), Qt::LeftButton);
         }
         QTRY_VERIFY(!s.editor);
         QVERIFY(s.t.messages.messages.isEmpty());

@@ -32,7 +32,7 @@ void type(QWidget *box, const QString &text) {
     QCOMPARE(edit->text(), text); // the box holds what was meant, or the case proves nothing
 }
 
-// A main window on a fresh program folder, with a rental already recorded.
+// The program on a fresh program folder, with a rental already recorded.
 struct Shop : testing::Shop {
     Shop() { rent(1, QStringLiteral("Admin"), QStringLiteral("10:00:00"), QStringLiteral("12.5")); }
     // Clicks and expects exactly one message beginning with the given text.
@@ -76,7 +76,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         Shop shop;
         const QStringList accountsBefore = shop.rows("Usuarios"), rentals = shop.rows("Alquiler");
-        formUsuario *u = shop.main->usuarioWindow;
+        formUsuario *u = shop.desk->accountsWindow();
 
         // Typed in the sign-in box, it names no account: nobody signs in, nothing goes.
         for (QPushButton *button : {u->cmdAceptar, u->cmdBorrar}) {
@@ -90,10 +90,10 @@ private Q_SLOTS:
         const QString password = text + QStringLiteral("-clave");
         u->combUsuario->setCurrentIndex(0); // Admin
         type(u->maskContrasena, QStringLiteral("admin"));
-        u->cmdAgregar_Click();
+        QTest::mouseClick(u->cmdAgregar, Qt::LeftButton);
         type(u->txtUsuario, text);
         type(u->maskContrasena, password);
-        u->cmdGuardar_Click();
+        QTest::mouseClick(u->cmdGuardar, Qt::LeftButton);
         testing::answerPassword(u, {}, password);
         pairs += 3;
         const QString made =
@@ -111,17 +111,17 @@ private Q_SLOTS:
         // It signs in by exactly its typed name and password, so both were stored as typed...
         type(u->combUsuario, text);
         type(u->maskContrasena, password);
-        u->cmdAceptar_Click();
+        QTest::mouseClick(u->cmdAceptar, Qt::LeftButton);
         QVERIFY(testing::answerPassword(u, text + QStringLiteral("-propia"), text + QStringLiteral("-propia")));
         QCOMPARE(shop.said(), QStringList());
-        QCOMPARE(shop.main->lblUsuario->text(), text);
+        QCOMPARE(testing::control<QLabel>(shop.main, "lblUsuario")->text(), text);
 
         // ...and the administrator deletes it, leaving Usuarios as it was.
-        shop.main->cmdUsuario_Click();
-        u = shop.main->usuarioWindow;
+        QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdUsuario"), Qt::LeftButton);
+        u = shop.desk->accountsWindow();
         type(u->combUsuario, text);
         type(u->maskContrasena, QStringLiteral("admin"));
-        u->cmdBorrar_Click();
+        QTest::mouseClick(u->cmdBorrar, Qt::LeftButton);
         QCOMPARE(shop.said(), QStringList(QStringLiteral("El Usuario: %1 ha sido eliminado.").arg(text)));
         QCOMPARE(shop.rows("Usuarios") + shop.rows("Alquiler"), accountsBefore + rentals);
         // The journal took the name as typed, in the entry and as the one who signed in.
