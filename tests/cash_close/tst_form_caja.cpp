@@ -409,18 +409,21 @@ private Q_SLOTS:
         QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
         QPointer<frmRegistro> registro = shop.desk->journalWindow();
         QVERIFY(registro && registro->isVisible() && registro->windowTitle() == QStringLiteral("Registro"));
-        QCOMPARE(registro->cboUsuario->currentText(), frmRegistro::kAll);
+        QCOMPARE(testing::control<QComboBox>(registro, "cboUsuario")->currentText(), frmRegistro::kAll);
         QCOMPARE(
-            gridText(registro->dgRegistro),
+            gridText(testing::control<QTableView>(registro, "dgRegistro")),
             QStringList({"6|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "5|5/12/26 12:30:00|Ana|Ingreso||",
                          "4|5/12/26 11:00:00||Programa iniciado||", "3|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
-        QTRY_COMPARE(registro->lblVerificacion->text(), QStringLiteral("El registro está íntegro: 7 entradas."));
+        QTRY_COMPARE(testing::control<QLabel>(registro, "lblVerificacion")->text(),
+                     QStringLiteral("El registro está íntegro: 7 entradas."));
 
-        registro->cboUsuario->setCurrentText(QStringLiteral("Ana"));
-        QCOMPARE(gridText(registro->dgRegistro).size(), 2);
-        registro->cboEvento->setCurrentText(journal::event::kSignIn);
-        QCOMPARE(gridText(registro->dgRegistro), QStringList({"5|5/12/26 12:30:00|Ana|Ingreso||"}));
-        QCOMPARE(registro->cboEvento->count(), 5); // Todos and the four kinds of the period
+        testing::control<QComboBox>(registro, "cboUsuario")->setCurrentText(QStringLiteral("Ana"));
+        QCOMPARE(gridText(testing::control<QTableView>(registro, "dgRegistro")).size(), 2);
+        testing::control<QComboBox>(registro, "cboEvento")->setCurrentText(journal::event::kSignIn);
+        QCOMPARE(gridText(testing::control<QTableView>(registro, "dgRegistro")),
+                 QStringList({"5|5/12/26 12:30:00|Ana|Ingreso||"}));
+        QCOMPARE(testing::control<QComboBox>(registro, "cboEvento")->count(),
+                 5); // Todos and the four kinds of the period
 
         // Opened afresh, it reads the file afresh.
         data::Database::open(shop.t.databasePath())
@@ -429,8 +432,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!registro);
         QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
         registro = shop.desk->journalWindow();
-        QCOMPARE(registro->dgRegistro->model()->rowCount(), 3);
-        QTRY_COMPARE(registro->lblVerificacion->text(),
+        QCOMPARE(testing::control<QTableView>(registro, "dgRegistro")->model()->rowCount(), 3);
+        QTRY_COMPARE(testing::control<QLabel>(registro, "lblVerificacion")->text(),
                      QStringLiteral("El registro NO verifica: falta la entrada 4 (fue borrada)"));
         // It goes with the cash close.
         QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
@@ -537,8 +540,10 @@ private Q_SLOTS:
         graficos->choosePath = [&answer](QWidget *, const QString &) { return answer; };
         const auto save = [&](int tab, const QString &name) {
             answer = dir.filePath(name);
-            graficos->tabGraficos->setCurrentIndex(tab);
-            QTest::mouseClick(graficos->tabGraficos->currentWidget()->findChild<QPushButton *>(), Qt::LeftButton);
+            testing::control<QTabWidget>(graficos, "tabGraficos")->setCurrentIndex(tab);
+            QTest::mouseClick(
+                testing::control<QTabWidget>(graficos, "tabGraficos")->currentWidget()->findChild<QPushButton *>(),
+                Qt::LeftButton);
             return shop.t.messages.messages.takeLast();
         };
         for (int tab = 0; tab < 3; ++tab) {
@@ -617,7 +622,8 @@ private Q_SLOTS:
         if (output == u"png") {
             QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
             shop.desk->chartsWindow()->choosePath = [&target](QWidget *, const QString &) { return target; };
-            QTest::mouseClick(shop.desk->chartsWindow()->cmdGuardarHora, Qt::LeftButton);
+            QTest::mouseClick(testing::control<QPushButton>(shop.desk->chartsWindow(), "cmdGuardarHora"),
+                              Qt::LeftButton);
         } else {
             QTest::mouseClick(output == u"backup" ? caja->cmdCopia : caja->cmdExportar, Qt::LeftButton);
         }

@@ -1,6 +1,8 @@
 // The rate editor: the statement it builds, what it refuses, the administrator's password it
 // asks for, leaving it, and that the running main window keeps its rate and says so.
+#include "SqliteFile.h"
 #include "TestSupport.h"
+#include "accounts/Session.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "rate/RateService.h"
@@ -212,6 +214,43 @@ private Q_SLOTS:
         QCOMPARE(s.t.messages.messages, said);
         QCOMPARE(s.stored(), Rate(30, 10));
         QVERIFY(!testing::journal(s.t.databasePath(), "Evento").contains(journal::event::kRateChanged));
+    }
+
+    // The rate and its journal entry (the old rate and the new) together or not at all: a file that
+    // refuses either keeps both as they were, and nothing is signalled.
+    void storedWithItsEntryOrNotAtAll_data() {
+        QTest::addColumn<QString>("refused"); // the statement a trigger refuses; empty: none
+        QTest::newRow("stored") << QString();
+        QTest::newRow("the rate refused") << "UPDATE ON Tarifa";
+        QTest::newRow("the entry refused") << "INSERT ON Registro";
+    }
+    void storedWithItsEntryOrNotAtAll() {
+        QFETCH(QString, refused);
+        testing::TestPlatform t;
+        const QString path = t.databasePath();
+        if (!refused.isEmpty()) {
+            const QByteArray trigger =
+                "CREATE TRIGGER no BEFORE " + refused.toUtf8() + " BEGIN SELECT RAISE(ABORT, 'bloqueada'); END";
+            QCOMPARE(execRaw(path, trigger.constData()), SQLITE_OK);
+        }
+        accounts::Session session;
+        session.signIn(QStringLiteral("Ana"), false);
+        rate::RateService rates(path, t.clock, session);
+        QSignalSpy signalled(&rates, &rate::RateService::rateStored);
+        const QStringList entries = testing::journal(path, "Usuario, Evento, Detalle");
+        const rate::RateService::Result result = rates.store({45, 7.5});
+        QCOMPARE(result.stored, refused.isEmpty());
+        QCOMPARE(signalled.size(), refused.isEmpty() ? 1 : 0);
+        QCOMPARE(readOnlyRows(path, "SELECT Minutos, Pesos FROM Tarifa"),
+                 QStringList{refused.isEmpty() ? "45|7.5" : "30|10.0"});
+        const QStringList added = testing::journal(path, "Usuario, Evento, Detalle").mid(entries.size());
+        QCOMPARE(added, refused.isEmpty()
+                            ? QStringList{"Ana|Tarifa cambiada|Antes: 30 minutos por 10; ahora: 45 minutos por 7.5"}
+                            : QStringList());
+        QVERIFY2(result.problem.isEmpty() == refused.isEmpty() &&
+                     (refused.isEmpty() || (result.problem.startsWith("No se pudo guardar la nueva tarifa.") &&
+                                            result.problem.contains("bloqueada"))),
+                 qPrintable(result.problem));
     }
 
     // Opened, it shows the stored rate; left by "&Salir" or the close box, it stores nothing.

@@ -4,8 +4,11 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "stations/StationBoard.h"
+#include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
+#include "ui/frmGraficos.h"
+#include "ui/frmRegistro.h"
 #include "ui/frmTarifa.h"
 
 #include <QtTest>
@@ -102,6 +105,28 @@ private Q_SLOTS:
         QTest::mouseClick(control<QPushButton>(&w, "cmdUsuario"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(rate.isNull() && accounts.isNull() && shop.desk->accountsWindow()->isVisible() && !w.isEnabled());
+    }
+
+    // Every window has one owner: whichever are open go with the program.
+    void everyWindowGoesWithTheProgram() {
+        auto shop = std::make_unique<testing::Shop>();
+        app::Desk &desk = *shop->desk;
+        testing::signIn(desk);
+        QTest::mouseClick(control<QPushButton>(shop->main, "cmdTarifa"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(shop->main, "cmdCierreCaja"), Qt::LeftButton);
+        formCaja *caja = desk.cashCloseWindow();
+        QVERIFY(testing::runCashClose(caja));
+        for (const char *button : {"cmdRegistro", "cmdGraficos"})
+            QTest::mouseClick(control<QPushButton>(caja, button), Qt::LeftButton);
+        const QList<QPointer<QWidget>> windows{shop->main, desk.rateWindow(), caja, desk.journalWindow(),
+                                               desk.chartsWindow()};
+        QVERIFY(!windows.contains(nullptr));
+        // The cash close holds the main window; the rate window stays usable beside it.
+        QVERIFY(!shop->main->isEnabled() && desk.rateWindow()->isEnabled() && caja->isEnabled());
+        shop.reset();
+        for (const QPointer<QWidget> &window : windows)
+            QVERIFY(window.isNull());
+        QCOMPARE(QApplication::topLevelWidgets(), QWidgetList());
     }
 
     void rateIsCheckedAtStartUp_data() {

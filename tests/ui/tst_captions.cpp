@@ -261,7 +261,9 @@ private Q_SLOTS:
                  QStringLiteral("23999999999779.99 23999999999779.99"));
         found << faults(caja);
         QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
-        QTRY_VERIFY(!shop.desk->journalWindow()->lblVerificacion->text().endsWith(QStringLiteral("…")));
+        QTRY_VERIFY(!testing::control<QLabel>(shop.desk->journalWindow(), "lblVerificacion")
+                         ->text()
+                         .endsWith(QStringLiteral("…")));
         found << faults(shop.desk->journalWindow());
         QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
         found << faults(shop.desk->chartsWindow());
