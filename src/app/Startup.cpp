@@ -132,7 +132,6 @@ int runProgram(int argc, char *argv[]) {
     main.showForm();
     if (formUsuario *accounts = main.usuarioWindow) {
         accounts->showForm();
-        accounts->maskContrasena->setFocus(Qt::OtherFocusReason);
     }
     // A copy of the books at every start, on a thread of its own while the shop opens.
     stations::AutomaticBackup backup(platform, &main);

@@ -1,6 +1,6 @@
 #include "ui/RestoreAction.h"
 
-#include "accounts/AdministratorPassword.h"
+#include "accounts/AccountService.h"
 #include "data/Database.h"
 #include "data/Restore.h"
 #include "platform/Platform.h"
@@ -41,19 +41,12 @@ RestoreCopyChooser &copyChooser() {
 QString askAdministrator(QWidget *parent, sys::Platform &platform, formLudomat2 &main) {
     QString administrator;
     const auto check = [&](const QString &typed) {
-        try {
-            auto db = data::Database::open(platform.databasePath());
-            const accounts::AdministratorCheck said =
-                accounts::checkAdministratorPassword(*db, *main.signInThrottle, platform.clock, typed);
-            if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
-                administrator = said.name;
-                return true;
-            }
-            platform.messages.showMessage(parent, said.refusal);
-        } catch (const data::DbError &error) {
-            platform.messages.showMessage(parent, QStringLiteral("No se pudo leer la contraseña del administrador.\n") +
-                                                      error.describe());
+        const accounts::AdministratorCheck said = main.accountService().checkAdministratorPassword(typed);
+        if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+            administrator = said.name;
+            return true;
         }
+        platform.messages.showMessage(parent, said.refusal);
         return false;
     };
     if (passwordAsker()) {
