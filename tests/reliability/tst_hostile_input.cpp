@@ -125,7 +125,7 @@ private Q_SLOTS:
         QCOMPARE(shop.main->lblUsuario->text(), text);
 
         // ...and the administrator deletes it, leaving Usuarios as it was.
-        shop.main->cmdUsuario_Click();
+        QTest::mouseClick(shop.main->findChild<QPushButton *>("cmdUsuario"), Qt::LeftButton);
         u = shop.main->usuarioWindow;
         type(name(), text);
         type(secret(), QStringLiteral("admin"));
