@@ -10,7 +10,6 @@ void Session::signIn(const QString &user, bool administrator) {
     if (!same) {
         Q_EMIT changed();
     }
-    Q_EMIT signedIn();
 }
 
 } // namespace accounts

@@ -28,10 +28,7 @@ public:
     const seal::OwnerSeal &ownerSeal() const { return ownerSeal_; }
 
 Q_SIGNALS:
-    // Who is signed in or their rights changed.
     void changed();
-    // Every sign-in, the same operator's again too (after a change of user, say).
-    void signedIn();
 
 private:
     QString user_;

@@ -1,6 +1,5 @@
 #include "app/Desk.h"
 
-#include "accounts/SignInThrottle.h"
 #include "platform/Platform.h"
 #include "ui/JournalCheck.h"
 #include "ui/formCaja.h"
@@ -12,7 +11,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLineEdit>
 
 namespace app {
 
@@ -28,8 +26,8 @@ template <class W> void forgetUnloading(QPointer<W> &window) {
 } // namespace
 
 Desk::Desk(sys::Platform &platform)
-    : platform_(platform), board_(platform.clock, session_), rates_(platform.databasePath(), platform.clock, session_),
-      throttle_(std::make_shared<accounts::SignInThrottle>()),
+    : platform_(platform), accounts_(platform.databasePath(), platform.clock, session_),
+      board_(platform.clock, session_), rates_(platform.databasePath(), platform.clock, session_),
       main_(std::make_unique<formLudomat2>(platform, session_, board_)) {
     connect(main_.get(), &formLudomat2::changeOfUserAsked, this, &Desk::changeUser);
     connect(main_.get(), &formLudomat2::cashCloseAsked, this, &Desk::openCashClose);
@@ -43,19 +41,18 @@ Desk::Desk(sys::Platform &platform)
             window->showForm();
         }
     });
-    connect(&session_, &accounts::Session::signedIn, this, &Desk::signedIn);
 }
 
 // Every window goes before the services it shows; the cash close takes its children along.
 Desk::~Desk() {
-    delete accounts_.data();
+    delete accountsWindow_.data();
     delete cashClose_.data();
     delete rate_.data();
     main_.reset();
 }
 
 formUsuario *Desk::accountsWindow() const {
-    return accounts_;
+    return accountsWindow_;
 }
 
 formCaja *Desk::cashCloseWindow() const {
@@ -79,7 +76,8 @@ bool Desk::start() {
     changeUser();
 
     const stations::StationBoard::LoadResult loaded = board_.load(platform_.databasePath());
-    if (loaded.result == stations::StationBoard::Loaded::Unreadable && accounts_ && !accounts_->databaseOpen()) {
+    if (loaded.result == stations::StationBoard::Loaded::Unreadable && accountsWindow_ &&
+        !accountsWindow_->databaseOpen()) {
         return false; // the accounts window has already told the operator
     }
     if (loaded.result != stations::StationBoard::Loaded::Ready) {
@@ -102,9 +100,8 @@ bool Desk::start() {
 
 void Desk::show() {
     main_->showForm();
-    if (accounts_) {
-        accounts_->showForm();
-        accounts_->maskContrasena->setFocus(Qt::OtherFocusReason);
+    if (accountsWindow_) {
+        accountsWindow_->showForm();
     }
 }
 
@@ -129,8 +126,8 @@ void Desk::bringToFront() {
 }
 
 ui::Form *Desk::holder() const {
-    if (accounts_ && !accounts_->isUnloading()) {
-        return accounts_;
+    if (accountsWindow_ && !accountsWindow_->isUnloading()) {
+        return accountsWindow_;
     }
     if (cashClose_ && !cashClose_->isUnloading()) {
         return cashClose_;
@@ -139,7 +136,7 @@ ui::Form *Desk::holder() const {
 }
 
 void Desk::changeUser() {
-    forgetUnloading(accounts_);
+    forgetUnloading(accountsWindow_);
     session_.ownerSeal().forget(); // the administrator's key goes until the next sign-in
     if (board_.store()) {          // a change of user, not the start-up
         // Nobody signed in may act through a window the last operator left open.
@@ -148,28 +145,29 @@ void Desk::changeUser() {
         }
         board_.noteChangeOfUser();
     }
-    if (!accounts_) {
-        accounts_ = new formUsuario(platform_, session_, throttle_);
-        accounts_->Form_Load();
+    if (!accountsWindow_) {
+        accountsWindow_ = new formUsuario(platform_, accounts_);
+        connect(accountsWindow_, &formUsuario::signedIn, this, &Desk::signedIn);
+        connect(accountsWindow_, &formUsuario::exitRequested, this, [this] { platform_.ender.endProgram(); });
+        accountsWindow_->Form_Load();
     }
-    accounts_->keepAbove(*main_);
-    accounts_->showForm();
-    accounts_->maskContrasena->setFocus(Qt::OtherFocusReason);
+    accountsWindow_->keepAbove(*main_);
+    accountsWindow_->showForm();
     main_->setEnabled(false);
 }
 
 void Desk::signedIn() {
     main_->setEnabled(true);
     main_->activateWindow();
-    if (accounts_) {
-        accounts_->unload();
+    if (accountsWindow_) {
+        accountsWindow_->unload();
     }
 }
 
 void Desk::openCashClose() {
     forgetUnloading(cashClose_);
     if (!cashClose_) {
-        cashClose_ = new formCaja(platform_, session_, board_, *throttle_);
+        cashClose_ = new formCaja(platform_, session_, board_, accounts_);
         connect(cashClose_, &formCaja::left, this, &Desk::cashCloseLeft);
         connect(cashClose_, &formCaja::copyRestored, this, &Desk::changeUser);
         connect(cashClose_, &formCaja::journalAsked, this, &Desk::openJournal);
@@ -214,7 +212,7 @@ void Desk::openRate() {
     forgetUnloading(rate_);
     if (!rate_) {
         // The rate it charges goes with it: the stored one may have been changed since the start.
-        rate_ = new frmTarifa(platform_, rates_, *throttle_, board_.rate());
+        rate_ = new frmTarifa(platform_, rates_, accounts_, board_.rate());
         rate_->Form_Load();
     }
     rate_->showForm(); // the main window stays usable
@@ -222,7 +220,8 @@ void Desk::openRate() {
 
 void Desk::exit() {
     // While the administrator is adding an account nothing ends the program.
-    if (accounts_ && !accounts_->isUnloading() && accounts_->mode() == formUsuario::Mode::NewAccount) {
+    if (accountsWindow_ && !accountsWindow_->isUnloading() &&
+        accountsWindow_->mode() == formUsuario::Mode::NewAccount) {
         return;
     }
     session_.ownerSeal().forget();

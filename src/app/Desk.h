@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accounts/AccountService.h"
 #include "accounts/Session.h"
 #include "rate/RateService.h"
 #include "stations/StationBoard.h"
@@ -15,9 +16,6 @@ class formUsuario;
 class frmGraficos;
 class frmRegistro;
 class frmTarifa;
-namespace accounts {
-class SignInThrottle;
-}
 namespace cash_close {
 struct Report;
 }
@@ -31,7 +29,7 @@ class Form;
 namespace app {
 
 // The shop's front desk, where the program is put together. It owns the services (who is signed
-// in, the room, the stored rate, the file's count of wrong passwords) and every window: the main
+// in, the accounts, the room, the stored rate) and every window: the main
 // window for the whole run, the others from when they are asked for until they are left (the
 // journal and chart windows as children of the cash close). It answers what a window asks for
 // (another window, a change of user, the end) and keeps the main window without input while the
@@ -52,6 +50,7 @@ public:
     void bringToFront();
 
     accounts::Session &session() { return session_; }
+    accounts::AccountService &accounts() { return accounts_; }
     stations::StationBoard &board() { return board_; }
     rate::RateService &rates() { return rates_; }
     formLudomat2 &mainWindow() { return *main_; }
@@ -77,11 +76,11 @@ private:
 
     sys::Platform &platform_;
     accounts::Session session_;
+    accounts::AccountService accounts_;
     stations::StationBoard board_;
     rate::RateService rates_;
-    std::shared_ptr<accounts::SignInThrottle> throttle_;
     std::unique_ptr<formLudomat2> main_;
-    QPointer<formUsuario> accounts_;
+    QPointer<formUsuario> accountsWindow_;
     QPointer<formCaja> cashClose_;
     QPointer<frmTarifa> rate_;
     QPointer<frmRegistro> journal_;

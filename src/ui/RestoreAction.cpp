@@ -1,6 +1,6 @@
 #include "ui/RestoreAction.h"
 
-#include "accounts/AdministratorPassword.h"
+#include "accounts/AccountService.h"
 #include "data/Database.h"
 #include "data/Restore.h"
 #include "platform/Platform.h"
@@ -37,22 +37,15 @@ RestoreCopyChooser &copyChooser() {
 
 // The administrator's name once the password was given; empty when it was not (what was wrong
 // has been said) or the operator gave up.
-QString askAdministrator(QWidget *parent, sys::Platform &platform, accounts::SignInThrottle &throttle) {
+QString askAdministrator(QWidget *parent, sys::Platform &platform, accounts::AccountService &accounts) {
     QString administrator;
     const auto check = [&](const QString &typed) {
-        try {
-            auto db = data::Database::open(platform.databasePath());
-            const accounts::AdministratorCheck said =
-                accounts::checkAdministratorPassword(*db, throttle, platform.clock, typed);
-            if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
-                administrator = said.name;
-                return true;
-            }
-            platform.messages.showMessage(parent, said.refusal);
-        } catch (const data::DbError &error) {
-            platform.messages.showMessage(parent, QStringLiteral("No se pudo leer la contraseña del administrador.\n") +
-                                                      error.describe());
+        const accounts::AdministratorCheck said = accounts.checkAdministratorPassword(typed);
+        if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+            administrator = said.name;
+            return true;
         }
+        platform.messages.showMessage(parent, said.refusal);
         return false;
     };
     if (passwordAsker()) {
@@ -217,7 +210,7 @@ void RestoreCopyDialog::cmdOtro_Click() {
 }
 
 bool restoreOnDemand(QWidget *parent, sys::Platform &platform, const stations::StationBoard &board,
-                     accounts::SignInThrottle &throttle, const QString &operador) {
+                     accounts::AccountService &accounts, const QString &operador) {
     QStringList running;
     for (int i = 0; i < stations::kStations; ++i) {
         if (board.station(i).running) {
@@ -231,7 +224,7 @@ bool restoreOnDemand(QWidget *parent, sys::Platform &platform, const stations::S
                                           .arg(running.join(QStringLiteral(", "))));
         return false;
     }
-    const QString administrator = askAdministrator(parent, platform, throttle);
+    const QString administrator = askAdministrator(parent, platform, accounts);
     if (administrator.isEmpty()) {
         return false;
     }

@@ -93,9 +93,9 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 } // namespace
 
 formCaja::formCaja(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board,
-                   accounts::SignInThrottle &throttle)
+                   accounts::AccountService &accounts)
     : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), session_(session),
-      board_(board), throttle_(throttle) {
+      board_(board), accounts_(accounts) {
     setObjectName(QStringLiteral("formCaja"));
 
     Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
@@ -507,7 +507,7 @@ void formCaja::cmdRestaurar_Click() {
         return;
     }
     setRunning(true); // nothing else in this window meanwhile, leaving included
-    const bool restored = cash_close::restoreOnDemand(this, platform(), board_, throttle_, session_.user());
+    const bool restored = cash_close::restoreOnDemand(this, platform(), board_, accounts_, session_.user());
     setRunning(false);
     if (!restored) {
         showJournalSummary();

@@ -18,8 +18,8 @@ class QPushButton;
 class CajaGridModel;
 class QTableView;
 namespace accounts {
+class AccountService;
 class Session;
-class SignInThrottle;
 } // namespace accounts
 namespace stations {
 class StationBoard;
@@ -31,9 +31,9 @@ class StationBoard;
 class formCaja final : public ui::Form {
     Q_OBJECT
 public:
-    // throttle: the file's count of wrong passwords, shared with the sign-in.
+    // accounts: where the administrator's password for a restore is checked.
     formCaja(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board,
-             accounts::SignInThrottle &throttle);
+             accounts::AccountService &accounts);
     ~formCaja() override;
 
     void Form_Load();
@@ -129,7 +129,7 @@ private:
 
     accounts::Session &session_;
     stations::StationBoard &board_;
-    accounts::SignInThrottle &throttle_;
+    accounts::AccountService &accounts_;
     CajaGridModel *gridModel_ = nullptr;
     bool running_ = false;
     std::optional<cash_close::Report> report_;

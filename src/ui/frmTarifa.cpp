@@ -1,7 +1,6 @@
 #include "ui/frmTarifa.h"
 
-#include "accounts/AdministratorPassword.h"
-#include "data/Database.h"
+#include "accounts/AccountService.h"
 #include "data/NumberText.h"
 #include "rate/RateService.h"
 #include "stations/StationMath.h"
@@ -28,10 +27,10 @@ QString rateText(qint64 minutes, double pesos) {
 
 } // namespace
 
-frmTarifa::frmTarifa(sys::Platform &platform, rate::RateService &rates, accounts::SignInThrottle &throttle,
+frmTarifa::frmTarifa(sys::Platform &platform, rate::RateService &rates, accounts::AccountService &accounts,
                      stations::Rate inForce)
     : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), rates_(rates),
-      throttle_(throttle), inForce_(inForce) {
+      accounts_(accounts), inForce_(inForce) {
     setObjectName(QStringLiteral("frmTarifa"));
 
     auto label = [this](int index, const QString &text, int left, int top, int width) {
@@ -131,18 +130,11 @@ void frmTarifa::cmdGuardar_Click() {
         QStringLiteral("Para guardar la nueva tarifa (%1) escriba la contraseña del administrador.")
             .arg(rateText(check.rate->minutes, check.rate->pesos)),
         [this](const QString &typed) {
-            try {
-                auto database = data::Database::open(platform().databasePath());
-                const accounts::AdministratorCheck said =
-                    accounts::checkAdministratorPassword(*database, throttle_, platform().clock, typed);
-                if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
-                    return true;
-                }
-                platform().messages.showMessage(this, said.refusal);
-            } catch (const data::DbError &error) {
-                platform().messages.showMessage(
-                    this, QStringLiteral("No se pudo leer la contraseña del administrador.\n") + error.describe());
+            const accounts::AdministratorCheck said = accounts_.checkAdministratorPassword(typed);
+            if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+                return true;
             }
+            platform().messages.showMessage(this, said.refusal);
             return false;
         });
     passwordDialog_ = dialog;

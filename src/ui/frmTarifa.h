@@ -12,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class AdministratorPasswordDialog;
 namespace accounts {
-class SignInThrottle;
+class AccountService;
 }
 namespace rate {
 class RateService;
@@ -23,9 +23,9 @@ class RateService;
 class frmTarifa final : public ui::Form {
     Q_OBJECT
 public:
-    // inForce: the rate the running program charges, read at its start. throttle: the file's
-    // count of wrong passwords, shared with the sign-in.
-    frmTarifa(sys::Platform &platform, rate::RateService &rates, accounts::SignInThrottle &throttle,
+    // inForce: the rate the running program charges, read at its start. accounts: where the
+    // administrator's password is checked.
+    frmTarifa(sys::Platform &platform, rate::RateService &rates, accounts::AccountService &accounts,
               stations::Rate inForce);
     ~frmTarifa() override;
 
@@ -40,7 +40,7 @@ private:
     void store(const rate::NewRate &rate);
 
     rate::RateService &rates_;
-    accounts::SignInThrottle &throttle_;
+    accounts::AccountService &accounts_;
     stations::Rate inForce_;
     QPointer<AdministratorPasswordDialog> passwordDialog_;
 

@@ -207,9 +207,9 @@ private Q_SLOTS:
         if (how == "five wrong") { // the next sign-in waits too (a change of user closes the rate window)
             QTest::mouseClick(control<QPushButton>(s.main, "cmdUsuario"), Qt::LeftButton);
             formUsuario *accounts = s.desk->accountsWindow();
-            accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
-            accounts->maskContrasena->setText(QStringLiteral("admin"));
-            QTest::mouseClick(accounts->cmdAceptar, Qt::LeftButton);
+            control<QComboBox>(accounts, "combUsuario")->setCurrentText(QStringLiteral("Admin"));
+            control<QLineEdit>(accounts, "maskContraseña")->setText(QStringLiteral("admin"));
+            QTest::mouseClick(control<QPushButton>(accounts, "cmdAceptar"), Qt::LeftButton);
         }
         QCOMPARE(s.t.messages.messages, said);
         QCOMPARE(s.stored(), Rate(30, 10));

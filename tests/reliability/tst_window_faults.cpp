@@ -80,13 +80,14 @@ const Scenario scenarios[] = {
     {"account insert",
      [](Shop &s) {
          formUsuario &u = *s.desk->accountsWindow();
-         u.maskContrasena->setText(QStringLiteral("admin")); // Admin is the first entry
-         QTest::mouseClick(u.cmdAgregar, Qt::LeftButton);
-         QTest::keyClicks(u.txtUsuario, QStringLiteral("Operador"));
-         QTest::keyClicks(u.maskContrasena, QStringLiteral("clave-1"));
+         auto *secret = u.findChild<QLineEdit *>("maskContraseña");
+         secret->setText(QStringLiteral("admin")); // Admin is the first entry
+         QTest::mouseClick(u.findChild<QPushButton *>("cmdAgregar"), Qt::LeftButton);
+         QTest::keyClicks(u.findChild<QLineEdit *>("txtUsuario"), QStringLiteral("Operador"));
+         QTest::keyClicks(secret, QStringLiteral("clave-1"));
      },
      [](Shop &s) {
-         QTest::mouseClick(s.desk->accountsWindow()->cmdGuardar, Qt::LeftButton);
+         QTest::mouseClick(testing::control<QPushButton>(s.desk->accountsWindow(), "cmdGuardar"), Qt::LeftButton);
          QVERIFY(testing::answerPassword(s.desk->accountsWindow(), {}, QStringLiteral("clave-1")));
          QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the dialog goes
      },

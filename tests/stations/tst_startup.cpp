@@ -44,8 +44,8 @@ private Q_SLOTS:
         // Signed in (the delivered password replaced), Salir notes the end through the room's handle,
         // closes it and ends the program.
         QPointer<formUsuario> accounts = desk.accountsWindow();
-        accounts->maskContrasena->setText(QStringLiteral("admin"));
-        QTest::mouseClick(accounts->cmdAceptar, Qt::LeftButton);
+        control<QLineEdit>(accounts, "maskContraseña")->setText(QStringLiteral("admin"));
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdAceptar"), Qt::LeftButton);
         QVERIFY(testing::answerPassword(accounts, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(w->isEnabled());
         QTest::mouseClick(control<QPushButton>(w, "cmdSalir"), Qt::LeftButton);
@@ -93,10 +93,10 @@ private Q_SLOTS:
         QApplication::setActiveWindow(&w);
         QTRY_VERIFY(accounts->isVisible());
 
-        accounts->maskContrasena->setText(QStringLiteral("admin"));
-        QTest::mouseClick(accounts->cmdAgregar, Qt::LeftButton);
+        control<QLineEdit>(accounts, "maskContraseña")->setText(QStringLiteral("admin"));
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdAgregar"), Qt::LeftButton);
         QVERIFY(!w.close() && shop.t.ender.calls == 0);
-        QTest::mouseClick(accounts->cmdCancelar, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdCancelar"), Qt::LeftButton);
 
         testing::signIn(*shop.desk);
         QVERIFY(w.isEnabled() && accounts->isUnloading());

@@ -133,8 +133,8 @@ NewPasswordDialog *passwordDialog(QWidget *window);
 // false when none is open.
 bool answerPassword(QWidget *window, const QString &first, const QString &second);
 
-// A sign-in into the session (Admin as the administrator), as the accounts window makes it: the
-// program answers it as it answers the operator's (the accounts window goes, the main window
+// A sign-in into the session (Admin as the administrator), and the accounts window's word of it:
+// the program answers it as it answers the operator's (the accounts window goes, the main window
 // takes input again).
 void signIn(app::Desk &desk, const QString &who = QStringLiteral("Admin"));
 // A station's button pressed with the mouse, as the operator presses it: nothing happens while

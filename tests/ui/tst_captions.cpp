@@ -202,12 +202,12 @@ private Q_SLOTS:
         formLudomat2 *main = shop.main;
         formUsuario *accounts = shop.desk->accountsWindow();
         QStringList found = faults(accounts);
-        accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
-        accounts->maskContrasena->setText(accounts::kDeliveredAdminPassword);
-        QTest::mouseClick(accounts->cmdAgregar, Qt::LeftButton);
+        control<QComboBox>(accounts, "combUsuario")->setCurrentText(QStringLiteral("Admin"));
+        control<QLineEdit>(accounts, "maskContraseña")->setText(accounts::kDeliveredAdminPassword);
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdAgregar"), Qt::LeftButton);
         QCOMPARE(accounts->mode(), formUsuario::Mode::NewAccount);
         found << faults(accounts);
-        QTest::mouseClick(accounts->cmdCancelar, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdCancelar"), Qt::LeftButton);
         testing::signIn(*shop.desk);
         found << faults(main);
         testing::press(*shop.desk, 0); // a running station's caption, left open for six weeks
