@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -269,6 +270,16 @@ void Shop::rent(int puesto, const QString &usuario, const QString &hora, const Q
                                               QStringLiteral("2026-12-05"), hora, QStringLiteral("0"),
                                               QStringLiteral("40"), numtext::engineNumber(importe.toDouble())));
     });
+}
+
+QStringList accountsJournal(const QString &databasePath, qsizetype from) {
+    QStringList rows = journal(databasePath, QStringLiteral("Usuario, Evento, Detalle")).mid(from);
+    for (QString &row : rows) {
+        row.remove(QRegularExpression(QStringLiteral("; Huella=[0-9a-f]{64}$")));
+        row.replace(QRegularExpression(QStringLiteral("^([^|]*\\|(Clave del sello|Sello)\\|).*$")),
+                    QStringLiteral("\\1"));
+    }
+    return rows;
 }
 
 } // namespace testing

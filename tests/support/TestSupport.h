@@ -110,6 +110,9 @@ bool canReadSpreadsheets();
 
 // The journal's rows in order, each the given columns joined by "|".
 QStringList journal(const QString &databasePath, const QString &columns);
+// The accounts' journal from entry `from` on as "Usuario|Evento|Detalle", account fingerprints
+// and the owner's keys and seals without their values (the books' check judges those).
+QStringList accountsJournal(const QString &databasePath, qsizetype from);
 
 // The last rental's amount as the file holds it, to the last bit (quote() spells out a REAL its
 // short text would round), then as the journal's last two entries wrote it down.
