@@ -88,7 +88,7 @@ int runProgram(int argc, char *argv[]) {
     ui::ApplicationEnder ender;
     const QString asked = dataDirArgument(argc, argv);
     sys::Platform platform{clock, messages, alarm, ender, sys::locateProgram(asked)};
-    const bool chosen = !sys::askedDataFolder(asked).isEmpty();
+    const bool chosen = !asked.isEmpty();
     if (const QString problem = sys::prepare(platform.where, !chosen); !problem.isEmpty()) {
         messages.showMessage(nullptr, problem);
         return 1;

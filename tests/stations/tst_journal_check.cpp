@@ -71,8 +71,8 @@ private Q_SLOTS:
             << QStringList{"--verify-journal", "--data-dir", "DIR"} << unset << 0 << journal << "";
         QTest::newRow("--data-dir=DIR") << QStringList{"--verify-journal", "--data-dir=DIR"} << unset << 0 << journal
                                         << "";
-        QTest::newRow("the folder from the variable") << QStringList{"--verify-journal"} << "OUT/nada" << 2 << ""
-                                                      << "ludomat: cannot read the journal of OUT/nada/dbLudomat.mdb";
+        QTest::newRow("the folder from the variable") << QStringList{"--backup", "OUT/c.mdb"} << "OUT/nada" << 1 << ""
+                                                      << "ludomat: cannot read OUT/nada/dbLudomat.mdb";
         QTest::newRow("--data-dir before the variable")
             << QStringList{"--verify-journal", "--data-dir", "DIR"} << "OUT/nada" << 0 << journal << "";
         QTest::newRow("the variable set but empty: the program's folder")
@@ -94,35 +94,47 @@ private Q_SLOTS:
                                                                           "--xlsx", "OUT/r.xlsx", "--data-dir", "DIR"})
                                                  << unset << 0 << report << "";
         QTest::newRow("--help") << QStringList{"--help"} << unset << 0 << usage << "";
+        QTest::newRow("-h, beside a folder") << QStringList{"-h", "--data-dir", "DIR"} << unset << 0 << usage << "";
+        QTest::newRow("--version") << QStringList{"--version"} << unset << 0 << "ludomat " LUDOMAT_VERSION "\n"
+                                   << "";
+        QTest::newRow("-v") << QStringList{"-v"} << unset << 0 << "ludomat " LUDOMAT_VERSION "\n"
+                            << "";
 
         QTest::newRow("a misspelt option") << QStringList{"--verify-jornal"} << unset << 2 << "" << usage;
-        QTest::newRow("a word of no option") << QStringList{"--verify-journal", "DIR"} << unset << 2 << "" << usage;
+        QTest::newRow("a word of no option") << QStringList{"--verify-journal", "DIR"} << unset << 2 << ""
+                                             << "Argumento inesperado «DIR».";
         QTest::newRow("Qt's own option beside ours")
             << QStringList{"-platform", "offscreen", "--verify-journal", "--data-dir", "DIR"} << unset << 2 << ""
             << usage;
-        QTest::newRow("the end of options") << QStringList{"--"} << unset << 2 << "" << usage;
+        QTest::newRow("the end of options") << QStringList{"--"} << unset << 2 << ""
+                                            << "Argumento inesperado «--».";
         QTest::newRow("a missing value") << QStringList{"--verify-journal", "--data-dir"} << unset << 2 << "" << usage;
         QTest::newRow("a missing file") << QStringList{"--backup"} << unset << 2 << "" << usage;
         QTest::newRow("an empty value") << QStringList{"--backup", "", "--data-dir", "DIR"} << unset << 2 << ""
-                                        << usage;
-        QTest::newRow("an empty value after =")
-            << QStringList{"--backup=", "--data-dir", "DIR"} << unset << 2 << "" << usage;
+                                        << "Falta valor tras «--backup».";
+        QTest::newRow("an empty value after =") << QStringList{"--backup=", "--data-dir", "DIR"} << unset << 2 << ""
+                                                << "Falta valor tras «--backup».";
         QTest::newRow("a value to a switch")
             << QStringList{"--verify-journal=si", "--data-dir", "DIR"} << unset << 2 << "" << usage;
         QTest::newRow("an option twice") << QStringList{"--backup",  "OUT/a.mdb",  "--backup",
                                                         "OUT/b.mdb", "--data-dir", "DIR"}
-                                         << unset << 2 << "" << usage;
+                                         << unset << 2 << ""
+                                         << "La opción «--backup» va una sola vez.";
         QTest::newRow("a job twice") << QStringList{"--verify-journal", "--verify-journal", "--data-dir", "DIR"}
-                                     << unset << 2 << "" << usage;
+                                     << unset << 2 << ""
+                                     << "La opción «--verify-journal» va una sola vez.";
         QTest::newRow("two jobs") << QStringList{"--verify-journal", "--backup", "OUT/c.mdb", "--data-dir", "DIR"}
-                                  << unset << 2 << "" << usage;
+                                  << unset << 2 << ""
+                                  << "Una tarea por vez: «--verify-journal» y «--backup».";
         QTest::newRow("a report's option for another job")
             << QStringList{"--verify-journal", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << unset << 2 << ""
-            << usage;
+            << "La opción «--from» es del informe, «--report».";
         QTest::newRow("a report's option alone")
-            << QStringList{"--csv", "OUT/r.csv", "--data-dir", "DIR"} << unset << 2 << "" << usage;
+            << QStringList{"--csv", "OUT/r.csv", "--data-dir", "DIR"} << unset << 2 << ""
+            << "La opción «--csv» es del informe";
         QTest::newRow("a report without its end")
-            << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << unset << 2 << "" << usage;
+            << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << unset << 2 << ""
+            << "El informe necesita «--from» y «--to».";
         QTest::newRow("a report's end before its start")
             << QStringList{"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00", "--data-dir", "DIR"}
             << unset << 2 << ""
@@ -164,6 +176,8 @@ private Q_SLOTS:
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(fill(out)), qPrintable(run.out));
         QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(fill(err)), qPrintable(run.err));
         QCOMPARE(run.status, status);
+        if (status == 2) // the usage follows what is wrong
+            QVERIFY2(run.err.contains(QLatin1String("\nUso: ludomat [--data-dir CARPETA]\n")), qPrintable(run.err));
         if (status != 0) // nothing was written
             QCOMPARE(QDir(scratch.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"copia.mdb"});
     }
