@@ -14,11 +14,17 @@
 #include "ui/formUsuario.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QPixmap>
 #include <QPointer>
+#include <QTimer>
+#include <initializer_list>
+#include <thread>
 
 namespace app {
 
@@ -64,6 +70,19 @@ void noteProgram(const sys::Platform &platform, const QString &evento, const QSt
     }
 }
 
+// The window icon in the sizes asked for, drawn beforehand from the SVG at build time (each a
+// copy the display is sent with every window), read by Qt's own PNG reader: left to find the
+// format, the reader would first load every image plugin to ask it.
+QIcon windowIcon(std::initializer_list<int> sizes) {
+    QIcon icon;
+    for (const int size : sizes) {
+        QImageReader png(QStringLiteral(":/icons/%1.png").arg(size), "png");
+        png.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(png.read()));
+    }
+    return icon;
+}
+
 } // namespace
 
 int runProgram(int argc, char *argv[]) {
@@ -71,13 +90,17 @@ int runProgram(int argc, char *argv[]) {
         return *status;
     }
     QApplication app(argc, argv);
+    // Qt reads the machine's list of fonts when a text is first measured: it is read here beside
+    // the rest of the start, not in front of the first window's text.
+    const std::jthread fonts([] { QFontDatabase::families(); });
     // The lower-case name makes the user's data folder ~/.local/share/ludomat. No display name:
     // the window manager would show it after every window's own caption.
     QApplication::setApplicationName(QStringLiteral("ludomat"));
     // Ties the windows to the installed menu entry (Wayland's app id, the desktop's task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ludomat.Ludomat"));
-    // Drawn by Qt's SVG icon plugin (libqt6svg6); without it the windows merely have no icon.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.ludomat.Ludomat.svg")));
+    // The title bar's and the task bar's sizes of the icon come with the first windows; the large
+    // ones follow once the windows are drawn (below).
+    QApplication::setWindowIcon(windowIcon({16, 32}));
     // A machine without a sound device must not fill the console with audio warnings.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*=false"));
     ui::installSpanishQtTexts();
@@ -120,9 +143,12 @@ int runProgram(int argc, char *argv[]) {
         break;
     }
 
-    noteProgram(platform, journal::event::kProgramStarted, QString());
+    // The start's journal entry waits on the disk's flushes: they go on while the windows are
+    // built, and the entry is in the file before the windows' load reads or writes anything.
+    std::jthread started([&platform] { noteProgram(platform, journal::event::kProgramStarted, QString()); });
     formLudomat2 main(platform);
     running = &main;
+    started.join();
     if (!main.Form_Load()) {
         noteProgram(platform, journal::event::kProgramEnded, QString());
         return 1;
@@ -134,11 +160,16 @@ int runProgram(int argc, char *argv[]) {
         accounts->showForm();
         accounts->maskContrasena->setFocus(Qt::OtherFocusReason);
     }
-    // A copy of the books at every start, on a thread of its own while the shop opens.
+    // What can wait for the first windows to be drawn: the large sizes of the icon (task
+    // switchers), the copy of the books made at every start (on a thread of its own while the
+    // shop opens) and the books' watch.
     stations::AutomaticBackup backup(platform, &main);
-    backup.start(QStringLiteral("al iniciar el programa"), QString());
     stations::BooksWatch watch(platform, &main);
-    watch.start();
+    QTimer::singleShot(0, &main, [&backup, &watch] {
+        QApplication::setWindowIcon(windowIcon({16, 32, 64, 128}));
+        backup.start(QStringLiteral("al iniciar el programa"), QString());
+        watch.start();
+    });
     const int status = QApplication::exec();
     backup.wait();
     watch.wait();

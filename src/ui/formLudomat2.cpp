@@ -240,7 +240,8 @@ bool formLudomat2::Form_Load() {
                                          "avisará solo con el mensaje, sin sonido.")
                               .arg(platform().alarmPath())] { platform().messages.postMessage(this, text, {}); });
     }
-    stations::checkJournalInBackground(platform(), this);
+    // The journal's check reads the whole file on a thread: it begins once the windows are drawn.
+    QTimer::singleShot(0, this, [this] { stations::checkJournalInBackground(platform(), this); });
     return true;
 }
 
