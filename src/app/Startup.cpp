@@ -14,7 +14,6 @@
 #include "ui/formUsuario.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
@@ -90,9 +89,6 @@ int runProgram(int argc, char *argv[]) {
         return *status;
     }
     QApplication app(argc, argv);
-    // Qt reads the machine's list of fonts when a text is first measured: it is read here beside
-    // the rest of the start, not in front of the first window's text.
-    const std::jthread fonts([] { QFontDatabase::families(); });
     // The lower-case name makes the user's data folder ~/.local/share/ludomat. No display name:
     // the window manager would show it after every window's own caption.
     QApplication::setApplicationName(QStringLiteral("ludomat"));
