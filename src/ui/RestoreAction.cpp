@@ -1,13 +1,12 @@
 #include "ui/RestoreAction.h"
 
-#include "accounts/AdministratorPassword.h"
+#include "accounts/AccountService.h"
 #include "data/Database.h"
 #include "data/Restore.h"
 #include "platform/Platform.h"
 #include "stations/StationBoard.h"
 #include "ui/AdministratorPasswordDialog.h"
 #include "ui/SystemPlatform.h"
-#include "ui/formLudomat2.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -38,22 +37,15 @@ RestoreCopyChooser &copyChooser() {
 
 // The administrator's name once the password was given; empty when it was not (what was wrong
 // has been said) or the operator gave up.
-QString askAdministrator(QWidget *parent, sys::Platform &platform, formLudomat2 &main) {
+QString askAdministrator(QWidget *parent, sys::Platform &platform, accounts::AccountService &accounts) {
     QString administrator;
     const auto check = [&](const QString &typed) {
-        try {
-            auto db = data::Database::open(platform.databasePath());
-            const accounts::AdministratorCheck said =
-                accounts::checkAdministratorPassword(*db, *main.signInThrottle, platform.clock, typed);
-            if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
-                administrator = said.name;
-                return true;
-            }
-            platform.messages.showMessage(parent, said.refusal);
-        } catch (const data::DbError &error) {
-            platform.messages.showMessage(parent, QStringLiteral("No se pudo leer la contraseña del administrador.\n") +
-                                                      error.describe());
+        const accounts::AdministratorCheck said = accounts.checkAdministratorPassword(typed);
+        if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+            administrator = said.name;
+            return true;
         }
+        platform.messages.showMessage(parent, said.refusal);
         return false;
     };
     if (passwordAsker()) {
@@ -217,10 +209,11 @@ void RestoreCopyDialog::cmdOtro_Click() {
     }
 }
 
-bool restoreOnDemand(QWidget *parent, sys::Platform &platform, formLudomat2 &main) {
+bool restoreOnDemand(QWidget *parent, sys::Platform &platform, const stations::StationBoard &board,
+                     accounts::AccountService &accounts, const QString &operador) {
     QStringList running;
     for (int i = 0; i < stations::kStations; ++i) {
-        if (main.board().station(i).running) {
+        if (board.station(i).running) {
             running << QStringLiteral("Puesto %1").arg(i + 1);
         }
     }
@@ -231,7 +224,7 @@ bool restoreOnDemand(QWidget *parent, sys::Platform &platform, formLudomat2 &mai
                                           .arg(running.join(QStringLiteral(", "))));
         return false;
     }
-    const QString administrator = askAdministrator(parent, platform, main);
+    const QString administrator = askAdministrator(parent, platform, accounts);
     if (administrator.isEmpty()) {
         return false;
     }
@@ -246,7 +239,6 @@ bool restoreOnDemand(QWidget *parent, sys::Platform &platform, formLudomat2 &mai
     auto result = std::make_shared<data::Restored>();
     const QString path = platform.databasePath();
     const QDateTime now = platform.clock.wallTime();
-    const QString operador = main.journalUser();
     const QString how = operador.isEmpty() || operador == administrator
                             ? QStringLiteral("desde el cierre de caja")
                             : QStringLiteral("desde el cierre de caja, con %1 ingresado").arg(operador);

@@ -11,8 +11,13 @@ class QLabel;
 class QPushButton;
 class QThread;
 class QTreeWidget;
-class formLudomat2;
 
+namespace accounts {
+class AccountService;
+}
+namespace stations {
+class StationBoard;
+}
 namespace sys {
 struct Platform;
 }
@@ -31,11 +36,13 @@ void setAdministratorPasswordAsker(AdministratorPasswordAsker asker); // empty: 
 using RestoreCopyChooser = std::function<QString(QWidget *parent, const QString &folder)>;
 void setRestoreCopyChooser(RestoreCopyChooser chooser); // empty: the dialog again
 
-// Refused while a station of main runs; then the administrator's password (the file's throttle),
+// Refused while a station of the board runs; then the administrator's password (the account service),
 // the copy, and the work on a thread of its own with a progress dialog (data::restoreCopy: the
 // copy checked, the books kept as a copy, the copy brought in). Says how it went. True when
 // the copy is the books now: the caller then reads the rate again and asks for a sign-in.
-bool restoreOnDemand(QWidget *parent, sys::Platform &platform, formLudomat2 &main);
+// operador: who is signed in, for the journal.
+bool restoreOnDemand(QWidget *parent, sys::Platform &platform, const stations::StationBoard &board,
+                     accounts::AccountService &accounts, const QString &operador);
 
 // The copies of a folder, newest first, with when each was made, its number of rentals and its
 // last rental's date (read on a thread of its own, so a long list never holds the tick), another

@@ -19,9 +19,6 @@
 #include "ui/RestoreAction.h"
 #include "ui/SystemPlatform.h"
 #include "ui/Twips.h"
-#include "ui/formLudomat2.h"
-#include "ui/frmGraficos.h"
-#include "ui/frmRegistro.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -95,8 +92,10 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 
 } // namespace
 
-formCaja::formCaja(sys::Platform &platform, formLudomat2 &main)
-    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), main_(&main) {
+formCaja::formCaja(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board,
+                   accounts::AccountService &accounts)
+    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), session_(session),
+      board_(board), accounts_(accounts) {
     setObjectName(QStringLiteral("formCaja"));
 
     Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
@@ -206,7 +205,7 @@ formCaja::~formCaja() {
 }
 
 QString formCaja::currentOperator() const {
-    return main_ ? main_->session().user() : lblUsuario->text();
+    return session_.user();
 }
 
 void formCaja::Form_Load() {
@@ -349,7 +348,7 @@ void formCaja::cmdProcesar_Click() {
     const QDateTime when = platform().clock.wallTime();
     const cash_close::Period asked = *period;
     const QString backups = platform().where.backups();
-    const seal::Key key = main_ ? main_->session().ownerSeal().key() : seal::Key();
+    const seal::Key key = session_.ownerSeal().key();
     // The run works on a thread of its own, so the tick and every window go on meanwhile.
     worker_ = QThread::create([job, path, who, when, asked, backups, key] {
         std::unique_ptr<data::Database> database;
@@ -465,15 +464,7 @@ void formCaja::cmdSalir_Click() {
         // Leave anyway: the next run empties Caja first, and the main window must not stay locked.
         platform().messages.showMessage(this, QStringLiteral("No se pudo vaciar la tabla Caja.\n") + error.describe());
     }
-    if (main_) {
-        main_->setEnabled(true);
-    }
-    if (registroWindow) {
-        registroWindow->unload();
-    }
-    if (graficosWindow) {
-        graficosWindow->unload();
-    }
+    Q_EMIT left(); // the journal and charts windows go with it
     unload();
 }
 
@@ -485,15 +476,8 @@ void formCaja::cmdRegistro_Click() {
     if (!period) {
         return;
     }
-    // A window still going away is not the one to list in.
-    if (registroWindow && registroWindow->isUnloading()) {
-        registroWindow.clear();
-    }
-    ui::loadForm(registroWindow, platform(), this);
     // The boxes are local times; the last second is taken whole.
-    registroWindow->showPeriod(QDateTime(period->from, period->fromTime),
-                               QDateTime(period->to, period->toTime).addMSecs(999));
-    registroWindow->showForm();
+    Q_EMIT journalAsked(QDateTime(period->from, period->fromTime), QDateTime(period->to, period->toTime).addMSecs(999));
 }
 
 void formCaja::cmdGraficos_Click() {
@@ -504,13 +488,8 @@ void formCaja::cmdGraficos_Click() {
         platform().messages.showMessage(this, QStringLiteral("Procese primero un período con «Procesar Datos»."));
         return;
     }
-    if (graficosWindow && graficosWindow->isUnloading()) {
-        graficosWindow.clear();
-    }
-    ui::loadForm(graficosWindow, platform(), this);
     // Pressed again after another run, it shows that run.
-    graficosWindow->showReport(*report());
-    graficosWindow->showForm();
+    Q_EMIT chartsAsked(*report());
 }
 
 void formCaja::cmdCopia_Click() {
@@ -524,11 +503,11 @@ void formCaja::cmdCopia_Click() {
 }
 
 void formCaja::cmdRestaurar_Click() {
-    if (running_ || !main_) {
+    if (running_) {
         return;
     }
     setRunning(true); // nothing else in this window meanwhile, leaving included
-    const bool restored = cash_close::restoreOnDemand(this, platform(), *main_);
+    const bool restored = cash_close::restoreOnDemand(this, platform(), board_, accounts_, session_.user());
     setRunning(false);
     if (!restored) {
         showJournalSummary();
@@ -536,9 +515,8 @@ void formCaja::cmdRestaurar_Click() {
     }
     // Other books now: their rate is the one in force (no station is open), and their accounts
     // sign in. Nothing of the last run stays beside them.
-    QPointer<formLudomat2> main = main_;
     try {
-        if (const QString problem = main->board().readRate(); !problem.isEmpty()) {
+        if (const QString problem = board_.readRate(); !problem.isEmpty()) {
             platform().messages.showMessage(this, problem + QStringLiteral(" Sigue en uso la tarifa de antes."));
         }
     } catch (const data::DbError &error) {
@@ -547,9 +525,7 @@ void formCaja::cmdRestaurar_Click() {
                                                   error.describe());
     }
     cmdSalir_Click();
-    if (main) {
-        main->cmdUsuario_Click();
-    }
+    Q_EMIT copyRestored();
 }
 
 void formCaja::cmdExportar_Click() {

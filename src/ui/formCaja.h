@@ -17,16 +17,23 @@ class QLineEdit;
 class QPushButton;
 class CajaGridModel;
 class QTableView;
-class formLudomat2;
-class frmGraficos;
-class frmRegistro;
+namespace accounts {
+class AccountService;
+class Session;
+} // namespace accounts
+namespace stations {
+class StationBoard;
+}
 
 // The cash close: the rentals of a period copied into Caja, trimmed by time, totalled overall
-// and for the signed-in operator, and listed in the grid.
+// and for the signed-in operator, and listed in the grid. It asks for the journal and chart windows,
+// which are its children once opened.
 class formCaja final : public ui::Form {
     Q_OBJECT
 public:
-    formCaja(sys::Platform &platform, formLudomat2 &main);
+    // accounts: where the administrator's password for a restore is checked.
+    formCaja(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board,
+             accounts::AccountService &accounts);
     ~formCaja() override;
 
     void Form_Load();
@@ -75,17 +82,22 @@ public:
     // The report of the last run that ended well; none after a refused, cancelled or failed one.
     const cash_close::Report *report() const { return report_ ? &*report_ : nullptr; }
 
-    // The journal window, while loaded.
-    QPointer<frmRegistro> registroWindow;
-    // The charts window, while loaded.
-    QPointer<frmGraficos> graficosWindow;
-
     // The totals of the last run.
     double totalGeneral = 0.0;
     double totalUsuario = 0.0;
 
     // Grid column widths in twips, in the order of Caja's columns.
     static constexpr int kGridWidths[7] = {800, 800, 1000, 1000, 1100, 1100, 900};
+
+Q_SIGNALS:
+    // "&Registro" for the journal of a period (local times, both ends included).
+    void journalAsked(const QDateTime &from, const QDateTime &to);
+    // "&Gráficos" for the charts of the last run.
+    void chartsAsked(const cash_close::Report &report);
+    // The window was left: the main window takes input again.
+    void left();
+    // A copy of the books was put back and the window left: a sign-in against the copy's accounts.
+    void copyRestored();
 
 protected:
     bool queryClose() override;
@@ -115,7 +127,9 @@ private:
         QString backupFailure;
     };
 
-    QPointer<formLudomat2> main_;
+    accounts::Session &session_;
+    stations::StationBoard &board_;
+    accounts::AccountService &accounts_;
     CajaGridModel *gridModel_ = nullptr;
     bool running_ = false;
     std::optional<cash_close::Report> report_;
