@@ -13,13 +13,17 @@
 #include "platform/InstanceLock.h"
 #include "platform/Locations.h"
 #include "report/ReportDocument.h"
+#include "ui/Translations.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMap>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -27,92 +31,188 @@ namespace app {
 
 namespace {
 
-// Every option of ours. They take two dashes; Qt's own (-platform, -style...) keep their one
-// and are left to the normal start. A job names what to do; the others qualify it.
+// Every option of ours, in the order the help lists them. They take two dashes; Qt's own
+// (-platform, -style...) keep their one and are left to the normal start. A job names what to
+// do; the others qualify it, and those of a report belong to a report.
 struct Option {
+    const char *shortName; // a letter, or nothing
     const char *name;
-    bool takesValue;
+    const char *valueName; // nothing for a switch
     bool job;
+    bool ofReport;
+    const char *description;
 };
 constexpr Option kOptions[] = {
-    {"--verify-journal", false, true}, {"--report", false, true},   {"--backup", true, true}, {"--restore", true, true},
-    {"--help", false, true},           {"--data-dir", true, false}, {"--from", true, false},  {"--to", true, false},
-    {"--operator", true, false},       {"--csv", true, false},      {"--pdf", true, false},   {"--xlsx", true, false},
+    {nullptr, "data-dir", "CARPETA", false, false,
+     "La carpeta de los libros (dbLudomat.mdb y copias/). Sin ella, la de LUDOMAT_DATA_DIR; si no, la del "
+     "programa cuando los tiene, o ~/.local/share/ludomat."},
+    {nullptr, "verify-journal", nullptr, true, false,
+     "Verifica el registro de eventos y que los libros coincidan con él. Sale con 0 si todo está bien, 1 si no, "
+     "2 si no se puede leer."},
+    {nullptr, "backup", "ARCHIVO", true, false,
+     "Hace una copia verificada de los libros en ARCHIVO, aun con el programa abierto; nunca sobre los libros ni "
+     "sobre otra base de datos."},
+    {nullptr, "restore", "COPIA", true, false,
+     "Pone una copia del programa en lugar de los libros, que antes quedan en copias/. No mientras el programa "
+     "trabaja sobre esos libros."},
+    {nullptr, "report", nullptr, true, false,
+     "El cierre de caja del período, sin tocar las tablas de la ventana: los totales en la salida."},
+    {nullptr, "from", "\"AAAA-MM-DD HH:MM\"", false, true, "El comienzo del período del informe."},
+    {nullptr, "to", "\"AAAA-MM-DD HH:MM\"", false, true, "El fin del período del informe."},
+    {nullptr, "operator", "NOMBRE", false, true, "Suma también el total del operador."},
+    {nullptr, "csv", "ARCHIVO", false, true,
+     "Guarda los alquileres en CSV, con el resumen al lado (NOMBRE-resumen.txt)."},
+    {nullptr, "pdf", "ARCHIVO", false, true, "Guarda el informe en PDF."},
+    {nullptr, "xlsx", "ARCHIVO", false, true, "Guarda el informe como planilla (.xlsx)."},
+    {"h", "help", nullptr, true, false, "Muestra esta ayuda."},
+    {"v", "version", nullptr, true, false, "Muestra la versión."},
 };
 
-const char *const kUsage = "usage: ludomat [--data-dir DIR]\n"
-                           "       ludomat --verify-journal [--data-dir DIR]\n"
-                           "       ludomat --backup FILE [--data-dir DIR]\n"
-                           "       ludomat --restore COPY [--data-dir DIR]\n"
-                           "       ludomat --report --from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
-                           "[--operator NAME] [--csv FILE] [--pdf FILE] [--xlsx FILE] [--data-dir DIR]\n";
+const char *const kUsage = "Uso: ludomat [--data-dir CARPETA]\n"
+                           "     ludomat --verify-journal [--data-dir CARPETA]\n"
+                           "     ludomat --backup ARCHIVO [--data-dir CARPETA]\n"
+                           "     ludomat --restore COPIA [--data-dir CARPETA]\n"
+                           "     ludomat --report --from \"AAAA-MM-DD HH:MM\" --to \"AAAA-MM-DD HH:MM\"\n"
+                           "             [--operator NOMBRE] [--csv ARCHIVO] [--pdf ARCHIVO]\n"
+                           "             [--xlsx ARCHIVO] [--data-dir CARPETA]\n";
 
+QString dashed(const QString &name) {
+    return QStringLiteral("--") + name;
+}
+
+QString quoted(const QString &text) {
+    return QStringLiteral("«%1»").arg(text);
+}
+
+// The usage, then every option with what it does, in lines of at most 80 columns.
+QString helpText() {
+    constexpr qsizetype kColumns = 80;
+    QStringList left;
+    qsizetype width = 0;
+    for (const Option &option : kOptions) {
+        QString names = option.shortName ? QStringLiteral("-%1, ").arg(QLatin1String(option.shortName)) : QString();
+        names += dashed(QLatin1String(option.name));
+        if (option.valueName) {
+            names += u' ' + QLatin1String(option.valueName);
+        }
+        width = std::max(width, names.size());
+        left << names;
+    }
+    const QString indent(2 + width + 2, u' ');
+    QString text = QString::fromUtf8(kUsage) + QStringLiteral("\nOpciones:\n");
+    for (qsizetype i = 0; i < left.size(); ++i) {
+        QString line = QStringLiteral("  %1 ").arg(left[i], -int(width));
+        for (const QString &word : QString::fromUtf8(kOptions[i].description).split(u' ')) {
+            if (line.size() + 1 + word.size() > kColumns && line.size() > indent.size()) {
+                text += line + u'\n';
+                line = indent.chopped(1);
+            }
+            line += u' ' + word;
+        }
+        text += line + u'\n';
+    }
+    return text;
+}
+
+// What the command line asks for: a job by its option's name (empty: the program itself), the
+// values by option name; or why it asks for nothing that can be done.
 struct Request {
     QString job;
-    QMap<QString, QString> values; // by option name
-};
+    QMap<QString, QString> values;
+    std::optional<QString> wrong;
 
-const Option *findOption(const QString &argument) {
-    for (const Option &option : kOptions) {
-        if (argument == QLatin1String(option.name)) {
-            return &option;
-        }
-    }
-    return nullptr;
-}
+    QString value(const char *name) const { return values.value(QLatin1String(name)); }
+};
 
 // A misspelt option of ours must not start the shop's window instead of the job.
 bool mentionsOurs(const QStringList &arguments) {
     for (const QString &argument : arguments) {
-        if (argument.startsWith(QLatin1String("--"))) {
+        if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h") ||
+            argument == QLatin1String("-v")) {
             return true;
         }
     }
     return false;
 }
 
-// The request, or nothing when the arguments do not make one (the usage is then due).
-std::optional<Request> parse(const QStringList &arguments) {
+// Qt's own complaints (an unknown option, a missing value) are in the language of the
+// translation installed when this runs.
+Request parse(const QStringList &arguments) {
+    QCommandLineParser parser;
+    for (const Option &option : kOptions) {
+        QStringList names{QLatin1String(option.name)};
+        if (option.shortName) {
+            names.prepend(QLatin1String(option.shortName));
+        }
+        parser.addOption(QCommandLineOption(names, QString::fromUtf8(option.description),
+                                            option.valueName ? QLatin1String(option.valueName) : QString()));
+    }
     Request request;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString name = arguments[i].section(QLatin1Char('='), 0, 0);
-        const Option *option = findOption(name);
-        if (!option) {
-            return std::nullopt;
+    if (!parser.parse(QStringList{QStringLiteral("ludomat")} + arguments)) {
+        request.wrong = parser.errorText();
+        return request;
+    }
+    // The parser takes a lone "--" as the end of the options; nothing of ours follows one.
+    if (arguments.contains(QLatin1String("--"))) {
+        request.wrong = QStringLiteral("Argumento inesperado %1.").arg(quoted(QStringLiteral("--")));
+        return request;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        request.wrong = QStringLiteral("Argumento inesperado %1.").arg(quoted(parser.positionalArguments().first()));
+        return request;
+    }
+    const QStringList named = parser.optionNames();
+    for (const Option &option : kOptions) {
+        const QString name = QLatin1String(option.name);
+        const QString shortName = option.shortName ? QLatin1String(option.shortName) : QString();
+        const qsizetype times = named.count(name) + (shortName.isEmpty() ? 0 : named.count(shortName));
+        if (times == 0) {
+            continue;
         }
-        if (option->job && !request.job.isEmpty()) {
-            return std::nullopt; // two jobs
+        if (times > 1) {
+            request.wrong =
+                QStringLiteral("La opción %1 va una sola vez.").arg(quoted(dashed(QLatin1String(option.name))));
+            return request;
         }
-        if (option->takesValue) {
-            QString value;
-            if (arguments[i].contains(QLatin1Char('='))) {
-                value = arguments[i].section(QLatin1Char('='), 1);
-            } else if (i + 1 < arguments.size()) {
-                value = arguments[++i];
-            }
-            if (value.isEmpty() || request.values.contains(name)) {
-                return std::nullopt;
+        if (option.valueName) {
+            const QString value = parser.value(name);
+            if (value.isEmpty()) {
+                request.wrong = QStringLiteral("Falta valor tras %1.").arg(quoted(dashed(QLatin1String(option.name))));
+                return request;
             }
             request.values.insert(name, value);
-        } else if (name != arguments[i]) {
-            return std::nullopt; // a value given to a flag
         }
-        if (option->job) {
+        if (option.job) {
+            if (!request.job.isEmpty()) {
+                request.wrong = QStringLiteral("Una tarea por vez: %1 y %2.")
+                                    .arg(quoted(dashed(request.job)), quoted(dashed(QLatin1String(option.name))));
+                return request;
+            }
             request.job = name;
         }
     }
-    // What qualifies a report belongs to a report; a report needs its period.
-    const bool report = request.job == QLatin1String("--report");
-    for (const char *reportOnly : {"--from", "--to", "--operator", "--csv", "--pdf", "--xlsx"}) {
-        if (!report && request.values.contains(QLatin1String(reportOnly))) {
-            return std::nullopt;
+    const bool report = request.job == QLatin1String("report");
+    for (const Option &option : kOptions) {
+        if (option.ofReport && !report && request.values.contains(QLatin1String(option.name))) {
+            request.wrong = QStringLiteral("La opción %1 es del informe, %2.")
+                                .arg(quoted(dashed(QLatin1String(option.name))), quoted(QStringLiteral("--report")));
+            return request;
         }
     }
     if (report &&
-        (!request.values.contains(QStringLiteral("--from")) || !request.values.contains(QStringLiteral("--to")))) {
-        return std::nullopt;
+        (!request.values.contains(QStringLiteral("from")) || !request.values.contains(QStringLiteral("to")))) {
+        request.wrong = QStringLiteral("El informe necesita %1 y %2.")
+                            .arg(quoted(QStringLiteral("--from")), quoted(QStringLiteral("--to")));
     }
     return request;
+}
+
+QStringList argumentsOf(int argc, char *argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
 }
 
 void printLine(std::FILE *stream, const QString &text) {
@@ -120,15 +220,19 @@ void printLine(std::FILE *stream, const QString &text) {
     std::fputc('\n', stream);
 }
 
+sys::Locations locationsOf(const Request &request) {
+    return sys::locateProgram(sys::askedDataFolder(request.value("data-dir")));
+}
+
 QString databaseIn(const Request &request) {
-    return sys::locateProgram(request.values.value(QStringLiteral("--data-dir"))).database();
+    return locationsOf(request).database();
 }
 
 // A checked copy made with the engine's online backup, safe beside a running program; the
 // journal notes it when the file lets it.
 int backup(const Request &request) {
     const QString path = databaseIn(request);
-    const QString target = QFileInfo(request.values.value(QStringLiteral("--backup"))).absoluteFilePath();
+    const QString target = QFileInfo(request.value("backup")).absoluteFilePath();
     std::unique_ptr<data::Database> db;
     try {
         db = data::Database::open(path, {.busyTimeoutMs = 5000});
@@ -155,9 +259,9 @@ int backup(const Request &request) {
 // A copy of the books put in their place (data::restoreCopy), never under a running program:
 // the one-program lock is taken for the whole job, so the program cannot start meanwhile either.
 int restore(const Request &request) {
-    const sys::Locations where = sys::locateProgram(request.values.value(QStringLiteral("--data-dir")));
+    const sys::Locations where = locationsOf(request);
     const QString path = where.database();
-    const QString copy = QFileInfo(request.values.value(QStringLiteral("--restore"))).absoluteFilePath();
+    const QString copy = QFileInfo(request.value("restore")).absoluteFilePath();
     sys::InstanceLock lock(path);
     switch (lock.acquire()) {
     case sys::InstanceLock::Result::HeldByAnother:
@@ -259,8 +363,8 @@ std::optional<QDateTime> readMoment(const QString &text) {
 // The period's report from Alquiler, in one read transaction beside whatever else runs: its
 // totals on standard output, and the files asked for.
 int report(const Request &request) {
-    const auto from = readMoment(request.values.value(QStringLiteral("--from")));
-    const auto to = readMoment(request.values.value(QStringLiteral("--to")));
+    const auto from = readMoment(request.value("from"));
+    const auto to = readMoment(request.value("to"));
     if (!from || !to || *to < *from) {
         printLine(stderr, QStringLiteral("ludomat: --from and --to take \"YYYY-MM-DD HH:MM\", the end not before the "
                                          "start"));
@@ -268,11 +372,11 @@ int report(const Request &request) {
         return 2;
     }
     const cash_close::Period period{from->date(), from->time(), to->date(), to->time()};
-    const QString who = request.values.value(QStringLiteral("--operator"));
+    const QString who = request.value("operator");
     const QString path = databaseIn(request);
-    const QString csv = request.values.value(QStringLiteral("--csv"));
-    const QString pdf = request.values.value(QStringLiteral("--pdf"));
-    const QString xlsx = request.values.value(QStringLiteral("--xlsx"));
+    const QString csv = request.value("csv");
+    const QString pdf = request.value("pdf");
+    const QString xlsx = request.value("xlsx");
     // Every file asked for, and the CSV's companion, is looked at before anything is written.
     for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf, xlsx}) {
         if (const QString refusal = file.isEmpty() ? QString() : data::outputRefusal(file, path); !refusal.isEmpty()) {
@@ -325,37 +429,18 @@ int report(const Request &request) {
 } // namespace
 
 QString dataDirArgument(int argc, char *argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (argument == QLatin1String("--data-dir") && i + 1 < argc) {
-            return QString::fromLocal8Bit(argv[i + 1]);
-        }
-        if (argument.startsWith(QLatin1String("--data-dir="))) {
-            return argument.section(QLatin1Char('='), 1);
-        }
-    }
-    return {};
+    const QStringList arguments = argumentsOf(argc, argv);
+    return sys::askedDataFolder(mentionsOurs(arguments) ? parse(arguments).value("data-dir") : QString());
 }
 
 std::optional<int> runCommandLine(int argc, char *argv[]) {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
+    const QStringList arguments = argumentsOf(argc, argv);
     if (!mentionsOurs(arguments)) {
         return std::nullopt;
     }
-    const std::optional<Request> request = parse(arguments);
-    if (!request) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    if (request->job.isEmpty()) {
+    Request request = parse(arguments);
+    if (!request.wrong && request.job.isEmpty()) {
         return std::nullopt; // the program itself, on the data folder asked for
-    }
-    if (request->job == QLatin1String("--help")) {
-        std::fputs(kUsage, stdout);
-        return 0;
     }
     // Standard error is for what went wrong: Qt's own chatter about the environment stays out.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
@@ -364,31 +449,45 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
         }
     });
     std::unique_ptr<QCoreApplication> app;
-    if (request->values.contains(QStringLiteral("--pdf"))) {
+    if (request.values.contains(QStringLiteral("pdf"))) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("ludomat"));
+    if (request.wrong) {
+        // Read again with Qt's texts in Spanish, to say what is wrong in the program's language.
+        ui::installSpanishQtTexts();
+        request = parse(arguments);
+        printLine(stderr, QStringLiteral("ludomat: ") + *request.wrong);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (request.job == QLatin1String("help")) {
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (request.job == QLatin1String("version")) {
+        std::puts("ludomat " LUDOMAT_VERSION);
+        return 0;
+    }
     // A job reads the books under the program's rules: where books were and are missing, it
     // says so and reads nothing (the journal's check keeps its "cannot read" status).
-    if (const QString missing =
-            sys::missingBooks(sys::locateProgram(request->values.value(QStringLiteral("--data-dir"))));
-        !missing.isEmpty()) {
+    if (const QString missing = sys::missingBooks(locationsOf(request)); !missing.isEmpty()) {
         printLine(stderr, QStringLiteral("ludomat: ") + missing);
-        return request->job == QLatin1String("--verify-journal") ? 2 : 1;
+        return request.job == QLatin1String("verify-journal") ? 2 : 1;
     }
-    if (request->job == QLatin1String("--report")) {
-        return report(*request);
+    if (request.job == QLatin1String("report")) {
+        return report(request);
     }
-    if (request->job == QLatin1String("--backup")) {
-        return backup(*request);
+    if (request.job == QLatin1String("backup")) {
+        return backup(request);
     }
-    if (request->job == QLatin1String("--restore")) {
-        return restore(*request);
+    if (request.job == QLatin1String("restore")) {
+        return restore(request);
     }
-    return verifyJournal(databaseIn(*request));
+    return verifyJournal(databaseIn(request));
 }
 
 } // namespace app

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace app {
 
@@ -94,7 +95,8 @@ bool Desk::start() {
                                          "se avisará solo con el mensaje, sin sonido.")
                               .arg(platform_.alarmPath())] { platform_.messages.postMessage(main_.get(), text, {}); });
     }
-    stations::checkJournalInBackground(platform_, main_.get());
+    // The journal's check reads the whole file on a thread: it begins once the windows are up.
+    QTimer::singleShot(0, main_.get(), [this] { stations::checkJournalInBackground(platform_, main_.get()); });
     return true;
 }
 

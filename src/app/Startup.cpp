@@ -14,8 +14,13 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QLoggingCategory>
+#include <QPixmap>
 #include <QPointer>
+#include <QTimer>
+#include <initializer_list>
+#include <thread>
 
 namespace app {
 
@@ -36,6 +41,19 @@ void noteProgram(const sys::Platform &platform, const QString &evento, const QSt
     }
 }
 
+// The window icon in the sizes asked for, drawn beforehand from the SVG at build time (each a
+// copy the display is sent with every window), read by Qt's own PNG reader: left to find the
+// format, the reader would first load every image plugin to ask it.
+QIcon windowIcon(std::initializer_list<int> sizes) {
+    QIcon icon;
+    for (const int size : sizes) {
+        QImageReader png(QStringLiteral(":/icons/%1.png").arg(size), "png");
+        png.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(png.read()));
+    }
+    return icon;
+}
+
 } // namespace
 
 int runProgram(int argc, char *argv[]) {
@@ -48,8 +66,9 @@ int runProgram(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("ludomat"));
     // Ties the windows to the installed menu entry (Wayland's app id, the desktop's task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ludomat.Ludomat"));
-    // Drawn by Qt's SVG icon plugin (libqt6svg6); without it the windows merely have no icon.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.ludomat.Ludomat.svg")));
+    // The title bar's and the task bar's sizes of the icon come with the first windows; the large
+    // ones follow once the windows are drawn (below).
+    QApplication::setWindowIcon(windowIcon({16, 32}));
     // A machine without a sound device must not fill the console with audio warnings.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*=false"));
     ui::installSpanishQtTexts();
@@ -60,7 +79,7 @@ int runProgram(int argc, char *argv[]) {
     ui::ApplicationEnder ender;
     const QString asked = dataDirArgument(argc, argv);
     sys::Platform platform{clock, messages, alarm, ender, sys::locateProgram(asked)};
-    const bool chosen = !sys::askedDataFolder(asked).isEmpty();
+    const bool chosen = !asked.isEmpty();
     if (const QString problem = sys::prepare(platform.where, !chosen); !problem.isEmpty()) {
         messages.showMessage(nullptr, problem);
         return 1;
@@ -92,9 +111,12 @@ int runProgram(int argc, char *argv[]) {
         break;
     }
 
-    noteProgram(platform, journal::event::kProgramStarted, QString());
+    // The start's journal entry waits on the disk's flushes: they go on while the windows are
+    // built, and the entry is in the file before the windows' load reads or writes anything.
+    std::jthread started([&platform] { noteProgram(platform, journal::event::kProgramStarted, QString()); });
     Desk desk(platform);
     running = &desk;
+    started.join();
     if (!desk.start()) {
         noteProgram(platform, journal::event::kProgramEnded, QString());
         return 1;
@@ -103,11 +125,16 @@ int runProgram(int argc, char *argv[]) {
     // sign-in is the active one, its password box ready for the first key.
     desk.show();
     formLudomat2 *main = &desk.mainWindow();
-    // A copy of the books at every start, on a thread of its own while the shop opens.
+    // What can wait for the first windows to be drawn: the large sizes of the icon (task
+    // switchers), the copy of the books made at every start (on a thread of its own while the
+    // shop opens) and the books' watch.
     stations::AutomaticBackup backup(platform, main);
-    backup.start(QStringLiteral("al iniciar el programa"), QString());
     stations::BooksWatch watch(platform, main);
-    watch.start();
+    QTimer::singleShot(0, main, [&backup, &watch] {
+        QApplication::setWindowIcon(windowIcon({16, 32, 64, 128}));
+        backup.start(QStringLiteral("al iniciar el programa"), QString());
+        watch.start();
+    });
     const int status = QApplication::exec();
     backup.wait();
     watch.wait();

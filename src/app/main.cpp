@@ -37,7 +37,8 @@
 // accounts window or the cash close is open the Desk keeps the main window disabled; the rate
 // window leaves it usable.
 // The stations, the tick and the windows run on the user-interface thread; the copies of the
-// books, the journal's checks and the cash-close run work on threads of their own. Nothing waits
+// books, the journal's checks, the cash-close run and the start's journal entry (written while the
+// first windows are built) work on threads of their own. Nothing waits
 // on the user-interface thread for long: a busy file is reported at once and a message about a
 // station never holds the tick.
 #include "app/Startup.h"

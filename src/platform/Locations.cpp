@@ -93,9 +93,9 @@ QString askedDataFolder(const QString &dataDirArgument) {
     return dataDirArgument.isEmpty() ? qEnvironmentVariable("LUDOMAT_DATA_DIR") : dataDirArgument;
 }
 
-Locations locateProgram(const QString &dataDirArgument) {
+Locations locateProgram(const QString &askedFolder) {
     LocationChoice choice;
-    choice.explicitFolder = askedDataFolder(dataDirArgument);
+    choice.explicitFolder = askedFolder;
     choice.programFolder = QCoreApplication::applicationDirPath();
     choice.userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return locate(choice);

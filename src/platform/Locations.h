@@ -33,12 +33,13 @@ struct LocationChoice {
 Locations locate(const LocationChoice &choice);
 
 // The data folder asked for: --data-dir, else LUDOMAT_DATA_DIR; empty when neither. A variable
-// set but empty (as some launchers and service files leave it) asks for nothing.
+// set but empty (as some launchers and service files leave it) asks for nothing. The one place
+// that decides whether a folder was asked for.
 QString askedDataFolder(const QString &dataDirArgument);
 
-// The program's own choice: the data folder asked for (--data-dir), else LUDOMAT_DATA_DIR, else
-// its own folder or the user's. Needs the application object (its folder and name).
-Locations locateProgram(const QString &dataDirArgument);
+// The program's own choice: the data folder asked for (askedDataFolder), else its own folder or
+// the user's. Needs the application object (its folder and name).
+Locations locateProgram(const QString &askedFolder);
 
 // Makes the data folder ready for the program: the user's data folder is created when missing,
 // and a new folder (just made, or empty) gets a fresh copy of the delivered template (written

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -24,11 +24,8 @@ Form::Form(sys::Platform &platform, const QString &caption, QSize clientTwips, Q
     QPalette pal = palette();
     // The picture is drawn from the top-left corner once, never tiled; the rest of a larger
     // client area takes the picture's own edge colour.
-    const QPixmap picture = backgroundPicture(pictureSize, pictureSeed, twipsDpi() / 96.0);
-    QPixmap canvas(size().expandedTo(picture.size()));
-    canvas.fill(picture.toImage().pixelColor(picture.width() - 1, picture.height() - 1));
-    QPainter(&canvas).drawPixmap(0, 0, picture);
-    pal.setBrush(QPalette::Window, canvas);
+    pal.setBrush(QPalette::Window,
+                 QPixmap::fromImage(backgroundPicture(pictureSize, pictureSeed, twipsDpi() / 96.0, size())));
     setPalette(pal);
     setAutoFillBackground(true);
 }

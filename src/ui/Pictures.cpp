@@ -1,17 +1,20 @@
 #include "ui/Pictures.h"
 
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace ui {
 
-QPixmap backgroundPicture(QSize size, int seed, qreal scale) {
-    QPixmap pixmap((QSizeF(size) * scale).toSize());
-    QPainter painter(&pixmap);
+QImage backgroundPicture(QSize size, int seed, qreal scale, QSize canvas) {
+    const QSize pixels = (QSizeF(size) * scale).toSize();
+    QImage image(pixels.expandedTo(canvas), QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setClipRect(QRect(QPoint(), pixels));
     painter.setRenderHint(QPainter::Antialiasing);
     // Onto whole pixels: the last row and column, whose colour fills a larger window, are painted.
-    painter.scale(qreal(pixmap.width()) / size.width(), qreal(pixmap.height()) / size.height());
+    painter.scale(qreal(pixels.width()) / size.width(), qreal(pixels.height()) / size.height());
     const int hue = (200 + 37 * seed) % 360;
     QLinearGradient sky(0, 0, size.width(), size.height());
     sky.setColorAt(0.0, QColor::fromHsl(hue, 120, 235));
@@ -28,7 +31,13 @@ QPixmap backgroundPicture(QSize size, int seed, qreal scale) {
         const int y = (i * 61 + seed * 17) % qMax(1, size.height() - w / 2);
         painter.drawRoundedRect(QRect(x, y, w, w / 2), w / 6, w / 6);
     }
-    return pixmap;
+    // The rest of a larger canvas: the picture's own bottom-right colour.
+    painter.resetTransform();
+    painter.setClipping(false);
+    const QColor edge = image.pixelColor(pixels.width() - 1, pixels.height() - 1);
+    painter.fillRect(QRect(pixels.width(), 0, image.width() - pixels.width(), image.height()), edge);
+    painter.fillRect(QRect(0, pixels.height(), pixels.width(), image.height() - pixels.height()), edge);
+    return image;
 }
 
 } // namespace ui

@@ -2,6 +2,7 @@
 // `ludomat --verify-journal` and `ludomat --report`; and the journal's check at start-up.
 #include "../cash_close/CashCloseFixtures.h"
 #include "TestSupport.h"
+#include "data/Backup.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/Seal.h"
@@ -49,30 +50,156 @@ class JournalCheckTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Every option of the command line on the real program: its exit status, the start of what it
+    // prints on standard output and on standard error (empty: nothing at all). DIR is the data folder
+    // (a fresh program folder), OUT a scratch folder, COPY a copy of the books the program made.
+    // Whatever is wrong with the arguments reads nothing and writes nothing: the usage, status 2.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("variable"); // LUDOMAT_DATA_DIR; "unset"
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const QString unset = QStringLiteral("unset");
+        const QString usage = QStringLiteral("ludomat --report --from");
+        const QStringList period{"--report", "--from", "2026-12-04 08:00", "--to", "2026-12-05 16:00"};
+        const QString report =
+            "Período: 2026-12-04 08:00:00 a 2026-12-05 16:00:00\nAlquileres: 0\nTotal Facturado: 0.00\n";
+        const QString journal = QStringLiteral("journal ok: 1 entries, last hash ");
+
+        QTest::newRow("--verify-journal")
+            << QStringList{"--verify-journal", "--data-dir", "DIR"} << unset << 0 << journal << "";
+        QTest::newRow("--data-dir=DIR") << QStringList{"--verify-journal", "--data-dir=DIR"} << unset << 0 << journal
+                                        << "";
+        QTest::newRow("the folder from the variable") << QStringList{"--backup", "OUT/c.mdb"} << "OUT/nada" << 1 << ""
+                                                      << "ludomat: cannot read OUT/nada/dbLudomat.mdb";
+        QTest::newRow("--data-dir before the variable")
+            << QStringList{"--verify-journal", "--data-dir", "DIR"} << "OUT/nada" << 0 << journal << "";
+        QTest::newRow("the variable set but empty: the program's folder")
+            << QStringList{"--verify-journal"} << "" << 0 << journal << "";
+        QTest::newRow("--backup") << QStringList{"--backup", "OUT/c.mdb", "--data-dir", "DIR"} << unset << 0
+                                  << "backup ok: OUT/c.mdb\n"
+                                  << "";
+        QTest::newRow("--backup=FILE") << QStringList{"--data-dir", "DIR", "--backup=OUT/c.mdb"} << unset << 0
+                                       << "backup ok: OUT/c.mdb\n"
+                                       << "";
+        QTest::newRow("--restore") << QStringList{"--restore", "COPY", "--data-dir", "DIR"} << unset << 0
+                                   << "restore ok: COPY; the books it replaced were kept in DIR/copias/"
+                                   << "";
+        QTest::newRow("--report") << (period + QStringList{"--data-dir", "DIR"}) << unset << 0 << report << "";
+        QTest::newRow("--report --operator") << (period + QStringList{"--operator", "Ana", "--data-dir", "DIR"})
+                                             << unset << 0 << report + "Total Facturado Ana: 0.00\n"
+                                             << "";
+        QTest::newRow("--report with its files") << (period + QStringList{"--csv", "OUT/r.csv", "--pdf", "OUT/r.pdf",
+                                                                          "--xlsx", "OUT/r.xlsx", "--data-dir", "DIR"})
+                                                 << unset << 0 << report << "";
+        QTest::newRow("--help") << QStringList{"--help"} << unset << 0 << usage << "";
+        QTest::newRow("-h, beside a folder") << QStringList{"-h", "--data-dir", "DIR"} << unset << 0 << usage << "";
+        QTest::newRow("--version") << QStringList{"--version"} << unset << 0 << "ludomat " LUDOMAT_VERSION "\n"
+                                   << "";
+        QTest::newRow("-v") << QStringList{"-v"} << unset << 0 << "ludomat " LUDOMAT_VERSION "\n"
+                            << "";
+
+        QTest::newRow("a misspelt option") << QStringList{"--verify-jornal"} << unset << 2 << "" << usage;
+        QTest::newRow("a word of no option") << QStringList{"--verify-journal", "DIR"} << unset << 2 << ""
+                                             << "Argumento inesperado «DIR».";
+        QTest::newRow("Qt's own option beside ours")
+            << QStringList{"-platform", "offscreen", "--verify-journal", "--data-dir", "DIR"} << unset << 2 << ""
+            << usage;
+        QTest::newRow("the end of options") << QStringList{"--"} << unset << 2 << ""
+                                            << "Argumento inesperado «--».";
+        QTest::newRow("a missing value") << QStringList{"--verify-journal", "--data-dir"} << unset << 2 << "" << usage;
+        QTest::newRow("a missing file") << QStringList{"--backup"} << unset << 2 << "" << usage;
+        QTest::newRow("an empty value") << QStringList{"--backup", "", "--data-dir", "DIR"} << unset << 2 << ""
+                                        << "Falta valor tras «--backup».";
+        QTest::newRow("an empty value after =") << QStringList{"--backup=", "--data-dir", "DIR"} << unset << 2 << ""
+                                                << "Falta valor tras «--backup».";
+        QTest::newRow("a value to a switch")
+            << QStringList{"--verify-journal=si", "--data-dir", "DIR"} << unset << 2 << "" << usage;
+        QTest::newRow("an option twice") << QStringList{"--backup",  "OUT/a.mdb",  "--backup",
+                                                        "OUT/b.mdb", "--data-dir", "DIR"}
+                                         << unset << 2 << ""
+                                         << "La opción «--backup» va una sola vez.";
+        QTest::newRow("a job twice") << QStringList{"--verify-journal", "--verify-journal", "--data-dir", "DIR"}
+                                     << unset << 2 << ""
+                                     << "La opción «--verify-journal» va una sola vez.";
+        QTest::newRow("two jobs") << QStringList{"--verify-journal", "--backup", "OUT/c.mdb", "--data-dir", "DIR"}
+                                  << unset << 2 << ""
+                                  << "Una tarea por vez: «--verify-journal» y «--backup».";
+        QTest::newRow("a report's option for another job")
+            << QStringList{"--verify-journal", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << unset << 2 << ""
+            << "La opción «--from» es del informe, «--report».";
+        QTest::newRow("a report's option alone")
+            << QStringList{"--csv", "OUT/r.csv", "--data-dir", "DIR"} << unset << 2 << ""
+            << "La opción «--csv» es del informe";
+        QTest::newRow("a report without its end")
+            << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << unset << 2 << ""
+            << "El informe necesita «--from» y «--to».";
+        QTest::newRow("a report's end before its start")
+            << QStringList{"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00", "--data-dir", "DIR"}
+            << unset << 2 << ""
+            << "ludomat: --from and --to take \"YYYY-MM-DD HH:MM\", the end not before the start";
+        QTest::newRow("a report's moment unreadable")
+            << QStringList{"--report", "--from", "ayer", "--to", "hoy", "--data-dir", "DIR"} << unset << 2 << ""
+            << "ludomat: --from and --to take";
+        QTest::newRow("a report on unreadable books")
+            << (period + QStringList{"--data-dir", "OUT/nada"}) << unset << 1 << ""
+            << "ludomat: cannot read OUT/nada/dbLudomat.mdb";
+    }
+
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, variable);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        testing::TestPlatform t;
+        QTemporaryDir scratch;
+        // A copy as the program makes them, and the program run from its data folder.
+        QString copy = scratch.filePath(QStringLiteral("copia.mdb"));
+        QCOMPARE(data::backupTo(*data::Database::open(t.databasePath()), copy), QString());
+        const QString program = t.folder.filePath(QStringLiteral("ludomat"));
+        QVERIFY(QFile::copy(QStringLiteral(LUDOMAT_EXE), program));
+        const auto fill = [&](QString text) {
+            return text.replace(QStringLiteral("COPY"), copy)
+                .replace(QStringLiteral("DIR"), t.folder.path())
+                .replace(QStringLiteral("OUT"), scratch.path());
+        };
+        for (QString &argument : arguments)
+            argument = fill(argument);
+        if (variable == QLatin1String("unset"))
+            qunsetenv("LUDOMAT_DATA_DIR");
+        else
+            qputenv("LUDOMAT_DATA_DIR", fill(variable).toLocal8Bit());
+        const testing::Run run = testing::runLudomat(arguments, program);
+        qunsetenv("LUDOMAT_DATA_DIR");
+        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(fill(out)), qPrintable(run.out));
+        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(fill(err)), qPrintable(run.err));
+        QCOMPARE(run.status, status);
+        if (status == 2) // the usage follows what is wrong
+            QVERIFY2(run.err.contains(QLatin1String("\nUso: ludomat [--data-dir CARPETA]\n")), qPrintable(run.err));
+        if (status != 0) // nothing was written
+            QCOMPARE(QDir(scratch.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"copia.mdb"});
+    }
+
     void verifyJournalCommand_data() {
         QTest::addColumn<QString>("damage"); // a statement run on the file, or what befalls the file
-        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("printed"); // %1: the last hash
-        const QStringList dir{"--verify-journal", "--data-dir", "DIR"};
         const QString ok = "journal ok: 4 entries, last hash %1\nseal: none, no owner's key yet\n"
                            "books agree with the journal: 0 rentals\n";
-        QTest::newRow("intact") << "" << dir << 0 << ok;
-        QTest::newRow("in the program's folder") << "" << QStringList{"--verify-journal"} << 0 << ok;
-        QTest::newRow("changed") << "UPDATE Registro SET Detalle = '$ 1' WHERE Secuencia = 3" << dir << 1
+        QTest::newRow("intact") << "" << 0 << ok;
+        QTest::newRow("changed") << "UPDATE Registro SET Detalle = '$ 1' WHERE Secuencia = 3" << 1
                                  << "journal broken at entry 3: changed\n";
-        QTest::newRow("removed") << "DELETE FROM Registro WHERE Secuencia = 2" << dir << 1
+        QTest::newRow("removed") << "DELETE FROM Registro WHERE Secuencia = 2" << 1
                                  << "journal broken at entry 2: missing (removed)\n";
-        QTest::newRow("inserted") << "forge" << dir << 1 << "journal broken at entry 0: out of sequence (inserted)\n";
-        QTest::newRow("damaged file") << "garble" << dir << 2 << "";
-        QTest::newRow("missing file") << "remove" << dir << 2 << "";
-        QTest::newRow("bad argument") << "" << QStringList{"--verify-journal", "--data-dir"} << 2 << "";
-        QTest::newRow("misspelt") << "" << QStringList{"--verify-jornal"} << 2 << "";
+        QTest::newRow("inserted") << "forge" << 1 << "journal broken at entry 0: out of sequence (inserted)\n";
+        QTest::newRow("damaged file") << "garble" << 2 << "";
+        QTest::newRow("missing file") << "remove" << 2 << "";
     }
 
     void verifyJournalCommand() {
         QFETCH(QString, damage);
-        QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, printed);
         testing::TestPlatform t;
@@ -91,15 +218,7 @@ private Q_SLOTS:
         } else if (!damage.isEmpty()) {
             data::Database::open(t.databasePath())->execute(damage);
         }
-        // Run from the data folder when no folder is named, as a copy of the installed program.
-        QString program = QStringLiteral(LUDOMAT_EXE);
-        if (!arguments.contains(QLatin1String("DIR"))) {
-            program = t.folder.filePath(QStringLiteral("ludomat"));
-            QVERIFY(QFile::copy(QStringLiteral(LUDOMAT_EXE), program));
-        }
-        arguments.replaceInStrings(QStringLiteral("DIR"), t.folder.path());
-
-        const testing::Run run = testing::runLudomat(arguments, program);
+        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", t.folder.path()});
         QCOMPARE(run.out, printed.replace(QStringLiteral("%1"), hash));
         QCOMPARE(run.status, status);
         QCOMPARE(run.err.isEmpty(), status != 2); // every failure to check says why
@@ -266,28 +385,8 @@ private Q_SLOTS:
     }
 
     // The report from the command line gives the window's totals for the same period, reading
-    // Alquiler alone; wrong arguments and an unreadable file say so.
-    void reportCommand_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        const QStringList period{"--report", "--from", "2026-12-04 08:00", "--to", "2026-12-05 16:00"};
-        QTest::newRow("period, with its files")
-            << (period + QStringList{"--operator", "Admin", "--data-dir", "DIR", "--csv", "DIR/r.csv", "--pdf",
-                                     "DIR/r.pdf", "--xlsx", "DIR/r.xlsx"})
-            << 0;
-        QTest::newRow("no end") << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << 2;
-        QTest::newRow("reversed") << QStringList{"--report",   "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00",
-                                                 "--data-dir", "DIR"}
-                                  << 2;
-        QTest::newRow("not a moment") << QStringList{"--report", "--from", "ayer", "--to", "hoy", "--data-dir", "DIR"}
-                                      << 2;
-        QTest::newRow("period of another job") << QStringList{"--verify-journal", "--from", "2026-12-04 08:00"} << 2;
-        QTest::newRow("unreadable file") << (period + QStringList{"--data-dir", "NOWHERE"}) << 1;
-    }
-
+    // Alquiler alone.
     void reportCommand() {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
         QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
         testing::Shop shop;
         fixtures::record(shop.t.databasePath(), {{1, "Admin", QDate(2026, 12, 4), QTime(7, 59, 59), "1000"},
@@ -295,12 +394,12 @@ private Q_SLOTS:
                                                  {3, "Ana", QDate(2026, 12, 4), QTime(23, 0), "0.1"},
                                                  {4, "Admin", QDate(2026, 12, 5), QTime(16, 0), "7.5"},
                                                  {5, "Admin", QDate(2026, 12, 5), QTime(16, 0, 1), "1000"}});
-        arguments.replaceInStrings(QStringLiteral("DIR"), shop.t.folder.path());
-        const testing::Run run = testing::runLudomat(arguments);
-        QCOMPARE(run.status, status);
-        QCOMPARE(run.err.isEmpty(), status == 0);
-        if (status != 0)
-            return;
+        const QString dir = shop.t.folder.path();
+        const testing::Run run = testing::runLudomat(
+            {"--report", "--from", "2026-12-04 08:00", "--to", "2026-12-05 16:00", "--operator", "Admin", "--data-dir",
+             dir, "--csv", dir + "/r.csv", "--pdf", dir + "/r.pdf", "--xlsx", dir + "/r.xlsx"});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err, QString());
         testing::signIn(*shop.desk);
         QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdCierreCaja"), Qt::LeftButton);
         formCaja *caja = shop.desk->cashCloseWindow();
