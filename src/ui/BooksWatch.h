@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Background.h"
 #include "platform/Platform.h"
 
 #include <QObject>
@@ -7,7 +8,6 @@
 #include <QTimer>
 #include <memory>
 
-class QThread;
 class QWidget;
 
 namespace data {
@@ -41,8 +41,9 @@ private:
     QPointer<QWidget> speaker_;
     std::unique_ptr<data::Database> db_;
     QTimer timer_;
-    QPointer<QThread> worker_;
+    bool puttingBack_ = false; // until the put-back's result is in
     QString lastFailure_;
+    sys::Job putBack_; // works on db_: declared after it, so it ends before db_ goes
 };
 
 } // namespace stations

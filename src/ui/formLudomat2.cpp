@@ -265,7 +265,12 @@ void formLudomat2::cmdUsuario_Click() {
 }
 
 void formLudomat2::cmdCierreCaja_Click() {
-    formCaja *caja = ui::loadForm(cajaWindow, platform(), *this);
+    if (!cajaWindow) {
+        formCaja *caja = ui::loadForm(cajaWindow, platform(), *session_, *board_, *signInThrottle);
+        connect(caja, &formCaja::left, this, [this] { setEnabled(true); });
+        connect(caja, &formCaja::restored, this, &formLudomat2::cmdUsuario_Click);
+    }
+    formCaja *caja = cajaWindow;
     caja->keepAbove(*this);
     caja->showForm();
     setEnabled(false);

@@ -174,7 +174,7 @@ private Q_SLOTS:
         testing::TestPlatform t;
         ScaledClock clock;
         ui::MessageBoxPresenter boxes;
-        sys::Platform platform{clock, boxes, t.alarm, t.ender, t.folder.path()};
+        sys::Platform platform{clock, boxes, t.alarm, t.ender, t.files, t.folder.path()};
         formLudomat2 w(platform);
         QVERIFY(w.Form_Load());
         delete w.usuarioWindow.data();

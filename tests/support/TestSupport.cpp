@@ -46,8 +46,27 @@ void RecordingPresenter::dismissNext() {
     }
 }
 
+QString FakeFileChooser::savePath(QWidget *, const sys::FileQuestion &question) {
+    asked << question;
+    return answer;
+}
+
+QString FakeFileChooser::openPath(QWidget *, const sys::FileQuestion &question) {
+    asked << question;
+    return answer;
+}
+
+QString FakeFileChooser::restoreCopy(QWidget *, const QString &folder) {
+    asked << sys::FileQuestion{QStringLiteral("restoreCopy"), folder, {}};
+    return answer;
+}
+
 bool runCashClose(formCaja *caja) {
-    caja->cmdProcesar_Click();
+    QPushButton *procesar = control<QPushButton>(caja, QStringLiteral("cmdProcesar"));
+    if (!procesar || !procesar->isEnabled()) {
+        return false;
+    }
+    QTest::mouseClick(procesar, Qt::LeftButton);
     return QTest::qWaitFor([caja] { return !caja->isRunning(); }, 60000);
 }
 
@@ -216,7 +235,7 @@ bool answerAdministrator(QWidget *window, const QString &password) {
     return false;
 }
 
-TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {
+TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, files, QString()} {
     if (!folder.isValid()) {
         throw std::runtime_error("no temporary folder");
     }
@@ -228,7 +247,8 @@ TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()
     QFile::setPermissions(platform.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
-TestPlatform::TestPlatform(const QString &existingFolder) : platform{clock, messages, alarm, ender, existingFolder} {}
+TestPlatform::TestPlatform(const QString &existingFolder)
+    : platform{clock, messages, alarm, ender, files, existingFolder} {}
 
 Shop::Shop() : main(std::make_unique<formLudomat2>(t.platform)) {
     main->Form_Load();

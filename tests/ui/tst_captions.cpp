@@ -247,17 +247,18 @@ private Q_SLOTS:
         db.reset();
         main->cmdCierreCaja_Click();
         formCaja *caja = main->cajaWindow;
-        caja->txtHora1->setText(QStringLiteral("00:00:00"));
-        caja->txtHora2->setText(QStringLiteral("23:59:59"));
+        testing::control<QLineEdit>(caja, "txtHora1")->setText(QStringLiteral("00:00:00"));
+        testing::control<QLineEdit>(caja, "txtHora2")->setText(QStringLiteral("23:59:59"));
         QVERIFY(testing::runCashClose(caja));
         QVERIFY(caja->report());
-        QCOMPARE(caja->txtTotal->text() + u' ' + caja->txtTotalUsuario->text(),
+        QCOMPARE(testing::control<QLineEdit>(caja, "txtTotal")->text() + u' ' +
+                     testing::control<QLineEdit>(caja, "txtTotalUsuario")->text(),
                  QStringLiteral("23999999999779.99 23999999999779.99"));
         found << faults(caja);
-        caja->cmdRegistro_Click();
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
         QTRY_VERIFY(!caja->registroWindow->lblVerificacion->text().endsWith(QStringLiteral("…")));
         found << faults(caja->registroWindow);
-        caja->cmdGraficos_Click();
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
         found << faults(caja->graficosWindow);
         main->cmdTarifa_Click();
         QCOMPARE(main->tarifaWindow->txtPesos1->text(), QStringLiteral("999999999.99"));
