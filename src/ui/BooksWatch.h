@@ -18,7 +18,7 @@ namespace stations {
 
 // The program's watch over its books' file: once a second, one stat of the path. A file removed
 // under the running program is put back from the watch's own connection, opened at start-up
-// while the file was there (on a thread, so the tick never waits for the copy), and the
+// while the file was there (in the background, so the tick never waits for the copy), and the
 // operator is told once. A write that finds the file gone first puts it back by itself; the
 // watch then only tells. A file replaced by another is left to the writes, which refuse it.
 class BooksWatch final : public QObject {

@@ -446,6 +446,7 @@ void formCaja::cmdCopia_Click() {
     if (running_) {
         return;
     }
+    setRunning(true); // nothing else in this window while the copy is made, leaving included
     const QDateTime now = platform().clock.wallTime();
     const QString suggested =
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
@@ -454,12 +455,13 @@ void formCaja::cmdCopia_Click() {
                                                       suggested,
                                                       {QStringLiteral("Base de datos de Ludomat (*.mdb)")}});
     if (target.isEmpty()) {
+        setRunning(false);
+        showJournalSummary();
         return;
     }
     if (!target.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive)) {
         target += QStringLiteral(".mdb");
     }
-    setRunning(true); // nothing else in this window while the copy is made, leaving included
     job_ = data::copyBooks(
         {platform().databasePath(), target, now, currentOperator(), QStringLiteral("a pedido")}, this,
         [this, target](const QString &failure) {
