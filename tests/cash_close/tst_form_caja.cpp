@@ -232,7 +232,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!caja && !shop.main.cajaWindow);
         fresh(shop.open());
         QVERIFY(shop.t.messages.messages.isEmpty());
-        shop.main.cajaWindow->cmdSalir_Click();
+        QTest::mouseClick(testing::control<QPushButton>(shop.main.cajaWindow, "cmdSalir"), Qt::LeftButton);
     }
 
     // Both buttons ask for a run first; then Exportar writes where the chooser answers (nothing
@@ -654,6 +654,14 @@ private Q_SLOTS:
         QCOMPARE(readOnlyRows(made, "PRAGMA integrity_check"), QStringList{"ok"});
         QCOMPARE(testing::journal(shop.t.databasePath(), QStringLiteral("Evento")).count(journal::event::kBackup), 1);
         QVERIFY(caja->isVisible() && salir->isEnabled());
+
+        // A window that goes while its copy is made waits for the copy: never half a copy.
+        shop.t.files.answer = dir.filePath(QStringLiteral("otra.mdb"));
+        QTest::mouseClick(copia, Qt::LeftButton);
+        delete caja;
+        QCOMPARE(readOnlyRows(shop.t.files.answer, "PRAGMA integrity_check"), QStringList{"ok"});
+        QTest::qWait(20);
+        QCOMPARE(shop.t.messages.messages.size(), 1); // nobody left to tell
     }
 };
 
