@@ -133,9 +133,8 @@ int runProgram(int argc, char *argv[]) {
     main.showForm();
     if (formUsuario *accounts = main.usuarioWindow) {
         accounts->showForm();
-        accounts->maskContrasena->setFocus(Qt::OtherFocusReason);
     }
-    // A copy of the books at every start, on a thread of its own while the shop opens.
+    // A copy of the books at every start, in the background while the shop opens.
     stations::AutomaticBackup backup(platform, &main);
     backup.start(QStringLiteral("al iniciar el programa"), QString());
     stations::BooksWatch watch(platform, &main);

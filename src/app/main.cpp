@@ -13,12 +13,15 @@
 //               through and the rate in force. Its commands write each change with its journal
 //               entry in one transaction before the station changes; it signals a station
 //               changed, a prepaid time ended, a write failed and what start-up restored;
-//  - accounts/  Session (who is signed in, with which rights), the password and name rules and
-//               the sign-in throttle;
+//  - accounts/  Session (who is signed in, with which rights); AccountService, the accounts of
+//               the books: every password checked through the file's one throttle, every change
+//               written with its journal entry, the sign-in made in the session; the password and
+//               name rules;
 //  - cash_close/, rate/  the cash-close run and its exports, the rate's input;
 //  - report/    the printed report (painting only, for the command line's PDF too);
 //  - ui/        the windows: they show the services, call their commands and connect to their
-//               signals, and the real message boxes and alarm behind the platform's seam;
+//               signals, and the real message boxes, alarm and file chooser behind the
+//               platform's seam;
 //  - app/       main, the start-up that builds and connects everything, and the command line.
 // The stations, the tick and the windows run on the user-interface thread; the copies of the
 // books, the restore, the journal's checks and the cash-close run are jobs in the background

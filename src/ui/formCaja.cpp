@@ -1,6 +1,6 @@
 #include "ui/formCaja.h"
 
-#include "accounts/AdministratorPassword.h"
+#include "accounts/AccountService.h"
 #include "accounts/Session.h"
 #include "cash_close/CashCloseInput.h"
 #include "cash_close/Report.h"
@@ -92,9 +92,9 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 } // namespace
 
 formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, stations::StationBoard &board,
-                   accounts::SignInThrottle &throttle)
+                   accounts::AccountService &accounts)
     : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), session_(session),
-      board_(board), throttle_(throttle) {
+      board_(board), accounts_(accounts) {
     setObjectName(QStringLiteral("formCaja"));
 
     Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
@@ -496,19 +496,12 @@ void formCaja::cmdRestaurar_Click() {
     auto *dialog = new AdministratorPasswordDialog(
         this, QStringLiteral("Para restaurar una copia de los libros escriba la contraseña del administrador."),
         [this, administrator](const QString &typed) {
-            try {
-                auto db = data::Database::open(platform().databasePath());
-                const accounts::AdministratorCheck said =
-                    accounts::checkAdministratorPassword(*db, throttle_, platform().clock, typed);
-                if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
-                    *administrator = said.name;
-                    return true;
-                }
-                platform().messages.showMessage(this, said.refusal);
-            } catch (const data::DbError &error) {
-                platform().messages.showMessage(
-                    this, QStringLiteral("No se pudo leer la contraseña del administrador.\n") + error.describe());
+            const accounts::AdministratorCheck said = accounts_.checkAdministratorPassword(typed);
+            if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+                *administrator = said.name;
+                return true;
             }
+            platform().messages.showMessage(this, said.refusal);
             return false;
         });
     connect(dialog, &QDialog::accepted, this, [this, administrator] { restoreAs(*administrator); });

@@ -18,8 +18,8 @@ class QTableView;
 class frmGraficos;
 class frmRegistro;
 namespace accounts {
+class AccountService;
 class Session;
-class SignInThrottle;
 } // namespace accounts
 namespace data {
 struct Restored;
@@ -37,9 +37,9 @@ class formCaja final : public ui::Form {
     Q_OBJECT
 public:
     // session says who runs the close; board has the stations a restore must find closed and
-    // reads the restored rate; throttle counts the administrator's wrong passwords.
+    // reads the restored rate; accounts checks the administrator's password for a restore.
     formCaja(sys::Platform &platform, const accounts::Session &session, stations::StationBoard &board,
-             accounts::SignInThrottle &throttle);
+             accounts::AccountService &accounts);
     ~formCaja() override;
 
     void Form_Load();
@@ -125,7 +125,7 @@ private:
 
     const accounts::Session &session_;
     stations::StationBoard &board_;
-    accounts::SignInThrottle &throttle_;
+    accounts::AccountService &accounts_;
     CajaGridModel *gridModel_ = nullptr;
     bool running_ = false;
     std::optional<cash_close::Report> report_;

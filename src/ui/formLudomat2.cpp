@@ -1,7 +1,7 @@
 #include "ui/formLudomat2.h"
 
+#include "accounts/AccountService.h"
 #include "accounts/Session.h"
-#include "accounts/SignInThrottle.h"
 #include "data/Database.h"
 #include "stations/StationBoard.h"
 #include "ui/DisplayBox.h"
@@ -39,7 +39,8 @@ QFont boldFont(const QFont &base) {
 
 formLudomat2::formLudomat2(sys::Platform &platform)
     : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1),
-      signInThrottle(std::make_shared<accounts::SignInThrottle>()), session_(new accounts::Session(this)),
+      session_(new accounts::Session(this)),
+      accounts_(new accounts::AccountService(platform.databasePath(), platform.clock, *session_, this)),
       board_(new stations::StationBoard(platform.clock, *session_, this)) {
     setObjectName(QStringLiteral("formLudomat2"));
 
@@ -257,16 +258,23 @@ void formLudomat2::cmdUsuario_Click() {
         }
         board_->noteChangeOfUser();
     }
-    formUsuario *accounts = ui::loadForm(usuarioWindow, platform(), *this);
+    const bool fresh = !usuarioWindow;
+    formUsuario *accounts = ui::loadForm(usuarioWindow, platform(), *accounts_);
+    if (fresh) {
+        connect(accounts, &formUsuario::signedIn, this, [this] {
+            setEnabled(true);
+            activateWindow();
+        });
+        connect(accounts, &formUsuario::exitRequested, this, [this] { platform().ender.endProgram(); });
+    }
     accounts->keepAbove(*this);
     accounts->showForm();
-    accounts->maskContrasena->setFocus(Qt::OtherFocusReason);
     setEnabled(false);
 }
 
 void formLudomat2::cmdCierreCaja_Click() {
     if (!cajaWindow) {
-        formCaja *caja = ui::loadForm(cajaWindow, platform(), *session_, *board_, *signInThrottle);
+        formCaja *caja = ui::loadForm(cajaWindow, platform(), *session_, *board_, *accounts_);
         connect(caja, &formCaja::left, this, [this] { setEnabled(true); });
         connect(caja, &formCaja::restored, this, &formLudomat2::cmdUsuario_Click);
     }

@@ -19,8 +19,8 @@ class formUsuario;
 class formCaja;
 class frmTarifa;
 namespace accounts {
+class AccountService;
 class Session;
-class SignInThrottle;
 } // namespace accounts
 namespace stations {
 class StationBoard;
@@ -80,8 +80,8 @@ public:
     // Who is signed in, and the room; both live as long as the window.
     accounts::Session &session() const { return *session_; }
     stations::StationBoard &board() const { return *board_; }
-    // The wrong passwords of this file's accounts, for every window that checks one, for the whole run.
-    std::shared_ptr<accounts::SignInThrottle> signInThrottle;
+    // The accounts of these books, for every window that checks a password, for the whole run.
+    accounts::AccountService &accountService() const { return *accounts_; }
 
     // The other windows, while loaded.
     QPointer<formUsuario> usuarioWindow;
@@ -116,6 +116,7 @@ private:
     void afterSignIn(std::function<void()> say);
 
     accounts::Session *session_ = nullptr;
+    accounts::AccountService *accounts_ = nullptr;
     stations::StationBoard *board_ = nullptr;
     bool signedIn_ = false;
     QList<std::function<void()>> afterSignIn_;

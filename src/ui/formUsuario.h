@@ -1,10 +1,9 @@
 #pragma once
 
-#include "data/Database.h"
+#include "accounts/AccountService.h"
 #include "ui/Form.h"
 
 #include <QPointer>
-#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -13,29 +12,35 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class NewPasswordDialog;
-class formLudomat2;
-namespace seal {
-class Key;
-}
-namespace accounts {
-class SignInThrottle;
-}
 
 // The accounts window: an operator signs in here, and the administrator adds and removes
-// operator accounts. The main window stays disabled while it is open; only a sign-in
-// enables it again.
+// operator accounts. It shows what the account service answers and asks it for every check and
+// change. It signals a sign-in and the wish to end the program; whoever opened it acts on them.
 class formUsuario final : public ui::Form {
     Q_OBJECT
 public:
     enum class Mode { SignIn, NewAccount };
 
-    formUsuario(sys::Platform &platform, formLudomat2 &main);
+    formUsuario(sys::Platform &platform, accounts::AccountService &accounts);
     ~formUsuario() override;
 
-    // Opens the window's own handle and lists the accounts. False when that failed (the
-    // reason has been shown); the window stays usable, "&Salir" still ends the program.
+    // Lists the accounts and puts the cursor in the password box. False when there are none to
+    // show (the reason has been shown); the window stays usable, "&Salir" still ends the program.
     bool Form_Load();
 
+    Mode mode() const { return mode_; }
+    bool databaseOpen() const { return accounts_.isOpen(); }
+
+Q_SIGNALS:
+    // Somebody signed in (the session says who); the window unloads itself.
+    void signedIn();
+    // "&Salir", or the close box in sign-in mode: the operator ends the program.
+    void exitRequested();
+
+protected:
+    bool queryClose() override;
+
+private:
     void cmdAceptar_Click();
     void cmdAgregar_Click();
     void cmdGuardar_Click();
@@ -46,10 +51,18 @@ public:
     bool combUsuario_KeyDown(int key, Qt::KeyboardModifiers shift);
     bool maskContrasena_KeyDown(int key, Qt::KeyboardModifiers shift);
 
-    Mode mode() const { return mode_; }
-    bool databaseOpen() const { return database_ != nullptr; }
+    void SignIn();
+    void completeSignIn();
+    // A wrong password, or one not checked for the wait: the box emptied for the next try.
+    void passwordRefused(const QString &message);
+    // The new-password dialog for the account the grant names.
+    void askNewPassword(const accounts::Grant &grant);
+    // Reads the account list afresh into the combo and selects its first entry.
+    bool reloadList();
+    void enterSignInMode();
+    void enterNewAccountMode();
+    void showMessage(const QString &text);
 
-    // Controls.
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
     QComboBox *combUsuario = nullptr;
@@ -65,48 +78,8 @@ public:
     QPushButton *cmdCancelar = nullptr;
     QPushButton *cmdContrasena = nullptr;
 
-protected:
-    bool queryClose() override;
-
-private:
-    enum class Check { Right, Wrong, Waiting };
-
-    void SignIn();
-    void completeSignIn(const QString &name);
-    // Checks a typed password through the throttle; Waiting has already been said to the operator.
-    Check checkPassword(const QString &account, const QString &hash, const QString &typed);
-    // The account's stored hash read afresh; false when it could not be read (said).
-    bool lookUpHash(const QString &account, QString &hash);
-    // The new-password dialog for account; actor is who changes it. previousKey: the owner's key
-    // of the administrator's old password, which certifies the new one's.
-    void askNewPassword(const QString &account, const QString &actor, bool firstSignIn,
-                        const std::shared_ptr<const seal::Key> &previousKey = {});
-    bool storePassword(const QString &account, const QString &actor, const QString &password, bool firstSignIn,
-                       const seal::Key *previousKey);
-    // The owner's key a password of the administrator gives in these books (slow); nothing, said,
-    // when it cannot be derived.
-    std::optional<seal::Key> ownerKeyFor(const QString &password);
-    bool ownerKeyStored();
-    // Whether the account's password was set by the administrator and its owner has yet to choose one.
-    bool mustChoosePassword(const QString &account);
-    // The new account, once its password was typed again; false when it was refused (said).
-    bool createAccount(const QString &name, const QString &password);
-    void journalRefusal(const QString &account, const QString &why);
-    // Reads the account list afresh into the combo and selects its first entry.
-    bool reloadList();
-    void enterSignInMode();
-    void enterNewAccountMode();
-    // The list entry the combo's text names exactly, or -1 when the typed text names none.
-    int selectedIndex() const;
-    bool haveDatabase();
-    void showMessage(const QString &text);
-
-    QPointer<formLudomat2> main_;
-    std::unique_ptr<data::Database> database_;
-    data::Recordset list_;
-    QString adminName_;
-    QString adminHash_; // the administrator's password hash, read on load; follows its changes
+    accounts::AccountService &accounts_;
+    std::optional<accounts::Grant> administration_; // in new-account mode: the administrator's right to add
     QPointer<NewPasswordDialog> passwordDialog_;
-    std::shared_ptr<accounts::SignInThrottle> throttle_; // the main window's, for the whole run
     Mode mode_ = Mode::SignIn;
 };

@@ -1,6 +1,6 @@
 #include "ui/frmTarifa.h"
 
-#include "accounts/AdministratorPassword.h"
+#include "accounts/AccountService.h"
 #include "accounts/Session.h"
 #include "data/Journal.h"
 #include "data/NumberText.h"
@@ -33,7 +33,7 @@ QString rateText(qint64 minutes, double pesos) {
 
 frmTarifa::frmTarifa(sys::Platform &platform, formLudomat2 &main, stations::Rate inForce)
     : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), main_(&main),
-      inForce_(inForce), throttle_(main.signInThrottle) {
+      inForce_(inForce) {
     setObjectName(QStringLiteral("frmTarifa"));
 
     auto label = [this](int index, const QString &text, int left, int top, int width) {
@@ -141,20 +141,14 @@ void frmTarifa::cmdGuardar_Click() {
         QStringLiteral("Para guardar la nueva tarifa (%1) escriba la contraseña del administrador.")
             .arg(rateText(check.rate->minutes, check.rate->pesos)),
         [this](const QString &typed) {
-            try {
-                if (!database || !database->isOpen()) {
-                    database = data::Database::open(platform().databasePath());
-                }
-                const accounts::AdministratorCheck said =
-                    accounts::checkAdministratorPassword(*database, *throttle_, platform().clock, typed);
-                if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
-                    return true;
-                }
-                platform().messages.showMessage(this, said.refusal);
-            } catch (const data::DbError &error) {
-                platform().messages.showMessage(
-                    this, QStringLiteral("No se pudo leer la contraseña del administrador.\n") + error.describe());
+            if (!main_) {
+                return false;
             }
+            const accounts::AdministratorCheck said = main_->accountService().checkAdministratorPassword(typed);
+            if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+                return true;
+            }
+            platform().messages.showMessage(this, said.refusal);
             return false;
         });
     passwordDialog_ = dialog;

@@ -14,9 +14,6 @@ class QLineEdit;
 class QPushButton;
 class AdministratorPasswordDialog;
 class formLudomat2;
-namespace accounts {
-class SignInThrottle;
-}
 
 // The rate editor: shows the stored rate and stores a new one, which the main window reads
 // at its next start; storing one takes the administrator's password.
@@ -53,6 +50,5 @@ private:
 
     QPointer<formLudomat2> main_; // whose operator changes the rate, for the journal
     stations::Rate inForce_;
-    std::shared_ptr<accounts::SignInThrottle> throttle_; // the file's, shared with the sign-in
     QPointer<AdministratorPasswordDialog> passwordDialog_;
 };

@@ -190,9 +190,9 @@ private Q_SLOTS:
             }
             QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
             formUsuario *accounts = s.main.usuarioWindow;
-            accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
-            accounts->maskContrasena->setText(QStringLiteral("admin"));
-            QTest::mouseClick(accounts->cmdAceptar, Qt::LeftButton);
+            accounts->findChild<QComboBox *>("combUsuario")->setCurrentText(QStringLiteral("Admin"));
+            accounts->findChild<QLineEdit *>("maskContraseña")->setText(QStringLiteral("admin"));
+            QTest::mouseClick(accounts->findChild<QPushButton *>("cmdAceptar"), Qt::LeftButton);
         }
         if (how != "Cancelar") { // still asking, the box emptied
             QVERIFY(dialog->isVisible() && dialog->txtContrasena->text().isEmpty());

@@ -32,6 +32,11 @@ void type(QWidget *box, const QString &text) {
     QCOMPARE(edit->text(), text); // the box holds what was meant, or the case proves nothing
 }
 
+// A control of a window, found by its name.
+template <class T = QPushButton> T *control(const QWidget *window, const char *name) {
+    return window->findChild<T *>(QString::fromUtf8(name));
+}
+
 // A main window on a fresh program folder, with a rental already recorded.
 struct Shop : testing::Shop {
     Shop() { rent(1, QStringLiteral("Admin"), QStringLiteral("10:00:00"), QStringLiteral("12.5")); }
@@ -77,23 +82,26 @@ private Q_SLOTS:
         Shop shop;
         const QStringList accountsBefore = shop.rows("Usuarios"), rentals = shop.rows("Alquiler");
         formUsuario *u = shop.main->usuarioWindow;
+        const auto name = [&u] { return control<QComboBox>(u, "combUsuario"); };
+        const auto secret = [&u] { return control<QLineEdit>(u, "maskContraseña"); };
+        const auto click = [&u](const char *button) { QTest::mouseClick(control(u, button), Qt::LeftButton); };
 
         // Typed in the sign-in box, it names no account: nobody signs in, nothing goes.
-        for (QPushButton *button : {u->cmdAceptar, u->cmdBorrar}) {
-            type(u->combUsuario, text);
-            type(u->maskContrasena, QStringLiteral("admin"));
-            shop.expectMessage(button, QStringLiteral("Debe seleccionar un Usuario"));
+        for (const char *button : {"cmdAceptar", "cmdBorrar"}) {
+            type(name(), text);
+            type(secret(), QStringLiteral("admin"));
+            shop.expectMessage(control(u, button), QStringLiteral("Debe seleccionar un Usuario"));
         }
         shop.said().clear();
 
         // As the new account's name and password.
         const QString password = text + QStringLiteral("-clave");
-        u->combUsuario->setCurrentIndex(0); // Admin
-        type(u->maskContrasena, QStringLiteral("admin"));
-        u->cmdAgregar_Click();
-        type(u->txtUsuario, text);
-        type(u->maskContrasena, password);
-        u->cmdGuardar_Click();
+        name()->setCurrentIndex(0); // Admin
+        type(secret(), QStringLiteral("admin"));
+        click("cmdAgregar");
+        type(control<QLineEdit>(u, "txtUsuario"), text);
+        type(secret(), password);
+        click("cmdGuardar");
         testing::answerPassword(u, {}, password);
         pairs += 3;
         const QString made =
@@ -109,19 +117,19 @@ private Q_SLOTS:
         ++stored;
         shop.said().clear();
         // It signs in by exactly its typed name and password, so both were stored as typed...
-        type(u->combUsuario, text);
-        type(u->maskContrasena, password);
-        u->cmdAceptar_Click();
+        type(name(), text);
+        type(secret(), password);
+        click("cmdAceptar");
         QVERIFY(testing::answerPassword(u, text + QStringLiteral("-propia"), text + QStringLiteral("-propia")));
         QCOMPARE(shop.said(), QStringList());
         QCOMPARE(shop.main->lblUsuario->text(), text);
 
         // ...and the administrator deletes it, leaving Usuarios as it was.
-        shop.main->cmdUsuario_Click();
+        QTest::mouseClick(shop.main->findChild<QPushButton *>("cmdUsuario"), Qt::LeftButton);
         u = shop.main->usuarioWindow;
-        type(u->combUsuario, text);
-        type(u->maskContrasena, QStringLiteral("admin"));
-        u->cmdBorrar_Click();
+        type(name(), text);
+        type(secret(), QStringLiteral("admin"));
+        click("cmdBorrar");
         QCOMPARE(shop.said(), QStringList(QStringLiteral("El Usuario: %1 ha sido eliminado.").arg(text)));
         QCOMPARE(shop.rows("Usuarios") + shop.rows("Alquiler"), accountsBefore + rentals);
         // The journal took the name as typed, in the entry and as the one who signed in.

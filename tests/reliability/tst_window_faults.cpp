@@ -80,13 +80,14 @@ const Scenario scenarios[] = {
     {"account insert",
      [](Shop &s) {
          formUsuario &u = *s.main->usuarioWindow;
-         u.maskContrasena->setText(QStringLiteral("admin")); // Admin is the first entry
-         u.cmdAgregar_Click();
-         QTest::keyClicks(u.txtUsuario, QStringLiteral("Operador"));
-         QTest::keyClicks(u.maskContrasena, QStringLiteral("clave-1"));
+         auto *secret = u.findChild<QLineEdit *>("maskContraseña");
+         secret->setText(QStringLiteral("admin")); // Admin is the first entry
+         QTest::mouseClick(u.findChild<QPushButton *>("cmdAgregar"), Qt::LeftButton);
+         QTest::keyClicks(u.findChild<QLineEdit *>("txtUsuario"), QStringLiteral("Operador"));
+         QTest::keyClicks(secret, QStringLiteral("clave-1"));
      },
      [](Shop &s) {
-         s.main->usuarioWindow->cmdGuardar_Click();
+         QTest::mouseClick(s.main->usuarioWindow->findChild<QPushButton *>("cmdGuardar"), Qt::LeftButton);
          QVERIFY(testing::answerPassword(s.main->usuarioWindow, {}, QStringLiteral("clave-1")));
          QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the dialog goes
      },

@@ -32,8 +32,8 @@ private Q_SLOTS:
         }
         // Signed in (the delivered password replaced), Salir notes the end through the window's handle,
         // closes it and ends the program.
-        w.usuarioWindow->maskContrasena->setText(QStringLiteral("admin"));
-        QTest::mouseClick(w.usuarioWindow->cmdAceptar, Qt::LeftButton);
+        w.usuarioWindow->findChild<QLineEdit *>("maskContraseña")->setText(QStringLiteral("admin"));
+        QTest::mouseClick(w.usuarioWindow->findChild<QPushButton *>("cmdAceptar"), Qt::LeftButton);
         QVERIFY(testing::answerPassword(w.usuarioWindow, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(w.isEnabled());
         QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
@@ -83,10 +83,10 @@ private Q_SLOTS:
         QApplication::setActiveWindow(&w);
         QTRY_VERIFY(accounts->isVisible());
 
-        accounts->maskContrasena->setText(QStringLiteral("admin"));
-        accounts->cmdAgregar_Click();
+        accounts->findChild<QLineEdit *>("maskContraseña")->setText(QStringLiteral("admin"));
+        QTest::mouseClick(accounts->findChild<QPushButton *>("cmdAgregar"), Qt::LeftButton);
         QVERIFY(!w.close() && t.ender.calls == 0);
-        accounts->cmdCancelar_Click();
+        QTest::mouseClick(accounts->findChild<QPushButton *>("cmdCancelar"), Qt::LeftButton);
 
         delete accounts.data();
         testing::signIn(w);

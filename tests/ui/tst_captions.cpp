@@ -203,9 +203,9 @@ private Q_SLOTS:
         QStringList found = faults(main);
         formUsuario *accounts = main->usuarioWindow;
         found << faults(accounts);
-        accounts->combUsuario->setCurrentText(QStringLiteral("Admin"));
-        accounts->maskContrasena->setText(accounts::kDeliveredAdminPassword);
-        accounts->cmdAgregar_Click();
+        accounts->findChild<QComboBox *>("combUsuario")->setCurrentText(QStringLiteral("Admin"));
+        accounts->findChild<QLineEdit *>("maskContraseña")->setText(accounts::kDeliveredAdminPassword);
+        QTest::mouseClick(accounts->findChild<QPushButton *>("cmdAgregar"), Qt::LeftButton);
         QCOMPARE(accounts->mode(), formUsuario::Mode::NewAccount);
         found << faults(accounts);
         testing::press(*main, 0); // a running station's caption, left open for six weeks
