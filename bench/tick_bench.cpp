@@ -4,12 +4,12 @@
 //  - the minute's refresh of five open stations' kept time;
 //  - what restoring five open stations adds to the main window's start-up;
 //  - one look of the books' watch, which runs on the same thread once a second.
+#include "app/Desk.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
 #include "stations/StationBoard.h"
 #include "ui/BooksWatch.h"
 #include "ui/formLudomat2.h"
-#include "ui/formUsuario.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -65,17 +65,27 @@ struct Services {
     explicit Services(const QString &folder) : platform{clock, messages, alarm, ender, files, folder} {}
 };
 
-// A signed-in main window with all five stations open: 1-3 counting up, 4-5 prepaid for 24 blocks.
-void openAll(formLudomat2 &w) {
-    w.Timer1->stop();
-    w.setEnabled(true);
+// Signed in, with all five stations open: 1-3 counting up, 4-5 prepaid for 24 blocks.
+void openAll(app::Desk &desk) {
+    desk.mainWindow().findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
+    desk.session().signIn(QStringLiteral("Admin"), true);
     for (int i = 0; i < 5; ++i) {
         if (i >= 3) {
-            w.optModo[static_cast<size_t>(2 * i)]->setChecked(true);
-            w.vsTiempo[static_cast<size_t>(i)]->setValue(24);
+            desk.board().chooseMode(i, stations::StationMode::Prepago);
+            desk.board().setBlocks(i, 24);
         }
-        w.cmdPuesto_Click(i);
+        const stations::Station &s = desk.board().station(i);
+        desk.board().open(i, s.mode, s.blocks);
     }
+}
+
+// Station 1 as its boxes show it.
+QString shownTime(app::Desk &desk) {
+    QStringList parts;
+    for (const char *box : {"txtHora_0", "txtMinuto_0", "txtSegundo_0"}) {
+        parts << desk.mainWindow().findChild<QLineEdit *>(QLatin1String(box))->text();
+    }
+    return parts.join(QLatin1Char(':'));
 }
 
 double median(std::vector<double> v) {
@@ -88,10 +98,9 @@ double loadMs(const QString &folder) {
     Services s(folder);
     QElapsedTimer timer;
     timer.start();
-    formLudomat2 w(s.platform);
-    const bool loaded = w.Form_Load();
+    app::Desk desk(s.platform);
+    const bool loaded = desk.start();
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    delete w.usuarioWindow.data();
     return loaded ? ms : -1;
 }
 
@@ -112,24 +121,23 @@ int main(int argc, char *argv[]) {
     }
     {
         Services s(folder.path());
-        formLudomat2 w(s.platform);
-        if (!w.Form_Load()) {
+        app::Desk desk(s.platform);
+        if (!desk.start()) {
             return 1;
         }
-        openAll(w);
+        openAll(desk);
         constexpr int kTicks = 20000; // under six hours of station time: no prepaid time runs out
         QElapsedTimer timer;
         timer.start();
         for (int n = 0; n < kTicks; ++n) {
             s.clock.ms += 1000;
-            w.Timer1_Timer();
+            desk.board().tick();
         }
         const double perTickUs = static_cast<double>(timer.nsecsElapsed()) / kTicks / 1000.0;
         std::printf("one tick, five stations open: %.1f us (%.4f %% of the one-second period)\n", perTickUs,
                     perTickUs / 10000.0);
-        std::printf("  station 1 after %d ticks: %s:%s:%s, $%s\n", kTicks, qPrintable(w.txtHora[0]->text()),
-                    qPrintable(w.txtMinuto[0]->text()), qPrintable(w.txtSegundo[0]->text()),
-                    qPrintable(w.txtPesos[0]->text()));
+        std::printf("  station 1 after %d ticks: %s, $%s\n", kTicks, qPrintable(shownTime(desk)),
+                    qPrintable(desk.mainWindow().findChild<QLineEdit *>(QStringLiteral("txtPesos_0"))->text()));
         // Once a minute, on a timer of its own between ticks: the five rows' kept time in one
         // transaction.
         std::vector<double> refreshes;
@@ -137,12 +145,11 @@ int main(int argc, char *argv[]) {
             s.clock.ms += 60'000;
             QElapsedTimer refresh;
             refresh.start();
-            w.board().refreshOpenRows();
+            desk.board().refreshOpenRows();
             refreshes.push_back(static_cast<double>(refresh.nsecsElapsed()) / 1e6);
         }
         std::printf("keeping five open stations' time in the file (once a minute): %.2f ms (median of 15)\n",
                     median(refreshes));
-        delete w.usuarioWindow.data();
     }
     {
         // The program holds its books, so the watch looks at the path each time.
@@ -167,17 +174,15 @@ int main(int argc, char *argv[]) {
             QTemporaryDir fresh;
             QFile::copy(QString::fromLocal8Bit(argv[1]), fresh.path() + QStringLiteral("/dbLudomat.mdb"));
             Services s(fresh.path());
-            formLudomat2 w(s.platform);
-            w.Form_Load();
-            openAll(w);
+            app::Desk desk(s.platform);
+            desk.start();
+            openAll(desk);
             s.clock.ms += 10LL * 3600 * 1000;
             QElapsedTimer timer;
             timer.start();
-            w.Timer1_Timer();
+            desk.board().tick();
             runs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-            shown = w.txtHora[0]->text() + QLatin1Char(':') + w.txtMinuto[0]->text() + QLatin1Char(':') +
-                    w.txtSegundo[0]->text();
-            delete w.usuarioWindow.data();
+            shown = shownTime(desk);
         }
         std::printf("catching up ten hours of missed ticks, five stations open: %.2f ms (median of 15; station 1 "
                     "shows %s)\n",
@@ -192,10 +197,9 @@ int main(int argc, char *argv[]) {
             bare.push_back(loadMs(fresh.path()));
             {
                 Services s(fresh.path());
-                formLudomat2 w(s.platform);
-                w.Form_Load();
-                openAll(w);
-                delete w.usuarioWindow.data();
+                app::Desk desk(s.platform);
+                desk.start();
+                openAll(desk);
             }
             restoring.push_back(loadMs(fresh.path()));
         }

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/CommandLine.h"
+#include "app/Desk.h"
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "platform/InstanceLock.h"
@@ -9,14 +10,10 @@
 #include "ui/BooksWatch.h"
 #include "ui/SystemPlatform.h"
 #include "ui/Translations.h"
-#include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
-#include "ui/formUsuario.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPointer>
 
@@ -27,31 +24,6 @@ namespace {
 // How long a second start waits for the running program to come to the front before it says
 // that one is running: the running one may be a moment from answering.
 constexpr int kAskRunningMs = 4000;
-
-// A second start was made: the window that takes input comes to the front, restored if it was
-// minimised. The accounts window while nobody is signed in, the cash close while it is open,
-// else the main window; a question open above it comes along, last, as the one that takes keys.
-void bringToFront(formLudomat2 &main) {
-    if (main.isMinimized()) {
-        main.setWindowState(main.windowState() & ~Qt::WindowMinimized);
-    }
-    QWidget *target = &main;
-    for (ui::Form *holder :
-         {static_cast<ui::Form *>(main.usuarioWindow.data()), static_cast<ui::Form *>(main.cajaWindow.data())}) {
-        if (holder && !holder->isUnloading()) {
-            target = holder;
-            break;
-        }
-    }
-    for (QWidget *window : {target, QApplication::activeModalWidget()}) {
-        if (window) {
-            window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-            window->show();
-            window->raise();
-            window->activateWindow();
-        }
-    }
-}
 
 // The program's start and end in the journal, on a handle of its own; nothing depends on them,
 // so a file that cannot take them (read-only, full) is left as it is.
@@ -96,10 +68,10 @@ int runProgram(int argc, char *argv[]) {
     }
 
     sys::InstanceLock lock(platform.databasePath());
-    QPointer<formLudomat2> running; // the main window, once there is one
+    QPointer<Desk> running; // the program's windows, once there are some
     sys::SingleInstance single(platform.databasePath(), [&running] {
         if (running) {
-            bringToFront(*running);
+            running->bringToFront();
         }
     });
     switch (lock.acquire()) {
@@ -122,30 +94,28 @@ int runProgram(int argc, char *argv[]) {
     }
 
     noteProgram(platform, journal::event::kProgramStarted, QString());
-    formLudomat2 main(platform);
-    running = &main;
-    if (!main.Form_Load()) {
+    Desk desk(platform);
+    running = &desk;
+    if (!desk.start()) {
         noteProgram(platform, journal::event::kProgramEnded, QString());
         return 1;
     }
     // The main window first, then the accounts window above it: the one that takes input until a
     // sign-in is the active one, its password box ready for the first key.
-    main.showForm();
-    if (formUsuario *accounts = main.usuarioWindow) {
-        accounts->showForm();
-    }
+    desk.show();
+    formLudomat2 *main = &desk.mainWindow();
     // A copy of the books at every start, in the background while the shop opens.
-    stations::AutomaticBackup backup(platform, &main);
+    stations::AutomaticBackup backup(platform, main);
     backup.start(QStringLiteral("al iniciar el programa"), QString());
-    stations::BooksWatch watch(platform, &main);
+    stations::BooksWatch watch(platform, main);
     watch.start();
     const int status = QApplication::exec();
     backup.wait();
     watch.wait();
     // Through the station board's handle while it is open (the accounts window's "&Salir"): one
     // copy of the -wal back into the file at the end, not two.
-    if (!main.noteProgramEnd()) {
-        noteProgram(platform, journal::event::kProgramEnded, main.journalUser());
+    if (!desk.board().noteProgramEnd()) {
+        noteProgram(platform, journal::event::kProgramEnded, desk.session().user());
     }
     return status;
 }

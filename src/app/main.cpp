@@ -17,12 +17,26 @@
 //               the books: every password checked through the file's one throttle, every change
 //               written with its journal entry, the sign-in made in the session; the password and
 //               name rules;
-//  - cash_close/, rate/  the cash-close run and its exports, the rate's input;
+//  - cash_close/  the cash-close run and its exports; rate/  the rate's input and RateService,
+//               whose command stores a new rate with its journal entry and signals rateStored;
 //  - report/    the printed report (painting only, for the command line's PDF too);
 //  - ui/        the windows: they show the services, call their commands and connect to their
-//               signals, and the real message boxes, alarm and file chooser behind the
-//               platform's seam;
-//  - app/       main, the start-up that builds and connects everything, and the command line.
+//               signals, and say what the operator asks for; none knows another. Also the real
+//               message boxes, alarm and file chooser behind the platform's seam;
+//  - app/       main, the start-up, the command line and the Desk, where the program is put
+//               together.
+// The Desk owns the services (Session, AccountService, StationBoard, RateService) and every
+// window: the main window for the whole run; the accounts window, the cash close and the rate
+// window from when they are asked for until they are left; the journal and chart windows as the
+// cash close's children. Who signals whom: the main window's buttons ask the Desk for a change
+// of user, the cash close, the rate window or the end; the accounts window signs in through
+// AccountService (into the Session) and then says signedIn, and the Desk gives the main window
+// back its input, or says exitRequested and the Desk ends the program; the cash close asks for
+// its journal and charts, says it was left, or that a copy was put back (the Desk then asks for a
+// sign-in); the board's and the session's signals update the main window; the rate window
+// stores through RateService and checks the administrator through AccountService. While the
+// accounts window or the cash close is open the Desk keeps the main window disabled; the rate
+// window leaves it usable.
 // The stations, the tick and the windows run on the user-interface thread; the copies of the
 // books, the restore, the journal's checks and the cash-close run are jobs in the background
 // (sys::runInBackground): each works on values and a connection of its own and reports once, in

@@ -2,12 +2,10 @@
 
 #include "platform/Platform.h"
 
-#include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QPushButton;
-#include <functional>
-#include <utility>
 
 namespace ui {
 
@@ -54,16 +52,6 @@ private:
     bool unloading_ = false;
     bool fitted_ = false;
 };
-
-// Loads a window once: creates it and runs its Form_Load. A window that is already loaded is
-// returned as it is; showing it again only brings it forward.
-template <class W, class... Args> W *loadForm(QPointer<W> &slot, Args &&...args) {
-    if (!slot) {
-        slot = new W(std::forward<Args>(args)...);
-        slot->Form_Load();
-    }
-    return slot;
-}
 
 // Calls handler(key, modifiers) for every key that goes down on the control (the KeyDown event).
 // The handler returns true when it consumed the key.

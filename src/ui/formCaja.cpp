@@ -16,8 +16,6 @@
 #include "ui/ReportActions.h"
 #include "ui/SystemPlatform.h"
 #include "ui/Twips.h"
-#include "ui/frmGraficos.h"
-#include "ui/frmRegistro.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -396,13 +394,7 @@ void formCaja::cmdSalir_Click() {
         // Leave anyway: the next run empties Caja first, and the main window must not stay locked.
         platform().messages.showMessage(this, QStringLiteral("No se pudo vaciar la tabla Caja.\n") + error.describe());
     }
-    Q_EMIT left();
-    if (registroWindow) {
-        registroWindow->unload();
-    }
-    if (graficosWindow) {
-        graficosWindow->unload();
-    }
+    Q_EMIT left(); // the journal and charts windows go with it
     unload();
 }
 
@@ -414,15 +406,8 @@ void formCaja::cmdRegistro_Click() {
     if (!period) {
         return;
     }
-    // A window still going away is not the one to list in.
-    if (registroWindow && registroWindow->isUnloading()) {
-        registroWindow.clear();
-    }
-    ui::loadForm(registroWindow, platform(), this);
     // The boxes are local times; the last second is taken whole.
-    registroWindow->showPeriod(QDateTime(period->from, period->fromTime),
-                               QDateTime(period->to, period->toTime).addMSecs(999));
-    registroWindow->showForm();
+    Q_EMIT journalAsked(QDateTime(period->from, period->fromTime), QDateTime(period->to, period->toTime).addMSecs(999));
 }
 
 void formCaja::cmdGraficos_Click() {
@@ -433,13 +418,8 @@ void formCaja::cmdGraficos_Click() {
         platform().messages.showMessage(this, QStringLiteral("Procese primero un período con «Procesar Datos»."));
         return;
     }
-    if (graficosWindow && graficosWindow->isUnloading()) {
-        graficosWindow.clear();
-    }
-    ui::loadForm(graficosWindow, platform(), this);
     // Pressed again after another run, it shows that run.
-    graficosWindow->showReport(*report());
-    graficosWindow->showForm();
+    Q_EMIT chartsAsked(*report());
 }
 
 void formCaja::cmdCopia_Click() {
@@ -561,7 +541,7 @@ void formCaja::restoreFinished(const QString &copy, const data::Restored &result
                                                   error.describe());
     }
     cmdSalir_Click();
-    Q_EMIT restored();
+    Q_EMIT copyRestored();
 }
 
 void formCaja::cmdExportar_Click() {

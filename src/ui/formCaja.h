@@ -15,8 +15,6 @@ class QLineEdit;
 class QPushButton;
 class CajaGridModel;
 class QTableView;
-class frmGraficos;
-class frmRegistro;
 namespace accounts {
 class AccountService;
 class Session;
@@ -31,8 +29,8 @@ class StationBoard;
 // The cash close: the rentals of a period copied into Caja, trimmed by time, totalled overall
 // and for the signed-in operator, and listed in the grid; the copies of the books, made or put
 // back. The run, a copy and a restore work in the background; meanwhile the window takes no
-// input and cannot be left, and it goes on in their callbacks. It tells whoever opened it when
-// the operator leaves it and when a copy became the books.
+// input and cannot be left, and it goes on in their callbacks. It asks for the journal and
+// chart windows, which are its children once opened.
 class formCaja final : public ui::Form {
     Q_OBJECT
 public:
@@ -58,19 +56,18 @@ public:
     // The report of the last run that ended well; none after a refused, cancelled or failed one.
     const cash_close::Report *report() const { return report_ ? &*report_ : nullptr; }
 
-    // The journal window, while loaded.
-    QPointer<frmRegistro> registroWindow;
-    // The charts window, while loaded.
-    QPointer<frmGraficos> graficosWindow;
-
     // Grid column widths in twips, in the order of Caja's columns.
     static constexpr int kGridWidths[7] = {800, 800, 1000, 1000, 1100, 1100, 900};
 
 Q_SIGNALS:
-    // The operator left the cash close (the window is going).
+    // "&Registro" for the journal of a period (local times, both ends included).
+    void journalAsked(const QDateTime &from, const QDateTime &to);
+    // "&Gráficos" for the charts of the last run.
+    void chartsAsked(const cash_close::Report &report);
+    // The window was left: the main window takes input again.
     void left();
-    // A copy became the books and the window has left: their accounts must sign in.
-    void restored();
+    // A copy of the books was put back and the window left: a sign-in against the copy's accounts.
+    void copyRestored();
 
 protected:
     bool queryClose() override;

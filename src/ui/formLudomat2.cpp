@@ -1,17 +1,9 @@
 #include "ui/formLudomat2.h"
 
-#include "accounts/AccountService.h"
-#include "accounts/Session.h"
-#include "data/Database.h"
 #include "stations/StationBoard.h"
 #include "ui/DisplayBox.h"
-#include "ui/JournalCheck.h"
-#include "ui/formCaja.h"
-#include "ui/formUsuario.h"
-#include "ui/frmTarifa.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,11 +29,9 @@ QFont boldFont(const QFont &base) {
 
 } // namespace
 
-formLudomat2::formLudomat2(sys::Platform &platform)
+formLudomat2::formLudomat2(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board)
     : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1),
-      session_(new accounts::Session(this)),
-      accounts_(new accounts::AccountService(platform.databasePath(), platform.clock, *session_, this)),
-      board_(new stations::StationBoard(platform.clock, *session_, this)) {
+      session_(session), board_(board) {
     setObjectName(QStringLiteral("formLudomat2"));
 
     Label8 = new QLabel(QStringLiteral("Usuario:"), this);
@@ -73,14 +63,11 @@ formLudomat2::formLudomat2(sys::Platform &platform)
     refreshTimer = new QTimer(this);
     refreshTimer->setObjectName(QStringLiteral("refreshTimer"));
     refreshTimer->setInterval(60 * 1000);
-    connect(refreshTimer, &QTimer::timeout, board_, &stations::StationBoard::refreshOpenRows);
+    connect(refreshTimer, &QTimer::timeout, &board_, &stations::StationBoard::refreshOpenRows);
     refreshTimer->start();
 }
 
-// The accounts window lives no longer than the window it signs in to.
-formLudomat2::~formLudomat2() {
-    delete usuarioWindow;
-}
+formLudomat2::~formLudomat2() = default;
 
 void formLudomat2::buildStationRow(int i) {
     const int top = kRowTop + kRowPitch * i;
@@ -218,98 +205,26 @@ QString formLudomat2::runningCaption(int index) {
     return QStringLiteral("Cerrar Puesto &%1").arg(index + 1);
 }
 
-bool formLudomat2::Form_Load() {
-    // The accounts window comes first and the main window waits, disabled, for a sign-in.
-    cmdUsuario_Click();
-
-    const stations::StationBoard::LoadResult loaded = board_->load(platform().databasePath());
-    if (loaded.result == stations::StationBoard::Loaded::Unreadable && usuarioWindow &&
-        !usuarioWindow->databaseOpen()) {
-        return false; // the accounts window has already told the operator
-    }
-    if (loaded.result != stations::StationBoard::Loaded::Ready) {
-        platform().messages.showMessage(this, loaded.problem);
-        return false;
-    }
-    board_->restore();
-
-    // The program runs without its alarm, but the operator should know before a prepaid
-    // time ends in silence.
-    if (!QFileInfo(platform().alarmPath()).isFile()) {
-        afterSignIn(
-            [this, text = QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago se "
-                                         "avisará solo con el mensaje, sin sonido.")
-                              .arg(platform().alarmPath())] { platform().messages.postMessage(this, text, {}); });
-    }
-    stations::checkJournalInBackground(platform(), this);
-    return true;
-}
-
 void formLudomat2::cmdUsuario_Click() {
-    // A window still going away after a sign-in is not the one to show again.
-    if (usuarioWindow && usuarioWindow->isUnloading()) {
-        usuarioWindow.clear();
-    }
-    session_->ownerSeal().forget(); // the administrator's key goes until the next sign-in
-    if (board_->store()) {          // a change of user, not the start-up
-        // Nobody signed in may act through a window the last operator left open.
-        if (tarifaWindow) {
-            tarifaWindow->cmdSalir_Click();
-        }
-        board_->noteChangeOfUser();
-    }
-    const bool fresh = !usuarioWindow;
-    formUsuario *accounts = ui::loadForm(usuarioWindow, platform(), *accounts_);
-    if (fresh) {
-        connect(accounts, &formUsuario::signedIn, this, [this] {
-            setEnabled(true);
-            activateWindow();
-        });
-        connect(accounts, &formUsuario::exitRequested, this, [this] { platform().ender.endProgram(); });
-    }
-    accounts->keepAbove(*this);
-    accounts->showForm();
-    setEnabled(false);
+    Q_EMIT changeOfUserAsked();
 }
 
 void formLudomat2::cmdCierreCaja_Click() {
-    if (!cajaWindow) {
-        formCaja *caja = ui::loadForm(cajaWindow, platform(), *session_, *board_, *accounts_);
-        connect(caja, &formCaja::left, this, [this] { setEnabled(true); });
-        connect(caja, &formCaja::restored, this, &formLudomat2::cmdUsuario_Click);
-    }
-    formCaja *caja = cajaWindow;
-    caja->keepAbove(*this);
-    caja->showForm();
-    setEnabled(false);
+    Q_EMIT cashCloseAsked();
 }
 
 void formLudomat2::cmdTarifa_Click() {
-    // The rate it charges goes with it: the stored one may have been changed since the start.
-    ui::loadForm(tarifaWindow, platform(), *this, board_->rate())->showForm(); // the main window stays usable
+    Q_EMIT rateAsked();
 }
 
 void formLudomat2::cmdSalir_Click() {
-    session_->ownerSeal().forget();
-    board_->shutDown();
-    platform().ender.endProgram();
-}
-
-bool formLudomat2::noteProgramEnd() {
-    return board_->noteProgramEnd();
+    Q_EMIT exitAsked();
 }
 
 bool formLudomat2::queryClose() {
-    // While the administrator is adding an account nothing ends the program.
-    if (usuarioWindow && !usuarioWindow->isUnloading() && usuarioWindow->mode() == formUsuario::Mode::NewAccount) {
-        return false;
-    }
+    // Whoever composes the program decides (an account being added holds it) and ends it.
     cmdSalir_Click();
-    return true;
-}
-
-QString formLudomat2::journalUser() const {
-    return session_->user();
+    return false;
 }
 
 void formLudomat2::afterSignIn(std::function<void()> say) {
@@ -330,16 +245,9 @@ void formLudomat2::changeEvent(QEvent *event) {
             say();
         }
     }
-    // The window that holds this one disabled comes back when this one is activated, even if
+    // The window that holds this one disabled must come back when this one is activated, even if
     // it was minimised or hidden: the operator can never be left without a way on.
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled()) {
-        for (ui::Form *holder :
-             {static_cast<ui::Form *>(usuarioWindow.data()), static_cast<ui::Form *>(cajaWindow.data())}) {
-            if (holder && !holder->isUnloading()) {
-                holder->showNormal();
-                holder->showForm();
-                break;
-            }
-        }
+        Q_EMIT activatedWhileDisabled();
     }
 }

@@ -28,13 +28,13 @@ size_t at(int index) {
 } // namespace
 
 void formLudomat2::connectBoard() {
-    connect(board_, &stations::StationBoard::stationChanged, this, &formLudomat2::showStation);
-    connect(board_, &stations::StationBoard::prepaidEnded, this, &formLudomat2::announceEnd);
-    connect(board_, &stations::StationBoard::writeFailed, this,
+    connect(&board_, &stations::StationBoard::stationChanged, this, &formLudomat2::showStation);
+    connect(&board_, &stations::StationBoard::prepaidEnded, this, &formLudomat2::announceEnd);
+    connect(&board_, &stations::StationBoard::writeFailed, this,
             [this](int, const QString &message) { platform().messages.showMessage(this, message); });
     // What start-up brought back is said after the first sign-in, the end of a prepaid time
     // that ran out meanwhile after it.
-    connect(board_, &stations::StationBoard::restored, this, [this](const QString &message, const QList<int> &ended) {
+    connect(&board_, &stations::StationBoard::restored, this, [this](const QString &message, const QList<int> &ended) {
         if (!message.isEmpty()) {
             afterSignIn([this, message] { platform().messages.postMessage(this, message, {}); });
         }
@@ -42,11 +42,11 @@ void formLudomat2::connectBoard() {
             afterSignIn([this, index] { announceEnd(index); });
         }
     });
-    connect(session_, &accounts::Session::changed, this, &formLudomat2::showUser);
+    connect(&session_, &accounts::Session::changed, this, &formLudomat2::showUser);
 }
 
 void formLudomat2::showUser() {
-    lblUsuario->setText(session_->isSignedIn() ? session_->user() : QStringLiteral("Usuario"));
+    lblUsuario->setText(session_.isSignedIn() ? session_.user() : QStringLiteral("Usuario"));
 }
 
 void formLudomat2::moveFocus(QWidget *target) {
@@ -59,7 +59,7 @@ void formLudomat2::moveFocus(QWidget *target) {
 
 void formLudomat2::showStation(int index) {
     const auto i = at(index);
-    const stations::Station &s = board_->station(index);
+    const stations::Station &s = board_.station(index);
     cmdPuesto[i]->setText(s.running ? runningCaption(index) : idleCaption(index));
     {
         const QSignalBlocker holdPrepago(optModo[2 * i]);
@@ -91,7 +91,7 @@ void formLudomat2::showStation(int index) {
 void formLudomat2::optModo_Click(int index) {
     const int i = index / 2;
     const bool prepago = index % 2 == 0;
-    if (!board_->chooseMode(i, prepago ? StationMode::Prepago : StationMode::Contador)) {
+    if (!board_.chooseMode(i, prepago ? StationMode::Prepago : StationMode::Contador)) {
         showStation(i); // a running station keeps its mode
         return;
     }
@@ -116,7 +116,7 @@ bool formLudomat2::vsTiempo_KeyDown(int index, int key, Qt::KeyboardModifiers) {
 }
 
 void formLudomat2::vsTiempo_Change(int index) {
-    if (!board_->setBlocks(index, vsTiempo[at(index)]->value())) {
+    if (!board_.setBlocks(index, vsTiempo[at(index)]->value())) {
         showStation(index);
     }
 }
@@ -124,15 +124,15 @@ void formLudomat2::vsTiempo_Change(int index) {
 // Opening and closing ---------------------------------------------------------------------
 
 void formLudomat2::cmdPuesto_Click(int index) {
-    if (board_->isExpiring(index)) {
+    if (board_.isExpiring(index)) {
         return; // its end-of-prepaid message is still open; the reset follows its dismissal
     }
-    const stations::Station &s = board_->station(index);
+    const stations::Station &s = board_.station(index);
     if (!s.running) {
-        board_->open(index, s.mode, s.blocks);
+        board_.open(index, s.mode, s.blocks);
     } else if (s.mode == StationMode::Contador) {
-        board_->close(index);
-    } else if (board_->close(index)) {
+        board_.close(index);
+    } else if (board_.close(index)) {
         moveFocus(cmdPuesto[at(index)]); // back to Contador: the choice of Contador's focus
     }
 }
@@ -140,7 +140,7 @@ void formLudomat2::cmdPuesto_Click(int index) {
 // The tick --------------------------------------------------------------------------------
 
 void formLudomat2::Timer1_Timer() {
-    board_->tick();
+    board_.tick();
 }
 
 void formLudomat2::announceEnd(int index) {
@@ -149,7 +149,7 @@ void formLudomat2::announceEnd(int index) {
     Module1::SoundAlarm(platform());
     platform().messages.postMessage(
         this, QStringLiteral("Finalizó el tiempo del prepago en el Puesto %1.").arg(index + 1), [this, index] {
-            board_->acknowledgeEnd(index);
+            board_.acknowledgeEnd(index);
             moveFocus(cmdPuesto[at(index)]);
         });
 }

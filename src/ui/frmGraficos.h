@@ -23,14 +23,6 @@ public:
 
     static constexpr QSize kImageSize{1200, 700};
 
-    QTabWidget *tabGraficos = nullptr;
-    HeatMapChart *picHora = nullptr;
-    OperatorBarsChart *picOperador = nullptr;
-    DailyLineChart *picDia = nullptr;
-    QPushButton *cmdGuardarHora = nullptr;
-    QPushButton *cmdGuardarOperador = nullptr;
-    QPushButton *cmdGuardarDia = nullptr;
-
 protected:
     bool queryClose() override;
 
@@ -40,4 +32,12 @@ private:
     void save(ReportChart *chart, const QString &stem);
 
     cash_close::Period period_;
+
+    QTabWidget *tabGraficos = nullptr;
+    HeatMapChart *picHora = nullptr;
+    OperatorBarsChart *picOperador = nullptr;
+    DailyLineChart *picDia = nullptr;
+    QPushButton *cmdGuardarHora = nullptr;
+    QPushButton *cmdGuardarOperador = nullptr;
+    QPushButton *cmdGuardarDia = nullptr;
 };

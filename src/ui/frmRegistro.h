@@ -27,13 +27,6 @@ public:
     // Lists the entries made from from to to (both included); a file that cannot be read is told.
     void showPeriod(const QDateTime &from, const QDateTime &to);
 
-    QLabel *lblVerificacion = nullptr;
-    QLabel *lblUsuario = nullptr;
-    QComboBox *cboUsuario = nullptr;
-    QLabel *lblEvento = nullptr;
-    QComboBox *cboEvento = nullptr;
-    QTableView *dgRegistro = nullptr;
-
     static const QString kAll; // "Todos"
 
 protected:
@@ -45,4 +38,11 @@ private:
 
     RegistroModel *model_ = nullptr;
     journal::VerificationTask *verification_ = nullptr;
+
+    QLabel *lblVerificacion = nullptr;
+    QLabel *lblUsuario = nullptr;
+    QComboBox *cboUsuario = nullptr;
+    QLabel *lblEvento = nullptr;
+    QComboBox *cboEvento = nullptr;
+    QTableView *dgRegistro = nullptr;
 };

@@ -1,15 +1,11 @@
 #include "ui/frmTarifa.h"
 
 #include "accounts/AccountService.h"
-#include "accounts/Session.h"
-#include "data/Journal.h"
 #include "data/NumberText.h"
-#include "data/Statements.h"
-#include "rate/RateInput.h"
+#include "rate/RateService.h"
 #include "stations/StationMath.h"
 #include "ui/AdministratorPasswordDialog.h"
 #include "ui/FittedText.h"
-#include "ui/formLudomat2.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -31,9 +27,10 @@ QString rateText(qint64 minutes, double pesos) {
 
 } // namespace
 
-frmTarifa::frmTarifa(sys::Platform &platform, formLudomat2 &main, stations::Rate inForce)
-    : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), main_(&main),
-      inForce_(inForce) {
+frmTarifa::frmTarifa(sys::Platform &platform, rate::RateService &rates, accounts::AccountService &accounts,
+                     stations::Rate inForce)
+    : ui::Form(platform, QStringLiteral("Cambio de Tarifa"), QSize(5025, 3555), QSize(335, 237), 5), rates_(rates),
+      accounts_(accounts), inForce_(inForce) {
     setObjectName(QStringLiteral("frmTarifa"));
 
     auto label = [this](int index, const QString &text, int left, int top, int width) {
@@ -94,30 +91,22 @@ frmTarifa::frmTarifa(sys::Platform &platform, formLudomat2 &main, stations::Rate
 frmTarifa::~frmTarifa() = default;
 
 void frmTarifa::Form_Load() {
-    try {
-        database = data::Database::open(platform().databasePath());
-        sqlText = statements::tarifaEditorSelect();
-        data::Recordset tarifa = database->openRecordset(sqlText);
-        if (tarifa.isEof()) {
-            platform().messages.showMessage(this, QStringLiteral("La tabla Tarifa no tiene ninguna tarifa guardada."));
-            return;
-        }
-        const QVariant pesos = tarifa.field(QStringLiteral("Pesos"));
-        const QVariant minutos = tarifa.field(QStringLiteral("Minutos"));
-        ui::setFittedText(txtPesos1, pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
-        ui::setFittedText(txtMinutos1, minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
-        tarifa.close();
-        // A rate saved in this run is stored but not charged until the next start: row 1 alone would
-        // say otherwise.
-        // The stored amount is charged to the cent, as the room took it at the start.
-        if (minutos.isNull() || pesos.isNull() || minutos.toDouble() != inForce_.Minutos ||
-            stations::centsOf(pesos.toDouble()) != inForce_.cents) {
-            lblEnUso->setText(QStringLiteral("En uso hasta reiniciar: ") +
-                              rateText(inForce_.Minutos, stations::pesosOf(inForce_.cents)));
-            lblEnUso->show();
-        }
-    } catch (const data::DbError &error) {
-        platform().messages.showMessage(this, QStringLiteral("No se pudo leer la tarifa.\n") + error.describe());
+    const rate::RateService::Current stored = rates_.current();
+    if (!stored.problem.isEmpty()) {
+        platform().messages.showMessage(this, stored.problem);
+        return;
+    }
+    const QVariant &pesos = stored.pesos;
+    const QVariant &minutos = stored.minutes;
+    ui::setFittedText(txtPesos1, pesos.isNull() ? QString() : numtext::toText(pesos.toDouble()));
+    ui::setFittedText(txtMinutos1, minutos.isNull() ? QString() : numtext::toText(minutos.toDouble()));
+    // A rate saved in this run is stored but not charged until the next start: row 1 alone would
+    // say otherwise. The stored amount is charged to the cent, as the room took it at the start.
+    if (minutos.isNull() || pesos.isNull() || minutos.toDouble() != inForce_.Minutos ||
+        stations::centsOf(pesos.toDouble()) != inForce_.cents) {
+        lblEnUso->setText(QStringLiteral("En uso hasta reiniciar: ") +
+                          rateText(inForce_.Minutos, stations::pesosOf(inForce_.cents)));
+        lblEnUso->show();
     }
 }
 
@@ -135,16 +124,13 @@ void frmTarifa::cmdGuardar_Click() {
         platform().messages.showMessage(this, check.problem);
         return;
     }
-    // Only the administrator changes the price: asked here, checked before any statement is built.
+    // Only the administrator changes the price: asked here, checked before anything is stored.
     auto *dialog = new AdministratorPasswordDialog(
         this,
         QStringLiteral("Para guardar la nueva tarifa (%1) escriba la contraseña del administrador.")
             .arg(rateText(check.rate->minutes, check.rate->pesos)),
         [this](const QString &typed) {
-            if (!main_) {
-                return false;
-            }
-            const accounts::AdministratorCheck said = main_->accountService().checkAdministratorPassword(typed);
+            const accounts::AdministratorCheck said = accounts_.checkAdministratorPassword(typed);
             if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
                 return true;
             }
@@ -160,35 +146,10 @@ void frmTarifa::store(const rate::NewRate &rate) {
     if (isUnloading()) {
         return;
     }
-    // The statement carries the checked numbers in the engine's form, never the typed text.
-    sqlText = statements::tarifaUpdate(QString::number(rate.minutes), numtext::engineNumber(rate.pesos));
-    try {
-        if (!database || !database->isOpen()) {
-            database = data::Database::open(platform().databasePath());
-        }
-        // The rate and its journal entry, old and new, together or not at all.
-        data::runInTransaction(*database, [&] {
-            data::Recordset before = database->openRecordset(statements::tarifaEditorSelect());
-            const QString old = before.isEof()
-                                    ? QStringLiteral("ninguna")
-                                    : QStringLiteral("%1 minutos por %2")
-                                          .arg(before.field(QStringLiteral("Minutos")).toString(),
-                                               numtext::engineNumber(before.field(QStringLiteral("Pesos")).toDouble()));
-            database->execute(sqlText);
-            journal::append(*database, platform().clock.wallTime(), main_ ? main_->session().user() : QString(),
-                            journal::event::kRateChanged, 0,
-                            QStringLiteral("Antes: %1; ahora: %2 minutos por %3")
-                                .arg(old)
-                                .arg(rate.minutes)
-                                .arg(numtext::engineNumber(rate.pesos)));
-        });
-    } catch (const data::DbError &error) {
-        platform().messages.showMessage(this,
-                                        QStringLiteral("No se pudo guardar la nueva tarifa.\n") + error.describe());
+    if (const rate::RateService::Result result = rates_.store(rate); !result.stored) {
+        platform().messages.showMessage(this, result.problem);
         return;
     }
-    database->close();
-    database.reset();
     platform().messages.showMessage(
         this, QStringLiteral("Se guardó la tarifa: %1. ").arg(rateText(rate.minutes, rate.pesos)) +
                   QStringLiteral("Para que los cambios en la tarifa surtan efecto debe cerrar y volver a abrir el "
@@ -197,10 +158,6 @@ void frmTarifa::store(const rate::NewRate &rate) {
 }
 
 void frmTarifa::cmdSalir_Click() {
-    if (database) {
-        database->close();
-        database.reset();
-    }
     unload();
 }
 

@@ -21,11 +21,12 @@ namespace {
 using Mode = formUsuario::Mode;
 enum Button { Aceptar, Agregar, Borrar, Contrasena };
 
-// A main window started on its own program folder, with the accounts window it opened.
+// The program started on its own program folder, with the accounts window it opened.
 // Pedro (password "pedro") is there beside Admin unless asked otherwise.
 struct Session {
     testing::TestPlatform t;
-    std::unique_ptr<formLudomat2> main;
+    std::unique_ptr<app::Desk> desk;
+    formLudomat2 *main = nullptr;
     QPointer<formUsuario> u;
 
     qsizetype journalStart = 0;
@@ -39,23 +40,17 @@ struct Session {
         journalStart = testing::journal(t.databasePath(), QStringLiteral("Evento")).size();
         if (rawSql) // what the window's own statements cannot build, a trigger say
             execRaw(t.databasePath(), rawSql);
-        main = std::make_unique<formLudomat2>(t.platform);
-        main->Form_Load();
-        u = accountsWindow();
-    }
-    // The accounts window open now; null when none is (a sign-in unloads it).
-    static formUsuario *accountsWindow() {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *f = qobject_cast<formUsuario *>(w); f && !f->isUnloading())
-                return f;
-        return nullptr;
+        desk = std::make_unique<app::Desk>(t.platform);
+        desk->start();
+        main = &desk->mainWindow();
+        u = desk->accountsWindow();
     }
     // "C&ambiar de Usuario" on the main window: a fresh accounts window.
     void changeUser() {
-        click(main->findChild<QPushButton *>("cmdUsuario"));
-        u = accountsWindow();
+        click(testing::control<QPushButton>(main, "cmdUsuario"));
+        u = desk->accountsWindow();
     }
-    QString operatorShown() const { return main->findChild<QLabel *>("lblUsuario")->text(); }
+    QString operatorShown() const { return testing::control<QLabel>(main, "lblUsuario")->text(); }
 
     QStringList &messages() { return t.messages.messages; }
     // A control of the window, found by its name.
@@ -248,7 +243,7 @@ private Q_SLOTS:
                                             "El Usuario: O'Brien ha sido eliminado.", created.arg("Dario")}));
         QTest::keyClick(s.mask(), Qt::Key_Escape);
         QVERIFY(s.u->close() && s.t.ender.calls == 1); // in sign-in mode the close box is "&Salir"
-        s.main.reset();
+        s.desk.reset();
         QFile file(s.t.databasePath());
         QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("secreto-unico"));
     }
@@ -375,19 +370,19 @@ private Q_SLOTS:
         s.checkMode(Mode::SignIn);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("admin"), QStringLiteral("admin")));
-        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.main->session().ownerSeal().holdsKey());
+        QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.desk->session().ownerSeal().holdsKey());
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
         QVERIFY(s.main->isEnabled() && s.operatorShown() == QStringLiteral("Admin"));
         QTRY_VERIFY(s.u.isNull());
         QCOMPARE(s.journal(), (QStringList{"Admin|Contraseña cambiada|Cuenta=Admin; propia", "Admin|Clave del sello|",
                                            "Admin|Ingreso|", "Admin|Sello|"}));
-        QVERIFY(s.main->session().ownerSeal().holdsKey());
+        QVERIFY(s.desk->session().ownerSeal().holdsKey());
         // Later, the delivered password no more; the new one signs in without a question.
         s.changeUser();
-        QVERIFY(!s.main->session().ownerSeal().holdsKey());
+        QVERIFY(!s.desk->session().ownerSeal().holdsKey());
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Aceptar);
-        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.main->session().ownerSeal().holdsKey());
+        QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.desk->session().ownerSeal().holdsKey());
         QCOMPARE(s.journal().mid(4), (QStringList{"Admin|Cambio de usuario|",
                                                   "Admin|Ingreso rechazado|contraseña "
                                                   "incorrecta",

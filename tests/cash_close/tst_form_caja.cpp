@@ -26,16 +26,12 @@ namespace {
 
 const QDate kToday(2026, 12, 5);
 
-// The main window with an operator signed in, and its cash close opened by its button.
-struct Shop {
-    testing::TestPlatform t;
-    formLudomat2 main{t.platform};
-    Shop() { main.session().signIn(QStringLiteral("Admin"), true); }
-    // A cash close still loaded goes with its shop, and its work in the background with it.
-    ~Shop() { delete main.cajaWindow.data(); }
+// The program with an operator signed in, and its cash close opened by the main window's button.
+struct Shop : testing::Shop {
+    Shop() { testing::signIn(*desk); }
     formCaja *open() {
-        QTest::mouseClick(main.cmdCierreCaja, Qt::LeftButton);
-        return main.cajaWindow;
+        QTest::mouseClick(testing::control<QPushButton>(main, "cmdCierreCaja"), Qt::LeftButton);
+        return desk->cashCloseWindow();
     }
     QStringList caja() const { return fixtures::cajaRows(t.databasePath()); }
 };
@@ -205,7 +201,7 @@ private Q_SLOTS:
         Shop shop;
         fixtures::record(shop.t.databasePath(), {{1, "Admin", kToday, QTime(9, 0), "10"}});
         const auto fresh = [&shop](formCaja *caja) {
-            QVERIFY(caja && caja->isVisible() && !shop.main.isEnabled());
+            QVERIFY(caja && caja->isVisible() && !shop.main->isEnabled());
             const QStringList boxes{testing::control<QLineEdit>(caja, "txtFecha1")->text(),
                                     testing::control<QLineEdit>(caja, "txtHora1")->text(),
                                     testing::control<QLineEdit>(caja, "txtFecha2")->text(),
@@ -228,11 +224,10 @@ private Q_SLOTS:
             QTest::mouseClick(testing::control<QPushButton>(caja, "cmdSalir"), Qt::LeftButton);
         }
         QVERIFY(shop.caja().isEmpty());
-        QVERIFY(shop.main.isEnabled());
-        QTRY_VERIFY(!caja && !shop.main.cajaWindow);
+        QVERIFY(shop.main->isEnabled());
+        QTRY_VERIFY(!caja && !shop.desk->cashCloseWindow());
         fresh(shop.open());
         QVERIFY(shop.t.messages.messages.isEmpty());
-        QTest::mouseClick(testing::control<QPushButton>(shop.main.cajaWindow, "cmdSalir"), Qt::LeftButton);
     }
 
     // Both buttons ask for a run first; then Exportar writes where the chooser answers (nothing
@@ -307,7 +302,7 @@ private Q_SLOTS:
         auto db = data::Database::open(path);
         data::runInTransaction(*db, [&] { QVERIFY(seal::adopt(*db, key, shop.t.clock.now, QStringLiteral("Admin"))); });
         db.reset();
-        shop.main.session().ownerSeal().hold(key);
+        shop.desk->session().ownerSeal().hold(key);
         QVERIFY(testing::runCashClose(caja));
 
         const QStringList entries = testing::journal(path, QStringLiteral("Secuencia, Evento, Hash"));
@@ -409,20 +404,23 @@ private Q_SLOTS:
                                           {QTime(19, 0, 1), "Admin", journal::event::kCashClose, 0}});
         formCaja *caja = shop.open();
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
-        QPointer<frmRegistro> registro = caja->registroWindow;
+        QPointer<frmRegistro> registro = shop.desk->journalWindow();
         QVERIFY(registro && registro->isVisible() && registro->windowTitle() == QStringLiteral("Registro"));
-        QCOMPARE(registro->cboUsuario->currentText(), frmRegistro::kAll);
+        QCOMPARE(testing::control<QComboBox>(registro, "cboUsuario")->currentText(), frmRegistro::kAll);
         QCOMPARE(
-            gridText(registro->dgRegistro),
+            gridText(testing::control<QTableView>(registro, "dgRegistro")),
             QStringList({"6|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "5|5/12/26 12:30:00|Ana|Ingreso||",
                          "4|5/12/26 11:00:00||Programa iniciado||", "3|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
-        QTRY_COMPARE(registro->lblVerificacion->text(), QStringLiteral("El registro está íntegro: 7 entradas."));
+        QTRY_COMPARE(testing::control<QLabel>(registro, "lblVerificacion")->text(),
+                     QStringLiteral("El registro está íntegro: 7 entradas."));
 
-        registro->cboUsuario->setCurrentText(QStringLiteral("Ana"));
-        QCOMPARE(gridText(registro->dgRegistro).size(), 2);
-        registro->cboEvento->setCurrentText(journal::event::kSignIn);
-        QCOMPARE(gridText(registro->dgRegistro), QStringList({"5|5/12/26 12:30:00|Ana|Ingreso||"}));
-        QCOMPARE(registro->cboEvento->count(), 5); // Todos and the four kinds of the period
+        testing::control<QComboBox>(registro, "cboUsuario")->setCurrentText(QStringLiteral("Ana"));
+        QCOMPARE(gridText(testing::control<QTableView>(registro, "dgRegistro")).size(), 2);
+        testing::control<QComboBox>(registro, "cboEvento")->setCurrentText(journal::event::kSignIn);
+        QCOMPARE(gridText(testing::control<QTableView>(registro, "dgRegistro")),
+                 QStringList({"5|5/12/26 12:30:00|Ana|Ingreso||"}));
+        QCOMPARE(testing::control<QComboBox>(registro, "cboEvento")->count(),
+                 5); // Todos and the four kinds of the period
 
         // Opened afresh, it reads the file afresh.
         data::Database::open(shop.t.databasePath())
@@ -430,9 +428,9 @@ private Q_SLOTS:
         registro->close();
         QTRY_VERIFY(!registro);
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
-        registro = caja->registroWindow;
-        QCOMPARE(registro->dgRegistro->model()->rowCount(), 3);
-        QTRY_COMPARE(registro->lblVerificacion->text(),
+        registro = shop.desk->journalWindow();
+        QCOMPARE(testing::control<QTableView>(registro, "dgRegistro")->model()->rowCount(), 3);
+        QTRY_COMPARE(testing::control<QLabel>(registro, "lblVerificacion")->text(),
                      QStringLiteral("El registro NO verifica: falta la entrada 4 (fue borrada)"));
         // It goes with the cash close.
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdSalir"), Qt::LeftButton);
@@ -497,25 +495,23 @@ private Q_SLOTS:
         Shop shop;
         fixtures::record(shop.t.databasePath(), QList<fixtures::Rental>(30, {1, "Admin", kToday, QTime(9, 0), "10"}));
         execRaw(shop.t.databasePath(), kSlowTrigger);
-        shop.main.Form_Load();
-        delete shop.main.usuarioWindow.data();
-        shop.main.setEnabled(true);
-        testing::press(shop.main, 0);
-        QTest::mouseClick(shop.main.cmdTarifa, Qt::LeftButton); // the rate window stays open beside
+        testing::control<QTimer>(shop.main, "Timer1")->start();
+        testing::press(*shop.desk, 0);
+        QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdTarifa"), Qt::LeftButton);
+        frmTarifa *rate = shop.desk->rateWindow(); // it stays open beside
         formCaja *caja = shop.open();
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdProcesar"), Qt::LeftButton);
         QTRY_VERIFY(caja->findChild<QProgressDialog *>()->isVisible()); // the run is well under way
-        QTest::mouseClick(shop.main.tarifaWindow->cmdGuardar, Qt::LeftButton);
-        QVERIFY(testing::answerAdministrator(shop.main.tarifaWindow, QStringLiteral("admin")));
+        QTest::mouseClick(testing::control<QPushButton>(rate, "cmdGuardar"), Qt::LeftButton);
+        QVERIFY(testing::answerAdministrator(rate, QStringLiteral("admin")));
         QVERIFY2(shop.t.messages.messages.value(0).contains(data::busyText()),
                  qPrintable(shop.t.messages.messages.join(u'\n')));
-        const qint64 counted = shop.main.board().station(0).secondsDone;
+        const qint64 counted = shop.board().station(0).secondsDone;
         shop.t.clock.advance(5);
-        QTRY_VERIFY(shop.main.board().station(0).secondsDone >= counted + 5); // the real timer, during the run
+        QTRY_VERIFY(shop.board().station(0).secondsDone >= counted + 5); // the real timer, during the run
         QVERIFY(caja->isRunning());
         QTest::mouseClick(caja->findChild<QProgressDialog *>()->findChild<QPushButton *>(), Qt::LeftButton);
         QTRY_VERIFY(!caja->isRunning());
-        shop.main.tarifaWindow->cmdSalir_Click();
     }
 
     // Only after a run; each picture saved at its full size through the choice of path, a path
@@ -528,14 +524,14 @@ private Q_SLOTS:
         formCaja *caja = shop.open();
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
         QCOMPARE(shop.t.messages.messages, QStringList({"Procese primero un período con «Procesar Datos»."}));
-        QVERIFY(!caja->graficosWindow);
+        QVERIFY(!shop.desk->chartsWindow());
 
         testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("1/12/26"));
         testing::control<QLineEdit>(caja, "txtHora1")->setText(QStringLiteral("00:00:00"));
         testing::control<QLineEdit>(caja, "txtHora2")->setText(QStringLiteral("23:59:59"));
         QVERIFY(testing::runCashClose(caja));
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
-        QPointer<frmGraficos> graficos = caja->graficosWindow;
+        QPointer<frmGraficos> graficos = shop.desk->chartsWindow();
         QVERIFY(graficos && graficos->isVisible());
         QVERIFY(graficos->width() <= 1280 && graficos->height() <= 740);
 
@@ -543,8 +539,10 @@ private Q_SLOTS:
         QString &answer = shop.t.files.answer;
         const auto save = [&](int tab, const QString &name) {
             answer = dir.filePath(name);
-            graficos->tabGraficos->setCurrentIndex(tab);
-            QTest::mouseClick(graficos->tabGraficos->currentWidget()->findChild<QPushButton *>(), Qt::LeftButton);
+            testing::control<QTabWidget>(graficos, "tabGraficos")->setCurrentIndex(tab);
+            QTest::mouseClick(
+                testing::control<QTabWidget>(graficos, "tabGraficos")->currentWidget()->findChild<QPushButton *>(),
+                Qt::LeftButton);
             return shop.t.messages.messages.takeLast();
         };
         for (int tab = 0; tab < 3; ++tab) {
@@ -565,7 +563,7 @@ private Q_SLOTS:
         testing::control<QLineEdit>(caja, "txtFecha2")->setText(QStringLiteral("4/12/26"));
         QVERIFY(testing::runCashClose(caja));
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
-        QCOMPARE(caja->graficosWindow, graficos);
+        QCOMPARE(shop.desk->chartsWindow(), graficos);
         QVERIFY(save(2, QStringLiteral("vacio.png")).startsWith(QStringLiteral("Se guardó")));
         QVERIFY(!hasColour(QImage(answer)));
 
@@ -617,7 +615,8 @@ private Q_SLOTS:
         shop.t.messages.messages.clear();
         if (output == u"png") {
             QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
-            QTest::mouseClick(caja->graficosWindow->cmdGuardarHora, Qt::LeftButton);
+            QTest::mouseClick(testing::control<QPushButton>(shop.desk->chartsWindow(), "cmdGuardarHora"),
+                              Qt::LeftButton);
         } else {
             QTest::mouseClick(output == u"backup" ? testing::control<QPushButton>(caja, "cmdCopia")
                                                   : testing::control<QPushButton>(caja, "cmdExportar"),

@@ -58,22 +58,21 @@ private Q_SLOTS:
                  QString());
         storeRate(books, 60, 20);
         rent(books, QDate(2026, 12, 4));
-        delete shop.main->usuarioWindow.data();
-        shop.main->session().signIn(QStringLiteral("Ana"), false);
-        shop.main->setEnabled(true);
-        QTest::mouseClick(shop.main->cmdCierreCaja, Qt::LeftButton);
-        QPointer<formCaja> caja = shop.main->cajaWindow;
+        testing::signIn(*shop.desk, QStringLiteral("Ana"));
+        QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdCierreCaja"), Qt::LeftButton);
+        QPointer<formCaja> caja = shop.desk->cashCloseWindow();
         auto *restaurar = testing::control<QPushButton>(caja, "cmdRestaurar");
-        QVERIFY(restaurar && restaurar->isVisible() && restaurar->text() == u"Res&taurar copia…");
+        QVERIFY(restaurar->isVisible() && restaurar->text() == u"Res&taurar copia…");
         shop.t.files.answer = copy;
 
-        // A station running: refused before anything is asked.
-        shop.main->cmdPuesto_Click(2);
+        // A station running (opened by the room: the main window takes no input meanwhile): refused
+        // before anything is asked.
+        QVERIFY(shop.board().open(2, stations::StationMode::Contador, 1));
         QTest::mouseClick(restaurar, Qt::LeftButton);
         QCOMPARE(shop.said().last(), QStringLiteral("No se puede restaurar una copia con puestos en curso (Puesto 3). "
                                                     "Ciérrelos y vuelva a intentarlo."));
         QVERIFY(!testing::answerAdministrator(caja, QStringLiteral("admin")));
-        shop.main->cmdPuesto_Click(2);
+        QVERIFY(shop.board().close(2));
         const int rentalsBefore = readOnlyRows(books, "SELECT count(*) FROM Alquiler").value(0).toInt();
 
         // A wrong password: said, counted by the sign-in's throttle, asked again, nothing chosen.
@@ -97,9 +96,9 @@ private Q_SLOTS:
                  qPrintable(shop.said().last()));
         QVERIFY(shop.said().last().endsWith(QStringLiteral("vuelva a ingresar.")));
         QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Alquiler"), QStringList{"1"});
-        QCOMPARE(shop.main->board().rate().Minutos, qint16(45));
-        QCOMPARE(shop.main->board().rate().cents, qint64(1500));
-        QVERIFY(shop.main->usuarioWindow && shop.main->usuarioWindow->isVisible() && !shop.main->isEnabled());
+        QCOMPARE(shop.board().rate().Minutos, qint16(45));
+        QCOMPARE(shop.board().rate().cents, qint64(1500));
+        QVERIFY(shop.desk->accountsWindow() && shop.desk->accountsWindow()->isVisible() && !shop.main->isEnabled());
         const QStringList journal = testing::journal(books, QStringLiteral("Usuario, Evento"));
         QCOMPARE(journal.mid(journal.size() - 2), QStringList({"Admin|Copia restaurada", "Ana|Cambio de usuario"}));
         QVERIFY(testing::journal(books, QStringLiteral("Detalle"))

@@ -1,8 +1,11 @@
 // The rate editor: the statement it builds, what it refuses, the administrator's password it
 // asks for, leaving it, and that the running main window keeps its rate and says so.
+#include "SqliteFile.h"
 #include "TestSupport.h"
+#include "accounts/Session.h"
 #include "data/Database.h"
 #include "data/Journal.h"
+#include "rate/RateService.h"
 #include "stations/StationBoard.h"
 #include "ui/AdministratorPasswordDialog.h"
 #include "ui/formLudomat2.h"
@@ -15,24 +18,26 @@
 namespace {
 
 using Rate = QPair<qlonglong, double>;
+using testing::control;
 
-// The main window, loaded with the delivered rate (30 minutes for $ 10), with its rate editor
-// opened by its button; the accounts window stays open behind.
-struct Shop {
-    testing::TestPlatform t;
-    formLudomat2 main{t.platform};
+// The program with the delivered rate (30 minutes for $ 10), signed in, with its rate editor
+// opened by the main window's button.
+struct Shop : testing::Shop {
     QPointer<frmTarifa> editor;
-    Shop() {
-        QVERIFY(main.Form_Load());
-        main.setEnabled(true);
-    }
+    Shop() { testing::signIn(*desk); }
     frmTarifa *open() {
-        QTest::mouseClick(main.cmdTarifa, Qt::LeftButton);
-        return editor = main.tarifaWindow;
+        QTest::mouseClick(control<QPushButton>(main, "cmdTarifa"), Qt::LeftButton);
+        return editor = desk->rateWindow();
+    }
+    QLineEdit *box(const char *name) const { return control<QLineEdit>(editor, name); }
+    QPushButton *button(const char *name) const { return control<QPushButton>(editor, name); }
+    QString inUse() const {
+        const QLabel *label = control<QLabel>(editor, "lblEnUso");
+        return label->isVisible() ? label->text() : QString();
     }
     void enter(const QString &minutes, const QString &pesos) {
-        editor->txtMinutos2->setText(minutes);
-        editor->txtPesos2->setText(pesos);
+        box("txtMinutos2")->setText(minutes);
+        box("txtPesos2")->setText(pesos);
     }
     Rate stored() const {
         auto rs = data::Database::open(t.databasePath())->openRecordset(QStringLiteral("SELECT * FROM Tarifa"));
@@ -90,12 +95,15 @@ private Q_SLOTS:
         Shop s;
         frmTarifa *e = s.open();
         // The current rate can be neither reached nor typed into: the cursor starts in the new one.
-        QVERIFY(e->txtMinutos1->isReadOnly() && e->txtPesos1->focusPolicy() == Qt::NoFocus);
-        QCOMPARE(e->focusWidget(), e->txtPesos2);
+        QVERIFY(s.box("txtMinutos1")->isReadOnly() && s.box("txtPesos1")->focusPolicy() == Qt::NoFocus);
+        QCOMPARE(e->focusWidget(), s.box("txtPesos2"));
+        QList<rate::NewRate> signalled;
+        connect(&s.desk->rates(), &rate::RateService::rateStored, this,
+                [&](const rate::NewRate &rate) { signalled << rate; });
         QString sqlAtMessage;
-        s.t.messages.onMessage = [&](const QString &) { sqlAtMessage = s.editor ? s.editor->sqlText : QString(); };
+        s.t.messages.onMessage = [&](const QString &) { sqlAtMessage = s.desk->rates().sqlText(); };
         s.enter(minutes, pesos);
-        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QTest::mouseClick(s.button("cmdGuardar"), Qt::LeftButton);
         QCOMPARE(s.stored(), Rate(30, 10)); // nothing before the administrator's password
         QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
         QCOMPARE(sqlAtMessage, statement);
@@ -105,16 +113,16 @@ private Q_SLOTS:
                                  .arg(said)});
         QTRY_VERIFY(!s.editor);
         QCOMPARE(s.stored(), stored);
+        QVERIFY(signalled.size() == 1 && Rate(signalled[0].minutes, signalled[0].pesos) == stored);
         // The running program keeps charging what it read at start-up.
-        QCOMPARE(s.main.board().rate(), (stations::Rate{30, 1000}));
+        QCOMPARE(s.board().rate(), (stations::Rate{30, 1000}));
         // Opened again, the first row shows the saved rate in the regional form.
         s.open();
-        QCOMPARE(s.editor->txtMinutos1->text(), QString::number(stored.first));
-        QCOMPARE(s.editor->txtPesos1->text(), QString::number(stored.second, 'g', 15).replace(u'.', u','));
+        QCOMPARE(s.box("txtMinutos1")->text(), QString::number(stored.first));
+        QCOMPARE(s.box("txtPesos1")->text(), QString::number(stored.second, 'g', 15).replace(u'.', u','));
         // ... and, below, what is still charged until the restart.
-        QCOMPARE(s.editor->lblEnUso->isVisible() ? s.editor->lblEnUso->text() : QString(),
+        QCOMPARE(s.inUse(),
                  stored == Rate(30, 10) ? QString() : QStringLiteral("En uso hasta reiniciar: 30 minutos por $ 10,00"));
-        s.editor->cmdSalir_Click();
     }
 
     void badValuesAreRefused_data() {
@@ -143,7 +151,7 @@ private Q_SLOTS:
         Shop s;
         s.open();
         s.enter(minutes, pesos);
-        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QTest::mouseClick(s.button("cmdGuardar"), Qt::LeftButton);
         const QString complaint = QString::fromLatin1(pesos == "5" ? "Los minutos" : "El importe");
         QCOMPARE(s.t.messages.messages.size(), 1);
         QVERIFY2(s.t.messages.messages[0].startsWith(complaint), qPrintable(s.t.messages.messages[0]));
@@ -175,7 +183,7 @@ private Q_SLOTS:
         Shop s;
         s.open();
         s.enter(QStringLiteral("30"), QStringLiteral("5"));
-        QTest::mouseClick(s.editor->cmdGuardar, Qt::LeftButton);
+        QTest::mouseClick(s.button("cmdGuardar"), Qt::LeftButton);
         QPointer<AdministratorPasswordDialog> dialog = s.editor->findChild<AdministratorPasswordDialog *>();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->lblMotivo->text(), QStringLiteral("Para guardar la nueva tarifa (30 minutos por $ 5,00) "
@@ -189,20 +197,60 @@ private Q_SLOTS:
                 QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("clave-mala")));
             }
             QVERIFY(testing::answerAdministrator(s.editor, QStringLiteral("admin")));
-            formUsuario *accounts = s.main.usuarioWindow;
-            accounts->findChild<QComboBox *>("combUsuario")->setCurrentText(QStringLiteral("Admin"));
-            accounts->findChild<QLineEdit *>("maskContraseña")->setText(QStringLiteral("admin"));
-            QTest::mouseClick(accounts->findChild<QPushButton *>("cmdAceptar"), Qt::LeftButton);
         }
         if (how != "Cancelar") { // still asking, the box emptied
             QVERIFY(dialog->isVisible() && dialog->txtContrasena->text().isEmpty());
             QTest::keyClick(dialog, Qt::Key_Escape);
         }
         QTRY_VERIFY(!dialog);
-        QCOMPARE(s.t.messages.messages, said);
         QVERIFY(s.editor && s.editor->isVisible());
+        if (how == "five wrong") { // the next sign-in waits too (a change of user closes the rate window)
+            QTest::mouseClick(control<QPushButton>(s.main, "cmdUsuario"), Qt::LeftButton);
+            formUsuario *accounts = s.desk->accountsWindow();
+            control<QComboBox>(accounts, "combUsuario")->setCurrentText(QStringLiteral("Admin"));
+            control<QLineEdit>(accounts, "maskContraseña")->setText(QStringLiteral("admin"));
+            QTest::mouseClick(control<QPushButton>(accounts, "cmdAceptar"), Qt::LeftButton);
+        }
+        QCOMPARE(s.t.messages.messages, said);
         QCOMPARE(s.stored(), Rate(30, 10));
         QVERIFY(!testing::journal(s.t.databasePath(), "Evento").contains(journal::event::kRateChanged));
+    }
+
+    // The rate and its journal entry (the old rate and the new) together or not at all: a file that
+    // refuses either keeps both as they were, and nothing is signalled.
+    void storedWithItsEntryOrNotAtAll_data() {
+        QTest::addColumn<QString>("refused"); // the statement a trigger refuses; empty: none
+        QTest::newRow("stored") << QString();
+        QTest::newRow("the rate refused") << "UPDATE ON Tarifa";
+        QTest::newRow("the entry refused") << "INSERT ON Registro";
+    }
+    void storedWithItsEntryOrNotAtAll() {
+        QFETCH(QString, refused);
+        testing::TestPlatform t;
+        const QString path = t.databasePath();
+        if (!refused.isEmpty()) {
+            const QByteArray trigger =
+                "CREATE TRIGGER no BEFORE " + refused.toUtf8() + " BEGIN SELECT RAISE(ABORT, 'bloqueada'); END";
+            QCOMPARE(execRaw(path, trigger.constData()), SQLITE_OK);
+        }
+        accounts::Session session;
+        session.signIn(QStringLiteral("Ana"), false);
+        rate::RateService rates(path, t.clock, session);
+        QSignalSpy signalled(&rates, &rate::RateService::rateStored);
+        const QStringList entries = testing::journal(path, "Usuario, Evento, Detalle");
+        const rate::RateService::Result result = rates.store({45, 7.5});
+        QCOMPARE(result.stored, refused.isEmpty());
+        QCOMPARE(signalled.size(), refused.isEmpty() ? 1 : 0);
+        QCOMPARE(readOnlyRows(path, "SELECT Minutos, Pesos FROM Tarifa"),
+                 QStringList{refused.isEmpty() ? "45|7.5" : "30|10.0"});
+        const QStringList added = testing::journal(path, "Usuario, Evento, Detalle").mid(entries.size());
+        QCOMPARE(added, refused.isEmpty()
+                            ? QStringList{"Ana|Tarifa cambiada|Antes: 30 minutos por 10; ahora: 45 minutos por 7.5"}
+                            : QStringList());
+        QVERIFY2(result.problem.isEmpty() == refused.isEmpty() &&
+                     (refused.isEmpty() || (result.problem.startsWith("No se pudo guardar la nueva tarifa.") &&
+                                            result.problem.contains("bloqueada"))),
+                 qPrintable(result.problem));
     }
 
     // Opened, it shows the stored rate; left by "&Salir" or the close box, it stores nothing.
@@ -216,15 +264,15 @@ private Q_SLOTS:
         QFETCH(bool, closeBox);
         Shop s;
         frmTarifa *e = s.open();
-        QCOMPARE(QStringList({e->windowTitle(), e->txtPesos1->text(), e->txtMinutos1->text(), e->txtPesos2->text(),
-                              e->txtMinutos2->text()}),
+        QCOMPARE(QStringList({e->windowTitle(), s.box("txtPesos1")->text(), s.box("txtMinutos1")->text(),
+                              s.box("txtPesos2")->text(), s.box("txtMinutos2")->text()}),
                  QStringList({"Cambio de Tarifa", "10", "30", "1", "1"}));
-        QVERIFY(!e->lblEnUso->isVisible()); // the stored rate is the one charged
+        QVERIFY(s.inUse().isEmpty()); // the stored rate is the one charged
         s.enter(QStringLiteral("15"), QStringLiteral("3"));
         if (closeBox) {
             QVERIFY(e->close());
         } else {
-            QTest::mouseClick(e->cmdSalir, Qt::LeftButton);
+            QTest::mouseClick(s.button("cmdSalir"), Qt::LeftButton);
         }
         QTRY_VERIFY(!s.editor);
         QVERIFY(s.t.messages.messages.isEmpty());

@@ -75,16 +75,15 @@ private Q_SLOTS:
         sys::InstanceLock lock(path);
         if (held)
             QCOMPARE(lock.acquire(), sys::InstanceLock::Result::Acquired);
-        stations::BooksWatch watch(shop.t.platform, shop.main.get());
+        stations::BooksWatch watch(shop.t.platform, shop.main);
         watch.start();
-        formLudomat2 &w = *shop.main;
-        testing::signIn(w);
+        const stations::StationBoard &board = shop.board();
+        testing::signIn(*shop.desk);
         for (int press = 0; press < 3; ++press) { // station 1 opened, closed (a rental), opened again
-            testing::press(w, 0);
-            shop.t.clock.advance(600);
-            w.Timer1_Timer();
+            testing::press(*shop.desk, 0);
+            shop.tick(600);
         }
-        QVERIFY(w.board().station(0).running && shop.said().isEmpty());
+        QVERIFY(board.station(0).running && shop.said().isEmpty());
         const QStringList accounts = shop.rows(QStringLiteral("Usuarios"));
         const ino_t before = inodeOf(path);
         const ino_t sideFile = inodeOf(path + QStringLiteral("-wal"));
@@ -98,8 +97,8 @@ private Q_SLOTS:
             watch.wait();
             QCoreApplication::processEvents();
         }
-        testing::press(w, 0); // closed: the second rental
-        testing::press(w, 2); // and another station opened
+        testing::press(*shop.desk, 0); // closed: the second rental
+        testing::press(*shop.desk, 2); // and another station opened
         watch.look();
         watch.wait();
         QTRY_VERIFY(!shop.said().isEmpty() || !restored);
@@ -108,7 +107,7 @@ private Q_SLOTS:
             // Refused as before: the station stays as it was, and nothing lands in a file that is not the books.
             QVERIFY2(shop.said().value(0).contains(QStringLiteral("No se guardó nada")),
                      qPrintable(shop.said().join('\n')));
-            QVERIFY(w.board().station(0).running);
+            QVERIFY(board.station(0).running);
             QCOMPARE(QFileInfo::exists(path), befalls == QLatin1String("replaced"));
             QCOMPARE(bytesOf(path), untouched);
             return;
@@ -118,7 +117,7 @@ private Q_SLOTS:
                                             "restituyó desde la conexión abierta del programa, con todo lo registrado "
                                             "hasta ahora, y el programa sigue trabajando en él.")
                                  .arg(path)});
-        QVERIFY(inodeOf(path) != before && !w.board().station(0).running && w.board().station(2).running);
+        QVERIFY(inodeOf(path) != before && !board.station(0).running && board.station(2).running);
         // The removed file's -wal went with it: the new books share no side file with the old.
         QVERIFY(sideFile != 0 && inodeOf(path + QStringLiteral("-wal")) != sideFile);
         // A second program on the file sees both rentals, the station still open, every account and

@@ -53,8 +53,8 @@ private Q_SLOTS:
         }
         const QByteArray before = contents(path);
 
-        formLudomat2 w(t.platform);
-        QVERIFY(!w.Form_Load());
+        app::Desk desk(t.platform);
+        QVERIFY(!desk.start());
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY2(t.messages.messages.first().contains(path), qPrintable(t.messages.messages.first()));
         QCOMPARE(contents(path), before);
@@ -64,13 +64,13 @@ private Q_SLOTS:
     void missingAlarmIsNamedAndTheProgramRuns() {
         testing::TestPlatform t;
         QVERIFY(QFile::remove(t.platform.alarmPath()));
-        formLudomat2 w(t.platform);
-        QVERIFY(w.Form_Load());
+        app::Desk desk(t.platform);
+        QVERIFY(desk.start());
         QCOMPARE(t.messages.messages.size(), 0); // said once someone has signed in
-        w.setEnabled(true);
+        testing::signIn(desk);
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY(t.messages.messages.first().contains(t.platform.alarmPath()));
-        QVERIFY(w.board().store() && w.board().store()->isOpen());
+        QVERIFY(desk.board().store() && desk.board().store()->isOpen());
     }
 
     // One program per database file, whatever path reaches it (a second name, a hard link, is

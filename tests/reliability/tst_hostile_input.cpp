@@ -32,12 +32,9 @@ void type(QWidget *box, const QString &text) {
     QCOMPARE(edit->text(), text); // the box holds what was meant, or the case proves nothing
 }
 
-// A control of a window, found by its name.
-template <class T = QPushButton> T *control(const QWidget *window, const char *name) {
-    return window->findChild<T *>(QString::fromUtf8(name));
-}
+using testing::control;
 
-// A main window on a fresh program folder, with a rental already recorded.
+// The program on a fresh program folder, with a rental already recorded.
 struct Shop : testing::Shop {
     Shop() { rent(1, QStringLiteral("Admin"), QStringLiteral("10:00:00"), QStringLiteral("12.5")); }
     // Clicks and expects exactly one message beginning with the given text.
@@ -81,16 +78,18 @@ private Q_SLOTS:
         QFETCH(QString, text);
         Shop shop;
         const QStringList accountsBefore = shop.rows("Usuarios"), rentals = shop.rows("Alquiler");
-        formUsuario *u = shop.main->usuarioWindow;
+        formUsuario *u = shop.desk->accountsWindow();
         const auto name = [&u] { return control<QComboBox>(u, "combUsuario"); };
         const auto secret = [&u] { return control<QLineEdit>(u, "maskContraseña"); };
-        const auto click = [&u](const char *button) { QTest::mouseClick(control(u, button), Qt::LeftButton); };
+        const auto click = [&u](const char *button) {
+            QTest::mouseClick(control<QPushButton>(u, button), Qt::LeftButton);
+        };
 
         // Typed in the sign-in box, it names no account: nobody signs in, nothing goes.
         for (const char *button : {"cmdAceptar", "cmdBorrar"}) {
             type(name(), text);
             type(secret(), QStringLiteral("admin"));
-            shop.expectMessage(control(u, button), QStringLiteral("Debe seleccionar un Usuario"));
+            shop.expectMessage(control<QPushButton>(u, button), QStringLiteral("Debe seleccionar un Usuario"));
         }
         shop.said().clear();
 
@@ -122,11 +121,11 @@ private Q_SLOTS:
         click("cmdAceptar");
         QVERIFY(testing::answerPassword(u, text + QStringLiteral("-propia"), text + QStringLiteral("-propia")));
         QCOMPARE(shop.said(), QStringList());
-        QCOMPARE(shop.main->lblUsuario->text(), text);
+        QCOMPARE(control<QLabel>(shop.main, "lblUsuario")->text(), text);
 
         // ...and the administrator deletes it, leaving Usuarios as it was.
-        QTest::mouseClick(shop.main->findChild<QPushButton *>("cmdUsuario"), Qt::LeftButton);
-        u = shop.main->usuarioWindow;
+        QTest::mouseClick(control<QPushButton>(shop.main, "cmdUsuario"), Qt::LeftButton);
+        u = shop.desk->accountsWindow();
         type(name(), text);
         type(secret(), QStringLiteral("admin"));
         click("cmdBorrar");

@@ -28,39 +28,38 @@ QStringList rentalRows(const QString &path) {
 struct Rig {
     testing::TestPlatform t;
     QStringList &messages = t.messages.messages;
-    formLudomat2 w{(t.platform.where.dataFolder = mounted, t.platform)}; // on the tmpfs
-    bool loaded = w.Form_Load();
+    app::Desk desk{(t.platform.where.dataFolder = mounted, t.platform)}; // on the tmpfs
+    formLudomat2 &w = desk.mainWindow();
+    bool loaded = desk.start();
 
     Rig() {
-        w.Timer1->stop();
+        testing::control<QTimer>(&w, "Timer1")->stop();
         // The start-up journal check ends first. Its read-only connection, were it the last on
         // the file, could not take the -wal and -shm away, and a start on a full disk would
         // then find them ready and succeed.
         QTRY_VERIFY(!w.findChild<journal::VerificationTask *>());
-        testing::signIn(w);
+        testing::signIn(desk);
     }
-    ~Rig() {
-        w.cmdSalir_Click();
-        delete w.usuarioWindow.data(); // its own connection goes with it
-    }
+    ~Rig() { QTest::mouseClick(testing::control<QPushButton>(&w, "cmdSalir"), Qt::LeftButton); }
     // Opens station i, lets it run, and closes it: one Contador rental.
     void rent(int i, int seconds, bool close = true) {
-        testing::press(w, i);
+        testing::press(desk, i);
         for (int n = 0; n < seconds; ++n) {
             t.clock.advance(1);
-            w.Timer1_Timer();
+            desk.board().tick();
         }
         if (close) {
-            testing::press(w, i);
+            testing::press(desk, i);
         }
     }
     // Station i still runs, and the one message so far names it and says why.
-    void refused(int i, const char *why) const {
+    void refused(int i, const char *why) {
         QVERIFY2(messages.size() == 1 && messages[0].contains(QStringLiteral("Puesto %1").arg(i + 1)) &&
                      messages[0].contains(QString::fromUtf8(why)),
                  qPrintable(messages.join('\n')));
-        QVERIFY(w.board().station(i).running);
-        QCOMPARE(w.cmdPuesto[size_t(i)]->text(), QStringLiteral("Cerrar Puesto &%1").arg(i + 1));
+        QVERIFY(desk.board().station(i).running);
+        QCOMPARE(testing::control<QPushButton>(&w, "cmdPuesto", i)->text(),
+                 QStringLiteral("Cerrar Puesto &%1").arg(i + 1));
     }
 };
 
@@ -131,14 +130,14 @@ private Q_SLOTS:
             QCOMPARE(before.size(), 1);
             r.rent(1, 3, false); // the disk fills while the rental runs
             QVERIFY(fillDisk(junk));
-            testing::press(r.w, 1);
+            testing::press(r.desk, 1);
             r.refused(1, "disco está lleno");
             QCOMPARE(rentalRows(db), before);
             // Room again: the same close now records the rental.
             QVERIFY(QFile::remove(junk));
-            testing::press(r.w, 1);
+            testing::press(r.desk, 1);
             QCOMPARE(r.messages.size(), 1);
-            QVERIFY(!r.w.board().station(1).running);
+            QVERIFY(!r.desk.board().station(1).running);
         }
         {
             // Starting on a full disk names the disk, not the file; nothing the first start
@@ -146,13 +145,12 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(db + QStringLiteral("-shm")) && !QFile::exists(db + QStringLiteral("-wal")));
             QVERIFY(fillDisk(junk));
             testing::TestPlatform other((mounted));
-            formLudomat2 w(other.platform);
-            QVERIFY(!w.Form_Load());
+            app::Desk desk(other.platform);
+            QVERIFY(!desk.start());
             QVERIFY2(other.messages.messages.size() == 1 &&
                          other.messages.messages[0].contains(QStringLiteral("lleno")) &&
                          !other.messages.messages[0].contains(QStringLiteral("no es una base")),
                      qPrintable(other.messages.messages.join(u'\n')));
-            delete w.usuarioWindow.data();
             QVERIFY(QFile::remove(junk));
         }
         const QStringList after = rentalRows(db);
@@ -185,13 +183,13 @@ private Q_SLOTS:
                          r.messages[0].contains(QStringLiteral("todavía no se pueden cerrar")) &&
                          r.messages[0].contains(QStringLiteral("solo lectura")),
                      qPrintable(r.messages.join('\n')));
-            QVERIFY(r.w.board().station(3).running);
+            QVERIFY(r.desk.board().station(3).running);
             r.messages.clear();
-            testing::press(r.w, 0); // an opening is kept in the file too: refused, the station stays idle
+            testing::press(r.desk, 0); // an opening is kept in the file too: refused, the station stays idle
             QVERIFY2(r.messages.size() == 1 && r.messages[0].contains(QStringLiteral("Puesto 1")) &&
                          r.messages[0].contains(QStringLiteral("solo lectura")),
                      qPrintable(r.messages.join('\n')));
-            QVERIFY(!r.w.board().station(0).running);
+            QVERIFY(!r.desk.board().station(0).running);
         }
         QVERIFY(::umount2(file.constData(), 0) == 0);
         QCOMPARE(rentalRows(db), before);

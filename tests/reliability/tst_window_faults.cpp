@@ -17,9 +17,8 @@
 
 namespace {
 
-// A main window on a fresh program folder, Admin signed in.
+// The program on a fresh program folder, the accounts window open.
 struct Shop : testing::Shop {
-    Shop() { main->session().signIn("Admin", true); }
     QStringList contents() const { return rows("Alquiler") + rows("Caja") + rows("Usuarios") + rows("Tarifa"); }
 };
 
@@ -60,26 +59,27 @@ struct Scenario {
 const Scenario scenarios[] = {
     {"prepaid opening",
      [](Shop &s) {
-         delete s.main->usuarioWindow.data();
-         s.main->setEnabled(true);
-         QTest::mouseClick(s.main->optModo[0], Qt::LeftButton); // Prepago, one block
+         testing::signIn(*s.desk);
+         QTest::mouseClick(testing::control<QRadioButton>(s.main, "optModo", 0), Qt::LeftButton); // Prepago, one block
      },
-     [](Shop &s) { testing::press(*s.main, 0); }, [](Shop &s) -> QWidget * { return s.main.get(); },
+     [](Shop &s) { testing::press(*s.desk, 0); }, [](Shop &s) -> QWidget * { return s.main; },
      "No se pudo registrar el alquiler del Puesto 1"},
     {"cash close",
      [](Shop &s) {
          s.rent(1, "Admin", "09:15:00", "5");
          s.rent(2, "Ana", "11:40:00", "7.5");
-         s.main->cmdCierreCaja_Click();
-         QVERIFY(testing::runCashClose(s.main->cajaWindow)); // the earlier run, whose rows the failing one must keep
+         testing::signIn(*s.desk);
+         QTest::mouseClick(testing::control<QPushButton>(s.main, "cmdCierreCaja"), Qt::LeftButton);
+         QVERIFY(
+             testing::runCashClose(s.desk->cashCloseWindow())); // the earlier run, whose rows the failing one must keep
          s.rent(3, "Admin", "13:05:00", "10");
          s.rent(4, "Ana", "07:00:00", "2");
      },
-     [](Shop &s) { QVERIFY(testing::runCashClose(s.main->cajaWindow)); },
-     [](Shop &s) -> QWidget * { return s.main->cajaWindow; }, "No se pudo hacer el cierre de caja"},
+     [](Shop &s) { QVERIFY(testing::runCashClose(s.desk->cashCloseWindow())); },
+     [](Shop &s) -> QWidget * { return s.desk->cashCloseWindow(); }, "No se pudo hacer el cierre de caja"},
     {"account insert",
      [](Shop &s) {
-         formUsuario &u = *s.main->usuarioWindow;
+         formUsuario &u = *s.desk->accountsWindow();
          auto *secret = u.findChild<QLineEdit *>("maskContraseña");
          secret->setText(QStringLiteral("admin")); // Admin is the first entry
          QTest::mouseClick(u.findChild<QPushButton *>("cmdAgregar"), Qt::LeftButton);
@@ -87,11 +87,11 @@ const Scenario scenarios[] = {
          QTest::keyClicks(secret, QStringLiteral("clave-1"));
      },
      [](Shop &s) {
-         QTest::mouseClick(s.main->usuarioWindow->findChild<QPushButton *>("cmdGuardar"), Qt::LeftButton);
-         QVERIFY(testing::answerPassword(s.main->usuarioWindow, {}, QStringLiteral("clave-1")));
+         QTest::mouseClick(testing::control<QPushButton>(s.desk->accountsWindow(), "cmdGuardar"), Qt::LeftButton);
+         QVERIFY(testing::answerPassword(s.desk->accountsWindow(), {}, QStringLiteral("clave-1")));
          QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the dialog goes
      },
-     [](Shop &s) -> QWidget * { return s.main->usuarioWindow; }, "No se pudo guardar la cuenta Operador",
+     [](Shop &s) -> QWidget * { return s.desk->accountsWindow(); }, "No se pudo guardar la cuenta Operador",
      "La cuenta Operador fue creada. En su primer ingreso se le pedirá una contraseña propia."},
 };
 

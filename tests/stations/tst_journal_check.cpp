@@ -33,13 +33,13 @@ QString journalOfThree(const QString &path) {
 // every handle closed.
 void recordAShift(testing::Shop &shop) {
     testing::addAccount(shop.t.databasePath(), 1, QStringLiteral("Ana"), QStringLiteral("$argon2id$de-ana"));
-    testing::signIn(*shop.main, QStringLiteral("Ana"));
+    testing::signIn(*shop.desk, QStringLiteral("Ana"));
     for (int station : {0, 1, 2}) {
-        testing::press(*shop.main, station);
+        testing::press(*shop.desk, station);
         shop.t.clock.advance(20 * 60);
-        testing::press(*shop.main, station);
+        testing::press(*shop.desk, station);
     }
-    testing::press(*shop.main, 3);
+    testing::press(*shop.desk, 3);
     shop.close();
 }
 
@@ -186,9 +186,9 @@ private Q_SLOTS:
         const QStringList steps = edit.split(QStringLiteral("; start"));
         for (qsizetype i = 0; i < steps.size(); ++i) {
             if (i > 0) {
-                // The main window starts on the books and goes, its stations restored.
-                shop.main = std::make_unique<formLudomat2>(shop.t.platform);
-                QVERIFY(shop.main->Form_Load());
+                // The program starts on the books and goes, its stations restored.
+                shop.desk = std::make_unique<app::Desk>(shop.t.platform);
+                QVERIFY(shop.desk->start());
                 shop.close();
             }
             if (!steps[i].isEmpty()) {
@@ -301,9 +301,9 @@ private Q_SLOTS:
         QCOMPARE(run.err.isEmpty(), status == 0);
         if (status != 0)
             return;
-        testing::signIn(*shop.main);
-        QTest::mouseClick(shop.main->cmdCierreCaja, Qt::LeftButton);
-        formCaja *caja = shop.main->cajaWindow;
+        testing::signIn(*shop.desk);
+        QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdCierreCaja"), Qt::LeftButton);
+        formCaja *caja = shop.desk->cashCloseWindow();
         testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("4/12/2026"));
         testing::control<QLineEdit>(caja, "txtFecha2")->setText(QStringLiteral("5/12/2026"));
         QVERIFY(testing::runCashClose(caja));
@@ -360,10 +360,10 @@ private Q_SLOTS:
         testing::TestPlatform t;
         journalOfThree(t.databasePath());
         data::Database::open(t.databasePath())->execute(damage);
-        formLudomat2 w(t.platform);
-        QVERIFY(w.Form_Load());
+        app::Desk desk(t.platform);
+        QVERIFY(desk.start());
         QTRY_COMPARE(t.messages.messages, QStringList{said});
-        QVERIFY(w.Timer1->isActive());
+        QVERIFY(testing::control<QTimer>(&desk.mainWindow(), "Timer1")->isActive());
     }
 
     // Books of an earlier version, with rentals the journal never saw and a station open, are

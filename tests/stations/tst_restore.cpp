@@ -45,18 +45,16 @@ QString shown(const stations::StationBoard &board, int i) {
         .arg(numtext::toText(stations::pesosOf(s.cents)));
 }
 
-// The main window started on the platform's folder, as the program starts it, its tick
-// delivered by hand; signIn() is what a sign-in does to it.
+// The program started on the platform's folder, its tick delivered by hand; gone as a SIGKILL
+// leaves it: nothing more written.
 struct Start {
-    std::unique_ptr<formLudomat2> w;
+    app::Desk desk;
     bool loaded = false;
-    explicit Start(testing::TestPlatform &t) : w(std::make_unique<formLudomat2>(t.platform)) {
-        loaded = w->Form_Load();
-        w->Timer1->stop();
+    explicit Start(testing::TestPlatform &t) : desk(t.platform) {
+        loaded = desk.start();
+        testing::control<QTimer>(&desk.mainWindow(), "Timer1")->stop();
     }
-    void signIn(const QString &who = QStringLiteral("Ana")) { testing::signIn(*w, who); }
-    // Gone as a SIGKILL leaves it: nothing more written.
-    ~Start() { delete w->usuarioWindow.data(); }
+    void signIn(const QString &who = QStringLiteral("Ana")) { testing::signIn(desk, who); }
 };
 
 } // namespace
@@ -187,8 +185,8 @@ private Q_SLOTS:
         {
             Start s(t);
             s.signIn();
-            testing::press(*s.w, 0);
-            apertura = s.w->board().station(0).openedUtc;
+            testing::press(s.desk, 0);
+            apertura = s.desk.board().station(0).openedUtc;
             t.clock.advance(2);
         }
         t.clock.now = t.clock.now.addSecs(-2 * 3600);
@@ -200,10 +198,10 @@ private Q_SLOTS:
             QVERIFY(!t.messages.messages.value(0).contains(QStringLiteral("de nuevo")));
             for (int n = 0; n < 60; ++n) {
                 t.clock.advance(1);
-                s.w->Timer1_Timer();
+                s.desk.board().tick();
             }
-            s.w->board().refreshOpenRows(); // the minute's refresh: the last wall instant seen is 2 h behind
-            QCOMPARE(shown(s.w->board(), 0), QStringLiteral("0:1:2 2"));
+            s.desk.board().refreshOpenRows(); // the minute's refresh: the last wall instant seen is 2 h behind
+            QCOMPARE(shown(s.desk.board(), 0), QStringLiteral("0:1:2 2"));
         }
         QCOMPARE(readOnlyRows(db, "SELECT Apertura FROM PuestosAbiertos"), QStringList{apertura});
         t.clock.now = t.clock.now.addSecs(2 * 3600);
@@ -217,7 +215,7 @@ private Q_SLOTS:
         s.signIn();
         QVERIFY2(t.messages.messages.value(0).contains(QStringLiteral("El programa estuvo cerrado")),
                  qPrintable(t.messages.messages.join(u'\n')));
-        testing::press(*s.w, 0);
+        testing::press(s.desk, 0);
         QCOMPARE(readOnlyRows(db, "SELECT Tiempo, Importe FROM Alquiler"), QStringList{"00:01:00|2.0"});
     }
 
@@ -290,7 +288,7 @@ private Q_SLOTS:
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY2(!t.messages.messages[0].contains(QStringLiteral("Puesto=")), qPrintable(t.messages.messages[0]));
         QCOMPARE(readOnlyRows(db, "SELECT count(*) FROM PuestosApartados"), QStringList{"1"});
-        testing::press(*s.w, 1);
+        testing::press(s.desk, 1);
         QCOMPARE(t.messages.messages.size(), 1); // closed: nothing refused
         QCOMPARE(readOnlyRows(db, "SELECT Puesto, Importe FROM Alquiler"), QStringList{"2|10.0"});
     }

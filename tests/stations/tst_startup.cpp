@@ -4,12 +4,17 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "stations/StationBoard.h"
+#include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
+#include "ui/frmGraficos.h"
+#include "ui/frmRegistro.h"
 #include "ui/frmTarifa.h"
 
 #include <QtTest>
 #include <QtWidgets>
+
+using testing::control;
 
 class StartupTest final : public QObject {
     Q_OBJECT
@@ -17,27 +22,34 @@ class StartupTest final : public QObject {
 private Q_SLOTS:
     void fiveIdleStationsAfterLoad() {
         testing::TestPlatform t;
-        formLudomat2 w(t.platform);
-        QVERIFY(w.Form_Load()); // silently: the "largest that fits" row below
-        QCOMPARE(QString::number(w.board().rate().Minutos) + u' ' + QString::number(w.board().rate().cents),
+        app::Desk desk(t.platform);
+        QVERIFY(desk.start()); // silently: the "largest that fits" row below
+        const formLudomat2 *w = &desk.mainWindow();
+        QCOMPARE(QString::number(desk.board().rate().Minutos) + u' ' + QString::number(desk.board().rate().cents),
                  QStringLiteral("30 1000"));
-        QVERIFY(w.Timer1->isActive() && w.Timer1->interval() == 1000);
-        for (size_t s = 0; s < 5; ++s) {
-            QCOMPARE(w.cmdPuesto[s]->text(), QStringLiteral("Habilitar Puesto &%1").arg(s + 1));
-            QVERIFY(w.optModo[2 * s + 1]->isChecked() && !w.vsTiempo[s]->isEnabled() && w.vsTiempo[s]->value() == 1);
-            for (QLineEdit *box : {w.txtHora[s], w.txtMinuto[s], w.txtSegundo[s], w.txtPesos[s]})
-                QVERIFY(box->text() == QStringLiteral("0") && !box->isEnabled());
-            const stations::Station &station = w.board().station(static_cast<int>(s));
+        const QTimer *tick = control<QTimer>(w, "Timer1");
+        QVERIFY(tick->isActive() && tick->interval() == 1000);
+        for (int s = 0; s < 5; ++s) {
+            QCOMPARE(control<QPushButton>(w, "cmdPuesto", s)->text(),
+                     QStringLiteral("Habilitar Puesto &%1").arg(s + 1));
+            const QScrollBar *blocks = control<QScrollBar>(w, "vsTiempo", s);
+            QVERIFY(control<QRadioButton>(w, "optModo", 2 * s + 1)->isChecked() && !blocks->isEnabled() &&
+                    blocks->value() == 1);
+            for (const char *box : {"txtHora", "txtMinuto", "txtSegundo", "txtPesos"})
+                QVERIFY(control<QLineEdit>(w, box, s)->text() == QStringLiteral("0") &&
+                        !control<QLineEdit>(w, box, s)->isEnabled());
+            const stations::Station &station = desk.board().station(s);
             QVERIFY(!station.running && station.mode == stations::StationMode::Contador);
         }
-        // Signed in (the delivered password replaced), Salir notes the end through the window's handle,
+        // Signed in (the delivered password replaced), Salir notes the end through the room's handle,
         // closes it and ends the program.
-        w.usuarioWindow->findChild<QLineEdit *>("maskContraseña")->setText(QStringLiteral("admin"));
-        QTest::mouseClick(w.usuarioWindow->findChild<QPushButton *>("cmdAceptar"), Qt::LeftButton);
-        QVERIFY(testing::answerPassword(w.usuarioWindow, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
-        QVERIFY(w.isEnabled());
-        QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
-        QVERIFY(t.ender.calls == 1 && !w.board().store()->isOpen());
+        QPointer<formUsuario> accounts = desk.accountsWindow();
+        control<QLineEdit>(accounts, "maskContraseña")->setText(QStringLiteral("admin"));
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdAceptar"), Qt::LeftButton);
+        QVERIFY(testing::answerPassword(accounts, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
+        QVERIFY(w->isEnabled());
+        QTest::mouseClick(control<QPushButton>(w, "cmdSalir"), Qt::LeftButton);
+        QVERIFY(t.ender.calls == 1 && !desk.board().store()->isOpen());
         QCOMPARE(testing::journal(t.databasePath(), "Usuario, Evento").constLast(),
                  QStringLiteral("Admin|") + journal::event::kProgramEnded);
     }
@@ -53,17 +65,16 @@ private Q_SLOTS:
     void salirKeepsTheOpenStationsTime() {
         QFETCH(bool, journalRefuses);
         testing::Shop shop;
-        formLudomat2 &w = *shop.main;
         const QString path = shop.t.databasePath();
-        testing::signIn(w);
-        QTest::mouseClick(w.cmdPuesto[1], Qt::LeftButton);
+        testing::signIn(*shop.desk);
+        testing::press(*shop.desk, 1);
         if (journalRefuses) {
             QCOMPARE(execRaw(path, "CREATE TRIGGER sin_fin BEFORE INSERT ON Registro WHEN NEW.Evento = "
                                    "'Programa terminado' BEGIN SELECT RAISE(ABORT, 'no'); END"),
                      SQLITE_OK);
         }
         shop.t.clock.advance(25); // less than the minute's refresh
-        QTest::mouseClick(w.cmdSalir, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(shop.main, "cmdSalir"), Qt::LeftButton);
         QCOMPARE(shop.t.ender.calls, 1);
         QCOMPARE(testing::journal(path, "Evento").constLast() == journal::event::kProgramEnded, !journalRefuses);
         QCOMPARE(readOnlyRows(path, "SELECT Puesto, Transcurrido, Visto FROM PuestosAbiertos"),
@@ -74,28 +85,48 @@ private Q_SLOTS:
     // brings it back; while an account is being added no close ends the program; a change of
     // user first closes the rate window the last operator left open.
     void holdersOfTheMainWindow() {
-        testing::TestPlatform t;
-        formLudomat2 w(t.platform);
-        QVERIFY(w.Form_Load());
+        testing::Shop shop;
+        formLudomat2 &w = *shop.main;
         w.show();
-        QPointer<formUsuario> accounts = w.usuarioWindow;
+        QPointer<formUsuario> accounts = shop.desk->accountsWindow();
         accounts->hide();
         QApplication::setActiveWindow(&w);
         QTRY_VERIFY(accounts->isVisible());
 
-        accounts->findChild<QLineEdit *>("maskContraseña")->setText(QStringLiteral("admin"));
-        QTest::mouseClick(accounts->findChild<QPushButton *>("cmdAgregar"), Qt::LeftButton);
-        QVERIFY(!w.close() && t.ender.calls == 0);
-        QTest::mouseClick(accounts->findChild<QPushButton *>("cmdCancelar"), Qt::LeftButton);
+        control<QLineEdit>(accounts, "maskContraseña")->setText(QStringLiteral("admin"));
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdAgregar"), Qt::LeftButton);
+        QVERIFY(!w.close() && shop.t.ender.calls == 0);
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdCancelar"), Qt::LeftButton);
 
-        delete accounts.data();
-        testing::signIn(w);
-        QTest::mouseClick(w.cmdTarifa, Qt::LeftButton);
-        QPointer<QWidget> rate = w.tarifaWindow.data();
-        QTest::mouseClick(w.cmdUsuario, Qt::LeftButton);
+        testing::signIn(*shop.desk);
+        QVERIFY(w.isEnabled() && accounts->isUnloading());
+        QTest::mouseClick(control<QPushButton>(&w, "cmdTarifa"), Qt::LeftButton);
+        QPointer<QWidget> rate = shop.desk->rateWindow();
+        QTest::mouseClick(control<QPushButton>(&w, "cmdUsuario"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(rate.isNull() && !w.isEnabled());
-        delete w.usuarioWindow.data();
+        QVERIFY(rate.isNull() && accounts.isNull() && shop.desk->accountsWindow()->isVisible() && !w.isEnabled());
+    }
+
+    // Every window has one owner: whichever are open go with the program.
+    void everyWindowGoesWithTheProgram() {
+        auto shop = std::make_unique<testing::Shop>();
+        app::Desk &desk = *shop->desk;
+        testing::signIn(desk);
+        QTest::mouseClick(control<QPushButton>(shop->main, "cmdTarifa"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(shop->main, "cmdCierreCaja"), Qt::LeftButton);
+        formCaja *caja = desk.cashCloseWindow();
+        QVERIFY(testing::runCashClose(caja));
+        for (const char *button : {"cmdRegistro", "cmdGraficos"})
+            QTest::mouseClick(control<QPushButton>(caja, button), Qt::LeftButton);
+        const QList<QPointer<QWidget>> windows{shop->main, desk.rateWindow(), caja, desk.journalWindow(),
+                                               desk.chartsWindow()};
+        QVERIFY(!windows.contains(nullptr));
+        // The cash close holds the main window; the rate window stays usable beside it.
+        QVERIFY(!shop->main->isEnabled() && desk.rateWindow()->isEnabled() && caja->isEnabled());
+        shop.reset();
+        for (const QPointer<QWidget> &window : windows)
+            QVERIFY(window.isNull());
+        QCOMPARE(QApplication::topLevelWidgets(), QWidgetList());
     }
 
     void rateIsCheckedAtStartUp_data() {
@@ -126,8 +157,8 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(t.databasePath()));
         else
             data::Database::open(t.databasePath())->execute(update);
-        formLudomat2 w(t.platform);
-        QCOMPARE(w.Form_Load(), named.isEmpty());
+        app::Desk desk(t.platform);
+        QCOMPARE(desk.start(), named.isEmpty());
         QCOMPARE(t.messages.messages.size(), named.isEmpty() ? 0 : 1);
         const QString shown = t.messages.messages.value(0);
         QVERIFY2(shown.contains(named) && shown.contains(update.isEmpty() ? t.databasePath() : named),

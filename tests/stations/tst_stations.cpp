@@ -10,7 +10,6 @@
 #include "ui/DisplayBox.h"
 #include "ui/SystemPlatform.h"
 #include "ui/formLudomat2.h"
-#include "ui/formUsuario.h"
 #include "ui/frmTarifa.h"
 
 #include <QtTest>
@@ -18,44 +17,40 @@
 
 namespace {
 
-QString timeOf(const formLudomat2 &w, size_t i) {
-    return w.txtHora[i]->text() + u':' + w.txtMinuto[i]->text() + u':' + w.txtSegundo[i]->text();
+using testing::control;
+
+QString timeOf(const QWidget *w, int i) {
+    return control<QLineEdit>(w, "txtHora", i)->text() + u':' + control<QLineEdit>(w, "txtMinuto", i)->text() + u':' +
+           control<QLineEdit>(w, "txtSegundo", i)->text();
 }
 
 // A signed-in main window on a fresh copy of the database, its timer stopped: the tests
 // deliver the ticks themselves.
-struct Rig {
-    testing::TestPlatform t;
-    formLudomat2 w{t.platform};
+struct Rig : testing::Shop {
+    formLudomat2 &w = *main;
 
     explicit Rig(qint16 minutos = 30, qint64 cents = 500) {
-        if (!w.Form_Load())
-            qFatal("the main window does not load");
-        w.Timer1->stop();
-        w.board().setRate({minutos, cents});
-        w.session().signIn(QStringLiteral("Admin"), true);
-        w.setEnabled(true);
+        board().setRate({minutos, cents});
+        testing::signIn(*desk);
         w.show();
     }
-    // Time passes and the tick comes: one late tick catches up every second missed.
-    void tick(int seconds = 1) {
-        t.clock.advance(seconds);
-        w.Timer1_Timer();
-    }
-    QString time(size_t i) const { return timeOf(w, i); }
-    QString pesos(size_t i) const { return w.txtPesos[i]->text(); }
-    void choose(size_t i, bool prepago) { QTest::mouseClick(w.optModo[2 * i + (prepago ? 0 : 1)], Qt::LeftButton); }
-    void press(size_t i) { QTest::mouseClick(w.cmdPuesto[i], Qt::LeftButton); }
+    QString time(int i) const { return timeOf(&w, i); }
+    QLineEdit *box(const char *name, int i) const { return control<QLineEdit>(&w, name, i); }
+    QScrollBar *blocks(int i) const { return control<QScrollBar>(&w, "vsTiempo", i); }
+    QRadioButton *option(int i, bool prepago) const { return control<QRadioButton>(&w, "optModo", 2 * i + !prepago); }
+    QPushButton *button(int i) const { return control<QPushButton>(&w, "cmdPuesto", i); }
+    QString pesos(int i) const { return box("txtPesos", i)->text(); }
+    void choose(int i, bool prepago) { QTest::mouseClick(option(i, prepago), Qt::LeftButton); }
+    void press(int i) { QTest::mouseClick(button(i), Qt::LeftButton); }
     // Every Alquiler row as "Puesto|Modo|Usuario|Fecha|Hora|Tiempo|Importe", sorted.
     QStringList rows() const {
         return testing::tableRows(t.databasePath(), QStringLiteral("Alquiler")).replaceInStrings(".000", "");
     }
-    bool idleContador(size_t s) const {
-        const stations::Station &station = w.board().station(static_cast<int>(s));
-        return w.cmdPuesto[s]->text() == formLudomat2::idleCaption(static_cast<int>(s)) && !station.running &&
-               station.mode == stations::StationMode::Contador && w.optModo[2 * s + 1]->isChecked() &&
-               w.optModo[2 * s]->isEnabledTo(&w) && !w.vsTiempo[s]->isEnabledTo(&w) && time(s) == "0:0:0" &&
-               pesos(s) == "0";
+    bool idleContador(int s) const {
+        const stations::Station &station = board().station(s);
+        return button(s)->text() == formLudomat2::idleCaption(s) && !station.running &&
+               station.mode == stations::StationMode::Contador && option(s, false)->isChecked() &&
+               option(s, true)->isEnabledTo(&w) && !blocks(s)->isEnabledTo(&w) && time(s) == "0:0:0" && pesos(s) == "0";
     }
 };
 
@@ -118,16 +113,16 @@ private Q_SLOTS:
         QFETCH(int, blocks);
         QFETCH(QString, shown);
         Rig r(static_cast<qint16>(minutos), stations::centsOf(pesos));
-        r.w.vsTiempo[2]->setValue(5); // left over from an earlier rental
+        r.blocks(2)->setValue(5); // left over from an earlier rental
         r.choose(2, true);
-        QVERIFY(r.w.vsTiempo[2]->value() == 1 && r.w.focusWidget() == r.w.vsTiempo[2]);
-        r.w.vsTiempo[2]->setValue(blocks);
+        QVERIFY(r.blocks(2)->value() == 1 && r.w.focusWidget() == r.blocks(2));
+        r.blocks(2)->setValue(blocks);
         QCOMPARE(r.time(2) + u' ' + r.pesos(2), shown.replace(u' ', QStringLiteral(":0 ")));
         r.choose(2, false); // back to Contador: cleared
         QCOMPARE(r.time(2) + u' ' + r.pesos(2), QStringLiteral("0:0:0 0"));
-        QVERIFY(!r.w.vsTiempo[2]->isEnabled() && r.w.board().station(2).mode == stations::StationMode::Contador);
+        QVERIFY(!r.blocks(2)->isEnabled() && r.board().station(2).mode == stations::StationMode::Contador);
         r.choose(2, true); // and bought: the record holds the amount shown
-        r.w.vsTiempo[2]->setValue(blocks);
+        r.blocks(2)->setValue(blocks);
         r.press(2);
         QCOMPARE(testing::recordedAmount(r.t.databasePath()),
                  testing::amountToTheCent(r.t.databasePath(), shown.section(u' ', 1), 1));
@@ -138,19 +133,19 @@ private Q_SLOTS:
     void prepaidEnds() {
         Rig r(2, 100);
         QVERIFY(QFile::remove(r.t.platform.alarmPath()));
-        for (size_t i : {3u, 1u}) {
+        for (int i : {3, 1}) {
             r.choose(i, true);
             r.press(i);
         }
         r.press(0); // a Contador neighbour never changes colour
-        const QColor start = stations::boxBackground(r.w.txtSegundo[1]);
+        const QColor start = stations::boxBackground(r.box("txtSegundo", 1));
         r.tick(60);
-        QCOMPARE(stations::boxBackground(r.w.txtSegundo[1]), start);
+        QCOMPARE(stations::boxBackground(r.box("txtSegundo", 1)), start);
         for (int left = 59; left >= 0; --left) {
             r.tick();
-            for (QLineEdit *box : {r.w.txtHora[1], r.w.txtMinuto[1], r.w.txtSegundo[1]})
-                QCOMPARE(stations::boxBackground(box), left % 2 == 1 ? QColor(Qt::red) : QColor(Qt::white));
-            QVERIFY(stations::boxBackground(r.w.txtSegundo[0]) != QColor(Qt::red));
+            for (const char *box : {"txtHora", "txtMinuto", "txtSegundo"})
+                QCOMPARE(stations::boxBackground(r.box(box, 1)), left % 2 == 1 ? QColor(Qt::red) : QColor(Qt::white));
+            QVERIFY(stations::boxBackground(r.box("txtSegundo", 0)) != QColor(Qt::red));
         }
         QVERIFY(r.t.alarm.played.isEmpty() && r.time(1) == QStringLiteral("0:0:0"));
         r.t.messages.hold = true;
@@ -159,10 +154,10 @@ private Q_SLOTS:
                                                      "Finalizó el tiempo del prepago en el Puesto 4."}));
         QCOMPARE(r.t.alarm.played, QStringList(2, r.t.platform.alarmPath()));
         r.tick(3);
-        QCOMPARE(r.w.cmdPuesto[1]->text() + u' ' + r.time(1), QStringLiteral("Cerrar Puesto &2 0:0:0"));
+        QCOMPARE(r.button(1)->text() + u' ' + r.time(1), QStringLiteral("Cerrar Puesto &2 0:0:0"));
         r.t.messages.dismissNext();
-        QVERIFY(r.idleContador(1) && r.w.focusWidget() == r.w.cmdPuesto[1]);
-        QCOMPARE(r.w.cmdPuesto[3]->text(), QStringLiteral("Cerrar Puesto &4"));
+        QVERIFY(r.idleContador(1) && r.w.focusWidget() == r.button(1));
+        QCOMPARE(r.button(3)->text(), QStringLiteral("Cerrar Puesto &4"));
         r.t.messages.dismissNext();
         QVERIFY(r.idleContador(3));
     }
@@ -175,16 +170,16 @@ private Q_SLOTS:
         ScaledClock clock;
         ui::MessageBoxPresenter boxes;
         sys::Platform platform{clock, boxes, t.alarm, t.ender, t.files, t.folder.path()};
-        formLudomat2 w(platform);
-        QVERIFY(w.Form_Load());
-        delete w.usuarioWindow.data();
-        w.setEnabled(true);
+        app::Desk desk(platform);
+        QVERIFY(desk.start());
+        testing::signIn(desk);
+        formLudomat2 &w = desk.mainWindow();
         w.show();
-        w.board().setRate({1, 100});
-        QTest::mouseClick(w.optModo[0], Qt::LeftButton); // station 1: one prepaid minute
-        QTest::mouseClick(w.cmdPuesto[0], Qt::LeftButton);
-        QTest::mouseClick(w.cmdPuesto[1], Qt::LeftButton); // station 2 counts up
-        const stations::StationBoard &board = w.board();
+        desk.board().setRate({1, 100});
+        QTest::mouseClick(control<QRadioButton>(&w, "optModo", 0), Qt::LeftButton); // station 1: one prepaid minute
+        testing::press(desk, 0);
+        testing::press(desk, 1); // station 2 counts up
+        const stations::StationBoard &board = desk.board();
         // A box that held the tick would hold this test too: it fails instead of hanging.
         QTimer::singleShot(15000, &w, [] {
             if (QMessageBox *stuck = openMessageBox())
@@ -195,7 +190,7 @@ private Q_SLOTS:
         QCOMPARE(box->text(), QStringLiteral("Finalizó el tiempo del prepago en el Puesto 1."));
         const qint64 seen = board.station(1).secondsDone;
         QTRY_VERIFY_WITH_TIMEOUT(board.station(1).secondsDone >= seen + 120, 20000);
-        QVERIFY(board.station(0).running && timeOf(w, 0) == QStringLiteral("0:0:0"));
+        QVERIFY(board.station(0).running && timeOf(&w, 0) == QStringLiteral("0:0:0"));
 
         QThread::msleep(1500); // the event loop really blocked: a minute and a half of station time
         const qint64 due = (clock.monotonicMs() - board.station(1).openedAtMs) / 1000;
@@ -204,9 +199,10 @@ private Q_SLOTS:
         QCOMPARE(board.station(1).cents, 100 * (1 + minutes)); // every started minute paid
 
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        QTRY_VERIFY(!board.station(0).running && w.cmdPuesto[0]->text() == formLudomat2::idleCaption(0));
+        QTRY_VERIFY(!board.station(0).running &&
+                    control<QPushButton>(&w, "cmdPuesto", 0)->text() == formLudomat2::idleCaption(0));
         QVERIFY(board.station(1).running && openMessageBox() == nullptr);
-        w.Timer1->stop();
+        control<QTimer>(&w, "Timer1")->stop();
     }
 
     // A shift seen in the journal: each event once, in order, with its values, chained.
@@ -218,12 +214,13 @@ private Q_SLOTS:
         r.choose(1, true);
         r.press(1);
         r.tick(62); // the prepaid minute ends
-        QTest::mouseClick(r.w.cmdTarifa, Qt::LeftButton);
-        r.w.tarifaWindow->txtMinutos2->setText(QStringLiteral("30"));
-        r.w.tarifaWindow->txtPesos2->setText(QStringLiteral("5"));
-        QTest::mouseClick(r.w.tarifaWindow->cmdGuardar, Qt::LeftButton);
-        QVERIFY(testing::answerAdministrator(r.w.tarifaWindow, QStringLiteral("admin")));
-        QTest::mouseClick(r.w.cmdUsuario, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(&r.w, "cmdTarifa"), Qt::LeftButton);
+        frmTarifa *rate = r.desk->rateWindow();
+        control<QLineEdit>(rate, "txtMinutos2")->setText(QStringLiteral("30"));
+        control<QLineEdit>(rate, "txtPesos2")->setText(QStringLiteral("5"));
+        QTest::mouseClick(control<QPushButton>(rate, "cmdGuardar"), Qt::LeftButton);
+        QVERIFY(testing::answerAdministrator(rate, QStringLiteral("admin")));
+        QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
         const journal::Verification v = journal::verify(*data::Database::open(r.t.databasePath()));
         QVERIFY2(v.ok, qPrintable(v.problem));
         QVERIFY2(v.booksChecked && v.booksAgree(), qPrintable(v.differences.value(0).english()));
@@ -252,33 +249,33 @@ private Q_SLOTS:
         r.t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9, 870));
         QApplication::setActiveWindow(&r.w);
         QVERIFY(QTest::qWaitForWindowActive(&r.w));
-        r.w.optModo[1]->setFocus();
-        QTest::keyClick(r.w.optModo[1], Qt::Key_Down); // to "Prepago"
+        r.option(0, false)->setFocus();
+        QTest::keyClick(r.option(0, false), Qt::Key_Down); // to "Prepago"
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), r.w.vsTiempo[0]);
-        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
-        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), r.blocks(0));
+        QTest::keyClick(r.blocks(0), Qt::Key_Down);
+        QTest::keyClick(r.blocks(0), Qt::Key_Down);
         QCOMPARE(r.time(0) + u' ' + r.pesos(0), QStringLiteral("2:15:0 22,5"));
         // Tab reaches the scroll bar in the listed order: the option, the scroll bar, the button.
-        r.w.optModo[0]->setFocus();
-        QTest::keyClick(r.w.optModo[0], Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), r.w.vsTiempo[0]);
-        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), r.w.cmdPuesto[0]);
-        QTest::keyClick(r.w.cmdPuesto[0], Qt::Key_Backtab);
-        QTest::keyClick(r.w.vsTiempo[0], Qt::Key_Enter);
-        QCOMPARE(QApplication::focusWidget(), r.w.cmdPuesto[0]);
-        QTest::keyClick(r.w.cmdPuesto[0], Qt::Key_Return);
-        QCOMPARE(r.w.board().sqlText(), kInsert + "(1, 'Prepago','Admin',#5/Dec/2026#,#14:05:09#,#2:15#,22.5)");
-        QVERIFY(!r.w.optModo[0]->isEnabled() && !r.w.optModo[1]->isEnabled() && !r.w.vsTiempo[0]->isEnabled());
+        r.option(0, true)->setFocus();
+        QTest::keyClick(r.option(0, true), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), r.blocks(0));
+        QTest::keyClick(r.blocks(0), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), r.button(0));
+        QTest::keyClick(r.button(0), Qt::Key_Backtab);
+        QTest::keyClick(r.blocks(0), Qt::Key_Enter);
+        QCOMPARE(QApplication::focusWidget(), r.button(0));
+        QTest::keyClick(r.button(0), Qt::Key_Return);
+        QCOMPARE(r.board().sqlText(), kInsert + "(1, 'Prepago','Admin',#5/Dec/2026#,#14:05:09#,#2:15#,22.5)");
+        QVERIFY(!r.option(0, true)->isEnabled() && !r.option(0, false)->isEnabled() && !r.blocks(0)->isEnabled());
         // The access key presses the button (with its short press animation).
         QTest::keyClick(&r.w, Qt::Key_1, Qt::AltModifier); // closed early
         QTRY_VERIFY(r.idleContador(0));
         QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
-        QTRY_VERIFY(r.w.board().station(4).running);
+        QTRY_VERIFY(r.board().station(4).running);
         r.tick(61);
         QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
-        QTRY_VERIFY(!r.w.board().station(4).running);
+        QTRY_VERIFY(!r.board().station(4).running);
         QLocale::setDefault(QLocale::c());
         QCOMPARE(r.rows(), (QStringList{"1|Prepago|Admin|2026-12-05|14:05:09|02:15:00|22.5",
                                         "5|Contador|Admin|2026-12-05|14:06:10|00:01:00|7.5"}));

@@ -4,13 +4,14 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "data/JournalBooks.h"
+#include "data/JournalTask.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "ui/AdministratorPasswordDialog.h"
 #include "ui/NewPasswordDialog.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
-#include "ui/frmTarifa.h"
+#include "ui/formUsuario.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -62,8 +63,8 @@ QString FakeFileChooser::restoreCopy(QWidget *, const QString &folder) {
 }
 
 bool runCashClose(formCaja *caja) {
-    QPushButton *procesar = control<QPushButton>(caja, QStringLiteral("cmdProcesar"));
-    if (!procesar || !procesar->isEnabled()) {
+    QPushButton *procesar = control<QPushButton>(caja, "cmdProcesar");
+    if (!procesar->isEnabled()) {
         return false;
     }
     QTest::mouseClick(procesar, Qt::LeftButton);
@@ -215,13 +216,17 @@ bool answerPassword(QWidget *window, const QString &first, const QString &second
     return true;
 }
 
-void signIn(formLudomat2 &main, const QString &who) {
-    main.session().signIn(who, who == QLatin1String("Admin"));
-    main.setEnabled(true);
+void signIn(app::Desk &desk, const QString &who) {
+    desk.session().signIn(who, who == QLatin1String("Admin"));
+    // What the accounts window says once the account service has signed someone in (a real
+    // sign-in costs a password hash and journal entries these tests do not want).
+    if (formUsuario *accounts = desk.accountsWindow(); accounts && !accounts->isUnloading()) {
+        Q_EMIT accounts->signedIn();
+    }
 }
 
-void press(formLudomat2 &main, int station) {
-    QTest::mouseClick(main.cmdPuesto[static_cast<size_t>(station)], Qt::LeftButton);
+void press(app::Desk &desk, int station) {
+    QTest::mouseClick(control<QPushButton>(&desk.mainWindow(), "cmdPuesto", station), Qt::LeftButton);
 }
 
 bool answerAdministrator(QWidget *window, const QString &password) {
@@ -250,22 +255,28 @@ TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, files, QS
 TestPlatform::TestPlatform(const QString &existingFolder)
     : platform{clock, messages, alarm, ender, files, existingFolder} {}
 
-Shop::Shop() : main(std::make_unique<formLudomat2>(t.platform)) {
-    main->Form_Load();
-    main->Timer1->stop();
+Shop::Shop() : desk(std::make_unique<app::Desk>(t.platform)), main(&desk->mainWindow()) {
+    desk->start();
+    control<QTimer>(main, "Timer1")->stop();
+    // The start-up's check of the journal reads the books as they were, before the test changes them.
+    if (!QTest::qWaitFor([this] { return main->findChildren<journal::VerificationTask *>().isEmpty(); }, 30000)) {
+        qFatal("the start-up's check of the journal did not end");
+    }
 }
 
 Shop::~Shop() {
     close();
 }
 
+void Shop::tick(int seconds) {
+    t.clock.advance(seconds);
+    desk->board().tick();
+}
+
 void Shop::close() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (main) {
-        delete main->cajaWindow.data();
-        delete main->tarifaWindow.data();
-        main.reset();
-    }
+    main = nullptr;
+    desk.reset();
 }
 
 void Shop::rent(int puesto, const QString &usuario, const QString &hora, const QString &importe) const {

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/Desk.h"
 #include "platform/Platform.h"
 
 #include <QDateTime>
 #include <QJsonObject>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QWidget>
 #include <functional>
 #include <memory>
 
@@ -15,6 +15,21 @@ class formCaja;
 class formLudomat2;
 
 namespace testing {
+
+// A control of a window found by its object name (the control names of the windows), as the
+// operator reaches it; the test stops at once when the window has none.
+template <class T = QWidget> T *control(const QObject *window, const QString &name) {
+    T *found = window ? window->findChild<T *>(name) : nullptr;
+    if (!found) {
+        qFatal("no control %s in %s", qPrintable(name), window ? qPrintable(window->objectName()) : "no window");
+    }
+    return found;
+}
+// A control of station i in the main window: "cmdPuesto" for cmdPuesto_i, and so on (optModo_i
+// counts options, two a station).
+template <class T = QWidget> T *control(const QObject *window, const char *name, int i) {
+    return control<T>(window, QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i));
+}
 
 // The wall clock and the monotonic clock, moved by hand: advance() moves both, as time passing
 // does; setting now alone is the operator or NTP changing the wall clock.
@@ -88,13 +103,8 @@ public:
     QString databasePath() const { return platform.databasePath(); }
 };
 
-// The control of window by its object name; null when it has none of that name and type.
-template <class T = QWidget> T *control(const QWidget *window, const QString &name) {
-    return window ? window->findChild<T *>(name) : nullptr;
-}
-
 // Presses "&Procesar Datos" and waits for the run to end and its result (or message) to be
-// shown. False when it did not end in time.
+// shown. False when the button takes no click or the run did not end in time.
 bool runCashClose(formCaja *caja);
 
 // The real program run as its own process without a display: its exit status (-1 when it did
@@ -135,22 +145,28 @@ NewPasswordDialog *passwordDialog(QWidget *window);
 // false when none is open.
 bool answerPassword(QWidget *window, const QString &first, const QString &second);
 
-// What a sign-in does to the main window: the session names the operator (Admin as the
-// administrator) and the window takes input again.
-void signIn(formLudomat2 &main, const QString &who = QStringLiteral("Admin"));
+// A sign-in into the session (Admin as the administrator), and the accounts window's word of it:
+// the program answers it as it answers the operator's (the accounts window goes, the main window
+// takes input again).
+void signIn(app::Desk &desk, const QString &who = QStringLiteral("Admin"));
 // A station's button pressed with the mouse, as the operator presses it: nothing happens while
 // the window takes no input.
-void press(formLudomat2 &main, int station);
+void press(app::Desk &desk, int station);
 // Types the password into the administrator's password dialog the window has open and presses
 // "&Aceptar"; false when none is open.
 bool answerAdministrator(QWidget *window, const QString &password);
 
-// The main window on a fresh program folder, loaded, its tick delivered by hand.
+// The program on a fresh program folder, started (the accounts window open, the main window
+// waiting for a sign-in), its tick delivered by hand.
 struct Shop {
     TestPlatform t;
-    std::unique_ptr<formLudomat2> main;
+    std::unique_ptr<app::Desk> desk;
+    formLudomat2 *main = nullptr;
     Shop();
     ~Shop();
+    stations::StationBoard &board() const { return desk->board(); }
+    // Time passes and the tick comes: one late tick catches up every second missed.
+    void tick(int seconds = 1);
     // Every window goes, and with them every handle on the file.
     void close();
     QStringList rows(const QString &table) const { return tableRows(t.databasePath(), table); }

@@ -197,26 +197,29 @@ private Q_SLOTS:
     }
 
     void everyWindow() {
+        using testing::control;
         testing::Shop shop;
-        formLudomat2 *main = shop.main.get();
-        testing::signIn(*main);
-        QStringList found = faults(main);
-        formUsuario *accounts = main->usuarioWindow;
-        found << faults(accounts);
-        accounts->findChild<QComboBox *>("combUsuario")->setCurrentText(QStringLiteral("Admin"));
-        accounts->findChild<QLineEdit *>("maskContraseña")->setText(accounts::kDeliveredAdminPassword);
-        QTest::mouseClick(accounts->findChild<QPushButton *>("cmdAgregar"), Qt::LeftButton);
+        formLudomat2 *main = shop.main;
+        formUsuario *accounts = shop.desk->accountsWindow();
+        QStringList found = faults(accounts);
+        control<QComboBox>(accounts, "combUsuario")->setCurrentText(QStringLiteral("Admin"));
+        control<QLineEdit>(accounts, "maskContraseña")->setText(accounts::kDeliveredAdminPassword);
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdAgregar"), Qt::LeftButton);
         QCOMPARE(accounts->mode(), formUsuario::Mode::NewAccount);
         found << faults(accounts);
-        testing::press(*main, 0); // a running station's caption, left open for six weeks
+        QTest::mouseClick(control<QPushButton>(accounts, "cmdCancelar"), Qt::LeftButton);
+        testing::signIn(*shop.desk);
+        found << faults(main);
+        testing::press(*shop.desk, 0); // a running station's caption, left open for six weeks
         // The widest money a 24-block rental reaches below 10^9 a block, and the longest block.
-        main->board().setRate({1365, 99999999999});
-        QTest::mouseClick(main->optModo[2], Qt::LeftButton);
-        main->vsTiempo[1]->setValue(24);
-        QTest::mouseClick(main->optModo[4], Qt::LeftButton);
-        shop.t.clock.advance(999 * 3600 + 59 * 60 + 59);
-        main->Timer1_Timer();
-        QCOMPARE(main->txtPesos[1]->text() + u' ' + main->txtMinuto[2]->text() + u' ' + main->txtHora[0]->text(),
+        shop.board().setRate({1365, 99999999999});
+        QTest::mouseClick(control<QRadioButton>(main, "optModo", 2), Qt::LeftButton);
+        control<QScrollBar>(main, "vsTiempo", 1)->setValue(24);
+        QTest::mouseClick(control<QRadioButton>(main, "optModo", 4), Qt::LeftButton);
+        shop.tick(999 * 3600 + 59 * 60 + 59);
+        QCOMPARE(control<QLineEdit>(main, "txtPesos", 1)->text() + u' ' +
+                     control<QLineEdit>(main, "txtMinuto", 2)->text() + u' ' +
+                     control<QLineEdit>(main, "txtHora", 0)->text(),
                  QStringLiteral("23999999999.76 1365 999"));
         found << faults(main);
 
@@ -245,8 +248,11 @@ private Q_SLOTS:
                             "Antes: 30 minutos por 10; ahora: 1365 minutos por 999999999.99");
         });
         db.reset();
-        main->cmdCierreCaja_Click();
-        formCaja *caja = main->cajaWindow;
+        QTest::mouseClick(control<QPushButton>(main, "cmdTarifa"), Qt::LeftButton);
+        QCOMPARE(control<QLineEdit>(shop.desk->rateWindow(), "txtPesos1")->text(), QStringLiteral("999999999.99"));
+        found << faults(shop.desk->rateWindow());
+        QTest::mouseClick(control<QPushButton>(main, "cmdCierreCaja"), Qt::LeftButton);
+        formCaja *caja = shop.desk->cashCloseWindow();
         testing::control<QLineEdit>(caja, "txtHora1")->setText(QStringLiteral("00:00:00"));
         testing::control<QLineEdit>(caja, "txtHora2")->setText(QStringLiteral("23:59:59"));
         QVERIFY(testing::runCashClose(caja));
@@ -256,13 +262,12 @@ private Q_SLOTS:
                  QStringLiteral("23999999999779.99 23999999999779.99"));
         found << faults(caja);
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
-        QTRY_VERIFY(!caja->registroWindow->lblVerificacion->text().endsWith(QStringLiteral("…")));
-        found << faults(caja->registroWindow);
+        QTRY_VERIFY(!testing::control<QLabel>(shop.desk->journalWindow(), "lblVerificacion")
+                         ->text()
+                         .endsWith(QStringLiteral("…")));
+        found << faults(shop.desk->journalWindow());
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
-        found << faults(caja->graficosWindow);
-        main->cmdTarifa_Click();
-        QCOMPARE(main->tarifaWindow->txtPesos1->text(), QStringLiteral("999999999.99"));
-        found << faults(main->tarifaWindow);
+        found << faults(shop.desk->chartsWindow());
         QCOMPARE(shop.t.messages.messages, QStringList());
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
     }

@@ -1,0 +1,232 @@
+#include "app/Desk.h"
+
+#include "platform/Platform.h"
+#include "ui/JournalCheck.h"
+#include "ui/formCaja.h"
+#include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
+#include "ui/frmGraficos.h"
+#include "ui/frmRegistro.h"
+#include "ui/frmTarifa.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+namespace app {
+
+namespace {
+
+// A window still going away is not the one to show again.
+template <class W> void forgetUnloading(QPointer<W> &window) {
+    if (window && window->isUnloading()) {
+        window.clear();
+    }
+}
+
+} // namespace
+
+Desk::Desk(sys::Platform &platform)
+    : platform_(platform), accounts_(platform.databasePath(), platform.clock, session_),
+      board_(platform.clock, session_), rates_(platform.databasePath(), platform.clock, session_),
+      main_(std::make_unique<formLudomat2>(platform, session_, board_)) {
+    connect(main_.get(), &formLudomat2::changeOfUserAsked, this, &Desk::changeUser);
+    connect(main_.get(), &formLudomat2::cashCloseAsked, this, &Desk::openCashClose);
+    connect(main_.get(), &formLudomat2::rateAsked, this, &Desk::openRate);
+    connect(main_.get(), &formLudomat2::exitAsked, this, &Desk::exit);
+    // The window that holds the main window comes back when the main window is activated, even
+    // if it was minimised or hidden: the operator can never be left without a way on.
+    connect(main_.get(), &formLudomat2::activatedWhileDisabled, this, [this] {
+        if (ui::Form *window = holder()) {
+            window->showNormal();
+            window->showForm();
+        }
+    });
+}
+
+// Every window goes before the services it shows; the cash close takes its children along.
+Desk::~Desk() {
+    delete accountsWindow_.data();
+    delete cashClose_.data();
+    delete rate_.data();
+    main_.reset();
+}
+
+formUsuario *Desk::accountsWindow() const {
+    return accountsWindow_;
+}
+
+formCaja *Desk::cashCloseWindow() const {
+    return cashClose_;
+}
+
+frmTarifa *Desk::rateWindow() const {
+    return rate_;
+}
+
+frmRegistro *Desk::journalWindow() const {
+    return journal_;
+}
+
+frmGraficos *Desk::chartsWindow() const {
+    return charts_;
+}
+
+bool Desk::start() {
+    // The accounts window comes first and the main window waits, without input, for a sign-in.
+    changeUser();
+
+    const stations::StationBoard::LoadResult loaded = board_.load(platform_.databasePath());
+    if (loaded.result == stations::StationBoard::Loaded::Unreadable && accountsWindow_ &&
+        !accountsWindow_->databaseOpen()) {
+        return false; // the accounts window has already told the operator
+    }
+    if (loaded.result != stations::StationBoard::Loaded::Ready) {
+        platform_.messages.showMessage(main_.get(), loaded.problem);
+        return false;
+    }
+    board_.restore();
+
+    // The program runs without its alarm, but the operator should know before a prepaid
+    // time ends in silence.
+    if (!QFileInfo(platform_.alarmPath()).isFile()) {
+        main_->afterSignIn(
+            [this, text = QStringLiteral("No se encuentra el archivo de alarma %1. El fin de un prepago "
+                                         "se avisará solo con el mensaje, sin sonido.")
+                              .arg(platform_.alarmPath())] { platform_.messages.postMessage(main_.get(), text, {}); });
+    }
+    stations::checkJournalInBackground(platform_, main_.get());
+    return true;
+}
+
+void Desk::show() {
+    main_->showForm();
+    if (accountsWindow_) {
+        accountsWindow_->showForm();
+    }
+}
+
+void Desk::bringToFront() {
+    if (main_->isMinimized()) {
+        main_->setWindowState(main_->windowState() & ~Qt::WindowMinimized);
+    }
+    // The accounts window while nobody is signed in, the cash close while it is open, else the
+    // main window; a question open above it comes along, last, as the one that takes keys.
+    QWidget *target = holder();
+    if (!target) {
+        target = main_.get();
+    }
+    for (QWidget *window : {target, QApplication::activeModalWidget()}) {
+        if (window) {
+            window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+            window->show();
+            window->raise();
+            window->activateWindow();
+        }
+    }
+}
+
+ui::Form *Desk::holder() const {
+    if (accountsWindow_ && !accountsWindow_->isUnloading()) {
+        return accountsWindow_;
+    }
+    if (cashClose_ && !cashClose_->isUnloading()) {
+        return cashClose_;
+    }
+    return nullptr;
+}
+
+void Desk::changeUser() {
+    forgetUnloading(accountsWindow_);
+    session_.ownerSeal().forget(); // the administrator's key goes until the next sign-in
+    if (board_.store()) {          // a change of user, not the start-up
+        // Nobody signed in may act through a window the last operator left open.
+        if (rate_) {
+            rate_->close();
+        }
+        board_.noteChangeOfUser();
+    }
+    if (!accountsWindow_) {
+        accountsWindow_ = new formUsuario(platform_, accounts_);
+        connect(accountsWindow_, &formUsuario::signedIn, this, &Desk::signedIn);
+        connect(accountsWindow_, &formUsuario::exitRequested, this, [this] { platform_.ender.endProgram(); });
+        accountsWindow_->Form_Load();
+    }
+    accountsWindow_->keepAbove(*main_);
+    accountsWindow_->showForm();
+    main_->setEnabled(false);
+}
+
+void Desk::signedIn() {
+    main_->setEnabled(true);
+    main_->activateWindow();
+    if (accountsWindow_) {
+        accountsWindow_->unload();
+    }
+}
+
+void Desk::openCashClose() {
+    forgetUnloading(cashClose_);
+    if (!cashClose_) {
+        cashClose_ = new formCaja(platform_, session_, board_, accounts_);
+        connect(cashClose_, &formCaja::left, this, &Desk::cashCloseLeft);
+        connect(cashClose_, &formCaja::copyRestored, this, &Desk::changeUser);
+        connect(cashClose_, &formCaja::journalAsked, this, &Desk::openJournal);
+        connect(cashClose_, &formCaja::chartsAsked, this, &Desk::openCharts);
+        cashClose_->Form_Load();
+    }
+    cashClose_->keepAbove(*main_);
+    cashClose_->showForm();
+    main_->setEnabled(false);
+}
+
+void Desk::cashCloseLeft() {
+    main_->setEnabled(true);
+    for (ui::Form *window : {static_cast<ui::Form *>(journal_.data()), static_cast<ui::Form *>(charts_.data())}) {
+        if (window) {
+            window->unload();
+        }
+    }
+}
+
+void Desk::openJournal(const QDateTime &from, const QDateTime &to) {
+    forgetUnloading(journal_);
+    if (!journal_) {
+        journal_ = new frmRegistro(platform_, cashClose_);
+        journal_->Form_Load();
+    }
+    journal_->showPeriod(from, to);
+    journal_->showForm();
+}
+
+void Desk::openCharts(const cash_close::Report &report) {
+    forgetUnloading(charts_);
+    if (!charts_) {
+        charts_ = new frmGraficos(platform_, cashClose_);
+        charts_->Form_Load();
+    }
+    charts_->showReport(report);
+    charts_->showForm();
+}
+
+void Desk::openRate() {
+    forgetUnloading(rate_);
+    if (!rate_) {
+        // The rate it charges goes with it: the stored one may have been changed since the start.
+        rate_ = new frmTarifa(platform_, rates_, accounts_, board_.rate());
+        rate_->Form_Load();
+    }
+    rate_->showForm(); // the main window stays usable
+}
+
+void Desk::exit() {
+    // While the administrator is adding an account nothing ends the program.
+    if (accountsWindow_ && !accountsWindow_->isUnloading() &&
+        accountsWindow_->mode() == formUsuario::Mode::NewAccount) {
+        return;
+    }
+    session_.ownerSeal().forget();
+    board_.shutDown();
+    platform_.ender.endProgram();
+}
+
+} // namespace app

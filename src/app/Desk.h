@@ -1,0 +1,90 @@
+#pragma once
+
+#include "accounts/AccountService.h"
+#include "accounts/Session.h"
+#include "rate/RateService.h"
+#include "stations/StationBoard.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QDateTime;
+class formCaja;
+class formLudomat2;
+class formUsuario;
+class frmGraficos;
+class frmRegistro;
+class frmTarifa;
+namespace cash_close {
+struct Report;
+}
+namespace sys {
+struct Platform;
+}
+namespace ui {
+class Form;
+}
+
+namespace app {
+
+// The shop's front desk, where the program is put together. It owns the services (who is signed
+// in, the accounts, the room, the stored rate) and every window: the main
+// window for the whole run, the others from when they are asked for until they are left (the
+// journal and chart windows as children of the cash close). It answers what a window asks for
+// (another window, a change of user, the end) and keeps the main window without input while the
+// accounts window or the cash close is open. Windows know the services they show, never each other.
+class Desk final : public QObject {
+    Q_OBJECT
+public:
+    explicit Desk(sys::Platform &platform);
+    ~Desk() override;
+
+    // Start-up: the accounts window first, then the room's books opened and its stations brought
+    // back; the main window waits, without input, for a sign-in. False when the program cannot
+    // run (the reason has been shown).
+    bool start();
+    // The main window, then the accounts window above it, its password box ready for the first key.
+    void show();
+    // A second start was made: the window that takes input comes to the front.
+    void bringToFront();
+
+    accounts::Session &session() { return session_; }
+    accounts::AccountService &accounts() { return accounts_; }
+    stations::StationBoard &board() { return board_; }
+    rate::RateService &rates() { return rates_; }
+    formLudomat2 &mainWindow() { return *main_; }
+    // The other windows while they are open (or going away), else null.
+    formUsuario *accountsWindow() const;
+    formCaja *cashCloseWindow() const;
+    frmTarifa *rateWindow() const;
+    frmRegistro *journalWindow() const;
+    frmGraficos *chartsWindow() const;
+
+private:
+    void changeUser();
+    void openCashClose();
+    void openRate();
+    void openJournal(const QDateTime &from, const QDateTime &to);
+    void openCharts(const cash_close::Report &report);
+    void exit();
+    void signedIn();
+    void cashCloseLeft();
+    // The window that holds the main window without input: the accounts window, else the cash
+    // close; null when neither is open.
+    ui::Form *holder() const;
+
+    sys::Platform &platform_;
+    accounts::Session session_;
+    accounts::AccountService accounts_;
+    stations::StationBoard board_;
+    rate::RateService rates_;
+    std::unique_ptr<formLudomat2> main_;
+    QPointer<formUsuario> accountsWindow_;
+    QPointer<formCaja> cashClose_;
+    QPointer<frmTarifa> rate_;
+    QPointer<frmRegistro> journal_;
+    QPointer<frmGraficos> charts_;
+};
+
+} // namespace app
