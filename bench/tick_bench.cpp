@@ -69,6 +69,7 @@ struct Services {
 void openAll(app::Desk &desk) {
     desk.mainWindow().findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
     desk.session().signIn(QStringLiteral("Admin"), true);
+    desk.mainWindow().setEnabled(true);
     for (int i = 0; i < 5; ++i) {
         if (i >= 3) {
             desk.board().chooseMode(i, stations::StationMode::Prepago);
