@@ -48,14 +48,21 @@ class NoEnd final : public sys::ProgramEnder {
 public:
     void endProgram() override {}
 };
+class NoFiles final : public sys::FileChooser {
+public:
+    QString savePath(QWidget *, const sys::FileQuestion &) override { return {}; }
+    QString openPath(QWidget *, const sys::FileQuestion &) override { return {}; }
+    QString restoreCopy(QWidget *, const QString &) override { return {}; }
+};
 
 struct Services {
     ManualClock clock;
     SilentMessages messages;
     SilentAlarm alarm;
     NoEnd ender;
+    NoFiles files;
     sys::Platform platform;
-    explicit Services(const QString &folder) : platform{clock, messages, alarm, ender, folder} {}
+    explicit Services(const QString &folder) : platform{clock, messages, alarm, ender, files, folder} {}
 };
 
 // Signed in, with all five stations open: 1-3 counting up, 4-5 prepaid for 24 blocks.

@@ -77,8 +77,9 @@ int runProgram(int argc, char *argv[]) {
     ui::MessageBoxPresenter messages;
     ui::SoundEffectPlayer alarm;
     ui::ApplicationEnder ender;
+    ui::DialogFileChooser files;
     const QString asked = dataDirArgument(argc, argv);
-    sys::Platform platform{clock, messages, alarm, ender, sys::locateProgram(asked)};
+    sys::Platform platform{clock, messages, alarm, ender, files, sys::locateProgram(asked)};
     const bool chosen = !asked.isEmpty();
     if (const QString problem = sys::prepare(platform.where, !chosen); !problem.isEmpty()) {
         messages.showMessage(nullptr, problem);

@@ -4,7 +4,8 @@
 // of widgets):
 //  - platform/  the system's pieces behind small interfaces: the clocks, where the books are,
 //               the one-program lock and the second start; Platform is the seam a window is
-//               written against (clock, messages, alarm, the program's end);
+//               written against (clock, messages, alarm, the program's end, the file chooser);
+//               Background is the one way work leaves the user-interface thread;
 //  - data/      the database handle over SQLite (statements arrive in the Jet dialect and are
 //               translated, every literal bound), the statement texts, the journal, the copies;
 //  - stations/  the room as a service: StationBoard owns the stations (plain records stepped by
@@ -21,7 +22,7 @@
 //  - report/    the printed report (painting only, for the command line's PDF too);
 //  - ui/        the windows: they show the services, call their commands and connect to their
 //               signals, and say what the operator asks for; none knows another. Also the real
-//               message boxes and alarm behind the platform's seam;
+//               message boxes, alarm and file chooser behind the platform's seam;
 //  - app/       main, the start-up, the command line and the Desk, where the program is put
 //               together.
 // The Desk owns the services (Session, AccountService, StationBoard, RateService) and every
@@ -37,10 +38,13 @@
 // accounts window or the cash close is open the Desk keeps the main window disabled; the rate
 // window leaves it usable.
 // The stations, the tick and the windows run on the user-interface thread; the copies of the
-// books, the journal's checks, the cash-close run and the start's journal entry (written while the
-// first windows are built) work on threads of their own. Nothing waits
-// on the user-interface thread for long: a busy file is reported at once and a message about a
-// station never holds the tick.
+// books, the restore, the journal's checks, the cash-close run and the start's journal entry
+// (written while the first windows are built) are jobs in the background
+// (sys::runInBackground): each works on values and a connection of its own and reports once, in
+// a callback on the window that asked, which meanwhile disables what must wait. No event loop
+// waits for a job; a window that goes cancels its job (a copy is never cut: it is waited for).
+// Nothing waits on the user-interface thread for long: a busy file is reported at once and a
+// message about a station never holds the tick.
 #include "app/Startup.h"
 
 int main(int argc, char *argv[]) {

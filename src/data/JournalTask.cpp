@@ -2,45 +2,39 @@
 
 #include "data/DbError.h"
 
-#include <QThread>
-
 namespace journal {
+
+namespace {
+
+struct Walked {
+    Verification result;
+    QString error;
+};
+
+} // namespace
 
 VerificationTask::VerificationTask(QString databasePath, QObject *parent)
     : QObject(parent), path_(std::move(databasePath)) {}
-
-VerificationTask::~VerificationTask() {
-    stop_ = true;
-    if (thread_) {
-        thread_->wait();
-    }
-}
-
-bool VerificationTask::isRunning() const {
-    return thread_ && thread_->isRunning();
-}
 
 void VerificationTask::start() {
     if (isRunning()) {
         return;
     }
-    if (thread_) {
-        thread_->wait(); // finished already; its last instructions may still be running
-    }
-    stop_ = false;
-    thread_.reset(QThread::create([this, path = path_] {
-        Verification result;
-        QString error;
-        try {
-            result = verifyFile(path, [this](qint64) { return !stop_.load(); });
-        } catch (const data::DbError &e) {
-            error = e.message();
-        }
-        // Queued to the owner's thread; dropped with this object if it goes first.
-        QMetaObject::invokeMethod(
-            this, [this, result, error] { Q_EMIT finished(result, error); }, Qt::QueuedConnection);
-    }));
-    thread_->start();
+    job_ = sys::runInBackground(
+        this,
+        [path = path_](const sys::CancelToken &token) {
+            Walked walked;
+            try {
+                walked.result = verifyFile(path, [&token](qint64) { return !token.cancelled(); });
+            } catch (const data::DbError &e) {
+                walked.error = e.message();
+            }
+            return walked;
+        },
+        [this](const sys::Outcome<Walked> &outcome) {
+            Q_EMIT finished(outcome.ok() ? outcome.value->result : Verification(),
+                            outcome.ok() ? outcome.value->error : outcome.failure);
+        });
 }
 
 } // namespace journal

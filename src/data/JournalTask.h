@@ -1,28 +1,23 @@
 #pragma once
 
 #include "data/Journal.h"
+#include "platform/Background.h"
 
 #include <QObject>
 #include <QString>
-#include <atomic>
-#include <memory>
-
-class QThread;
 
 namespace journal {
 
-// Verifies the journal of a database file on a thread of its own, through a read-only
-// connection opened in that thread, so a long journal never holds the window that asked.
+// Verifies the journal of a database file in the background, through a read-only connection of
+// its own, so a long journal never holds the window that asked. Going, it stops the walk.
 class VerificationTask final : public QObject {
     Q_OBJECT
 public:
     explicit VerificationTask(QString databasePath, QObject *parent = nullptr);
-    // Stops the walk and waits for the thread: nothing outlives the owner.
-    ~VerificationTask() override;
 
     // Starts a verification unless one is under way.
     void start();
-    bool isRunning() const;
+    bool isRunning() const { return job_.isRunning(); }
 
 Q_SIGNALS:
     // On the owner's thread. error says why the file could not be read; result is empty then.
@@ -30,8 +25,7 @@ Q_SIGNALS:
 
 private:
     QString path_;
-    std::unique_ptr<QThread> thread_;
-    std::atomic_bool stop_{false};
+    sys::Job job_;
 };
 
 } // namespace journal

@@ -4,6 +4,7 @@
 #include "platform/Locations.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -35,6 +36,28 @@ public:
     virtual void endProgram() = 0;
 };
 
+// What a file is asked for: the dialog's title, the path offered (a file to write) or the folder
+// to look in (a file to read), and the kinds of file ("Nombre (*.ext)"), the first chosen at first.
+struct FileQuestion {
+    QString caption;
+    QString start;
+    QStringList filters;
+};
+
+// Asks the operator for a file. Each answer is a path, or empty when the operator gave up.
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // Where to write; a name typed without an extension takes the one of the kind it was typed
+    // under.
+    virtual QString savePath(QWidget *parent, const FileQuestion &question) = 0;
+    // A file to read.
+    virtual QString openPath(QWidget *parent, const FileQuestion &question) = 0;
+    // The copy of the books to put back: one of the copies in folder, listed with what each
+    // holds, or any other file.
+    virtual QString restoreCopy(QWidget *parent, const QString &folder) = 0;
+};
+
 // The platform services a window is written against. Production passes the real ones,
 // tests pass fakes.
 struct Platform {
@@ -42,6 +65,7 @@ struct Platform {
     MessagePresenter &messages;
     AlarmPlayer &alarm;
     ProgramEnder &ender;
+    FileChooser &files;
     Locations where; // the data folder and the shared folder
 
     QString databasePath() const { return where.database(); }

@@ -4,7 +4,6 @@
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 
-#include <QThread>
 #include <QWidget>
 
 namespace stations {
@@ -14,9 +13,7 @@ BooksWatch::BooksWatch(sys::Platform &platform, QWidget *speaker) : platform_(pl
     connect(&timer_, &QTimer::timeout, this, &BooksWatch::look);
 }
 
-BooksWatch::~BooksWatch() {
-    wait();
-}
+BooksWatch::~BooksWatch() = default;
 
 void BooksWatch::start() {
     try {
@@ -28,7 +25,7 @@ void BooksWatch::start() {
 }
 
 void BooksWatch::look() {
-    if (!db_ || worker_) {
+    if (!db_ || puttingBack_) {
         return;
     }
     if (db_->followPutBack()) { // a write found it gone first and put it back
@@ -38,28 +35,27 @@ void BooksWatch::look() {
     if (!db_->file()->claimed() || !data::DatabaseFile::pathIsFree(db_->path())) {
         return;
     }
-    auto result = std::make_shared<data::PutBack>();
-    data::Database *db = db_.get();
-    const QDateTime now = platform_.clock.wallTime();
-    worker_ = QThread::create([db, result, now] { *result = data::putBackRemoved(*db, now); });
-    connect(worker_, &QThread::finished, this, [this, result] {
-        worker_->deleteLater();
-        worker_.clear();
-        if (result->done) {
-            lastFailure_.clear();
-            tell({});
-        } else if (!result->failure.isEmpty() && result->failure != lastFailure_) {
-            lastFailure_ = result->failure; // tried again each second, said once
-            tell(result->failure);
-        }
-    });
-    worker_->start();
+    puttingBack_ = true;
+    putBack_ = sys::runInBackground(
+        this,
+        [db = db_.get(), now = platform_.clock.wallTime()](const sys::CancelToken &) {
+            return data::putBackRemoved(*db, now);
+        },
+        [this](const sys::Outcome<data::PutBack> &outcome) {
+            puttingBack_ = false;
+            const data::PutBack result = outcome.ok() ? *outcome.value : data::PutBack{false, outcome.failure};
+            if (result.done) {
+                lastFailure_.clear();
+                tell({});
+            } else if (!result.failure.isEmpty() && result.failure != lastFailure_) {
+                lastFailure_ = result.failure; // tried again each second, said once
+                tell(result.failure);
+            }
+        });
 }
 
 void BooksWatch::wait() {
-    if (worker_) {
-        worker_->wait();
-    }
+    putBack_.wait();
 }
 
 void BooksWatch::tell(const QString &failure) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Background.h"
 #include "platform/Platform.h"
 
 #include <QObject>
@@ -7,7 +8,6 @@
 #include <QTimer>
 #include <memory>
 
-class QThread;
 class QWidget;
 
 namespace data {
@@ -18,7 +18,7 @@ namespace stations {
 
 // The program's watch over its books' file: once a second, one stat of the path. A file removed
 // under the running program is put back from the watch's own connection, opened at start-up
-// while the file was there (on a thread, so the tick never waits for the copy), and the
+// while the file was there (in the background, so the tick never waits for the copy), and the
 // operator is told once. A write that finds the file gone first puts it back by itself; the
 // watch then only tells. A file replaced by another is left to the writes, which refuse it.
 class BooksWatch final : public QObject {
@@ -41,8 +41,9 @@ private:
     QPointer<QWidget> speaker_;
     std::unique_ptr<data::Database> db_;
     QTimer timer_;
-    QPointer<QThread> worker_;
+    bool puttingBack_ = false; // until the put-back's result is in
     QString lastFailure_;
+    sys::Job putBack_; // works on db_: declared after it, so it ends before db_ goes
 };
 
 } // namespace stations

@@ -8,7 +8,6 @@
 #include "ui/SystemPlatform.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
 #include <QPrintPreviewDialog>
@@ -20,30 +19,6 @@ namespace cash_close {
 
 namespace {
 
-const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
-const QString kPdfFilter = QStringLiteral("PDF (*.pdf)");
-const QString kXlsxFilter = QStringLiteral("Hoja de cálculo (*.xlsx)");
-
-QString askWithDialog(QWidget *parent, const QString &suggested) {
-    QString filter = kCsvFilter;
-    QString path =
-        QFileDialog::getSaveFileName(parent, QStringLiteral("Exportar el cierre de caja"), suggested,
-                                     QStringList{kCsvFilter, kPdfFilter, kXlsxFilter}.join(QLatin1String(";;")),
-                                     &filter, QFileDialog::DontUseNativeDialog);
-    // A bare name takes the extension of the filter it was typed under.
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
-        path += filter == kPdfFilter    ? QLatin1String(".pdf")
-                : filter == kXlsxFilter ? QLatin1String(".xlsx")
-                                        : QLatin1String(".csv");
-    }
-    return path;
-}
-
-SavePathChooser &chooser() {
-    static SavePathChooser current;
-    return current;
-}
-
 bool refuseWithoutReport(QWidget *parent, sys::Platform &platform, const Report *report) {
     if (!report) {
         platform.messages.showMessage(parent, QStringLiteral("Procese primero un período con «Procesar Datos»."));
@@ -52,10 +27,6 @@ bool refuseWithoutReport(QWidget *parent, sys::Platform &platform, const Report 
 }
 
 } // namespace
-
-void setSavePathChooser(SavePathChooser chooser) {
-    cash_close::chooser() = std::move(chooser);
-}
 
 QString suggestedExportPath(const Report &report) {
     const QString format = QStringLiteral("yyyy-MM-dd");
@@ -77,8 +48,10 @@ void exportReport(QWidget *parent, sys::Platform &platform, const Report *shown)
     // A copy (the rows are shared, not copied): the progress dialog lets events through, and
     // the window's report must not change under the file being written.
     const Report report = *shown;
-    const QString suggested = suggestedExportPath(report);
-    const QString path = chooser() ? chooser()(parent, suggested) : askWithDialog(parent, suggested);
+    const QString path = platform.files.savePath(parent, {QStringLiteral("Exportar el cierre de caja"),
+                                                          suggestedExportPath(report),
+                                                          {QStringLiteral("CSV (*.csv)"), QStringLiteral("PDF (*.pdf)"),
+                                                           QStringLiteral("Hoja de cálculo (*.xlsx)")}});
     if (path.isEmpty()) {
         return;
     }

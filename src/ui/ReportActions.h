@@ -3,7 +3,6 @@
 #include "cash_close/Report.h"
 
 #include <QString>
-#include <functional>
 
 class QWidget;
 
@@ -14,17 +13,12 @@ struct Platform;
 // What the cash-close window's Exportar and Imprimir buttons do with the last report.
 namespace cash_close {
 
-// Asks where to save, offering suggested; an empty string when the operator gave up. The file
-// dialog by default; tests put in an answer of their own.
-using SavePathChooser = std::function<QString(QWidget *parent, const QString &suggested)>;
-void setSavePathChooser(SavePathChooser chooser); // empty: the file dialog again
-
 // The name offered for a report, in the user's documents folder: "cierre-2026-12-05.csv", or
 // "cierre-2026-12-01-al-2026-12-05.csv" for more than one day.
 QString suggestedExportPath(const Report &report);
 
-// Saves the report where the operator chooses, as CSV, PDF or .xlsx by the name's extension, and
-// says how it went. Without a report it asks for a run first.
+// Saves the report where the operator chooses (the platform's file chooser), as CSV, PDF or .xlsx by the name's
+// extension, and says how it went. Without a report it asks for a run first.
 void exportReport(QWidget *parent, sys::Platform &platform, const Report *report);
 
 // The print preview of the report, printing through the printer chosen from it.

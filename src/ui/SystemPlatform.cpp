@@ -1,13 +1,17 @@
 #include "ui/SystemPlatform.h"
 
+#include "ui/RestoreCopyDialog.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QAudioDevice>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMediaDevices>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
@@ -169,6 +173,40 @@ void SoundEffectPlayer::play(const QString &path) {
 void ApplicationEnder::endProgram() {
     // Every event loop, nested ones included, stops; no queued handler runs after this one.
     QApplication::exit(0);
+}
+
+namespace {
+
+QString askFile(QWidget *parent, const sys::FileQuestion &question, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, question.caption, question.start, question.filters.join(QLatin1String(";;")));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    QString path = dialog.selectedFiles().constFirst();
+    // A bare name takes the extension of the kind it was typed under ("PDF (*.pdf)": .pdf).
+    const QRegularExpressionMatch kind =
+        QRegularExpression(QStringLiteral("\\(\\*\\.(\\w+)\\)")).match(dialog.selectedNameFilter());
+    if (mode == QFileDialog::AcceptSave && QFileInfo(path).suffix().isEmpty() && kind.hasMatch()) {
+        path += QLatin1Char('.') + kind.captured(1);
+    }
+    return path;
+}
+
+} // namespace
+
+QString DialogFileChooser::savePath(QWidget *parent, const sys::FileQuestion &question) {
+    return askFile(parent, question, QFileDialog::AcceptSave);
+}
+
+QString DialogFileChooser::openPath(QWidget *parent, const sys::FileQuestion &question) {
+    return askFile(parent, question, QFileDialog::AcceptOpen);
+}
+
+QString DialogFileChooser::restoreCopy(QWidget *parent, const QString &folder) {
+    cash_close::RestoreCopyDialog dialog(parent, folder, *this);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosen() : QString();
 }
 
 } // namespace ui

@@ -49,6 +49,15 @@ public:
     void endProgram() override;
 };
 
+// Qt's own file dialog (the same on every desktop, and one a headless run can drive), and the
+// list of copies for a restore.
+class DialogFileChooser final : public sys::FileChooser {
+public:
+    QString savePath(QWidget *parent, const sys::FileQuestion &question) override;
+    QString openPath(QWidget *parent, const sys::FileQuestion &question) override;
+    QString restoreCopy(QWidget *parent, const QString &folder) override;
+};
+
 // The application's title on every message box.
 inline constexpr const char *kApplicationTitle = "Ludomat";
 

@@ -1,38 +1,35 @@
 #include "ui/formCaja.h"
 
+#include "accounts/AccountService.h"
 #include "accounts/Session.h"
 #include "cash_close/CashCloseInput.h"
-#include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
-#include "data/Backup.h"
+#include "data/CopyJobs.h"
 #include "data/Database.h"
-#include "data/Journal.h"
-#include "data/JournalTask.h"
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "stations/StationBoard.h"
-#include "ui/BackupAction.h"
+#include "ui/AdministratorPasswordDialog.h"
 #include "ui/CajaGridModel.h"
 #include "ui/FittedText.h"
 #include "ui/JournalCheck.h"
 #include "ui/ReportActions.h"
-#include "ui/RestoreAction.h"
 #include "ui/SystemPlatform.h"
 #include "ui/Twips.h"
 
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTableView>
-#include <QThread>
 #include <QTreeWidget>
 #include <algorithm>
 #include <optional>
-#include <sqlite3.h>
 
 namespace {
 
@@ -92,7 +89,7 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 
 } // namespace
 
-formCaja::formCaja(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board,
+formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, stations::StationBoard &board,
                    accounts::AccountService &accounts)
     : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), session_(session),
       board_(board), accounts_(accounts) {
@@ -190,19 +187,7 @@ formCaja::formCaja(sys::Platform &platform, accounts::Session &session, stations
     connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
 }
 
-formCaja::~formCaja() {
-    // A run still working is stopped and waited for: its thread must not outlive the window.
-    if (job_) {
-        const std::lock_guard<std::mutex> guard(job_->mutex);
-        job_->cancelled = true;
-        if (job_->database) {
-            job_->database->interrupt();
-        }
-    }
-    if (worker_) {
-        worker_->wait();
-    }
-}
+formCaja::~formCaja() = default;
 
 QString formCaja::currentOperator() const {
     return session_.user();
@@ -252,17 +237,17 @@ void formCaja::showAnchor(const cash_close::Report &report) {
                             cash_close::sealAnchorLine(report));
 }
 
-void formCaja::checkBooks() {
-    // The books against the journal, on a connection of its own while the window goes on.
-    auto *task = new journal::VerificationTask(platform().databasePath(), this);
-    connect(task, &journal::VerificationTask::finished, this,
-            [this, task](const journal::Verification &result, const QString &error) {
-                task->deleteLater();
-                if (const QString text = stations::journalProblem(result, error); !text.isEmpty()) {
-                    platform().messages.postMessage(this, text, {});
-                }
-            });
-    task->start();
+void formCaja::showProgress(const QString &text, const QString &cancel) {
+    progress_ = new QProgressDialog(text, cancel, 0, 0, this);
+    progress_->setWindowTitle(QString::fromLatin1(ui::kApplicationTitle));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(400); // a short job ends before it shows
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    if (!cancel.isEmpty()) {
+        connect(progress_, &QProgressDialog::canceled, this, [this] { job_.cancel(); });
+    }
+    progress_->setValue(0);
 }
 
 void formCaja::setRunning(bool running) {
@@ -312,8 +297,6 @@ std::optional<cash_close::Period> formCaja::readPeriod() {
 
 void formCaja::clearResults() {
     report_.reset();
-    totalGeneral = 0;
-    totalUsuario = 0;
     ui::setFittedText(txtTotal, QStringLiteral("0"));
     ui::setFittedText(txtTotalUsuario, QStringLiteral("0"));
     gridModel_->clear();
@@ -341,89 +324,36 @@ void formCaja::cmdProcesar_Click() {
     }
 
     setRunning(true);
-    auto job = std::make_shared<RunJob>();
-    job_ = job;
-    const QString path = platform().databasePath();
-    const QString who = currentOperator();
-    const QDateTime when = platform().clock.wallTime();
-    const cash_close::Period asked = *period;
-    const QString backups = platform().where.backups();
-    const seal::Key key = session_.ownerSeal().key();
-    // The run works on a thread of its own, so the tick and every window go on meanwhile.
-    worker_ = QThread::create([job, path, who, when, asked, backups, key] {
-        std::unique_ptr<data::Database> database;
-        try {
-            database = data::Database::open(path, {.busyTimeoutMs = 2000});
-            {
-                const std::lock_guard<std::mutex> guard(job->mutex);
-                job->database = database.get();
-            }
-            cash_close::CashCloseRun run(*database, who);
-            run.setInstant(when);
-            run.setSeal(key);
-            job->report = run.run(asked);
-            // A copy of the books after every cash close.
-            job->backupFailure =
-                data::automaticBackupNoted(*database, backups, when, who, QStringLiteral("tras el cierre de caja"));
-        } catch (const data::DbError &error) {
-            job->failure = error.describe();
-            job->interrupted = error.code() == SQLITE_INTERRUPT;
-        }
-        const std::lock_guard<std::mutex> guard(job->mutex);
-        job->database = nullptr;
-    });
-    connect(worker_, &QThread::finished, this, &formCaja::runFinished);
-    progress_ = new QProgressDialog(QStringLiteral("Procesando los alquileres del período…"),
-                                    QStringLiteral("&Cancelar"), 0, 0, this);
-    progress_->setWindowTitle(QString::fromLatin1(ui::kApplicationTitle));
-    progress_->setWindowModality(Qt::WindowModal);
-    progress_->setMinimumDuration(400); // a short run ends before it shows
-    progress_->setAutoClose(false);
-    progress_->setAutoReset(false);
-    connect(progress_, &QProgressDialog::canceled, this, [job] {
-        const std::lock_guard<std::mutex> guard(job->mutex);
-        job->cancelled = true;
-        if (job->database) {
-            job->database->interrupt();
-        }
-    });
-    progress_->setValue(0);
-    worker_->start();
+    job_ = cash_close::startRun({platform().databasePath(), platform().where.backups(), *period, currentOperator(),
+                                 platform().clock.wallTime(), session_.ownerSeal().key()},
+                                this, [this](cash_close::RunResult result) { runFinished(std::move(result)); });
+    showProgress(QStringLiteral("Procesando los alquileres del período…"), QStringLiteral("&Cancelar"));
 }
 
-void formCaja::runFinished() {
+void formCaja::runFinished(cash_close::RunResult result) {
     // The progress dialog goes before any message, so the message's OK takes the Enter key.
     delete progress_;
-    if (worker_) {
-        worker_->deleteLater();
-    }
-    const std::shared_ptr<RunJob> job = std::move(job_);
     setRunning(false);
-    if (!job) {
-        showJournalSummary();
-        return;
-    }
-    if (!job->report) {
+    if (!result.report) {
         showJournalSummary();
         platform().messages.showMessage(
-            this, job->cancelled && job->interrupted
+            this, result.cancelled
                       ? QStringLiteral("Se canceló el cierre de caja; no se cambió nada.")
-                      : QStringLiteral("No se pudo hacer el cierre de caja; no se cambió nada.\n") + job->failure);
+                      : QStringLiteral("No se pudo hacer el cierre de caja; no se cambió nada.\n") + result.failure);
         return;
     }
-    showReport(std::move(*job->report));
+    showReport(std::move(*result.report));
     showJournalSummary();
-    checkBooks();
-    if (!job->backupFailure.isEmpty()) {
+    // The books against the journal, behind the run.
+    stations::checkJournalInBackground(platform(), this);
+    if (!result.backupFailure.isEmpty()) {
         platform().messages.showMessage(this, QStringLiteral("No se hizo la copia de seguridad automática. ") +
-                                                  job->backupFailure);
+                                                  result.backupFailure);
     }
 }
 
 void formCaja::showReport(cash_close::Report report) {
     report_ = std::move(report);
-    totalGeneral = static_cast<double>(report_->totalCents) / 100.0;
-    totalUsuario = static_cast<double>(report_->operatorCents) / 100.0;
     // Every digit in sight, at any total: the boxes keep their place and shrink the figures.
     ui::setFittedText(txtTotal, cash_close::moneyText(report_->totalCents));
     ui::setFittedText(txtTotalUsuario, cash_close::moneyText(report_->operatorCents));
@@ -497,22 +427,108 @@ void formCaja::cmdCopia_Click() {
         return;
     }
     setRunning(true); // nothing else in this window while the copy is made, leaving included
-    cash_close::backupOnDemand(this, platform(), currentOperator());
-    setRunning(false);
-    showJournalSummary();
+    const QDateTime now = platform().clock.wallTime();
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QStringLiteral("ludomat-copia-%1.mdb").arg(now.toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    QString target = platform().files.savePath(this, {QStringLiteral("Copia de seguridad de la base de datos"),
+                                                      suggested,
+                                                      {QStringLiteral("Base de datos de Ludomat (*.mdb)")}});
+    if (target.isEmpty()) {
+        setRunning(false);
+        showJournalSummary();
+        return;
+    }
+    if (!target.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive)) {
+        target += QStringLiteral(".mdb");
+    }
+    job_ = data::copyBooks(
+        {platform().databasePath(), target, now, currentOperator(), QStringLiteral("a pedido")}, this,
+        [this, target](const QString &failure) {
+            delete progress_; // gone before the message
+            platform().messages.showMessage(
+                this, failure.isEmpty() ? QStringLiteral("Se hizo la copia de seguridad en %1.").arg(target) : failure);
+            setRunning(false);
+            showJournalSummary();
+        });
+    showProgress(QStringLiteral("Haciendo la copia de seguridad…"), QString());
 }
 
 void formCaja::cmdRestaurar_Click() {
     if (running_) {
         return;
     }
+    QStringList open;
+    for (int i = 0; i < stations::kStations; ++i) {
+        if (board_.station(i).running) {
+            open << QStringLiteral("Puesto %1").arg(i + 1);
+        }
+    }
+    if (!open.isEmpty()) {
+        platform().messages.showMessage(this,
+                                        QStringLiteral("No se puede restaurar una copia con puestos en curso (%1). "
+                                                       "Ciérrelos y vuelva a intentarlo.")
+                                            .arg(open.join(QStringLiteral(", "))));
+        return;
+    }
     setRunning(true); // nothing else in this window meanwhile, leaving included
-    const bool restored = cash_close::restoreOnDemand(this, platform(), board_, accounts_, session_.user());
-    setRunning(false);
-    if (!restored) {
+    auto administrator = std::make_shared<QString>();
+    auto *dialog = new AdministratorPasswordDialog(
+        this, QStringLiteral("Para restaurar una copia de los libros escriba la contraseña del administrador."),
+        [this, administrator](const QString &typed) {
+            const accounts::AdministratorCheck said = accounts_.checkAdministratorPassword(typed);
+            if (said.verdict == accounts::AdministratorCheck::Verdict::Right) {
+                *administrator = said.name;
+                return true;
+            }
+            platform().messages.showMessage(this, said.refusal);
+            return false;
+        });
+    connect(dialog, &QDialog::accepted, this, [this, administrator] { restoreAs(*administrator); });
+    connect(dialog, &QDialog::rejected, this, [this] {
+        setRunning(false);
+        showJournalSummary();
+    });
+    dialog->open();
+}
+
+void formCaja::restoreAs(const QString &administrator) {
+    const QString folder = platform().where.backups();
+    const QString copy = platform().files.restoreCopy(this, folder);
+    if (copy.isEmpty()) {
+        setRunning(false);
         showJournalSummary();
         return;
     }
+    // The check, the copy of the books and the restore take seconds on a large file.
+    const QString operador = currentOperator();
+    const QString how = operador.isEmpty() || operador == administrator
+                            ? QStringLiteral("desde el cierre de caja")
+                            : QStringLiteral("desde el cierre de caja, con %1 ingresado").arg(operador);
+    job_ =
+        data::restoreBooks({platform().databasePath(), copy, folder, platform().clock.wallTime(), administrator, how},
+                           this, [this, copy](const data::Restored &result) { restoreFinished(copy, result); });
+    showProgress(QStringLiteral("Restaurando la copia…"), QString());
+}
+
+void formCaja::restoreFinished(const QString &copy, const data::Restored &result) {
+    delete progress_; // gone before the message
+    if (!result.failure.isEmpty()) {
+        QString text = result.failure;
+        if (!result.keptAt.isEmpty()) {
+            text += QStringLiteral("\n\nLos libros siguen como estaban; se guardó además una copia de ellos en %1.")
+                        .arg(QDir::toNativeSeparators(result.keptAt));
+        }
+        platform().messages.showMessage(this, text);
+        setRunning(false);
+        showJournalSummary();
+        return;
+    }
+    platform().messages.showMessage(
+        this, QStringLiteral("Se restauró la copia %1. Los libros que había se guardaron en %2.\n\nLa tarifa y las "
+                             "cuentas son ahora las de la copia: vuelva a ingresar.")
+                  .arg(QDir::toNativeSeparators(copy), QDir::toNativeSeparators(result.keptAt)));
+    setRunning(false);
     // Other books now: their rate is the one in force (no station is open), and their accounts
     // sign in. Nothing of the last run stays beside them.
     try {

@@ -1,17 +1,15 @@
 #pragma once
 
-#include "cash_close/CashCloseRun.h"
+#include "cash_close/CashCloseJob.h"
 #include "cash_close/Report.h"
+#include "platform/Background.h"
 #include "ui/Form.h"
 
 #include <QPointer>
-#include <memory>
-#include <mutex>
 #include <optional>
 
 class QLabel;
 class QProgressDialog;
-class QThread;
 class QTreeWidget;
 class QLineEdit;
 class QPushButton;
@@ -21,18 +19,24 @@ namespace accounts {
 class AccountService;
 class Session;
 } // namespace accounts
+namespace data {
+struct Restored;
+}
 namespace stations {
 class StationBoard;
 }
 
 // The cash close: the rentals of a period copied into Caja, trimmed by time, totalled overall
-// and for the signed-in operator, and listed in the grid. It asks for the journal and chart windows,
-// which are its children once opened.
+// and for the signed-in operator, and listed in the grid; the copies of the books, made or put
+// back. The run, a copy and a restore work in the background; meanwhile the window takes no
+// input and cannot be left, and it goes on in their callbacks. It asks for the journal and
+// chart windows, which are its children once opened.
 class formCaja final : public ui::Form {
     Q_OBJECT
 public:
-    // accounts: where the administrator's password for a restore is checked.
-    formCaja(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board,
+    // session says who runs the close; board has the stations a restore must find closed and
+    // reads the restored rate; accounts checks the administrator's password for a restore.
+    formCaja(sys::Platform &platform, const accounts::Session &session, stations::StationBoard &board,
              accounts::AccountService &accounts);
     ~formCaja() override;
 
@@ -46,7 +50,44 @@ public:
     void cmdExportar_Click();
     void cmdImprimir_Click();
 
+    // A run, a copy or a restore is under way (or its question is open).
     bool isRunning() const { return running_; }
+
+    // The report of the last run that ended well; none after a refused, cancelled or failed one.
+    const cash_close::Report *report() const { return report_ ? &*report_ : nullptr; }
+
+    // Grid column widths in twips, in the order of Caja's columns.
+    static constexpr int kGridWidths[7] = {800, 800, 1000, 1000, 1100, 1100, 900};
+
+Q_SIGNALS:
+    // "&Registro" for the journal of a period (local times, both ends included).
+    void journalAsked(const QDateTime &from, const QDateTime &to);
+    // "&Gráficos" for the charts of the last run.
+    void chartsAsked(const cash_close::Report &report);
+    // The window was left: the main window takes input again.
+    void left();
+    // A copy of the books was put back and the window left: a sign-in against the copy's accounts.
+    void copyRestored();
+
+protected:
+    bool queryClose() override;
+
+private:
+    QString currentOperator() const;
+    // The period in the four boxes; a box that cannot be read is told and gives nothing.
+    std::optional<cash_close::Period> readPeriod();
+    // The journal's anchor: the last run's, else the journal as it stands now.
+    void showJournalSummary();
+    void showAnchor(const cash_close::Report &report);
+    void clearResults();
+    void runFinished(cash_close::RunResult result);
+    void showReport(cash_close::Report report);
+    void setRunning(bool running);
+    // The window-modal progress of the job under way; with cancel, a button that cancels it.
+    void showProgress(const QString &text, const QString &cancel);
+    // After the administrator's password: the copy to put back, then the restore.
+    void restoreAs(const QString &administrator);
+    void restoreFinished(const QString &copy, const data::Restored &result);
 
     // Controls.
     QLabel *Label1 = nullptr; // "Usuario:"
@@ -79,61 +120,14 @@ public:
     QLabel *lblResumen = nullptr;
     QTreeWidget *trvResumen = nullptr; // rentals, subtotals by operator, station and mode
 
-    // The report of the last run that ended well; none after a refused, cancelled or failed one.
-    const cash_close::Report *report() const { return report_ ? &*report_ : nullptr; }
-
-    // The totals of the last run.
-    double totalGeneral = 0.0;
-    double totalUsuario = 0.0;
-
-    // Grid column widths in twips, in the order of Caja's columns.
-    static constexpr int kGridWidths[7] = {800, 800, 1000, 1000, 1100, 1100, 900};
-
-Q_SIGNALS:
-    // "&Registro" for the journal of a period (local times, both ends included).
-    void journalAsked(const QDateTime &from, const QDateTime &to);
-    // "&Gráficos" for the charts of the last run.
-    void chartsAsked(const cash_close::Report &report);
-    // The window was left: the main window takes input again.
-    void left();
-    // A copy of the books was put back and the window left: a sign-in against the copy's accounts.
-    void copyRestored();
-
-protected:
-    bool queryClose() override;
-
-private:
-    QString currentOperator() const;
-    // The period in the four boxes; a box that cannot be read is told and gives nothing.
-    std::optional<cash_close::Period> readPeriod();
-    // The journal's anchor: the last run's, else the journal as it stands now.
-    void showJournalSummary();
-    void showAnchor(const cash_close::Report &report);
-    // Checks the books against the journal in the background; a difference is told.
-    void checkBooks();
-    void clearResults();
-    void runFinished();
-    void showReport(cash_close::Report report);
-    void setRunning(bool running);
-
-    // What the run's thread and the window share.
-    struct RunJob {
-        std::mutex mutex;
-        data::Database *database = nullptr; // while open, for Cancelar
-        bool cancelled = false;
-        bool interrupted = false;
-        std::optional<cash_close::Report> report;
-        QString failure;
-        QString backupFailure;
-    };
-
-    accounts::Session &session_;
+    const accounts::Session &session_;
     stations::StationBoard &board_;
     accounts::AccountService &accounts_;
     CajaGridModel *gridModel_ = nullptr;
     bool running_ = false;
     std::optional<cash_close::Report> report_;
-    std::shared_ptr<RunJob> job_;
-    QPointer<QThread> worker_;
     QPointer<QProgressDialog> progress_;
+    // The run, copy or restore under way: cancelled (a run) or waited for (a copy) if the window
+    // goes meanwhile. Last, so it ends before anything it reports to.
+    sys::Job job_;
 };

@@ -4,7 +4,6 @@
 #include "ui/ReportChartViews.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImageWriter>
 #include <QPushButton>
@@ -13,18 +12,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString askPath(QWidget *parent, const QString &suggested) {
-    QFileDialog dialog(parent, QStringLiteral("Guardar como PNG"), suggested, QStringLiteral("PNG (*.png)"));
-    // The same dialog on every desktop, and one that tests and headless runs can drive.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("png"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().constFirst();
-}
 
 // A tab holding chart above its save button.
 QPushButton *addPage(QTabWidget *tabs, ReportChart *chart, const QString &tab, const char *buttonName) {
@@ -45,7 +32,7 @@ QPushButton *addPage(QTabWidget *tabs, ReportChart *chart, const QString &tab, c
 } // namespace
 
 frmGraficos::frmGraficos(sys::Platform &platform, QWidget *owner)
-    : ui::Form(platform, QStringLiteral("Gráficos"), QSize(14400, 9900), QSize(960, 660), 7), choosePath(askPath) {
+    : ui::Form(platform, QStringLiteral("Gráficos"), QSize(14400, 9900), QSize(960, 660), 7) {
     setParent(owner, Qt::Window);
     setObjectName(QStringLiteral("frmGraficos"));
 
@@ -80,7 +67,8 @@ void frmGraficos::showReport(const cash_close::Report &report) {
 void frmGraficos::save(ReportChart *chart, const QString &stem) {
     const QString suggested = QDir::home().filePath(
         QStringLiteral("%1_%2_%3.png").arg(stem, period_.from.toString(Qt::ISODate), period_.to.toString(Qt::ISODate)));
-    const QString path = choosePath ? choosePath(this, suggested) : QString();
+    const QString path = platform().files.savePath(
+        this, {QStringLiteral("Guardar como PNG"), suggested, {QStringLiteral("PNG (*.png)")}});
     if (path.isEmpty()) {
         return;
     }

@@ -3,8 +3,6 @@
 #include "cash_close/Report.h"
 #include "ui/Form.h"
 
-#include <functional>
-
 class DailyLineChart;
 class HeatMapChart;
 class OperatorBarsChart;
@@ -22,9 +20,6 @@ public:
     void Form_Load() {}
     // Draws report; the window keeps what it needs, so report may go afterwards.
     void showReport(const cash_close::Report &report);
-    // Where to save a picture: the path chosen, or empty when the operator gave up. A modal
-    // file dialog by default; tests put an answer of their own.
-    std::function<QString(QWidget *parent, const QString &suggested)> choosePath;
 
     static constexpr QSize kImageSize{1200, 700};
 
@@ -32,8 +27,8 @@ protected:
     bool queryClose() override;
 
 private:
-    // Asks where to save chart as a PNG, offering stem and the period as its name, saves it there
-    // and tells how it went.
+    // Asks where to save chart as a PNG (the platform's file chooser), offering stem and the period as its name, saves
+    // it there and tells how it went.
     void save(ReportChart *chart, const QString &stem);
 
     cash_close::Period period_;

@@ -6,7 +6,6 @@
 #include "data/Journal.h"
 #include "data/Seal.h"
 #include "stations/StationBoard.h"
-#include "ui/BackupAction.h"
 #include "ui/ReportActions.h"
 #include "ui/Twips.h"
 #include "ui/formCaja.h"
@@ -116,20 +115,20 @@ private Q_SLOTS:
                                                  {4, "Admin", QDate(2026, 2, 28), QTime(7, 0), "1000"},
                                                  {5, "Admin ", QDate(2026, 3, 3), QTime(11, 0), "0.5"}});
         formCaja *caja = shop.open();
-        caja->txtFecha1->setText(QStringLiteral("28/2/26"));
-        caja->txtFecha2->setText(QStringLiteral("2026-03-03"));
+        testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("28/2/26"));
+        testing::control<QLineEdit>(caja, "txtFecha2")->setText(QStringLiteral("2026-03-03"));
         // Everyone counts in the total, only the exact name in the operator's; twice the same: not double.
         for (int run = 0; run < 2; ++run) {
-            QTest::mouseClick(caja->cmdProcesar, Qt::LeftButton);
+            QTest::mouseClick(testing::control<QPushButton>(caja, "cmdProcesar"), Qt::LeftButton);
             QTRY_VERIFY(!caja->isRunning());
             QCOMPARE(shop.t.messages.messages, QStringList());
-            QCOMPARE(caja->txtTotal->text(), QStringLiteral("160,25"));
-            QCOMPARE(caja->txtTotalUsuario->text(), QStringLiteral("7,5"));
+            QCOMPARE(testing::control<QLineEdit>(caja, "txtTotal")->text(), QStringLiteral("160,25"));
+            QCOMPARE(testing::control<QLineEdit>(caja, "txtTotalUsuario")->text(), QStringLiteral("7,5"));
         }
         // Under the comma locale the engine still gets a point.
         QVERIFY(shop.caja().contains(QStringLiteral("2026-03-02 14:05:09 Admin 7.5")));
 
-        const QTableView *grid = caja->dgLudomat;
+        const QTableView *grid = testing::control<QTableView>(caja, "dgLudomat");
         // Heading, width and alignment (1 left, 2 right, 4 centred) of each column.
         QStringList columns;
         for (int c = 0; c < grid->model()->columnCount(); ++c) {
@@ -147,7 +146,7 @@ private Q_SLOTS:
                                               "5|Contador|Admin |3/3/26|11:00:00|1:25:00|0,5"}));
         // The summary is the program's own text: its amounts always carry both decimals.
         QStringList summary;
-        for (QTreeWidgetItemIterator it(caja->trvResumen); *it; ++it) {
+        for (QTreeWidgetItemIterator it(testing::control<QTreeWidget>(caja, "trvResumen")); *it; ++it) {
             summary << (*it)->text(0);
         }
         for (const char *line :
@@ -175,10 +174,10 @@ private Q_SLOTS:
         }
         fixtures::record(shop.t.databasePath(), rentals);
         formCaja *caja = shop.open();
-        caja->txtFecha1->setText(QStringLiteral("2026-01-01"));
-        caja->txtFecha2->setText(QStringLiteral("2026-12-31"));
+        testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("2026-01-01"));
+        testing::control<QLineEdit>(caja, "txtFecha2")->setText(QStringLiteral("2026-12-31"));
         QVERIFY(testing::runCashClose(caja));
-        const QTableView *grid = caja->dgLudomat;
+        const QTableView *grid = testing::control<QTableView>(caja, "dgLudomat");
         QCOMPARE(grid->model()->rowCount(), 12);
         const QFontMetrics metrics = grid->fontMetrics();
         for (int r = 0; r < 12; ++r) {
@@ -203,22 +202,26 @@ private Q_SLOTS:
         fixtures::record(shop.t.databasePath(), {{1, "Admin", kToday, QTime(9, 0), "10"}});
         const auto fresh = [&shop](formCaja *caja) {
             QVERIFY(caja && caja->isVisible() && !shop.main->isEnabled());
-            const QStringList boxes{caja->txtFecha1->text(), caja->txtHora1->text(), caja->txtFecha2->text(),
-                                    caja->txtHora2->text(),  caja->txtTotal->text(), caja->txtTotalUsuario->text()};
+            const QStringList boxes{testing::control<QLineEdit>(caja, "txtFecha1")->text(),
+                                    testing::control<QLineEdit>(caja, "txtHora1")->text(),
+                                    testing::control<QLineEdit>(caja, "txtFecha2")->text(),
+                                    testing::control<QLineEdit>(caja, "txtHora2")->text(),
+                                    testing::control<QLineEdit>(caja, "txtTotal")->text(),
+                                    testing::control<QLineEdit>(caja, "txtTotalUsuario")->text()};
             QCOMPARE(boxes, QStringList({"5/12/26", "08:00:00 AM", "5/12/26", "04:00:00 PM", "0", "0"}));
-            QCOMPARE(gridText(caja->dgLudomat), QStringList());
+            QCOMPARE(gridText(testing::control<QTableView>(caja, "dgLudomat")), QStringList());
         };
         QPointer<formCaja> caja = shop.open();
         fresh(caja);
-        QCOMPARE(caja->lblUsuario->text(), QStringLiteral("Admin"));
+        QCOMPARE(testing::control<QLabel>(caja, "lblUsuario")->text(), QStringLiteral("Admin"));
 
-        caja->txtFecha1->setText(QStringLiteral("1/12/26"));
+        testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("1/12/26"));
         QVERIFY(testing::runCashClose(caja));
         QCOMPARE(shop.caja().size(), 1);
         if (closeBox) {
             QVERIFY(caja->close());
         } else {
-            QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
+            QTest::mouseClick(testing::control<QPushButton>(caja, "cmdSalir"), Qt::LeftButton);
         }
         QVERIFY(shop.caja().isEmpty());
         QVERIFY(shop.main->isEnabled());
@@ -233,22 +236,17 @@ private Q_SLOTS:
         Shop shop;
         fixtures::record(shop.t.databasePath(), {{2, "Admin", kToday, QTime(9, 0), "10"}});
         QTemporaryDir folder;
-        QString offered;
-        QString answer = folder.filePath(QStringLiteral("cierre.csv"));
-        cash_close::setSavePathChooser([&](QWidget *, const QString &suggested) {
-            offered = suggested;
-            return answer;
-        });
-        const auto restore = qScopeGuard([] { cash_close::setSavePathChooser({}); });
+        QString &answer = shop.t.files.answer;
+        answer = folder.filePath(QStringLiteral("cierre.csv"));
         formCaja *caja = shop.open();
-        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
-        QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdExportar"), Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdImprimir"), Qt::LeftButton);
         const QString first = QStringLiteral("Procese primero un período con «Procesar Datos».");
         QCOMPARE(shop.t.messages.messages, QStringList({first, first}));
 
         QVERIFY(testing::runCashClose(caja));
-        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
-        QVERIFY(offered.endsWith(QStringLiteral("/cierre-2026-12-05.csv")));
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdExportar"), Qt::LeftButton);
+        QVERIFY(shop.t.files.asked.last().start.endsWith(QStringLiteral("/cierre-2026-12-05.csv")));
         QCOMPARE(
             shop.t.messages.messages.last(),
             QStringLiteral("Se exportó el cierre de caja a %1; su resumen, con los totales y el registro, está en %2.")
@@ -259,15 +257,15 @@ private Q_SLOTS:
                  QByteArray("2,Contador,Admin,2026-12-05,09:00:00,01:25:00,10.00\r"));
         // The same chooser, a spreadsheet by its name.
         answer = folder.filePath(QStringLiteral("cierre.XLSX"));
-        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdExportar"), Qt::LeftButton);
         QCOMPARE(shop.t.messages.messages.last(), QStringLiteral("Se exportó el cierre de caja a %1.").arg(answer));
         QFile xlsx(answer);
         QVERIFY(xlsx.open(QIODevice::ReadOnly) && xlsx.read(4) == QByteArray("PK\x03\x04"));
         answer = folder.filePath(QStringLiteral("cierre.txt"));
-        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdExportar"), Qt::LeftButton);
         QVERIFY(shop.t.messages.messages.last().startsWith(QStringLiteral("No se exportó nada")));
         answer.clear();
-        QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdExportar"), Qt::LeftButton);
         QCOMPARE(shop.t.messages.messages.size(), 5);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
                  QStringList({"cierre-resumen.txt", "cierre.csv", "cierre.XLSX"}));
@@ -280,7 +278,7 @@ private Q_SLOTS:
                 preview->reject();
             }
         });
-        QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdImprimir"), Qt::LeftButton);
         QCOMPARE(pages, 1);
         QCOMPARE(shop.t.messages.messages.size(), 5);
     }
@@ -297,7 +295,7 @@ private Q_SLOTS:
         fixtures::record(path, {{2, "Admin", kToday, QTime(9, 0), "10"}});
         formCaja *caja = shop.open();
         const QString loaded = journal::summary(*data::Database::open(path)).lastHash; // before any run: now
-        QCOMPARE(caja->lblRegistro->text(),
+        QCOMPARE(testing::control<QLabel>(caja, "lblRegistro")->text(),
                  QStringLiteral("Registro: 2 entradas, último hash %1…; sin clave del dueño").arg(loaded.left(16)));
         // The administrator is signed in: the owner's key is held.
         const seal::Key key = *seal::Key::derive(QStringLiteral("clave-del-dueño"), seal::Derivation::fresh());
@@ -315,18 +313,17 @@ private Q_SLOTS:
         const QString anchor = QStringLiteral("Registro: %1 entradas, último hash %2").arg(sealed[0], sealed[2]);
         const QString sealLine = QStringLiteral("Sello del dueño: clave %1, último sello en la entrada %2")
                                      .arg(key.fingerprint(), sealed[0]);
-        QCOMPARE(caja->lblRegistro->text(), QStringLiteral("Registro: %1 entradas, último hash %2…; sello del dueño %3 "
-                                                           "en la entrada %1")
-                                                .arg(sealed[0], sealed[2].left(16), key.fingerprint()));
-        QCOMPARE(caja->lblRegistro->toolTip(), anchor + u'\n' + sealLine);
+        QCOMPARE(testing::control<QLabel>(caja, "lblRegistro")->text(),
+                 QStringLiteral("Registro: %1 entradas, último hash %2…; sello del dueño %3 "
+                                "en la entrada %1")
+                     .arg(sealed[0], sealed[2].left(16), key.fingerprint()));
+        QCOMPARE(testing::control<QLabel>(caja, "lblRegistro")->toolTip(), anchor + u'\n' + sealLine);
 
         QTemporaryDir folder;
-        QString answer;
-        cash_close::setSavePathChooser([&](QWidget *, const QString &) { return answer; });
-        const auto restore = qScopeGuard([] { cash_close::setSavePathChooser({}); });
+        QString &answer = shop.t.files.answer;
         for (const char *name : {"cierre.csv", "cierre.pdf", "cierre.xlsx"}) {
             answer = folder.filePath(QLatin1String(name));
-            QTest::mouseClick(caja->cmdExportar, Qt::LeftButton);
+            QTest::mouseClick(testing::control<QPushButton>(caja, "cmdExportar"), Qt::LeftButton);
         }
         QTimer::singleShot(0, caja, [&folder] {
             auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
@@ -337,7 +334,7 @@ private Q_SLOTS:
                 preview->reject();
             }
         });
-        QTest::mouseClick(caja->cmdImprimir, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdImprimir"), Qt::LeftButton);
         const bool spreadsheets = testing::canReadSpreadsheets();
         for (const char *name : {"cierre-resumen.txt", "cierre.pdf", "impreso.pdf", "cierre.xlsx"}) {
             if (!spreadsheets && QLatin1String(name).endsWith(QLatin1String(".xlsx")))
@@ -406,7 +403,7 @@ private Q_SLOTS:
                                           {QTime(19, 0, 0, 500), "Ana", journal::event::kStationClosed, 3},
                                           {QTime(19, 0, 1), "Admin", journal::event::kCashClose, 0}});
         formCaja *caja = shop.open();
-        QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
         QPointer<frmRegistro> registro = shop.desk->journalWindow();
         QVERIFY(registro && registro->isVisible() && registro->windowTitle() == QStringLiteral("Registro"));
         QCOMPARE(testing::control<QComboBox>(registro, "cboUsuario")->currentText(), frmRegistro::kAll);
@@ -430,13 +427,13 @@ private Q_SLOTS:
             ->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 4"));
         registro->close();
         QTRY_VERIFY(!registro);
-        QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
         registro = shop.desk->journalWindow();
         QCOMPARE(testing::control<QTableView>(registro, "dgRegistro")->model()->rowCount(), 3);
         QTRY_COMPARE(testing::control<QLabel>(registro, "lblVerificacion")->text(),
                      QStringLiteral("El registro NO verifica: falta la entrada 4 (fue borrada)"));
         // It goes with the cash close.
-        QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdSalir"), Qt::LeftButton);
         QTRY_VERIFY(!registro);
     }
 
@@ -462,11 +459,11 @@ private Q_SLOTS:
         fixtures::record(shop.t.databasePath(), QList<fixtures::Rental>(30, {1, "Admin", kToday, QTime(9, 0), "10"}));
         formCaja *caja = shop.open();
         QVERIFY(testing::runCashClose(caja));
-        QCOMPARE(caja->txtTotal->text(), QStringLiteral("300"));
+        QCOMPARE(testing::control<QLineEdit>(caja, "txtTotal")->text(), QStringLiteral("300"));
         if (how == u"box")
-            caja->txtFecha1->setText(QStringLiteral("31/2/26"));
+            testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("31/2/26"));
         if (how == u"reversed")
-            caja->txtHora2->setText(QStringLiteral("07:00"));
+            testing::control<QLineEdit>(caja, "txtHora2")->setText(QStringLiteral("07:00"));
         if (how == u"fail" || how == u"cancel") {
             // Slow enough for the dialog and Cancelar; failing at its end otherwise.
             execRaw(shop.t.databasePath(), how == u"cancel" ? kSlowTrigger : kFailingTrigger);
@@ -475,7 +472,7 @@ private Q_SLOTS:
         shop.t.messages.onMessage = [&](const QString &) {
             dialogAtMessage = caja->findChild<QProgressDialog *>() != nullptr;
         };
-        QTest::mouseClick(caja->cmdProcesar, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdProcesar"), Qt::LeftButton);
         if (how == u"cancel") {
             QProgressDialog *progress = nullptr;
             QTRY_VERIFY((progress = caja->findChild<QProgressDialog *>()) && progress->isVisible());
@@ -485,8 +482,11 @@ private Q_SLOTS:
         QVERIFY2(shop.t.messages.messages.size() == 1 && shop.t.messages.messages[0].startsWith(said),
                  qPrintable(shop.t.messages.messages.join(u'\n')));
         QVERIFY(!dialogAtMessage);
-        QCOMPARE(caja->txtTotal->text() + caja->txtTotalUsuario->text(), QStringLiteral("00"));
-        QVERIFY(gridText(caja->dgLudomat).isEmpty() && caja->trvResumen->topLevelItemCount() == 0 && !caja->report());
+        QCOMPARE(testing::control<QLineEdit>(caja, "txtTotal")->text() +
+                     testing::control<QLineEdit>(caja, "txtTotalUsuario")->text(),
+                 QStringLiteral("00"));
+        QVERIFY(gridText(testing::control<QTableView>(caja, "dgLudomat")).isEmpty() &&
+                testing::control<QTreeWidget>(caja, "trvResumen")->topLevelItemCount() == 0 && !caja->report());
     }
 
     // While a run holds the write lock, a save elsewhere is told at once that the file is busy,
@@ -500,7 +500,7 @@ private Q_SLOTS:
         QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdTarifa"), Qt::LeftButton);
         frmTarifa *rate = shop.desk->rateWindow(); // it stays open beside
         formCaja *caja = shop.open();
-        QTest::mouseClick(caja->cmdProcesar, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdProcesar"), Qt::LeftButton);
         QTRY_VERIFY(caja->findChild<QProgressDialog *>()->isVisible()); // the run is well under way
         QTest::mouseClick(testing::control<QPushButton>(rate, "cmdGuardar"), Qt::LeftButton);
         QVERIFY(testing::answerAdministrator(rate, QStringLiteral("admin")));
@@ -522,22 +522,21 @@ private Q_SLOTS:
                                                  {5, "Ana", kToday, QTime(23, 59, 59), "25.5"},
                                                  {3, "Admin", kToday, QTime(9, 30), "7"}});
         formCaja *caja = shop.open();
-        QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
         QCOMPARE(shop.t.messages.messages, QStringList({"Procese primero un período con «Procesar Datos»."}));
         QVERIFY(!shop.desk->chartsWindow());
 
-        caja->txtFecha1->setText(QStringLiteral("1/12/26"));
-        caja->txtHora1->setText(QStringLiteral("00:00:00"));
-        caja->txtHora2->setText(QStringLiteral("23:59:59"));
+        testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("1/12/26"));
+        testing::control<QLineEdit>(caja, "txtHora1")->setText(QStringLiteral("00:00:00"));
+        testing::control<QLineEdit>(caja, "txtHora2")->setText(QStringLiteral("23:59:59"));
         QVERIFY(testing::runCashClose(caja));
-        QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
         QPointer<frmGraficos> graficos = shop.desk->chartsWindow();
         QVERIFY(graficos && graficos->isVisible());
         QVERIFY(graficos->width() <= 1280 && graficos->height() <= 740);
 
         QTemporaryDir dir;
-        QString answer;
-        graficos->choosePath = [&answer](QWidget *, const QString &) { return answer; };
+        QString &answer = shop.t.files.answer;
         const auto save = [&](int tab, const QString &name) {
             answer = dir.filePath(name);
             testing::control<QTabWidget>(graficos, "tabGraficos")->setCurrentIndex(tab);
@@ -560,15 +559,15 @@ private Q_SLOTS:
                  QStringList({"0.png", "1.png", "2.png", "archivo"}));
 
         // A period without rentals: pictures that only say so.
-        caja->txtFecha1->setText(QStringLiteral("2/12/26"));
-        caja->txtFecha2->setText(QStringLiteral("4/12/26"));
+        testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("2/12/26"));
+        testing::control<QLineEdit>(caja, "txtFecha2")->setText(QStringLiteral("4/12/26"));
         QVERIFY(testing::runCashClose(caja));
-        QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
         QCOMPARE(shop.desk->chartsWindow(), graficos);
         QVERIFY(save(2, QStringLiteral("vacio.png")).startsWith(QStringLiteral("Se guardó")));
         QVERIFY(!hasColour(QImage(answer)));
 
-        QTest::mouseClick(caja->cmdSalir, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdSalir"), Qt::LeftButton);
         QVERIFY(!graficos->isVisible());
         QTRY_VERIFY(!graficos);
     }
@@ -609,25 +608,21 @@ private Q_SLOTS:
         } else {
             target.replace(QStringLiteral("BOOKS"), books);
         }
-        cash_close::setSavePathChooser([&target](QWidget *, const QString &) { return target; });
-        cash_close::setBackupPathChooser([&target](QWidget *, const QString &) { return target; });
-        const auto restore = qScopeGuard([] {
-            cash_close::setSavePathChooser({});
-            cash_close::setBackupPathChooser({});
-        });
+        shop.t.files.answer = target;
         const QStringList before = testing::tableRows(books, QStringLiteral("Alquiler"));
         formCaja *caja = shop.open();
         QVERIFY(testing::runCashClose(caja));
         shop.t.messages.messages.clear();
         if (output == u"png") {
-            QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
-            shop.desk->chartsWindow()->choosePath = [&target](QWidget *, const QString &) { return target; };
+            QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
             QTest::mouseClick(testing::control<QPushButton>(shop.desk->chartsWindow(), "cmdGuardarHora"),
                               Qt::LeftButton);
         } else {
-            QTest::mouseClick(output == u"backup" ? caja->cmdCopia : caja->cmdExportar, Qt::LeftButton);
+            QTest::mouseClick(output == u"backup" ? testing::control<QPushButton>(caja, "cmdCopia")
+                                                  : testing::control<QPushButton>(caja, "cmdExportar"),
+                              Qt::LeftButton);
         }
-        QCOMPARE(shop.t.messages.messages.size(), 1);
+        QTRY_COMPARE(shop.t.messages.messages.size(), 1);
         const QString said = shop.t.messages.messages.first();
         QVERIFY2(said.startsWith(QStringLiteral("No se ")) && said.contains(QStringLiteral("base de datos en uso")),
                  qPrintable(said));
@@ -636,19 +631,36 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(books).isFile() && !QFileInfo(books).isSymLink());
     }
 
-    // A checked copy of the books where the operator says. (What a copy refuses: tst_books.)
+    // A checked copy of the books where the operator says, made in the background: meanwhile a
+    // second press, "&Salir" and the close box do nothing. (What a copy refuses: tst_books.)
     void backupButton() {
         Shop shop;
         formCaja *caja = shop.open();
         QTemporaryDir dir;
-        QString answer;
-        cash_close::setBackupPathChooser([&answer](QWidget *, const QString &) { return answer; });
-        const auto cleanup = qScopeGuard([] { cash_close::setBackupPathChooser({}); });
-        answer = dir.filePath(QStringLiteral("copia.mdb"));
-        QTest::mouseClick(caja->cmdCopia, Qt::LeftButton);
-        QCOMPARE(shop.t.messages.messages, QStringList{"Se hizo la copia de seguridad en " + answer + '.'});
-        QCOMPARE(readOnlyRows(dir.filePath("copia.mdb"), "PRAGMA integrity_check"), QStringList{"ok"});
-        QVERIFY(caja->cmdSalir->isEnabled());
+        shop.t.files.answer = dir.filePath(QStringLiteral("copia")); // a bare name: a .mdb
+        auto *copia = testing::control<QPushButton>(caja, "cmdCopia");
+        auto *salir = testing::control<QPushButton>(caja, "cmdSalir");
+        QTest::mouseClick(copia, Qt::LeftButton);
+        QVERIFY(caja->isRunning()); // its result comes through the event loop
+        QTest::mouseClick(copia, Qt::LeftButton);
+        QTest::mouseClick(salir, Qt::LeftButton);
+        QVERIFY(!caja->close());
+        QCOMPARE(shop.t.files.asked.size(), 1);
+        QCOMPARE(shop.t.files.asked[0].caption, QStringLiteral("Copia de seguridad de la base de datos"));
+        QTRY_VERIFY(!caja->isRunning());
+        const QString made = dir.filePath(QStringLiteral("copia.mdb"));
+        QCOMPARE(shop.t.messages.messages, QStringList{"Se hizo la copia de seguridad en " + made + '.'});
+        QCOMPARE(readOnlyRows(made, "PRAGMA integrity_check"), QStringList{"ok"});
+        QCOMPARE(testing::journal(shop.t.databasePath(), QStringLiteral("Evento")).count(journal::event::kBackup), 1);
+        QVERIFY(caja->isVisible() && salir->isEnabled());
+
+        // A window that goes while its copy is made waits for the copy: never half a copy.
+        shop.t.files.answer = dir.filePath(QStringLiteral("otra.mdb"));
+        QTest::mouseClick(copia, Qt::LeftButton);
+        delete caja;
+        QCOMPARE(readOnlyRows(shop.t.files.answer, "PRAGMA integrity_check"), QStringList{"ok"});
+        QTest::qWait(20);
+        QCOMPARE(shop.t.messages.messages.size(), 1); // nobody left to tell
     }
 };
 

@@ -9,7 +9,7 @@
 #include "data/Database.h"
 #include "data/Journal.h"
 #include "stations/StationBoard.h"
-#include "ui/RestoreAction.h"
+#include "ui/RestoreCopyDialog.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
@@ -47,11 +47,6 @@ class RestoreWindowTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() {
-        cash_close::setAdministratorPasswordAsker({});
-        cash_close::setRestoreCopyChooser({});
-    }
-
     void restoreButton() {
         testing::Shop shop;
         const QString books = shop.t.databasePath();
@@ -66,36 +61,35 @@ private Q_SLOTS:
         testing::signIn(*shop.desk, QStringLiteral("Ana"));
         QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdCierreCaja"), Qt::LeftButton);
         QPointer<formCaja> caja = shop.desk->cashCloseWindow();
-        QVERIFY(caja && caja->cmdRestaurar->isVisible() && caja->cmdRestaurar->text() == u"Res&taurar copia…");
-
-        QStringList typed{QStringLiteral("nada"), QStringLiteral("admin")};
-        int chosen = 0;
-        cash_close::setAdministratorPasswordAsker([&typed](QWidget *) { return std::optional(typed.takeFirst()); });
-        cash_close::setRestoreCopyChooser([&](QWidget *, const QString &folder) {
-            ++chosen;
-            return folder == shop.t.platform.where.backups() ? copy : QString();
-        });
+        auto *restaurar = testing::control<QPushButton>(caja, "cmdRestaurar");
+        QVERIFY(restaurar->isVisible() && restaurar->text() == u"Res&taurar copia…");
+        shop.t.files.answer = copy;
 
         // A station running (opened by the room: the main window takes no input meanwhile): refused
         // before anything is asked.
         QVERIFY(shop.board().open(2, stations::StationMode::Contador, 1));
-        QTest::mouseClick(caja->cmdRestaurar, Qt::LeftButton);
+        QTest::mouseClick(restaurar, Qt::LeftButton);
         QCOMPARE(shop.said().last(), QStringLiteral("No se puede restaurar una copia con puestos en curso (Puesto 3). "
                                                     "Ciérrelos y vuelva a intentarlo."));
-        QCOMPARE(typed.size(), 2);
+        QVERIFY(!testing::answerAdministrator(caja, QStringLiteral("admin")));
         QVERIFY(shop.board().close(2));
         const int rentalsBefore = readOnlyRows(books, "SELECT count(*) FROM Alquiler").value(0).toInt();
 
-        // A wrong password: said, counted by the sign-in's throttle, nothing chosen.
-        QTest::mouseClick(caja->cmdRestaurar, Qt::LeftButton);
+        // A wrong password: said, counted by the sign-in's throttle, asked again, nothing chosen.
+        QTest::mouseClick(restaurar, Qt::LeftButton);
+        QVERIFY(testing::answerAdministrator(caja, QStringLiteral("nada")));
         QCOMPARE(shop.said().last(), QStringLiteral("La contraseña del administrador es incorrecta."));
-        QCOMPARE(chosen, 0);
+        QVERIFY(shop.t.files.asked.isEmpty());
         QCOMPARE(readOnlyRows(books, "SELECT Fallos FROM Intentos WHERE Usuario = 'Admin'"), QStringList{"1"});
         QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Alquiler").value(0).toInt(), rentalsBefore);
 
-        // The administrator's password, the copy: done, said, and the program takes the copy's state.
-        QTest::mouseClick(caja->cmdRestaurar, Qt::LeftButton);
-        QCOMPARE(chosen, 1);
+        // The administrator's password, the copy of the copies' folder: put back in the background
+        // while the window waits, then said, and the program takes the copy's state.
+        QVERIFY(testing::answerAdministrator(caja, QStringLiteral("admin")));
+        QCOMPARE(shop.t.files.asked.size(), 1);
+        QCOMPARE(shop.t.files.asked[0].start, shop.t.platform.where.backups());
+        QVERIFY(caja->isRunning() && !restaurar->isEnabled());
+        QTRY_VERIFY(!caja);
         QVERIFY2(shop.said().last().startsWith(QStringLiteral("Se restauró la copia %1. Los libros que había se "
                                                               "guardaron en ")
                                                    .arg(copy)),
@@ -104,7 +98,6 @@ private Q_SLOTS:
         QCOMPARE(readOnlyRows(books, "SELECT count(*) FROM Alquiler"), QStringList{"1"});
         QCOMPARE(shop.board().rate().Minutos, qint16(45));
         QCOMPARE(shop.board().rate().cents, qint64(1500));
-        QTRY_VERIFY(!caja);
         QVERIFY(shop.desk->accountsWindow() && shop.desk->accountsWindow()->isVisible() && !shop.main->isEnabled());
         const QStringList journal = testing::journal(books, QStringLiteral("Usuario, Evento"));
         QCOMPARE(journal.mid(journal.size() - 2), QStringList({"Admin|Copia restaurada", "Ana|Cambio de usuario"}));
@@ -114,8 +107,9 @@ private Q_SLOTS:
                     .endsWith(QStringLiteral("desde el cierre de caja, con Ana ingresado")));
     }
 
-    // The copies newest first, each with its rentals and last rental's date as they are read; a
-    // file that is not a copy listed as unreadable; "Otro archivo…" adds one and chooses it.
+    // The copies newest first, each with its rentals and last rental's date as they are read (on
+    // its own row also when "Otro archivo…" adds a file first meanwhile); a file that is not a
+    // copy listed as unreadable; "Otro archivo…" adds one and chooses it.
     void listOfCopies() {
         testing::TestPlatform t;
         const QString folder = t.platform.where.backups();
@@ -125,20 +119,24 @@ private Q_SLOTS:
         QFile text(QDir(folder).filePath(QStringLiteral("ludomat-20261203-080000.mdb")));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("no es una base\n") > 0);
         text.close();
-        cash_close::RestoreCopyDialog dialog(nullptr, folder);
+        cash_close::RestoreCopyDialog dialog(nullptr, folder, t.files);
+        auto *list = testing::control<QTreeWidget>(&dialog, "lstCopias");
+        auto *restaurar = testing::control<QPushButton>(&dialog, "cmdRestaurar");
+        QVERIFY(!restaurar->isEnabled());
+        QVERIFY(testing::control<QLabel>(&dialog, "lblAviso")->text().contains(u"dejará de estar en los libros"));
+        t.files.answer = testing::templateDatabasePath();
+        QTest::mouseClick(testing::control<QPushButton>(&dialog, "cmdOtro"), Qt::LeftButton);
+        QCOMPARE(dialog.chosen(), QFileInfo(t.files.answer).absoluteFilePath());
+        QVERIFY(restaurar->isEnabled());
         QTRY_VERIFY(dialog.described());
         QStringList rows;
-        for (int i = 0; i < dialog.lstCopias->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem *item = dialog.lstCopias->topLevelItem(i);
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = list->topLevelItem(i);
             rows << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join(u'|');
         }
-        QCOMPARE(rows, QStringList({"03/12/2026 08:00:00|no se puede leer||ludomat-20261203-080000.mdb",
-                                    "01/12/2026 22:00:00|2|01/12/2026|ludomat-20261201-220000.mdb"}));
-        QVERIFY(!dialog.cmdRestaurar->isEnabled());
-        QVERIFY(dialog.lblAviso->text().contains(QStringLiteral("dejará de estar en los libros")));
-        dialog.addOther(testing::templateDatabasePath());
-        QCOMPARE(dialog.chosen(), QFileInfo(testing::templateDatabasePath()).absoluteFilePath());
-        QVERIFY(dialog.cmdRestaurar->isEnabled());
+        QCOMPARE(rows.mid(1), QStringList({"03/12/2026 08:00:00|no se puede leer||ludomat-20261203-080000.mdb",
+                                           "01/12/2026 22:00:00|2|01/12/2026|ludomat-20261201-220000.mdb"}));
+        QVERIFY2(rows[0].endsWith(QStringLiteral("|0|ninguno|") + t.files.answer), qPrintable(rows[0]));
     }
 };
 

@@ -403,10 +403,12 @@ private Q_SLOTS:
         testing::signIn(*shop.desk);
         QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdCierreCaja"), Qt::LeftButton);
         formCaja *caja = shop.desk->cashCloseWindow();
-        caja->txtFecha1->setText(QStringLiteral("4/12/2026"));
-        caja->txtFecha2->setText(QStringLiteral("5/12/2026"));
+        testing::control<QLineEdit>(caja, "txtFecha1")->setText(QStringLiteral("4/12/2026"));
+        testing::control<QLineEdit>(caja, "txtFecha2")->setText(QStringLiteral("5/12/2026"));
         QVERIFY(testing::runCashClose(caja));
-        QCOMPARE(caja->txtTotal->text() + u' ' + caja->txtTotalUsuario->text(), QStringLiteral("9,9 9,8"));
+        QCOMPARE(testing::control<QLineEdit>(caja, "txtTotal")->text() + u' ' +
+                     testing::control<QLineEdit>(caja, "txtTotalUsuario")->text(),
+                 QStringLiteral("9,9 9,8"));
         QVERIFY2(run.out.contains("Alquileres: 3\nTotal Facturado: 9.90\nTotal Facturado Admin: 9.80\n"),
                  qPrintable(run.out));
         QVERIFY(run.out.contains("Operador Ana: 0.10 (1)\n") && run.out.contains("\nPuesto 4: 7.50 (1)\n"));

@@ -169,7 +169,7 @@ private Q_SLOTS:
         testing::TestPlatform t;
         ScaledClock clock;
         ui::MessageBoxPresenter boxes;
-        sys::Platform platform{clock, boxes, t.alarm, t.ender, t.folder.path()};
+        sys::Platform platform{clock, boxes, t.alarm, t.ender, t.files, t.folder.path()};
         app::Desk desk(platform);
         QVERIFY(desk.start());
         testing::signIn(desk);

@@ -48,8 +48,27 @@ void RecordingPresenter::dismissNext() {
     }
 }
 
+QString FakeFileChooser::savePath(QWidget *, const sys::FileQuestion &question) {
+    asked << question;
+    return answer;
+}
+
+QString FakeFileChooser::openPath(QWidget *, const sys::FileQuestion &question) {
+    asked << question;
+    return answer;
+}
+
+QString FakeFileChooser::restoreCopy(QWidget *, const QString &folder) {
+    asked << sys::FileQuestion{QStringLiteral("restoreCopy"), folder, {}};
+    return answer;
+}
+
 bool runCashClose(formCaja *caja) {
-    QTest::mouseClick(control<QPushButton>(caja, "cmdProcesar"), Qt::LeftButton);
+    QPushButton *procesar = control<QPushButton>(caja, "cmdProcesar");
+    if (!procesar->isEnabled()) {
+        return false;
+    }
+    QTest::mouseClick(procesar, Qt::LeftButton);
     return QTest::qWaitFor([caja] { return !caja->isRunning(); }, 60000);
 }
 
@@ -222,7 +241,7 @@ bool answerAdministrator(QWidget *window, const QString &password) {
     return false;
 }
 
-TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()} {
+TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, files, QString()} {
     if (!folder.isValid()) {
         throw std::runtime_error("no temporary folder");
     }
@@ -234,7 +253,8 @@ TestPlatform::TestPlatform() : platform{clock, messages, alarm, ender, QString()
     QFile::setPermissions(platform.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
-TestPlatform::TestPlatform(const QString &existingFolder) : platform{clock, messages, alarm, ender, existingFolder} {}
+TestPlatform::TestPlatform(const QString &existingFolder)
+    : platform{clock, messages, alarm, ender, files, existingFolder} {}
 
 Shop::Shop() : desk(std::make_unique<app::Desk>(t.platform)), main(&desk->mainWindow()) {
     desk->start();

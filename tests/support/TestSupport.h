@@ -74,6 +74,17 @@ public:
     void endProgram() override { ++calls; }
 };
 
+// Answers every file question with answer (empty: the operator gave up) and keeps the questions;
+// a restore's question is kept as {"restoreCopy", folder}.
+class FakeFileChooser final : public sys::FileChooser {
+public:
+    QString answer;
+    QList<sys::FileQuestion> asked;
+    QString savePath(QWidget *, const sys::FileQuestion &question) override;
+    QString openPath(QWidget *, const sys::FileQuestion &question) override;
+    QString restoreCopy(QWidget *, const QString &folder) override;
+};
+
 // A program folder of its own: a fresh copy of the delivered database and the alarm in a
 // temporary folder, with fakes for every platform service.
 class TestPlatform final {
@@ -85,14 +96,15 @@ public:
     RecordingPresenter messages;
     RecordingAlarm alarm;
     RecordingEnder ender;
+    FakeFileChooser files;
     QTemporaryDir folder;
     sys::Platform platform;
 
     QString databasePath() const { return platform.databasePath(); }
 };
 
-// Presses "&Procesar Datos" and waits for the run's thread to end and its result (or message)
-// to be shown. False when it did not end in time.
+// Presses "&Procesar Datos" and waits for the run to end and its result (or message) to be
+// shown. False when the button takes no click or the run did not end in time.
 bool runCashClose(formCaja *caja);
 
 // The real program run as its own process without a display: its exit status (-1 when it did

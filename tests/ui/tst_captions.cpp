@@ -253,19 +253,20 @@ private Q_SLOTS:
         found << faults(shop.desk->rateWindow());
         QTest::mouseClick(control<QPushButton>(main, "cmdCierreCaja"), Qt::LeftButton);
         formCaja *caja = shop.desk->cashCloseWindow();
-        caja->txtHora1->setText(QStringLiteral("00:00:00"));
-        caja->txtHora2->setText(QStringLiteral("23:59:59"));
+        testing::control<QLineEdit>(caja, "txtHora1")->setText(QStringLiteral("00:00:00"));
+        testing::control<QLineEdit>(caja, "txtHora2")->setText(QStringLiteral("23:59:59"));
         QVERIFY(testing::runCashClose(caja));
         QVERIFY(caja->report());
-        QCOMPARE(caja->txtTotal->text() + u' ' + caja->txtTotalUsuario->text(),
+        QCOMPARE(testing::control<QLineEdit>(caja, "txtTotal")->text() + u' ' +
+                     testing::control<QLineEdit>(caja, "txtTotalUsuario")->text(),
                  QStringLiteral("23999999999779.99 23999999999779.99"));
         found << faults(caja);
-        QTest::mouseClick(caja->cmdRegistro, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
         QTRY_VERIFY(!testing::control<QLabel>(shop.desk->journalWindow(), "lblVerificacion")
                          ->text()
                          .endsWith(QStringLiteral("…")));
         found << faults(shop.desk->journalWindow());
-        QTest::mouseClick(caja->cmdGraficos, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
         found << faults(shop.desk->chartsWindow());
         QCOMPARE(shop.t.messages.messages, QStringList());
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
