@@ -19,6 +19,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
+#include <fontconfig/fontconfig.h>
 #include <initializer_list>
 #include <thread>
 
@@ -60,6 +61,9 @@ int runProgram(int argc, char *argv[]) {
     if (const std::optional<int> status = runCommandLine(argc, argv)) {
         return *status;
     }
+    // The font configuration (a few dozen files read and parsed) is loaded while the display is
+    // connected: the first window's first text waits for it otherwise. Loading it twice is safe.
+    std::jthread fonts([] { FcInit(); });
     QApplication app(argc, argv);
     // The lower-case name makes the user's data folder ~/.local/share/ludomat. No display name:
     // the window manager would show it after every window's own caption.
@@ -75,7 +79,7 @@ int runProgram(int argc, char *argv[]) {
 
     sys::SystemClock clock;
     ui::MessageBoxPresenter messages;
-    ui::SoundEffectPlayer alarm;
+    ui::SoundEffectPlayer alarm(QCoreApplication::applicationDirPath() + QStringLiteral("/" LUDOMAT_SOUND_MODULE));
     ui::ApplicationEnder ender;
     ui::DialogFileChooser files;
     const QString asked = dataDirArgument(argc, argv);
@@ -127,12 +131,13 @@ int runProgram(int argc, char *argv[]) {
     desk.show();
     formLudomat2 *main = &desk.mainWindow();
     // What can wait for the first windows to be drawn: the large sizes of the icon (task
-    // switchers), the copy of the books made at every start (on a thread of its own while the
-    // shop opens) and the books' watch.
+    // switchers), the alarm's sound module (loaded on a thread of its own), the copy of the books
+    // made at every start (likewise, while the shop opens) and the books' watch.
     stations::AutomaticBackup backup(platform, main);
     stations::BooksWatch watch(platform, main);
-    QTimer::singleShot(0, main, [&backup, &watch] {
+    QTimer::singleShot(0, main, [&backup, &watch, &alarm] {
         QApplication::setWindowIcon(windowIcon({16, 32, 64, 128}));
+        alarm.prepare();
         backup.start(QStringLiteral("al iniciar el programa"), QString());
         watch.start();
     });

@@ -4,17 +4,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QAudioDevice>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
-#include <QMediaDevices>
+#include <QLibrary>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QSoundEffect>
 #include <QTimer>
-#include <QUrl>
 #include <QWindow>
 #include <QtEndian>
 #include <atomic>
@@ -102,7 +99,8 @@ void quietAudioHandler(QtMsgType type, const QMessageLogContext &context, const 
 
 } // namespace
 
-SoundEffectPlayer::SoundEffectPlayer(QObject *parent) : QObject(parent) {
+SoundEffectPlayer::SoundEffectPlayer(QString modulePath, QObject *parent)
+    : QObject(parent), modulePath_(std::move(modulePath)) {
     previousHandler.store(qInstallMessageHandler(quietAudioHandler));
 }
 
@@ -155,19 +153,42 @@ bool SoundEffectPlayer::isPlayableWave(const QString &path) {
     }
 }
 
+void SoundEffectPlayer::prepare() {
+    if (player_ || failed_ || loading_.isRunning()) {
+        return;
+    }
+    // The loading (the libraries' relocations and constructors) on a pool thread; the player is
+    // made here, on the thread of the windows.
+    loading_ = sys::runInBackground(
+        this, [path = modulePath_](const sys::CancelToken &) { return QLibrary(path).load(); },
+        [this](const sys::Outcome<bool> &) { takeModule(); });
+}
+
+void SoundEffectPlayer::takeModule() {
+    if (player_ || failed_) {
+        return;
+    }
+    using Make = sys::AlarmPlayer *(*)(QObject *);
+    QLibrary module(modulePath_); // loaded already, or now: a library is loaded once per process
+    const auto make = reinterpret_cast<Make>(module.resolve("ludomat_sound_player"));
+    if (!make) {
+        failed_ = true;
+        qWarning("ludomat: no alarm sound: %s", qPrintable(module.errorString()));
+        return;
+    }
+    player_ = make(this);
+    Q_EMIT readyChanged();
+}
+
 void SoundEffectPlayer::play(const QString &path) {
-    if (!isPlayableWave(path) || QMediaDevices::defaultAudioOutput().isNull()) {
+    if (!isPlayableWave(path)) {
         return; // no sound, no error
     }
-    if (!effect_) {
-        effect_ = new QSoundEffect(this);
+    loading_.wait();
+    takeModule();
+    if (player_) {
+        player_->play(path);
     }
-    const QUrl url = QUrl::fromLocalFile(path);
-    if (effect_->source() != url) {
-        effect_->setSource(url);
-    }
-    effect_->stop();
-    effect_->play();
 }
 
 void ApplicationEnder::endProgram() {

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "platform/Background.h"
 #include "platform/Platform.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <memory>
-
-class QSoundEffect;
 
 namespace ui {
 
@@ -27,21 +26,34 @@ private:
     bool showing_ = false;
 };
 
-// Plays through Qt Multimedia without waiting; the effect stays alive while it plays. A file
-// that is missing or not a playable wave, or a machine without a sound device, plays nothing
-// and says nothing: the audio back end's own complaints are kept off the operator's console.
+// Plays through the sound module (Qt Multimedia), which is loaded off the user-interface thread
+// once prepare() is called, or at the first alarm if that comes first. A file that is missing or
+// not a playable wave, a machine without a sound device or a module that cannot be loaded plays
+// nothing and says nothing to the operator: the audio back end's own complaints are kept off the
+// console.
 class SoundEffectPlayer final : public QObject, public sys::AlarmPlayer {
     Q_OBJECT
 public:
-    explicit SoundEffectPlayer(QObject *parent = nullptr);
+    explicit SoundEffectPlayer(QString modulePath, QObject *parent = nullptr);
     ~SoundEffectPlayer() override;
+    void prepare();
     void play(const QString &path) override;
+    // Whether the module is loaded and its player made.
+    bool ready() const { return player_ != nullptr; }
 
     // A RIFF/WAVE file with an uncompressed format chunk and a data chunk.
     static bool isPlayableWave(const QString &path);
 
+Q_SIGNALS:
+    void readyChanged();
+
 private:
-    QSoundEffect *effect_ = nullptr;
+    void takeModule();
+
+    QString modulePath_;
+    sys::Job loading_;
+    sys::AlarmPlayer *player_ = nullptr; // a child of this object
+    bool failed_ = false;
 };
 
 class ApplicationEnder final : public sys::ProgramEnder {

@@ -11,6 +11,7 @@ trap 'rm -rf "$root"' EXIT
 "$cmake" --install "$build" --prefix "$root/usr" >/dev/null
 files=$(cd "$root/usr" && find . ! -type d | LC_ALL=C sort)
 expected="./bin/ludomat
+./lib/ludomat/libludomat_sound.so
 ./share/applications/org.ludomat.Ludomat.desktop
 ./share/icons/hicolor/scalable/apps/org.ludomat.Ludomat.svg
 ./share/ludomat/dbLudomat.mdb

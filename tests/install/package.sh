@@ -19,6 +19,7 @@ if [ "${1:-}" != "--inside" ]; then
   [ -f "$deb" ] || fail "no package in $work/pkg: $(ls "$work/pkg")"
   files=$(dpkg-deb -c "$deb" | awk '/^-/ {print $6}' | LC_ALL=C sort)
   expected="./usr/bin/ludomat
+./usr/lib/ludomat/libludomat_sound.so
 ./usr/share/applications/org.ludomat.Ludomat.desktop
 ./usr/share/icons/hicolor/scalable/apps/org.ludomat.Ludomat.svg
 ./usr/share/ludomat/dbLudomat.mdb
@@ -56,4 +57,11 @@ db=$HOME/.local/share/ludomat/dbLudomat.mdb
 class=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/org.ludomat.Ludomat.desktop")
 xprop -id "$window" WM_CLASS | grep -q "\"$class\"\$" || fail "window class $(xprop -id "$window" WM_CLASS), menu entry $class"
 [ "$(xprop -id "$window" _NET_WM_ICON | grep -c 'Icon (')" -gt 0 ] || fail "the window has no icon"
+# The alarm's sound module is found from the program's folder and loaded once the windows are up.
+module=$work/root/usr/lib/ludomat/libludomat_sound.so
+for _ in $(seq 1 100); do
+  grep -qF "$module" /proc/$app/maps && break
+  sleep 0.1
+done
+grep -qF "$module" /proc/$app/maps || fail "the sound module was not loaded: $(grep -c ludomat /proc/$app/maps) ludomat mappings"
 echo "package: installs, seeds $db and shows the sign-in window"

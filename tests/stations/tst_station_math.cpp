@@ -315,11 +315,38 @@ private Q_SLOTS:
         if (!playable)
             QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         QCOMPARE(ui::SoundEffectPlayer::isPlayableWave(path), playable);
-        ui::SoundEffectPlayer player;
+        ui::SoundEffectPlayer player(QStringLiteral(LUDOMAT_SOUND_MODULE_FILE));
         QElapsedTimer timer;
         timer.start();
         player.play(path); // must neither throw nor wait
         QVERIFY(timer.elapsed() < 500);
+        QCOMPARE(player.ready(), playable); // only a playable file needs the sound module
+    }
+
+    // The sound module is loaded once the windows are up; one that cannot be loaded leaves the
+    // program without sound, and a warning on the console.
+    void alarmModuleLoadsInTheBackground_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("built") << QStringLiteral(LUDOMAT_SOUND_MODULE_FILE) << true;
+        QTest::newRow("missing") << QStringLiteral("/nonexistent/libludomat_sound.so") << false;
+        QTest::newRow("not a module") << testing::deliveredAlarmPath() << false;
+    }
+
+    void alarmModuleLoadsInTheBackground() {
+        QFETCH(QString, module);
+        QFETCH(bool, loads);
+        if (!loads)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^ludomat: no alarm sound: ")));
+        ui::SoundEffectPlayer player(module);
+        QSignalSpy ready(&player, &ui::SoundEffectPlayer::readyChanged);
+        player.prepare();
+        if (loads) {
+            QTRY_COMPARE(ready.count(), 1);
+            QVERIFY(player.ready());
+        }
+        player.play(testing::deliveredAlarmPath()); // waits for the loading: then plays or not
+        QCOMPARE(player.ready(), loads);
     }
 
     // A price as the file keeps it, times the blocks of a rental, in the forms the boxes and the
