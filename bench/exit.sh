@@ -63,7 +63,8 @@ one_exit() { # prints the microseconds from the click to the end
     keys "$dialog" Return
     password=clave-nueva
   fi
-  keys "$main" alt+1 alt+1 # one rental, recorded
+  keys "$main" alt+1 alt+1 # one rental, recorded at its checkout
+  keys "$(wait_window '^Cerrar Puesto 1$')" Return
   sleep 2 # the start-up copy and journal check are long done
   xdotool mousemove --window "$main" 500 324 # "&Salir"
   start=$(date +%s%N)

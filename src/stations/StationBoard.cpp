@@ -146,7 +146,7 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
     QStringList writes;
     QList<JournalNote> notes;
     if (!contador) {
-        const Rental rental = rentalRecord(index, opening, false);
+        const Rental rental = rentalRecord(index, opening, false, now);
         writes << rental.sql;
         notes << JournalNote{journal::event::kRentalRecorded, n, rental.detail};
     }
@@ -174,22 +174,49 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
 }
 
 bool StationBoard::close(int index) {
+    const std::optional<Checkout> quote = quoteClose(index);
+    return quote && close(*quote);
+}
+
+std::optional<Checkout> StationBoard::quoteClose(int index) const {
     if (!isStation(index) || expiring_[at(index)] || !stations_[at(index)].running) {
+        return std::nullopt;
+    }
+    // The time up to this very second, not only to the last tick.
+    Station s = stations_[at(index)];
+    catchUp(s, clock_.monotonicMs());
+    const bool contador = s.mode == StationMode::Contador;
+    return Checkout{index,
+                    s.mode,
+                    s.openedUtc,
+                    s.hours,
+                    s.minutes,
+                    s.seconds,
+                    contador ? s.blocksCharged : s.blocks,
+                    contador ? s.cents : blockAmount(s.rate.cents, s.blocks),
+                    clock_.wallTime()};
+}
+
+bool StationBoard::close(const Checkout &quote) {
+    const int index = quote.index;
+    if (!isStation(index) || expiring_[at(index)] || !stations_[at(index)].running ||
+        stations_[at(index)].openedUtc != quote.openedUtc || stations_[at(index)].mode != quote.mode) {
         return false;
     }
     Station &s = stations_[at(index)];
     const int n = index + 1;
     if (s.mode == StationMode::Contador) {
-        // The time up to this very second, not only to the last tick.
-        if (catchUp(s, clock_.monotonicMs()).steps > 0) {
-            Q_EMIT stationChanged(index);
-        }
-        const Rental rental = rentalRecord(index, s, true);
+        Station recorded = s;
+        recorded.hours = quote.hours;
+        recorded.minutes = quote.minutes;
+        recorded.seconds = quote.seconds;
+        recorded.cents = quote.cents;
+        const Rental rental = rentalRecord(index, recorded, true, quote.at);
         const QString closed = QStringLiteral("Modo=Contador; Tiempo=%1:%2:%3; Importe=%4")
-                                   .arg(s.hours)
-                                   .arg(s.minutes, 2, 10, QLatin1Char('0'))
-                                   .arg(s.seconds, 2, 10, QLatin1Char('0'))
-                                   .arg(engineAmount(s.cents)) +
+                                   .arg(quote.hours)
+                                   .arg(quote.minutes, 2, 10, QLatin1Char('0'))
+                                   .arg(quote.seconds, 2, 10, QLatin1Char('0'))
+                                   .arg(engineAmount(quote.cents)) +
                                journal::openingSuffix(s.openedUtc);
         if (!persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
                      {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
@@ -209,10 +236,9 @@ bool StationBoard::close(int index) {
     return true;
 }
 
-StationBoard::Rental StationBoard::rentalRecord(int index, const Station &s, bool contador) {
+StationBoard::Rental StationBoard::rentalRecord(int index, const Station &s, bool contador, const QDateTime &now) {
     const RecordedTime tiempo = recordedTime(static_cast<double>(s.hours), static_cast<double>(s.minutes));
     // The date and time at which it is recorded: a rental closed after midnight belongs to the new day.
-    const QDateTime now = clock_.wallTime();
     const QString hora = now.time().toString(QStringLiteral("HH:mm:ss"));
     const QString importe = engineAmount(s.cents);
     const QString usuario = session_.user();

@@ -2,12 +2,14 @@
 
 #include "stations/StationTypes.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace accounts {
 class Session;
@@ -20,6 +22,21 @@ class Clock;
 }
 
 namespace stations {
+
+// What closing a running station records, taken at the press of its button: its time and amount
+// caught up to that second, and the instant. The checkout shows exactly this, and it is what is
+// recorded, whatever the station ran on while the operator read it.
+struct Checkout {
+    int index = -1;
+    StationMode mode = StationMode::Contador;
+    QString openedUtc; // the rental it closes
+    qint64 hours = 0;
+    qint64 minutes = 0;
+    int seconds = 0;
+    qint64 blocks = 0; // Contador: blocks charged; Prepago: blocks bought
+    qint64 cents = 0;  // Contador: the amount to collect; Prepago: what was paid at the opening
+    QDateTime at;      // wall clock
+};
 
 // The room: the five stations, the store their records go through and the rate they open at.
 // Every command that changes a station writes its records and journal entries first, in one
@@ -77,6 +94,12 @@ public:
     // or the file refused (writeFailed said so).
     bool open(int index, StationMode mode, int blocks);
     bool close(int index);
+    // The close of a running station as of now; nullopt for a station that does not run or whose
+    // prepaid end is being announced. Nothing changes.
+    std::optional<Checkout> quoteClose(int index) const;
+    // Records a quote: false, with nothing changed, when its rental no longer runs on its station
+    // (closed, ended or gone meanwhile) or the file refused it (writeFailed said so).
+    bool close(const Checkout &quote);
 
     // One tick: every open station moved on to the monotonic clock, count-ups first, so a prepaid
     // station that ends becomes Contador only after them. Ticks missed cost nothing.
@@ -112,7 +135,7 @@ private:
         QString sql;
         QString detail; // its values, for the journal
     };
-    Rental rentalRecord(int index, const Station &s, bool contador);
+    Rental rentalRecord(int index, const Station &s, bool contador, const QDateTime &at);
     // The writes and their journal entries in one transaction; on failure writeFailed and false,
     // and nothing of it is written.
     bool persist(int index, const QStringList &writes, const QList<JournalNote> &notes, const QString &failure);

@@ -19,7 +19,8 @@ class Session;
 }
 namespace stations {
 class StationBoard;
-}
+struct Checkout;
+} // namespace stations
 
 // The main window: the room's view. It shows the station board, calls its commands from the
 // station handlers and shows what it signals; the label shows who the session says is signed in.
@@ -67,6 +68,8 @@ private:
 
     // Station logic.
     void cmdPuesto_Click(int index);
+    // The checkout's "&Cobrar": records what it showed.
+    void collect(const stations::Checkout &quote);
     void Timer1_Timer();
     void optModo_Click(int index);
     bool optModo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);

@@ -7,6 +7,7 @@
 #include "data/NumberText.h"
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
+#include "ui/CheckoutDialog.h"
 #include "ui/DisplayBox.h"
 #include "ui/Module1.h"
 
@@ -130,10 +131,32 @@ void formLudomat2::cmdPuesto_Click(int index) {
     const stations::Station &s = board_.station(index);
     if (!s.running) {
         board_.open(index, s.mode, s.blocks);
-    } else if (s.mode == StationMode::Contador) {
-        board_.close(index);
-    } else if (board_.close(index)) {
-        moveFocus(cmdPuesto[at(index)]); // back to Contador: the choice of Contador's focus
+        return;
+    }
+    // What the close records is taken now, at the press, and shown; the rental runs on until the
+    // operator collects it, or goes on untouched with "&Seguir".
+    if (const std::optional<stations::Checkout> quote = board_.quoteClose(index)) {
+        auto *checkout = new CheckoutDialog(this, *quote);
+        checkout->setAttribute(Qt::WA_DeleteOnClose);
+        connect(checkout, &QDialog::accepted, this, [this, q = *quote] { collect(q); });
+        // The keys come back here, also where no window manager hands them back.
+        connect(checkout, &QDialog::finished, this, [this] { activateWindow(); });
+        checkout->open();
+    }
+}
+
+void formLudomat2::collect(const stations::Checkout &quote) {
+    if (board_.close(quote)) {
+        if (quote.mode == StationMode::Prepago) {
+            moveFocus(cmdPuesto[at(quote.index)]); // back to Contador: the choice of Contador's focus
+        }
+        return;
+    }
+    const stations::Station &now = board_.station(quote.index);
+    if (!now.running || now.openedUtc != quote.openedUtc || board_.isExpiring(quote.index)) {
+        // A refused write has said so already; this is a rental that ended while the checkout was open.
+        platform().messages.showMessage(
+            this, QStringLiteral("El Puesto %1 ya no estaba en curso: no se registró nada.").arg(quote.index + 1));
     }
 }
 

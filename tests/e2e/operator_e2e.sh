@@ -63,10 +63,19 @@ xdotool type --delay 50 clave-nueva
 keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
 
-# Station 1, Contador: open, let it run, close.
+# Station 1, Contador: open, let it run, close. Closing shows the checkout: Esc goes on with the
+# rental (nothing recorded), Enter collects.
 keys "$main" alt+1
 sleep 2
 keys "$main" alt+1
+checkout=$(wait_window '^Cerrar Puesto 1$') || fail "closing station 1 showed no checkout"
+keys "$checkout" Escape
+wait_gone '^Cerrar Puesto 1$' || fail "Esc did not leave the checkout"
+[ "$(sqlite3 "$db" "SELECT count(*) FROM Alquiler")" = "0" ] || fail "the checkout's Esc recorded a rental"
+keys "$main" alt+1
+checkout=$(wait_window '^Cerrar Puesto 1$') || fail "closing station 1 again showed no checkout"
+keys "$checkout" Return
+wait_gone '^Cerrar Puesto 1$' || fail "Enter did not collect at the checkout"
 
 # Station 2, Prepago: its "Prepago" option (frame at 16,88; option at 8,24 inside), two blocks.
 xdotool mousemove --window "$main" 40 118 click 1
@@ -108,8 +117,12 @@ keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
 box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
 keys "$box" Return
-keys "$main" alt+3
-keys "$main" alt+5
+for n in 3 5; do
+  keys "$main" alt+$n
+  checkout=$(wait_window "^Cerrar Puesto $n\$") || fail "closing station $n showed no checkout"
+  keys "$checkout" Return
+  wait_gone "^Cerrar Puesto $n\$" || fail "Enter did not collect station $n"
+done
 
 keys "$main" alt+s
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
@@ -188,10 +201,15 @@ xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in at midnight did not close the accounts window"
 keys "$main" alt+4 alt+1 alt+1
+keys "$(wait_window '^Cerrar Puesto 1$')" Return
+wait_gone '^Cerrar Puesto 1$' || fail "Enter did not collect station 1 before midnight"
 opened=$(sqlite3 "$night/dbLudomat.mdb" "SELECT substr(Apertura, 1, 10) FROM PuestosAbiertos")
 # The program's clock started at 23:59:35 no earlier than $launched: past midnight after 25 s.
 while [ $(($(date +%s) - launched)) -lt 27 ]; do sleep 0.2; done
-keys "$main" alt+4 alt+s
+keys "$main" alt+4
+keys "$(wait_window '^Cerrar Puesto 4$')" Return
+wait_gone '^Cerrar Puesto 4$' || fail "Enter did not collect station 4 after midnight"
+keys "$main" alt+s
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 recorded=$(sqlite3 "$night/dbLudomat.mdb" "SELECT Puesto || ' ' || Fecha || ' ' || Hora FROM Alquiler ORDER BY rowid")
 before=$(sed -n 1p <<<"$recorded")

@@ -148,7 +148,11 @@ sleep 0.5
 [ "$(stacked_at "$box")" -gt "$(stacked_at "$main")" ] || fail "the end of the prepaid time went behind the main window"
 keys "$box" Return
 wait_gone '^Ludomat$' || fail "the end of the prepaid time did not close"
-keys "$main" alt+1 alt+s
+keys "$main" alt+1
+checkout=$(wait_window '^Cerrar Puesto 1$') || fail "closing station 1 showed no checkout"
+keys "$checkout" Return
+wait_gone '^Cerrar Puesto 1$' || fail "Enter did not collect at the checkout"
+keys "$main" alt+s
 wait_exit $app || fail "the program did not end on Salir"
 
 rental=$(sqlite3 "$db" "SELECT Tiempo || ' ' || Importe FROM Alquiler")

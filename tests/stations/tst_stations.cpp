@@ -7,6 +7,7 @@
 #include "data/Journal.h"
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
+#include "ui/CheckoutDialog.h"
 #include "ui/DisplayBox.h"
 #include "ui/SystemPlatform.h"
 #include "ui/formLudomat2.h"
@@ -41,7 +42,16 @@ struct Rig : testing::Shop {
     QPushButton *button(int i) const { return control<QPushButton>(&w, "cmdPuesto", i); }
     QString pesos(int i) const { return box("txtPesos", i)->text(); }
     void choose(int i, bool prepago) { QTest::mouseClick(option(i, prepago), Qt::LeftButton); }
-    void press(int i) { QTest::mouseClick(button(i), Qt::LeftButton); }
+    void press(int i) {
+        QTest::mouseClick(button(i), Qt::LeftButton);
+        testing::answerCheckout(&w, "cmdCobrar");
+    }
+    CheckoutDialog *checkout() const {
+        for (CheckoutDialog *d : w.findChildren<CheckoutDialog *>())
+            if (d->isVisible())
+                return d;
+        return nullptr;
+    }
     // Every Alquiler row as "Puesto|Modo|Usuario|Fecha|Hora|Tiempo|Importe", sorted.
     QStringList rows() const {
         return testing::tableRows(t.databasePath(), QStringLiteral("Alquiler")).replaceInStrings(".000", "");
@@ -148,7 +158,7 @@ private Q_SLOTS:
             QVERIFY(stations::boxBackground(r.box("txtSegundo", 0)) != QColor(Qt::red));
         }
         QVERIFY(r.t.alarm.played.isEmpty() && r.time(1) == QStringLiteral("0:0:0"));
-        r.t.messages.hold = true;
+        r.t.messages.hold = true; // the end of the prepaid time waits for the operator
         r.tick();
         QCOMPARE(r.t.messages.messages, (QStringList{"Finalizó el tiempo del prepago en el Puesto 2.",
                                                      "Finalizó el tiempo del prepago en el Puesto 4."}));
@@ -243,6 +253,41 @@ private Q_SLOTS:
 
     // A Prepago opening and a Contador close by keyboard alone, under a comma locale: the statement
     // drops the clock's fraction of a second, and the early close of the prepaid time writes nothing.
+    // The checkout shows what the close records, taken at the press: a block that starts while
+    // the operator reads it is not charged, and its time is the press's. "&Seguir" changes
+    // nothing; a rental that ended meanwhile records nothing and says so.
+    void checkoutKeepsWhatItShowed() {
+        Rig r(60, 1000);
+        r.press(0); // Contador opens
+        r.tick(3599);
+        QTest::mouseClick(r.button(0), Qt::LeftButton);
+        QVERIFY(r.checkout());
+        QCOMPARE(r.checkout()->findChild<QLabel *>("lblTiempo")->text() + u' ' +
+                     r.checkout()->findChild<QLabel *>("lblImporte")->text(),
+                 QStringLiteral("0:59:59 $ 10.00"));
+        QVERIFY(testing::answerCheckout(&r.w, "cmdSeguir"));
+        QVERIFY(r.board().station(0).running && r.rows().isEmpty());
+        r.tick(3600);
+        QTest::mouseClick(r.button(0), Qt::LeftButton);
+        r.tick(2); // the third block starts behind the checkout
+        QCOMPARE(r.pesos(0), QStringLiteral("30"));
+        QVERIFY(testing::answerCheckout(&r.w, "cmdCobrar"));
+        QCOMPARE(r.rows(), QStringList{"1|Contador|Admin|2026-12-05|16:05:08|01:59:00|20"});
+        QCOMPARE(testing::journal(r.t.databasePath(), QStringLiteral("Detalle")).last(),
+                 QStringLiteral("Modo=Contador; Tiempo=1:59:59; Importe=20; Apertura=2026-12-05T17:05:09Z"));
+
+        // A prepaid hour that ends while its early close is being read.
+        QTest::mouseClick(r.option(1, true), Qt::LeftButton);
+        r.press(1);
+        r.tick(3590);
+        QTest::mouseClick(r.button(1), Qt::LeftButton);
+        r.t.messages.hold = true; // the end of the prepaid time waits for the operator
+        r.tick(15);
+        QVERIFY(testing::answerCheckout(&r.w, "cmdCobrar"));
+        QVERIFY2(r.said().contains("El Puesto 2 ya no estaba en curso: no se registró nada."),
+                 qPrintable(r.said().join(u'|')));
+    }
+
     void keyboardOnlyRental() {
         QLocale::setDefault(QLocale(QStringLiteral("es_AR"))); // loaded in Spanish: the month stays "Dec"
         Rig r(45, 750);
@@ -268,13 +313,27 @@ private Q_SLOTS:
         QTest::keyClick(r.button(0), Qt::Key_Return);
         QCOMPARE(r.board().sqlText(), kInsert + "(1, 'Prepago','Admin',#5/Dec/2026#,#14:05:09#,#2:15#,22.5)");
         QVERIFY(!r.option(0, true)->isEnabled() && !r.option(0, false)->isEnabled() && !r.blocks(0)->isEnabled());
-        // The access key presses the button (with its short press animation).
+        // The access key presses the button (with its short press animation); the checkout takes
+        // Enter for "&Cobrar" and Esc for "&Seguir".
         QTest::keyClick(&r.w, Qt::Key_1, Qt::AltModifier); // closed early
+        QTRY_VERIFY(r.checkout());
+        QCOMPARE(r.checkout()->findChild<QLabel *>("lblImporte")->text(),
+                 QStringLiteral("nada (pagado al habilitarlo: $ 22,50)"));
+        QTest::keyClick(r.checkout(), Qt::Key_Return);
         QTRY_VERIFY(r.idleContador(0));
+        QTRY_COMPARE(QApplication::activeWindow(), &r.w); // the keys go to the main window again
         QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
         QTRY_VERIFY(r.board().station(4).running);
         r.tick(61);
         QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
+        QTRY_VERIFY(r.checkout());
+        QTest::keyClick(r.checkout(), Qt::Key_Escape); // goes on
+        QTRY_VERIFY(!r.checkout());
+        QVERIFY(r.board().station(4).running);
+        QTRY_COMPARE(QApplication::activeWindow(), &r.w);
+        QTest::keyClick(&r.w, Qt::Key_5, Qt::AltModifier);
+        QTRY_VERIFY(r.checkout());
+        QTest::keyClick(r.checkout(), Qt::Key_Return);
         QTRY_VERIFY(!r.board().station(4).running);
         QLocale::setDefault(QLocale::c());
         QCOMPARE(r.rows(), (QStringList{"1|Prepago|Admin|2026-12-05|14:05:09|02:15:00|22.5",

@@ -8,6 +8,7 @@
 #include "data/NumberText.h"
 #include "data/Statements.h"
 #include "ui/AdministratorPasswordDialog.h"
+#include "ui/CheckoutDialog.h"
 #include "ui/NewPasswordDialog.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
@@ -228,6 +229,17 @@ void signIn(app::Desk &desk, const QString &who) {
 
 void press(app::Desk &desk, int station) {
     QTest::mouseClick(control<QPushButton>(&desk.mainWindow(), "cmdPuesto", station), Qt::LeftButton);
+    answerCheckout(&desk.mainWindow(), "cmdCobrar");
+}
+
+bool answerCheckout(QWidget *main, const char *button) {
+    for (CheckoutDialog *checkout : main->findChildren<CheckoutDialog *>()) {
+        if (checkout->isVisible()) {
+            QTest::mouseClick(checkout->findChild<QPushButton *>(QString::fromLatin1(button)), Qt::LeftButton);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool answerAdministrator(QWidget *window, const QString &password) {

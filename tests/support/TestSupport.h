@@ -152,8 +152,10 @@ bool answerPassword(QWidget *window, const QString &first, const QString &second
 // the program answers it as it answers the operator's (the accounts window goes, the main window
 // takes input again).
 void signIn(app::Desk &desk, const QString &who = QStringLiteral("Admin"));
-// A station's button pressed with the mouse, as the operator presses it: nothing happens while
-// the window takes no input.
+// The checkout open over main, answered with its button "cmdCobrar" or "cmdSeguir"; false when none shows.
+bool answerCheckout(QWidget *main, const char *button);
+// A station's button pressed with the mouse, as the operator presses it, and a checkout it opens
+// collected: nothing happens while the window takes no input.
 void press(app::Desk &desk, int station);
 // Types the password into the administrator's password dialog the window has open and presses
 // "&Aceptar"; false when none is open.

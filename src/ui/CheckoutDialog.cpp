@@ -1,0 +1,70 @@
+#include "ui/CheckoutDialog.h"
+
+#include "data/NumberText.h"
+
+#include <QDialogButtonBox>
+#include <QFont>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *value(QWidget *parent, const char *name, const QString &text) {
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QString clockText(qint64 hours, qint64 minutes, int seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours)
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+CheckoutDialog::CheckoutDialog(QWidget *parent, const stations::Checkout &quote) : QDialog(parent), quote_(quote) {
+    setObjectName(QStringLiteral("frmCobro"));
+    const int n = quote.index + 1;
+    setWindowTitle(QStringLiteral("Cerrar Puesto %1").arg(n));
+    const bool contador = quote.mode == stations::StationMode::Contador;
+
+    auto *form = new QFormLayout;
+    form->addRow(
+        QStringLiteral("Puesto:"),
+        value(this, "lblPuesto",
+              QStringLiteral("%1 (%2)").arg(n).arg(contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"))));
+    form->addRow(contador ? QStringLiteral("Tiempo:") : QStringLiteral("Quedan:"),
+                 value(this, "lblTiempo", clockText(quote.hours, quote.minutes, quote.seconds)));
+    form->addRow(contador ? QStringLiteral("Bloques:") : QStringLiteral("Bloques comprados:"),
+                 value(this, "lblBloques", QString::number(quote.blocks)));
+    QLabel *amount =
+        value(this, "lblImporte",
+              contador ? QStringLiteral("$ %1").arg(numtext::amountText(quote.cents))
+                       : QStringLiteral("nada (pagado al habilitarlo: $ %1)").arg(numtext::amountText(quote.cents)));
+    QFont big = amount->font();
+    big.setBold(true);
+    if (contador) {
+        big.setPointSizeF(big.pointSizeF() * 1.5);
+    }
+    amount->setFont(big);
+    form->addRow(QStringLiteral("A cobrar:"), amount);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *cobrar = buttons->addButton(QStringLiteral("&Cobrar"), QDialogButtonBox::AcceptRole);
+    cobrar->setObjectName(QStringLiteral("cmdCobrar"));
+    QPushButton *seguir = buttons->addButton(QStringLiteral("&Seguir"), QDialogButtonBox::RejectRole);
+    seguir->setObjectName(QStringLiteral("cmdSeguir"));
+    cobrar->setDefault(true); // Enter records; Esc (reject) lets the rental go on
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    setWindowModality(Qt::WindowModal);
+    cobrar->setFocus();
+}
