@@ -1,6 +1,8 @@
 #include "app/Desk.h"
 
+#include "data/NumberText.h"
 #include "platform/Platform.h"
+#include "stations/StationBoard.h"
 #include "ui/JournalCheck.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
@@ -150,7 +152,11 @@ void Desk::changeUser() {
     if (!accountsWindow_) {
         accountsWindow_ = new formUsuario(platform_, accounts_);
         connect(accountsWindow_, &formUsuario::signedIn, this, &Desk::signedIn);
-        connect(accountsWindow_, &formUsuario::exitRequested, this, [this] { platform_.ender.endProgram(); });
+        connect(accountsWindow_, &formUsuario::exitRequested, this, [this] {
+            if (settleOpenStations(accountsWindow_)) {
+                platform_.ender.endProgram();
+            }
+        });
         accountsWindow_->Form_Load();
     }
     accountsWindow_->keepAbove(*main_);
@@ -226,9 +232,51 @@ void Desk::exit() {
         accountsWindow_->mode() == formUsuario::Mode::NewAccount) {
         return;
     }
+    if (!settleOpenStations(holder() ? static_cast<QWidget *>(holder()) : main_.get())) {
+        return;
+    }
     session_.ownerSeal().forget();
     board_.shutDown();
     platform_.ender.endProgram();
+}
+
+bool Desk::settleOpenStations(QWidget *parent) {
+    QList<int> running;
+    for (int i = 0; i < stations::kStations; ++i) {
+        if (board_.station(i).running && !board_.isExpiring(i)) {
+            running << i;
+        }
+    }
+    // Before the first sign-in nobody could be booked for a close: stations brought back keep
+    // counting, as they came.
+    if (running.isEmpty() || session_.user().isEmpty()) {
+        return true;
+    }
+    const int n = int(running.size());
+    const int answer = platform_.messages.ask(
+        parent, n == 1 ? QStringLiteral("Hay 1 puesto en curso.") : QStringLiteral("Hay %1 puestos en curso.").arg(n),
+        {QStringLiteral("Cerrar y cobrar todos"), QStringLiteral("Dejar en curso"), QStringLiteral("Cancelar")});
+    if (answer != 0) {
+        return answer == 1;
+    }
+    // Each closed as its checkout records it; the operator is told what to collect.
+    QStringList collect;
+    qint64 total = 0;
+    for (const int i : running) {
+        const std::optional<stations::Checkout> quote = board_.quoteClose(i);
+        if (quote && !board_.close(*quote)) {
+            return false; // the board has said why; the program stays, the station as it was
+        }
+        if (quote && quote->mode == stations::StationMode::Contador) {
+            collect << QStringLiteral("Puesto %1: $ %2").arg(i + 1).arg(numtext::amountText(quote->cents));
+            total += quote->cents;
+        }
+    }
+    if (!collect.isEmpty()) {
+        platform_.messages.showMessage(
+            parent, QStringLiteral("A cobrar:\n%1\nTotal: $ %2").arg(collect.join(u'\n'), numtext::amountText(total)));
+    }
+    return true;
 }
 
 } // namespace app

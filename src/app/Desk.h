@@ -68,6 +68,9 @@ private:
     void openJournal(const QDateTime &from, const QDateTime &to);
     void openCharts(const cash_close::Report &report);
     void exit();
+    // Leaving with stations open asks whether to close and collect them all, leave them counting
+    // until the next start, or stay; true when the program may end.
+    bool settleOpenStations(QWidget *parent);
     void signedIn();
     void cashCloseLeft();
     // The window that holds the main window without input: the accounts window, else the cash

@@ -20,6 +20,9 @@ public:
     // Returns at once; the message shows while the program goes on, and dismissed (when set)
     // runs once the operator has dismissed it. Posted messages come one at a time, in order.
     virtual void postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) = 0;
+    // A question with its answers as buttons, in order, the last one the default and Esc's:
+    // returns the index of the one chosen.
+    virtual int ask(QWidget *parent, const QString &text, const QStringList &answers) = 0;
 };
 
 // Starts a wave file playing and returns at once; a missing or unplayable file plays nothing.

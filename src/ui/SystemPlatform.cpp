@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QLibrary>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QWindow>
@@ -34,6 +35,22 @@ void MessageBoxPresenter::showMessage(QWidget *parent, const QString &text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok, parent);
     plainButtons(box);
     box.exec();
+}
+
+int MessageBoxPresenter::ask(QWidget *parent, const QString &text, const QStringList &answers) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &answer : answers) {
+        // One role for all: the buttons stand in the order given, and Tab goes through them so.
+        buttons << box.addButton(answer, QMessageBox::ActionRole);
+    }
+    if (!buttons.isEmpty()) {
+        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.last()));
+        box.setEscapeButton(buttons.last());
+    }
+    box.exec();
+    const auto chosen = buttons.indexOf(box.clickedButton());
+    return chosen < 0 ? int(answers.size()) - 1 : int(chosen);
 }
 
 void MessageBoxPresenter::postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) {

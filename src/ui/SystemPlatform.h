@@ -14,6 +14,7 @@ class MessageBoxPresenter final : public sys::MessagePresenter {
 public:
     void showMessage(QWidget *parent, const QString &text) override;
     void postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) override;
+    int ask(QWidget *parent, const QString &text, const QStringList &answers) override;
 
 private:
     struct Posted {

@@ -124,7 +124,17 @@ for n in 3 5; do
   wait_gone "^Cerrar Puesto $n\$" || fail "Enter did not collect station $n"
 done
 
+# Leaving with the prepaid hour of station 2 running asks first: Esc stays, "Dejar en curso"
+# (before the default "Cancelar") leaves it counting.
 keys "$main" alt+s
+box=$(wait_window '^Ludomat$') || fail "leaving with a station open asked nothing"
+keys "$box" Escape
+wait_gone '^Ludomat$' || fail "Esc did not leave the question"
+sleep 0.5
+kill -0 $app 2>/dev/null || fail "the program ended although the question was cancelled"
+keys "$main" alt+s
+box=$(wait_window '^Ludomat$') || fail "leaving again asked nothing"
+keys "$box" shift+Tab space
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 kill -0 $app 2>/dev/null && fail "the program did not end on Salir"
 

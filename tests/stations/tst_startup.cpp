@@ -73,7 +73,8 @@ private Q_SLOTS:
                                    "'Programa terminado' BEGIN SELECT RAISE(ABORT, 'no'); END"),
                      SQLITE_OK);
         }
-        shop.t.clock.advance(25); // less than the minute's refresh
+        shop.t.clock.advance(25);      // less than the minute's refresh
+        shop.t.messages.answers = {1}; // "Dejar en curso"
         QTest::mouseClick(control<QPushButton>(shop.main, "cmdSalir"), Qt::LeftButton);
         QCOMPARE(shop.t.ender.calls, 1);
         QCOMPARE(testing::journal(path, "Evento").constLast() == journal::event::kProgramEnded, !journalRefuses);

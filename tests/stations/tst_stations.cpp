@@ -11,6 +11,7 @@
 #include "ui/DisplayBox.h"
 #include "ui/SystemPlatform.h"
 #include "ui/formLudomat2.h"
+#include "ui/formUsuario.h"
 #include "ui/frmTarifa.h"
 
 #include <QtTest>
@@ -286,6 +287,47 @@ private Q_SLOTS:
         QVERIFY(testing::answerCheckout(&r.w, "cmdCobrar"));
         QVERIFY2(r.said().contains("El Puesto 2 ya no estaba en curso: no se registró nada."),
                  qPrintable(r.said().join(u'|')));
+    }
+
+    // Leaving with stations open asks first, from the main window and from the accounts window of
+    // a change of user: close and collect them all (each recorded as its checkout would), leave
+    // them counting, or stay.
+    void leavingWithStationsOpen_data() {
+        QTest::addColumn<bool>("fromAccounts");
+        QTest::addColumn<int>("answer");
+        for (const bool accounts : {false, true}) {
+            QTest::addRow("%s, close all", accounts ? "accounts" : "main") << accounts << 0;
+            QTest::addRow("%s, leave running", accounts ? "accounts" : "main") << accounts << 1;
+            QTest::addRow("%s, cancel", accounts ? "accounts" : "main") << accounts << 2;
+        }
+    }
+    void leavingWithStationsOpen() {
+        QFETCH(bool, fromAccounts);
+        QFETCH(int, answer);
+        Rig r(60, 1000);
+        r.press(0);
+        QTest::mouseClick(r.option(2, true), Qt::LeftButton);
+        r.press(2);
+        r.tick(125);
+        r.t.messages.answers = {answer};
+        if (fromAccounts) {
+            QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
+            QTRY_VERIFY(r.desk->accountsWindow() && r.desk->accountsWindow()->isVisible());
+            QTest::mouseClick(r.desk->accountsWindow()->findChild<QPushButton *>("cmdSalir"), Qt::LeftButton);
+        } else {
+            QTest::mouseClick(control<QPushButton>(&r.w, "cmdSalir"), Qt::LeftButton);
+        }
+        QCOMPARE(r.said().value(0),
+                 QStringLiteral("Hay 2 puestos en curso.|Cerrar y cobrar todos|Dejar en curso|Cancelar"));
+        QCOMPARE(r.t.ender.calls, answer == 2 ? 0 : 1);
+        QCOMPARE(r.board().station(0).running && r.board().station(2).running, answer != 0);
+        const QStringList open = testing::tableRows(r.t.databasePath(), QStringLiteral("PuestosAbiertos"));
+        QCOMPARE(open.size(), answer == 0 ? 0 : 2);
+        if (answer == 0) {
+            QCOMPARE(r.said().value(1), QStringLiteral("A cobrar:\nPuesto 1: $ 10.00\nTotal: $ 10.00"));
+            QCOMPARE(r.rows(), (QStringList{"1|Contador|Admin|2026-12-05|14:07:14|00:02:00|10",
+                                            "3|Prepago|Admin|2026-12-05|14:05:09|01:00:00|10"}));
+        }
     }
 
     void keyboardOnlyRental() {

@@ -35,6 +35,11 @@ void RecordingPresenter::showMessage(QWidget *, const QString &text) {
     }
 }
 
+int RecordingPresenter::ask(QWidget *parent, const QString &text, const QStringList &choices) {
+    showMessage(parent, text + u'|' + choices.join(u'|'));
+    return answers.isEmpty() ? int(choices.size()) - 1 : answers.takeFirst();
+}
+
 void RecordingPresenter::postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) {
     pending.append(dismissed ? std::move(dismissed) : [] {});
     showMessage(parent, text);

@@ -59,6 +59,9 @@ public:
     QList<std::function<void()>> pending;
     void showMessage(QWidget *parent, const QString &text) override;
     void postMessage(QWidget *parent, const QString &text, std::function<void()> dismissed) override;
+    // Kept among the messages; answered with the next of answers, else the last answer (Esc).
+    int ask(QWidget *parent, const QString &text, const QStringList &choices) override;
+    QList<int> answers;
     void dismissNext();
 };
 
