@@ -66,5 +66,6 @@ CheckoutDialog::CheckoutDialog(QWidget *parent, const stations::Checkout &quote)
     layout->addLayout(form);
     layout->addWidget(buttons);
     setWindowModality(Qt::WindowModal);
+    setMinimumWidth(280); // room for the title, "Cerrar Puesto N"
     cobrar->setFocus();
 }
