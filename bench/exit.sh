@@ -6,7 +6,7 @@
 # end's journal entry in the file.
 set -euo pipefail
 if [ "${1:-}" != "--inside" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@"
+  exec xvfb-run -a -s "-noreset -screen 0 1024x768x24" "$0" --inside "$@"
 fi
 build=$2
 runs=${3:-9}

@@ -25,7 +25,7 @@ if [ "${1:-}" != "--inside" ]; then
   mkdir -p "$work/inst/bin" "$work/inst/share/ludomat"
   cp "$build/bin/ludomat" "$work/inst/bin/"
   cp "$build/share/ludomat/dbLudomat.mdb" "$build/share/ludomat/queen.wav" "$work/inst/share/ludomat/"
-  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$work"
+  xvfb-run -a -s "-noreset -screen 0 1024x768x24" "$0" --inside "$work"
   exit $?
 fi
 

@@ -19,7 +19,7 @@ if [ "${1:-}" != "--inside" ]; then
   trap 'rm -rf "$work"' EXIT
   cp "$build/bin/ludomat" "$build/share/ludomat/queen.wav" "$work/"
   cp "$build/share/ludomat/dbLudomat.mdb" "$work/dbLudomat.mdb"
-  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$work"
+  xvfb-run -a -s "-noreset -screen 0 1024x768x24" "$0" --inside "$work"
   exit $?
 fi
 

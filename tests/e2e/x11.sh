@@ -11,12 +11,18 @@ fail() {
     if kill -0 "$app" 2>/dev/null; then
       echo "  the program (process $app) is still running: $(tr '\0' ' ' </proc/"$app"/cmdline 2>/dev/null)" >&2
       grep -E '^(State|Threads)' /proc/"$app"/status >&2 2>/dev/null || true
+      # Where each of its threads waits in the kernel, and its windows, mapped or not.
+      for t in /proc/"$app"/task/*; do
+        echo "  thread $(cat "$t/comm" 2>/dev/null): waits in $(cat "$t/wchan" 2>/dev/null)" >&2
+      done
+      xwininfo -root -tree 2>/dev/null | grep -E '"(Usuario|Ludomat|Zidorodiz)' | sed 's/^ */  x window /' >&2 || true
     else
       local status=0
       wait "$app" 2>/dev/null || status=$?
       echo "  the program (process $app) had ended with status $status" >&2
     fi
   fi
+  echo "  display $DISPLAY; window manager $([ -n "${wm:-}" ] && kill -0 "$wm" 2>/dev/null && echo running || echo "not running")" >&2
   exit 1
 }
 
@@ -24,10 +30,12 @@ fail() {
 start_window_manager() {
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
-  for _ in $(seq 1 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  for _ in $(seq 1 300); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$wm" 2>/dev/null || fail "the window manager ended at its start"
     sleep 0.1
   done
+  fail "the window manager did not start within 30 s"
 }
 
 # Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly.

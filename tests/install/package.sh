@@ -32,7 +32,7 @@ $files"
     [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
   done
   dpkg -x "$deb" "$work/root"
-  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$work"
+  xvfb-run -a -s "-noreset -screen 0 1024x768x24" "$0" --inside "$work"
   exit $?
 fi
 
