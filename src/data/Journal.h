@@ -26,6 +26,8 @@ inline const QString kSignInRefused = QStringLiteral("Ingreso rechazado");
 inline const QString kChangeOfUser = QStringLiteral("Cambio de usuario");
 inline const QString kStationOpened = QStringLiteral("Puesto abierto");
 inline const QString kStationClosed = QStringLiteral("Puesto cerrado");
+inline const QString kStationPaused = QStringLiteral("Puesto pausado");
+inline const QString kStationResumed = QStringLiteral("Puesto reanudado");
 inline const QString kStationRestored = QStringLiteral("Puesto recuperado");
 inline const QString kPrepaidEnded = QStringLiteral("Prepago terminado");
 // A row of PuestosAbiertos that cannot be restored, moved to PuestosApartados: it ends that opening.

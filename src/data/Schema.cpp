@@ -43,7 +43,7 @@ QList<Addition> additions() {
          {QStringLiteral("CREATE TABLE PuestosAbiertos (Puesto INTEGER NOT NULL, Modo TEXT NOT NULL, "
                          "Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos INTEGER NOT NULL, "
                          "Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT, Arranque TEXT, ArranqueMs INTEGER, "
-                         "Transcurrido INTEGER, Visto TEXT)")}},
+                         "Transcurrido INTEGER, Visto TEXT, PausaMs INTEGER, PausadoEn INTEGER)")}},
         // The journal: append-only, each entry chained to the one before by its Hash.
         {"Registro",
          {QStringLiteral("CREATE TABLE Registro (Secuencia INTEGER PRIMARY KEY, Instante TEXT NOT NULL, "
@@ -60,6 +60,10 @@ QList<Addition> additions() {
          {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Transcurrido INTEGER")},
          "Transcurrido"},
         {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Visto TEXT")}, "Visto"},
+        // A pause: the milliseconds spent paused before the current pause, and the milliseconds
+        // the station had run when the current pause began (NULL while it runs).
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN PausaMs INTEGER")}, "PausaMs"},
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN PausadoEn INTEGER")}, "PausadoEn"},
         {"PuestosApartados",
          {QStringLiteral("CREATE TABLE PuestosApartados (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, "
                          "Fin, Arranque, ArranqueMs, Transcurrido, Visto, Motivo TEXT NOT NULL, "

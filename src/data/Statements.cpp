@@ -69,6 +69,13 @@ QString puestoAbiertoDelete(int puesto, const QString &apertura) {
            QStringLiteral(" AND Apertura = '") + quoted(apertura) + QLatin1Char('\'');
 }
 
+QString puestoAbiertoPausa(int puesto, const QString &apertura, qint64 pausaMs, qint64 pausadoEn) {
+    return QStringLiteral("UPDATE PuestosAbiertos SET PausaMs = ") + QString::number(pausaMs) +
+           QStringLiteral(", PausadoEn = ") + (pausadoEn < 0 ? QStringLiteral("NULL") : QString::number(pausadoEn)) +
+           QStringLiteral(" WHERE Puesto = ") + QString::number(puesto) + QStringLiteral(" AND Apertura = '") +
+           quoted(apertura) + QLatin1Char('\'');
+}
+
 QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &arranque, qint64 arranqueMs,
                            qint64 transcurrido, const QString &visto) {
     const bool boot = !arranque.isEmpty();

@@ -28,6 +28,9 @@ QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, c
 QString puestoAbiertoDelete(int puesto, const QString &apertura);
 // The station's time as last seen: the boot clock it counts on, the whole seconds passed since
 // its opening and the wall instant they were seen at. The opening itself is never rewritten.
+// A station's pause kept in its row: the milliseconds paused before, and the milliseconds it had
+// run when the current pause began (negative: it runs).
+QString puestoAbiertoPausa(int puesto, const QString &apertura, qint64 pausaMs, qint64 pausadoEn);
 QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &arranque, qint64 arranqueMs,
                            qint64 transcurrido, const QString &visto);
 // Every row with its rowid as Fila, which names a row whatever its values; by station, then

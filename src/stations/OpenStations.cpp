@@ -134,6 +134,19 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
         }
         row.seenUtc = *seen;
     }
+    // A pause: none in a row written before pauses were kept.
+    if (!value("PausaMs").isNull()) {
+        if (!wholeNumber(value("PausaMs"), 0, kMaxOpenSeconds * 1000, &n)) {
+            return refuse(QStringLiteral("el tiempo en pausa guardado no es de 0 a un año"));
+        }
+        row.pauseMs = n;
+    }
+    if (!value("PausadoEn").isNull()) {
+        if (!wholeNumber(value("PausadoEn"), 0, kMaxOpenSeconds * 1000, &n)) {
+            return refuse(QStringLiteral("el tiempo de uso al pausar no es de 0 a un año"));
+        }
+        row.pausedRunMs = n;
+    }
     check.row = row;
     return check;
 }
@@ -183,7 +196,15 @@ Restored restoreStation(const OpenRow &row, qint64 elapsedMs, qint64 nowMs) {
     } else {
         chooseContador(s);
     }
-    openStation(s, row.rate, nowMs - std::max<qint64>(0, elapsedMs), row.apertura);
+    const qint64 elapsed = std::max<qint64>(0, elapsedMs);
+    openStation(s, row.rate, nowMs - elapsed, row.apertura);
+    if (row.pausedRunMs >= 0) {
+        // Still paused: it comes back with the time it had run, paused since now.
+        s.pausedAtMs = nowMs;
+        s.pausedMs = std::max<qint64>(0, elapsed - row.pausedRunMs);
+    } else {
+        s.pausedMs = std::min(row.pauseMs, elapsed);
+    }
     r.ended = catchUp(s, nowMs).ended;
     return r;
 }

@@ -37,6 +37,10 @@ struct OpenRow {
     bool timeKept = false;
     qint64 knownSeconds = 0;
     QDateTime seenUtc;
+    // Its pauses: the time spent paused before the current pause, and the time it had run when
+    // the current pause began (-1: it runs).
+    qint64 pauseMs = 0;
+    qint64 pausedRunMs = -1;
 };
 
 struct RowCheck {

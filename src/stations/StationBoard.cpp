@@ -236,6 +236,78 @@ bool StationBoard::close(const Checkout &quote) {
     return true;
 }
 
+bool StationBoard::pause(int index) {
+    return setPaused({index}, true);
+}
+
+bool StationBoard::resume(int index) {
+    return setPaused({index}, false);
+}
+
+bool StationBoard::pauseAll() {
+    QList<int> all;
+    for (int index = 0; index < kStations; ++index) {
+        if (stations_[at(index)].running && !expiring_[at(index)] && !stations_[at(index)].paused()) {
+            all << index;
+        }
+    }
+    return !all.isEmpty() && setPaused(all, true);
+}
+
+bool StationBoard::resumeAll() {
+    QList<int> all;
+    for (int index = 0; index < kStations; ++index) {
+        if (stations_[at(index)].running && !expiring_[at(index)] && stations_[at(index)].paused()) {
+            all << index;
+        }
+    }
+    return !all.isEmpty() && setPaused(all, false);
+}
+
+bool StationBoard::setPaused(const QList<int> &indexes, bool pause) {
+    const qint64 now = clock_.monotonicMs();
+    QStringList writes;
+    QList<JournalNote> notes;
+    QList<Station> after;
+    for (const int index : indexes) {
+        if (!isStation(index) || expiring_[at(index)] || !stations_[at(index)].running ||
+            stations_[at(index)].paused() == pause) {
+            return false;
+        }
+        Station next = stations_[at(index)];
+        catchUp(next, now); // the time up to this second
+        if (pause) {
+            next.pausedAtMs = now;
+        } else {
+            next.pausedMs += now - next.pausedAtMs;
+            next.pausedAtMs = -1;
+        }
+        const qint64 ranMs = now - next.pausedMs - next.openedAtMs;
+        const int n = index + 1;
+        writes << statements::puestoAbiertoPausa(n, next.openedUtc, next.pausedMs, pause ? ranMs : -1);
+        notes << JournalNote{
+            pause ? journal::event::kStationPaused : journal::event::kStationResumed, n,
+            QStringLiteral("Modo=%1; %2=%3:%4:%5")
+                    .arg(modeName(next.mode == StationMode::Contador),
+                         next.mode == StationMode::Contador ? QStringLiteral("Tiempo") : QStringLiteral("Quedan"))
+                    .arg(next.hours)
+                    .arg(next.minutes, 2, 10, QLatin1Char('0'))
+                    .arg(next.seconds, 2, 10, QLatin1Char('0')) +
+                journal::openingSuffix(next.openedUtc)};
+        after << next;
+    }
+    if (!persist(indexes.first(), writes, notes,
+                 pause ? QStringLiteral("No se pudo pausar el Puesto %1")
+                       : QStringLiteral("No se pudo reanudar el Puesto %1"))) {
+        return false;
+    }
+    for (qsizetype k = 0; k < indexes.size(); ++k) {
+        stations_[at(indexes[k])] = after[k];
+        Q_EMIT stationChanged(indexes[k]);
+    }
+    return true;
+}
+
 StationBoard::Rental StationBoard::rentalRecord(int index, const Station &s, bool contador, const QDateTime &now) {
     const RecordedTime tiempo = recordedTime(static_cast<double>(s.hours), static_cast<double>(s.minutes));
     // The date and time at which it is recorded: a rental closed after midnight belongs to the new day.

@@ -101,6 +101,16 @@ public:
     // (closed, ended or gone meanwhile) or the file refused it (writeFailed said so).
     bool close(const Checkout &quote);
 
+    // Pauses or resumes a running station: while paused its time, amount and remaining time stand
+    // still and the tick passes over it; paused time is never billed. A paused station closes at
+    // the time and amount it had when paused. False, with nothing changed, for a station that does
+    // not run, is already so, has its prepaid end announced, or when the file refused it.
+    bool pause(int index);
+    bool resume(int index);
+    // Every running station at once, in one transaction (a power cut); false when none changed.
+    bool pauseAll();
+    bool resumeAll();
+
     // One tick: every open station moved on to the monotonic clock, count-ups first, so a prepaid
     // station that ends becomes Contador only after them. Ticks missed cost nothing.
     void tick();
@@ -135,6 +145,7 @@ private:
         QString sql;
         QString detail; // its values, for the journal
     };
+    bool setPaused(const QList<int> &indexes, bool pause);
     Rental rentalRecord(int index, const Station &s, bool contador, const QDateTime &at);
     // The writes and their journal entries in one transaction; on failure writeFailed and false,
     // and nothing of it is written.

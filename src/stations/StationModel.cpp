@@ -32,6 +32,8 @@ void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &open
     s.openedUtc = openedUtc;
     s.secondsDone = 0;
     s.blockMinutes = 0;
+    s.pausedMs = 0;
+    s.pausedAtMs = -1;
     s.running = true;
     if (s.mode == StationMode::Contador) {
         s.hours = 0;
@@ -52,6 +54,8 @@ void closeStation(Station &s) {
     s.minutes = 0;
     s.seconds = 0;
     s.blocksCharged = 0;
+    s.pausedMs = 0;
+    s.pausedAtMs = -1;
 }
 
 qint64 boughtSeconds(const Station &s) {
@@ -120,7 +124,9 @@ CatchUp catchUp(Station &s, qint64 nowMs) {
     if (!s.running) {
         return result;
     }
-    const qint64 due = nowMs > s.openedAtMs ? (nowMs - s.openedAtMs) / 1000 : 0;
+    // The time it ran: up to now, or to the start of its pause, less the time it stood paused.
+    const qint64 until = (s.paused() ? s.pausedAtMs : nowMs) - s.pausedMs;
+    const qint64 due = until > s.openedAtMs ? (until - s.openedAtMs) / 1000 : 0;
     while (s.secondsDone < due) {
         if (stepSecond(s)) {
             result.ended = true;

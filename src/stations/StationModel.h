@@ -37,7 +37,7 @@ struct CatchUp {
     qint64 steps = 0;
     bool ended = false;
 };
-// Moves an open station on to the seconds that have passed since it opened, one step per
+// Moves an open station on to the seconds it has run since it opened (paused time left out), one step per
 // second in order, so late or missing ticks change nothing of what it shows or charges. Stops
 // at the end of a prepaid time.
 CatchUp catchUp(Station &s, qint64 nowMs);

@@ -41,6 +41,11 @@ struct Station {
     QString openedUtc;        // the instant it opened, as stored (ISO 8601, UTC)
     qint64 secondsDone = 0;   // one-second steps applied since it opened
     qint64 blocksCharged = 0; // Contador: blocks paid so far, the first at the opening
+    // Paused time is never counted: the time spent paused before the current pause, and the
+    // instant the current pause began (-1 while it runs), both on the monotonic clock.
+    qint64 pausedMs = 0;
+    qint64 pausedAtMs = -1;
+    bool paused() const { return pausedAtMs >= 0; }
 
     friend bool operator==(const Station &, const Station &) = default;
 };

@@ -28,6 +28,18 @@ void styleDisplayBox(QLineEdit *box, const QColor &textColor) {
     setInitialBackground(box, box->palette().color(QPalette::Active, QPalette::Base));
 }
 
+void setBoxTextColor(QLineEdit *box, const QColor &color) {
+    QPalette pal = box->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Text, color);
+    }
+    box->setPalette(pal);
+}
+
+QColor boxTextColor(const QLineEdit *box) {
+    return box->palette().color(QPalette::Disabled, QPalette::Text);
+}
+
 void setBoxBackground(QLineEdit *box, const QColor &color) {
     QPalette pal = box->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {

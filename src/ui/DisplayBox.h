@@ -16,6 +16,10 @@ QColor boxBackground(const QLineEdit *box);
 QColor initialBackground(const QLineEdit *box);
 void setInitialBackground(QLineEdit *box, const QColor &color);
 
+// The digits' colour: their own, or dimmed while the station is paused.
+void setBoxTextColor(QLineEdit *box, const QColor &color);
+QColor boxTextColor(const QLineEdit *box);
+
 // Shows the text whole (ui::setFittedText): every digit in sight at any amount.
 void setDisplayText(QLineEdit *box, const QString &text);
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <utility>
 
@@ -176,6 +177,16 @@ void formLudomat2::setTabOrder() {
 }
 
 void formLudomat2::connectHandlers() {
+    // The keyboard's menu: Shift+F10 as well as the menu key, on the row that has the focus; and
+    // the room's pause for a power cut.
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this, [this] {
+        QWidget *at = focusWidget() ? focusWidget() : this;
+        showMenu(rowOf(at), at->mapToGlobal(at->rect().center()));
+    });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this), &QShortcut::activated, &board_,
+            &stations::StationBoard::pauseAll);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), this), &QShortcut::activated, &board_,
+            &stations::StationBoard::resumeAll);
     connect(cmdUsuario, &QPushButton::clicked, this, &formLudomat2::cmdUsuario_Click);
     connect(cmdCierreCaja, &QPushButton::clicked, this, &formLudomat2::cmdCierreCaja_Click);
     connect(cmdTarifa, &QPushButton::clicked, this, &formLudomat2::cmdTarifa_Click);
@@ -195,6 +206,10 @@ void formLudomat2::connectHandlers() {
         });
         ui::onKeyDown(opt, [this, index](int key, Qt::KeyboardModifiers m) { return optModo_KeyDown(index, key, m); });
     }
+}
+
+QColor formLudomat2::digitsColour() {
+    return kDarkBlue;
 }
 
 QString formLudomat2::idleCaption(int index) {

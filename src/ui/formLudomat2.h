@@ -53,6 +53,9 @@ Q_SIGNALS:
 protected:
     bool queryClose() override;
     void changeEvent(QEvent *event) override;
+    // The menu of the station whose row the pointer or the focus is on (its operations while it
+    // runs), or else the room's: pause or resume every station.
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void buildStationRow(int index);
@@ -81,6 +84,11 @@ private:
     void showUser();
     void announceEnd(int index);
     void moveFocus(QWidget *target);
+    // The row a control belongs to, or a point of the window falls in; -1 for none.
+    int rowOf(const QWidget *control) const;
+    int rowAt(QPoint point) const;
+    void showMenu(int row, QPoint globalPos);
+    static QColor digitsColour();
 
     accounts::Session &session_;
     stations::StationBoard &board_;

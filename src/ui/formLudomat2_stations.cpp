@@ -11,12 +11,16 @@
 #include "ui/DisplayBox.h"
 #include "ui/Module1.h"
 
+#include <QContextMenuEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
 
 namespace {
 
@@ -79,12 +83,78 @@ void formLudomat2::showStation(int index) {
     const QColor colour = s.flash == stations::Flash::Red     ? QColor(255, 0, 0)
                           : s.flash == stations::Flash::White ? QColor(255, 255, 255)
                                                               : QColor();
+    // A paused station's digits are dimmed; its caption stays.
+    const QColor digits = s.paused() ? QColor(128, 128, 160) : digitsColour();
+    for (QLineEdit *box : {txtHora[i], txtMinuto[i], txtSegundo[i], txtPesos[i]}) {
+        if (stations::boxTextColor(box) != digits) {
+            stations::setBoxTextColor(box, digits);
+        }
+    }
     for (QLineEdit *box : {txtHora[i], txtMinuto[i], txtSegundo[i]}) {
         const QColor wanted = colour.isValid() ? colour : stations::initialBackground(box);
         if (stations::boxBackground(box) != wanted) {
             stations::setBoxBackground(box, wanted);
         }
     }
+}
+
+// The menus of the rows and of the room ----------------------------------------------------
+
+int formLudomat2::rowOf(const QWidget *control) const {
+    for (int i = 0; i < stations::kStations; ++i) {
+        const auto s = at(i);
+        const QWidget *row[] = {frames[s],     optModo[2 * s],    optModo[2 * s + 1], vsTiempo[s],
+                                txtHora[s],    txtMinuto[s],      txtSegundo[s],      txtPesos[s],
+                                Label6[2 * s], Label6[2 * s + 1], dollarLabels[s],    cmdPuesto[s]};
+        for (const QWidget *w = control; w && w != this; w = w->parentWidget()) {
+            if (std::find(std::begin(row), std::end(row), w) != std::end(row)) {
+                return i;
+            }
+        }
+    }
+    return -1;
+}
+
+int formLudomat2::rowAt(QPoint point) const {
+    // Disabled controls (the display boxes) take no events: the window finds their row by place.
+    for (int i = 0; i < stations::kStations; ++i) {
+        const auto s = at(i);
+        QRect band = frames[s]->geometry();
+        band.setRight(cmdPuesto[s]->geometry().right());
+        if (band.contains(point)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void formLudomat2::contextMenuEvent(QContextMenuEvent *event) {
+    const int row = event->reason() == QContextMenuEvent::Mouse ? rowAt(event->pos()) : rowOf(focusWidget());
+    showMenu(row, event->globalPos());
+}
+
+void formLudomat2::showMenu(int row, QPoint globalPos) {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("mnuPuesto"));
+    if (row >= 0) {
+        const stations::Station &s = board_.station(row);
+        if (!s.running || board_.isExpiring(row)) {
+            return; // an idle station offers nothing
+        }
+        if (s.paused()) {
+            connect(menu.addAction(QStringLiteral("&Reanudar")), &QAction::triggered, this,
+                    [this, row] { board_.resume(row); });
+        } else {
+            connect(menu.addAction(QStringLiteral("&Pausar")), &QAction::triggered, this,
+                    [this, row] { board_.pause(row); });
+        }
+    } else {
+        connect(menu.addAction(QStringLiteral("Pausar &todos")), &QAction::triggered, &board_,
+                &stations::StationBoard::pauseAll);
+        connect(menu.addAction(QStringLiteral("Reanudar t&odos")), &QAction::triggered, &board_,
+                &stations::StationBoard::resumeAll);
+    }
+    menu.exec(globalPos);
 }
 
 // Modes and prepaid time ------------------------------------------------------------------

@@ -119,7 +119,7 @@ private Q_SLOTS:
         if (QByteArray(QTest::currentDataTag()).contains("rate changed"))
             QCOMPARE(execRaw(db, "UPDATE Tarifa SET Minutos = 10, Pesos = 1"), SQLITE_OK);
         // The rows as opened, without the time they keep.
-        const QRegularExpression keptTime(QStringLiteral("(\\|[^|]*){4}$"));
+        const QRegularExpression keptTime(QStringLiteral("(\\|[^|]*){6}$")); // the time kept and the pause
         const QStringList opened = testing::tableRows(db, "PuestosAbiertos").replaceInStrings(keptTime, {});
 
         testing::TestPlatform again(first.folder.path());
@@ -250,12 +250,17 @@ private Q_SLOTS:
         testing::TestPlatform t;
         t.clock.now = QDateTime(QDate(2026, 12, 5), QTime(14, 5), Qt::UTC).toLocalTime();
         const QString db = t.databasePath();
-        const QByteArray rows = "INSERT INTO PuestosAbiertos VALUES (2, 'Contador', 'Ana', '2026-12-05T14:00:00Z', 30, "
-                                "10, NULL, NULL, NULL, NULL, NULL, NULL);"
-                                "INSERT INTO PuestosAbiertos VALUES (" +
-                                values.toUtf8() + ")";
+        const QByteArray rows =
+            "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, Fin, Arranque, "
+            "ArranqueMs, Transcurrido, Visto) VALUES (2, 'Contador', 'Ana', '2026-12-05T14:00:00Z', 30, "
+            "10, NULL, NULL, NULL, NULL, NULL, NULL);"
+            "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, Fin, Arranque, "
+            "ArranqueMs, Transcurrido, Visto) VALUES (" +
+            values.toUtf8() + ")";
         QCOMPARE(execRaw(db, rows.constData()), SQLITE_OK);
-        const QStringList before = readOnlyRows(db, "SELECT * FROM PuestosAbiertos WHERE rowid = 2");
+        const QStringList before = readOnlyRows(
+            db, "SELECT Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, Fin, Arranque, ArranqueMs, "
+                "Transcurrido, Visto FROM PuestosAbiertos WHERE rowid = 2");
         {
             Start s(t);
             QCOMPARE(t.messages.messages, QStringList()); // said once someone has signed in

@@ -227,6 +227,70 @@ private Q_SLOTS:
         QCOMPARE(testing::journal(r.t.databasePath(), "Evento, Puesto").filter("Prepago terminado"),
                  (QStringList{"Prepago terminado|2", "Prepago terminado|4"}));
     }
+
+    // Paused time is never billed: a Contador pauses across its block's edge, a prepaid time across
+    // its end; each goes on from where it stood when resumed, and closes with the time it ran.
+    void pausedTimeIsNeverBilled() {
+        Room r(60, 1000);
+        QVERIFY(r.board.open(0, StationMode::Contador, 1) && r.prepaid(1, 1));
+        r.tick(3590);
+        QVERIFY(r.board.pause(0) && r.board.pause(1));
+        QVERIFY(!r.board.pause(0) && !r.board.resume(2) && r.failed.isEmpty());
+        r.tick(2 * 3600);
+        QCOMPARE(r.shown(0) + u'|' + r.shown(1), QStringLiteral("0:59:50 10|0:0:10 10"));
+        QCOMPARE(r.ended.count(), 0);
+        QVERIFY(r.board.resume(0) && r.board.resume(1));
+        r.tick(9);
+        QCOMPARE(r.shown(0) + u'|' + r.shown(1), QStringLiteral("0:59:59 10|0:0:1 10"));
+        r.tick(2);
+        QCOMPARE(r.shown(0), QStringLiteral("1:0:1 20"));
+        QCOMPARE(r.ended.count(), 1);
+        // A paused station closes at what it had when paused.
+        QVERIFY(r.board.pause(0));
+        r.tick(600);
+        QVERIFY(r.board.close(0));
+        QCOMPARE(r.rows("Alquiler").constFirst().section(u'|', 5), QStringLiteral("01:00:00|20"));
+        const QStringList events = testing::journal(r.t.databasePath(), QStringLiteral("Evento, Detalle"));
+        QVERIFY2(events.contains("Puesto pausado|Modo=Contador; Tiempo=0:59:50; Apertura=2026-12-05T17:05:09Z") &&
+                     events.contains("Puesto reanudado|Modo=Prepago; Quedan=0:00:10; Apertura=2026-12-05T17:05:09Z"),
+                 qPrintable(events.join(u'\n')));
+    }
+
+    // A pause outlives the program: a station paused when it stopped comes back paused with the
+    // time it had run, however long the program was down; one resumed comes back without the time
+    // it stood paused. All stations pause and resume together in one transaction.
+    void pausesComeBackAfterARestart() {
+        Room r(60, 1000);
+        QVERIFY(r.board.open(0, StationMode::Contador, 1) && r.board.open(2, StationMode::Contador, 1));
+        r.tick(100);
+        QVERIFY(r.board.pauseAll());
+        QCOMPARE(testing::journal(r.t.databasePath(), QStringLiteral("Evento")).last(2),
+                 (QStringList{"Puesto pausado", "Puesto pausado"}));
+        r.tick(500);
+        QVERIFY(r.board.resume(2));
+        r.tick(20);
+        r.board.shutDown();
+        r.t.clock.advance(3600); // the program is down an hour
+        StationBoard again{r.t.clock, r.session};
+        QVERIFY(again.load(r.t.databasePath()).result == StationBoard::Loaded::Ready);
+        again.restore();
+        r.t.clock.advance(30);
+        again.tick();
+        const auto shown = [&again](int i) {
+            const stations::Station &s = again.station(i);
+            return QStringLiteral("%1:%2:%3%4")
+                .arg(s.hours)
+                .arg(s.minutes)
+                .arg(s.seconds)
+                .arg(s.paused() ? " paused" : "");
+        };
+        // Station 3 was running while the program was down: that hour counts, its pause does not.
+        QCOMPARE(shown(0) + u'|' + shown(2), QStringLiteral("0:1:40 paused|1:2:30"));
+        QVERIFY(again.resumeAll());
+        r.t.clock.advance(20);
+        again.tick();
+        QCOMPARE(shown(0), QStringLiteral("0:2:0"));
+    }
 };
 
 QTEST_GUILESS_MAIN(StationBoardTest)

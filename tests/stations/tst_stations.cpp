@@ -330,6 +330,46 @@ private Q_SLOTS:
         }
     }
 
+    // A running station's row offers "&Pausar" to a right click, on its display boxes too (they
+    // take no input) and to Shift+F10; paused, its digits dim and stand still, and "&Reanudar"
+    // takes it on. The room's menu, on the free area, pauses every station.
+    void pauseFromTheMenus() {
+        Rig r(60, 1000);
+        r.press(0);
+        r.press(2);
+        r.tick(10);
+        const auto choose = [](const QString &item) {
+            QTimer::singleShot(0, [item] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                for (QAction *action : menu->actions())
+                    if (action->text() == item)
+                        action->trigger();
+                menu->close();
+            });
+        };
+        const auto rightClick = [&r](QWidget *on) {
+            QTest::mouseClick(r.w.windowHandle(), Qt::RightButton, {}, on->mapTo(&r.w, on->rect().center()));
+        };
+        choose(QStringLiteral("&Pausar"));
+        rightClick(r.box("txtMinuto", 0));
+        QTRY_VERIFY(r.board().station(0).paused());
+        QCOMPARE(stations::boxTextColor(r.box("txtSegundo", 0)), QColor(128, 128, 160));
+        r.tick(30);
+        QCOMPARE(r.time(0) + u'|' + r.time(2), QStringLiteral("0:0:10|0:0:40"));
+        r.w.activateWindow(); // where no window manager hands the keys back after the menu
+        QTRY_COMPARE(QApplication::activeWindow(), &r.w);
+        r.button(0)->setFocus();
+        choose(QStringLiteral("&Reanudar"));
+        QTest::keyClick(r.button(0), Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(!r.board().station(0).paused());
+        r.tick(5);
+        QCOMPARE(r.time(0), QStringLiteral("0:0:15"));
+        choose(QStringLiteral("Pausar &todos"));
+        QTest::mouseClick(r.w.windowHandle(), Qt::RightButton, {}, QPoint(5, r.w.height() - 60));
+        QTRY_VERIFY(r.board().station(0).paused() && r.board().station(2).paused());
+    }
+
     void keyboardOnlyRental() {
         QLocale::setDefault(QLocale(QStringLiteral("es_AR"))); // loaded in Spanish: the month stays "Dec"
         Rig r(45, 750);
