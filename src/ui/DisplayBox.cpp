@@ -8,7 +8,18 @@
 namespace stations {
 
 namespace {
+
 constexpr const char *kInitialBackground = "ludomatInitialBackground";
+
+// A box looks the same enabled or not, active or not.
+void setBoxColor(QLineEdit *box, QPalette::ColorRole role, const QColor &color) {
+    QPalette pal = box->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, role, color);
+    }
+    box->setPalette(pal);
+}
+
 } // namespace
 
 void styleDisplayBox(QLineEdit *box, const QColor &textColor) {
@@ -20,20 +31,12 @@ void styleDisplayBox(QLineEdit *box, const QColor &textColor) {
     box->setFocusPolicy(Qt::NoFocus);
     box->setAlignment(Qt::AlignCenter);
     box->setTextMargins(0, 0, 0, 0);
-    QPalette pal = box->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Text, textColor);
-    }
-    box->setPalette(pal);
+    setBoxTextColor(box, textColor);
     setInitialBackground(box, box->palette().color(QPalette::Active, QPalette::Base));
 }
 
 void setBoxTextColor(QLineEdit *box, const QColor &color) {
-    QPalette pal = box->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Text, color);
-    }
-    box->setPalette(pal);
+    setBoxColor(box, QPalette::Text, color);
 }
 
 QColor boxTextColor(const QLineEdit *box) {
@@ -41,11 +44,7 @@ QColor boxTextColor(const QLineEdit *box) {
 }
 
 void setBoxBackground(QLineEdit *box, const QColor &color) {
-    QPalette pal = box->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Base, color);
-    }
-    box->setPalette(pal);
+    setBoxColor(box, QPalette::Base, color);
 }
 
 QColor boxBackground(const QLineEdit *box) {

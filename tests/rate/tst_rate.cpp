@@ -60,30 +60,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("statement");
         QTest::addColumn<Rate>("stored");
         QTest::addColumn<QString>("said"); // the rate in the message
-        QTest::newRow("point") << "30"
-                               << "5.5"
-                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5)
-                               << "30 minutos por $ 5,50";
-        QTest::newRow("comma") << "30"
-                               << "5,5"
-                               << "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5" << Rate(30, 5.5)
-                               << "30 minutos por $ 5,50";
-        QTest::newRow("blanks, leading zero")
-            << " 060 "
-            << " 10 "
-            << "UPDATE Tarifa SET Minutos = 60,Pesos = 10" << Rate(60, 10) << "60 minutos por $ 10,00";
-        QTest::newRow("limits") << "1365"
-                                << "0"
-                                << "UPDATE Tarifa SET Minutos = 1365,Pesos = 0" << Rate(1365, 0)
-                                << "1365 minutos por $ 0,00";
-        QTest::newRow("the rate in force again")
-            << "30"
-            << "10"
-            << "UPDATE Tarifa SET Minutos = 30,Pesos = 10" << Rate(30, 10) << "30 minutos por $ 10,00";
-        QTest::newRow("one minute, two decimals") << "1"
-                                                  << "999999999,99"
-                                                  << "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99"
-                                                  << Rate(1, 999999999.99) << "1 minuto por $ 999999999,99";
+        const struct {
+            const char *row, *minutes, *pesos, *statement;
+            Rate stored;
+            const char *said;
+        } table[] = {
+            {"point", "30", "5.5", "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5", Rate(30, 5.5),
+             "30 minutos por $ 5,50"},
+            {"comma", "30", "5,5", "UPDATE Tarifa SET Minutos = 30,Pesos = 5.5", Rate(30, 5.5),
+             "30 minutos por $ 5,50"},
+            {"blanks, leading zero", " 060 ", " 10 ", "UPDATE Tarifa SET Minutos = 60,Pesos = 10", Rate(60, 10),
+             "60 minutos por $ 10,00"},
+            {"limits", "1365", "0", "UPDATE Tarifa SET Minutos = 1365,Pesos = 0", Rate(1365, 0),
+             "1365 minutos por $ 0,00"},
+            {"the rate in force again", "30", "10", "UPDATE Tarifa SET Minutos = 30,Pesos = 10", Rate(30, 10),
+             "30 minutos por $ 10,00"},
+            {"one minute, two decimals", "1", "999999999,99", "UPDATE Tarifa SET Minutos = 1,Pesos = 999999999.99",
+             Rate(1, 999999999.99), "1 minuto por $ 999999999,99"},
+        };
+        for (const auto &r : table)
+            QTest::newRow(r.row) << QString::fromUtf8(r.minutes) << QString::fromUtf8(r.pesos)
+                                 << QString::fromUtf8(r.statement) << r.stored << QString::fromUtf8(r.said);
     }
 
     void saveStoresTheCheckedNumbers() {

@@ -60,91 +60,64 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        const QString unset = QStringLiteral("unset");
-        const QString usage = QStringLiteral("ludomat --report --from");
+        const char *usage = "ludomat --report --from";
+        const char *journal = "journal ok: 1 entries, last hash ";
+        const char *version = "ludomat " LUDOMAT_VERSION "\n";
+        const char *unreadable = "ludomat: cannot read OUT/nada/dbLudomat.mdb";
         const QStringList period{"--report", "--from", "2026-12-04 08:00", "--to", "2026-12-05 16:00"};
+        const QStringList dir{"--data-dir", "DIR"};
         const QString report =
             "Período: 2026-12-04 08:00:00 a 2026-12-05 16:00:00\nAlquileres: 0\nTotal Facturado: 0.00\n";
-        const QString journal = QStringLiteral("journal ok: 1 entries, last hash ");
-
-        QTest::newRow("--verify-journal")
-            << QStringList{"--verify-journal", "--data-dir", "DIR"} << unset << 0 << journal << "";
-        QTest::newRow("--data-dir=DIR") << QStringList{"--verify-journal", "--data-dir=DIR"} << unset << 0 << journal
-                                        << "";
-        QTest::newRow("the folder from the variable") << QStringList{"--backup", "OUT/c.mdb"} << "OUT/nada" << 1 << ""
-                                                      << "ludomat: cannot read OUT/nada/dbLudomat.mdb";
-        QTest::newRow("--data-dir before the variable")
-            << QStringList{"--verify-journal", "--data-dir", "DIR"} << "OUT/nada" << 0 << journal << "";
-        QTest::newRow("the variable set but empty: the program's folder")
-            << QStringList{"--verify-journal"} << "" << 0 << journal << "";
-        QTest::newRow("--backup") << QStringList{"--backup", "OUT/c.mdb", "--data-dir", "DIR"} << unset << 0
-                                  << "backup ok: OUT/c.mdb\n"
-                                  << "";
-        QTest::newRow("--backup=FILE") << QStringList{"--data-dir", "DIR", "--backup=OUT/c.mdb"} << unset << 0
-                                       << "backup ok: OUT/c.mdb\n"
-                                       << "";
-        QTest::newRow("--restore") << QStringList{"--restore", "COPY", "--data-dir", "DIR"} << unset << 0
-                                   << "restore ok: COPY; the books it replaced were kept in DIR/copias/"
-                                   << "";
-        QTest::newRow("--report") << (period + QStringList{"--data-dir", "DIR"}) << unset << 0 << report << "";
-        QTest::newRow("--report --operator") << (period + QStringList{"--operator", "Ana", "--data-dir", "DIR"})
-                                             << unset << 0 << report + "Total Facturado Ana: 0.00\n"
-                                             << "";
-        QTest::newRow("--report with its files") << (period + QStringList{"--csv", "OUT/r.csv", "--pdf", "OUT/r.pdf",
-                                                                          "--xlsx", "OUT/r.xlsx", "--data-dir", "DIR"})
-                                                 << unset << 0 << report << "";
-        QTest::newRow("--help") << QStringList{"--help"} << unset << 0 << usage << "";
-        QTest::newRow("-h, beside a folder") << QStringList{"-h", "--data-dir", "DIR"} << unset << 0 << usage << "";
-        QTest::newRow("--version") << QStringList{"--version"} << unset << 0 << "ludomat " LUDOMAT_VERSION "\n"
-                                   << "";
-        QTest::newRow("-v") << QStringList{"-v"} << unset << 0 << "ludomat " LUDOMAT_VERSION "\n"
-                            << "";
-
-        QTest::newRow("a misspelt option") << QStringList{"--verify-jornal"} << unset << 2 << "" << usage;
-        QTest::newRow("a word of no option") << QStringList{"--verify-journal", "DIR"} << unset << 2 << ""
-                                             << "Argumento inesperado «DIR».";
-        QTest::newRow("Qt's own option beside ours")
-            << QStringList{"-platform", "offscreen", "--verify-journal", "--data-dir", "DIR"} << unset << 2 << ""
-            << usage;
-        QTest::newRow("the end of options") << QStringList{"--"} << unset << 2 << ""
-                                            << "Argumento inesperado «--».";
-        QTest::newRow("a missing value") << QStringList{"--verify-journal", "--data-dir"} << unset << 2 << "" << usage;
-        QTest::newRow("a missing file") << QStringList{"--backup"} << unset << 2 << "" << usage;
-        QTest::newRow("an empty value") << QStringList{"--backup", "", "--data-dir", "DIR"} << unset << 2 << ""
-                                        << "Falta valor tras «--backup».";
-        QTest::newRow("an empty value after =") << QStringList{"--backup=", "--data-dir", "DIR"} << unset << 2 << ""
-                                                << "Falta valor tras «--backup».";
-        QTest::newRow("a value to a switch")
-            << QStringList{"--verify-journal=si", "--data-dir", "DIR"} << unset << 2 << "" << usage;
-        QTest::newRow("an option twice") << QStringList{"--backup",  "OUT/a.mdb",  "--backup",
-                                                        "OUT/b.mdb", "--data-dir", "DIR"}
-                                         << unset << 2 << ""
-                                         << "La opción «--backup» va una sola vez.";
-        QTest::newRow("a job twice") << QStringList{"--verify-journal", "--verify-journal", "--data-dir", "DIR"}
-                                     << unset << 2 << ""
-                                     << "La opción «--verify-journal» va una sola vez.";
-        QTest::newRow("two jobs") << QStringList{"--verify-journal", "--backup", "OUT/c.mdb", "--data-dir", "DIR"}
-                                  << unset << 2 << ""
-                                  << "Una tarea por vez: «--verify-journal» y «--backup».";
-        QTest::newRow("a report's option for another job")
-            << QStringList{"--verify-journal", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << unset << 2 << ""
-            << "La opción «--from» es del informe, «--report».";
-        QTest::newRow("a report's option alone")
-            << QStringList{"--csv", "OUT/r.csv", "--data-dir", "DIR"} << unset << 2 << ""
-            << "La opción «--csv» es del informe";
-        QTest::newRow("a report without its end")
-            << QStringList{"--report", "--from", "2026-12-04 08:00", "--data-dir", "DIR"} << unset << 2 << ""
-            << "El informe necesita «--from» y «--to».";
-        QTest::newRow("a report's end before its start")
-            << QStringList{"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00", "--data-dir", "DIR"}
-            << unset << 2 << ""
-            << "ludomat: --from and --to take \"YYYY-MM-DD HH:MM\", the end not before the start";
-        QTest::newRow("a report's moment unreadable")
-            << QStringList{"--report", "--from", "ayer", "--to", "hoy", "--data-dir", "DIR"} << unset << 2 << ""
-            << "ludomat: --from and --to take";
-        QTest::newRow("a report on unreadable books")
-            << (period + QStringList{"--data-dir", "OUT/nada"}) << unset << 1 << ""
-            << "ludomat: cannot read OUT/nada/dbLudomat.mdb";
+        const struct {
+            const char *row;
+            QStringList arguments;
+            const char *variable;
+            int status;
+            QString out;
+            const char *err;
+        } table[] = {
+            {"--verify-journal", QStringList{"--verify-journal"} + dir, "unset", 0, journal, ""},
+            {"the folder from the variable", {"--backup", "OUT/c.mdb"}, "OUT/nada", 1, "", unreadable},
+            {"--data-dir before the variable", QStringList{"--verify-journal"} + dir, "OUT/nada", 0, journal, ""},
+            {"the variable set but empty: the program's folder", {"--verify-journal"}, "", 0, journal, ""},
+            {"--backup", QStringList{"--backup", "OUT/c.mdb"} + dir, "unset", 0, "backup ok: OUT/c.mdb\n", ""},
+            {"--backup=FILE", dir + QStringList{"--backup=OUT/c.mdb"}, "unset", 0, "backup ok: OUT/c.mdb\n", ""},
+            {"--restore", QStringList{"--restore", "COPY"} + dir, "unset", 0,
+             "restore ok: COPY; the books it replaced were kept in DIR/copias/", ""},
+            {"--report with its files",
+             period + QStringList{"--csv", "OUT/r.csv", "--pdf", "OUT/r.pdf", "--xlsx", "OUT/r.xlsx"} + dir, "unset", 0,
+             report, ""},
+            {"--help", {"--help"}, "unset", 0, usage, ""},
+            {"-h, beside a folder", QStringList{"-h"} + dir, "unset", 0, usage, ""},
+            {"--version", {"--version"}, "unset", 0, version, ""},
+            {"-v", {"-v"}, "unset", 0, version, ""},
+            {"a misspelt option", {"--verify-jornal"}, "unset", 2, "", usage},
+            {"a word of no option", {"--verify-journal", "DIR"}, "unset", 2, "", "Argumento inesperado «DIR»."},
+            {"Qt's own option beside ours", QStringList{"-platform", "offscreen", "--verify-journal"} + dir, "unset", 2,
+             "", usage},
+            {"the end of options", {"--"}, "unset", 2, "", "Argumento inesperado «--»."},
+            {"a missing value", {"--verify-journal", "--data-dir"}, "unset", 2, "", usage},
+            {"an empty value", QStringList{"--backup", ""} + dir, "unset", 2, "", "Falta valor tras «--backup»."},
+            {"a value to a switch", QStringList{"--verify-journal=si"} + dir, "unset", 2, "", usage},
+            {"an option twice", QStringList{"--backup", "OUT/a.mdb", "--backup", "OUT/b.mdb"} + dir, "unset", 2, "",
+             "La opción «--backup» va una sola vez."},
+            {"two jobs", QStringList{"--verify-journal", "--backup", "OUT/c.mdb"} + dir, "unset", 2, "",
+             "Una tarea por vez: «--verify-journal» y «--backup»."},
+            {"a report's option for another job", QStringList{"--verify-journal", "--from", "2026-12-04 08:00"} + dir,
+             "unset", 2, "", "La opción «--from» es del informe, «--report»."},
+            {"a report's option alone", QStringList{"--csv", "OUT/r.csv"} + dir, "unset", 2, "",
+             "La opción «--csv» es del informe"},
+            {"a report without its end", QStringList{"--report", "--from", "2026-12-04 08:00"} + dir, "unset", 2, "",
+             "El informe necesita «--from» y «--to»."},
+            {"a report's end before its start",
+             QStringList{"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-04 08:00"} + dir, "unset", 2, "",
+             "ludomat: --from and --to take \"YYYY-MM-DD HH:MM\", the end not before the start"},
+            {"a report on unreadable books", period + QStringList{"--data-dir", "OUT/nada"}, "unset", 1, "",
+             unreadable},
+        };
+        for (const auto &r : table)
+            QTest::newRow(r.row) << r.arguments << QString::fromUtf8(r.variable) << r.status << r.out
+                                 << QString::fromUtf8(r.err);
     }
 
     void commandLine() {

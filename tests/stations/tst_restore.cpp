@@ -167,16 +167,10 @@ private Q_SLOTS:
     }
 
     // A Contador rental at $1 a minute is opened, the program killed, started again with the
-    // wall clock 2 h behind, killed after a minute, started again with the clock right (or
-    // after a reboot) and the rental closed: 1 min 24 s of use cost 2 blocks, not 2 hours.
-    void clockBehindThenRight_data() {
-        QTest::addColumn<bool>("reboot");
-        QTest::newRow("same boot") << false;
-        QTest::newRow("rebooted before the last start") << true;
-    }
-
+    // wall clock 2 h behind, killed after a minute, started again with the clock right after a
+    // reboot and the rental closed: 1 min 24 s of use cost 2 blocks, not 2 hours. (The same boot,
+    // on the real program under faketime: the end-to-end restart.)
     void clockBehindThenRight() {
-        QFETCH(bool, reboot);
         testing::TestPlatform t;
         const QString db = t.databasePath();
         QCOMPARE(execRaw(db, "UPDATE Tarifa SET Minutos = 1, Pesos = 1"), SQLITE_OK);
@@ -206,10 +200,8 @@ private Q_SLOTS:
         QCOMPARE(readOnlyRows(db, "SELECT Apertura FROM PuestosAbiertos"), QStringList{apertura});
         t.clock.now = t.clock.now.addSecs(2 * 3600);
         t.clock.advance(22);
-        if (reboot) {
-            t.clock.boot = QStringLiteral("after a power cut");
-            t.clock.monotonic = 30'000;
-        }
+        t.clock.boot = QStringLiteral("after a power cut");
+        t.clock.monotonic = 30'000;
         t.messages.messages.clear();
         Start s(t);
         s.signIn();
@@ -230,15 +222,7 @@ private Q_SLOTS:
             return QStringLiteral("%1, 'Contador', 'Ana', %2, %3, %4, NULL, NULL, NULL, NULL, NULL, NULL")
                 .arg(puesto, opening, minutos, pesos);
         };
-        QTest::newRow("absurd price") << contador("1", "30", "1e308") << "importe";
-        QTest::newRow("no minutes") << contador("4", "0", "1") << "minutos";
         QTest::newRow("second row for a station") << contador("2", "30", "10") << "ya tiene otro alquiler";
-        QTest::newRow("25 blocks") << "5, 'Prepago', 'Ana', " + opening +
-                                          ", 30, 10, 25, '2026-12-06T02:30:00Z', NULL, NULL, NULL, NULL"
-                                   << "bloques";
-        QTest::newRow("unreadable opening")
-            << "1, 'Contador', 'Ana', 'ayer', 30, 10, NULL, NULL, NULL, NULL, NULL, NULL"
-            << "apertura";
         QTest::newRow("open for years")
             << "1, 'Contador', 'Ana', '2019-01-01T00:00:00Z', 30, 10, NULL, NULL, NULL, NULL, NULL, NULL"
             << "más de un año";

@@ -158,7 +158,9 @@ private Q_SLOTS:
                                "Arranque=b1",
                                "ArranqueMs=5",
                                "Transcurrido=60",
-                               "Visto=2026-12-05T17:06:09Z"};
+                               "Visto=2026-12-05T17:06:09Z",
+                               "PausaMs=0",
+                               "PausadoEn=NULL"};
         const auto with = [&good](const QStringList &changed) {
             QStringList cells = good;
             for (QString &c : cells)
@@ -193,6 +195,8 @@ private Q_SLOTS:
         QTest::newRow("boot without its clock") << with({"ArranqueMs=NULL"}) << "arranque";
         QTest::newRow("known time past a year") << with({"Transcurrido=40000000"}) << "transcurrido";
         QTest::newRow("unreadable last sight") << with({"Visto=ayer"}) << "vista";
+        QTest::newRow("negative pause") << with({"PausaMs=-1"}) << "pausa";
+        QTest::newRow("paused after a year's use") << with({"PausadoEn=40000000000"}) << "pausar";
     }
 
     void openRowsAreChecked() {
