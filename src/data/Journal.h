@@ -28,6 +28,13 @@ inline const QString kStationOpened = QStringLiteral("Puesto abierto");
 inline const QString kStationClosed = QStringLiteral("Puesto cerrado");
 inline const QString kStationPaused = QStringLiteral("Puesto pausado");
 inline const QString kStationResumed = QStringLiteral("Puesto reanudado");
+inline const QString kBlocksAdded = QStringLiteral("Bloques agregados");
+inline const QString kCourtesy = QStringLiteral("Tiempo de cortesía");
+inline const QString kDiscount = QStringLiteral("Descuento");
+// A rental cancelled: it ends that opening; a prepaid one gets its reversing row.
+inline const QString kRentalCancelled = QStringLiteral("Alquiler anulado");
+// A rental taken to another station: the entry names the new one, its Detalle the old.
+inline const QString kStationMoved = QStringLiteral("Puesto movido");
 inline const QString kStationRestored = QStringLiteral("Puesto recuperado");
 inline const QString kPrepaidEnded = QStringLiteral("Prepago terminado");
 // A row of PuestosAbiertos that cannot be restored, moved to PuestosApartados: it ends that opening.

@@ -43,7 +43,8 @@ QList<Addition> additions() {
          {QStringLiteral("CREATE TABLE PuestosAbiertos (Puesto INTEGER NOT NULL, Modo TEXT NOT NULL, "
                          "Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos INTEGER NOT NULL, "
                          "Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT, Arranque TEXT, ArranqueMs INTEGER, "
-                         "Transcurrido INTEGER, Visto TEXT, PausaMs INTEGER, PausadoEn INTEGER)")}},
+                         "Transcurrido INTEGER, Visto TEXT, PausaMs INTEGER, PausadoEn INTEGER, Cortesia INTEGER, "
+                         "Descuento REAL)")}},
         // The journal: append-only, each entry chained to the one before by its Hash.
         {"Registro",
          {QStringLiteral("CREATE TABLE Registro (Secuencia INTEGER PRIMARY KEY, Instante TEXT NOT NULL, "
@@ -64,6 +65,16 @@ QList<Addition> additions() {
         // the station had run when the current pause began (NULL while it runs).
         {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN PausaMs INTEGER")}, "PausaMs"},
         {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN PausadoEn INTEGER")}, "PausadoEn"},
+        // Free minutes given to a prepaid rental, and the amount to take off a Contador one at its close.
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Cortesia INTEGER")}, "Cortesia"},
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Descuento REAL")}, "Descuento"},
+        // The counter's corrections, with who approved them and why, for the cash close: blocks
+        // added, courtesy minutes, discounts and cancellations. The money itself is in Alquiler.
+        {"Operaciones",
+         {QStringLiteral("CREATE TABLE Operaciones (Fecha TEXT NOT NULL, Hora TEXT NOT NULL, Puesto INTEGER NOT NULL, "
+                         "Tipo TEXT NOT NULL, Usuario TEXT NOT NULL, Autorizo TEXT NOT NULL, Minutos INTEGER NOT NULL, "
+                         "Importe REAL NOT NULL, Motivo TEXT NOT NULL)"),
+          QStringLiteral("CREATE INDEX OperacionesFecha ON Operaciones (Fecha)")}},
         {"PuestosApartados",
          {QStringLiteral("CREATE TABLE PuestosApartados (Puesto, Modo, Usuario, Apertura, Minutos, Pesos, Bloques, "
                          "Fin, Arranque, ArranqueMs, Transcurrido, Visto, Motivo TEXT NOT NULL, "

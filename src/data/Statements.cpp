@@ -29,12 +29,19 @@ QString tarifaSelect() {
 
 QString alquilerInsert(int puesto, bool contador, const QString &usuario, int day, const QString &monthAbbrev, int year,
                        const QString &hora, const QString &horas, const QString &minutos, const QString &importe) {
+    return alquilerInsert(puesto, contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"), usuario, day,
+                          monthAbbrev, year, hora, horas, minutos, importe);
+}
+
+QString alquilerInsert(int puesto, const QString &modo, const QString &usuario, int day, const QString &monthAbbrev,
+                       int year, const QString &hora, const QString &horas, const QString &minutos,
+                       const QString &importe) {
     return QStringLiteral("INSERT INTO Alquiler (Puesto,Modo,Usuario,Fecha,Hora,Tiempo,Importe) ") +
-           QStringLiteral("VALUES (") + QString::number(puesto) + QStringLiteral(", '") +
-           (contador ? QStringLiteral("Contador") : QStringLiteral("Prepago")) + QStringLiteral("','") +
-           quoted(usuario) + QStringLiteral("',#") + QString::number(day) + QLatin1Char('/') + monthAbbrev +
-           QLatin1Char('/') + QString::number(year) + QStringLiteral("#,#") + hora + QStringLiteral("#,#") + horas +
-           QLatin1Char(':') + minutos + QStringLiteral("#,") + importe + QLatin1Char(')');
+           QStringLiteral("VALUES (") + QString::number(puesto) + QStringLiteral(", '") + quoted(modo) +
+           QStringLiteral("','") + quoted(usuario) + QStringLiteral("',#") + QString::number(day) + QLatin1Char('/') +
+           monthAbbrev + QLatin1Char('/') + QString::number(year) + QStringLiteral("#,#") + hora +
+           QStringLiteral("#,#") + horas + QLatin1Char(':') + minutos + QStringLiteral("#,") + importe +
+           QLatin1Char(')');
 }
 
 namespace {
@@ -74,6 +81,39 @@ QString puestoAbiertoPausa(int puesto, const QString &apertura, qint64 pausaMs, 
            QStringLiteral(", PausadoEn = ") + (pausadoEn < 0 ? QStringLiteral("NULL") : QString::number(pausadoEn)) +
            QStringLiteral(" WHERE Puesto = ") + QString::number(puesto) + QStringLiteral(" AND Apertura = '") +
            quoted(apertura) + QLatin1Char('\'');
+}
+
+namespace {
+QString whereOpening(int puesto, const QString &apertura) {
+    return QStringLiteral(" WHERE Puesto = ") + QString::number(puesto) + QStringLiteral(" AND Apertura = '") +
+           quoted(apertura) + QLatin1Char('\'');
+}
+} // namespace
+
+QString puestoAbiertoPrepago(int puesto, const QString &apertura, int bloques, qint64 cortesia, const QString &fin) {
+    return QStringLiteral("UPDATE PuestosAbiertos SET Bloques = ") + QString::number(bloques) +
+           QStringLiteral(", Cortesia = ") + QString::number(cortesia) + QStringLiteral(", Fin = '") + quoted(fin) +
+           QLatin1Char('\'') + whereOpening(puesto, apertura);
+}
+
+QString puestoAbiertoDescuento(int puesto, const QString &apertura, const QString &descuento) {
+    return QStringLiteral("UPDATE PuestosAbiertos SET Descuento = ") + descuento + whereOpening(puesto, apertura);
+}
+
+QString puestoAbiertoMover(int puesto, const QString &apertura, int nuevo) {
+    return QStringLiteral("UPDATE PuestosAbiertos SET Puesto = ") + QString::number(nuevo) +
+           whereOpening(puesto, apertura);
+}
+
+QString operacionInsert(const QString &fecha, const QString &hora, int puesto, const QString &tipo,
+                        const QString &usuario, const QString &autorizo, qint64 minutos, const QString &importe,
+                        const QString &motivo) {
+    return QStringLiteral("INSERT INTO Operaciones (Fecha,Hora,Puesto,Tipo,Usuario,Autorizo,Minutos,Importe,Motivo) "
+                          "VALUES ('") +
+           quoted(fecha) + QStringLiteral("','") + quoted(hora) + QStringLiteral("',") + QString::number(puesto) +
+           QStringLiteral(",'") + quoted(tipo) + QStringLiteral("','") + quoted(usuario) + QStringLiteral("','") +
+           quoted(autorizo) + QStringLiteral("',") + QString::number(minutos) + QLatin1Char(',') + importe +
+           QStringLiteral(",'") + quoted(motivo) + QStringLiteral("')");
 }
 
 QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &arranque, qint64 arranqueMs,

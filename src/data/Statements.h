@@ -17,6 +17,10 @@ QString tarifaSelect(); // "SELECT * FROM Tarifa"
 // hora: time of day as text; horas/minutos: the Tiempo parts; importe: a number the engine reads.
 QString alquilerInsert(int puesto, bool contador, const QString &usuario, int day, const QString &monthAbbrev, int year,
                        const QString &hora, const QString &horas, const QString &minutos, const QString &importe);
+// The same with Modo as given: "Prepago (agregado)" for blocks added, "Anulación" for a refund.
+QString alquilerInsert(int puesto, const QString &modo, const QString &usuario, int day, const QString &monthAbbrev,
+                       int year, const QString &hora, const QString &horas, const QString &minutos,
+                       const QString &importe);
 
 // Open stations, kept so a running rental outlives the program. apertura and fin are instants
 // as stored (ISO 8601, UTC); bloques is 0 and fin empty for a Contador rental. arranque names
@@ -31,6 +35,17 @@ QString puestoAbiertoDelete(int puesto, const QString &apertura);
 // A station's pause kept in its row: the milliseconds paused before, and the milliseconds it had
 // run when the current pause began (negative: it runs).
 QString puestoAbiertoPausa(int puesto, const QString &apertura, qint64 pausaMs, qint64 pausadoEn);
+// A prepaid rental's blocks bought and courtesy minutes given so far, and its end as they make it.
+QString puestoAbiertoPrepago(int puesto, const QString &apertura, int bloques, qint64 cortesia, const QString &fin);
+// The amount to take off a Contador rental at its close (a number the engine reads).
+QString puestoAbiertoDescuento(int puesto, const QString &apertura, const QString &descuento);
+// The rental taken to station nuevo.
+QString puestoAbiertoMover(int puesto, const QString &apertura, int nuevo);
+// One of the counter's corrections (see the Operaciones table): fecha yyyy-MM-dd and hora
+// HH:mm:ss local, autorizo empty when nobody had to approve it.
+QString operacionInsert(const QString &fecha, const QString &hora, int puesto, const QString &tipo,
+                        const QString &usuario, const QString &autorizo, qint64 minutos, const QString &importe,
+                        const QString &motivo);
 QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &arranque, qint64 arranqueMs,
                            qint64 transcurrido, const QString &visto);
 // Every row with its rowid as Fila, which names a row whatever its values; by station, then
