@@ -170,6 +170,7 @@ struct Opening {
     qint64 entry = 0;           // the entry that opened it last
     std::optional<Shape> start; // its values from "Libros iniciados", when it opened before the journal
     QString name;               // "Puesto 3 (Apertura=...)", when it opened before the journal
+    QString blocks;             // a prepaid rental's blocks since blocks were added to it
 };
 
 struct Account {
@@ -245,6 +246,9 @@ struct Events {
     QByteArray closed = event::kStationClosed.toUtf8();
     QByteArray prepaidEnded = event::kPrepaidEnded.toUtf8();
     QByteArray setAside = event::kStationSetAside.toUtf8();
+    QByteArray cancelled = event::kRentalCancelled.toUtf8();
+    QByteArray blocksAdded = event::kBlocksAdded.toUtf8();
+    QByteArray moved = event::kStationMoved.toUtf8();
     QByteArray added = event::kAccountAdded.toUtf8();
     QByteArray changed = event::kPasswordChanged.toUtf8();
     QByteArray deleted = event::kAccountDeleted.toUtf8();
@@ -281,6 +285,16 @@ struct BooksTally::State {
         return key;
     }
 
+    // The opening at puesto, or at whichever station has it when puesto is 0.
+    std::unordered_map<quint64, Opening>::iterator findOpening(int puesto, QByteArrayView opening) {
+        for (int p = puesto > 0 ? puesto : 1; !opening.isNull() && p <= (puesto > 0 ? puesto : 5); ++p) {
+            const auto found = open.find(openingKey(QByteArray::number(p), opening));
+            if (found != open.end()) {
+                return found;
+            }
+        }
+        return open.end();
+    }
     quint64 openingKey(QByteArrayView puesto, QByteArrayView apertura) const {
         QVarLengthArray<char, 64> joined; // "puesto@apertura", on the stack for any sound row
         joined.append(puesto.data(), puesto.size());
@@ -391,19 +405,32 @@ void BooksTally::see(qint64 secuencia, QByteArrayView evento, int puesto, QByteA
             ++o.open;
             o.entry = secuencia;
         }
-    } else if (evento == is.closed || evento == is.prepaidEnded) {
+    } else if (evento == is.closed || evento == is.prepaidEnded || evento == is.cancelled) {
         const QByteArrayView opening = openingOf(detalle);
         // An entry without its station ends the opening at whichever station has it.
-        for (int p = puesto > 0 ? puesto : 1; !opening.isNull() && p <= (puesto > 0 ? puesto : 5); ++p) {
-            char digits[16];
-            const char *end = std::to_chars(digits, digits + sizeof digits, p).ptr;
-            const auto found = d.open.find(d.openingKey(QByteArrayView(digits, end - digits), opening));
-            if (found != d.open.end()) {
-                if (--found->second.open <= 0) {
-                    d.open.erase(found);
-                }
-                break;
+        if (const auto found = d.findOpening(puesto, opening); found != d.open.end()) {
+            if (--found->second.open <= 0) {
+                d.open.erase(found);
             }
+        }
+    } else if (evento == is.blocksAdded) {
+        if (const auto found = d.findOpening(puesto, openingOf(detalle)); found != d.open.end()) {
+            found->second.blocks = fields(QString::fromUtf8(detalle)).value(QStringLiteral("Bloques"));
+        }
+    } else if (evento == is.moved) {
+        // The rental goes on at the entry's station, from the one its Detalle names.
+        const QString from = fields(QString::fromUtf8(detalle)).value(QStringLiteral("Desde"));
+        const QByteArrayView opening = openingOf(detalle);
+        const auto found = d.findOpening(from.section(u' ', 1).toInt(), opening);
+        if (found != d.open.end() && puesto > 0) {
+            Opening o = found->second;
+            if (--found->second.open <= 0) {
+                d.open.erase(found);
+            }
+            const QByteArray to = QByteArray::number(puesto);
+            Opening &there = d.open[d.openingKey(to, opening)];
+            o.open = there.open + 1;
+            there = o;
         }
     } else if (evento == is.setAside) {
         // Its Detalle holds values of a row no rental can have left, in any shape: it is matched
@@ -857,6 +884,9 @@ void compareOpen(Findings &out, data::Database &db, const std::unordered_map<qui
                 opened = shapeOfEntry(QString::fromUtf8(entry.text(1)));
                 return false;
             });
+        }
+        if (!o.blocks.isEmpty()) {
+            opened.bloques = o.blocks;
         }
         // Every row left must charge as the journal opened it, a copy kept beside it too.
         for (const Row &r : same) {

@@ -102,12 +102,18 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
                                      "decimales"));
     }
     if (row.mode == StationMode::Prepago) {
-        if (!wholeNumber(value("Bloques"), 1, kMaxBlocks, &n)) {
-            return refuse(QStringLiteral("los bloques comprados no son de 1 a %1").arg(kMaxBlocks));
+        if (!wholeNumber(value("Bloques"), 1, kMaxBoughtBlocks, &n)) {
+            return refuse(QStringLiteral("los bloques comprados no son de 1 a %1").arg(kMaxBoughtBlocks));
         }
         row.blocks = static_cast<int>(n);
+        if (!value("Cortesia").isNull()) {
+            if (!wholeNumber(value("Cortesia"), 0, kMaxOpenSeconds / 60, &n)) {
+                return refuse(QStringLiteral("los minutos de cortesía no son de 0 a un año"));
+            }
+            row.courtesyMinutes = n;
+        }
         const auto end = readInstant(text("Fin"));
-        if (!end || *end != prepaidEnd(row.openedUtc, row.rate, row.blocks)) {
+        if (!end || *end != prepaidEnd(row.openedUtc, row.rate, row.blocks).addSecs(row.courtesyMinutes * 60)) {
             return refuse(QStringLiteral("la hora de fin no corresponde a la apertura y a los bloques comprados"));
         }
     }
@@ -146,6 +152,11 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
             return refuse(QStringLiteral("el tiempo de uso al pausar no es de 0 a un año"));
         }
         row.pausedRunMs = n;
+    }
+    if (row.mode == StationMode::Contador && !value("Descuento").isNull()) {
+        if (!ratePrice(value("Descuento"), &row.discountCents)) {
+            return refuse(QStringLiteral("el descuento no es de 0 a menos de 1000000000, con a lo sumo dos decimales"));
+        }
     }
     check.row = row;
     return check;
@@ -198,6 +209,9 @@ Restored restoreStation(const OpenRow &row, qint64 elapsedMs, qint64 nowMs) {
     }
     const qint64 elapsed = std::max<qint64>(0, elapsedMs);
     openStation(s, row.rate, nowMs - elapsed, row.apertura);
+    s.discountCents = row.discountCents;
+    s.courtesyMinutes = row.courtesyMinutes;
+    s.minutes += row.courtesyMinutes; // as an extension while it ran counts them
     if (row.pausedRunMs >= 0) {
         // Still paused: it comes back with the time it had run, paused since now.
         s.pausedAtMs = nowMs;

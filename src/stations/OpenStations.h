@@ -28,7 +28,9 @@ struct OpenRow {
     QString apertura; // as stored: the row's key together with the station
     QDateTime openedUtc;
     Rate rate;
-    int blocks = 0; // Prepago only
+    int blocks = 0;             // Prepago only: bought, added blocks included
+    qint64 courtesyMinutes = 0; // Prepago only
+    qint64 discountCents = 0;   // Contador only
     // Its time as last kept: the boot and that boot's clock at the opening (empty in a row
     // written before they were kept, or on a machine that names no boot), the whole seconds
     // known to have passed, and the wall instant they were seen at (the opening when never kept).

@@ -5,11 +5,13 @@
 #include "data/Journal.h"
 #include "data/JournalBooks.h"
 #include "data/NumberText.h"
+#include "data/RentalKinds.h"
 #include "data/Statements.h"
 #include "platform/Clock.h"
 #include "stations/OpenStations.h"
 #include "stations/StationModel.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -32,6 +34,19 @@ QString modeName(bool contador) {
 // An amount as the engine reads it, in the form the records have always had.
 QString engineAmount(qint64 cents) {
     return numtext::engineNumber(pesosOf(cents));
+}
+
+// A station's time as the journal gives it, "1:05:09".
+QString clockText(const Station &s) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(s.hours)
+        .arg(s.minutes, 2, 10, QLatin1Char('0'))
+        .arg(s.seconds, 2, 10, QLatin1Char('0'));
+}
+
+// Who approved a correction and why, as its journal entry ends before the opening.
+QString approvalText(const Approval &approval) {
+    return QStringLiteral("; Autorizó=%1; Motivo=%2").arg(approval.administrator, approval.reason);
 }
 
 } // namespace
@@ -193,7 +208,8 @@ std::optional<Checkout> StationBoard::quoteClose(int index) const {
                     s.minutes,
                     s.seconds,
                     contador ? s.blocksCharged : s.blocks,
-                    contador ? s.cents : blockAmount(s.rate.cents, s.blocks),
+                    contador ? s.cents - s.discountCents : blockAmount(s.rate.cents, s.blocks),
+                    contador ? s.discountCents : 0,
                     clock_.wallTime()};
 }
 
@@ -212,12 +228,10 @@ bool StationBoard::close(const Checkout &quote) {
         recorded.seconds = quote.seconds;
         recorded.cents = quote.cents;
         const Rental rental = rentalRecord(index, recorded, true, quote.at);
-        const QString closed = QStringLiteral("Modo=Contador; Tiempo=%1:%2:%3; Importe=%4")
-                                   .arg(quote.hours)
-                                   .arg(quote.minutes, 2, 10, QLatin1Char('0'))
-                                   .arg(quote.seconds, 2, 10, QLatin1Char('0'))
-                                   .arg(engineAmount(quote.cents)) +
-                               journal::openingSuffix(s.openedUtc);
+        const QString closed =
+            QStringLiteral("Modo=Contador; Tiempo=%1; Importe=%2").arg(clockText(recorded), engineAmount(quote.cents)) +
+            (quote.discountCents > 0 ? QStringLiteral("; Descuento=") + engineAmount(quote.discountCents) : QString()) +
+            journal::openingSuffix(s.openedUtc);
         if (!persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
                      {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
                      QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
@@ -287,12 +301,10 @@ bool StationBoard::setPaused(const QList<int> &indexes, bool pause) {
         writes << statements::puestoAbiertoPausa(n, next.openedUtc, next.pausedMs, pause ? ranMs : -1);
         notes << JournalNote{
             pause ? journal::event::kStationPaused : journal::event::kStationResumed, n,
-            QStringLiteral("Modo=%1; %2=%3:%4:%5")
+            QStringLiteral("Modo=%1; %2=%3")
                     .arg(modeName(next.mode == StationMode::Contador),
-                         next.mode == StationMode::Contador ? QStringLiteral("Tiempo") : QStringLiteral("Quedan"))
-                    .arg(next.hours)
-                    .arg(next.minutes, 2, 10, QLatin1Char('0'))
-                    .arg(next.seconds, 2, 10, QLatin1Char('0')) +
+                         next.mode == StationMode::Contador ? QStringLiteral("Tiempo") : QStringLiteral("Quedan"),
+                         clockText(next)) +
                 journal::openingSuffix(next.openedUtc)};
         after << next;
     }
@@ -308,18 +320,249 @@ bool StationBoard::setPaused(const QList<int> &indexes, bool pause) {
     return true;
 }
 
+// The counter's corrections ------------------------------------------------------------------
+
+QString StationBoard::notRunning(const Target &target) const {
+    if (!isStation(target.index)) {
+        return QStringLiteral("No hay tal puesto.");
+    }
+    const Station &s = stations_[at(target.index)];
+    if (!s.running || s.openedUtc != target.openedUtc) {
+        return QStringLiteral("El Puesto %1 ya no estaba en curso: no se cambió nada.").arg(target.index + 1);
+    }
+    if (expiring_[at(target.index)]) {
+        return QStringLiteral("El tiempo del Puesto %1 ya terminó: no se cambió nada.").arg(target.index + 1);
+    }
+    return {};
+}
+
+Change StationBoard::addBlocks(const Target &target, int blocks) {
+    return extendPrepaid(target, blocks, 0, nullptr);
+}
+
+Change StationBoard::giveCourtesy(const Target &target, int minutes, const Approval &approval) {
+    return extendPrepaid(target, 0, minutes, &approval);
+}
+
+Change StationBoard::extendPrepaid(const Target &target, int blocks, int minutes, const Approval *approval) {
+    if (QString why = notRunning(target); !why.isEmpty()) {
+        return {false, why};
+    }
+    const int index = target.index;
+    const int n = index + 1;
+    Station next = stations_[at(index)];
+    if (next.mode != StationMode::Prepago) {
+        return {false, blocks > 0 ? QStringLiteral("Solo se agregan bloques a un alquiler prepago.")
+                                  : QStringLiteral("El tiempo de cortesía es para un alquiler prepago; a uno por "
+                                                   "Contador se le hace un descuento.")};
+    }
+    if (approval && approval->reason.trimmed().isEmpty()) {
+        return {false, QStringLiteral("Escriba el motivo.")};
+    }
+    if (blocks > 0 && (blocks > kMaxBlocks || next.blocks + blocks > kMaxBoughtBlocks)) {
+        return {false,
+                QStringLiteral("Se pueden agregar de 1 a %1 bloques, hasta %2 en todo el alquiler (ya tiene %3).")
+                    .arg(kMaxBlocks)
+                    .arg(kMaxBoughtBlocks)
+                    .arg(next.blocks)};
+    }
+    if (!approval && blocks < 1) {
+        return {false, QStringLiteral("Se pueden agregar de 1 a %1 bloques.").arg(kMaxBlocks)};
+    }
+    if (approval && (minutes < 1 || minutes > kMaxCourtesyMinutes)) {
+        return {false, QStringLiteral("El tiempo de cortesía es de 1 a %1 minutos.").arg(kMaxCourtesyMinutes)};
+    }
+    const qint64 now = clock_.monotonicMs();
+    next.blocks += blocks;
+    next.courtesyMinutes += minutes;
+    next.cents = blockAmount(next.rate.cents, next.blocks);
+    if (!recountPrepaid(next, now)) {
+        return {false, QStringLiteral("El tiempo del Puesto %1 ya terminó: no se cambió nada.").arg(n)};
+    }
+    const QDateTime wall = clock_.wallTime();
+    const qint64 addedMinutes = blocks > 0 ? qint64(next.rate.Minutos) * blocks : minutes;
+    const qint64 cents = blockAmount(next.rate.cents, blocks);
+    const QDateTime end =
+        prepaidEnd(*readInstant(next.openedUtc), next.rate, next.blocks).addSecs(next.courtesyMinutes * 60);
+    QStringList writes{
+        statements::puestoAbiertoPrepago(n, next.openedUtc, next.blocks, next.courtesyMinutes, instantText(end))};
+    QList<JournalNote> notes;
+    if (blocks > 0) {
+        const Rental rental =
+            rentalRecord(index, kinds::kPrepagoAgregado, 0, static_cast<double>(addedMinutes), cents, wall);
+        writes << rental.sql;
+        notes << JournalNote{journal::event::kRentalRecorded, n, rental.detail};
+    }
+    writes << operationRecord(index, blocks > 0 ? kinds::kOpBloques : kinds::kOpCortesia,
+                              approval ? approval->administrator : QString(), addedMinutes, cents,
+                              approval ? approval->reason.trimmed() : QString(), wall);
+    notes << JournalNote{
+        blocks > 0 ? journal::event::kBlocksAdded : journal::event::kCourtesy, n,
+        (blocks > 0 ? QStringLiteral("Agregados=%1; Bloques=%2; Importe=%3")
+                          .arg(blocks)
+                          .arg(next.blocks)
+                          .arg(engineAmount(cents))
+                    : QStringLiteral("Minutos=%1; Cortesía=%2").arg(minutes).arg(next.courtesyMinutes)) +
+            QStringLiteral("; Quedan=") + clockText(next) +
+            (approval ? approvalText({approval->administrator, approval->reason.trimmed()}) : QString()) +
+            journal::openingSuffix(next.openedUtc)};
+    if (!persist(index, writes, notes,
+                 blocks > 0 ? QStringLiteral("No se pudieron agregar los bloques al Puesto %1")
+                            : QStringLiteral("No se pudo dar el tiempo de cortesía al Puesto %1"))) {
+        return {};
+    }
+    stations_[at(index)] = next;
+    Q_EMIT stationChanged(index);
+    return {true, {}};
+}
+
+Change StationBoard::giveDiscount(const Target &target, qint64 cents, const Approval &approval) {
+    if (QString why = notRunning(target); !why.isEmpty()) {
+        return {false, why};
+    }
+    const int index = target.index;
+    const int n = index + 1;
+    Station next = stations_[at(index)];
+    if (next.mode != StationMode::Contador) {
+        return {false, QStringLiteral("El descuento es para un alquiler por Contador; a uno prepago se le da tiempo "
+                                      "de cortesía.")};
+    }
+    if (approval.reason.trimmed().isEmpty()) {
+        return {false, QStringLiteral("Escriba el motivo.")};
+    }
+    catchUp(next, clock_.monotonicMs());
+    // A Contador's amount only grows: what is taken off now is never more than it will charge.
+    const qint64 most = next.cents - next.discountCents;
+    if (cents < 1 || cents > most) {
+        return {false, QStringLiteral("El descuento debe ser de más de $ 0 y hasta $ %1, lo que lleva el Puesto %2.")
+                           .arg(numtext::engineNumber(pesosOf(most)).replace(u'.', QLocale().decimalPoint()))
+                           .arg(n)};
+    }
+    next.discountCents += cents;
+    const QDateTime wall = clock_.wallTime();
+    const QString reason = approval.reason.trimmed();
+    if (!persist(index,
+                 {statements::puestoAbiertoDescuento(n, next.openedUtc, engineAmount(next.discountCents)),
+                  operationRecord(index, kinds::kOpDescuento, approval.administrator, 0, cents, reason, wall)},
+                 {{journal::event::kDiscount, n,
+                   QStringLiteral("Importe=%1; Descuento=%2; Tiempo=%3")
+                           .arg(engineAmount(cents), engineAmount(next.discountCents), clockText(next)) +
+                       approvalText({approval.administrator, reason}) + journal::openingSuffix(next.openedUtc)}},
+                 QStringLiteral("No se pudo hacer el descuento al Puesto %1"))) {
+        return {};
+    }
+    stations_[at(index)] = next;
+    Q_EMIT stationChanged(index);
+    return {true, {}};
+}
+
+Change StationBoard::cancel(const Target &target, const Approval &approval) {
+    if (QString why = notRunning(target); !why.isEmpty()) {
+        return {false, why};
+    }
+    if (approval.reason.trimmed().isEmpty()) {
+        return {false, QStringLiteral("Escriba el motivo.")};
+    }
+    const int index = target.index;
+    const int n = index + 1;
+    Station &s = stations_[at(index)];
+    Station seen = s;
+    catchUp(seen, clock_.monotonicMs());
+    const QDateTime wall = clock_.wallTime();
+    const QString reason = approval.reason.trimmed();
+    const bool contador = s.mode == StationMode::Contador;
+    const qint64 ranMinutes = seen.secondsDone / 60;
+    QStringList writes;
+    QList<JournalNote> notes;
+    qint64 cents = 0;
+    if (contador) {
+        // Nothing was charged yet: it ends without a record of its own.
+        cents = seen.cents - seen.discountCents;
+    } else {
+        // Everything paid for it, the blocks added included, goes back in one reversing row.
+        cents = blockAmount(s.rate.cents, s.blocks);
+        const Rental refund = rentalRecord(index, kinds::kAnulacion, 0,
+                                           static_cast<double>(qint64(s.rate.Minutos) * s.blocks), -cents, wall);
+        writes << refund.sql;
+        notes << JournalNote{journal::event::kRentalRecorded, n, refund.detail};
+    }
+    writes << operationRecord(index, kinds::kOpAnulacion, approval.administrator, ranMinutes, cents, reason, wall)
+           << statements::puestoAbiertoDelete(n, s.openedUtc);
+    notes << JournalNote{journal::event::kRentalCancelled, n,
+                         QStringLiteral("Modo=%1; Tiempo=%2; %3=%4")
+                                 .arg(modeName(contador), clockText(seen),
+                                      contador ? QStringLiteral("Sin cobrar") : QStringLiteral("Devuelto"),
+                                      engineAmount(cents)) +
+                             approvalText({approval.administrator, reason}) + journal::openingSuffix(s.openedUtc)};
+    if (!persist(index, writes, notes, QStringLiteral("No se pudo anular el alquiler del Puesto %1"))) {
+        return {};
+    }
+    closeStation(s);
+    Q_EMIT stationChanged(index);
+    return {true, {}};
+}
+
+Change StationBoard::move(const Target &target, int toIndex) {
+    if (QString why = notRunning(target); !why.isEmpty()) {
+        return {false, why};
+    }
+    const int from = target.index;
+    if (!isStation(toIndex) || toIndex == from) {
+        return {false,
+                QStringLiteral("Elija otro puesto, libre, al que pasar el alquiler del Puesto %1.").arg(from + 1)};
+    }
+    if (stations_[at(toIndex)].running || expiring_[at(toIndex)]) {
+        return {false, QStringLiteral("El Puesto %1 está ocupado: el alquiler sigue en el Puesto %2.")
+                           .arg(toIndex + 1)
+                           .arg(from + 1)};
+    }
+    Station &s = stations_[at(from)];
+    Station moved = s;
+    catchUp(moved, clock_.monotonicMs());
+    if (!persist(
+            toIndex, {statements::puestoAbiertoMover(from + 1, s.openedUtc, toIndex + 1)},
+            {{journal::event::kStationMoved, toIndex + 1,
+              QStringLiteral("Desde=Puesto %1; Hacia=Puesto %2; Modo=%3; %4=%5")
+                      .arg(from + 1)
+                      .arg(toIndex + 1)
+                      .arg(modeName(moved.mode == StationMode::Contador),
+                           moved.mode == StationMode::Contador ? QStringLiteral("Tiempo") : QStringLiteral("Quedan"),
+                           clockText(moved)) +
+                  journal::openingSuffix(s.openedUtc)}},
+            QStringLiteral("No se pudo pasar el alquiler al Puesto %1"))) {
+        return {};
+    }
+    stations_[at(toIndex)] = moved;
+    closeStation(s);
+    Q_EMIT stationChanged(from);
+    Q_EMIT stationChanged(toIndex);
+    return {true, {}};
+}
+
 StationBoard::Rental StationBoard::rentalRecord(int index, const Station &s, bool contador, const QDateTime &now) {
-    const RecordedTime tiempo = recordedTime(static_cast<double>(s.hours), static_cast<double>(s.minutes));
+    return rentalRecord(index, modeName(contador), static_cast<double>(s.hours), static_cast<double>(s.minutes),
+                        s.cents, now);
+}
+
+StationBoard::Rental StationBoard::rentalRecord(int index, const QString &modo, double hours, double minutes,
+                                                qint64 cents, const QDateTime &now) {
+    const RecordedTime tiempo = recordedTime(hours, minutes);
     // The date and time at which it is recorded: a rental closed after midnight belongs to the new day.
     const QString hora = now.time().toString(QStringLiteral("HH:mm:ss"));
-    const QString importe = engineAmount(s.cents);
+    const QString importe = engineAmount(cents);
     const QString usuario = session_.user();
-    sqlText_ = statements::alquilerInsert(index + 1, contador, usuario, now.date().day(),
+    sqlText_ = statements::alquilerInsert(index + 1, modo, usuario, now.date().day(),
                                           statements::monthAbbrev(now.date().month()), now.date().year(), hora,
                                           tiempo.hours, tiempo.minutes, importe);
-    return {sqlText_,
-            journal::rentalDetail(QString::number(index + 1), modeName(contador), usuario,
-                                  now.date().toString(Qt::ISODate), hora, tiempo.hours, tiempo.minutes, importe)};
+    return {sqlText_, journal::rentalDetail(QString::number(index + 1), modo, usuario, now.date().toString(Qt::ISODate),
+                                            hora, tiempo.hours, tiempo.minutes, importe)};
+}
+
+QString StationBoard::operationRecord(int index, const QString &tipo, const QString &autorizo, qint64 minutes,
+                                      qint64 cents, const QString &motivo, const QDateTime &at) const {
+    return statements::operacionInsert(at.date().toString(Qt::ISODate), at.time().toString(QStringLiteral("HH:mm:ss")),
+                                       index + 1, tipo, session_.user(), autorizo, minutes, engineAmount(cents),
+                                       motivo);
 }
 
 void StationBoard::appendNotes(const QList<JournalNote> &notes) {

@@ -33,9 +33,30 @@ struct Checkout {
     qint64 hours = 0;
     qint64 minutes = 0;
     int seconds = 0;
-    qint64 blocks = 0; // Contador: blocks charged; Prepago: blocks bought
-    qint64 cents = 0;  // Contador: the amount to collect; Prepago: what was paid at the opening
-    QDateTime at;      // wall clock
+    qint64 blocks = 0;        // Contador: blocks charged; Prepago: blocks bought
+    qint64 cents = 0;         // Contador: the amount to collect; Prepago: what was paid for it
+    qint64 discountCents = 0; // Contador: already taken off cents
+    QDateTime at;             // wall clock
+};
+
+// The rental an operation is meant for: a station and the opening its operator saw. An
+// operation finds a station that no longer runs that rental and changes nothing.
+struct Target {
+    int index = -1;
+    QString openedUtc;
+};
+
+// Who approved a correction, as the account service checked the password, and why it was made.
+struct Approval {
+    QString administrator;
+    QString reason;
+};
+
+// What an operation came to: done, or refused with why (in Spanish). A file that refused the
+// write is said by writeFailed, and refusal is then empty.
+struct Change {
+    bool done = false;
+    QString refusal;
 };
 
 // The room: the five stations, the store their records go through and the rate they open at.
@@ -111,6 +132,18 @@ public:
     bool pauseAll();
     bool resumeAll();
 
+    // A running prepaid rental's extension: more blocks at the price it opened with, recorded at
+    // once as their own sale, or free minutes. Its end moves with them.
+    Change addBlocks(const Target &target, int blocks);
+    Change giveCourtesy(const Target &target, int minutes, const Approval &approval);
+    // An amount taken off a running Contador rental at its close, up to what it has run up so far.
+    Change giveDiscount(const Target &target, qint64 cents, const Approval &approval);
+    // Cancels a running rental: a prepaid one is refunded by a reversing row, a Contador one ends
+    // without charge. The station becomes idle.
+    Change cancel(const Target &target, const Approval &approval);
+    // Takes a running rental, as it is, to an idle station; the old one becomes idle.
+    Change move(const Target &target, int toIndex);
+
     // One tick: every open station moved on to the monotonic clock, count-ups first, so a prepaid
     // station that ends becomes Contador only after them. Ticks missed cost nothing.
     void tick();
@@ -146,7 +179,17 @@ private:
         QString detail; // its values, for the journal
     };
     bool setPaused(const QList<int> &indexes, bool pause);
+    // Why an operation cannot act on target now; empty when it can.
+    QString notRunning(const Target &target) const;
+    // A prepaid rental given more blocks or minutes: its row, its record in Operaciones, the
+    // station as it then counts.
+    Change extendPrepaid(const Target &target, int blocks, int minutes, const Approval *approval);
+    QString operationRecord(int index, const QString &tipo, const QString &autorizo, qint64 minutes, qint64 cents,
+                            const QString &motivo, const QDateTime &at) const;
     Rental rentalRecord(int index, const Station &s, bool contador, const QDateTime &at);
+    // A row of Alquiler in the given mode, with its time and amount.
+    Rental rentalRecord(int index, const QString &modo, double hours, double minutes, qint64 cents,
+                        const QDateTime &at);
     // The writes and their journal entries in one transaction; on failure writeFailed and false,
     // and nothing of it is written.
     bool persist(int index, const QStringList &writes, const QList<JournalNote> &notes, const QString &failure);

@@ -34,6 +34,8 @@ void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &open
     s.blockMinutes = 0;
     s.pausedMs = 0;
     s.pausedAtMs = -1;
+    s.courtesyMinutes = 0;
+    s.discountCents = 0;
     s.running = true;
     if (s.mode == StationMode::Contador) {
         s.hours = 0;
@@ -56,11 +58,23 @@ void closeStation(Station &s) {
     s.blocksCharged = 0;
     s.pausedMs = 0;
     s.pausedAtMs = -1;
+    s.courtesyMinutes = 0;
+    s.discountCents = 0;
 }
 
 qint64 boughtSeconds(const Station &s) {
     const PrepaidTime split = prepaidSplit(s.rate.Minutos, s.blocks);
-    return (static_cast<qint64>(split.hours) * 60 + split.minutes) * 60;
+    return (static_cast<qint64>(split.hours) * 60 + split.minutes + s.courtesyMinutes) * 60;
+}
+
+bool recountPrepaid(Station &s, qint64 nowMs) {
+    const PrepaidTime split = prepaidSplit(s.rate.Minutos, s.blocks);
+    s.hours = split.hours;
+    s.minutes = split.minutes + s.courtesyMinutes;
+    s.seconds = 0;
+    s.flash = Flash::Unset;
+    s.secondsDone = 0;
+    return !catchUp(s, nowMs).ended;
 }
 
 namespace {

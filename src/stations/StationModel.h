@@ -25,8 +25,12 @@ void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &open
 // Closes it: idle, "Contador", every box 0.
 void closeStation(Station &s);
 
-// The prepaid time of an open Prepago station, in seconds, as the boxes showed it at opening.
+// The prepaid time of an open Prepago station, in seconds: its blocks and its courtesy minutes.
 qint64 boughtSeconds(const Station &s);
+// A prepaid station's boxes as its blocks and courtesy minutes make them at its opening, then
+// moved on to nowMs: how an extended rental counts down, the same whether it was extended while
+// the program ran or brought back after. False when that time has already ended.
+bool recountPrepaid(Station &s, qint64 nowMs);
 
 // One second of an open station, exactly as one tick moves it: the count up or down, the
 // block charge on the change of the minutes, the flashing on the change of the seconds.

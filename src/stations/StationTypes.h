@@ -46,12 +46,20 @@ struct Station {
     qint64 pausedMs = 0;
     qint64 pausedAtMs = -1;
     bool paused() const { return pausedAtMs >= 0; }
+    // Prepago: free minutes given on top of the blocks bought. Contador: the amount to take off
+    // at the close.
+    qint64 courtesyMinutes = 0;
+    qint64 discountCents = 0;
 
     friend bool operator==(const Station &, const Station &) = default;
 };
 
 constexpr int kStations = 5;
 constexpr int kMaxBlocks = 24;
+// A prepaid rental may be extended up to this many blocks in all, and given up to this many
+// free minutes at a time.
+constexpr int kMaxBoughtBlocks = 10 * kMaxBlocks;
+constexpr int kMaxCourtesyMinutes = 120;
 // 24 blocks of this many minutes still fit a 16-bit signed count.
 constexpr int kMaxRateMinutes = 32767 / kMaxBlocks; // 1365
 // A block's price stays below this, with at most two decimals.

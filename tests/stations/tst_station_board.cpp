@@ -5,6 +5,7 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/Session.h"
+#include "data/Journal.h"
 #include "data/NumberText.h"
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
@@ -55,7 +56,14 @@ struct Room {
         return !s.running && !board.isExpiring(i) && s.mode == StationMode::Contador && shown(i) == "0:0:0 0";
     }
     QStringList rows(const char *table) const { return testing::tableRows(t.databasePath(), QLatin1String(table)); }
-    QStringList contents() const { return rows("Alquiler") + rows("PuestosAbiertos") + rows("Registro"); }
+    QStringList contents() const {
+        return rows("Alquiler") + rows("PuestosAbiertos") + rows("Operaciones") + rows("Registro");
+    }
+    // The journal's chain holds and the books are what it says.
+    bool booksAgree() const {
+        const journal::Verification v = journal::verifyFile(t.databasePath());
+        return v.ok && v.booksChecked && v.booksAgree();
+    }
 };
 
 } // namespace
@@ -137,7 +145,9 @@ private Q_SLOTS:
     void refusedWriteLeavesTheStationAsItWas_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("fault");
-        for (const char *action : {"open Contador", "open Prepago", "close Contador", "close Prepago"})
+        for (const char *action :
+             {"open Contador", "open Prepago", "close Contador", "close Prepago", "add blocks Prepago",
+              "courtesy Prepago", "discount Contador", "cancel Prepago", "move Contador"})
             for (const char *fault : {"busy", "open rows refused", "journal refused"})
                 QTest::addRow("%s, %s", action, fault) << action << fault;
     }
@@ -147,15 +157,28 @@ private Q_SLOTS:
         QFETCH(QString, fault);
         Room r(30, 500);
         const bool contador = action.endsWith(u"Contador");
+        const stations::Approval approval{QStringLiteral("Admin"), QStringLiteral("falla de la consola")};
         const auto act = [&] {
+            const stations::Target running{0, r.board.station(0).openedUtc};
             if (action.startsWith(u"close"))
                 return r.board.close(0);
+            if (action.startsWith(u"add"))
+                return r.board.addBlocks(running, 1).done;
+            if (action.startsWith(u"courtesy"))
+                return r.board.giveCourtesy(running, 10, approval).done;
+            if (action.startsWith(u"discount"))
+                return r.board.giveDiscount(running, 100, approval).done;
+            if (action.startsWith(u"cancel"))
+                return r.board.cancel(running, approval).done;
+            if (action.startsWith(u"move"))
+                return r.board.move(running, 4).done;
             return r.board.open(0, contador ? StationMode::Contador : StationMode::Prepago, 2);
         };
+        const bool opens = action.startsWith(u"open");
         if (!contador)
             QVERIFY(r.board.chooseMode(0, StationMode::Prepago) && r.board.setBlocks(0, 2));
-        if (action.startsWith(u"close")) {
-            QVERIFY(act() == false && r.failed.isEmpty()); // not open yet: nothing to close
+        if (!opens) {
+            QVERIFY(act() == false && r.failed.isEmpty()); // not open yet: nothing to act on
             QVERIFY(r.board.open(0, contador ? StationMode::Contador : StationMode::Prepago, 2));
             r.tick(125);
         }
@@ -171,7 +194,8 @@ private Q_SLOTS:
         } else if (fault == u"open rows refused") {
             QCOMPARE(execRaw(path, "CREATE TRIGGER a BEFORE INSERT ON PuestosAbiertos BEGIN SELECT RAISE(ABORT, "
                                    "'disco lleno'); END; CREATE TRIGGER b BEFORE DELETE ON PuestosAbiertos BEGIN "
-                                   "SELECT RAISE(ABORT, 'disco lleno'); END"),
+                                   "SELECT RAISE(ABORT, 'disco lleno'); END; CREATE TRIGGER c BEFORE UPDATE ON "
+                                   "PuestosAbiertos BEGIN SELECT RAISE(ABORT, 'disco lleno'); END"),
                      SQLITE_OK);
         } else {
             QCOMPARE(execRaw(path, "CREATE TRIGGER a BEFORE INSERT ON Registro BEGIN SELECT RAISE(ABORT, "
@@ -179,21 +203,29 @@ private Q_SLOTS:
                      SQLITE_OK);
         }
         QVERIFY(!act());
-        QVERIFY(r.board.station(0) == before && !r.board.isExpiring(0) && r.changed.isEmpty());
+        QVERIFY(r.board.station(0) == before && !r.board.isExpiring(0) && r.changed.isEmpty() && r.idle(4));
         QCOMPARE(r.contents(), contents);
         QCOMPARE(r.failed.size(), 1);
         const QString said = r.failed[0][1].toString();
-        QVERIFY2(r.failed[0][0].toInt() == 0 && said.contains(QStringLiteral("Puesto 1")) &&
-                     said.contains(QStringLiteral("el puesto sigue como estaba")) &&
-                     said.contains(fault == u"busy" ? QStringLiteral("ocupada") : QStringLiteral("lleno")),
-                 qPrintable(said));
+        QVERIFY2(
+            r.failed[0][0].toInt() == (action.startsWith(u"move") ? 4 : 0) &&
+                said.contains(action.startsWith(u"move") ? QStringLiteral("Puesto 5") : QStringLiteral("Puesto 1")) &&
+                said.contains(QStringLiteral("el puesto sigue como estaba")) &&
+                said.contains(fault == u"busy" ? QStringLiteral("ocupada") : QStringLiteral("lleno")),
+            qPrintable(said));
 
         holder.closeWriteChannel();
         holder.waitForFinished();
-        QCOMPARE(execRaw(path, "DROP TRIGGER IF EXISTS a; DROP TRIGGER IF EXISTS b"), SQLITE_OK);
+        QCOMPARE(execRaw(path, "DROP TRIGGER IF EXISTS a; DROP TRIGGER IF EXISTS b; DROP TRIGGER IF EXISTS c"),
+                 SQLITE_OK);
         QVERIFY(act());
-        QCOMPARE(r.board.station(0).running, action.startsWith(u"open"));
-        QCOMPARE(r.rows("Alquiler").size(), action == u"open Contador" ? 0 : 1);
+        QCOMPARE(r.board.station(0).running,
+                 !action.startsWith(u"close") && !action.startsWith(u"cancel") && !action.startsWith(u"move"));
+        const QHash<QString, qsizetype> recorded{{"open Contador", 0},     {"add blocks Prepago", 2},
+                                                 {"cancel Prepago", 2},    {"courtesy Prepago", 1},
+                                                 {"discount Contador", 0}, {"move Contador", 0}};
+        QCOMPARE(r.rows("Alquiler").size(), recorded.value(action, 1));
+        QVERIFY(r.booksAgree());
     }
 
     // The tick of a real timer ends two prepaid times on the same second, in station order. The
@@ -290,6 +322,164 @@ private Q_SLOTS:
         r.t.clock.advance(20);
         again.tick();
         QCOMPARE(shown(0), QStringLiteral("0:2:0"));
+    }
+
+    // A prepaid rental extended while it runs and while it is paused counts down to its new end,
+    // and comes back after a restart exactly as it stood; the books and the journal agree.
+    void extendedPrepaidCountsToItsNewEnd() {
+        Room r(30, 1000);
+        QVERIFY(r.prepaid(0, 1));
+        const stations::Target rental{0, r.board.station(0).openedUtc};
+        r.tick(1790);
+        QVERIFY(r.board.addBlocks(rental, 2).done);
+        QCOMPARE(r.shown(0), QStringLiteral("1:0:10 30"));
+        QVERIFY(r.board.pause(0));
+        QVERIFY(r.board.giveCourtesy(rental, 5, {QStringLiteral("Admin"), QStringLiteral(" se colgó ")}).done);
+        r.tick(600);
+        QCOMPARE(r.shown(0), QStringLiteral("1:5:10 30"));
+        r.board.shutDown();
+        StationBoard again{r.t.clock, r.session};
+        QVERIFY(again.load(r.t.databasePath()).result == StationBoard::Loaded::Ready);
+        again.restore();
+        const auto same = [](const stations::Station &a, const stations::Station &b) {
+            return std::tie(a.hours, a.minutes, a.seconds, a.cents, a.blocks, a.courtesyMinutes, a.secondsDone) ==
+                       std::tie(b.hours, b.minutes, b.seconds, b.cents, b.blocks, b.courtesyMinutes, b.secondsDone) &&
+                   a.paused() && b.paused();
+        };
+        QVERIFY(same(again.station(0), r.board.station(0)));
+        QSignalSpy ended{&again, &StationBoard::prepaidEnded};
+        QVERIFY(again.resume(0));
+        r.t.clock.advance(3910);
+        again.tick();
+        QVERIFY(ended.isEmpty());
+        r.t.clock.advance(1);
+        again.tick();
+        QCOMPARE(ended.size(), 1);
+        QStringList rows = r.rows("Alquiler").replaceInStrings(QRegularExpression("\\|2026[^|]*\\|[^|]*\\|"), "|");
+        rows.sort();
+        QCOMPARE(rows, (QStringList{"1|Prepago (agregado)|Admin|01:00:00|20", "1|Prepago|Admin|00:30:00|10"}));
+        QCOMPARE(r.rows("Operaciones").replaceInStrings(QRegularExpression("^[^|]*\\|[^|]*\\|"), {}),
+                 (QStringList{"1|Bloques agregados|Admin||60|20|", "1|Cortesía|Admin|Admin|5|0|se colgó"}));
+        QVERIFY(r.booksAgree());
+    }
+
+    // A rental moved to an idle station goes on there, paused as it was, through a restart; it is
+    // recorded once, by the station where it ended.
+    void movedRentalGoesOnAtItsNewStation() {
+        Room r(30, 500);
+        QVERIFY(r.board.open(0, StationMode::Contador, 1) && r.board.open(1, StationMode::Contador, 1));
+        r.tick(100);
+        QVERIFY(r.board.pause(0));
+        const stations::Target rental{0, r.board.station(0).openedUtc};
+        QVERIFY(r.board.move(rental, 2).done);
+        QVERIFY(r.idle(0));
+        QCOMPARE(r.shown(2) + (r.board.station(2).paused() ? " paused" : ""), QStringLiteral("0:1:40 5 paused"));
+        r.board.shutDown();
+        StationBoard again{r.t.clock, r.session};
+        QVERIFY(again.load(r.t.databasePath()).result == StationBoard::Loaded::Ready);
+        again.restore();
+        QVERIFY(!again.station(0).running && again.station(2).paused() && again.station(2).secondsDone == 100);
+        QVERIFY(again.resume(2) && again.close(2) && again.close(1));
+        QCOMPARE(r.rows("Alquiler").replaceInStrings(QRegularExpression("\\|Admin\\|.*"), {}),
+                 (QStringList{"2|Contador", "3|Contador"}));
+        QVERIFY(testing::journal(r.t.databasePath(), "Evento, Puesto, Detalle")
+                    .contains("Puesto movido|3|Desde=Puesto 1; Hacia=Puesto 3; Modo=Contador; Tiempo=0:01:40; "
+                              "Apertura=2026-12-05T17:05:09Z"));
+        QVERIFY(r.booksAgree());
+    }
+
+    // What an operation is refused for: nothing changes, nothing is written, and it says why.
+    void operationsRefused_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no blocks") << "add 0"
+                                   << "de 1 a 24 bloques";
+        QTest::newRow("25 blocks") << "add 25"
+                                   << "de 1 a 24 bloques";
+        QTest::newRow("blocks past 240") << "add 24 x10"
+                                         << "hasta 240 en todo";
+        QTest::newRow("blocks to a Contador") << "add 1 Contador"
+                                              << "Solo se agregan bloques";
+        QTest::newRow("no courtesy") << "courtesy 0"
+                                     << "de 1 a 120 minutos";
+        QTest::newRow("courtesy too long") << "courtesy 121"
+                                           << "de 1 a 120 minutos";
+        QTest::newRow("courtesy, no reason") << "courtesy 5 blank"
+                                             << "Escriba el motivo";
+        QTest::newRow("courtesy to a Contador") << "courtesy 5 Contador"
+                                                << "se le hace un descuento";
+        QTest::newRow("discount to a prepaid") << "discount 1"
+                                               << "se le da tiempo";
+        QTest::newRow("discount above the amount") << "discount 501 Contador"
+                                                   << "hasta $ 5, lo que lleva";
+        QTest::newRow("cancel, no reason") << "cancel blank"
+                                           << "Escriba el motivo";
+        QTest::newRow("moved to itself") << "move 0"
+                                         << "Elija otro puesto";
+        QTest::newRow("moved to a busy one") << "move 1"
+                                             << "El Puesto 2 está ocupado";
+        QTest::newRow("another rental meanwhile") << "cancel stale"
+                                                  << "ya no estaba en curso";
+    }
+
+    void operationsRefused() {
+        QFETCH(QString, operation);
+        QFETCH(QString, said);
+        Room r(30, 500);
+        const QStringList words = operation.split(u' ');
+        const int amount = words.value(1).toInt();
+        QVERIFY(operation.endsWith(u"Contador") ? r.board.open(0, StationMode::Contador, 1) : r.prepaid(0, 1));
+        QVERIFY(r.board.open(1, StationMode::Contador, 1));
+        const stations::Target rental{0, operation.endsWith(u"stale") ? QStringLiteral("2026-12-05T17:00:00Z")
+                                                                      : r.board.station(0).openedUtc};
+        for (int i = 1; operation.endsWith(u"x10") && i < 10; ++i)
+            QVERIFY(r.board.addBlocks(rental, 24).done || i == 9);
+        r.tick(30);
+        const stations::Station before = r.board.station(0);
+        const QStringList contents = r.contents();
+        const stations::Approval approval{"Admin", operation.contains(u"blank") ? QStringLiteral(" ") : "avería"};
+        stations::Change change;
+        if (words[0] == u"add")
+            change = r.board.addBlocks(rental, amount);
+        else if (words[0] == u"courtesy")
+            change = r.board.giveCourtesy(rental, amount, approval);
+        else if (words[0] == u"discount")
+            change = r.board.giveDiscount(rental, amount, approval);
+        else if (words[0] == u"cancel")
+            change = r.board.cancel(rental, approval);
+        else
+            change = r.board.move(rental, amount);
+        QVERIFY2(!change.done && change.refusal.contains(said), qPrintable(change.refusal));
+        QVERIFY(r.board.station(0) == before && r.failed.isEmpty());
+        QCOMPARE(r.contents(), contents);
+    }
+
+    // Cancellations and discounts keep the books exact: the takings are the plain sum of the
+    // period's rows, the refund included, and a cancelled Contador charges nothing.
+    void correctionsKeepTheTotalsExact() {
+        Room r(30, 1000);
+        const stations::Approval approval{QStringLiteral("Admin"), QStringLiteral("abrió el puesto equivocado")};
+        QVERIFY(r.prepaid(0, 2) && r.board.open(1, StationMode::Contador, 1) &&
+                r.board.open(2, StationMode::Contador, 1));
+        QVERIFY(r.board.addBlocks({0, r.board.station(0).openedUtc}, 1).done);
+        r.tick(1800);
+        QVERIFY(r.board.giveDiscount({1, r.board.station(1).openedUtc}, 550, approval).done);
+        const std::optional<stations::Checkout> quote = r.board.quoteClose(1);
+        QVERIFY(quote && quote->cents == 1450 && quote->discountCents == 550);
+        QVERIFY(r.board.close(*quote));
+        QVERIFY(r.board.cancel({0, r.board.station(0).openedUtc}, approval).done);
+        QVERIFY(r.board.cancel({2, r.board.station(2).openedUtc}, approval).done);
+        QVERIFY(r.idle(0) && r.idle(2) && r.rows("PuestosAbiertos").isEmpty());
+        QStringList rows = r.rows("Alquiler").replaceInStrings(QRegularExpression("\\|Admin\\|[^|]*\\|[^|]*"), {});
+        rows.sort();
+        QCOMPARE(rows, (QStringList{"1|Anulación|01:30:00|-30", "1|Prepago (agregado)|00:30:00|10",
+                                    "1|Prepago|01:00:00|20", "2|Contador|00:30:00|14.5"}));
+        rows = r.rows("Operaciones").replaceInStrings(QRegularExpression("^[^|]*\\|[^|]*\\||\\|abrió.*"), {});
+        rows.sort();
+        QCOMPARE(rows, (QStringList{"1|Anulación|Admin|Admin|30|30", "1|Bloques agregados|Admin||30|10|",
+                                    "2|Descuento|Admin|Admin|0|5.5", "3|Anulación|Admin|Admin|30|20"}));
+        QCOMPARE(testing::tableRows(r.t.databasePath(), "(SELECT SUM(Importe) FROM Alquiler)"), QStringList{"14.5"});
+        QVERIFY(r.booksAgree());
     }
 };
 
