@@ -31,7 +31,7 @@ template <class W> void forgetUnloading(QPointer<W> &window) {
 Desk::Desk(sys::Platform &platform)
     : platform_(platform), accounts_(platform.databasePath(), platform.clock, session_),
       board_(platform.clock, session_), rates_(platform.databasePath(), platform.clock, session_),
-      main_(std::make_unique<formLudomat2>(platform, session_, board_)) {
+      main_(std::make_unique<formLudomat2>(platform, session_, accounts_, board_)) {
     connect(main_.get(), &formLudomat2::changeOfUserAsked, this, &Desk::changeUser);
     connect(main_.get(), &formLudomat2::cashCloseAsked, this, &Desk::openCashClose);
     connect(main_.get(), &formLudomat2::rateAsked, this, &Desk::openRate);

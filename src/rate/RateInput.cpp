@@ -9,9 +9,7 @@
 
 namespace rate {
 
-namespace {
-
-// What the importe box takes, said whenever it refuses something.
+// What an amount box takes, said whenever it refuses something.
 QString acceptedForms() {
     // Joined, not through arg(): a placeholder written inside a number ("12%15") reads as %15.
     const QString decimal = QLocale().decimalPoint();
@@ -19,7 +17,17 @@ QString acceptedForms() {
            decimal + QStringLiteral("5 o 12.50.");
 }
 
-} // namespace
+std::optional<double> readPesos(const QString &text) {
+    // Digits with at most two decimals after a point or the locale's comma: "1.000" or "12.500"
+    // would be a thousand under a comma locale and one under a point locale, so neither is read.
+    const QString pesos = text.trimmed();
+    static const QRegularExpression amount(QStringLiteral("^[0-9]{1,9}(?:[.,][0-9]{1,2})?$"));
+    const bool comma = pesos.contains(QLatin1Char(','));
+    if (!amount.match(pesos).hasMatch() || (comma && QLocale().decimalPoint() != QLatin1String(","))) {
+        return std::nullopt;
+    }
+    return numtext::fromText(QString(pesos).replace(QLatin1Char(','), QLatin1Char('.')));
+}
 
 RateCheck checkNewRate(const QString &minutesText, const QString &pesosText) {
     RateCheck check;
@@ -32,18 +40,13 @@ RateCheck checkNewRate(const QString &minutesText, const QString &pesosText) {
                             .arg(minutesText);
         return check;
     }
-    // Digits with at most two decimals after a point or the locale's comma: "1.000" or "12.500"
-    // would be a thousand under a comma locale and one under a point locale, so neither is read.
-    const QString pesos = pesosText.trimmed();
-    static const QRegularExpression amount(QStringLiteral("^[0-9]{1,9}(?:[.,][0-9]{1,2})?$"));
-    const bool comma = pesos.contains(QLatin1Char(','));
-    if (!amount.match(pesos).hasMatch() || (comma && QLocale().decimalPoint() != QLatin1String(","))) {
-        check.problem = QStringLiteral("El importe de la nueva tarifa («%1») no es válido. ").arg(pesosText) +
-                        acceptedForms();
+    const std::optional<double> value = readPesos(pesosText);
+    if (!value) {
+        check.problem =
+            QStringLiteral("El importe de la nueva tarifa («%1») no es válido. ").arg(pesosText) + acceptedForms();
         return check;
     }
-    const std::optional<double> value = numtext::fromText(QString(pesos).replace(QLatin1Char(','), QLatin1Char('.')));
-    if (!value || !std::isfinite(*value) || *value >= kMaxPesos) {
+    if (!std::isfinite(*value) || *value >= kMaxPesos) {
         check.problem = QStringLiteral("El importe de la nueva tarifa debe ser menor que 1000000000 "
                                        "(se escribió «%1»).")
                             .arg(pesosText);

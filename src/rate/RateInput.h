@@ -26,4 +26,10 @@ RateCheck checkNewRate(const QString &minutesText, const QString &pesosText);
 
 constexpr double kMaxPesos = 1e9;
 
+// An amount as typed in any amount box: digits with at most two decimals after a point or the
+// locale's comma, no thousands separator; nullopt when it is not one.
+std::optional<double> readPesos(const QString &text);
+// What such a box takes, said whenever it refuses something.
+QString acceptedForms();
+
 } // namespace rate

@@ -11,7 +11,6 @@
 #include "stations/OpenStations.h"
 #include "stations/StationModel.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -435,7 +434,7 @@ Change StationBoard::giveDiscount(const Target &target, qint64 cents, const Appr
     const qint64 most = next.cents - next.discountCents;
     if (cents < 1 || cents > most) {
         return {false, QStringLiteral("El descuento debe ser de más de $ 0 y hasta $ %1, lo que lleva el Puesto %2.")
-                           .arg(numtext::engineNumber(pesosOf(most)).replace(u'.', QLocale().decimalPoint()))
+                           .arg(numtext::amountText(most))
                            .arg(n)};
     }
     next.discountCents += cents;

@@ -51,6 +51,10 @@ CheckoutDialog::CheckoutDialog(QWidget *parent, const stations::Checkout &quote)
         big.setPointSizeF(big.pointSizeF() * 1.5);
     }
     amount->setFont(big);
+    if (quote.discountCents > 0) {
+        form->addRow(QStringLiteral("Descuento:"),
+                     value(this, "lblDescuento", QStringLiteral("$ %1").arg(numtext::amountText(quote.discountCents))));
+    }
     form->addRow(QStringLiteral("A cobrar:"), amount);
 
     auto *buttons = new QDialogButtonBox(this);

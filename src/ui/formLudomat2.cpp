@@ -30,9 +30,10 @@ QFont boldFont(const QFont &base) {
 
 } // namespace
 
-formLudomat2::formLudomat2(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board)
+formLudomat2::formLudomat2(sys::Platform &platform, accounts::Session &session, accounts::AccountService &accounts,
+                           stations::StationBoard &board)
     : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1),
-      session_(session), board_(board) {
+      session_(session), accounts_(accounts), board_(board) {
     setObjectName(QStringLiteral("formLudomat2"));
 
     Label8 = new QLabel(QStringLiteral("Usuario:"), this);

@@ -14,12 +14,15 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QTimer;
+class CorrectionDialog;
 namespace accounts {
+class AccountService;
 class Session;
-}
+} // namespace accounts
 namespace stations {
 class StationBoard;
 struct Checkout;
+struct Target;
 } // namespace stations
 
 // The main window: the room's view. It shows the station board, calls its commands from the
@@ -30,7 +33,9 @@ struct Checkout;
 class formLudomat2 final : public ui::Form {
     Q_OBJECT
 public:
-    formLudomat2(sys::Platform &platform, accounts::Session &session, stations::StationBoard &board);
+    // accounts checks the administrator's password that corrections ask for.
+    formLudomat2(sys::Platform &platform, accounts::Session &session, accounts::AccountService &accounts,
+                 stations::StationBoard &board);
     ~formLudomat2() override;
 
     // Holds what start-up has to say until the window first takes input (the first sign-in):
@@ -88,9 +93,14 @@ private:
     int rowOf(const QWidget *control) const;
     int rowAt(QPoint point) const;
     void showMenu(int row, QPoint globalPos);
+    // The corrections of a running station's menu, each asked for in its own small window.
+    enum class Correction { AddBlocks, Courtesy, Discount, Cancel, Move };
+    void askCorrection(int index, Correction kind);
+    void submitCorrection(CorrectionDialog *dialog, const stations::Target &target, Correction kind);
     static QColor digitsColour();
 
     accounts::Session &session_;
+    accounts::AccountService &accounts_;
     stations::StationBoard &board_;
     bool signedIn_ = false;
     QList<std::function<void()>> afterSignIn_;

@@ -148,6 +148,19 @@ void formLudomat2::showMenu(int row, QPoint globalPos) {
             connect(menu.addAction(QStringLiteral("&Pausar")), &QAction::triggered, this,
                     [this, row] { board_.pause(row); });
         }
+        const auto add = [&](const QString &caption, Correction kind) {
+            connect(menu.addAction(caption), &QAction::triggered, this,
+                    [this, row, kind] { askCorrection(row, kind); });
+        };
+        if (s.mode == StationMode::Prepago) {
+            add(QStringLiteral("&Agregar bloques…"), Correction::AddBlocks);
+            add(QStringLiteral("Tiempo de &cortesía…"), Correction::Courtesy);
+        } else {
+            add(QStringLiteral("&Descuento…"), Correction::Discount);
+        }
+        add(QStringLiteral("&Mover a otro puesto…"), Correction::Move);
+        menu.addSeparator();
+        add(QStringLiteral("A&nular…"), Correction::Cancel);
     } else {
         connect(menu.addAction(QStringLiteral("Pausar &todos")), &QAction::triggered, &board_,
                 &stations::StationBoard::pauseAll);

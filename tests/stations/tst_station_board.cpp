@@ -411,7 +411,7 @@ private Q_SLOTS:
         QTest::newRow("discount to a prepaid") << "discount 1"
                                                << "se le da tiempo";
         QTest::newRow("discount above the amount") << "discount 501 Contador"
-                                                   << "hasta $ 5, lo que lleva";
+                                                   << "lo que lleva el Puesto 1";
         QTest::newRow("cancel, no reason") << "cancel blank"
                                            << "Escriba el motivo";
         QTest::newRow("moved to itself") << "move 0"

@@ -8,6 +8,7 @@
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
 #include "ui/CheckoutDialog.h"
+#include "ui/CorrectionDialog.h"
 #include "ui/DisplayBox.h"
 #include "ui/SystemPlatform.h"
 #include "ui/formLudomat2.h"
@@ -46,6 +47,18 @@ struct Rig : testing::Shop {
     void press(int i) {
         QTest::mouseClick(button(i), Qt::LeftButton);
         testing::answerCheckout(&w, "cmdCobrar");
+    }
+    // Picks item from the menu a right click on the control opens.
+    void menu(const QString &item, QWidget *on) {
+        QTimer::singleShot(0, [item] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction *action : menu->actions())
+                if (action->text() == item)
+                    action->trigger();
+            menu->close();
+        });
+        QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, on->mapTo(&w, on->rect().center()));
     }
     CheckoutDialog *checkout() const {
         for (CheckoutDialog *d : w.findChildren<CheckoutDialog *>())
@@ -305,11 +318,7 @@ private Q_SLOTS:
                 menu->close();
             });
         };
-        const auto rightClick = [&r](QWidget *on) {
-            QTest::mouseClick(r.w.windowHandle(), Qt::RightButton, {}, on->mapTo(&r.w, on->rect().center()));
-        };
-        choose(QStringLiteral("&Pausar"));
-        rightClick(r.box("txtMinuto", 0));
+        r.menu(QStringLiteral("&Pausar"), r.box("txtMinuto", 0));
         QTRY_VERIFY(r.board().station(0).paused());
         QCOMPARE(stations::boxTextColor(r.box("txtSegundo", 0)), QColor(128, 128, 160));
         r.w.activateWindow(); // where no window manager hands the keys back after the menu
@@ -321,6 +330,78 @@ private Q_SLOTS:
         choose(QStringLiteral("Pausar &todos"));
         QTest::mouseClick(r.w.windowHandle(), Qt::RightButton, {}, QPoint(5, r.w.height() - 60));
         QTRY_VERIFY(r.board().station(0).paused() && r.board().station(2).paused());
+    }
+
+    // Each correction from a running station's menu, in its own window: what it asks for, a wrong
+    // administrator's password refused with the window left open, and then the change made.
+    // (What each does to the books: tst_station_board.)
+    void correctionsFromTheMenu_data() {
+        QTest::addColumn<bool>("prepago");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("typed"); // spnCantidad, txtImporte or cboPuesto's choice
+        QTest::addColumn<QString>("after"); // station 1 then station 4: "h:m:s amount", or "idle"
+        QTest::newRow("blocks") << true << "&Agregar bloques…"
+                                << "2"
+                                << "1:29:0 30|idle";
+        QTest::newRow("courtesy") << true << "Tiempo de &cortesía…"
+                                  << "15"
+                                  << "0:44:0 10|idle";
+        QTest::newRow("discount") << false << "&Descuento…"
+                                  << "2,5"
+                                  << "0:1:0 10|idle";
+        QTest::newRow("move") << false << "&Mover a otro puesto…"
+                              << "Puesto 4"
+                              << "idle|0:1:0 10";
+        QTest::newRow("cancel") << true << "A&nular…"
+                                << ""
+                                << "idle|idle";
+    }
+
+    void correctionsFromTheMenu() {
+        QFETCH(bool, prepago);
+        QFETCH(QString, item);
+        QFETCH(QString, typed);
+        QFETCH(QString, after);
+        QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+        Rig r(30, 1000);
+        r.press(1); // station 2 is busy: the move offers 1, 3, 4 and 5
+        if (prepago)
+            r.choose(0, true);
+        r.press(0);
+        r.tick(60);
+        r.menu(item, r.box("txtPesos", 0));
+        CorrectionDialog *dialog = nullptr;
+        QTRY_VERIFY((dialog = r.w.findChild<CorrectionDialog *>()) && dialog->isVisible());
+        if (auto *count = dialog->findChild<QSpinBox *>("spnCantidad"))
+            count->setValue(typed.toInt());
+        if (auto *amount = dialog->findChild<QLineEdit *>("txtImporte"))
+            QTest::keyClicks(amount, typed);
+        if (auto *to = dialog->findChild<QComboBox *>("cboPuesto")) {
+            QCOMPARE(to->count(), 3);
+            to->setCurrentText(typed);
+        }
+        auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("txtContraseña"));
+        if (password) {
+            dialog->findChild<QLineEdit *>("txtMotivo")->setText(QStringLiteral("la consola se colgó"));
+            QTest::keyClicks(password, QStringLiteral("nada"));
+            const qsizetype said = r.t.messages.messages.size();
+            QTest::mouseClick(dialog->findChild<QPushButton *>("cmdAceptar"), Qt::LeftButton);
+            QVERIFY(dialog->isVisible() && password->text().isEmpty() && r.t.messages.messages.size() == said + 1);
+            QTest::keyClicks(password, QStringLiteral("admin"));
+        }
+        QTest::mouseClick(dialog->findChild<QPushButton *>("cmdAceptar"), Qt::LeftButton);
+        QTRY_VERIFY(!r.w.findChild<CorrectionDialog *>());
+        const auto shown = [&r](int i) {
+            return r.board().station(i).running ? r.time(i) + u' ' + r.pesos(i) : QStringLiteral("idle");
+        };
+        QCOMPARE(shown(0) + u'|' + shown(3), after);
+        if (item.startsWith(u"&D")) {
+            QTest::mouseClick(r.button(0), Qt::LeftButton);
+            QTRY_VERIFY(r.checkout());
+            QCOMPARE(r.checkout()->findChild<QLabel *>("lblDescuento")->text(), QStringLiteral("$ 2,50"));
+            testing::answerCheckout(&r.w, "cmdCobrar");
+            QCOMPARE(r.rows().first().section(u'|', -1), QStringLiteral("7.5"));
+        }
     }
 
     // A Prepago opening and a Contador close by keyboard alone, under a comma locale: the statement
