@@ -216,11 +216,6 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(DbError, db_->execute("UPDATE Tarifa SET Minutos = 1 WHERE [Nombre] = 'Nombre'"));
     }
 
-    void describeNamesTheStatement() {
-        QCOMPARE(DbError("disk I/O error", "DELETE * FROM Caja").describe(),
-                 QString::fromUtf8("Error en la base de datos:\ndisk I/O error\n\nInstrucción: DELETE * FROM Caja"));
-    }
-
 private:
     QTemporaryDir dir_;
     QString path_;
