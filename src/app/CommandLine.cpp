@@ -395,7 +395,7 @@ int report(const Request &request) {
     printLine(stdout, QStringLiteral("Período: %1 a %2")
                           .arg(from->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                                to->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
-    printLine(stdout, QStringLiteral("Alquileres: %1").arg(result.rows.size()));
+    printLine(stdout, QStringLiteral("Alquileres: %1").arg(result.rentals));
     printLine(stdout, QStringLiteral("Total Facturado: %1").arg(cash_close::moneyPoint(result.totalCents)));
     if (!who.isEmpty()) {
         printLine(stdout,
@@ -413,6 +413,9 @@ int report(const Request &request) {
     if (result.journalEntries > 0) {
         printLine(stdout, cash_close::journalAnchorLine(result));
         printLine(stdout, cash_close::sealAnchorLine(result));
+    }
+    for (const QString &line : cash_close::operationLines(result)) {
+        printLine(stdout, line);
     }
     int status = 0;
     for (const QString &failure : {csv.isEmpty() ? QString() : cash_close::saveCsv(result, csv),

@@ -11,8 +11,6 @@ namespace cash_close {
 
 namespace {
 
-// A rental read back: Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe. A value the report
-// cannot do without stops it rather than being totalled wrong.
 // Digits at fixed places, as the file keeps dates ("2026-12-05") and times ("14:05:09"); -1
 // when they are not there. A year's report reads a hundred thousand of each.
 int digitsAt(const QString &text, qsizetype at, qsizetype count) {
@@ -33,12 +31,24 @@ QString shared(QHash<QString, QString> &seen, const QString &text) {
     return found != seen.constEnd() ? *found : *seen.insert(text, text);
 }
 
+QDate readDate(const QString &fecha) {
+    return fecha.size() == 10 && fecha[4] == u'-' && fecha[7] == u'-'
+               ? QDate(digitsAt(fecha, 0, 4), digitsAt(fecha, 5, 2), digitsAt(fecha, 8, 2))
+               : QDate();
+}
+
+QTime readTime(const QString &hora) {
+    return hora.size() == 8 && hora[2] == u':' && hora[5] == u':'
+               ? QTime(digitsAt(hora, 0, 2), digitsAt(hora, 3, 2), digitsAt(hora, 6, 2))
+               : QTime();
+}
+
+// A rental read back: Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe. A value the report
+// cannot do without stops it rather than being totalled wrong.
 ReportRow rentalRow(const QVector<QVariant> &v, QHash<QString, QString> &seen) {
     ReportRow row;
     const QString fecha = v.value(3).toString();
-    if (fecha.size() == 10 && fecha[4] == u'-' && fecha[7] == u'-') {
-        row.fecha = QDate(digitsAt(fecha, 0, 4), digitsAt(fecha, 5, 2), digitsAt(fecha, 8, 2));
-    }
+    row.fecha = readDate(fecha);
     if (!row.fecha.isValid()) {
         throw data::DbError(QStringLiteral("Un alquiler tiene una fecha que no se puede leer («%1»); no se puede hacer "
                                            "el cierre de caja.")
@@ -54,16 +64,51 @@ ReportRow rentalRow(const QVector<QVariant> &v, QHash<QString, QString> &seen) {
     row.puesto = need(0, "Puesto").toInt();
     row.modo = shared(seen, v.value(1).toString());
     row.usuario = shared(seen, v.value(2).toString());
-    const QString hora = need(4, "Hora").toString();
-    if (hora.size() == 8 && hora[2] == u':' && hora[5] == u':') {
-        row.hora = QTime(digitsAt(hora, 0, 2), digitsAt(hora, 3, 2), digitsAt(hora, 6, 2));
-    }
+    row.hora = readTime(need(4, "Hora").toString());
     if (!row.hora.isValid()) {
         throw data::DbError(QStringLiteral("Un alquiler del %1 tiene una hora que no se puede leer.").arg(fecha));
     }
     row.tiempo = need(5, "Tiempo").toString();
     row.cents = toCents(need(6, "Importe").toDouble());
     return row;
+}
+
+// The period's rows of Operaciones, in order; none in a file from before the table. Its columns
+// are NOT NULL, so only a date or time written by hand can be unreadable, and it stops the report.
+QVector<Operation> readOperations(data::Database &db, const Period &period) {
+    QVector<Operation> operations;
+    bool present = false;
+    db.forEachRow(statements::operacionesPresent(), [&present](const QVector<QVariant> &v) {
+        present = v.value(0).toInt() > 0;
+        return false;
+    });
+    if (!present) {
+        return operations;
+    }
+    QHash<QString, QString> seen;
+    db.forEachRow(statements::operacionesPeriod(period.from, period.to), [&](const QVector<QVariant> &v) {
+        Operation o;
+        o.fecha = readDate(v.value(0).toString());
+        o.hora = readTime(v.value(1).toString());
+        if (!o.fecha.isValid() || !o.hora.isValid()) {
+            throw data::DbError(
+                QStringLiteral("Una operación tiene una fecha u hora que no se puede leer («%1 %2»); no "
+                               "se puede hacer el cierre de caja.")
+                    .arg(v.value(0).toString(), v.value(1).toString()));
+        }
+        if (inPeriod(period, o.fecha, o.hora)) {
+            o.puesto = v.value(2).toInt();
+            o.tipo = shared(seen, v.value(3).toString());
+            o.usuario = shared(seen, v.value(4).toString());
+            o.autorizo = shared(seen, v.value(5).toString());
+            o.minutos = v.value(6).toLongLong();
+            o.cents = toCents(v.value(7).toDouble());
+            o.motivo = v.value(8).toString();
+            operations.push_back(std::move(o));
+        }
+        return true;
+    });
+    return operations;
 }
 
 // The journal's anchor as it stands: its length, last hash, the owner's key and its last seal.
@@ -111,13 +156,13 @@ Report CashCloseRun::runInTransaction(const Period &period) {
         rows.push_back(rentalRow(v, seen));
         return true;
     });
-    Report report = buildReport(std::move(rows), period, operator_, when);
+    Report report = buildReport(std::move(rows), period, operator_, when, readOperations(database_, period));
     // The run and its journal entry commit together.
     journal::append(database_, when, operator_, journal::event::kCashClose, 0,
                     QStringLiteral("Desde=%1 %2; Hasta=%3 %4; Alquileres=%5; Total=%6; Total de %7=%8")
                         .arg(period.from.toString(Qt::ISODate), engineTime(period.fromTime),
                              period.to.toString(Qt::ISODate), engineTime(period.toTime))
-                        .arg(report.rows.size())
+                        .arg(report.rentals)
                         .arg(moneyPoint(report.totalCents), operator_, moneyPoint(report.operatorCents)));
     if (!key_.isNull()) {
         const std::optional<seal::Stored> stored = seal::stored(database_);
@@ -156,7 +201,7 @@ Report reportFromRentals(data::Database &database, const Period &period, const Q
             }
             return true;
         });
-        report = buildReport(std::move(rows), period, operatorName, ranAt);
+        report = buildReport(std::move(rows), period, operatorName, ranAt, readOperations(database, period));
         try {
             readAnchor(database, report);
         } catch (const data::DbError &) {

@@ -1,5 +1,8 @@
 #include "cash_close/Report.h"
 
+#include "data/NumberText.h"
+#include "data/RentalKinds.h"
+
 #include <QCollator>
 #include <QLocale>
 #include <QMap>
@@ -78,7 +81,55 @@ bool inPeriod(const Period &period, const QDate &fecha, const QTime &hora) {
     return !(fecha == period.to && hora > period.toTime);
 }
 
-Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt) {
+namespace {
+
+// A text on one line, whatever was typed into it.
+QString oneLine(QString text) {
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            c = QLatin1Char(' ');
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+QString operationTotalText(const OperationTotal &total) {
+    QString text = QStringLiteral("%1: %2").arg(total.tipo).arg(total.count);
+    // Courtesy is time given; a discount or a cancellation is money.
+    if (total.tipo != kinds::kOpDescuento && total.tipo != kinds::kOpAnulacion) {
+        text += QStringLiteral(", %1 min").arg(total.minutes);
+    }
+    if (total.tipo != kinds::kOpCortesia || total.cents != 0) {
+        text += QStringLiteral(", $ ") + numtext::amountText(total.cents);
+    }
+    return text;
+}
+
+QStringList operationLines(const Report &report) {
+    QStringList lines{QStringLiteral("Operaciones: %1").arg(report.operations.size())};
+    for (const OperationTotal &t : report.byOperation) {
+        lines << QStringLiteral("Operaciones %1: %2, %3 min, %4")
+                     .arg(oneLine(t.tipo))
+                     .arg(t.count)
+                     .arg(t.minutes)
+                     .arg(moneyPoint(t.cents));
+    }
+    for (const Operation &o : report.operations) {
+        lines << QStringLiteral("Operación %1 %2; Puesto %3; %4; Usuario=%5; Autorizó=%6; Minutos=%7; Importe=%8; "
+                                "Motivo=%9")
+                     .arg(o.fecha.toString(QStringLiteral("yyyy-MM-dd")), o.hora.toString(QStringLiteral("HH:mm:ss")))
+                     .arg(o.puesto)
+                     .arg(oneLine(o.tipo), oneLine(o.usuario), oneLine(o.autorizo))
+                     .arg(o.minutos)
+                     .arg(moneyPoint(o.cents), oneLine(o.motivo));
+    }
+    return lines;
+}
+
+Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt,
+                   QVector<Operation> operations) {
     Report report;
     report.period = period;
     report.ranBy = ranBy;
@@ -88,8 +139,13 @@ Report buildReport(QVector<ReportRow> rows, const Period &period, const QString 
     for (int i = 0; i < 5; ++i) {
         report.byStation[i].key = QStringLiteral("Puesto %1").arg(i + 1);
     }
-    report.byMode = {{QStringLiteral("Contador"), 0, 0}, {QStringLiteral("Prepago"), 0, 0}};
+    report.byMode = {
+        {kinds::kContador, 0, 0}, {kinds::kPrepago, 0, 0}, {kinds::kPrepagoAgregado, 0, 0}, {kinds::kAnulacion, 0, 0}};
+    bool present[4] = {};
     for (const ReportRow &row : std::as_const(rows)) {
+        // Blocks added to a prepaid rental and a refund are money of a rental counted elsewhere.
+        const int rental = kinds::countsAsRental(row.modo) ? 1 : 0;
+        report.rentals += rental;
         report.totalCents += row.cents;
         // Exact and case-sensitive: "admin" is another operator than "Admin".
         if (row.usuario == ranBy) {
@@ -98,18 +154,43 @@ Report buildReport(QVector<ReportRow> rows, const Period &period, const QString 
         Subtotal &op = operators[row.usuario];
         op.key = row.usuario;
         op.cents += row.cents;
-        ++op.rentals;
+        op.rentals += rental;
         if (row.puesto >= 1 && row.puesto <= 5) {
             report.byStation[row.puesto - 1].cents += row.cents;
-            ++report.byStation[row.puesto - 1].rentals;
+            report.byStation[row.puesto - 1].rentals += rental;
         }
-        for (Subtotal &mode : report.byMode) {
-            if (mode.key == row.modo) {
-                mode.cents += row.cents;
-                ++mode.rentals;
+        for (qsizetype m = 0; m < report.byMode.size(); ++m) {
+            if (report.byMode[m].key == row.modo) {
+                report.byMode[m].cents += row.cents;
+                report.byMode[m].rentals += rental;
+                present[m] = true;
             }
         }
     }
+    // The modes of added blocks and refunds only when the period has them: older books read as
+    // before, and the modes still add up to the total.
+    for (qsizetype m = report.byMode.size() - 1; m >= 2; --m) {
+        if (!present[m]) {
+            report.byMode.remove(m);
+        }
+    }
+    const QString kindOrder[] = {kinds::kOpBloques, kinds::kOpCortesia, kinds::kOpDescuento, kinds::kOpAnulacion};
+    for (const QString &tipo : kindOrder) {
+        report.byOperation.append({tipo, 0, 0, 0});
+    }
+    for (const Operation &o : std::as_const(operations)) {
+        auto kind = std::find_if(report.byOperation.begin(), report.byOperation.end(),
+                                 [&o](const OperationTotal &t) { return t.tipo == o.tipo; });
+        if (kind == report.byOperation.end()) {
+            report.byOperation.append({o.tipo, 0, 0, 0});
+            kind = report.byOperation.end() - 1;
+        }
+        ++kind->count;
+        kind->minutes += o.minutos;
+        kind->cents += o.cents;
+    }
+    report.byOperation.removeIf([](const OperationTotal &t) { return t.count == 0; });
+    report.operations = std::move(operations);
     report.byOperator = operators.values().toVector();
     QCollator order{QLocale(QStringLiteral("es"))};
     std::stable_sort(report.byOperator.begin(), report.byOperator.end(),

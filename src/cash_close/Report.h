@@ -31,19 +31,43 @@ struct ReportRow {
 struct Subtotal {
     QString key; // the operator, "Puesto 3", or the mode
     qint64 cents = 0;
-    int rentals = 0;
+    int rentals = 0; // rows that are rentals of their own: added blocks and refunds are not
+};
+
+// One of the counter's corrections as Operaciones keeps it.
+struct Operation {
+    QDate fecha;
+    QTime hora;
+    int puesto = 0;
+    QString tipo;
+    QString usuario;
+    QString autorizo; // empty when nobody had to approve it
+    qint64 minutos = 0;
+    qint64 cents = 0;
+    QString motivo;
+};
+
+// The operations of one kind in the period.
+struct OperationTotal {
+    QString tipo;
+    int count = 0;
+    qint64 minutes = 0;
+    qint64 cents = 0;
 };
 
 struct Report {
     Period period;
-    QString ranBy;           // the operator who ran it
-    QDateTime ranAt;         // local
-    QVector<ReportRow> rows; // by date, then time
-    qint64 totalCents = 0;
-    qint64 operatorCents = 0;     // the rentals of ranBy, compared exactly
-    QVector<Subtotal> byOperator; // every operator of the period, in reading order
-    QVector<Subtotal> byStation;  // "Puesto 1" to "Puesto 5", all five
-    QVector<Subtotal> byMode;     // "Contador", "Prepago"
+    QString ranBy;                       // the operator who ran it
+    QDateTime ranAt;                     // local
+    QVector<ReportRow> rows;             // by date, then time
+    int rentals = 0;                     // the rows that are rentals of their own
+    qint64 totalCents = 0;               // every row, added blocks and refunds included
+    qint64 operatorCents = 0;            // the rentals of ranBy, compared exactly
+    QVector<Subtotal> byOperator;        // every operator of the period, in reading order
+    QVector<Subtotal> byStation;         // "Puesto 1" to "Puesto 5", all five
+    QVector<Subtotal> byMode;            // "Contador", "Prepago", then the other modes met
+    QVector<Operation> operations;       // by date, then time
+    QVector<OperationTotal> byOperation; // the kinds present: blocks, courtesy, discount, cancellation
     // The journal's anchor: the journal as the run left it, its own entries included.
     qint64 journalEntries = 0; // 0: no journal
     QString journalLastHash;
@@ -61,8 +85,19 @@ QString longestMoneyText(const QVector<ReportRow> &rows);
 QString journalAnchorLine(const Report &report);
 QString sealAnchorLine(const Report &report);
 
-// The totals and subtotals of the rows, which are taken as they come (already in order).
-Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt);
+// An operation's kind as the window and the paper sum it up: "Bloques agregados: 2, 60 min, $ 20,00",
+// "Cortesía: 1, 15 min", "Descuento: 1, $ 5,00".
+QString operationTotalText(const OperationTotal &total);
+// The operations as the command line and the CSV's companion write them, after their other
+// lines: "Operaciones: 4", a line per kind ("Operaciones Cortesía: 1, 15 min, 0.00") and one per
+// operation ("Operación 2026-12-05 10:00:00; Puesto 3; Cortesía; Usuario=Ana; Autorizó=Admin;
+// Minutos=15; Importe=0.00; Motivo=...").
+QStringList operationLines(const Report &report);
+
+// The totals and subtotals of the rows, and the operations summed by kind; both are taken as
+// they come (already in order).
+Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt,
+                   QVector<Operation> operations = {});
 
 // Whether a rental recorded at fecha/hora lies in the period: every day from the start date to
 // the end date, the start day from the start time and the end day up to the end time, both

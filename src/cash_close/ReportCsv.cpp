@@ -100,7 +100,7 @@ void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out
         report.ranBy.isEmpty()
             ? QStringLiteral("Procesado el %1, sin operador").arg(report.ranAt.toString(moment))
             : QStringLiteral("Procesado por %1 el %2").arg(report.ranBy, report.ranAt.toString(moment)),
-        QStringLiteral("Alquileres: %1").arg(report.rows.size()),
+        QStringLiteral("Alquileres: %1").arg(report.rentals),
         QStringLiteral("Total Facturado: %1").arg(moneyPoint(report.totalCents)),
     };
     if (!report.ranBy.isEmpty()) {
@@ -109,6 +109,7 @@ void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out
     if (report.journalEntries > 0) {
         lines << journalAnchorLine(report) << sealAnchorLine(report);
     }
+    lines << operationLines(report);
     out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
 }
 

@@ -169,7 +169,7 @@ bool writeRentals(Sheet &sheet, const Report &report, const Formats &f, const Ex
 void writeTotals(Sheet &sheet, const Report &report, const Formats &f) {
     lxw_row_t row = writeHeading(sheet, report, f);
     sheet.text(row, 0, QStringLiteral("Alquileres"), f.bold);
-    sheet.number(row++, 1, static_cast<double>(report.rows.size()));
+    sheet.number(row++, 1, static_cast<double>(report.rentals));
     sheet.text(row, 0, QStringLiteral("Total Facturado"), f.bold);
     sheet.money(row++, 1, report.totalCents, f.boldMoney);
     if (!report.ranBy.isEmpty()) {
@@ -190,6 +190,41 @@ void writeTotals(Sheet &sheet, const Report &report, const Formats &f) {
             sheet.money(row, 1, s.cents, f.money);
             sheet.number(row++, 2, s.rentals);
         }
+    }
+    if (!report.byOperation.isEmpty()) {
+        ++row;
+        sheet.text(row, 0, QStringLiteral("Operaciones"), f.bold);
+        sheet.text(row, 1, QStringLiteral("Importe"), f.bold);
+        sheet.text(row, 2, QStringLiteral("Cantidad"), f.bold);
+        sheet.text(row++, 3, QStringLiteral("Minutos"), f.bold);
+        for (const OperationTotal &t : report.byOperation) {
+            sheet.text(row, 0, t.tipo);
+            sheet.money(row, 1, t.cents, f.money);
+            sheet.number(row, 2, t.count);
+            sheet.number(row++, 3, static_cast<double>(t.minutes));
+        }
+    }
+}
+
+// The counter's operations, one row each: when, where, what, who, who approved, how much, why.
+void writeOperations(Sheet &sheet, const Report &report, const Formats &f) {
+    const lxw_row_t top = writeHeading(sheet, report, f);
+    const char *const headings[] = {"Fecha",    "Hora",    "Puesto",  "Tipo",  "Usuario",
+                                    "Autorizó", "Minutos", "Importe", "Motivo"};
+    for (lxw_col_t c = 0; c < 9; ++c) {
+        sheet.text(top, c, QString::fromUtf8(headings[c]), f.bold);
+    }
+    lxw_row_t row = top + 1;
+    for (const Operation &o : report.operations) {
+        sheet.moment(row, 0, o.fecha, QTime(0, 0), f.date);
+        sheet.moment(row, 1, QDate(), o.hora, f.time);
+        sheet.number(row, 2, o.puesto);
+        sheet.text(row, 3, o.tipo);
+        sheet.text(row, 4, o.usuario);
+        sheet.text(row, 5, o.autorizo);
+        sheet.number(row, 6, static_cast<double>(o.minutos));
+        sheet.money(row, 7, o.cents, f.money);
+        sheet.text(row++, 8, o.motivo);
     }
 }
 
@@ -232,8 +267,11 @@ QString saveXlsx(const Report &report, const QString &path, const ExportProgress
     lxw_error error = LXW_NO_ERROR;
     lxw_worksheet *rentalsSheet = workbook_add_worksheet(book, "Alquileres");
     lxw_worksheet *totalsSheet = workbook_add_worksheet(book, "Totales");
+    // A sheet of operations only when the period has some: older books export as before.
+    lxw_worksheet *operationsSheet =
+        report.operations.isEmpty() ? nullptr : workbook_add_worksheet(book, "Operaciones");
     bool stopped = false;
-    if (!rentalsSheet || !totalsSheet) {
+    if (!rentalsSheet || !totalsSheet || (!report.operations.isEmpty() && !operationsSheet)) {
         error = LXW_ERROR_MEMORY_MALLOC_FAILED;
     } else {
         Sheet rentals(rentalsSheet, error);
@@ -247,6 +285,13 @@ QString saveXlsx(const Report &report, const QString &path, const ExportProgress
         worksheet_set_column(totalsSheet, 1, 3, 20, nullptr);
         if (!stopped) {
             writeTotals(totals, report, formats);
+        }
+        if (!stopped && operationsSheet) {
+            Sheet operations(operationsSheet, error);
+            worksheet_set_column(operationsSheet, 0, 0, 14, nullptr);
+            worksheet_set_column(operationsSheet, 3, 5, 18, nullptr);
+            worksheet_set_column(operationsSheet, 8, 8, 40, nullptr);
+            writeOperations(operations, report, formats);
         }
     }
     const lxw_error closed = workbook_close(book); // frees the book whatever happened

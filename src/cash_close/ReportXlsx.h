@@ -14,7 +14,8 @@ inline constexpr qint64 kXlsxMaxRentals = 1048576 - 8;
 // Sheet "Alquileres": the heading (period, who ran it and when, and the journal's anchor and
 // seal in the words of the printed report), then one row per rental: Puesto a number, Fecha a date, Hora a time of day,
 // Tiempo a duration (hours may pass 24), Importe a number with a currency format. Sheet "Totales": the same heading,
-// both totals and the subtotals by operator, station and mode, amounts as numbers. Text is always text: nothing a
+// both totals and the subtotals by operator, station and mode, amounts as numbers, then the operations by kind; sheet
+// "Operaciones", only when the period has some: each one. Text is always text: nothing a
 // spreadsheet would run as a formula. Written through a temporary file renamed over path at the end, like the CSV: a
 // failure or a stop leaves what was there. Empty when written, else the operator's sentence naming the path.
 QString saveXlsx(const Report &report, const QString &path, const ExportProgress &progress = {});

@@ -324,6 +324,17 @@ QString alquilerPeriod(const QDate &from, const QDate &to) {
            QStringLiteral("# ORDER BY Fecha, Hora");
 }
 
+QString operacionesPeriod(const QDate &from, const QDate &to) {
+    return QStringLiteral("SELECT Fecha, Hora, Puesto, Tipo, Usuario, Autorizo, Minutos, Importe, Motivo FROM "
+                          "Operaciones WHERE Fecha BETWEEN #") +
+           cashCloseDateText(from) + QStringLiteral("# AND #") + cashCloseDateText(to) +
+           QStringLiteral("# ORDER BY Fecha, Hora");
+}
+
+QString operacionesPresent() {
+    return QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'Operaciones'");
+}
+
 QString tarifaEditorSelect() {
     return QStringLiteral("Select * from Tarifa");
 }

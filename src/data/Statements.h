@@ -112,6 +112,10 @@ QString cajaCopy(const QDate &from, const QDate &to);
 QString cajaGrid();
 // Alquiler's rows of the days from..to, by date, then time, columns in table order.
 QString alquilerPeriod(const QDate &from, const QDate &to);
+// Operaciones' rows of the days from..to, by date, then time, columns in table order; and
+// whether the file has that table at all (one row, 0 or 1).
+QString operacionesPeriod(const QDate &from, const QDate &to);
+QString operacionesPresent();
 
 // Rate editor
 QString tarifaEditorSelect(); // "Select * from Tarifa"

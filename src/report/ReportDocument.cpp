@@ -2,6 +2,7 @@
 
 #include "cash_close/ReportCsv.h"
 #include "data/NumberText.h"
+#include "data/RentalKinds.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
@@ -33,8 +34,22 @@ QString dateTimeText(const QDate &date, const QTime &time) {
     return date.toString(QStringLiteral("dd/MM/yyyy")) + QLatin1Char(' ') + time.toString(QStringLiteral("HH:mm:ss"));
 }
 
-QString subtotalText(const Subtotal &s) {
+QString subtotalText(const Subtotal &s, bool mode) {
+    // Added blocks and refunds are money, never rentals: their mode has no count to show.
+    if (mode && !kinds::countsAsRental(s.key)) {
+        return QStringLiteral("%1: $ %2").arg(s.key, numtext::amountText(s.cents));
+    }
     return QStringLiteral("%1: $ %2 (%3)").arg(s.key, numtext::amountText(s.cents)).arg(s.rentals);
+}
+
+QString operationText(const Operation &o) {
+    QString text =
+        QStringLiteral("%1, Puesto %2, %3, %4").arg(dateTimeText(o.fecha, o.hora)).arg(o.puesto).arg(o.tipo, o.usuario);
+    if (!o.autorizo.isEmpty()) {
+        text += QStringLiteral(" (autorizó %1)").arg(o.autorizo);
+    }
+    text += QStringLiteral(", %1 min, $ %2").arg(o.minutos).arg(numtext::amountText(o.cents));
+    return o.motivo.isEmpty() ? text : text + QStringLiteral(": ") + o.motivo;
 }
 
 // One piece of the flow: a line of text, or the table of rentals (table set).
@@ -198,7 +213,7 @@ private:
         add(report_.ranBy.isEmpty() ? QStringLiteral("Procesado el %1, sin operador").arg(ranAt)
                                     : QStringLiteral("Procesado por %1 el %2").arg(report_.ranBy, ranAt),
             body_);
-        add(QStringLiteral("Alquileres: %1").arg(report_.rows.size()), body_);
+        add(QStringLiteral("Alquileres: %1").arg(report_.rentals), body_);
         const std::pair<QString, const QVector<Subtotal> *> groups[] = {
             {QStringLiteral("Por operador"), &report_.byOperator},
             {QStringLiteral("Por puesto"), &report_.byStation},
@@ -207,7 +222,18 @@ private:
             add(QString(), body_, true);
             add(title, bold_, true);
             for (const Subtotal &s : *list) {
-                add(subtotalText(s), body_);
+                add(subtotalText(s, list == &report_.byMode), body_);
+            }
+        }
+        // The counter's operations: each kind summed, then each one with who approved it and why.
+        if (!report_.operations.isEmpty()) {
+            add(QString(), body_, true);
+            add(QStringLiteral("Operaciones"), bold_, true);
+            for (const OperationTotal &t : report_.byOperation) {
+                add(operationTotalText(t), body_, true);
+            }
+            for (const Operation &o : report_.operations) {
+                add(operationText(o), body_);
             }
         }
         add(QString(), body_);

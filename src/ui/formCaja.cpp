@@ -7,6 +7,7 @@
 #include "data/CopyJobs.h"
 #include "data/Database.h"
 #include "data/NumberText.h"
+#include "data/RentalKinds.h"
 #include "data/Statements.h"
 #include "stations/StationBoard.h"
 #include "ui/AdministratorPasswordDialog.h"
@@ -17,6 +18,8 @@
 #include "ui/SystemPlatform.h"
 #include "ui/Twips.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,7 +30,9 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
 
@@ -174,8 +179,13 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     cmdRestaurar =
         button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400, 6540, 1800, 375);
 
+    // Above the summary, where the window had nothing: the run's operations one by one.
+    cmdOperaciones =
+        button(this, "cmdOperaciones", QStringLiteral("&Operaciones…"), kSummaryLeft + 2400, 450, 1800, 375);
+    cmdOperaciones->setEnabled(false);
+
     tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
-              cmdGraficos, cmdRegistro, cmdCopia, cmdRestaurar});
+              cmdGraficos, cmdRegistro, cmdCopia, cmdRestaurar, cmdOperaciones});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
@@ -185,6 +195,7 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     connect(cmdRestaurar, &QPushButton::clicked, this, &formCaja::cmdRestaurar_Click);
     connect(cmdExportar, &QPushButton::clicked, this, &formCaja::cmdExportar_Click);
     connect(cmdImprimir, &QPushButton::clicked, this, &formCaja::cmdImprimir_Click);
+    connect(cmdOperaciones, &QPushButton::clicked, this, &formCaja::cmdOperaciones_Click);
 }
 
 formCaja::~formCaja() = default;
@@ -257,6 +268,7 @@ void formCaja::setRunning(bool running) {
     for (QWidget *control : controls) {
         control->setEnabled(!running);
     }
+    cmdOperaciones->setEnabled(!running && report_ && !report_->operations.isEmpty());
 }
 
 std::optional<cash_close::Period> formCaja::readPeriod() {
@@ -302,6 +314,7 @@ void formCaja::clearResults() {
     gridModel_->clear();
     dgLudomat->setColumnWidth(6, ui::tw(kGridWidths[6]));
     trvResumen->clear();
+    cmdOperaciones->setEnabled(false);
 }
 
 void formCaja::cmdProcesar_Click() {
@@ -365,10 +378,14 @@ void formCaja::showReport(cash_close::Report report) {
         6, std::max(ui::tw(kGridWidths[6]),
                     metrics.horizontalAdvance(widestDigits(cash_close::longestMoneyText(report_->rows), metrics)) +
                         cellMargins(dgLudomat)));
-    const auto line = [](const cash_close::Subtotal &s) {
+    const auto line = [this](const cash_close::Subtotal &s, const QVector<cash_close::Subtotal> *list) {
+        // Added blocks and refunds are money, never rentals: their mode has no count to show.
+        if (list == &report_->byMode && !kinds::countsAsRental(s.key)) {
+            return QStringLiteral("%1: $ %2").arg(s.key, numtext::amountText(s.cents));
+        }
         return QStringLiteral("%1: $ %2 (%3)").arg(s.key, numtext::amountText(s.cents)).arg(s.rentals);
     };
-    new QTreeWidgetItem(trvResumen, {QStringLiteral("Alquileres: %1").arg(report_->rows.size())});
+    new QTreeWidgetItem(trvResumen, {QStringLiteral("Alquileres: %1").arg(report_->rentals)});
     const std::pair<QString, const QVector<cash_close::Subtotal> *> groups[] = {
         {QStringLiteral("Por operador"), &report_->byOperator},
         {QStringLiteral("Por puesto"), &report_->byStation},
@@ -376,10 +393,65 @@ void formCaja::showReport(cash_close::Report report) {
     for (const auto &[title, list] : groups) {
         auto *group = new QTreeWidgetItem(trvResumen, {title});
         for (const cash_close::Subtotal &s : *list) {
-            new QTreeWidgetItem(group, {line(s)});
+            new QTreeWidgetItem(group, {line(s, list)});
         }
     }
+    auto *operations =
+        new QTreeWidgetItem(trvResumen, {QStringLiteral("Operaciones: %1").arg(report_->operations.size())});
+    for (const cash_close::OperationTotal &t : report_->byOperation) {
+        new QTreeWidgetItem(operations, {cash_close::operationTotalText(t)});
+    }
     trvResumen->expandAll();
+    cmdOperaciones->setEnabled(!report_->operations.isEmpty());
+}
+
+void formCaja::cmdOperaciones_Click() {
+    if (running_ || !report_ || report_->operations.isEmpty()) {
+        return;
+    }
+    auto *dialog = new QDialog(this);
+    dialog->setObjectName(QStringLiteral("frmOperaciones"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Operaciones del período"));
+    auto *table = new QTableWidget(static_cast<int>(report_->operations.size()), 8, dialog);
+    table->setObjectName(QStringLiteral("tblOperaciones"));
+    table->setHorizontalHeaderLabels({QStringLiteral("Fecha y hora"), QStringLiteral("Puesto"), QStringLiteral("Tipo"),
+                                      QStringLiteral("Usuario"), QStringLiteral("Autorizó"), QStringLiteral("Minutos"),
+                                      QStringLiteral("Importe"), QStringLiteral("Motivo")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    const QLocale locale;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        const cash_close::Operation &o = report_->operations[r];
+        const QString cells[8] = {locale.toString(o.fecha, QLocale::ShortFormat) + QLatin1Char(' ') +
+                                      o.hora.toString(QStringLiteral("HH:mm:ss")),
+                                  QString::number(o.puesto),
+                                  o.tipo,
+                                  o.usuario,
+                                  o.autorizo,
+                                  QString::number(o.minutos),
+                                  numtext::amountText(o.cents),
+                                  o.motivo};
+        for (int c = 0; c < 8; ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            if (c == 1 || c == 5 || c == 6) {
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            }
+            table->setItem(r, c, item);
+        }
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto *buttons = new QDialogButtonBox(dialog);
+    QPushButton *close = buttons->addButton(QStringLiteral("&Cerrar"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("cmdCerrarOperaciones"));
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog->resize(ui::tw(11000), ui::tw(4000));
+    dialog->open();
 }
 
 void formCaja::cmdSalir_Click() {

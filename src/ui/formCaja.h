@@ -49,6 +49,8 @@ public:
     void cmdRestaurar_Click();
     void cmdExportar_Click();
     void cmdImprimir_Click();
+    // The last run's operations, each in a row of a list over the window.
+    void cmdOperaciones_Click();
 
     // A run, a copy or a restore is under way (or its question is open).
     bool isRunning() const { return running_; }
@@ -118,7 +120,8 @@ private:
     QPushButton *cmdExportar = nullptr;
     QPushButton *cmdImprimir = nullptr;
     QLabel *lblResumen = nullptr;
-    QTreeWidget *trvResumen = nullptr; // rentals, subtotals by operator, station and mode
+    QTreeWidget *trvResumen = nullptr;     // rentals, subtotals by operator, station and mode, operations
+    QPushButton *cmdOperaciones = nullptr; // above the summary: the list of the run's operations
 
     const accounts::Session &session_;
     stations::StationBoard &board_;

@@ -137,6 +137,72 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale::c());
     }
 
+    // Added blocks, refunds and the counter's operations, in and out of the workday: the total is
+    // the plain sum of Alquiler's rows of the period, reversing rows included; only rentals of
+    // their own are counted; the operations are summed by kind. The same through the run, through
+    // the command line's reading, and from older books without the Operaciones table.
+    void operationsInTheBooks_data() {
+        QTest::addColumn<QString>("reader");
+        QTest::newRow("run") << "run";
+        QTest::newRow("from Alquiler") << "read";
+        QTest::newRow("books before operations") << "old";
+    }
+
+    void operationsInTheBooks() {
+        QFETCH(QString, reader);
+        testing::TestPlatform t;
+        const QString path = t.databasePath();
+        const QString added = QStringLiteral("Prepago (agregado)"), voided = QStringLiteral("Anulación");
+        fixtures::record(
+            path, QList<fixtures::Rental>{{1, "Ana", kDay, QTime(7, 59, 59), "10", "1", "Prepago"},
+                                          {1, "Ana", kDay, QTime(9, 0), "20", "1", "Prepago"},
+                                          {1, "Ana", kDay, QTime(9, 30), "10", "0", added},
+                                          {2, "Admin", kDay, QTime(10, 0), "7.5"}, // a Contador, net of its discount
+                                          {3, "Admin", kDay, QTime(11, 0), "30", "1", "Prepago"},
+                                          {3, "Admin", kDay, QTime(11, 5), "-30", "0", voided},
+                                          {1, "Ana", kDay, QTime(16, 0, 1), "10", "0", added},
+                                          {4, "Ana", kDay.addDays(-1), QTime(12, 0), "-10", "0", voided}});
+        fixtures::record(
+            path, QList<fixtures::Op>{{kDay, QTime(7, 0), "Cortesía", "Ana", "Admin", 10, "0", "antes"},
+                                      {kDay, QTime(9, 30), "Bloques agregados", "Ana", "", 30, "10", ""},
+                                      {kDay, QTime(9, 45), "Cortesía", "Ana", "Admin", 15, "0", "se colgó"},
+                                      {kDay, QTime(10, 0), "Descuento", "Admin", "Admin", 0, "2.5", "frecuente"},
+                                      {kDay, QTime(10, 20), "Anulación", "Ana", "Admin", 20, "12.5", "abierto mal"},
+                                      {kDay, QTime(11, 5), "Anulación", "Admin", "Admin", 5, "30", "cobrado mal"},
+                                      {kDay, QTime(16, 0, 1), "Bloques agregados", "Ana", "", 30, "10", "después"}});
+        if (reader == u"old")
+            QCOMPARE(execRaw(path, "DROP TABLE Operaciones"), SQLITE_OK);
+        cash_close::Report r;
+        if (reader == u"run") {
+            r = runReport(path, kWorkday);
+        } else {
+            auto db = data::Database::open(path, {.readOnly = true});
+            r = cash_close::reportFromRentals(*db, kWorkday, QStringLiteral("Admin"), {});
+        }
+        const auto sum = data::Database::open(path)->openRecordset(
+            "SELECT SUM(CAST(round(Importe * 100) AS INTEGER)) AS c FROM Alquiler WHERE Fecha = '2026-12-05' AND Hora "
+            "BETWEEN '08:00:00' AND '16:00:00'");
+        QCOMPARE(r.totalCents, sum.field("c").toLongLong());
+        QCOMPARE(r.totalCents, 3750);
+        QCOMPARE(r.rentals, 3);
+        QStringList modes, kinds;
+        for (const cash_close::Subtotal &m : r.byMode)
+            modes << QStringLiteral("%1 %2 %3").arg(m.key).arg(m.cents).arg(m.rentals);
+        QCOMPARE(modes,
+                 QStringList({"Contador 750 1", "Prepago 5000 2", "Prepago (agregado) 1000 0", "Anulación -3000 0"}));
+        QCOMPARE(r.byStation[0].rentals + r.byStation[2].rentals, 2);
+        for (const cash_close::OperationTotal &k : r.byOperation)
+            kinds << QStringLiteral("%1 %2 %3 %4").arg(k.tipo).arg(k.count).arg(k.minutes).arg(k.cents);
+        QCOMPARE(kinds, reader == u"old" ? QStringList()
+                                         : QStringList({"Bloques agregados 1 30 1000", "Cortesía 1 15 0",
+                                                        "Descuento 1 0 250", "Anulación 2 25 4250"}));
+        QCOMPARE(r.operations.size(), reader == u"old" ? 0 : 5);
+        if (reader == u"run") {
+            QCOMPARE(r.operations.last().motivo, QStringLiteral("cobrado mal"));
+            QVERIFY(testing::journal(path, "Detalle").last().contains(QStringLiteral("; Alquileres=3; Total=37.50;")));
+        }
+    }
+
     // A run stopped from another thread (the progress dialog's Cancelar) is rolled back: Caja and
     // the journal stay as the previous run left them. (A failing disk: tst_window_faults.)
     void interruptedRunLeavesCajaAsItWas() {

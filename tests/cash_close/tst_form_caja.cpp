@@ -367,6 +367,56 @@ private Q_SLOTS:
         QVERIFY(textOf(folder.filePath("linea.pdf")).contains(QStringLiteral(", sin operador")));
     }
 
+    // The run's operations beside the totals, each kind summed, and each one in the list the
+    // button opens; the command line's text, its CSV companion and its PDF carry them too.
+    void operationsBesideTheTotals() {
+        Shop shop;
+        const QString path = shop.t.databasePath();
+        fixtures::record(path,
+                         QList<fixtures::Rental>{{1, "Ana", kToday, QTime(9, 0), "20", "1", "Prepago"},
+                                                 {1, "Ana", kToday, QTime(9, 30), "10", "0", "Prepago (agregado)"}});
+        fixtures::record(path, QList<fixtures::Op>{{kToday, QTime(9, 30), "Bloques agregados", "Ana", "", 30, "10", ""},
+                                                   {kToday, QTime(9, 45), "Cortesía", "Ana", "Admin", 15, "0",
+                                                    "se colgó\nla consola"}});
+        formCaja *caja = shop.open();
+        QVERIFY(!testing::control<QPushButton>(caja, "cmdOperaciones")->isEnabled());
+        QVERIFY(testing::runCashClose(caja));
+        QStringList summary;
+        for (QTreeWidgetItemIterator it(testing::control<QTreeWidget>(caja, "trvResumen")); *it; ++it)
+            summary << (*it)->text(0);
+        QVERIFY(summary.contains("Alquileres: 1") && summary.contains("Prepago (agregado): $ 10,00"));
+        QCOMPARE(summary.mid(summary.size() - 3),
+                 QStringList({"Operaciones: 2", "Bloques agregados: 1, 30 min, $ 10,00", "Cortesía: 1, 15 min"}));
+        QTest::mouseClick(testing::control<QPushButton>(caja, "cmdOperaciones"), Qt::LeftButton);
+        auto *list = testing::control<QTableWidget>(caja, "tblOperaciones");
+        QCOMPARE(list->rowCount(), 2);
+        QStringList cells;
+        for (int c = 0; c < list->columnCount(); ++c)
+            cells << list->item(1, c)->text();
+        QCOMPARE(cells, QStringList({"5/12/26 09:45:00", "2", "Cortesía", "Ana", "Admin", "15", "0,00",
+                                     "se colgó\nla consola"}));
+        caja->findChild<QDialog *>("frmOperaciones")->reject();
+
+        QTemporaryDir folder;
+        const testing::Run report =
+            testing::runLudomat({"--report", "--from", "2026-12-05 08:00", "--to", "2026-12-05 16:00", "--data-dir",
+                                 shop.t.folder.path(), "--csv", folder.filePath("c.csv"), "--pdf",
+                                 folder.filePath("c.pdf"), "--xlsx", folder.filePath("c.xlsx")});
+        QCOMPARE(report.status, 0);
+        const QStringList lines{"Alquileres: 1", "Operaciones: 2", "Operaciones Bloques agregados: 1, 30 min, 10.00",
+                                "Operaciones Cortesía: 1, 15 min, 0.00",
+                                "Operación 2026-12-05 09:45:00; Puesto 2; Cortesía; Usuario=Ana; Autorizó=Admin; "
+                                "Minutos=15; Importe=0.00; Motivo=se colgó la consola"};
+        QFile companion(folder.filePath("c-resumen.txt"));
+        QVERIFY(companion.open(QIODevice::ReadOnly));
+        for (const QString &text : {report.out, QString::fromUtf8(companion.readAll())})
+            for (const QString &line : lines)
+                QVERIFY2(text.split(u'\n').contains(line), qPrintable(line + u'\n' + text));
+        QVERIFY(textOf(folder.filePath("c.pdf")).contains(QStringLiteral("Cortesía: 1, 15 min")));
+        if (testing::canReadSpreadsheets())
+            QVERIFY(textOf(folder.filePath("c.xlsx")).contains(QStringLiteral("Cortesía Ana Admin 15 0 se colgó")));
+    }
+
     // A cash close checks the books against the journal too, behind the run, and tells of an edit.
     void closeTellsOfEditedBooks() {
         Shop shop;
