@@ -5,6 +5,7 @@
 #include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/Session.h"
+#include "data/Journal.h"
 #include "data/NumberText.h"
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
@@ -18,6 +19,27 @@
 
 namespace {
 
+// What a station shows: "h:m:s amount".
+QString shown(const stations::StationBoard &board, int i) {
+    const stations::Station &s = board.station(i);
+    return QStringLiteral("%1:%2:%3 %4")
+        .arg(s.hours)
+        .arg(s.minutes)
+        .arg(s.seconds)
+        .arg(numtext::toText(stations::pesosOf(s.cents)));
+}
+
+// Every station as shown, with its pause and discount.
+QString room(const stations::StationBoard &board) {
+    QStringList all;
+    for (int i = 0; i < stations::kStations; ++i) {
+        const stations::Station &s = board.station(i);
+        all << shown(board, i) + (s.paused() ? " paused" : "") + (s.discountCents ? " -" : "") +
+                   (s.discountCents ? QString::number(s.discountCents) : QString());
+    }
+    return all.join(u'|');
+}
+
 // The killed program, the room alone: Ana opens station 1 (Contador) and station 3 (Prepago,
 // two blocks of the delivered 30 minutes for 10) at 14:05:09, then waits.
 int runWriter(int argc, char **argv) {
@@ -30,19 +52,27 @@ int runWriter(int argc, char **argv) {
     session.signIn(QStringLiteral("Ana"), false);
     if (!board.open(0, stations::StationMode::Contador, 1) || !board.open(2, stations::StationMode::Prepago, 2))
         return 3;
+    // Then, when asked, one operation on each a while later; it prints what the room shows.
+    if (argc > 3) {
+        const QString op = QString::fromLocal8Bit(argv[3]);
+        t.clock.advance(1800);
+        board.tick();
+        const stations::Approval approval{QStringLiteral("Admin"), QStringLiteral("prueba")};
+        const stations::Target contador{0, board.station(0).openedUtc};
+        const stations::Target prepago{2, board.station(2).openedUtc};
+        const bool done =
+            op == u"pause"      ? board.pause(0) && board.pause(2)
+            : op == u"extend"   ? board.addBlocks(prepago, 3).done && board.giveCourtesy(prepago, 7, approval).done
+            : op == u"discount" ? board.giveDiscount(contador, 350, approval).done
+            : op == u"move"     ? board.move(contador, 4).done && board.move(prepago, 1).done
+                                : board.cancel(contador, approval).done && board.cancel(prepago, approval).done;
+        if (!done)
+            return 4;
+        std::printf("%s\n", qPrintable(room(board)));
+    }
     std::printf("open\n");
     std::fflush(stdout);
     return QApplication::exec();
-}
-
-// What a station shows: "h:m:s amount".
-QString shown(const stations::StationBoard &board, int i) {
-    const stations::Station &s = board.station(i);
-    return QStringLiteral("%1:%2:%3 %4")
-        .arg(s.hours)
-        .arg(s.minutes)
-        .arg(s.seconds)
-        .arg(numtext::toText(stations::pesosOf(s.cents)));
 }
 
 // The program started on the platform's folder, its tick delivered by hand; gone as a SIGKILL
@@ -158,6 +188,37 @@ private Q_SLOTS:
                      rentals.filter("1|Contador|Ana|").first().endsWith(u'|' + station1.section(u' ', 1)),
                  qPrintable(rentals.join(u'\n')));
         QCOMPARE(testing::tableRows(db, "PuestosAbiertos").filter(QRegularExpression("^1\\|")).size(), 0);
+    }
+
+    // Whatever the last operation was, the room comes back after a SIGKILL exactly as it stood,
+    // and the books agree with the journal.
+    void operationsOutliveAKill_data() {
+        QTest::addColumn<QString>("op");
+        for (const char *op : {"pause", "extend", "discount", "move", "cancel"})
+            QTest::newRow(op) << op;
+    }
+
+    void operationsOutliveAKill() {
+        QFETCH(QString, op);
+        testing::TestPlatform first;
+        QProcess writer;
+        writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--writer"), first.folder.path(), op});
+        QString said;
+        while (!said.endsWith(u"open\n") && writer.waitForReadyRead(20000))
+            said += QString::fromLocal8Bit(writer.readAll());
+        QVERIFY2(said.endsWith(u"open\n"), qPrintable(said));
+        ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+        QVERIFY(writer.waitForFinished());
+        testing::TestPlatform again(first.folder.path());
+        again.clock.advance(1800);
+        accounts::Session session;
+        stations::StationBoard board(again.clock, session);
+        QCOMPARE(board.load(first.databasePath()).result, stations::StationBoard::Loaded::Ready);
+        board.restore();
+        QCOMPARE(room(board) + u'\n', said.section(u'\n', 0, 0) + u'\n');
+        const journal::Verification books = journal::verifyFile(first.databasePath());
+        QVERIFY(books.ok && books.booksChecked && books.booksAgree());
     }
 
     // A Contador rental at $1 a minute is opened, the program killed, started again with the
@@ -278,7 +339,7 @@ private Q_SLOTS:
 };
 
 int main(int argc, char **argv) {
-    if (argc == 3 && QByteArray(argv[1]) == "--writer")
+    if (argc >= 3 && QByteArray(argv[1]) == "--writer")
         return runWriter(argc, argv);
     QApplication app(argc, argv);
     RestoreTest test;
