@@ -84,6 +84,8 @@ QList<Addition> additions() {
         {"Sello",
          {QStringLiteral("CREATE TABLE Sello (Sal TEXT NOT NULL, Clave TEXT NOT NULL, Operaciones INTEGER NOT NULL, "
                          "Memoria INTEGER NOT NULL, Desde INTEGER NOT NULL)")}},
+        // The room's settings, one value per key (see StationBoard for the keys).
+        {"Salon", {QStringLiteral("CREATE TABLE Salon (Clave TEXT NOT NULL PRIMARY KEY, Valor TEXT NOT NULL)")}},
         // The sign-in throttle: each account's wrong passwords in a row and when the last one was
         // typed, by the wall clock and by the boot clock of the boot it names.
         {"Intentos",

@@ -127,6 +127,16 @@ QString puestoAbiertoReloj(int puesto, const QString &apertura, const QString &a
            QStringLiteral(" AND Apertura = '") + quoted(apertura) + QLatin1Char('\'');
 }
 
+QString salonLookup(const QString &clave) {
+    return QStringLiteral("SELECT Valor FROM Salon WHERE Clave = '") + quoted(clave) + QLatin1Char('\'');
+}
+
+QStringList salonSet(const QString &clave, const QString &valor) {
+    return {QStringLiteral("DELETE FROM Salon WHERE Clave = '") + quoted(clave) + QLatin1Char('\''),
+            QStringLiteral("INSERT INTO Salon (Clave, Valor) VALUES ('") + quoted(clave) + QStringLiteral("', '") +
+                quoted(valor) + QStringLiteral("')")};
+}
+
 QString puestosAbiertosList() {
     return QStringLiteral("SELECT rowid AS Fila, * FROM PuestosAbiertos ORDER BY Puesto, rowid");
 }

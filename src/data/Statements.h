@@ -58,6 +58,10 @@ QString puestoAbiertoDeleteFila(qint64 fila);
 // What a copy of the books holds: its number of rentals (Alquileres) and the last one's date (Ultimo).
 QString alquilerSummary();
 
+// The room's settings: one key's Valor, and a key's value replaced (two statements, in order).
+QString salonLookup(const QString &clave);
+QStringList salonSet(const QString &clave, const QString &valor);
+
 // The journal. puesto 0 is written as NULL; instants are UTC ISO 8601 texts.
 QString registroInsert(qint64 secuencia, const QString &instante, const QString &usuario, const QString &evento,
                        int puesto, const QString &detalle, const QString &hash);

@@ -35,6 +35,9 @@ QString engineAmount(qint64 cents) {
     return numtext::engineNumber(pesosOf(cents));
 }
 
+// The room's setting: "no" closes a station at once, as the button alone always did.
+const QString kCheckoutKey = QStringLiteral("Cobro al cerrar");
+
 // A station's time as the journal gives it, "1:05:09".
 QString clockText(const Station &s) {
     return QStringLiteral("%1:%2:%3")
@@ -72,7 +75,29 @@ StationBoard::LoadResult StationBoard::load(const QString &path) {
     for (Station &s : stations_) {
         s.mode = StationMode::Contador;
     }
+    confirmsCheckout_ = true;
+    try {
+        const data::Recordset setting = store_->openRecordset(statements::salonLookup(kCheckoutKey));
+        confirmsCheckout_ = setting.isEof() || setting.field(QStringLiteral("Valor")).toString() != QLatin1String("no");
+    } catch (const data::DbError &) {
+        // A file this version has not written to yet has no settings: the checkout stays on.
+    }
     return {};
+}
+
+bool StationBoard::setConfirmsCheckout(bool on, const QString &administrator) {
+    if (on == confirmsCheckout_) {
+        return true;
+    }
+    if (!persist(-1, statements::salonSet(kCheckoutKey, on ? QStringLiteral("sí") : QStringLiteral("no")),
+                 {{journal::event::kRoomSetting, 0,
+                   QStringLiteral("%1=%2; Autorizó=%3")
+                       .arg(kCheckoutKey, on ? QStringLiteral("sí") : QStringLiteral("no"), administrator)}},
+                 QStringLiteral("No se pudo guardar el ajuste del salón"))) {
+        return false;
+    }
+    confirmsCheckout_ = on;
+    return true;
 }
 
 QString StationBoard::readRate() {
@@ -585,8 +610,11 @@ bool StationBoard::persist(int index, const QStringList &writes, const QList<Jou
         return true;
     } catch (const data::DbError &error) {
         // Nothing of the station has changed yet: it stays open, or idle, as it was.
-        Q_EMIT writeFailed(index, failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n") +
-                                      error.describe());
+        // index -1: a setting of the room, which stays as it was.
+        Q_EMIT writeFailed(index,
+                           (index < 0 ? failure + QStringLiteral("; sigue como estaba.\n\n")
+                                      : failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n")) +
+                               error.describe());
         return false;
     }
 }

@@ -96,6 +96,11 @@ public:
     // Its prepaid time ended and the operator has yet to acknowledge it: nothing changes it.
     bool isExpiring(int index) const { return expiring_[static_cast<size_t>(index)]; }
     const Rate &rate() const { return rate_; }
+    // Whether closing a running station first shows its checkout (the room's setting, on unless
+    // the administrator turned it off; read at the load). Changed with the administrator's name,
+    // journaled; false when the file refused it (writeFailed said so).
+    bool confirmsCheckout() const { return confirmsCheckout_; }
+    bool setConfirmsCheckout(bool on, const QString &administrator);
     // The rate new rentals open at; a rental keeps the rate it opened with.
     void setRate(const Rate &rate) { rate_ = rate; }
     // The handle the records go through; null until loaded.
@@ -212,6 +217,7 @@ private:
     // The stored opening of a prepaid time that ended, whose row still has to go.
     std::array<QString, kStations> endedRows_{};
     bool endNoted_ = false;
+    bool confirmsCheckout_ = true;
 };
 
 } // namespace stations

@@ -97,6 +97,8 @@ private:
     enum class Correction { AddBlocks, Courtesy, Discount, Cancel, Move };
     void askCorrection(int index, Correction kind);
     void submitCorrection(CorrectionDialog *dialog, const stations::Target &target, Correction kind);
+    // The room's setting: the checkout on closing a station, or the close at once.
+    void askCheckoutSetting();
     static QColor digitsColour();
 
     accounts::Session &session_;

@@ -1,7 +1,8 @@
 // The corrections a running station's menu offers: blocks added and courtesy time on a prepaid
 // rental, a discount on a Contador one, a move to an idle station and a cancellation. Any
 // operator adds blocks and moves; courtesy, discounts and cancellations take a reason and the
-// administrator's password, checked through the same throttle as every password.
+// administrator's password, checked through the same throttle as every password, as does the
+// room's setting that turns the checkout off.
 #include "ui/formLudomat2.h"
 
 #include "accounts/AccountService.h"
@@ -10,6 +11,7 @@
 #include "stations/StationBoard.h"
 #include "stations/StationMath.h"
 #include "stations/StationModel.h"
+#include "ui/AdministratorPasswordDialog.h"
 #include "ui/CorrectionDialog.h"
 
 namespace {
@@ -141,4 +143,25 @@ void formLudomat2::submitCorrection(CorrectionDialog *dialog, const stations::Ta
     }
     // Done, or the file refused it and said so, or the rental is gone: nothing more to ask.
     change.done ? dialog->accept() : dialog->reject();
+}
+
+void formLudomat2::askCheckoutSetting() {
+    const bool on = !board_.confirmsCheckout();
+    auto *dialog = new AdministratorPasswordDialog(
+        this,
+        on ? QStringLiteral("Para que cerrar un puesto muestre otra vez el cobro, escriba la contraseña del "
+                            "administrador.")
+           : QStringLiteral("Para que cerrar un puesto lo cierre al instante, sin mostrar el cobro, escriba la "
+                            "contraseña del administrador."),
+        [this, on](const QString &typed) {
+            const accounts::AdministratorCheck said = accounts_.checkAdministratorPassword(typed);
+            if (said.verdict != accounts::AdministratorCheck::Verdict::Right) {
+                platform().messages.showMessage(this, said.refusal);
+                return false;
+            }
+            board_.setConfirmsCheckout(on, said.name);
+            return true;
+        });
+    connect(dialog, &QDialog::finished, this, [this] { activateWindow(); });
+    dialog->open();
 }

@@ -166,6 +166,11 @@ void formLudomat2::showMenu(int row, QPoint globalPos) {
                 &stations::StationBoard::pauseAll);
         connect(menu.addAction(QStringLiteral("Reanudar t&odos")), &QAction::triggered, &board_,
                 &stations::StationBoard::resumeAll);
+        menu.addSeparator();
+        QAction *checkout = menu.addAction(QStringLiteral("Mostrar el &cobro al cerrar un puesto"));
+        checkout->setCheckable(true);
+        checkout->setChecked(board_.confirmsCheckout());
+        connect(checkout, &QAction::triggered, this, &formLudomat2::askCheckoutSetting);
     }
     menu.exec(globalPos);
 }
@@ -214,6 +219,10 @@ void formLudomat2::cmdPuesto_Click(int index) {
     const stations::Station &s = board_.station(index);
     if (!s.running) {
         board_.open(index, s.mode, s.blocks);
+        return;
+    }
+    if (!board_.confirmsCheckout()) {
+        board_.close(index); // the room closes at once, the amount as it stands
         return;
     }
     // What the close records is taken now, at the press, and shown; the rental runs on until the

@@ -49,7 +49,7 @@ struct Rig : testing::Shop {
         testing::answerCheckout(&w, "cmdCobrar");
     }
     // Picks item from the menu a right click on the control opens.
-    void menu(const QString &item, QWidget *on) {
+    void menu(const QString &item, QWidget *on, QPoint at = {-1, -1}) {
         QTimer::singleShot(0, [item] {
             auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             QVERIFY(menu);
@@ -58,7 +58,7 @@ struct Rig : testing::Shop {
                     action->trigger();
             menu->close();
         });
-        QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, on->mapTo(&w, on->rect().center()));
+        QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, at.x() >= 0 ? at : on->mapTo(&w, on->rect().center()));
     }
     CheckoutDialog *checkout() const {
         for (CheckoutDialog *d : w.findChildren<CheckoutDialog *>())
@@ -327,9 +327,27 @@ private Q_SLOTS:
         choose(QStringLiteral("&Reanudar"));
         QTest::keyClick(r.button(0), Qt::Key_F10, Qt::ShiftModifier);
         QTRY_VERIFY(!r.board().station(0).paused());
-        choose(QStringLiteral("Pausar &todos"));
-        QTest::mouseClick(r.w.windowHandle(), Qt::RightButton, {}, QPoint(5, r.w.height() - 60));
+        r.menu(QStringLiteral("Pausar &todos"), &r.w, QPoint(5, r.w.height() - 60));
         QTRY_VERIFY(r.board().station(0).paused() && r.board().station(2).paused());
+    }
+
+    // The administrator turns the checkout off from the room's menu: the button then closes at
+    // once, as it always had, and the setting outlives the program.
+    void checkoutTurnedOff() {
+        Rig r(30, 1000);
+        r.menu(QStringLiteral("Mostrar el &cobro al cerrar un puesto"), &r.w, QPoint(5, r.w.height() - 60));
+        QVERIFY(testing::answerAdministrator(&r.w, QStringLiteral("admin")));
+        QTRY_VERIFY(!r.board().confirmsCheckout());
+        QTest::mouseClick(r.button(0), Qt::LeftButton);
+        r.tick(60);
+        QTest::mouseClick(r.button(0), Qt::LeftButton);
+        QVERIFY(!r.checkout() && !r.board().station(0).running);
+        QCOMPARE(r.rows().size(), 1);
+        stations::StationBoard again{r.t.clock, r.desk->session()};
+        QVERIFY(again.load(r.t.databasePath()).result == stations::StationBoard::Loaded::Ready &&
+                !again.confirmsCheckout());
+        QVERIFY(testing::journal(r.t.databasePath(), "Evento, Detalle")
+                    .contains("Ajuste del salón|Cobro al cerrar=no; Autorizó=Admin"));
     }
 
     // Each correction from a running station's menu, in its own window: what it asks for, a wrong
