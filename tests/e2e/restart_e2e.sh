@@ -59,6 +59,15 @@ message_above_main() {
 
 # Starts the program (with the given prefix, e.g. faketime) and signs in by typing the password
 # at once, into whatever has the focus: it must be the accounts window.
+# Waits up to 10 s for a query on the books to answer what is expected.
+wait_books() {
+  for _ in $(seq 100); do
+    [ "$(sqlite3 "$db" "$1")" = "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 start_and_sign_in() {
   "$@" "$work/ludomat" &
   app=$!
@@ -112,6 +121,10 @@ keys "$main" alt+1
 apertura=$(sqlite3 "$db" "SELECT Apertura FROM PuestosAbiertos")
 [ -n "$apertura" ] || fail "station 1 was not kept open in the file"
 sleep 2
+# Paused before the kill (the room's key): it comes back paused, and nothing of the time the
+# program was down or the station stood paused is billed.
+keys "$main" ctrl+shift+p
+wait_books "SELECT PausadoEn IS NOT NULL FROM PuestosAbiertos" 1 || fail "Ctrl+Shift+P did not pause station 1"
 kill -9 $app
 wait $app 2>/dev/null || true
 
@@ -127,6 +140,7 @@ box=$(message_above_main "$main")
 keys "$box" Return
 wait_gone '^Ludomat$' || fail "the restore message did not close"
 [ "$(sqlite3 "$db" "SELECT Apertura FROM PuestosAbiertos")" = "$apertura" ] || fail "the stored opening was rewritten"
+[ "$(sqlite3 "$db" "SELECT PausadoEn IS NOT NULL FROM PuestosAbiertos")" = 1 ] || fail "station 1 came back running"
 sleep 2
 kill -9 $app
 wait $app 2>/dev/null || true
@@ -148,6 +162,8 @@ sleep 0.5
 [ "$(stacked_at "$box")" -gt "$(stacked_at "$main")" ] || fail "the end of the prepaid time went behind the main window"
 keys "$box" Return
 wait_gone '^Ludomat$' || fail "the end of the prepaid time did not close"
+keys "$main" ctrl+shift+r
+wait_books "SELECT PausadoEn IS NULL FROM PuestosAbiertos WHERE Puesto = 1" 1 || fail "Ctrl+Shift+R did not resume station 1"
 keys "$main" alt+1
 checkout=$(wait_window '^Cerrar Puesto 1$') || fail "closing station 1 showed no checkout"
 keys "$checkout" Return
@@ -162,4 +178,7 @@ case "$rental" in
 esac
 [ "$(sqlite3 "$db" "SELECT count(*) FROM PuestosAbiertos")" = 0 ] || fail "open stations left in the file"
 
-echo "restarts: the wall clock 2 h behind at one start charged nothing for it ($rental); messages after the sign-in, above the main window"
+journaled=$(sqlite3 "$db" "SELECT group_concat(Evento, ',') FROM Registro WHERE Evento IN ('Puesto pausado', 'Puesto reanudado', 'Puesto cerrado') AND Puesto = 1")
+[ "$journaled" = "Puesto pausado,Puesto reanudado,Puesto cerrado" ] || fail "the journal of station 1 reads: $journaled"
+
+echo "restarts: paused, killed, brought back paused and resumed; the wall clock 2 h behind at one start charged nothing for it ($rental); messages after the sign-in, above the main window"
