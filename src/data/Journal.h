@@ -40,6 +40,8 @@ inline const QString kPrepaidEnded = QStringLiteral("Prepago terminado");
 // A row of PuestosAbiertos that cannot be restored, moved to PuestosApartados: it ends that opening.
 inline const QString kStationSetAside = QStringLiteral("Puesto apartado");
 inline const QString kRentalRecorded = QStringLiteral("Alquiler registrado");
+// A row of Operaciones, its values in Detalle (see JournalBooks.h), like a rental's.
+inline const QString kOperationRecorded = QStringLiteral("Operación registrada");
 inline const QString kRoomSetting = QStringLiteral("Ajuste del salón");
 inline const QString kRateChanged = QStringLiteral("Tarifa cambiada");
 inline const QString kAccountAdded = QStringLiteral("Cuenta agregada");

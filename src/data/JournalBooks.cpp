@@ -227,6 +227,14 @@ QString rentalDetail(const QString &puesto, const QString &modo, const QString &
         .arg(puesto, modo, usuario, fecha, hora, horas, minutos, importe);
 }
 
+QString operationDetail(const QString &fecha, const QString &hora, const QString &puesto, const QString &tipo,
+                        const QString &usuario, const QString &autorizo, const QString &minutos, const QString &importe,
+                        const QString &motivo) {
+    return QStringLiteral("Fecha=%1; Hora=%2; Puesto=%3; Tipo=%4; Usuario=%5; Autorizó=%6; Minutos=%7; Importe=%8; "
+                          "Motivo=%9")
+        .arg(fecha, hora, puesto, tipo, usuario, autorizo, minutos, importe, motivo);
+}
+
 QString accountFingerprint(const QString &storedHash) {
     return sha256Hex(storedHash.toUtf8());
 }
@@ -242,6 +250,7 @@ QString openingSuffix(const QString &apertura) {
 // The UTF-8 names of the events the tally follows.
 struct Events {
     QByteArray rental = event::kRentalRecorded.toUtf8();
+    QByteArray operation = event::kOperationRecorded.toUtf8();
     QByteArray opened = event::kStationOpened.toUtf8();
     QByteArray closed = event::kStationClosed.toUtf8();
     QByteArray prepaidEnded = event::kPrepaidEnded.toUtf8();
@@ -263,7 +272,8 @@ const Events &events() {
 
 struct BooksTally::State {
     unsigned char hashKey[crypto_shorthash_KEYBYTES];
-    std::unordered_map<quint64, Slot> rentals; // by the key of the Detalle
+    std::unordered_map<quint64, Slot> rentals;    // by the key of the Detalle
+    std::unordered_map<quint64, Slot> operations; // the same for Operaciones
     qint64 baseline = 0;
     qint64 secondBaseline = 0;
     qint64 previousRows = 0;
@@ -391,8 +401,8 @@ bool BooksTally::started() const {
 void BooksTally::see(qint64 secuencia, QByteArrayView evento, int puesto, QByteArrayView detalle) {
     State &d = *d_;
     const Events &is = events();
-    if (evento == is.rental) {
-        Slot &slot = d.rentals[d.keyOf(detalle)];
+    if (evento == is.rental || evento == is.operation) {
+        Slot &slot = (evento == is.rental ? d.rentals : d.operations)[d.keyOf(detalle)];
         if (slot.count++ == 0) {
             slot.first = secuencia;
         }
@@ -647,6 +657,48 @@ void compareRentals(Findings &out, Matching &m, const QString &hasta, qint64 pre
                  QStringLiteral("fila %1").arg(r.rowid),
                  QStringLiteral("no journal entry records this rental (%1)").arg(r.detail),
                  QStringLiteral("ninguna entrada del registro anota este alquiler (%1)").arg(r.detail)});
+    }
+}
+
+// Every row of Operaciones against the entries that record one; the table came with its entries,
+// so nothing predates them.
+void compareOperations(Findings &out, data::Database &db, std::unordered_map<quint64, Slot> &journaled,
+                       const std::function<quint64(QByteArrayView)> &keyOf) {
+    bool present = false;
+    db.forEachRow(statements::operacionesPresent(), [&present](const QVector<QVariant> &row) {
+        present = row.value(0).toInt() > 0;
+        return false;
+    });
+    if (present) {
+        db.forEachRawRow(statements::operacionesBooks(), [&](const data::Database::RowView &row) {
+            const QString detail = operationDetail(QString::fromUtf8(row.text(1)), QString::fromUtf8(row.text(2)),
+                                                   numberAt(row, 3), QString::fromUtf8(row.text(4)),
+                                                   QString::fromUtf8(row.text(5)), QString::fromUtf8(row.text(6)),
+                                                   numberAt(row, 7), numberAt(row, 8), QString::fromUtf8(row.text(9)));
+            const auto found = journaled.find(keyOf(detail.toUtf8()));
+            if (found != journaled.end() && found->second.count > 0) {
+                --found->second.count;
+            } else {
+                out.add({QStringLiteral("Operaciones"), QStringLiteral("row %1").arg(row.integer(0)),
+                         QStringLiteral("fila %1").arg(row.integer(0)),
+                         QStringLiteral("no journal entry records this operation (%1)").arg(detail),
+                         QStringLiteral("ninguna entrada del registro anota esta operación (%1)").arg(detail)});
+            }
+            return true;
+        });
+    }
+    std::vector<std::pair<qint64, qint64>> left; // the first entry, how many
+    for (const auto &[key, slot] : journaled) {
+        if (slot.count > 0) {
+            left.emplace_back(slot.first, slot.count);
+        }
+    }
+    std::sort(left.begin(), left.end());
+    for (const auto &[entry, count] : left) {
+        const QString times = count > 1 ? QStringLiteral(" x%1").arg(count) : QString();
+        out.add({QStringLiteral("Operaciones"), entryText(entry, false), entryText(entry, true),
+                 QStringLiteral("the operation it records is not in the books%1").arg(times),
+                 QStringLiteral("la operación que anota no está en los libros%1").arg(times)});
     }
 }
 
@@ -975,6 +1027,8 @@ QList<Difference> BooksTally::compare(data::Database &db, const QByteArray &seal
         *rentals = m.rentals;
     }
     compareRentals(out, m, d.hasta, d.previousRows, d.digest, d.baseline);
+    compareOperations(out, db, d.operations, [&d](QByteArrayView detail) { return d.keyOf(detail); });
+    d.operations.clear();
     compareRate(out, db, d.rate);
     compareAccounts(out, db, d.accounts, d.admin);
     const auto openingKey = [&d](QByteArrayView puesto, QByteArrayView apertura) {

@@ -9,7 +9,8 @@
 #include <memory>
 
 // The books checked against the journal: every row of Alquiler has exactly one entry
-// "Alquiler registrado" with its values, and no such entry lacks its row; every row of Tarifa is
+// "Alquiler registrado" with its values, and no such entry lacks its row; the same for every row
+// of Operaciones and its entry "Operación registrada"; every row of Tarifa is
 // the last rate journaled; each account's stored password hash has the fingerprint of its last
 // journal entry, and only the journal's administrator has codigo 0; ClavesProvisorias lists the
 // accounts whose last entry gave them a password the administrator set; the open stations are
@@ -34,6 +35,12 @@ namespace journal {
 // yyyy-MM-dd, hora HH:mm:ss, the Tiempo's hours and minutes, Importe as the engine reads it).
 QString rentalDetail(const QString &puesto, const QString &modo, const QString &usuario, const QString &fecha,
                      const QString &hora, const QString &horas, const QString &minutos, const QString &importe);
+
+// The Detalle of "Operación registrada": the values as the row of Operaciones holds them (minutos
+// and importe as the engine reads them).
+QString operationDetail(const QString &fecha, const QString &hora, const QString &puesto, const QString &tipo,
+                        const QString &usuario, const QString &autorizo, const QString &minutos, const QString &importe,
+                        const QString &motivo);
 
 // An account's fingerprint: the lowercase hex SHA-256 of its stored password hash, so the
 // journal shows every change of the hash without holding it.

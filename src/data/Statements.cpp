@@ -341,6 +341,11 @@ QString operacionesPeriod(const QDate &from, const QDate &to) {
            QStringLiteral("# ORDER BY Fecha, Hora");
 }
 
+QString operacionesBooks() {
+    return QStringLiteral(
+        "SELECT rowid, Fecha, Hora, Puesto, Tipo, Usuario, Autorizo, Minutos, Importe, Motivo FROM Operaciones");
+}
+
 QString operacionesPresent() {
     return QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'Operaciones'");
 }

@@ -84,6 +84,7 @@ QString usuariosBooks();          // rowid, codigo, Usuario, Contraseña
 QString puestosAbiertosBooks();   // rowid, Puesto, Apertura, Modo, Minutos, Pesos, Bloques
 QString puestosApartadosBooks();  // rowid, Puesto, Modo, Usuario, Apertura, Motivo
 QString clavesProvisoriasBooks(); // rowid, Usuario
+QString operacionesBooks();       // rowid, Fecha, Hora, Puesto, Tipo, Usuario, Autorizo, Minutos, Importe, Motivo
 
 // Accounts window
 QString usuariosList(); // "Select * from Usuarios ORDER BY Usuario"

@@ -417,19 +417,21 @@ Change StationBoard::extendPrepaid(const Target &target, int blocks, int minutes
         writes << rental.sql;
         notes << JournalNote{journal::event::kRentalRecorded, n, rental.detail};
     }
-    writes << operationRecord(index, blocks > 0 ? kinds::kOpBloques : kinds::kOpCortesia,
-                              approval ? approval->administrator : QString(), addedMinutes, cents,
-                              approval ? approval->reason.trimmed() : QString(), wall);
-    notes << JournalNote{
-        blocks > 0 ? journal::event::kBlocksAdded : journal::event::kCourtesy, n,
-        (blocks > 0 ? QStringLiteral("Agregados=%1; Bloques=%2; Importe=%3")
-                          .arg(blocks)
-                          .arg(next.blocks)
-                          .arg(engineAmount(cents))
-                    : QStringLiteral("Minutos=%1; Cortesía=%2").arg(minutes).arg(next.courtesyMinutes)) +
-            QStringLiteral("; Quedan=") + clockText(next) +
-            (approval ? approvalText({approval->administrator, approval->reason.trimmed()}) : QString()) +
-            journal::openingSuffix(next.openedUtc)};
+    const auto [operation, recorded] = operationRecord(index, blocks > 0 ? kinds::kOpBloques : kinds::kOpCortesia,
+                                                       approval ? approval->administrator : QString(), addedMinutes,
+                                                       cents, approval ? approval->reason.trimmed() : QString(), wall);
+    writes << operation;
+    notes << recorded
+          << JournalNote{
+                 blocks > 0 ? journal::event::kBlocksAdded : journal::event::kCourtesy, n,
+                 (blocks > 0 ? QStringLiteral("Agregados=%1; Bloques=%2; Importe=%3")
+                                   .arg(blocks)
+                                   .arg(next.blocks)
+                                   .arg(engineAmount(cents))
+                             : QStringLiteral("Minutos=%1; Cortesía=%2").arg(minutes).arg(next.courtesyMinutes)) +
+                     QStringLiteral("; Quedan=") + clockText(next) +
+                     (approval ? approvalText({approval->administrator, approval->reason.trimmed()}) : QString()) +
+                     journal::openingSuffix(next.openedUtc)};
     if (!persist(index, writes, notes,
                  blocks > 0 ? QStringLiteral("No se pudieron agregar los bloques al Puesto %1")
                             : QStringLiteral("No se pudo dar el tiempo de cortesía al Puesto %1"))) {
@@ -465,10 +467,12 @@ Change StationBoard::giveDiscount(const Target &target, qint64 cents, const Appr
     next.discountCents += cents;
     const QDateTime wall = clock_.wallTime();
     const QString reason = approval.reason.trimmed();
+    const auto [operation, recorded] =
+        operationRecord(index, kinds::kOpDescuento, approval.administrator, 0, cents, reason, wall);
     if (!persist(index,
-                 {statements::puestoAbiertoDescuento(n, next.openedUtc, engineAmount(next.discountCents)),
-                  operationRecord(index, kinds::kOpDescuento, approval.administrator, 0, cents, reason, wall)},
-                 {{journal::event::kDiscount, n,
+                 {statements::puestoAbiertoDescuento(n, next.openedUtc, engineAmount(next.discountCents)), operation},
+                 {recorded,
+                  {journal::event::kDiscount, n,
                    QStringLiteral("Importe=%1; Descuento=%2; Tiempo=%3")
                            .arg(engineAmount(cents), engineAmount(next.discountCents), clockText(next)) +
                        approvalText({approval.administrator, reason}) + journal::openingSuffix(next.openedUtc)}},
@@ -510,9 +514,11 @@ Change StationBoard::cancel(const Target &target, const Approval &approval) {
         writes << refund.sql;
         notes << JournalNote{journal::event::kRentalRecorded, n, refund.detail};
     }
-    writes << operationRecord(index, kinds::kOpAnulacion, approval.administrator, ranMinutes, cents, reason, wall)
-           << statements::puestoAbiertoDelete(n, s.openedUtc);
-    notes << JournalNote{journal::event::kRentalCancelled, n,
+    const auto [operation, recorded] =
+        operationRecord(index, kinds::kOpAnulacion, approval.administrator, ranMinutes, cents, reason, wall);
+    writes << operation << statements::puestoAbiertoDelete(n, s.openedUtc);
+    notes << recorded
+          << JournalNote{journal::event::kRentalCancelled, n,
                          QStringLiteral("Modo=%1; Tiempo=%2; %3=%4")
                                  .arg(modeName(contador), clockText(seen),
                                       contador ? QStringLiteral("Sin cobrar") : QStringLiteral("Devuelto"),
@@ -582,11 +588,17 @@ StationBoard::Rental StationBoard::rentalRecord(int index, const QString &modo, 
                                             hora, tiempo.hours, tiempo.minutes, importe)};
 }
 
-QString StationBoard::operationRecord(int index, const QString &tipo, const QString &autorizo, qint64 minutes,
-                                      qint64 cents, const QString &motivo, const QDateTime &at) const {
-    return statements::operacionInsert(at.date().toString(Qt::ISODate), at.time().toString(QStringLiteral("HH:mm:ss")),
-                                       index + 1, tipo, session_.user(), autorizo, minutes, engineAmount(cents),
-                                       motivo);
+std::pair<QString, StationBoard::JournalNote> StationBoard::operationRecord(int index, const QString &tipo,
+                                                                            const QString &autorizo, qint64 minutes,
+                                                                            qint64 cents, const QString &motivo,
+                                                                            const QDateTime &at) const {
+    const QString fecha = at.date().toString(Qt::ISODate);
+    const QString hora = at.time().toString(QStringLiteral("HH:mm:ss"));
+    return {statements::operacionInsert(fecha, hora, index + 1, tipo, session_.user(), autorizo, minutes,
+                                        engineAmount(cents), motivo),
+            {journal::event::kOperationRecorded, index + 1,
+             journal::operationDetail(fecha, hora, QString::number(index + 1), tipo, session_.user(), autorizo,
+                                      QString::number(minutes), engineAmount(cents), motivo)}};
 }
 
 void StationBoard::appendNotes(const QList<JournalNote> &notes) {

@@ -189,8 +189,10 @@ private:
     // A prepaid rental given more blocks or minutes: its row, its record in Operaciones, the
     // station as it then counts.
     Change extendPrepaid(const Target &target, int blocks, int minutes, const Approval *approval);
-    QString operationRecord(int index, const QString &tipo, const QString &autorizo, qint64 minutes, qint64 cents,
-                            const QString &motivo, const QDateTime &at) const;
+    // A row of Operaciones and its entry "Operación registrada".
+    std::pair<QString, JournalNote> operationRecord(int index, const QString &tipo, const QString &autorizo,
+                                                    qint64 minutes, qint64 cents, const QString &motivo,
+                                                    const QDateTime &at) const;
     Rental rentalRecord(int index, const Station &s, bool contador, const QDateTime &at);
     // A row of Alquiler in the given mode, with its time and amount.
     Rental rentalRecord(int index, const QString &modo, double hours, double minutes, qint64 cents,

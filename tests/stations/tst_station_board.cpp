@@ -480,6 +480,9 @@ private Q_SLOTS:
                                     "2|Descuento|Admin|Admin|0|5.5", "3|Anulación|Admin|Admin|30|20"}));
         QCOMPARE(testing::tableRows(r.t.databasePath(), "(SELECT SUM(Importe) FROM Alquiler)"), QStringList{"14.5"});
         QVERIFY(r.booksAgree());
+        // A cancellation struck from the list beside the totals does not go unnoticed.
+        QCOMPARE(execRaw(r.t.databasePath(), "DELETE FROM Operaciones WHERE Puesto = 3"), SQLITE_OK);
+        QVERIFY(!r.booksAgree());
     }
 };
 
