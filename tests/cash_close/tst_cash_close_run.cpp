@@ -8,6 +8,7 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <array>
 
 namespace {
 
@@ -63,35 +64,23 @@ private Q_SLOTS:
     }
 
     // Totals in exact cents, whatever the amounts and the locale, against an independent sum;
-    // subtotals against the engine's own grouping of the same rows.
+    // subtotals against the engine's own grouping of the same rows. (How the window writes a
+    // total, whole and without an exponent: tst_form_caja, tst_captions.)
     void exactTotals_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("amounts"); // "count x amount" or "random"
-        QTest::addColumn<QString>("shown");   // the grand total as the window shows it
-        QTest::newRow("3000 at 2.3") << "es_AR"
-                                     << "3000 x 2.3"
-                                     << "6900";
-        QTest::newRow("100000 at 0.1") << "C"
-                                       << "100000 x 0.1"
-                                       << "10000";
-        QTest::newRow("10^15") << "de_DE"
-                               << "1 x 1000000000000000"
-                               << "1000000000000000";
-        QTest::newRow("random, comma") << "es_AR"
-                                       << "random"
-                                       << "";
-        QTest::newRow("random, point") << "en_US"
-                                       << "random"
-                                       << "";
-        QTest::newRow("random, German") << "de_DE"
-                                        << "random"
-                                        << "";
+        const std::array<const char *, 3> rows[] = {
+            {"3000 at 2.3", "es_AR", "3000 x 2.3"},     {"100000 at 0.1", "C", "100000 x 0.1"},
+            {"10^15", "de_DE", "1 x 1000000000000000"}, {"random, comma", "es_AR", "random"},
+            {"random, point", "en_US", "random"},       {"random, German", "de_DE", "random"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
     }
 
     void exactTotals() {
         QFETCH(QString, locale);
         QFETCH(QString, amounts);
-        QFETCH(QString, shown);
         QLocale::setDefault(QLocale(locale));
         testing::TestPlatform t;
         QList<fixtures::Rental> rentals;
@@ -110,9 +99,6 @@ private Q_SLOTS:
         const cash_close::Report r = runReport(t.databasePath(), {kDay, QTime(0, 0), kDay, QTime(23, 59, 59)});
         QCOMPARE(r.totalCents, expected);
         QCOMPARE(r.rows.size(), count);
-        if (!shown.isEmpty())
-            QCOMPARE(cash_close::moneyText(r.totalCents), shown);
-        QVERIFY(!cash_close::moneyText(r.totalCents).contains(u'e', Qt::CaseInsensitive));
         // Each subtotal against SQL's own grouping of the rows in Caja.
         auto db = data::Database::open(t.databasePath());
         const auto grouped = [&db](const char *column, const QString &key) {

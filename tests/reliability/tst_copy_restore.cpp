@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QtTest>
+#include <array>
 #include <sys/stat.h>
 
 namespace {
@@ -176,31 +177,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("chosen");  // COPY: the good copy, after damage
         QTest::addColumn<QString>("damage");  // SQL on the copy (its mark stays), or a station opened in the books
         QTest::addColumn<QString>("refusal"); // a part of the refusal
-        QTest::newRow("damaged copy") << "COPY"
-                                      << "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = 'CREATE INDEX "
-                                         "AlquilerFecha ON Alquiler (Hora)' WHERE name = 'AlquilerFecha'"
-                                      << "está dañada";
-        QTest::newRow("journal cut in the copy") << "COPY"
-                                                 << "UPDATE Registro SET Usuario = 'Otro' WHERE Secuencia = 1"
-                                                 << "no verifica";
-        QTest::newRow("a database that is not a copy") << "TEMPLATE"
-                                                       << ""
-                                                       << "no es una copia hecha por Ludomat";
-        QTest::newRow("the books themselves") << "BOOKS"
-                                              << ""
-                                              << "es la base de datos en uso";
-        QTest::newRow("not a database") << "TEXT"
-                                        << ""
-                                        << "no es una base de datos";
-        QTest::newRow("a copy without the books' tables") << "COPY"
-                                                          << "DROP TABLE Caja"
-                                                          << "Falta la tabla Caja";
-        QTest::newRow("a station open") << "COPY"
-                                        << "BOOKS:OPEN"
-                                        << "hay puestos en curso (Puesto 3)";
-        QTest::newRow("a copy whose rentals were edited") << "COPY"
-                                                          << "UPDATE Alquiler SET Importe = 1"
-                                                          << "los libros no coinciden con el registro en Alquiler";
+        const std::array<const char *, 4> rows[] = {
+            {"damaged copy", "COPY",
+             "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = 'CREATE INDEX AlquilerFecha ON Alquiler "
+             "(Hora)' WHERE name = 'AlquilerFecha'",
+             "está dañada"},
+            {"journal cut in the copy", "COPY", "UPDATE Registro SET Usuario = 'Otro' WHERE Secuencia = 1",
+             "no verifica"},
+            {"a database that is not a copy", "TEMPLATE", "", "no es una copia hecha por Ludomat"},
+            {"the books themselves", "BOOKS", "", "es la base de datos en uso"},
+            {"not a database", "TEXT", "", "no es una base de datos"},
+            {"a copy without the books' tables", "COPY", "DROP TABLE Caja", "Falta la tabla Caja"},
+            {"a station open", "COPY", "BOOKS:OPEN", "hay puestos en curso (Puesto 3)"},
+            {"a copy whose rentals were edited", "COPY", "UPDATE Alquiler SET Importe = 1",
+             "los libros no coinciden con el registro en Alquiler"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]) << QString::fromUtf8(r[3]);
     }
 
     void refusedWithNothingChanged() {

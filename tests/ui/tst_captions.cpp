@@ -146,15 +146,8 @@ private Q_SLOTS:
         QVERIFY(ui::installSpanishQtTexts());
     }
 
-    void spanishStandardButtons() {
-        QDialogButtonBox buttons(QDialogButtonBox::Cancel);
-        QCOMPARE(withoutAccessKeys(buttons.button(QDialogButtonBox::Cancel)->text()), QStringLiteral("Cancelar"));
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ludomat"), QStringLiteral("Hola"), QMessageBox::Ok);
-        QCOMPARE(withoutAccessKeys(box.button(QMessageBox::Ok)->text()), QStringLiteral("Aceptar"));
-    }
-
-    // The program's boxes have a plain "Aceptar", also under a style that puts icons on the
-    // standard buttons: waiting for the operator and posted alike.
+    // Qt's own buttons in Spanish; the program's boxes have a plain "Aceptar", also under a style that puts icons on
+    // the standard buttons: waiting for the operator and posted alike.
     void plainMessageBoxButtons() {
         class IconStyle final : public QProxyStyle {
         public:
@@ -180,11 +173,12 @@ private Q_SLOTS:
             }
             return static_cast<QMessageBox *>(nullptr);
         };
-        QList<bool> withIcon;
+        QStringList shown;
         const auto answer = [&] {
             QMessageBox *box = shownBox();
             QVERIFY(box);
-            withIcon << !box->button(QMessageBox::Ok)->icon().isNull();
+            shown << withoutAccessKeys(box->button(QMessageBox::Ok)->text()) +
+                         (box->button(QMessageBox::Ok)->icon().isNull() ? "" : " with an icon");
             box->accept();
         };
         ui::MessageBoxPresenter presenter;
@@ -193,7 +187,9 @@ private Q_SLOTS:
         presenter.postMessage(nullptr, QStringLiteral("Hola"), {});
         QTRY_VERIFY(shownBox());
         answer();
-        QCOMPARE(withIcon, QList<bool>({false, false}));
+        QCOMPARE(shown, QStringList({"Aceptar", "Aceptar"}));
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+        QCOMPARE(withoutAccessKeys(buttons.button(QDialogButtonBox::Cancel)->text()), QStringLiteral("Cancelar"));
     }
 
     void everyWindow() {
