@@ -691,6 +691,7 @@ void StationBoard::acknowledgeEnd(int index) {
     expiring_[at(index)] = false;
     Station &s = stations_[at(index)];
     s.running = false;
+    s.blocks = std::min(s.blocks, kMaxBlocks); // as a close leaves it
     chooseContador(s);
     Q_EMIT stationChanged(index);
 }

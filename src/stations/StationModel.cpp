@@ -1,5 +1,7 @@
 #include "stations/StationModel.h"
 
+#include <algorithm>
+
 namespace stations {
 
 qint64 blockAmount(qint64 cents, qint64 blocks) {
@@ -60,6 +62,8 @@ void closeStation(Station &s) {
     s.pausedAtMs = -1;
     s.courtesyMinutes = 0;
     s.discountCents = 0;
+    // The scroll bar keeps its value for the next rental, within its range after an extension.
+    s.blocks = std::min(s.blocks, kMaxBlocks);
 }
 
 qint64 boughtSeconds(const Station &s) {

@@ -444,7 +444,7 @@ private Q_SLOTS:
         const stations::Approval approval{QStringLiteral("Admin"), QStringLiteral("abrió el puesto equivocado")};
         QVERIFY(r.prepaid(0, 2) && r.board.open(1, StationMode::Contador, 1) &&
                 r.board.open(2, StationMode::Contador, 1));
-        QVERIFY(r.board.addBlocks({0, r.board.station(0).openedUtc}, 1).done);
+        QVERIFY(r.board.addBlocks({0, r.board.station(0).openedUtc}, 23).done); // 25 blocks in all
         r.tick(1800);
         QVERIFY(r.board.giveDiscount({1, r.board.station(1).openedUtc}, 550, approval).done);
         const std::optional<stations::Checkout> quote = r.board.quoteClose(1);
@@ -455,17 +455,19 @@ private Q_SLOTS:
         QVERIFY(r.idle(0) && r.idle(2) && r.rows("PuestosAbiertos").isEmpty());
         QStringList rows = r.rows("Alquiler").replaceInStrings(QRegularExpression("\\|Admin\\|[^|]*\\|[^|]*"), {});
         rows.sort();
-        QCOMPARE(rows, (QStringList{"1|Anulación|01:30:00|-30", "1|Prepago (agregado)|00:30:00|10",
+        QCOMPARE(rows, (QStringList{"1|Anulación|12:30:00|-250", "1|Prepago (agregado)|11:30:00|230",
                                     "1|Prepago|01:00:00|20", "2|Contador|00:30:00|14.5"}));
         rows = r.rows("Operaciones").replaceInStrings(QRegularExpression("^[^|]*\\|[^|]*\\||\\|abrió.*"), {});
         rows.sort();
-        QCOMPARE(rows, (QStringList{"1|Anulación|Admin|Admin|30|30", "1|Bloques agregados|Admin||30|10|",
+        QCOMPARE(rows, (QStringList{"1|Anulación|Admin|Admin|30|250", "1|Bloques agregados|Admin||690|230|",
                                     "2|Descuento|Admin|Admin|0|5.5", "3|Anulación|Admin|Admin|30|20"}));
         QCOMPARE(testing::tableRows(r.t.databasePath(), "(SELECT SUM(Importe) FROM Alquiler)"), QStringList{"14.5"});
         QVERIFY(r.booksAgree());
         // A cancellation struck from the list beside the totals does not go unnoticed.
         QCOMPARE(execRaw(r.t.databasePath(), "DELETE FROM Operaciones WHERE Puesto = 3"), SQLITE_OK);
         QVERIFY(!r.booksAgree());
+        // The button opens the next rental with the scroll bar's value, back in its range.
+        QVERIFY(r.board.open(0, StationMode::Contador, r.board.station(0).blocks));
     }
 };
 
