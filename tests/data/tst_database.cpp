@@ -1,3 +1,4 @@
+#include "SqliteFile.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/Statements.h"
@@ -24,14 +25,6 @@ QString rental(int puesto, const QString &user, const QDate &d, const QString &h
 
 int count(Database &db, const QString &jet) {
     return db.openRecordset(jet).recordCount();
-}
-
-// The sqlite3 tool, another program on the same file.
-QString sqliteTool(const QString &path, const QString &command) {
-    QProcess tool;
-    tool.start(QStringLiteral("sqlite3"), {path, command});
-    tool.waitForFinished(20000);
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed() + QString::fromUtf8(tool.readAllStandardError());
 }
 
 // This process's descriptors on a -wal that was deleted under them.
@@ -121,13 +114,13 @@ private Q_SLOTS:
         QFETCH(QString, command);
         auto second = Database::open(path_);
         db_->execute(rental(1, "Admin", QDate(2026, 12, 5), "10:00:00"));
-        sqliteTool(path_, command);
+        sqliteShell(path_, command);
         second->execute(rental(2, "Admin", QDate(2026, 12, 5), "10:05:00"));
-        QCOMPARE(sqliteTool(path_, QStringLiteral("SELECT count(*) FROM Alquiler")), QStringLiteral("2"));
+        QCOMPARE(sqliteShell(path_, QStringLiteral("SELECT count(*) FROM Alquiler")), QStringLiteral("2"));
         QCOMPARE(deletedWal(), QStringList());
         second.reset();
         db_.reset();
-        QCOMPARE(sqliteTool(path_, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+        QCOMPARE(sqliteShell(path_, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
     }
 
     // A file removed, replaced or cut under an open handle: the next write is refused and says
@@ -192,18 +185,18 @@ private Q_SLOTS:
         QFETCH(QString, older);
         QFETCH(QString, after);
         db_.reset();
-        QCOMPARE(sqliteTool(path_, older), QString());
+        QCOMPARE(sqliteShell(path_, older), QString());
         const QString shape = QStringLiteral(
             "SELECT group_concat(name) FROM pragma_table_info('PuestosAbiertos'); SELECT * FROM PuestosAbiertos");
-        const QString before = sqliteTool(path_, shape);
+        const QString before = sqliteShell(path_, shape);
         try {
             db_ = Database::open(path_);
         } catch (const DbError &e) {
             QVERIFY2(after == u"refused", qPrintable(e.describe()));
-            QCOMPARE(sqliteTool(path_, shape), before);
+            QCOMPARE(sqliteShell(path_, shape), before);
             return;
         }
-        QCOMPARE(sqliteTool(path_, shape), after.trimmed());
+        QCOMPARE(sqliteShell(path_, shape), after.trimmed());
         QCOMPARE(count(*db_, registroAll()), 1); // the books' first entry: delivered, or written on meeting them
         QCOMPARE(count(*db_, "SELECT * FROM PuestosApartados"), 0);
         QCOMPARE(count(*db_, intentosLookup("Admin")) + count(*db_, provisoriaLookup("Admin")), 0);

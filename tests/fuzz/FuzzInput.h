@@ -25,10 +25,8 @@ public:
 
     // What is left, as UTF-8 text.
     QByteArray rest() const {
-        if (m_pos >= m_size) {
-            return {};
-        }
-        return QByteArray(reinterpret_cast<const char *>(m_data + m_pos), static_cast<qsizetype>(m_size - m_pos));
+        const size_t at = std::min(m_pos, m_size);
+        return QByteArray(reinterpret_cast<const char *>(m_data + at), static_cast<qsizetype>(m_size - at));
     }
 
 private:

@@ -24,11 +24,6 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
 // A process recording rentals through the data layer until it is killed.
 struct Writer {
     QProcess process;
@@ -41,10 +36,6 @@ struct Writer {
         process.waitForFinished();
     }
 };
-
-int rentals(const QString &path) {
-    return readOnlyRows(path, "SELECT count(*) FROM Alquiler").value(0).toInt();
-}
 
 // A file as it stands: its inode and a digest of its bytes ("" when there is none).
 QString fileState(const QString &path) {
@@ -106,9 +97,9 @@ private Q_SLOTS:
             QVERIFY(root.mkpath(QLatin1String(dir)));
         if (!program.contains(QLatin1String("no template")))
             QVERIFY(QFile::copy(testing::templateDatabasePath(), root.filePath("share/ludomat/dbLudomat.mdb")));
-        writeFile(root.filePath("asked/dbLudomat.mdb"), "the books asked for");
+        QVERIFY(writeFile(root.filePath("asked/dbLudomat.mdb"), "the books asked for"));
         if (program.contains(QLatin1String("with books")))
-            writeFile(root.filePath("bin/dbLudomat.mdb"), "the portable books");
+            QVERIFY(writeFile(root.filePath("bin/dbLudomat.mdb"), "the portable books"));
         if (program.startsWith(QLatin1String("read-only")))
             QFile::setPermissions(root.filePath("bin"), QFile::ReadOwner | QFile::ExeOwner);
         const QString user = root.filePath(QStringLiteral("home/.local/share/ludomat"));
@@ -253,11 +244,11 @@ private Q_SLOTS:
         else if (made.startsWith(QLatin1String("database")))
             QCOMPARE(execRaw(elsewhere.filePath(QStringLiteral("ajena.db")), "CREATE TABLE t(x)"), SQLITE_OK);
         else if (made == QLatin1String("wal"))
-            writeFile(target, QByteArray::fromHex("377f0682002de218") + QByteArray(24, '\0'));
+            QVERIFY(writeFile(target, QByteArray::fromHex("377f0682002de218") + QByteArray(24, '\0')));
         else if (made == QLatin1String("copy"))
             QCOMPARE(data::backupTo(*db, target), QString());
         else if (made == QLatin1String("text"))
-            writeFile(target, "notas");
+            QVERIFY(writeFile(target, "notas"));
 
         const QString said = data::outputRefusal(target, path);
         QVERIFY2(refusal.isEmpty() ? said.isEmpty() : said.contains(refusal), qPrintable(said));
@@ -472,7 +463,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         const QDate today = t.clock.now.date();
         for (int d = 1; d <= 400; ++d)
-            writeFile(QDir(folder).filePath(copyName(QDateTime(today.addDays(-d), QTime(21, 0)))), "");
+            QVERIFY(writeFile(QDir(folder).filePath(copyName(QDateTime(today.addDays(-d), QTime(21, 0)))), ""));
         for (int i = 0; i < 60; ++i) {
             stations::AutomaticBackup backup(t.platform, nullptr);
             backup.start(QStringLiteral("al iniciar el programa"), QString());
@@ -511,7 +502,7 @@ private Q_SLOTS:
         const QString copy = t.folder.filePath(QStringLiteral("de-la-terminal.mdb"));
         QCOMPARE(testing::runLudomat({"--backup", copy, "--data-dir", t.folder.path()}).status, 0);
         QCOMPARE(integrityCheck(copy), QStringLiteral("ok"));
-        QVERIFY(rentals(copy) > 0);
+        QVERIFY(rentalCount(copy) > 0);
         QTRY_VERIFY(readOnlyRows(t.databasePath(), "SELECT Detalle FROM Registro WHERE Evento = 'Copia de seguridad'")
                         .join(u'\n')
                         .contains(copy));

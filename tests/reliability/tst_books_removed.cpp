@@ -13,18 +13,8 @@
 #include <QProcess>
 #include <QtTest>
 #include <QtWidgets>
-#include <sys/stat.h>
 
 namespace {
-
-// What a second program reads from the file (the sqlite3 shell), "|" between cells.
-QString outsideRead(const QString &path, const QString &sql) {
-    QProcess sqlite;
-    sqlite.start(QStringLiteral("sqlite3"), {path, sql});
-    if (!sqlite.waitForFinished(10000))
-        return QStringLiteral("sqlite3 did not end");
-    return QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed();
-}
 
 // The bytes of the file and of its -wal, as a digest: what another reader would find.
 QByteArray bytesOf(const QString &path) {
@@ -35,11 +25,6 @@ QByteArray bytesOf(const QString &path) {
             digest.addData(file.readAll());
     }
     return digest.result();
-}
-
-ino_t inodeOf(const QString &path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 } // namespace
@@ -122,12 +107,12 @@ private Q_SLOTS:
         QVERIFY(sideFile != 0 && inodeOf(path + QStringLiteral("-wal")) != sideFile);
         // A second program on the file sees both rentals, the station still open, every account and
         // the entry that says what happened; the file is sound and has one name.
-        QCOMPARE(outsideRead(path, "SELECT count(*) FROM Alquiler"), QStringLiteral("2"));
-        QCOMPARE(outsideRead(path, "SELECT Puesto FROM PuestosAbiertos"), QStringLiteral("3"));
+        QCOMPARE(sqliteShell(path, "SELECT count(*) FROM Alquiler"), QStringLiteral("2"));
+        QCOMPARE(sqliteShell(path, "SELECT Puesto FROM PuestosAbiertos"), QStringLiteral("3"));
         QCOMPARE(shop.rows(QStringLiteral("Usuarios")), accounts);
-        QCOMPARE(outsideRead(path, "SELECT Evento FROM Registro WHERE Evento LIKE 'Base de datos%'"),
+        QCOMPARE(sqliteShell(path, "SELECT Evento FROM Registro WHERE Evento LIKE 'Base de datos%'"),
                  QStringLiteral("Base de datos restituida"));
-        QCOMPARE(outsideRead(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(sqliteShell(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
         QVERIFY(QDir(shop.t.folder.path())
                     .entryList({QStringLiteral(".dbLudomat-*")}, QDir::Hidden | QDir::Files)
                     .isEmpty());

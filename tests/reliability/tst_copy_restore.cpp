@@ -16,21 +16,11 @@
 #include <QProcess>
 #include <QtTest>
 #include <array>
-#include <sys/stat.h>
 
 namespace {
 
 const QDateTime kCopyMade(QDate(2026, 12, 1), QTime(22, 0));
 const QDateTime kNow(QDate(2026, 12, 5), QTime(14, 5, 9));
-
-ino_t inode(const QString &path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
-}
-
-int rentals(const QString &path) {
-    return readOnlyRows(path, "SELECT count(*) FROM Alquiler").value(0).toInt();
-}
 
 void rent(const QString &path, int count, const QDate &day) {
     QList<fixtures::Rental> rentals;
@@ -90,7 +80,7 @@ private Q_SLOTS:
         testing::TestPlatform t;
         const QString books = t.databasePath();
         const QString copy = booksWithACopy(t);
-        const ino_t before = inode(books);
+        const ino_t before = inodeOf(books);
         const QStringList oldBooks = contents(books);
         QFile seen(t.folder.filePath(QStringLiteral("seen.txt")));
         QProcess reader;
@@ -117,8 +107,8 @@ private Q_SLOTS:
         QStringList reads = QString::fromUtf8(seen.readAll()).split(u'\n', Qt::SkipEmptyParts);
         reads.removeDuplicates();
         QCOMPARE(reads, QStringList({"8", "ok", "3"}));
-        QCOMPARE(inode(books), before);
-        QCOMPARE(rentals(books), 3);
+        QCOMPARE(inodeOf(books), before);
+        QCOMPARE(rentalCount(books), 3);
         QCOMPARE(integrityCheck(books), QStringLiteral("ok"));
         // Books again: no copy mark, so nothing may be written over them.
         QCOMPARE(readOnlyRows(books, "PRAGMA application_id"), QStringList{"0"});
@@ -241,12 +231,12 @@ private Q_SLOTS:
             const testing::Run refused = testing::runLudomat(asked);
             QCOMPARE(refused.status, 1);
             QVERIFY2(refused.err.contains(QLatin1String("Ludomat is running")), qPrintable(refused.err));
-            QCOMPARE(rentals(t.databasePath()), 8);
+            QCOMPARE(rentalCount(t.databasePath()), 8);
         }
         const testing::Run run = testing::runLudomat(asked);
         QCOMPARE(run.status, 0);
         QVERIFY2(run.out.startsWith(QStringLiteral("restore ok: ") + copy), qPrintable(run.out));
-        QCOMPARE(rentals(t.databasePath()), 3);
+        QCOMPARE(rentalCount(t.databasePath()), 3);
         QVERIFY(testing::journal(t.databasePath(), QStringLiteral("Evento, Detalle"))
                     .last()
                     .endsWith(QStringLiteral("desde la línea de órdenes")));

@@ -27,18 +27,14 @@ private Q_SLOTS:
             // Let it write for a random while, at least until its first rental returns.
             QTRY_VERIFY_WITH_TIMEOUT(writer.bytesAvailable() > 0, 20000);
             // Another program opens and closes the file meanwhile: a report, a viewer, a backup.
-            QProcess outside;
-            outside.start(QStringLiteral("sqlite3"),
-                          {t.databasePath(), round % 2 == 0
-                                                 ? QStringLiteral("SELECT count(*) FROM Alquiler")
-                                                 : QStringLiteral(".backup '%1'").arg(t.folder.filePath("copia"))});
-            QVERIFY(outside.waitForFinished(20000));
+            sqliteShell(t.databasePath(), round % 2 == 0
+                                              ? QStringLiteral("SELECT count(*) FROM Alquiler")
+                                              : QStringLiteral(".backup '%1'").arg(t.folder.filePath("copia")));
             QTest::qWait(static_cast<int>(random.bounded(5, 120)));
             ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
             QVERIFY(writer.waitForFinished(10000));
             QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
-            const QList<QByteArray> lines = writer.readAllStandardOutput().split('\n');
-            for (const QByteArray &line : lines) {
+            for (const QByteArray &line : writer.readAllStandardOutput().split('\n')) {
                 bool ok = false;
                 const qlonglong n = line.toLongLong(&ok);
                 if (ok) {

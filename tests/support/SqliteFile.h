@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QFile>
+#include <QProcess>
 #include <QStringList>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 // A query straight on the file, read-only: each row's cells joined by "|" (or the open error).
 inline QStringList readOnlyRows(const QString &path, const char *sql) {
@@ -44,4 +47,27 @@ inline int execRaw(const QString &path, const char *sql) {
 // "ok" for a sound database.
 inline QString integrityCheck(const QString &path) {
     return readOnlyRows(path, "PRAGMA integrity_check").join(QString());
+}
+
+inline int rentalCount(const QString &path) {
+    return readOnlyRows(path, "SELECT count(*) FROM Alquiler").value(0).toInt();
+}
+
+// What the sqlite3 shell, a second program on the file, prints for the commands (errors after).
+inline QString sqliteShell(const QString &path, const QString &commands) {
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {path, commands});
+    shell.waitForFinished(20000);
+    return QString::fromUtf8(shell.readAllStandardOutput()).trimmed() + QString::fromUtf8(shell.readAllStandardError());
+}
+
+// The file's inode, 0 when there is none.
+inline ino_t inodeOf(const QString &path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }

@@ -59,9 +59,8 @@ QString FakeFileChooser::savePath(QWidget *, const sys::FileQuestion &question) 
     return answer;
 }
 
-QString FakeFileChooser::openPath(QWidget *, const sys::FileQuestion &question) {
-    asked << question;
-    return answer;
+QString FakeFileChooser::openPath(QWidget *parent, const sys::FileQuestion &question) {
+    return savePath(parent, question);
 }
 
 QString FakeFileChooser::restoreCopy(QWidget *, const QString &folder) {
@@ -126,17 +125,7 @@ QJsonObject spreadsheetCells(const QString &path) {
 }
 
 QStringList journal(const QString &databasePath, const QString &columns) {
-    QStringList rows;
-    auto db = data::Database::open(databasePath);
-    db->forEachRow(QStringLiteral("SELECT %1 FROM Registro ORDER BY Secuencia").arg(columns),
-                   [&rows](const QVector<QVariant> &values) {
-                       QStringList cells;
-                       for (const QVariant &v : values)
-                           cells << v.toString();
-                       rows << cells.join(QLatin1Char('|'));
-                       return true;
-                   });
-    return rows;
+    return readOnlyRows(databasePath, qPrintable("SELECT " + columns + " FROM Registro ORDER BY Secuencia"));
 }
 
 QStringList recordedAmount(const QString &databasePath) {
