@@ -38,10 +38,12 @@ start_window_manager() {
   fail "the window manager did not start within 30 s"
 }
 
-# Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly.
+# Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly,
+# and the first window waits for the start's journal entry to reach the disk, which a machine busy
+# writing (a build beside the tests) has been seen to hold for over 30 s.
 wait_window() {
   local pattern=$1 id=""
-  for _ in $(seq 1 300); do
+  for _ in $(seq 1 900); do
     id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
