@@ -40,7 +40,7 @@ start_window_manager() {
 
 # Waits for a window whose title matches; prints its id. Generous: a loaded machine starts slowly,
 # and the first window waits for the start's journal entry to reach the disk, which a machine busy
-# writing (a build beside the tests) has been seen to hold for over 30 s.
+# writing (a build beside the tests) can hold for many seconds.
 wait_window() {
   local pattern=$1 id=""
   for _ in $(seq 1 900); do
