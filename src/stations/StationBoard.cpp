@@ -38,12 +38,8 @@ QString engineAmount(qint64 cents) {
 // The room's setting: "no" closes a station at once, as the button alone always did.
 const QString kCheckoutKey = QStringLiteral("Cobro al cerrar");
 
-// A station's time as the journal gives it, "1:05:09".
 QString clockText(const Station &s) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(s.hours)
-        .arg(s.minutes, 2, 10, QLatin1Char('0'))
-        .arg(s.seconds, 2, 10, QLatin1Char('0'));
+    return stations::clockText(s.hours, s.minutes, s.seconds);
 }
 
 // Who approved a correction and why, as its journal entry ends before the opening.

@@ -76,6 +76,13 @@ BlockCount countMinute(qint16 blockMinutes, qint16 minutos) {
     return {static_cast<qint16>(counted), false};
 }
 
+QString clockText(qint64 hours, qint64 minutes, int seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours)
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
+}
+
 RecordedTime recordedTime(double hours, double minutes) {
     const auto total = static_cast<qint64>(std::llround(hours)) * 60 + static_cast<qint64>(std::llround(minutes));
     return {QString::number(total / 60), QString::number(total % 60)};

@@ -63,4 +63,7 @@ struct RecordedTime {
 // (0 h 60 min is 1:0), hours never wrapped at 24. Seconds are not recorded.
 RecordedTime recordedTime(double hours, double minutes);
 
+// A station's time as the checkout, the corrections and the journal give it: "1:05:09".
+QString clockText(qint64 hours, qint64 minutes, int seconds);
+
 } // namespace stations

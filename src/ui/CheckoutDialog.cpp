@@ -1,6 +1,7 @@
 #include "ui/CheckoutDialog.h"
 
 #include "data/NumberText.h"
+#include "stations/StationMath.h"
 
 #include <QDialogButtonBox>
 #include <QFont>
@@ -17,13 +18,6 @@ QLabel *value(QWidget *parent, const char *name, const QString &text) {
     return label;
 }
 
-QString clockText(qint64 hours, qint64 minutes, int seconds) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(hours)
-        .arg(minutes, 2, 10, QLatin1Char('0'))
-        .arg(seconds, 2, 10, QLatin1Char('0'));
-}
-
 } // namespace
 
 CheckoutDialog::CheckoutDialog(QWidget *parent, const stations::Checkout &quote) : QDialog(parent), quote_(quote) {
@@ -38,7 +32,7 @@ CheckoutDialog::CheckoutDialog(QWidget *parent, const stations::Checkout &quote)
         value(this, "lblPuesto",
               QStringLiteral("%1 (%2)").arg(n).arg(contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"))));
     form->addRow(contador ? QStringLiteral("Tiempo:") : QStringLiteral("Quedan:"),
-                 value(this, "lblTiempo", clockText(quote.hours, quote.minutes, quote.seconds)));
+                 value(this, "lblTiempo", stations::clockText(quote.hours, quote.minutes, quote.seconds)));
     form->addRow(contador ? QStringLiteral("Bloques:") : QStringLiteral("Bloques comprados:"),
                  value(this, "lblBloques", QString::number(quote.blocks)));
     QLabel *amount =

@@ -17,10 +17,7 @@
 namespace {
 
 QString clockText(const stations::Station &s) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(s.hours)
-        .arg(s.minutes, 2, 10, QLatin1Char('0'))
-        .arg(s.seconds, 2, 10, QLatin1Char('0'));
+    return stations::clockText(s.hours, s.minutes, s.seconds);
 }
 
 QString money(qint64 cents) {

@@ -48,8 +48,8 @@ struct Rig : testing::Shop {
         QTest::mouseClick(button(i), Qt::LeftButton);
         testing::answerCheckout(&w, "cmdCobrar");
     }
-    // Picks item from the menu a right click on the control opens.
-    void menu(const QString &item, QWidget *on, QPoint at = {-1, -1}) {
+    // Picks item from the next menu that opens.
+    static void pick(const QString &item) {
         QTimer::singleShot(0, [item] {
             auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             QVERIFY(menu);
@@ -58,6 +58,10 @@ struct Rig : testing::Shop {
                     action->trigger();
             menu->close();
         });
+    }
+    // Picks item from the menu a right click on the control (or at a point of the window) opens.
+    void menu(const QString &item, QWidget *on, QPoint at = {-1, -1}) {
+        pick(item);
         QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, at.x() >= 0 ? at : on->mapTo(&w, on->rect().center()));
     }
     CheckoutDialog *checkout() const {
@@ -308,23 +312,13 @@ private Q_SLOTS:
         r.press(0);
         r.press(2);
         r.tick(10);
-        const auto choose = [](const QString &item) {
-            QTimer::singleShot(0, [item] {
-                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-                QVERIFY(menu);
-                for (QAction *action : menu->actions())
-                    if (action->text() == item)
-                        action->trigger();
-                menu->close();
-            });
-        };
         r.menu(QStringLiteral("&Pausar"), r.box("txtMinuto", 0));
         QTRY_VERIFY(r.board().station(0).paused());
         QCOMPARE(stations::boxTextColor(r.box("txtSegundo", 0)), QColor(128, 128, 160));
         r.w.activateWindow(); // where no window manager hands the keys back after the menu
         QTRY_COMPARE(QApplication::activeWindow(), &r.w);
         r.button(0)->setFocus();
-        choose(QStringLiteral("&Reanudar"));
+        Rig::pick(QStringLiteral("&Reanudar"));
         QTest::keyClick(r.button(0), Qt::Key_F10, Qt::ShiftModifier);
         QTRY_VERIFY(!r.board().station(0).paused());
         r.menu(QStringLiteral("Pausar &todos"), &r.w, QPoint(5, r.w.height() - 60));
