@@ -22,10 +22,6 @@ size_t at(int index) {
     return static_cast<size_t>(index);
 }
 
-bool isStation(int index) {
-    return index >= 0 && index < kStations;
-}
-
 QString modeName(bool contador) {
     return contador ? QStringLiteral("Contador") : QStringLiteral("Prepago");
 }
@@ -50,7 +46,16 @@ QString approvalText(const Approval &approval) {
 } // namespace
 
 StationBoard::StationBoard(const sys::Clock &clock, const accounts::Session &session, QObject *parent)
-    : QObject(parent), clock_(clock), session_(session) {}
+    : QObject(parent), clock_(clock), session_(session) {
+    setRoom(defaultRoom());
+}
+
+void StationBoard::setRoom(std::vector<StationSpec> room) {
+    specs_ = std::move(room);
+    stations_.assign(specs_.size(), Station{});
+    expiring_.assign(specs_.size(), 0);
+    endedRows_.assign(specs_.size(), QString());
+}
 
 StationBoard::~StationBoard() = default;
 
@@ -280,7 +285,7 @@ bool StationBoard::resume(int index) {
 
 bool StationBoard::pauseAll() {
     QList<int> all;
-    for (int index = 0; index < kStations; ++index) {
+    for (int index = 0; index < count(); ++index) {
         if (stations_[at(index)].running && !expiring_[at(index)] && !stations_[at(index)].paused()) {
             all << index;
         }
@@ -290,7 +295,7 @@ bool StationBoard::pauseAll() {
 
 bool StationBoard::resumeAll() {
     QList<int> all;
-    for (int index = 0; index < kStations; ++index) {
+    for (int index = 0; index < count(); ++index) {
         if (stations_[at(index)].running && !expiring_[at(index)] && stations_[at(index)].paused()) {
             all << index;
         }
@@ -654,7 +659,7 @@ void StationBoard::tick() {
     const qint64 now = clock_.monotonicMs();
     // Count-ups first: a prepaid station that ends below becomes Contador only after them.
     for (const StationMode pass : {StationMode::Contador, StationMode::Prepago}) {
-        for (int index = 0; index < kStations; ++index) {
+        for (int index = 0; index < count(); ++index) {
             Station &s = stations_[at(index)];
             if (!s.running || s.mode != pass || expiring_[at(index)]) {
                 continue;
@@ -695,7 +700,7 @@ void StationBoard::acknowledgeEnd(int index) {
 void StationBoard::removeEndedRows() {
     // The row of a prepaid time that ended goes as soon as the file lets it, with its journal
     // entry; until then a restart would only end it once more.
-    for (int index = 0; index < kStations; ++index) {
+    for (int index = 0; index < count(); ++index) {
         QString &row = endedRows_[at(index)];
         if (row.isEmpty() || !store_) {
             continue;
@@ -718,7 +723,7 @@ QStringList StationBoard::openRowWrites() const {
     const QString boot = clock_.bootId();
     const QString seen = instantText(clock_.wallTime());
     QStringList writes;
-    for (int index = 0; index < kStations; ++index) {
+    for (int index = 0; index < count(); ++index) {
         const Station &s = stations_[at(index)];
         if (s.running && !expiring_[at(index)]) {
             writes << statements::puestoAbiertoReloj(index + 1, s.openedUtc, boot, s.openedAtMs,

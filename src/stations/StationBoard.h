@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <array>
+#include <vector>
 #include <memory>
 #include <optional>
 
@@ -91,6 +91,13 @@ public:
     // brought back, then restored once with what to tell the operator (empty when nothing) and
     // the stations whose prepaid time ran out meanwhile.
     void restore();
+
+    // The room's stations, set before the load (the delivered five until then); index 0 is the
+    // first row of the window.
+    void setRoom(std::vector<StationSpec> room);
+    int count() const { return static_cast<int>(stations_.size()); }
+    const StationSpec &spec(int index) const { return specs_[static_cast<size_t>(index)]; }
+    bool isStation(int index) const { return index >= 0 && index < count(); }
 
     const Station &station(int index) const { return stations_[static_cast<size_t>(index)]; }
     // Its prepaid time ended and the operator has yet to acknowledge it: nothing changes it.
@@ -214,10 +221,11 @@ private:
     std::unique_ptr<data::Database> store_;
     QString sqlText_;
     Rate rate_;
-    std::array<Station, kStations> stations_{};
-    std::array<bool, kStations> expiring_{};
+    std::vector<StationSpec> specs_;
+    std::vector<Station> stations_;
+    std::vector<char> expiring_;
     // The stored opening of a prepaid time that ended, whose row still has to go.
-    std::array<QString, kStations> endedRows_{};
+    std::vector<QString> endedRows_;
     bool endNoted_ = false;
     bool confirmsCheckout_ = true;
 };

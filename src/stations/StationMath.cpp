@@ -1,4 +1,5 @@
 #include "stations/StationMath.h"
+#include "stations/StationTypes.h"
 
 #include <cmath>
 #include <initializer_list>
@@ -86,6 +87,14 @@ QString clockText(qint64 hours, qint64 minutes, int seconds) {
 RecordedTime recordedTime(double hours, double minutes) {
     const auto total = static_cast<qint64>(std::llround(hours)) * 60 + static_cast<qint64>(std::llround(minutes));
     return {QString::number(total / 60), QString::number(total % 60)};
+}
+
+std::vector<StationSpec> defaultRoom() {
+    std::vector<StationSpec> room;
+    for (int n = 1; n <= kStations; ++n) {
+        room.push_back({n, QStringLiteral("Puesto %1").arg(n), QStringLiteral("Consola"), 0, {}});
+    }
+    return room;
 }
 
 } // namespace stations

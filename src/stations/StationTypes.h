@@ -1,7 +1,10 @@
 #pragma once
 
+#include "pricing/Pricing.h"
+
 #include <QString>
 #include <QtGlobal>
+#include <vector>
 
 namespace stations {
 
@@ -50,11 +53,29 @@ struct Station {
     // at the close.
     qint64 courtesyMinutes = 0;
     qint64 discountCents = 0;
+    // Controllers in use: chosen while idle, kept by the rental (1 to pricing::kMaxControllers).
+    int controllers = 1;
 
     friend bool operator==(const Station &, const Station &) = default;
 };
 
+// The room as delivered has five stations; a room may have from one to kMaxStations.
 constexpr int kStations = 5;
+constexpr int kMaxStations = 20;
+
+// One station of the room as read at start-up: the number its records carry (1 to
+// kMaxStations), the name its row shows, its console type and that type's terms. The first
+// type (typeIndex 0) takes its block and price from Tarifa, so its terms' minutes and cents
+// are those of the board's rate.
+struct StationSpec {
+    int number = 0;
+    QString name;
+    QString type;
+    int typeIndex = 0;
+    pricing::Terms terms;
+};
+// The room as delivered: "Puesto 1" ... "Puesto 5", one type, no rules.
+std::vector<StationSpec> defaultRoom();
 constexpr int kMaxBlocks = 24;
 // A prepaid rental may be extended up to this many blocks in all, and given up to this many
 // free minutes at a time.
