@@ -55,6 +55,7 @@ void StationBoard::setRoom(std::vector<StationSpec> room) {
     stations_.assign(specs_.size(), Station{});
     expiring_.assign(specs_.size(), 0);
     endedRows_.assign(specs_.size(), QString());
+    Q_EMIT roomChanged();
 }
 
 StationBoard::~StationBoard() = default;

@@ -92,8 +92,8 @@ public:
     // the stations whose prepaid time ran out meanwhile.
     void restore();
 
-    // The room's stations, set before the load (the delivered five until then); index 0 is the
-    // first row of the window.
+    // The room's stations (the delivered five until told otherwise), set between the load and the
+    // restore; index 0 is the first row of the window. roomChanged follows, and the stations are idle.
     void setRoom(std::vector<StationSpec> room);
     int count() const { return static_cast<int>(stations_.size()); }
     const StationSpec &spec(int index) const { return specs_[static_cast<size_t>(index)]; }
@@ -175,6 +175,8 @@ public:
     void noteChangeOfUser();
 
 Q_SIGNALS:
+    // The stations are others: their count, names or types changed.
+    void roomChanged();
     void stationChanged(int index);
     void prepaidEnded(int index);
     void writeFailed(int index, const QString &message);
