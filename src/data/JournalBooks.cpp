@@ -295,9 +295,9 @@ struct BooksTally::State {
         return key;
     }
 
-    // The opening at puesto, or at whichever station has it when puesto is 0.
+    // The opening at puesto, or at whichever station (1 to 20) has it when puesto is 0.
     std::unordered_map<quint64, Opening>::iterator findOpening(int puesto, QByteArrayView opening) {
-        for (int p = puesto > 0 ? puesto : 1; !opening.isNull() && p <= (puesto > 0 ? puesto : 5); ++p) {
+        for (int p = puesto > 0 ? puesto : 1; !opening.isNull() && p <= (puesto > 0 ? puesto : 20); ++p) {
             const auto found = open.find(openingKey(QByteArray::number(p), opening));
             if (found != open.end()) {
                 return found;
@@ -375,6 +375,10 @@ struct BooksTally::State {
 };
 
 QByteArrayView BooksTally::openingOf(QByteArrayView detalle) {
+    // A close's price breakdown follows its opening, and may name a period anything.
+    if (const qsizetype breakdown = detalle.indexOf(QByteArrayView("; Desglose=")); breakdown >= 0) {
+        detalle = detalle.first(breakdown);
+    }
     const qsizetype at = detalle.lastIndexOf(QByteArrayView("Apertura="));
     if (at < 0) {
         return {};

@@ -44,7 +44,7 @@ QList<Addition> additions() {
                          "Usuario TEXT NOT NULL, Apertura TEXT NOT NULL, Minutos INTEGER NOT NULL, "
                          "Pesos REAL NOT NULL, Bloques INTEGER, Fin TEXT, Arranque TEXT, ArranqueMs INTEGER, "
                          "Transcurrido INTEGER, Visto TEXT, PausaMs INTEGER, PausadoEn INTEGER, Cortesia INTEGER, "
-                         "Descuento REAL)")}},
+                         "Descuento REAL, Consola TEXT, Mandos INTEGER, Condiciones TEXT, Pagado REAL)")}},
         // The journal: append-only, each entry chained to the one before by its Hash.
         {"Registro",
          {QStringLiteral("CREATE TABLE Registro (Secuencia INTEGER PRIMARY KEY, Instante TEXT NOT NULL, "
@@ -68,6 +68,12 @@ QList<Addition> additions() {
         // Free minutes given to a prepaid rental, and the amount to take off a Contador one at its close.
         {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Cortesia INTEGER")}, "Cortesia"},
         {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Descuento REAL")}, "Descuento"},
+        // What a rental opened with: its console type, its controllers, its terms (encoded, see
+        // stations::termsText), and for a prepaid one all it was paid, blocks added included.
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Consola TEXT")}, "Consola"},
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Mandos INTEGER")}, "Mandos"},
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Condiciones TEXT")}, "Condiciones"},
+        {"PuestosAbiertos", {QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Pagado REAL")}, "Pagado"},
         // The counter's corrections, with who approved them and why, for the cash close: blocks
         // added, courtesy minutes, discounts and cancellations. The money itself is in Alquiler.
         {"Operaciones",

@@ -90,6 +90,26 @@ QString whereOpening(int puesto, const QString &apertura) {
 }
 } // namespace
 
+QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
+                            const QString &pesos, int bloques, const QString &fin, const QString &arranque,
+                            qint64 arranqueMs, const OpenedWith &with) {
+    QString sql =
+        puestoAbiertoInsert(puesto, contador, usuario, apertura, minutos, pesos, bloques, fin, arranque, arranqueMs);
+    const QString columns = QStringLiteral("Visto) ");
+    sql.insert(sql.indexOf(columns) + columns.size() - 2, QStringLiteral(",Consola,Mandos,Condiciones,Pagado"));
+    sql.chop(1);
+    return sql + QStringLiteral(",'") + quoted(with.consola) + QStringLiteral("',") + QString::number(with.mandos) +
+           QStringLiteral(",'") + quoted(with.condiciones) + QStringLiteral("',") +
+           (with.pagado.isEmpty() ? QStringLiteral("NULL") : with.pagado) + QLatin1Char(')');
+}
+
+QString puestoAbiertoPrepago(int puesto, const QString &apertura, int bloques, qint64 cortesia, const QString &fin,
+                             const QString &pagado) {
+    return QStringLiteral("UPDATE PuestosAbiertos SET Pagado = ") + pagado + QStringLiteral(", Bloques = ") +
+           QString::number(bloques) + QStringLiteral(", Cortesia = ") + QString::number(cortesia) +
+           QStringLiteral(", Fin = '") + quoted(fin) + QLatin1Char('\'') + whereOpening(puesto, apertura);
+}
+
 QString puestoAbiertoPrepago(int puesto, const QString &apertura, int bloques, qint64 cortesia, const QString &fin) {
     return QStringLiteral("UPDATE PuestosAbiertos SET Bloques = ") + QString::number(bloques) +
            QStringLiteral(", Cortesia = ") + QString::number(cortesia) + QStringLiteral(", Fin = '") + quoted(fin) +

@@ -29,6 +29,18 @@ QString alquilerInsert(int puesto, const QString &modo, const QString &usuario, 
 QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
                             const QString &pesos, int bloques, const QString &fin, const QString &arranque,
                             qint64 arranqueMs);
+// What a rental opened with, kept beside it: its console type, its controllers, its terms as
+// encoded text, and for a prepaid rental what it was paid (a number the engine reads; empty for
+// a Contador one).
+struct OpenedWith {
+    QString consola;
+    int mandos = 1;
+    QString condiciones;
+    QString pagado;
+};
+QString puestoAbiertoInsert(int puesto, bool contador, const QString &usuario, const QString &apertura, int minutos,
+                            const QString &pesos, int bloques, const QString &fin, const QString &arranque,
+                            qint64 arranqueMs, const OpenedWith &with);
 QString puestoAbiertoDelete(int puesto, const QString &apertura);
 // The station's time as last seen: the boot clock it counts on, the whole seconds passed since
 // its opening and the wall instant they were seen at. The opening itself is never rewritten.
@@ -37,6 +49,9 @@ QString puestoAbiertoDelete(int puesto, const QString &apertura);
 QString puestoAbiertoPausa(int puesto, const QString &apertura, qint64 pausaMs, qint64 pausadoEn);
 // A prepaid rental's blocks bought and courtesy minutes given so far, and its end as they make it.
 QString puestoAbiertoPrepago(int puesto, const QString &apertura, int bloques, qint64 cortesia, const QString &fin);
+// The same with all it was paid so far (a number the engine reads).
+QString puestoAbiertoPrepago(int puesto, const QString &apertura, int bloques, qint64 cortesia, const QString &fin,
+                             const QString &pagado);
 // The amount to take off a Contador rental at its close (a number the engine reads).
 QString puestoAbiertoDescuento(int puesto, const QString &apertura, const QString &descuento);
 // The rental taken to station nuevo.

@@ -3,6 +3,11 @@
 #include "data/NumberText.h"
 #include "stations/StationModel.h"
 
+#include "pricing/TermsCheck.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
@@ -20,6 +25,109 @@ std::optional<QDateTime> readInstant(const QString &text) {
         return std::nullopt; // an instant without its offset names no moment
     }
     return t.toUTC();
+}
+
+QString termsText(const pricing::Terms &terms) {
+    QJsonArray periods;
+    for (const pricing::Period &p : terms.periods) {
+        periods.append(QJsonObject{{QStringLiteral("n"), p.name},
+                                   {QStringLiteral("d"), int(p.days)},
+                                   {QStringLiteral("de"), p.startMinute},
+                                   {QStringLiteral("a"), p.endMinute},
+                                   {QStringLiteral("c"), double(p.cents)}});
+    }
+    QJsonObject o{{QStringLiteral("v"), 1},
+                  {QStringLiteral("m"), terms.minutes},
+                  {QStringLiteral("c"), double(terms.cents)},
+                  {QStringLiteral("min"), terms.minimumBlocks},
+                  {QStringLiteral("tol"), terms.toleranceMinutes},
+                  {QStringLiteral("mando"), double(terms.controllerCents)}};
+    if (!periods.isEmpty()) {
+        o.insert(QStringLiteral("per"), periods);
+    }
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+namespace {
+
+// A whole number in a JSON value, within [low, high].
+bool jsonWhole(const QJsonValue &v, qint64 low, qint64 high, qint64 *out) {
+    const double d = v.toDouble(std::nan(""));
+    if (!v.isDouble() || !std::isfinite(d) || d != std::floor(d) || d < double(low) || d > double(high)) {
+        return false;
+    }
+    *out = static_cast<qint64>(d);
+    return true;
+}
+
+} // namespace
+
+std::optional<pricing::Terms> readTerms(const QString &text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject o = doc.object();
+    pricing::Terms t;
+    qint64 n = 0;
+    const auto whole = [&n](const QJsonValue &v, qint64 low, qint64 high) { return jsonWhole(v, low, high, &n); };
+    if (!whole(o.value(QStringLiteral("v")), 1, 1)) {
+        return std::nullopt; // a version this program does not know
+    }
+    if (!whole(o.value(QStringLiteral("m")), 1, pricing::kMaxBlockMinutes)) {
+        return std::nullopt;
+    }
+    t.minutes = static_cast<int>(n);
+    if (!whole(o.value(QStringLiteral("c")), 0, pricing::kMaxCents)) {
+        return std::nullopt;
+    }
+    t.cents = n;
+    if (!whole(o.value(QStringLiteral("min")), 1, pricing::kMaxMinimumBlocks)) {
+        return std::nullopt;
+    }
+    t.minimumBlocks = static_cast<int>(n);
+    if (!whole(o.value(QStringLiteral("tol")), 0, pricing::kMaxBlockMinutes)) {
+        return std::nullopt;
+    }
+    t.toleranceMinutes = static_cast<int>(n);
+    if (!whole(o.value(QStringLiteral("mando")), 0, pricing::kMaxCents)) {
+        return std::nullopt;
+    }
+    t.controllerCents = n;
+    const QJsonValue periods = o.value(QStringLiteral("per"));
+    if (!periods.isUndefined() && !periods.isArray()) {
+        return std::nullopt;
+    }
+    for (const QJsonValue &v : periods.toArray()) {
+        const QJsonObject po = v.toObject();
+        pricing::Period p;
+        if (!v.isObject() || !po.value(QStringLiteral("n")).isString()) {
+            return std::nullopt;
+        }
+        p.name = po.value(QStringLiteral("n")).toString();
+        if (!whole(po.value(QStringLiteral("d")), 1, pricing::kEveryDay)) {
+            return std::nullopt;
+        }
+        p.days = static_cast<pricing::Weekdays>(n);
+        if (!whole(po.value(QStringLiteral("de")), 0, pricing::kMinutesPerDay - 1)) {
+            return std::nullopt;
+        }
+        p.startMinute = static_cast<int>(n);
+        if (!whole(po.value(QStringLiteral("a")), 0, pricing::kMinutesPerDay - 1)) {
+            return std::nullopt;
+        }
+        p.endMinute = static_cast<int>(n);
+        if (!whole(po.value(QStringLiteral("c")), 0, pricing::kMaxCents)) {
+            return std::nullopt;
+        }
+        p.cents = n;
+        t.periods.push_back(p);
+    }
+    if (!pricing::checkTerms(t).isEmpty()) {
+        return std::nullopt;
+    }
+    return t;
 }
 
 QDateTime prepaidEnd(const QDateTime &openedUtc, const Rate &rate, int blocks) {
@@ -75,8 +183,8 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
         return refuse(QStringLiteral("la fila no tiene número"));
     }
     row.fila = check.fila = n;
-    if (!wholeNumber(value("Puesto"), 1, kStations, &n)) {
-        return refuse(QStringLiteral("el número de puesto no es de 1 a %1").arg(kStations));
+    if (!wholeNumber(value("Puesto"), 1, kMaxStations, &n)) {
+        return refuse(QStringLiteral("el número de puesto no es de 1 a %1").arg(kMaxStations));
     }
     row.puesto = check.puesto = static_cast<int>(n);
     if (text("Modo") == QLatin1String("Contador")) {
@@ -158,6 +266,33 @@ RowCheck checkOpenRow(const data::Recordset &rows) {
             return refuse(QStringLiteral("el descuento no es de 0 a menos de 1000000000, con a lo sumo dos decimales"));
         }
     }
+    // What it opened with; a row written before these were kept has none of them.
+    row.consola = text("Consola");
+    if (!value("Mandos").isNull()) {
+        if (!wholeNumber(value("Mandos"), 1, pricing::kMaxControllers, &n)) {
+            return refuse(QStringLiteral("los mandos no son de 1 a %1").arg(pricing::kMaxControllers));
+        }
+        row.controllers = static_cast<int>(n);
+    }
+    if (value("Condiciones").isNull()) {
+        row.terms = std::make_shared<const pricing::Terms>(termsOf(row.rate));
+    } else {
+        const std::optional<pricing::Terms> terms = readTerms(text("Condiciones"));
+        if (!terms) {
+            return refuse(QStringLiteral("las condiciones de precio guardadas no se pueden leer"));
+        }
+        // The block and base price are kept twice: a row whose two copies differ is damaged.
+        if (terms->minutes != row.rate.Minutos || terms->cents != row.rate.cents) {
+            return refuse(QStringLiteral("las condiciones de precio guardadas no corresponden a la tarifa de la fila"));
+        }
+        row.terms = std::make_shared<const pricing::Terms>(*terms);
+    }
+    if (row.mode == StationMode::Prepago && !value("Pagado").isNull()) {
+        if (!ratePrice(value("Pagado"), &row.paidCents)) {
+            return refuse(QStringLiteral("el importe pagado no es de 0 a menos de 1000000000, con a lo sumo dos "
+                                         "decimales"));
+        }
+    }
     check.row = row;
     return check;
 }
@@ -204,9 +339,14 @@ Restored restoreStation(const OpenRow &row, qint64 elapsedMs, qint64 nowMs) {
     if (row.mode == StationMode::Prepago) {
         choosePrepago(s, row.rate);
         setBlocks(s, row.blocks, row.rate);
+        if (row.paidCents >= 0) {
+            s.cents = row.paidCents;
+        }
     } else {
         chooseContador(s);
     }
+    s.controllers = row.controllers;
+    s.terms = row.terms ? row.terms : std::make_shared<const pricing::Terms>(termsOf(row.rate));
     const qint64 elapsed = std::max<qint64>(0, elapsedMs);
     openStation(s, row.rate, nowMs - elapsed, row.apertura);
     s.discountCents = row.discountCents;
@@ -230,7 +370,7 @@ QString spanText(qint64 minutes) {
     return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
 }
 
-QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLocal, const QDate &today) {
+QString restoredLabel(const Restored &r, const QString &name, const QDateTime &openedLocal, const QDate &today) {
     const Station &s = r.station;
     QString what;
     if (s.mode == StationMode::Contador) {
@@ -243,7 +383,7 @@ QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLoca
         const qint64 left = boughtSeconds(s) - s.secondsDone;
         what = QStringLiteral("Prepago, quedan %1").arg(spanText((left + 59) / 60));
     }
-    return QStringLiteral("Puesto %1 (%2)").arg(puesto).arg(what);
+    return QStringLiteral("%1 (%2)").arg(name, what);
 }
 
 QString downtimeText(const QList<Elapsed> &restored) {

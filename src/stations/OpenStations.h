@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 // The open stations kept in PuestosAbiertos, so a running rental outlives whatever stops the
@@ -16,13 +17,19 @@ QString instantText(const QDateTime &instant);
 // Reads such an instant (any ISO 8601 offset); nullopt when it is not one.
 std::optional<QDateTime> readInstant(const QString &text);
 
+// A rental's terms as PuestosAbiertos keeps them (Condiciones): compact JSON with its version,
+// {"v":1,"m":60,"c":1000,"min":1,"tol":0,"mando":0,"per":[{"n":"Tarde","d":31,"de":840,"a":1020,"c":800}]}.
+QString termsText(const pricing::Terms &terms);
+// Reads such a text back; nullopt when it is not one, or its terms are not usable ones.
+std::optional<pricing::Terms> readTerms(const QString &text);
+
 // No station stays open longer than this: a row that says otherwise is not a rental.
 constexpr qint64 kMaxOpenSeconds = 366LL * 24 * 3600;
 
 // One row of PuestosAbiertos, read and checked.
 struct OpenRow {
     qint64 fila = 0; // the row's rowid
-    int puesto = 0;  // 1 to 5
+    int puesto = 0;  // 1 to kMaxStations
     StationMode mode = StationMode::Contador;
     QString usuario;
     QString apertura; // as stored: the row's key together with the station
@@ -31,6 +38,13 @@ struct OpenRow {
     int blocks = 0;             // Prepago only: bought, added blocks included
     qint64 courtesyMinutes = 0; // Prepago only
     qint64 discountCents = 0;   // Contador only
+    // What it opened with: the console type's name (may be empty), the controllers and the terms
+    // (a row written before they were kept: plain terms of its rate, one controller), and for a
+    // prepaid one all it was paid (-1 when not kept: its blocks at its rate).
+    QString consola;
+    int controllers = 1;
+    std::shared_ptr<const pricing::Terms> terms;
+    qint64 paidCents = -1;
     // Its time as last kept: the boot and that boot's clock at the opening (empty in a row
     // written before they were kept, or on a machine that names no boot), the whole seconds
     // known to have passed, and the wall instant they were seen at (the opening when never kept).
@@ -48,13 +62,14 @@ struct OpenRow {
 struct RowCheck {
     std::optional<OpenRow> row;
     qint64 fila = 0;
-    int puesto = 0;  // the station it names, when it names one of the five
+    int puesto = 0;  // the station it names, when it names one from 1 to kMaxStations
     QString label;   // how the row is named in a message
     QString detail;  // how the journal names it: Puesto, Modo, Usuario and Apertura as stored
     QString problem; // why it cannot be restored, when it cannot
 };
 // Checks the current row of a PuestosAbiertos result set: every value within what the program
-// itself writes (the rate editor's limits, one of the five stations, instants it can read).
+// itself writes (the rate editor's limits, stations 1 to kMaxStations, instants it can read,
+// terms it can use).
 RowCheck checkOpenRow(const data::Recordset &rows);
 
 // The instant a prepaid time bought at opened ends.
@@ -97,7 +112,8 @@ QString spanText(qint64 minutes);
 // What the one message after start-up says of a restored station, e.g. "Puesto 1 (Contador,
 // desde 14:05)" or "Puesto 3 (Prepago, quedan 25 min)"; an opening on another day than today
 // carries its date ("desde el 01/12 10:00"). openedLocal is its opening in local time.
-QString restoredLabel(const Restored &r, int puesto, const QDateTime &openedLocal, const QDate &today);
+// name is the station's as messages give it ("Puesto 1").
+QString restoredLabel(const Restored &r, const QString &name, const QDateTime &openedLocal, const QDate &today);
 // What the message says of the time the program was down, from the restored stations' times.
 QString downtimeText(const QList<Elapsed> &restored);
 

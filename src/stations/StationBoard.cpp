@@ -43,6 +43,17 @@ QString approvalText(const Approval &approval) {
     return QStringLiteral("; Autorizó=%1; Motivo=%2").arg(approval.administrator, approval.reason);
 }
 
+// The breakdown a Contador close under other than plain terms ends its entry with.
+QString breakdown(const Station &s, const Checkout &quote) {
+    if (!s.terms || plainTerms(*s.terms, s.controllers)) {
+        return {};
+    }
+    const qint64 elapsed = quote.hours * 3600 + quote.minutes * 60 + quote.seconds;
+    const QDateTime opened = QDateTime::fromString(s.openedUtc, Qt::ISODate).toLocalTime();
+    return QStringLiteral("; Desglose=") +
+           pricing::breakdownText(*s.terms, pricing::contadorPrice(*s.terms, opened, elapsed, s.controllers));
+}
+
 } // namespace
 
 StationBoard::StationBoard(const sys::Clock &clock, const accounts::Session &session, QObject *parent)
@@ -59,6 +70,57 @@ void StationBoard::setRoom(std::vector<StationSpec> room) {
 }
 
 StationBoard::~StationBoard() = default;
+
+int StationBoard::indexOf(int number) const {
+    for (int index = 0; index < count(); ++index) {
+        if (specs_[at(index)].number == number) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+QString StationBoard::stationLabel(int index) const {
+    const StationSpec &s = spec(index);
+    const QString plain = QStringLiteral("Puesto %1").arg(s.number);
+    return s.name == plain ? plain : QStringLiteral("puesto ") + s.name;
+}
+
+pricing::Terms StationBoard::termsFor(int index) const {
+    pricing::Terms terms = spec(index).terms;
+    if (spec(index).typeIndex == 0) {
+        terms.minutes = rate_.Minutos;
+        terms.cents = rate_.cents;
+    }
+    return terms;
+}
+
+Rate StationBoard::rateFor(int index) const {
+    if (spec(index).typeIndex == 0) {
+        return rate_;
+    }
+    const pricing::Terms &terms = spec(index).terms;
+    return Rate{static_cast<qint16>(terms.minutes), terms.cents};
+}
+
+void StationBoard::priceChoice(int index) {
+    Station &s = stations_[at(index)];
+    if (s.running || s.mode != StationMode::Prepago) {
+        return;
+    }
+    const pricing::Terms terms = termsFor(index);
+    if (!plainTerms(terms, s.controllers)) {
+        s.cents = pricing::prepagoPrice(terms, clock_.wallTime(), s.blocks, s.controllers).cents;
+    }
+}
+
+int StationBoard::addStation(int number, const QString &type, const pricing::Terms &terms) {
+    specs_.push_back(StationSpec{number, QStringLiteral("Puesto %1").arg(number), type, -1, terms});
+    stations_.emplace_back();
+    expiring_.push_back(0);
+    endedRows_.emplace_back();
+    return count() - 1;
+}
 
 StationBoard::LoadResult StationBoard::load(const QString &path) {
     const auto refuse = [this](const QString &problem) {
@@ -147,7 +209,8 @@ bool StationBoard::chooseMode(int index, StationMode mode) {
     }
     Station &s = stations_[at(index)];
     if (mode == StationMode::Prepago) {
-        choosePrepago(s, rate_);
+        choosePrepago(s, rateFor(index));
+        priceChoice(index);
     } else {
         chooseContador(s);
     }
@@ -159,7 +222,23 @@ bool StationBoard::setBlocks(int index, int blocks) {
     if (!isStation(index) || stations_[at(index)].running || blocks < 1 || blocks > kMaxBlocks) {
         return false;
     }
-    stations::setBlocks(stations_[at(index)], blocks, rate_);
+    stations::setBlocks(stations_[at(index)], blocks, rateFor(index));
+    priceChoice(index);
+    Q_EMIT stationChanged(index);
+    return true;
+}
+
+bool StationBoard::setControllers(int index, int n) {
+    if (!isStation(index) || stations_[at(index)].running || expiring_[at(index)] || n < 1 ||
+        n > pricing::kMaxControllers) {
+        return false;
+    }
+    Station &s = stations_[at(index)];
+    s.controllers = n;
+    if (s.mode == StationMode::Prepago) {
+        stations::setBlocks(s, s.blocks, rateFor(index));
+        priceChoice(index);
+    }
     Q_EMIT stationChanged(index);
     return true;
 }
@@ -172,16 +251,23 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
         return false;
     }
     const bool contador = mode == StationMode::Contador;
-    // The station as it opens: the choice made at the rate in force, as it will be recorded.
+    const pricing::Terms terms = termsFor(index);
+    const Rate rate = rateFor(index);
+    const QDateTime now = clock_.wallTime();
+    // The station as it opens: the choice made at the terms in force, as it will be recorded. A
+    // prepaid sale is never of fewer blocks than the minimum: the time bought is what is paid.
     Station opening = stations_[at(index)];
     if (contador) {
         chooseContador(opening);
     } else {
-        choosePrepago(opening, rate_);
-        stations::setBlocks(opening, blocks, rate_);
+        blocks = std::max(blocks, terms.minimumBlocks);
+        choosePrepago(opening, rate);
+        stations::setBlocks(opening, blocks, rate);
+        if (!plainTerms(terms, opening.controllers)) {
+            opening.cents = pricing::prepagoPrice(terms, now, blocks, opening.controllers).cents;
+        }
     }
-    const int n = index + 1;
-    const QDateTime now = clock_.wallTime();
+    const int n = spec(index).number;
     const qint64 nowMs = clock_.monotonicMs();
     const QString opened = instantText(now);
     QStringList writes;
@@ -191,25 +277,27 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
         writes << rental.sql;
         notes << JournalNote{journal::event::kRentalRecorded, n, rental.detail};
     }
-    const QString end = contador ? QString() : instantText(prepaidEnd(now, rate_, blocks));
-    writes << statements::puestoAbiertoInsert(n, contador, session_.user(), opened, rate_.Minutos,
-                                              engineAmount(rate_.cents), contador ? 0 : blocks, end, clock_.bootId(),
-                                              nowMs);
+    const QString end = contador ? QString() : instantText(prepaidEnd(now, rate, blocks));
+    writes << statements::puestoAbiertoInsert(
+        n, contador, session_.user(), opened, rate.Minutos, engineAmount(rate.cents), contador ? 0 : blocks, end,
+        clock_.bootId(), nowMs,
+        {spec(index).type, opening.controllers, termsText(terms), contador ? QString() : engineAmount(opening.cents)});
     notes << JournalNote{
         journal::event::kStationOpened, n,
         QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
                 .arg(modeName(contador), contador ? QString() : QStringLiteral("Bloques=%1; ").arg(blocks))
-                .arg(rate_.Minutos)
-                .arg(engineAmount(rate_.cents)) +
+                .arg(rate.Minutos)
+                .arg(engineAmount(rate.cents)) +
             journal::openingSuffix(opened)};
     if (!persist(index, writes, notes,
-                 contador ? QStringLiteral("No se pudo abrir el Puesto %1")
-                          : QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
+                 contador ? QStringLiteral("No se pudo abrir el %1")
+                          : QStringLiteral("No se pudo registrar el alquiler del %1"))) {
         return false;
     }
     Station &s = stations_[at(index)];
     s = opening;
-    openStation(s, rate_, nowMs, opened);
+    s.terms = std::make_shared<const pricing::Terms>(terms);
+    openStation(s, rate, nowMs, opened);
     Q_EMIT stationChanged(index);
     return true;
 }
@@ -234,7 +322,7 @@ std::optional<Checkout> StationBoard::quoteClose(int index) const {
                     s.minutes,
                     s.seconds,
                     contador ? s.blocksCharged : s.blocks,
-                    contador ? s.cents - s.discountCents : blockAmount(s.rate.cents, s.blocks),
+                    contador ? s.cents - s.discountCents : s.cents,
                     contador ? s.discountCents : 0,
                     clock_.wallTime()};
 }
@@ -246,7 +334,7 @@ bool StationBoard::close(const Checkout &quote) {
         return false;
     }
     Station &s = stations_[at(index)];
-    const int n = index + 1;
+    const int n = spec(index).number;
     if (s.mode == StationMode::Contador) {
         Station recorded = s;
         recorded.hours = quote.hours;
@@ -257,17 +345,17 @@ bool StationBoard::close(const Checkout &quote) {
         const QString closed =
             QStringLiteral("Modo=Contador; Tiempo=%1; Importe=%2").arg(clockText(recorded), engineAmount(quote.cents)) +
             (quote.discountCents > 0 ? QStringLiteral("; Descuento=") + engineAmount(quote.discountCents) : QString()) +
-            journal::openingSuffix(s.openedUtc);
+            journal::openingSuffix(s.openedUtc) + breakdown(s, quote);
         if (!persist(index, {rental.sql, statements::puestoAbiertoDelete(n, s.openedUtc)},
                      {{journal::event::kRentalRecorded, n, rental.detail}, {journal::event::kStationClosed, n, closed}},
-                     QStringLiteral("No se pudo registrar el alquiler del Puesto %1"))) {
+                     QStringLiteral("No se pudo registrar el alquiler del %1"))) {
             return false;
         }
     } else if (!persist(
                    index, {statements::puestoAbiertoDelete(n, s.openedUtc)},
                    {{journal::event::kStationClosed, n,
                      QStringLiteral("Modo=Prepago; cerrado antes de terminar") + journal::openingSuffix(s.openedUtc)}},
-                   QStringLiteral("No se pudo cerrar el Puesto %1"))) {
+                   QStringLiteral("No se pudo cerrar el %1"))) {
         // Paid in advance: closing early records nothing more.
         return false;
     }
@@ -323,7 +411,7 @@ bool StationBoard::setPaused(const QList<int> &indexes, bool pause) {
             next.pausedAtMs = -1;
         }
         const qint64 ranMs = now - next.pausedMs - next.openedAtMs;
-        const int n = index + 1;
+        const int n = spec(index).number;
         writes << statements::puestoAbiertoPausa(n, next.openedUtc, next.pausedMs, pause ? ranMs : -1);
         notes << JournalNote{
             pause ? journal::event::kStationPaused : journal::event::kStationResumed, n,
@@ -335,8 +423,7 @@ bool StationBoard::setPaused(const QList<int> &indexes, bool pause) {
         after << next;
     }
     if (!persist(indexes.first(), writes, notes,
-                 pause ? QStringLiteral("No se pudo pausar el Puesto %1")
-                       : QStringLiteral("No se pudo reanudar el Puesto %1"))) {
+                 pause ? QStringLiteral("No se pudo pausar el %1") : QStringLiteral("No se pudo reanudar el %1"))) {
         return false;
     }
     for (qsizetype k = 0; k < indexes.size(); ++k) {
@@ -354,10 +441,10 @@ QString StationBoard::notRunning(const Target &target) const {
     }
     const Station &s = stations_[at(target.index)];
     if (!s.running || s.openedUtc != target.openedUtc) {
-        return QStringLiteral("El Puesto %1 ya no estaba en curso: no se cambió nada.").arg(target.index + 1);
+        return QStringLiteral("El %1 ya no estaba en curso: no se cambió nada.").arg(stationLabel(target.index));
     }
     if (expiring_[at(target.index)]) {
-        return QStringLiteral("El tiempo del Puesto %1 ya terminó: no se cambió nada.").arg(target.index + 1);
+        return QStringLiteral("El tiempo del %1 ya terminó: no se cambió nada.").arg(stationLabel(target.index));
     }
     return {};
 }
@@ -375,7 +462,7 @@ Change StationBoard::extendPrepaid(const Target &target, int blocks, int minutes
         return {false, why};
     }
     const int index = target.index;
-    const int n = index + 1;
+    const int n = spec(index).number;
     Station next = stations_[at(index)];
     if (next.mode != StationMode::Prepago) {
         return {false, blocks > 0 ? QStringLiteral("Solo se agregan bloques a un alquiler prepago.")
@@ -399,19 +486,23 @@ Change StationBoard::extendPrepaid(const Target &target, int blocks, int minutes
         return {false, QStringLiteral("El tiempo de cortesía es de 1 a %1 minutos.").arg(kMaxCourtesyMinutes)};
     }
     const qint64 now = clock_.monotonicMs();
+    const QDateTime wall = clock_.wallTime();
+    qint64 cents = blockAmount(next.rate.cents, blocks);
+    if (next.terms && !plainTerms(*next.terms, next.controllers)) {
+        const qint64 surcharge = qint64(next.controllers - 1) * next.terms->controllerCents;
+        cents = blockAmount(pricing::priceAt(*next.terms, wall) + surcharge, blocks);
+    }
     next.blocks += blocks;
     next.courtesyMinutes += minutes;
-    next.cents = blockAmount(next.rate.cents, next.blocks);
+    next.cents += cents;
     if (!recountPrepaid(next, now)) {
-        return {false, QStringLiteral("El tiempo del Puesto %1 ya terminó: no se cambió nada.").arg(n)};
+        return {false, QStringLiteral("El tiempo del %1 ya terminó: no se cambió nada.").arg(stationLabel(index))};
     }
-    const QDateTime wall = clock_.wallTime();
     const qint64 addedMinutes = blocks > 0 ? qint64(next.rate.Minutos) * blocks : minutes;
-    const qint64 cents = blockAmount(next.rate.cents, blocks);
     const QDateTime end =
         prepaidEnd(*readInstant(next.openedUtc), next.rate, next.blocks).addSecs(next.courtesyMinutes * 60);
-    QStringList writes{
-        statements::puestoAbiertoPrepago(n, next.openedUtc, next.blocks, next.courtesyMinutes, instantText(end))};
+    QStringList writes{statements::puestoAbiertoPrepago(n, next.openedUtc, next.blocks, next.courtesyMinutes,
+                                                        instantText(end), engineAmount(next.cents))};
     QList<JournalNote> notes;
     if (blocks > 0) {
         const Rental rental =
@@ -435,8 +526,8 @@ Change StationBoard::extendPrepaid(const Target &target, int blocks, int minutes
                      (approval ? approvalText({approval->administrator, approval->reason.trimmed()}) : QString()) +
                      journal::openingSuffix(next.openedUtc)};
     if (!persist(index, writes, notes,
-                 blocks > 0 ? QStringLiteral("No se pudieron agregar los bloques al Puesto %1")
-                            : QStringLiteral("No se pudo dar el tiempo de cortesía al Puesto %1"))) {
+                 blocks > 0 ? QStringLiteral("No se pudieron agregar los bloques al %1")
+                            : QStringLiteral("No se pudo dar el tiempo de cortesía al %1"))) {
         return {};
     }
     stations_[at(index)] = next;
@@ -449,7 +540,7 @@ Change StationBoard::giveDiscount(const Target &target, qint64 cents, const Appr
         return {false, why};
     }
     const int index = target.index;
-    const int n = index + 1;
+    const int n = spec(index).number;
     Station next = stations_[at(index)];
     if (next.mode != StationMode::Contador) {
         return {false, QStringLiteral("El descuento es para un alquiler por Contador; a uno prepago se le da tiempo "
@@ -462,9 +553,8 @@ Change StationBoard::giveDiscount(const Target &target, qint64 cents, const Appr
     // A Contador's amount only grows: what is taken off now is never more than it will charge.
     const qint64 most = next.cents - next.discountCents;
     if (cents < 1 || cents > most) {
-        return {false, QStringLiteral("El descuento debe ser de más de $ 0 y hasta $ %1, lo que lleva el Puesto %2.")
-                           .arg(numtext::amountText(most))
-                           .arg(n)};
+        return {false, QStringLiteral("El descuento debe ser de más de $ 0 y hasta $ %1, lo que lleva el %2.")
+                           .arg(numtext::amountText(most), stationLabel(index))};
     }
     next.discountCents += cents;
     const QDateTime wall = clock_.wallTime();
@@ -478,7 +568,7 @@ Change StationBoard::giveDiscount(const Target &target, qint64 cents, const Appr
                    QStringLiteral("Importe=%1; Descuento=%2; Tiempo=%3")
                            .arg(engineAmount(cents), engineAmount(next.discountCents), clockText(next)) +
                        approvalText({approval.administrator, reason}) + journal::openingSuffix(next.openedUtc)}},
-                 QStringLiteral("No se pudo hacer el descuento al Puesto %1"))) {
+                 QStringLiteral("No se pudo hacer el descuento al %1"))) {
         return {};
     }
     stations_[at(index)] = next;
@@ -494,7 +584,7 @@ Change StationBoard::cancel(const Target &target, const Approval &approval) {
         return {false, QStringLiteral("Escriba el motivo.")};
     }
     const int index = target.index;
-    const int n = index + 1;
+    const int n = spec(index).number;
     Station &s = stations_[at(index)];
     Station seen = s;
     catchUp(seen, clock_.monotonicMs());
@@ -510,7 +600,7 @@ Change StationBoard::cancel(const Target &target, const Approval &approval) {
         cents = seen.cents - seen.discountCents;
     } else {
         // Everything paid for it, the blocks added included, goes back in one reversing row.
-        cents = blockAmount(s.rate.cents, s.blocks);
+        cents = s.cents;
         const Rental refund = rentalRecord(index, kinds::kAnulacion, 0,
                                            static_cast<double>(qint64(s.rate.Minutos) * s.blocks), -cents, wall);
         writes << refund.sql;
@@ -526,7 +616,7 @@ Change StationBoard::cancel(const Target &target, const Approval &approval) {
                                       contador ? QStringLiteral("Sin cobrar") : QStringLiteral("Devuelto"),
                                       engineAmount(cents)) +
                              approvalText({approval.administrator, reason}) + journal::openingSuffix(s.openedUtc)};
-    if (!persist(index, writes, notes, QStringLiteral("No se pudo anular el alquiler del Puesto %1"))) {
+    if (!persist(index, writes, notes, QStringLiteral("No se pudo anular el alquiler del %1"))) {
         return {};
     }
     closeStation(s);
@@ -541,27 +631,26 @@ Change StationBoard::move(const Target &target, int toIndex) {
     const int from = target.index;
     if (!isStation(toIndex) || toIndex == from) {
         return {false,
-                QStringLiteral("Elija otro puesto, libre, al que pasar el alquiler del Puesto %1.").arg(from + 1)};
+                QStringLiteral("Elija otro puesto, libre, al que pasar el alquiler del %1.").arg(stationLabel(from))};
     }
     if (stations_[at(toIndex)].running || expiring_[at(toIndex)]) {
-        return {false, QStringLiteral("El Puesto %1 está ocupado: el alquiler sigue en el Puesto %2.")
-                           .arg(toIndex + 1)
-                           .arg(from + 1)};
+        return {false, QStringLiteral("El %1 está ocupado: el alquiler sigue en el %2.")
+                           .arg(stationLabel(toIndex), stationLabel(from))};
     }
     Station &s = stations_[at(from)];
     Station moved = s;
     catchUp(moved, clock_.monotonicMs());
     if (!persist(
-            toIndex, {statements::puestoAbiertoMover(from + 1, s.openedUtc, toIndex + 1)},
-            {{journal::event::kStationMoved, toIndex + 1,
+            toIndex, {statements::puestoAbiertoMover(spec(from).number, s.openedUtc, spec(toIndex).number)},
+            {{journal::event::kStationMoved, spec(toIndex).number,
               QStringLiteral("Desde=Puesto %1; Hacia=Puesto %2; Modo=%3; %4=%5")
-                      .arg(from + 1)
-                      .arg(toIndex + 1)
+                      .arg(spec(from).number)
+                      .arg(spec(toIndex).number)
                       .arg(modeName(moved.mode == StationMode::Contador),
                            moved.mode == StationMode::Contador ? QStringLiteral("Tiempo") : QStringLiteral("Quedan"),
                            clockText(moved)) +
                   journal::openingSuffix(s.openedUtc)}},
-            QStringLiteral("No se pudo pasar el alquiler al Puesto %1"))) {
+            QStringLiteral("No se pudo pasar el alquiler al %1"))) {
         return {};
     }
     stations_[at(toIndex)] = moved;
@@ -583,11 +672,12 @@ StationBoard::Rental StationBoard::rentalRecord(int index, const QString &modo, 
     const QString hora = now.time().toString(QStringLiteral("HH:mm:ss"));
     const QString importe = engineAmount(cents);
     const QString usuario = session_.user();
-    sqlText_ = statements::alquilerInsert(index + 1, modo, usuario, now.date().day(),
+    sqlText_ = statements::alquilerInsert(spec(index).number, modo, usuario, now.date().day(),
                                           statements::monthAbbrev(now.date().month()), now.date().year(), hora,
                                           tiempo.hours, tiempo.minutes, importe);
-    return {sqlText_, journal::rentalDetail(QString::number(index + 1), modo, usuario, now.date().toString(Qt::ISODate),
-                                            hora, tiempo.hours, tiempo.minutes, importe)};
+    return {sqlText_,
+            journal::rentalDetail(QString::number(spec(index).number), modo, usuario, now.date().toString(Qt::ISODate),
+                                  hora, tiempo.hours, tiempo.minutes, importe)};
 }
 
 std::pair<QString, StationBoard::JournalNote> StationBoard::operationRecord(int index, const QString &tipo,
@@ -596,10 +686,10 @@ std::pair<QString, StationBoard::JournalNote> StationBoard::operationRecord(int 
                                                                             const QDateTime &at) const {
     const QString fecha = at.date().toString(Qt::ISODate);
     const QString hora = at.time().toString(QStringLiteral("HH:mm:ss"));
-    return {statements::operacionInsert(fecha, hora, index + 1, tipo, session_.user(), autorizo, minutes,
+    return {statements::operacionInsert(fecha, hora, spec(index).number, tipo, session_.user(), autorizo, minutes,
                                         engineAmount(cents), motivo),
-            {journal::event::kOperationRecorded, index + 1,
-             journal::operationDetail(fecha, hora, QString::number(index + 1), tipo, session_.user(), autorizo,
+            {journal::event::kOperationRecorded, spec(index).number,
+             journal::operationDetail(fecha, hora, QString::number(spec(index).number), tipo, session_.user(), autorizo,
                                       QString::number(minutes), engineAmount(cents), motivo)}};
 }
 
@@ -625,10 +715,10 @@ bool StationBoard::persist(int index, const QStringList &writes, const QList<Jou
     } catch (const data::DbError &error) {
         // Nothing of the station has changed yet: it stays open, or idle, as it was.
         // index -1: a setting of the room, which stays as it was.
-        Q_EMIT writeFailed(index,
-                           (index < 0 ? failure + QStringLiteral("; sigue como estaba.\n\n")
-                                      : failure.arg(index + 1) + QStringLiteral("; el puesto sigue como estaba.\n\n")) +
-                               error.describe());
+        Q_EMIT writeFailed(index, (index < 0 ? failure + QStringLiteral("; sigue como estaba.\n\n")
+                                             : failure.arg(stationLabel(index)) +
+                                                   QStringLiteral("; el puesto sigue como estaba.\n\n")) +
+                                      error.describe());
         return false;
     }
 }
@@ -694,6 +784,8 @@ void StationBoard::acknowledgeEnd(int index) {
     Station &s = stations_[at(index)];
     s.running = false;
     s.blocks = std::min(s.blocks, kMaxBlocks); // as a close leaves it
+    s.terms.reset();
+    s.controllers = 1;
     chooseContador(s);
     Q_EMIT stationChanged(index);
 }
@@ -708,9 +800,9 @@ void StationBoard::removeEndedRows() {
         }
         try {
             data::runInTransaction(*store_, [&] {
-                store_->execute(statements::puestoAbiertoDelete(index + 1, row));
-                journal::append(*store_, clock_.wallTime(), session_.user(), journal::event::kPrepaidEnded, index + 1,
-                                QStringLiteral("Apertura=") + row);
+                store_->execute(statements::puestoAbiertoDelete(spec(index).number, row));
+                journal::append(*store_, clock_.wallTime(), session_.user(), journal::event::kPrepaidEnded,
+                                spec(index).number, QStringLiteral("Apertura=") + row);
             });
             row.clear();
         } catch (const data::DbError &) {
@@ -727,7 +819,7 @@ QStringList StationBoard::openRowWrites() const {
     for (int index = 0; index < count(); ++index) {
         const Station &s = stations_[at(index)];
         if (s.running && !expiring_[at(index)]) {
-            writes << statements::puestoAbiertoReloj(index + 1, s.openedUtc, boot, s.openedAtMs,
+            writes << statements::puestoAbiertoReloj(spec(index).number, s.openedUtc, boot, s.openedAtMs,
                                                      std::max<qint64>(0, now - s.openedAtMs) / 1000, seen);
         }
     }
@@ -802,16 +894,31 @@ void StationBoard::restore() {
         asideNotes << JournalNote{journal::event::kStationSetAside, check.puesto,
                                   check.detail + QStringLiteral("; Motivo=") + why};
     };
+    std::vector<RowCheck> checks;
     for (; !rows.isEof(); rows.moveNext()) {
-        const RowCheck check = checkOpenRow(rows);
+        checks.push_back(checkOpenRow(rows));
+    }
+    // A rental on a station the room no longer has comes back on a station "Puesto N" added at
+    // the end of the room until the next start, so nothing is lost; the window learns of the
+    // room before any station.
+    const int before = count();
+    for (const RowCheck &check : checks) {
+        if (check.row && indexOf(check.row->puesto) < 0) {
+            addStation(check.row->puesto, check.row->consola, *check.row->terms);
+        }
+    }
+    if (count() != before) {
+        Q_EMIT roomChanged();
+    }
+    for (const RowCheck &check : checks) {
         if (!check.row) {
             setAside(check, check.problem);
             continue;
         }
         const OpenRow &row = *check.row;
-        const int index = row.puesto - 1;
+        const int index = indexOf(row.puesto);
         if (stations_[at(index)].running) {
-            setAside(check, QStringLiteral("el Puesto %1 ya tiene otro alquiler en curso").arg(row.puesto));
+            setAside(check, QStringLiteral("el %1 ya tiene otro alquiler en curso").arg(stationLabel(index)));
             continue;
         }
         const Elapsed elapsed = elapsedAtStart(row, now);
@@ -820,7 +927,7 @@ void StationBoard::restore() {
             continue;
         }
         const Restored back = restoreStation(row, elapsed.ms, now.bootMs);
-        const QString label = restoredLabel(back, row.puesto, row.openedUtc.toLocalTime(), wall.date());
+        const QString label = restoredLabel(back, stationLabel(index), row.openedUtc.toLocalTime(), wall.date());
         report.restored << label;
         times << elapsed;
         stations_[at(index)] = back.station;

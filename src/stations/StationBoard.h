@@ -7,9 +7,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <vector>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace accounts {
 class Session;
@@ -98,6 +98,14 @@ public:
     int count() const { return static_cast<int>(stations_.size()); }
     const StationSpec &spec(int index) const { return specs_[static_cast<size_t>(index)]; }
     bool isStation(int index) const { return index >= 0 && index < count(); }
+    // The index of the station with that number; -1 when the room has none.
+    int indexOf(int number) const;
+    // A station as messages name it, without article: "Puesto 3" for a station of that name
+    // and number, else "puesto PS5 Sala" ("No se pudo abrir el %1").
+    QString stationLabel(int index) const;
+    // The terms a rental opens with on a station now: its type's, the first type's block and
+    // price being the rate's (Tarifa).
+    pricing::Terms termsFor(int index) const;
 
     const Station &station(int index) const { return stations_[static_cast<size_t>(index)]; }
     // Its prepaid time ended and the operator has yet to acknowledge it: nothing changes it.
@@ -119,6 +127,8 @@ public:
     // station that runs or a block count out of range.
     bool chooseMode(int index, StationMode mode);
     bool setBlocks(int index, int blocks);
+    // The controllers an idle station will open with, 1 to pricing::kMaxControllers.
+    bool setControllers(int index, int n);
 
     // Opens an idle station: Contador with its first block paid, or Prepago with `blocks`
     // blocks bought and recorded at once. Closes a running one: a Contador rental is recorded
@@ -144,8 +154,9 @@ public:
     bool pauseAll();
     bool resumeAll();
 
-    // A running prepaid rental's extension: more blocks at the price it opened with, recorded at
-    // once as their own sale, or free minutes. Its end moves with them.
+    // A running prepaid rental's extension: more blocks, priced by the terms it opened with at the
+    // instant they are added (a period may have begun since), its controllers' surcharge
+    // included, and recorded at once as their own sale; or free minutes. Its end moves with them.
     Change addBlocks(const Target &target, int blocks);
     Change giveCourtesy(const Target &target, int minutes, const Approval &approval);
     // An amount taken off a running Contador rental at its close, up to what it has run up so far.
@@ -216,6 +227,12 @@ private:
     // The open stations' rows with the time seen now.
     QStringList openRowWrites() const;
     void markEnded(int index);
+    // The rate of a station's terms, as its prepaid split and its row use it.
+    Rate rateFor(int index) const;
+    // An idle prepaid choice's amount as its terms price it now.
+    void priceChoice(int index);
+    // A station the room lacks, for a rental restored on it: "Puesto N" at the end of the room.
+    int addStation(int number, const QString &type, const pricing::Terms &terms);
     void removeEndedRows();
 
     const sys::Clock &clock_;

@@ -1,8 +1,40 @@
 #include "stations/StationModel.h"
 
+#include <QDateTime>
 #include <algorithm>
 
 namespace stations {
+
+bool plainTerms(const pricing::Terms &terms, int controllers) {
+    return terms.periods.empty() && terms.minimumBlocks <= 1 && terms.toleranceMinutes <= 0 && controllers <= 1;
+}
+
+pricing::Terms termsOf(const Rate &rate) {
+    pricing::Terms terms;
+    terms.minutes = rate.Minutos;
+    terms.cents = rate.cents;
+    return terms;
+}
+
+namespace {
+
+// A Contador rental priced by its terms rather than block by block at its rate.
+bool pricedByTerms(const Station &s) {
+    return s.terms && !plainTerms(*s.terms, s.controllers);
+}
+
+// Such a rental after `elapsed` seconds: its blocks, and their price only when their count
+// changed (the tick stays cheap).
+void chargeByTerms(Station &s, qint64 elapsed) {
+    const qint64 due = pricing::contadorBlocks(*s.terms, elapsed);
+    if (due != s.blocksCharged) {
+        s.blocksCharged = due;
+        const QDateTime opened = QDateTime::fromString(s.openedUtc, Qt::ISODate).toLocalTime();
+        s.cents = pricing::contadorPrice(*s.terms, opened, elapsed, s.controllers).cents;
+    }
+}
+
+} // namespace
 
 qint64 blockAmount(qint64 cents, qint64 blocks) {
     return cents * blocks;
@@ -43,8 +75,13 @@ void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &open
         s.hours = 0;
         s.minutes = 0;
         s.seconds = 0;
-        s.blocksCharged = 1; // every started block is paid, the first at once
-        s.cents = blockAmount(rate.cents, 1);
+        if (pricedByTerms(s)) {
+            s.blocksCharged = -1;
+            chargeByTerms(s, 0);
+        } else {
+            s.blocksCharged = 1; // every started block is paid, the first at once
+            s.cents = blockAmount(rate.cents, 1);
+        }
     } else {
         s.seconds = 0;
     }
@@ -62,6 +99,8 @@ void closeStation(Station &s) {
     s.pausedAtMs = -1;
     s.courtesyMinutes = 0;
     s.discountCents = 0;
+    s.terms.reset();
+    s.controllers = 1; // the next rental starts with one, whatever this one had
     // The scroll bar keeps its value for the next rental, within its range after an extension.
     s.blocks = std::min(s.blocks, kMaxBlocks);
 }
@@ -84,9 +123,14 @@ bool recountPrepaid(Station &s, qint64 nowMs) {
 namespace {
 
 // The change of the minutes box: one more minute of a Contador rental, a block charged every
-// Minutos of them.
-void minuteChanged(Station &s) {
+// Minutos of them; under other terms the blocks they charge after `elapsed` seconds (block
+// edges and tolerances are whole minutes, so the minutes' changes see every one).
+void minuteChanged(Station &s, qint64 elapsed) {
     if (!s.running || s.mode != StationMode::Contador) {
+        return;
+    }
+    if (pricedByTerms(s)) {
+        chargeByTerms(s, elapsed);
         return;
     }
     const BlockCount next = countMinute(s.blockMinutes, s.rate.Minutos);
@@ -125,7 +169,7 @@ bool stepSecond(Station &s) {
             break;
         case TimeBox::Minuto:
             s.minutes = static_cast<qint64>(write.value);
-            minuteChanged(s);
+            minuteChanged(s, s.secondsDone + 1);
             break;
         case TimeBox::Segundo:
             s.seconds = static_cast<int>(write.value);

@@ -12,6 +12,13 @@ namespace stations {
 // The amount of a number of blocks at a price per block, both in whole cents.
 qint64 blockAmount(qint64 cents, qint64 blocks);
 
+// Terms that charge exactly as a bare rate does: every started block at one price, one
+// controller. A rental under other terms is priced by the pricing rules and journals its
+// breakdown.
+bool plainTerms(const pricing::Terms &terms, int controllers);
+// The plain terms of a rate.
+pricing::Terms termsOf(const Rate &rate);
+
 // Choosing "Contador": money, hours and minutes cleared, the seconds left as they are.
 void chooseContador(Station &s);
 // Choosing "Prepago": one block, shown as 0 hours and the rate's minutes, at the rate's price.
@@ -20,7 +27,8 @@ void choosePrepago(Station &s, const Rate &rate);
 void setBlocks(Station &s, int blocks, const Rate &rate);
 
 // Opens the station at the rate in force: a Contador rental starts at 0:0:0 with its first
-// block paid; a prepaid one counts down from the time bought. nowMs is the monotonic clock.
+// block paid (or, under its terms s.terms, the blocks and price they charge at the opening); a
+// prepaid one counts down from the time bought. nowMs is the monotonic clock.
 void openStation(Station &s, const Rate &rate, qint64 nowMs, const QString &openedUtc);
 // Closes it: idle, "Contador", every box 0.
 void closeStation(Station &s);

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 #include <vector>
 
 namespace stations {
@@ -34,7 +35,7 @@ struct Station {
     qint64 hours = 0;
     qint64 minutes = 0; // a prepaid time may start with 60 or more
     int seconds = 0;
-    qint64 cents = 0; // the amount, in whole cents
+    qint64 cents = 0; // the amount, in whole cents (Prepago: all paid for it, blocks added included)
     Flash flash = Flash::Unset;
     int blocks = 1; // the scroll bar's value
 
@@ -55,6 +56,9 @@ struct Station {
     qint64 discountCents = 0;
     // Controllers in use: chosen while idle, kept by the rental (1 to pricing::kMaxControllers).
     int controllers = 1;
+    // The terms the rental opened with, shared by every copy of it (the tick copies stations);
+    // null while idle, and then the rate's plain terms.
+    std::shared_ptr<const pricing::Terms> terms;
 
     friend bool operator==(const Station &, const Station &) = default;
 };

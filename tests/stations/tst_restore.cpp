@@ -143,7 +143,7 @@ private Q_SLOTS:
         if (QByteArray(QTest::currentDataTag()).contains("rate changed"))
             QCOMPARE(execRaw(db, "UPDATE Tarifa SET Minutos = 10, Pesos = 1"), SQLITE_OK);
         // The rows as opened, without the time they keep.
-        const QRegularExpression keptTime(QStringLiteral("(\\|[^|]*){8}$")); // the time kept, the pause and the extras
+        const QRegularExpression keptTime(QStringLiteral("(\\|[^|]*){12}$")); // the time kept, the pause and the extras
         const QStringList opened = testing::tableRows(db, "PuestosAbiertos").replaceInStrings(keptTime, {});
 
         testing::TestPlatform again(first.folder.path());

@@ -178,7 +178,7 @@ private Q_SLOTS:
         QTest::newRow("no boot named") << with({"Arranque=NULL", "ArranqueMs=NULL"}) << "";
         QTest::newRow("price at its largest")
             << with({"Pesos=999999999.99", "Fin=2026-12-05T17:07:09Z", "Minutos=1"}) << "";
-        QTest::newRow("station 6") << with({"Puesto=6"}) << "puesto";
+        QTest::newRow("station 21") << with({"Puesto=21"}) << "puesto";
         QTest::newRow("station 2.5") << with({"Puesto=2.5"}) << "puesto";
         QTest::newRow("unknown mode") << with({"Modo=prepago"}) << "modo";
         QTest::newRow("unreadable opening") << with({"Apertura=ayer"}) << "apertura";
