@@ -5,7 +5,9 @@
 //  - what restoring five open stations adds to the main window's start-up;
 //  - one look of the books' watch, which runs on the same thread once a second;
 //  - one tick with the five stations in every state (running, paused, extended, just moved), and
-//    each of the counter's operations, its transaction with the journal entry included.
+//    each of the counter's operations, its transaction with the journal entry included;
+//  - the board's tick alone with twenty stations open under prices by the time of day.
+#include "accounts/Session.h"
 #include "app/Desk.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
@@ -107,6 +109,24 @@ double loadMs(const QString &folder) {
     const bool loaded = desk.start();
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     return loaded ? ms : -1;
+}
+
+// Twenty stations, numbered 1 to 20, of a type with 10-minute blocks, periods all round the day
+// (the night's across midnight), a tolerance, and a controllers' surcharge.
+std::vector<stations::StationSpec> timeOfDayRoom() {
+    pricing::Terms terms;
+    terms.minutes = 10;
+    terms.cents = 500;
+    terms.toleranceMinutes = 2;
+    terms.controllerCents = 100;
+    terms.periods = {{QStringLiteral("Mañana"), pricing::kEveryDay, 8 * 60, 14 * 60 + 30, 400},
+                     {QStringLiteral("Tarde"), pricing::kEveryDay, 14 * 60 + 30, 20 * 60, 600},
+                     {QStringLiteral("Noche"), pricing::kEveryDay, 20 * 60, 2 * 60, 700}};
+    std::vector<stations::StationSpec> room;
+    for (int n = 1; n <= stations::kMaxStations; ++n) {
+        room.push_back({n, QStringLiteral("Puesto %1").arg(n), QStringLiteral("Nueva"), 1, terms});
+    }
+    return room;
 }
 
 } // namespace
@@ -224,6 +244,34 @@ int main(int argc, char *argv[]) {
         for (const auto &[name, op] : operations) {
             std::printf("  %s, with its journal entry: %.2f ms (median of 40)\n", name, time(op));
         }
+    }
+    {
+        // The board alone (the window's rows are the window's cost): every station counting up,
+        // each repriced at its block edges through three periods.
+        Services s(folder.path());
+        accounts::Session session;
+        stations::StationBoard board(s.clock, session);
+        if (board.load(s.platform.databasePath()).result != stations::StationBoard::Loaded::Ready) {
+            return 1;
+        }
+        board.setRoom(timeOfDayRoom());
+        session.signIn(QStringLiteral("Admin"), true);
+        for (int i = 0; i < board.count(); ++i) {
+            board.setControllers(i, 1 + i % 3);
+            board.open(i, stations::StationMode::Contador, 1);
+        }
+        constexpr int kTicks = 36000; // ten hours from 14:05: the afternoon, the night, past midnight
+        QElapsedTimer timer;
+        timer.start();
+        for (int n = 0; n < kTicks; ++n) {
+            s.clock.ms += 1000;
+            board.tick();
+        }
+        std::printf("one tick of the board, twenty stations open under prices by the time of day: %.2f us "
+                    "(station 1: %lld blocks, $%.2f)\n",
+                    static_cast<double>(timer.nsecsElapsed()) / kTicks / 1000.0,
+                    static_cast<long long>(board.station(0).blocksCharged),
+                    static_cast<double>(board.station(0).cents) / 100.0);
     }
     {
         // The program holds its books, so the watch looks at the path each time.
