@@ -112,7 +112,7 @@ QString spanText(qint64 minutes);
 // What the one message after start-up says of a restored station, e.g. "Puesto 1 (Contador,
 // desde 14:05)" or "Puesto 3 (Prepago, quedan 25 min)"; an opening on another day than today
 // carries its date ("desde el 01/12 10:00"). openedLocal is its opening in local time.
-// name is the station's as messages give it ("Puesto 1").
+// name is the station's, as its row shows it ("Puesto 1", "PS5 Sala").
 QString restoredLabel(const Restored &r, const QString &name, const QDateTime &openedLocal, const QDate &today);
 // What the message says of the time the program was down, from the restored stations' times.
 QString downtimeText(const QList<Elapsed> &restored);

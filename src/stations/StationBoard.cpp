@@ -91,6 +91,8 @@ pricing::Terms StationBoard::termsFor(int index) const {
     if (spec(index).typeIndex == 0) {
         terms.minutes = rate_.Minutos;
         terms.cents = rate_.cents;
+        // Tarifa may have been given a block shorter than the type's tolerance since.
+        terms.toleranceMinutes = std::min(terms.toleranceMinutes, std::max(0, terms.minutes - 1));
     }
     return terms;
 }
@@ -927,7 +929,7 @@ void StationBoard::restore() {
             continue;
         }
         const Restored back = restoreStation(row, elapsed.ms, now.bootMs);
-        const QString label = restoredLabel(back, stationLabel(index), row.openedUtc.toLocalTime(), wall.date());
+        const QString label = restoredLabel(back, spec(index).name, row.openedUtc.toLocalTime(), wall.date());
         report.restored << label;
         times << elapsed;
         stations_[at(index)] = back.station;
