@@ -170,13 +170,13 @@ private Q_SLOTS:
             "'2026-12-05T17:05:09Z', 30, 10, NULL, NULL)");
         const QString columns = QStringLiteral(
             "Puesto,Modo,Usuario,Apertura,Minutos,Pesos,Bloques,Fin,Arranque,ArranqueMs,Transcurrido,Visto,PausaMs,"
-            "PausadoEn,Cortesia,Descuento\n");
+            "PausadoEn,Cortesia,Descuento,Consola,Mandos,Condiciones,Pagado\n");
         QTest::newRow("first version")
             << "DROP TABLE PuestosAbiertos; DROP TABLE Registro; DROP TABLE PuestosApartados; DROP TABLE Sello; "
                "DROP TABLE Intentos; DROP TABLE ClavesProvisorias"
             << columns;
         QTest::newRow("open stations without their time")
-            << oldOpen << columns + "2|Contador|Ana|2026-12-05T17:05:09Z|30|10.0||||||||||";
+            << oldOpen << columns + "2|Contador|Ana|2026-12-05T17:05:09Z|30|10.0||||||||||||||";
         QTest::newRow("a step fails") << oldOpen + "; CREATE VIEW PuestosApartados AS SELECT 1"
                                       << "refused";
     }
