@@ -267,10 +267,8 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
             const bool firstMeeting = std::none_of(now.keyBegin(), now.keyEnd(), [](const QString &table) {
                 return table.compare(QLatin1String("Sello"), Qt::CaseInsensitive) == 0;
             });
-            for (const QString &sql : missingParts(now))
-                handle->execute(sql);
-            // Engine text as it stands: the rental tables' checks hold literals no statement binds.
-            for (const QString &sql : widenedStations(readCreateTexts(d.db)))
+            // Engine text as it stands, not Jet: a table's checks hold literals no statement binds.
+            for (const QString &sql : missingParts(now) + widenedStations(readCreateTexts(d.db)))
                 runPlain(d.db, sql.toUtf8().constData());
             // Books this version has not met yet: the journal takes them as they stand, once.
             if (firstMeeting)

@@ -274,6 +274,10 @@ private Q_SLOTS:
     // An older file whose rentals stop at station 5 takes station 12 once opened; its rows keep
     // their rowids and the journal still accounts for every one.
     void olderRentalTablesWidenToTwentyStations() {
+        // A new file takes them from the start.
+        QVERIFY(readOnlyRows(path_, "SELECT sql FROM sqlite_master WHERE name = 'Alquiler'")
+                    .value(0)
+                    .contains(QLatin1String("BETWEEN 1 AND 20")));
         const QDate day(2026, 12, 5);
         data::runInTransaction(*db_, [this, day] {
             for (int puesto : {2, 4, 5}) {
@@ -305,6 +309,8 @@ private Q_SLOTS:
                     .arg(t);
             QCOMPARE(execRaw(path_, sql.toUtf8().constData()), SQLITE_OK);
         }
+        // And without the room's tables, which the open adds.
+        QCOMPARE(execRaw(path_, "DROP TABLE Puestos; DROP TABLE Consolas; DROP TABLE Periodos"), SQLITE_OK);
         QCOMPARE(execRaw(path_, "INSERT INTO Alquiler VALUES (12, 'Contador', 'x', '2026-12-05', '14:00:00', "
                                 "'00:30:00', 1)"),
                  SQLITE_CONSTRAINT);
@@ -316,6 +322,8 @@ private Q_SLOTS:
         QCOMPARE(readOnlyRows(path_, "SELECT name, tbl_name FROM sqlite_master WHERE type = 'index' AND tbl_name IN "
                                      "('Alquiler', 'Caja') ORDER BY name"),
                  (QStringList{"AlquilerFecha|Alquiler", "CajaFecha|Caja"}));
+        QCOMPARE(room::readRoom(*db_, kTarifa).stations.size(), size_t(5));
+        QCOMPARE(readOnlyRows(path_, "SELECT COUNT(*) FROM Puestos"), QStringList{"0"});
         const journal::Verification verified = journal::verify(*db_);
         QVERIFY(verified.ok);
         // The row the raw delete took is the one difference.
