@@ -138,6 +138,9 @@ RoomSettingsDialog::RoomSettingsDialog(sys::Platform &platform, const room::Room
     connect(tblConsolas, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (item->column() == 0) {
             refreshTypeBoxes();
+            if (item->row() == periodsOf_) {
+                lblPeriodos->setText(QStringLiteral("Períodos de «%1»").arg(item->text().trimmed()));
+            }
         }
     });
 }
