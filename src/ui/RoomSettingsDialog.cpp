@@ -88,6 +88,8 @@ RoomSettingsDialog::RoomSettingsDialog(sys::Platform &platform, const room::Room
     label("lblPuestos", QStringLiteral("Puestos"), 6);
     tblPuestos = table(this, "tblPuestos", {QStringLiteral("Número"), QStringLiteral("Nombre"), QStringLiteral("Tipo")},
                        26, 200);
+    tblPuestos->setColumnWidth(0, 70);
+    tblPuestos->setColumnWidth(1, 320);
     cmdAgregarPuesto = button("cmdAgregarPuesto", QStringLiteral("Agregar &puesto"), 8, 232);
     cmdQuitarPuesto = button("cmdQuitarPuesto", QStringLiteral("&Quitar puesto"), 166, 232);
     label("lblConsolas", QStringLiteral("Tipos de consola"), 266);
@@ -159,8 +161,10 @@ void RoomSettingsDialog::insertType(const QString &name, const pricing::Terms &t
     tblConsolas->setItem(row, 4, cell(QString::number(terms.toleranceMinutes)));
     tblConsolas->setItem(row, 5, cell(pesosText(terms.controllerCents)));
     if (first) {
-        tblConsolas->item(row, 1)->setToolTip(kTarifaTip);
-        tblConsolas->item(row, 2)->setToolTip(kTarifaTip);
+        for (int column : {1, 2}) {
+            tblConsolas->item(row, column)->setToolTip(kTarifaTip);
+            tblConsolas->item(row, column)->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+        }
     }
     std::vector<QStringList> rows;
     for (const pricing::Period &p : terms.periods) {
