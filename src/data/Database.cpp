@@ -143,6 +143,21 @@ int readLayout(sqlite3 *db, TableColumns *layout) {
     return rc == SQLITE_DONE ? 0 : sqlite3_extended_errcode(db);
 }
 
+// Each table's CREATE text, by name.
+QMap<QString, QString> readCreateTexts(sqlite3 *db) {
+    QMap<QString, QString> texts;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name, sql FROM sqlite_master WHERE type = 'table'", -1, &stmt, nullptr) ==
+        SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            texts.insert(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))),
+                         QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1))));
+        }
+    }
+    sqlite3_finalize(stmt);
+    return texts;
+}
+
 qint64 applicationId(sqlite3 *db) {
     sqlite3_stmt *stmt = nullptr;
     qint64 id = -1;
@@ -242,7 +257,7 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
     // export replace a copy.
     if (writable && applicationId(d.db) == kCopyMark)
         sqlite3_exec(d.db, "PRAGMA application_id = 0", nullptr, nullptr, nullptr);
-    if (writable && !missingParts(tables).isEmpty()) {
+    if (writable && (!missingParts(tables).isEmpty() || !widenedStations(readCreateTexts(d.db)).isEmpty())) {
         // A file of an earlier version: the newer tables and columns come together or not at all.
         handle->beginTransaction();
         try {
@@ -252,8 +267,9 @@ std::unique_ptr<Database> Database::open(const QString &path, Options options) {
             const bool firstMeeting = std::none_of(now.keyBegin(), now.keyEnd(), [](const QString &table) {
                 return table.compare(QLatin1String("Sello"), Qt::CaseInsensitive) == 0;
             });
-            for (const QString &sql : missingParts(now))
-                handle->execute(sql);
+            // Engine text as it stands, not Jet: a table's checks hold literals no statement binds.
+            for (const QString &sql : missingParts(now) + widenedStations(readCreateTexts(d.db)))
+                runPlain(d.db, sql.toUtf8().constData());
             // Books this version has not met yet: the journal takes them as they stand, once.
             if (firstMeeting)
                 journal::startBooks(*handle, QDateTime::currentDateTime());

@@ -43,6 +43,8 @@ inline const QString kRentalRecorded = QStringLiteral("Alquiler registrado");
 // A row of Operaciones, its values in Detalle (see JournalBooks.h), like a rental's.
 inline const QString kOperationRecorded = QStringLiteral("Operación registrada");
 inline const QString kRoomSetting = QStringLiteral("Ajuste del salón");
+// The room's stations and console types stored anew; Detalle lists what changed.
+inline const QString kRoomConfigured = QStringLiteral("Configuración del salón");
 inline const QString kRateChanged = QStringLiteral("Tarifa cambiada");
 inline const QString kAccountAdded = QStringLiteral("Cuenta agregada");
 inline const QString kAccountDeleted = QStringLiteral("Cuenta borrada");

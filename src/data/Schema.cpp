@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 namespace data {
@@ -15,7 +16,7 @@ namespace {
 // The rental columns, shared by Alquiler and its cash-close copy Caja. Dates and times are ISO
 // text so that text order is time order; Tiempo is a duration and may pass 23 hours.
 const char *const rentalColumns = R"((
-    Puesto INTEGER NOT NULL CHECK (Puesto BETWEEN 1 AND 5),
+    Puesto INTEGER NOT NULL CHECK (Puesto BETWEEN 1 AND 20),
     Modo TEXT NOT NULL,
     Usuario TEXT NOT NULL,
     Fecha TEXT NOT NULL CHECK (typeof(Fecha) = 'text' AND date(Fecha) = Fecha),
@@ -99,6 +100,18 @@ QList<Addition> additions() {
                          "UltimoFallo TEXT NOT NULL, Arranque TEXT NOT NULL, RelojArranque INTEGER NOT NULL)")}},
         // Accounts whose password the administrator set: their owner chooses one at the next sign-in.
         {"ClavesProvisorias", {QStringLiteral("CREATE TABLE ClavesProvisorias (Usuario TEXT NOT NULL PRIMARY KEY)")}},
+        // The room: its stations, its console types in order (the first one's Minutos and Pesos
+        // are Tarifa's, left NULL here) and each type's periods of the week. No stations: the
+        // delivered five.
+        {"Puestos",
+         {QStringLiteral("CREATE TABLE Puestos (Numero INTEGER PRIMARY KEY CHECK (Numero BETWEEN 1 AND 20), "
+                         "Nombre TEXT NOT NULL, Tipo TEXT NOT NULL)")}},
+        {"Consolas",
+         {QStringLiteral("CREATE TABLE Consolas (Nombre TEXT PRIMARY KEY, Orden INTEGER NOT NULL, Minutos INTEGER, "
+                         "Pesos REAL, Minimo INTEGER NOT NULL, Tolerancia INTEGER NOT NULL, Recargo REAL NOT NULL)")}},
+        {"Periodos",
+         {QStringLiteral("CREATE TABLE Periodos (Consola TEXT NOT NULL, Nombre TEXT NOT NULL, Dias INTEGER NOT NULL, "
+                         "Desde INTEGER NOT NULL, Hasta INTEGER NOT NULL, Pesos REAL NOT NULL)")}},
     };
 }
 
@@ -139,6 +152,27 @@ QStringList missingParts(const TableColumns &layout) {
         } else if (table != layout.cend() && !table->contains(QLatin1String(a.column), Qt::CaseInsensitive)) {
             out << a.statements;
         }
+    }
+    return out;
+}
+
+QStringList widenedStations(const QMap<QString, QString> &createTexts) {
+    // The first versions let a rental name stations 1 to 5 only.
+    static const QRegularExpression narrow(QStringLiteral("Puesto\\s+BETWEEN\\s+1\\s+AND\\s+5\\s*\\)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QString columns = QStringLiteral("Puesto, Modo, Usuario, Fecha, Hora, Tiempo, Importe");
+    QStringList out;
+    for (const char *table : {"Alquiler", "Caja"}) {
+        const QString name = QLatin1String(table);
+        if (!narrow.match(createTexts.value(name)).hasMatch())
+            continue;
+        // The engine cannot change a CHECK: the table is made anew beside the old, takes every row
+        // with its rowid (the journal names rentals by it), and takes the old one's name and index.
+        const QString wide = name + QStringLiteral("Ampliada");
+        out << QStringLiteral("CREATE TABLE ") + wide + QLatin1Char(' ') + QString::fromUtf8(rentalColumns)
+            << QStringLiteral("INSERT INTO %1 (rowid, %2) SELECT rowid, %2 FROM %3").arg(wide, columns, name)
+            << QStringLiteral("DROP TABLE ") + name << QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(wide, name)
+            << QStringLiteral("CREATE INDEX %1Fecha ON %1 (Fecha)").arg(name);
     }
     return out;
 }

@@ -16,6 +16,11 @@ using TableColumns = QMap<QString, QStringList>;
 // tables, and the columns of tables it has, in the order they were added.
 QStringList missingParts(const TableColumns &layout);
 
+// The statements that let Alquiler and Caja of an earlier version take stations 1 to 20 (their
+// CHECK stopped at 5), given each table's CREATE text by name: each such table rebuilt with its
+// rows, rowids and index. Run inside one transaction.
+QStringList widenedStations(const QMap<QString, QString> &createTexts);
+
 // Creates the file as delivered: the schema, the first rate (30 minutes for 10 pesos), the
 // administrator account 'Admin' with the given password hash, and the journal's first entry
 // starting the books. Refuses (DbError) when the path

@@ -70,11 +70,11 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(DbError, rs.field("Usuario"));
     }
 
-    // Station 4 moves to 5, then 5 to 6 is refused: the whole update goes, and the transaction
+    // Station 19 moves to 20, then 20 to 21 is refused: the whole update goes, and the transaction
     // around it goes on. A second handle sees only what was committed.
     void rejectedStatementWritesNothing() {
-        db_->execute(rental(4, "Admin", QDate(2026, 12, 5), "10:00:00"));
-        db_->execute(rental(5, "Admin", QDate(2026, 12, 5), "11:00:00"));
+        db_->execute(rental(19, "Admin", QDate(2026, 12, 5), "10:00:00"));
+        db_->execute(rental(20, "Admin", QDate(2026, 12, 5), "11:00:00"));
         db_->beginTransaction();
         db_->execute(usuarioInsert(7, "kept", "k"));
         const QString jet = QStringLiteral("UPDATE Alquiler SET Puesto = Puesto + 1");
@@ -88,7 +88,7 @@ private Q_SLOTS:
         QCOMPARE(count(*other, passwordLookup("kept")), 0);
         db_->commit();
         QCOMPARE(count(*other, passwordLookup("kept")), 1);
-        QCOMPARE(count(*db_, "SELECT * FROM Alquiler WHERE Puesto = 4"), 1);
+        QCOMPARE(count(*db_, "SELECT * FROM Alquiler WHERE Puesto = 19"), 1);
     }
 
     // Characters that mean something in a file URI are plain parts of the name.
