@@ -1,9 +1,13 @@
 #include "app/Desk.h"
 
+#include "data/DbError.h"
 #include "data/NumberText.h"
 #include "platform/Platform.h"
+#include "room/Room.h"
+#include "room/RoomSave.h"
 #include "stations/StationBoard.h"
 #include "ui/JournalCheck.h"
+#include "ui/RoomSettingsDialog.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
@@ -24,6 +28,11 @@ template <class W> void forgetUnloading(QPointer<W> &window) {
     if (window && window->isUnloading()) {
         window.clear();
     }
+}
+
+QString roomFallbackText() {
+    return QStringLiteral("\n\nMientras tanto se usan los cinco puestos de siempre, a la tarifa; el administrador "
+                          "puede corregir el salón en «Configuración del salón».");
 }
 
 } // namespace
@@ -51,6 +60,7 @@ Desk::~Desk() {
     delete accountsWindow_.data();
     delete cashClose_.data();
     delete rate_.data();
+    delete room_.data();
     main_.reset();
 }
 
@@ -64,6 +74,10 @@ formCaja *Desk::cashCloseWindow() const {
 
 frmTarifa *Desk::rateWindow() const {
     return rate_;
+}
+
+RoomSettingsDialog *Desk::roomWindow() const {
+    return room_;
 }
 
 frmRegistro *Desk::journalWindow() const {
@@ -86,6 +100,17 @@ bool Desk::start() {
     if (loaded.result != stations::StationBoard::Loaded::Ready) {
         platform_.messages.showMessage(main_.get(), loaded.problem);
         return false;
+    }
+    // The room (its stations, names, console types and prices) is read once, here: a change
+    // made in "Configuración del salón" applies at the next start.
+    try {
+        board_.setRoom(room::stationSpecs(room::readRoom(*board_.store(), board_.rate())));
+    } catch (const data::DbError &error) {
+        // The stations must count all the same: the delivered room stands in, and the
+        // administrator is told why and where to put it right.
+        main_->afterSignIn([this, text = error.describe() + roomFallbackText()] {
+            platform_.messages.postMessage(main_.get(), text, {});
+        });
     }
     board_.restore();
 
@@ -226,6 +251,27 @@ void Desk::openRate() {
     rate_->showForm(); // the main window stays usable
 }
 
+void Desk::openRoomSettings(const QString &administrator) {
+    forgetUnloading(room_);
+    if (!room_) {
+        // What the file holds now, which may differ from the room the stations run with.
+        room::Room stored = room::defaultRoom(board_.rate());
+        std::vector<int> running;
+        try {
+            running = room::runningStations(*board_.store());
+            stored = room::readRoom(*board_.store(), board_.rate());
+        } catch (const data::DbError &error) {
+            platform_.messages.showMessage(main_.get(), error.describe() + roomFallbackText());
+        }
+        room_ = new RoomSettingsDialog(platform_, stored, std::move(running),
+                                       [this, stored, administrator](const room::Room &after) {
+                                           return room::saveRoom(*board_.store(), stored, after, administrator,
+                                                                 platform_.clock.wallTime());
+                                       });
+    }
+    room_->showForm(); // the main window stays usable
+}
+
 void Desk::exit() {
     // While the administrator is adding an account nothing ends the program.
     if (accountsWindow_ && !accountsWindow_->isUnloading() &&
@@ -242,7 +288,7 @@ void Desk::exit() {
 
 bool Desk::settleOpenStations(QWidget *parent) {
     QList<int> running;
-    for (int i = 0; i < stations::kStations; ++i) {
+    for (int i = 0; i < board_.count(); ++i) {
         if (board_.station(i).running && !board_.isExpiring(i)) {
             running << i;
         }
@@ -268,7 +314,7 @@ bool Desk::settleOpenStations(QWidget *parent) {
             return false; // the board has said why; the program stays, the station as it was
         }
         if (quote && quote->mode == stations::StationMode::Contador) {
-            collect << QStringLiteral("Puesto %1: $ %2").arg(i + 1).arg(numtext::amountText(quote->cents));
+            collect << QStringLiteral("%1: $ %2").arg(board_.spec(i).name, numtext::amountText(quote->cents));
             total += quote->cents;
         }
     }

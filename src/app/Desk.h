@@ -16,6 +16,7 @@ class formUsuario;
 class frmGraficos;
 class frmRegistro;
 class frmTarifa;
+class RoomSettingsDialog;
 namespace cash_close {
 struct Report;
 }
@@ -58,6 +59,7 @@ public:
     formUsuario *accountsWindow() const;
     formCaja *cashCloseWindow() const;
     frmTarifa *rateWindow() const;
+    RoomSettingsDialog *roomWindow() const;
     frmRegistro *journalWindow() const;
     frmGraficos *chartsWindow() const;
 
@@ -65,6 +67,8 @@ private:
     void changeUser();
     void openCashClose();
     void openRate();
+    // "Configuración del salón", once the main window has checked the administrator's password.
+    void openRoomSettings(const QString &administrator);
     void openJournal(const QDateTime &from, const QDateTime &to);
     void openCharts(const cash_close::Report &report);
     void exit();
@@ -86,6 +90,7 @@ private:
     QPointer<formUsuario> accountsWindow_;
     QPointer<formCaja> cashClose_;
     QPointer<frmTarifa> rate_;
+    QPointer<RoomSettingsDialog> room_;
     QPointer<frmRegistro> journal_;
     QPointer<frmGraficos> charts_;
 };

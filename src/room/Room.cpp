@@ -5,6 +5,7 @@
 #include "pricing/TermsCheck.h"
 #include "stations/StationMath.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace room {
@@ -92,6 +93,10 @@ Room readRoom(data::Database &db, const stations::Rate &tarifa) {
                       type.terms.cents = room.types.empty() ? tarifa.cents : cents(row[2]);
                       type.terms.minimumBlocks = whole(row[3]);
                       type.terms.toleranceMinutes = whole(row[4]);
+                      // A rate changed since to a block no longer than the tolerance leaves the
+                      // tolerance inside the block, as the board does, rather than refusing the room.
+                      if (room.types.empty() && type.terms.toleranceMinutes >= tarifa.Minutos)
+                          type.terms.toleranceMinutes = std::max(0, tarifa.Minutos - 1);
                       type.terms.controllerCents = cents(row[5]);
                       room.types.push_back(std::move(type));
                       return true;
