@@ -164,6 +164,15 @@ bool StationBoard::setBlocks(int index, int blocks) {
     return true;
 }
 
+bool StationBoard::setControllers(int index, int n) {
+    if (!isStation(index) || stations_[at(index)].running || n < 1 || n > pricing::kMaxControllers) {
+        return false;
+    }
+    stations_[at(index)].controllers = n;
+    Q_EMIT stationChanged(index);
+    return true;
+}
+
 // Opening and closing -----------------------------------------------------------------------
 
 bool StationBoard::open(int index, StationMode mode, int blocks) {

@@ -119,6 +119,8 @@ public:
     // station that runs or a block count out of range.
     bool chooseMode(int index, StationMode mode);
     bool setBlocks(int index, int blocks);
+    // The controllers an idle station opens with (1 to pricing::kMaxControllers).
+    bool setControllers(int index, int n);
 
     // Opens an idle station: Contador with its first block paid, or Prepago with `blocks`
     // blocks bought and recorded at once. Closes a running one: a Contador rental is recorded
