@@ -115,6 +115,7 @@ void Form::fitScreen() {
                        qMin(client.height() + (wide ? bar : 0), room.height()));
     setFixedSize(window);
     area->setGeometry(rect());
+    area->show(); // a window already shown shows no child made since by itself
     if (focused && focused != this) {
         focused->setFocus(Qt::OtherFocusReason);
     }

@@ -260,8 +260,7 @@ void formLudomat2::buildStationRow(int i) {
         auto *key = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_1 + i)), this);
         connect(key, &QShortcut::activated, button, [button] {
             if (button->isEnabled()) {
-                button->setFocus(Qt::ShortcutFocusReason);
-                button->animateClick();
+                button->animateClick(); // as an access key does: no focus moves
             }
         });
         rowKeys[static_cast<size_t>(i)] = key;
@@ -276,7 +275,7 @@ void formLudomat2::buildStationRow(int i) {
         mandos->setRange(1, pricing::kMaxControllers);
         mandos->setToolTip(QStringLiteral("Mandos"));
         mandos->setValue(board_.station(i).controllers);
-        place(mandos, 2640, top + 420, 780, 330);
+        place(mandos, 2640, top + 405, 780, 300); // clear of the next row and of the bottom band
         spnMandos[static_cast<size_t>(i)] = mandos;
     }
 }
