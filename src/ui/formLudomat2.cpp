@@ -1,6 +1,8 @@
 #include "ui/formLudomat2.h"
 
 #include "stations/StationBoard.h"
+#include "ui/CheckoutDialog.h"
+#include "ui/CorrectionDialog.h"
 #include "ui/DisplayBox.h"
 #include "ui/FittedText.h"
 #include "ui/Twips.h"
@@ -131,6 +133,12 @@ QList<QWidget *> formLudomat2::rowWidgets(int index) const {
 
 void formLudomat2::rebuildRows() {
     const bool first = cmdPuesto.empty();
+    // A checkout or a correction asked about an old row goes with it.
+    for (QDialog *question : findChildren<QDialog *>()) {
+        if (qobject_cast<CheckoutDialog *>(question) || qobject_cast<CorrectionDialog *>(question)) {
+            question->reject();
+        }
+    }
     for (int i = 0; i < rowCount(); ++i) {
         qDeleteAll(rowWidgets(i));
         delete rowKeys[static_cast<size_t>(i)];

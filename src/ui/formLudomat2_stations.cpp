@@ -282,6 +282,8 @@ void formLudomat2::announceEnd(int index) {
         this, QStringLiteral("Finalizó el tiempo del prepago %1.").arg(stationPhrase(index, QStringLiteral("en"))),
         [this, index] {
             board_.acknowledgeEnd(index);
-            moveFocus(cmdPuesto[at(index)]);
+            if (index < rowCount()) { // the room may have been made anew meanwhile
+                moveFocus(cmdPuesto[at(index)]);
+            }
         });
 }
