@@ -20,17 +20,19 @@ QLabel *value(QWidget *parent, const char *name, const QString &text) {
 
 } // namespace
 
-CheckoutDialog::CheckoutDialog(QWidget *parent, const stations::Checkout &quote) : QDialog(parent), quote_(quote) {
+CheckoutDialog::CheckoutDialog(QWidget *parent, const stations::Checkout &quote, const QString &name)
+    : QDialog(parent), quote_(quote) {
     setObjectName(QStringLiteral("frmCobro"));
-    const int n = quote.index + 1;
-    setWindowTitle(QStringLiteral("Cerrar Puesto %1").arg(n));
+    setWindowTitle(QStringLiteral("Cerrar ") + name);
     const bool contador = quote.mode == stations::StationMode::Contador;
+    // A delivered name shows its number alone after "Puesto:".
+    const QString shown = name.startsWith(QStringLiteral("Puesto ")) ? name.mid(7) : name;
 
     auto *form = new QFormLayout;
     form->addRow(
         QStringLiteral("Puesto:"),
         value(this, "lblPuesto",
-              QStringLiteral("%1 (%2)").arg(n).arg(contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"))));
+              QStringLiteral("%1 (%2)").arg(shown, contador ? QStringLiteral("Contador") : QStringLiteral("Prepago"))));
     form->addRow(contador ? QStringLiteral("Tiempo:") : QStringLiteral("Quedan:"),
                  value(this, "lblTiempo", stations::clockText(quote.hours, quote.minutes, quote.seconds)));
     form->addRow(contador ? QStringLiteral("Bloques:") : QStringLiteral("Bloques comprados:"),

@@ -11,7 +11,8 @@
 class CheckoutDialog final : public QDialog {
     Q_OBJECT
 public:
-    CheckoutDialog(QWidget *parent, const stations::Checkout &quote);
+    // name: the station's, as its row shows it.
+    CheckoutDialog(QWidget *parent, const stations::Checkout &quote, const QString &name);
 
     const stations::Checkout &quote() const { return quote_; }
 

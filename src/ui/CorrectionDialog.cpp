@@ -35,8 +35,8 @@ CorrectionDialog::CorrectionDialog(QWidget *parent, const Fields &fields) : QDia
     }
     if (!fields.stations.isEmpty()) {
         station_ = new QComboBox(this);
-        for (const int index : fields.stations) {
-            station_->addItem(QStringLiteral("Puesto %1").arg(index + 1), index);
+        for (const auto &[index, name] : fields.stations) {
+            station_->addItem(name, index);
         }
         add(QStringLiteral("&Al puesto:"), station_, "cboPuesto");
     }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <utility>
 
 class QComboBox;
 class QLabel;
@@ -23,10 +24,10 @@ public:
         QString about;      // what the station runs, shown first
         QString countLabel; // set: a count from 1 to countMax
         int countMax = 0;
-        QString amountLabel;   // set: an amount in pesos
-        QList<int> stations;   // set: the stations it may go to (indexes)
-        bool reason = false;   // a reason must be typed
-        bool password = false; // the administrator's password
+        QString amountLabel;                     // set: an amount in pesos
+        QList<std::pair<int, QString>> stations; // set: the stations it may go to (index, name)
+        bool reason = false;                     // a reason must be typed
+        bool password = false;                   // the administrator's password
     };
     CorrectionDialog(QWidget *parent, const Fields &fields);
 

@@ -25,10 +25,7 @@ int textRoom(const QLineEdit *box) {
     return inner.width() - margins.left() - margins.right() - 2 * 2;
 }
 
-namespace {
-
-// The box's own font when the text fits; else the largest size, condensed down to half its
-// width if need be, at which it fits: a taller narrow digit reads better than a tiny one.
+// A taller narrow digit reads better than a tiny one: the width goes before the size.
 QFont fittedFont(const QFont &natural, const QString &text, int room) {
     if (QFontMetrics(natural).horizontalAdvance(text) <= room) {
         return natural;
@@ -45,8 +42,6 @@ QFont fittedFont(const QFont &natural, const QString &text, int room) {
     }
     return font;
 }
-
-} // namespace
 
 void setFittedText(QLineEdit *box, const QString &text) {
     if (box->text() == text) {

@@ -17,17 +17,50 @@
 namespace ui {
 
 Form::Form(sys::Platform &platform, const QString &caption, QSize clientTwips, QSize pictureSize, int pictureSeed)
-    : QWidget(nullptr), platform_(platform) {
+    : QWidget(nullptr), platform_(platform), pictureSize_(pictureSize), pictureSeed_(pictureSeed) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(caption);
     setFixedSize(twSize(clientTwips.width(), clientTwips.height()));
+    paintPicture();
+    setAutoFillBackground(true);
+}
+
+void Form::paintPicture() {
     QPalette pal = palette();
     // The picture is drawn from the top-left corner once, never tiled; the rest of a larger
     // client area takes the picture's own edge colour.
     pal.setBrush(QPalette::Window,
-                 QPixmap::fromImage(backgroundPicture(pictureSize, pictureSeed, twipsDpi() / 96.0, size())));
+                 QPixmap::fromImage(backgroundPicture(pictureSize_, pictureSeed_, twipsDpi() / 96.0, size())));
     setPalette(pal);
-    setAutoFillBackground(true);
+}
+
+void Form::resizeClient(QSize clientTwips) {
+    // Out of the scroll area first: the controls are the window's own again, as when it was made.
+    if (auto *area = findChild<QScrollArea *>(QStringLiteral("formScroller"), Qt::FindDirectChildrenOnly)) {
+        QWidget *focused = focusWidget();
+        QWidget *content = area->widget();
+        const QObjectList held = content->children();
+        for (QObject *child : held) {
+            auto *control = qobject_cast<QWidget *>(child);
+            if (!control || control->isWindow()) {
+                continue;
+            }
+            const bool shown = control->isVisibleTo(content);
+            control->setParent(this);
+            control->setVisible(shown);
+        }
+        delete area;
+        if (focused && focused != this && isAncestorOf(focused)) {
+            focused->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    setFixedSize(twSize(clientTwips.width(), clientTwips.height()));
+    paintPicture();
+    fitted_ = false;
+    if (isVisible()) {
+        fitted_ = true;
+        fitScreen();
+    }
 }
 
 void Form::setVisible(bool visible) {
@@ -82,6 +115,7 @@ void Form::fitScreen() {
                        qMin(client.height() + (wide ? bar : 0), room.height()));
     setFixedSize(window);
     area->setGeometry(rect());
+    area->show(); // a window already shown shows no child made since by itself
     if (focused && focused != this) {
         focused->setFocus(Qt::OtherFocusReason);
     }

@@ -38,6 +38,10 @@ public:
 
 protected:
     sys::Platform &platform() const { return platform_; }
+    // Another client size, for a window whose controls were made anew: the picture is drawn for
+    // it, and a shown window fits its screen again (scrolling, or no more). Controls made since
+    // are the window's own children, as in the constructor.
+    void resizeClient(QSize clientTwips);
     // The title-bar close box: return true to let the window close.
     virtual bool queryClose() { return true; }
     void closeEvent(QCloseEvent *event) override;
@@ -47,10 +51,13 @@ protected:
 private:
     // Done once, before the window is first shown, when every control is in place.
     void fitScreen();
+    void paintPicture();
 
     sys::Platform &platform_;
     bool unloading_ = false;
     bool fitted_ = false;
+    QSize pictureSize_;
+    int pictureSeed_ = 0;
 };
 
 // Calls handler(key, modifiers) for every key that goes down on the control (the KeyDown event).

@@ -1,7 +1,11 @@
 #include "ui/formLudomat2.h"
 
 #include "stations/StationBoard.h"
+#include "ui/CheckoutDialog.h"
+#include "ui/CorrectionDialog.h"
 #include "ui/DisplayBox.h"
+#include "ui/FittedText.h"
+#include "ui/Twips.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -9,8 +13,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <utility>
 
@@ -18,9 +26,51 @@ namespace {
 
 constexpr int kRowTop = 600;
 constexpr int kRowPitch = 840;
+// The window and its bottom band as drawn for the delivered five rows; each row more or less
+// moves the band and the window's bottom by one pitch.
+constexpr int kWidth = 8745;
+constexpr int kHeight = 5235;
+constexpr int kBandTop = 4680;
 const QColor kDarkBlue(0, 0, 192);
 
-const char *const kFrameNames[stations::kStations] = {"Frame5", "Frame1", "Frame2", "Frame3", "Frame4"};
+// Rows 0 to 4 keep the frames' names they always had; from row 5 on, Frame6 and so on.
+QString frameName(int row) {
+    static const char *const names[stations::kStations] = {"Frame5", "Frame1", "Frame2", "Frame3", "Frame4"};
+    return row < stations::kStations ? QString::fromLatin1(names[row]) : QStringLiteral("Frame%1").arg(row + 1);
+}
+
+// The "$" labels are Label1 .. Label5; Label6 onwards name other controls, so later rows have their own.
+QString dollarName(int row) {
+    return row < stations::kStations ? QStringLiteral("Label%1").arg(row + 1) : QStringLiteral("lblPesos_%1").arg(row);
+}
+
+int extraRows(int rows) {
+    return (rows - stations::kStations) * kRowPitch;
+}
+
+QSize clientSize(int rows) {
+    return QSize(kWidth, kHeight + extraRows(rows));
+}
+
+const char *const kNaturalFont = "ludomatNaturalFont";
+
+QString withoutAccessKeys(QString text) {
+    text.replace(QStringLiteral("&&"), QChar(1));
+    text.remove(QLatin1Char('&'));
+    return text.replace(QChar(1), QLatin1Char('&'));
+}
+
+// A station of the delivered name in its own row has its digit as the caption's access key.
+bool digitInCaption(const QString &name, int row) {
+    return row < formLudomat2::kAccessKeyRows && name == QStringLiteral("Puesto %1").arg(row + 1);
+}
+
+QString caption(const QString &verb, const QString &name, int row) {
+    if (digitInCaption(name, row)) {
+        return verb + QStringLiteral(" Puesto &%1").arg(row + 1);
+    }
+    return verb + QLatin1Char(' ') + QString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
 
 QFont boldFont(const QFont &base) {
     QFont f = base;
@@ -32,7 +82,8 @@ QFont boldFont(const QFont &base) {
 
 formLudomat2::formLudomat2(sys::Platform &platform, accounts::Session &session, accounts::AccountService &accounts,
                            stations::StationBoard &board)
-    : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), QSize(8745, 5235), QSize(569, 416), 1),
+    : ui::Form(platform, QStringLiteral("Zidorodiz Ludomat para Cyber-Café"), clientSize(board.count()),
+               QSize(569, 416), 1),
       session_(session), accounts_(accounts), board_(board) {
     setObjectName(QStringLiteral("formLudomat2"));
 
@@ -46,13 +97,11 @@ formLudomat2::formLudomat2(sys::Platform &platform, accounts::Session &session, 
     lblUsuario->setPalette(white);
     place(lblUsuario, 4440, 120, 2175, 255);
 
-    for (int i = 0; i < stations::kStations; ++i) {
-        buildStationRow(i);
-    }
     buildBottomBand();
-    setTabOrder();
     connectHandlers();
+    rebuildRows();
     connectBoard();
+    connect(&board_, &stations::StationBoard::roomChanged, this, &formLudomat2::rebuildRows);
 
     // The tick runs from the window's creation to the end of the program.
     Timer1 = new QTimer(this);
@@ -71,12 +120,68 @@ formLudomat2::formLudomat2(sys::Platform &platform, accounts::Session &session, 
 
 formLudomat2::~formLudomat2() = default;
 
+QList<QWidget *> formLudomat2::rowWidgets(int index) const {
+    const auto i = static_cast<size_t>(index);
+    // The frame holds the row's two options.
+    QList<QWidget *> row{frames[i],         vsTiempo[i],   Label7[i],       txtHora[i],  Label6[2 * i], txtMinuto[i],
+                         Label6[2 * i + 1], txtSegundo[i], dollarLabels[i], txtPesos[i], cmdPuesto[i]};
+    if (spnMandos[i]) {
+        row << spnMandos[i];
+    }
+    return row;
+}
+
+void formLudomat2::rebuildRows() {
+    const bool first = cmdPuesto.empty();
+    // A checkout or a correction asked about an old row goes with it.
+    for (QDialog *question : findChildren<QDialog *>()) {
+        if (qobject_cast<CheckoutDialog *>(question) || qobject_cast<CorrectionDialog *>(question)) {
+            question->reject();
+        }
+    }
+    for (int i = 0; i < rowCount(); ++i) {
+        qDeleteAll(rowWidgets(i));
+        delete rowKeys[static_cast<size_t>(i)];
+    }
+    const auto rows = static_cast<size_t>(board_.count());
+    const auto fresh = [](auto &controls, size_t n) { controls.assign(n, nullptr); };
+    fresh(frames, rows);
+    fresh(optModo, 2 * rows);
+    fresh(vsTiempo, rows);
+    fresh(Label7, rows);
+    fresh(txtHora, rows);
+    fresh(Label6, 2 * rows);
+    fresh(txtMinuto, rows);
+    fresh(txtSegundo, rows);
+    fresh(dollarLabels, rows);
+    fresh(txtPesos, rows);
+    fresh(cmdPuesto, rows);
+    fresh(spnMandos, rows);
+    fresh(rowKeys, rows);
+    for (int i = 0; i < board_.count(); ++i) {
+        buildStationRow(i);
+        connectRow(i);
+    }
+    placeBottomBand();
+    setTabOrder();
+    if (first) {
+        return; // made with the window, shown with it; the stations are idle
+    }
+    for (int i = 0; i < rowCount(); ++i) {
+        for (QWidget *w : rowWidgets(i)) {
+            w->show(); // made after the window: shown once it is
+        }
+        showStation(i);
+    }
+    resizeClient(clientSize(rowCount()));
+}
+
 void formLudomat2::buildStationRow(int i) {
     const int top = kRowTop + kRowPitch * i;
     const QString n = QString::number(i);
 
     auto *frame = new QGroupBox(this);
-    frame->setObjectName(QString::fromLatin1(kFrameNames[i]));
+    frame->setObjectName(frameName(i));
     frame->setFlat(false);
     place(frame, 240, top - 120, 1395, 600);
     frames[static_cast<size_t>(i)] = frame;
@@ -140,7 +245,7 @@ void formLudomat2::buildStationRow(int i) {
     }
 
     auto *dollar = new QLabel(QStringLiteral("$"), this);
-    dollar->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+    dollar->setObjectName(dollarName(i));
     dollar->setAutoFillBackground(true);
     QPalette white = dollar->palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -150,17 +255,63 @@ void formLudomat2::buildStationRow(int i) {
 
     txtPesos[static_cast<size_t>(i)] = makeBox(QStringLiteral("txtPesos_"), 5520, 735);
 
-    auto *button = new QPushButton(idleCaption(i), this);
+    auto *button = new QPushButton(this);
     button->setObjectName(QStringLiteral("cmdPuesto_") + n);
+    button->setAutoDefault(true); // as every button of a shown window
+    button->setProperty(kNaturalFont, button->font());
     place(button, 6360, top, 2200, 400);
     cmdPuesto[static_cast<size_t>(i)] = button;
+
+    const stations::StationSpec &spec = board_.spec(i);
+    if (i < kAccessKeyRows && !digitInCaption(spec.name, i)) {
+        // The caption carries no access key: Alt and the row's digit do what one would.
+        auto *key = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_1 + i)), this);
+        connect(key, &QShortcut::activated, button, [button] {
+            if (button->isEnabled()) {
+                button->animateClick(); // as an access key does: no focus moves
+            }
+        });
+        rowKeys[static_cast<size_t>(i)] = key;
+    }
+    showCaption(i, false);
+
+    // Controllers only where the console charges for more than one: under "Tiempo", where the
+    // delivered room has nothing.
+    if (spec.terms.controllerCents > 0) {
+        auto *mandos = new QSpinBox(this);
+        mandos->setObjectName(QStringLiteral("spnMandos_") + n);
+        mandos->setRange(1, pricing::kMaxControllers);
+        mandos->setToolTip(QStringLiteral("Mandos"));
+        mandos->setValue(board_.station(i).controllers);
+        place(mandos, 2640, top + 405, 780, 300); // clear of the next row and of the bottom band
+        spnMandos[static_cast<size_t>(i)] = mandos;
+    }
+}
+
+void formLudomat2::showCaption(int index, bool running) {
+    QPushButton *button = cmdPuesto[static_cast<size_t>(index)];
+    const QString name = board_.spec(index).name;
+    const QString text = running ? runningCaption(name, index) : idleCaption(name, index);
+    if (button->text() == text) {
+        return;
+    }
+    // A long name shrinks its caption until the whole of it fits the button.
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.features = QStyleOptionButton::AutoDefaultButton;
+    const int room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    const QFont font = ui::fittedFont(button->property(kNaturalFont).value<QFont>(), withoutAccessKeys(text), room);
+    if (button->font() != font) {
+        button->setFont(font);
+    }
+    button->setText(text);
 }
 
 void formLudomat2::buildBottomBand() {
     auto make = [this](const char *name, const QString &caption, int left, int width) {
         auto *button = new QPushButton(caption, this);
         button->setObjectName(QString::fromLatin1(name));
-        place(button, left, 4680, width, 375);
+        place(button, left, kBandTop, width, 375);
         return button;
     };
     cmdCierreCaja = make("cmdCierreCaja", QStringLiteral("&Cierre de Caja"), 120, 1815);
@@ -169,10 +320,21 @@ void formLudomat2::buildBottomBand() {
     cmdSalir = make("cmdSalir", QStringLiteral("&Salir"), 6600, 1695);
 }
 
+void formLudomat2::placeBottomBand() {
+    const int top = kBandTop + extraRows(rowCount());
+    for (QPushButton *button : {cmdCierreCaja, cmdTarifa, cmdUsuario, cmdSalir}) {
+        button->move(button->x(), ui::tw(top));
+    }
+}
+
 void formLudomat2::setTabOrder() {
     QList<QWidget *> order;
-    for (size_t i = 0; i < stations::kStations; ++i) {
-        order << optModo[2 * i + 1] << optModo[2 * i] << vsTiempo[i] << cmdPuesto[i];
+    for (size_t i = 0; i < cmdPuesto.size(); ++i) {
+        order << optModo[2 * i + 1] << optModo[2 * i] << vsTiempo[i];
+        if (spnMandos[i]) {
+            order << spnMandos[i];
+        }
+        order << cmdPuesto[i];
     }
     tabChain(order << cmdCierreCaja << cmdTarifa << cmdUsuario << cmdSalir);
 }
@@ -192,13 +354,17 @@ void formLudomat2::connectHandlers() {
     connect(cmdCierreCaja, &QPushButton::clicked, this, &formLudomat2::cmdCierreCaja_Click);
     connect(cmdTarifa, &QPushButton::clicked, this, &formLudomat2::cmdTarifa_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formLudomat2::cmdSalir_Click);
-    for (int i = 0; i < stations::kStations; ++i) {
-        const auto s = static_cast<size_t>(i);
-        connect(cmdPuesto[s], &QPushButton::clicked, this, [this, i] { cmdPuesto_Click(i); });
-        connect(vsTiempo[s], &QScrollBar::valueChanged, this, [this, i] { vsTiempo_Change(i); });
-        ui::onKeyDown(vsTiempo[s], [this, i](int key, Qt::KeyboardModifiers m) { return vsTiempo_KeyDown(i, key, m); });
+}
+
+void formLudomat2::connectRow(int i) {
+    const auto s = static_cast<size_t>(i);
+    connect(cmdPuesto[s], &QPushButton::clicked, this, [this, i] { cmdPuesto_Click(i); });
+    connect(vsTiempo[s], &QScrollBar::valueChanged, this, [this, i] { vsTiempo_Change(i); });
+    ui::onKeyDown(vsTiempo[s], [this, i](int key, Qt::KeyboardModifiers m) { return vsTiempo_KeyDown(i, key, m); });
+    if (QSpinBox *mandos = spnMandos[s]) {
+        connect(mandos, &QSpinBox::valueChanged, this, [this, i] { spnMandos_Change(i); });
     }
-    for (int index = 0; index < 2 * stations::kStations; ++index) {
+    for (const int index : {2 * i, 2 * i + 1}) {
         auto *opt = optModo[static_cast<size_t>(index)];
         connect(opt, &QRadioButton::toggled, this, [this, index](bool on) {
             if (on) {
@@ -213,12 +379,27 @@ QColor formLudomat2::digitsColour() {
     return kDarkBlue;
 }
 
-QString formLudomat2::idleCaption(int index) {
-    return QStringLiteral("Habilitar Puesto &%1").arg(index + 1);
+QString formLudomat2::idleCaption(const QString &name, int row) {
+    return caption(QStringLiteral("Habilitar"), name, row);
 }
 
-QString formLudomat2::runningCaption(int index) {
-    return QStringLiteral("Cerrar Puesto &%1").arg(index + 1);
+QString formLudomat2::runningCaption(const QString &name, int row) {
+    return caption(QStringLiteral("Cerrar"), name, row);
+}
+
+QString formLudomat2::stationPhrase(int index, const QString &preposition) const {
+    const QString name = board_.spec(index).name;
+    static const QRegularExpression delivered(QStringLiteral("^Puesto \\d+$"));
+    if (!delivered.match(name).hasMatch()) {
+        return preposition.isEmpty() ? name : preposition + QLatin1Char(' ') + name;
+    }
+    if (preposition == QLatin1String("a")) {
+        return QStringLiteral("al ") + name;
+    }
+    if (preposition == QLatin1String("de")) {
+        return QStringLiteral("del ") + name;
+    }
+    return (preposition.isEmpty() ? QString() : preposition + QLatin1Char(' ')) + QStringLiteral("el ") + name;
 }
 
 void formLudomat2::cmdUsuario_Click() {

@@ -4,8 +4,8 @@
 #include "ui/Form.h"
 
 #include <QList>
-#include <array>
 #include <functional>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -13,6 +13,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class QShortcut;
+class QSpinBox;
 class QTimer;
 class CorrectionDialog;
 namespace accounts {
@@ -43,8 +45,13 @@ public:
     // never goes into a message.
     void afterSignIn(std::function<void()> say);
 
-    static QString idleCaption(int index);
-    static QString runningCaption(int index);
+    // A station's button: "Habilitar Puesto &1" / "Cerrar Puesto &1" for a station named
+    // "Puesto 1" in the first nine rows (its digit the access key), else the name as it is,
+    // ampersands shown as such ("Habilitar PS5 Sala").
+    static QString idleCaption(const QString &name, int row);
+    static QString runningCaption(const QString &name, int row);
+    // Rows 0 to 8 are reached with Alt and their digit.
+    static constexpr int kAccessKeyRows = 9;
 
 Q_SIGNALS:
     void changeOfUserAsked();
@@ -63,10 +70,25 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // The rows of the board's room, made anew: the old ones go, the bottom band and the
+    // window's height follow the count, and every row is shown as the board has it.
+    void rebuildRows();
     void buildStationRow(int index);
+    void connectRow(int index);
+    // The row's controls that are the window's own children.
+    QList<QWidget *> rowWidgets(int index) const;
     void buildBottomBand();
+    void placeBottomBand();
     void setTabOrder();
     void connectHandlers();
+    int rowCount() const { return static_cast<int>(cmdPuesto.size()); }
+    // How a message names the station after a preposition ("en", "a", "de", or none): a
+    // delivered name with its article ("en el Puesto 1", "al Puesto 1", "el Puesto 1"), any
+    // other as it is ("en PS5 Sala", "a PS5 Sala").
+    QString stationPhrase(int index, const QString &preposition) const;
+    // Sets the button's caption, fitted to its width, and its Alt+digit key for a station whose
+    // caption carries none.
+    void showCaption(int index, bool running);
     void connectBoard();
 
     void cmdUsuario_Click();
@@ -82,6 +104,7 @@ private:
     void optModo_Click(int index);
     bool optModo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
     void vsTiempo_Change(int index);
+    void spnMandos_Change(int index);
     bool vsTiempo_KeyDown(int index, int key, Qt::KeyboardModifiers shift);
 
     // Shows station index as the board has it: caption, options, scroll bar, boxes, colours.
@@ -110,17 +133,22 @@ private:
     // Controls.
     QLabel *Label8 = nullptr;
     QLabel *lblUsuario = nullptr;
-    std::array<QGroupBox *, stations::kStations> frames{}; // Frame5, Frame1 .. Frame4
-    std::array<QRadioButton *, 2 * stations::kStations> optModo{};
-    std::array<QScrollBar *, stations::kStations> vsTiempo{};
-    std::array<QLabel *, stations::kStations> Label7{};
-    std::array<QLineEdit *, stations::kStations> txtHora{};
-    std::array<QLabel *, 2 * stations::kStations> Label6{};
-    std::array<QLineEdit *, stations::kStations> txtMinuto{};
-    std::array<QLineEdit *, stations::kStations> txtSegundo{};
-    std::array<QLabel *, stations::kStations> dollarLabels{}; // Label1 .. Label5
-    std::array<QLineEdit *, stations::kStations> txtPesos{};
-    std::array<QPushButton *, stations::kStations> cmdPuesto{};
+    // One element a row, as many as the room's stations (optModo and Label6: two a row).
+    std::vector<QGroupBox *> frames; // Frame5, Frame1 .. Frame4, then Frame6 on
+    std::vector<QRadioButton *> optModo;
+    std::vector<QScrollBar *> vsTiempo;
+    std::vector<QLabel *> Label7;
+    std::vector<QLineEdit *> txtHora;
+    std::vector<QLabel *> Label6;
+    std::vector<QLineEdit *> txtMinuto;
+    std::vector<QLineEdit *> txtSegundo;
+    std::vector<QLabel *> dollarLabels; // Label1 .. Label5, then lblPesos_5 on
+    std::vector<QLineEdit *> txtPesos;
+    std::vector<QPushButton *> cmdPuesto;
+    // Only for a station whose console charges for extra controllers; else null.
+    std::vector<QSpinBox *> spnMandos;
+    // Alt+digit for a row whose caption has no access key of its own; else null.
+    std::vector<QShortcut *> rowKeys;
     QPushButton *cmdCierreCaja = nullptr;
     QPushButton *cmdTarifa = nullptr;
     QPushButton *cmdUsuario = nullptr;

@@ -31,47 +31,47 @@ void formLudomat2::askCorrection(int index, Correction kind) {
     if (!s.running || board_.isExpiring(index)) {
         return;
     }
-    const int n = index + 1;
+    const QString name = board_.spec(index).name;
     const bool contador = s.mode == stations::StationMode::Contador;
     CorrectionDialog::Fields f;
-    f.about = contador ? QStringLiteral("Puesto %1 (Contador): %2, %3").arg(n).arg(clockText(s), money(s.cents))
-                       : QStringLiteral("Puesto %1 (Prepago): quedan %2").arg(n).arg(clockText(s));
+    f.about = contador ? QStringLiteral("%1 (Contador): %2, %3").arg(name, clockText(s), money(s.cents))
+                       : QStringLiteral("%1 (Prepago): quedan %2").arg(name, clockText(s));
     if (contador && s.discountCents > 0) {
         f.about += QStringLiteral(", descuento ya hecho %1").arg(money(s.discountCents));
     }
     f.reason = f.password = kind == Correction::Courtesy || kind == Correction::Discount || kind == Correction::Cancel;
     switch (kind) {
     case Correction::AddBlocks:
-        f.title = QStringLiteral("Agregar bloques al Puesto %1").arg(n);
+        f.title = QStringLiteral("Agregar bloques ") + stationPhrase(index, QStringLiteral("a"));
         f.about += QStringLiteral("\nCada bloque: %1 minutos por %2.").arg(s.rate.Minutos).arg(money(s.rate.cents));
         f.countLabel = QStringLiteral("&Bloques:");
         f.countMax = stations::kMaxBlocks;
         break;
     case Correction::Courtesy:
-        f.title = QStringLiteral("Tiempo de cortesía en el Puesto %1").arg(n);
+        f.title = QStringLiteral("Tiempo de cortesía ") + stationPhrase(index, QStringLiteral("en"));
         f.countLabel = QStringLiteral("M&inutos:");
         f.countMax = stations::kMaxCourtesyMinutes;
         break;
     case Correction::Discount:
-        f.title = QStringLiteral("Descuento en el Puesto %1").arg(n);
+        f.title = QStringLiteral("Descuento ") + stationPhrase(index, QStringLiteral("en"));
         f.amountLabel = QStringLiteral("&Importe a descontar:");
         break;
     case Correction::Cancel:
-        f.title = QStringLiteral("Anular el alquiler del Puesto %1").arg(n);
+        f.title = QStringLiteral("Anular el alquiler ") + stationPhrase(index, QStringLiteral("de"));
         f.about += contador ? QStringLiteral("\nSe cierra sin cobrar nada.")
                             : QStringLiteral("\nSe devuelven %1 (lo pagado).")
                                   .arg(money(stations::blockAmount(s.rate.cents, s.blocks)));
         break;
     case Correction::Move:
-        f.title = QStringLiteral("Mover el Puesto %1").arg(n);
-        for (int other = 0; other < stations::kStations; ++other) {
+        f.title = QStringLiteral("Mover ") + stationPhrase(index, {});
+        for (int other = 0; other < board_.count(); ++other) {
             if (!board_.station(other).running && !board_.isExpiring(other)) {
-                f.stations << other;
+                f.stations.append({other, board_.spec(other).name});
             }
         }
         if (f.stations.isEmpty()) {
             platform().messages.showMessage(
-                this, QStringLiteral("No hay ningún puesto libre al que mover el Puesto %1.").arg(n));
+                this, QStringLiteral("No hay ningún puesto libre al que mover %1.").arg(stationPhrase(index, {})));
             return;
         }
         break;

@@ -20,7 +20,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <algorithm>
+#include <QSpinBox>
 
 namespace {
 
@@ -28,6 +28,13 @@ using stations::StationMode;
 
 size_t at(int index) {
     return static_cast<size_t>(index);
+}
+
+QString capitalised(QString text) {
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper();
+    }
+    return text;
 }
 
 } // namespace
@@ -65,7 +72,7 @@ void formLudomat2::moveFocus(QWidget *target) {
 void formLudomat2::showStation(int index) {
     const auto i = at(index);
     const stations::Station &s = board_.station(index);
-    cmdPuesto[i]->setText(s.running ? runningCaption(index) : idleCaption(index));
+    showCaption(index, s.running);
     {
         const QSignalBlocker holdPrepago(optModo[2 * i]);
         const QSignalBlocker holdContador(optModo[2 * i + 1]);
@@ -75,6 +82,12 @@ void formLudomat2::showStation(int index) {
         const QSignalBlocker holdBlocks(vsTiempo[i]);
         vsTiempo[i]->setEnabled(!s.running && s.mode == StationMode::Prepago);
         vsTiempo[i]->setValue(s.blocks);
+        if (QSpinBox *mandos = spnMandos[i]) {
+            // While it runs: the controllers its rental has, not to be changed.
+            const QSignalBlocker holdMandos(mandos);
+            mandos->setEnabled(!s.running);
+            mandos->setValue(s.controllers);
+        }
     }
     stations::setDisplayText(txtHora[i], numtext::toText(static_cast<double>(s.hours)));
     stations::setDisplayText(txtMinuto[i], numtext::toText(static_cast<double>(s.minutes)));
@@ -101,13 +114,10 @@ void formLudomat2::showStation(int index) {
 // The menus of the rows and of the room ----------------------------------------------------
 
 int formLudomat2::rowOf(const QWidget *control) const {
-    for (int i = 0; i < stations::kStations; ++i) {
-        const auto s = at(i);
-        const QWidget *row[] = {frames[s],     optModo[2 * s],    optModo[2 * s + 1], vsTiempo[s],
-                                txtHora[s],    txtMinuto[s],      txtSegundo[s],      txtPesos[s],
-                                Label6[2 * s], Label6[2 * s + 1], dollarLabels[s],    cmdPuesto[s]};
+    for (int i = 0; i < rowCount(); ++i) {
+        const QList<QWidget *> row = rowWidgets(i); // the options are in the frame
         for (const QWidget *w = control; w && w != this; w = w->parentWidget()) {
-            if (std::find(std::begin(row), std::end(row), w) != std::end(row)) {
+            if (row.contains(w)) {
                 return i;
             }
         }
@@ -117,7 +127,7 @@ int formLudomat2::rowOf(const QWidget *control) const {
 
 int formLudomat2::rowAt(QPoint point) const {
     // Disabled controls (the display boxes) take no events: the window finds their row by place.
-    for (int i = 0; i < stations::kStations; ++i) {
+    for (int i = 0; i < rowCount(); ++i) {
         const auto s = at(i);
         QRect band = frames[s]->geometry();
         band.setRight(cmdPuesto[s]->geometry().right());
@@ -210,6 +220,12 @@ void formLudomat2::vsTiempo_Change(int index) {
     }
 }
 
+void formLudomat2::spnMandos_Change(int index) {
+    if (!board_.setControllers(index, spnMandos[at(index)]->value())) {
+        showStation(index);
+    }
+}
+
 // Opening and closing ---------------------------------------------------------------------
 
 void formLudomat2::cmdPuesto_Click(int index) {
@@ -228,7 +244,7 @@ void formLudomat2::cmdPuesto_Click(int index) {
     // What the close records is taken now, at the press, and shown; the rental runs on until the
     // operator collects it, or goes on untouched with "&Seguir".
     if (const std::optional<stations::Checkout> quote = board_.quoteClose(index)) {
-        auto *checkout = new CheckoutDialog(this, *quote);
+        auto *checkout = new CheckoutDialog(this, *quote, board_.spec(index).name);
         checkout->setAttribute(Qt::WA_DeleteOnClose);
         connect(checkout, &QDialog::accepted, this, [this, q = *quote] { collect(q); });
         // The keys come back here, also where no window manager hands them back.
@@ -247,8 +263,8 @@ void formLudomat2::collect(const stations::Checkout &quote) {
     const stations::Station &now = board_.station(quote.index);
     if (!now.running || now.openedUtc != quote.openedUtc || board_.isExpiring(quote.index)) {
         // A refused write has said so already; this is a rental that ended while the checkout was open.
-        platform().messages.showMessage(
-            this, QStringLiteral("El Puesto %1 ya no estaba en curso: no se registró nada.").arg(quote.index + 1));
+        platform().messages.showMessage(this, QStringLiteral("%1 ya no estaba en curso: no se registró nada.")
+                                                  .arg(capitalised(stationPhrase(quote.index, {}))));
     }
 }
 
@@ -263,8 +279,11 @@ void formLudomat2::announceEnd(int index) {
     // dismissal.
     Module1::SoundAlarm(platform());
     platform().messages.postMessage(
-        this, QStringLiteral("Finalizó el tiempo del prepago en el Puesto %1.").arg(index + 1), [this, index] {
+        this, QStringLiteral("Finalizó el tiempo del prepago %1.").arg(stationPhrase(index, QStringLiteral("en"))),
+        [this, index] {
             board_.acknowledgeEnd(index);
-            moveFocus(cmdPuesto[at(index)]);
+            if (index < rowCount()) { // the room may have been made anew meanwhile
+                moveFocus(cmdPuesto[at(index)]);
+            }
         });
 }

@@ -76,7 +76,7 @@ struct Rig : testing::Shop {
     }
     bool idleContador(int s) const {
         const stations::Station &station = board().station(s);
-        return button(s)->text() == formLudomat2::idleCaption(s) && !station.running &&
+        return button(s)->text() == formLudomat2::idleCaption(board().spec(s).name, s) && !station.running &&
                station.mode == stations::StationMode::Contador && option(s, false)->isChecked() &&
                option(s, true)->isEnabledTo(&w) && !blocks(s)->isEnabledTo(&w) && time(s) == "0:0:0" && pesos(s) == "0";
     }
@@ -185,8 +185,8 @@ private Q_SLOTS:
         QCOMPARE(board.station(1).cents, 100 * (1 + minutes)); // every started minute paid
 
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        QTRY_VERIFY(!board.station(0).running &&
-                    control<QPushButton>(&w, "cmdPuesto", 0)->text() == formLudomat2::idleCaption(0));
+        QTRY_VERIFY(!board.station(0).running && control<QPushButton>(&w, "cmdPuesto", 0)->text() ==
+                                                     formLudomat2::idleCaption(QStringLiteral("Puesto 1"), 0));
         QVERIFY(board.station(1).running && openMessageBox() == nullptr);
         control<QTimer>(&w, "Timer1")->stop();
     }
