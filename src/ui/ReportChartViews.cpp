@@ -173,7 +173,8 @@ void HeatMapChart::paintBody(QPainter &painter, const QRect &area) const {
     }
     painter.setPen(kInk);
     painter.drawRect(at.cells);
-    for (int s = 0; s < rows; ++s) {
+    // Twenty stations on a small chart: every other name, and the tool tip names each cell.
+    for (int s = 0; s < rows; s += labelEvery(metrics.height(), cellHeight)) {
         const QRectF label(area.left(), at.cells.top() + s * cellHeight, at.cells.left() - area.left() - 4, cellHeight);
         painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
                          metrics.elidedText(grid_.names.value(s), Qt::ElideRight, label.width()));

@@ -8,6 +8,7 @@
 #include "cash_close/ReportCharts.h"
 #include "cash_close/ReportCsv.h"
 #include "stations/StationBoard.h"
+#include "ui/ReportChartViews.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 
@@ -32,6 +33,14 @@ StationLabels room(const QStringList &stations) {
         labels.types.insert(s.section(u':', 0, 0).toInt(), s.section(u':', 2, 2));
     }
     return labels;
+}
+
+// Twenty stations "Mesa 1" ... "Mesa 20", odd ones PS5, even ones Xbox; listed from the last.
+StationLabels twentyTables() {
+    QStringList stations;
+    for (int n = 20; n >= 1; --n)
+        stations << QStringLiteral("%1:Mesa %1:%2").arg(n).arg(n % 2 ? "PS5" : "Xbox");
+    return room(stations);
 }
 
 const QStringList kTwoTypes{"1:PS5 Sala:PS5", "3:Retro:Xbox", "7:Xbox Ventana:Xbox", "20:PS5 Fondo:PS5"};
@@ -117,12 +126,9 @@ private Q_SLOTS:
     // A room of twenty: every station a row of the chart, in number order, the last hour of the
     // last station included.
     void twentyStationGrid() {
-        QStringList stations;
-        for (int n = 20; n >= 1; --n)
-            stations << QStringLiteral("%1:Mesa %1:%2").arg(n).arg(n % 2 ? "PS5" : "Xbox");
         const Report report = buildReport(
             {rentalOn(1, QTime(0, 0), 100), rentalOn(7, QTime(12, 30), 700), rentalOn(20, QTime(23, 59), 2000)},
-            {kDay, QTime(0, 0), kDay, QTime(23, 59, 59)}, "Ana", {}, {}, room(stations));
+            {kDay, QTime(0, 0), kDay, QTime(23, 59, 59)}, "Ana", {}, {}, twentyTables());
         const HourStationGrid grid = takingsByHourAndStation(report);
         QCOMPARE(grid.stations.size(), 20);
         QCOMPARE(grid.stations.first(), 1);
@@ -131,6 +137,24 @@ private Q_SLOTS:
         QCOMPARE(grid[12][6], 700);
         QCOMPARE(grid[23][19], 2000);
         QCOMPARE(listed(report.byType), QStringList({"PS5 800 2", "Xbox 2000 1"}));
+    }
+
+    // The chart draws the twentieth station's row: its one rental, at midnight, is the darkest
+    // cell, low on the left of the picture.
+    void twentyStationChart() {
+        const Report report = buildReport({rentalOn(1, QTime(12, 0), 100), rentalOn(20, QTime(0, 10), 2000)},
+                                          {kDay, QTime(0, 0), kDay, QTime(23, 59, 59)}, "Ana", {}, {}, twentyTables());
+        HeatMapChart chart(nullptr);
+        chart.setReport(report);
+        const QImage image = chart.toImage({1200, 700});
+        int darkest = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width() / 2; ++x)
+                if (image.pixel(x, y) == qRgb(189, 0, 38)) {
+                    QVERIFY2(y > image.height() / 2, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                    ++darkest;
+                }
+        QVERIFY(darkest > 100);
     }
 
     // The real program on a file whose room is configured, or not: the lines of --report between
