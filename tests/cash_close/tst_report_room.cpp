@@ -87,9 +87,6 @@ private Q_SLOTS:
                                    << QStringList{"PS5 Sala 1000 1", "Retro 0 0", "Xbox Ventana 1550 1",
                                                   "PS5 Fondo 2500 1"}
                                    << QStringList{"PS5 3500 2", "Xbox 1550 1"} << 6;
-        QTest::newRow("one type, renamed")
-            << QStringList{"1:Uno:PS5", "7:Siete:PS5", "20:Veinte:PS5"} << onSevenAndTwenty
-            << QStringList{"Uno 1000 1", "Siete 1550 1", "Veinte 2500 1"} << QStringList() << 3;
         // A station removed from the room since its rentals: back under its number, of no known type.
         QTest::newRow("a station the room lacks")
             << QStringList{"1:PS5 Sala:PS5", "7:Xbox Ventana:Xbox"} << onSevenAndTwenty
@@ -123,27 +120,15 @@ private Q_SLOTS:
         }
     }
 
-    // A room of twenty: every station a row of the chart, in number order, the last hour of the
-    // last station included.
-    void twentyStationGrid() {
-        const Report report = buildReport(
-            {rentalOn(1, QTime(0, 0), 100), rentalOn(7, QTime(12, 30), 700), rentalOn(20, QTime(23, 59), 2000)},
-            {kDay, QTime(0, 0), kDay, QTime(23, 59, 59)}, "Ana", {}, {}, twentyTables());
-        const HourStationGrid grid = takingsByHourAndStation(report);
-        QCOMPARE(grid.stations.size(), 20);
-        QCOMPARE(grid.stations.first(), 1);
-        QCOMPARE(grid.names.last(), QStringLiteral("Mesa 20"));
-        QCOMPARE(grid[0][0], 100);
-        QCOMPARE(grid[12][6], 700);
-        QCOMPARE(grid[23][19], 2000);
-        QCOMPARE(listed(report.byType), QStringList({"PS5 800 2", "Xbox 2000 1"}));
-    }
-
-    // The chart draws the twentieth station's row: its one rental, at midnight, is the darkest
-    // cell, low on the left of the picture.
-    void twentyStationChart() {
+    // A room of twenty: every station a row of the grid in number order, and of the picture: the
+    // twentieth station's one rental, at midnight, is the darkest cell, low on the left.
+    void twentyStations() {
         const Report report = buildReport({rentalOn(1, QTime(12, 0), 100), rentalOn(20, QTime(0, 10), 2000)},
                                           {kDay, QTime(0, 0), kDay, QTime(23, 59, 59)}, "Ana", {}, {}, twentyTables());
+        const HourStationGrid grid = takingsByHourAndStation(report);
+        QCOMPARE(grid.stations.size(), 20);
+        QCOMPARE(grid.names.last(), QStringLiteral("Mesa 20"));
+        QCOMPARE(grid[0][19], 2000);
         HeatMapChart chart(nullptr);
         chart.setReport(report);
         const QImage image = chart.toImage({1200, 700});
@@ -242,39 +227,23 @@ private Q_SLOTS:
         }
     }
 
-    // The window names the stations and adds their types: the room it is told, else the board's.
-    void windowSummary_data() {
-        QTest::addColumn<bool>("told");
-        QTest::newRow("told the room") << true;
-        QTest::newRow("the board's room") << false;
-    }
-
+    // The window names the stations and adds their types as the board's room has them.
     void windowSummary() {
-        QFETCH(bool, told);
         testing::Shop shop;
         testing::signIn(*shop.desk);
         fixtures::record(shop.t.databasePath(),
                          {{1, "Ana", kDay, QTime(9, 0), "10"}, {3, "Ana", kDay, QTime(10, 0), "15.5"}});
-        if (!told) {
-            shop.board().setRoom({{1, "PS5 Sala", "PS5", 0, {}}, {3, "Retro", "Xbox", 1, {}}});
-        }
+        shop.board().setRoom({{1, "PS5 Sala", "PS5", 0, {}}, {3, "Retro", "Xbox", 1, {}}});
         QTest::mouseClick(testing::control<QPushButton>(shop.main, "cmdCierreCaja"), Qt::LeftButton);
         formCaja *caja = shop.desk->cashCloseWindow();
-        if (told)
-            caja->setStationLabels(room(kTwoTypes));
         QVERIFY(testing::runCashClose(caja));
         QStringList summary;
         for (QTreeWidgetItemIterator it(testing::control<QTreeWidget>(caja, "trvResumen")); *it; ++it)
             summary << (*it)->text(0);
         const qsizetype from = summary.indexOf("Por puesto");
-        QStringList expected{"Por puesto", "PS5 Sala: $ 10,00 (1)", "Retro: $ 15,50 (1)"};
-        if (told)
-            expected << "Xbox Ventana: $ 0,00 (0)"
-                     << "PS5 Fondo: $ 0,00 (0)";
-        expected << "Por consola"
-                 << "PS5: $ 10,00 (1)"
-                 << "Xbox: $ 15,50 (1)";
-        QCOMPARE(summary.mid(from, summary.indexOf("Por modo") - from), expected);
+        QCOMPARE(summary.mid(from, summary.indexOf("Por modo") - from),
+                 QStringList({"Por puesto", "PS5 Sala: $ 10,00 (1)", "Retro: $ 15,50 (1)", "Por consola",
+                              "PS5: $ 10,00 (1)", "Xbox: $ 15,50 (1)"}));
     }
 };
 
