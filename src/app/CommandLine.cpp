@@ -387,7 +387,8 @@ int report(const Request &request) {
     cash_close::Report result;
     try {
         auto db = data::Database::open(path, {.busyTimeoutMs = 5000, .readOnly = true});
-        result = cash_close::reportFromRentals(*db, period, who, QDateTime::currentDateTime());
+        const cash_close::StationLabels labels = cash_close::readStationLabels(*db);
+        result = cash_close::reportFromRentals(*db, period, who, QDateTime::currentDateTime(), labels);
     } catch (const data::DbError &error) {
         printLine(stderr, QStringLiteral("ludomat: cannot read %1: %2").arg(path, error.message()));
         return 1;
@@ -401,8 +402,10 @@ int report(const Request &request) {
         printLine(stdout,
                   QStringLiteral("Total Facturado %1: %2").arg(who, cash_close::moneyPoint(result.operatorCents)));
     }
-    const std::pair<const char *, const QVector<cash_close::Subtotal> *> groups[] = {
-        {"Operador ", &result.byOperator}, {"", &result.byStation}, {"Modo ", &result.byMode}};
+    const std::pair<const char *, const QVector<cash_close::Subtotal> *> groups[] = {{"Operador ", &result.byOperator},
+                                                                                     {"", &result.byStation},
+                                                                                     {"Consola ", &result.byType},
+                                                                                     {"Modo ", &result.byMode}};
     for (const auto &[title, list] : groups) {
         for (const cash_close::Subtotal &s : *list) {
             printLine(stdout, QStringLiteral("%1%2: %3 (%4)")

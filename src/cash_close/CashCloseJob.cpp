@@ -19,6 +19,7 @@ sys::Job startRun(RunOrder order, QObject *context, std::function<void(RunResult
                     CashCloseRun run(*database, order.operatorName);
                     run.setInstant(order.instant);
                     run.setSeal(order.key);
+                    run.setLabels(order.labels);
                     result.report = run.run(order.period);
                 }
                 // A copy of the books after every cash close.

@@ -19,7 +19,8 @@ struct RunOrder {
     Period period;
     QString operatorName;
     QDateTime instant;
-    seal::Key key; // the owner's key while the administrator is signed in
+    seal::Key key;                                    // the owner's key while the administrator is signed in
+    StationLabels labels = StationLabels::defaults(); // the room, as read at start-up
 };
 
 struct RunResult {

@@ -156,7 +156,7 @@ Report CashCloseRun::runInTransaction(const Period &period) {
         rows.push_back(rentalRow(v, seen));
         return true;
     });
-    Report report = buildReport(std::move(rows), period, operator_, when, readOperations(database_, period));
+    Report report = buildReport(std::move(rows), period, operator_, when, readOperations(database_, period), labels_);
     // The run and its journal entry commit together.
     journal::append(database_, when, operator_, journal::event::kCashClose, 0,
                     QStringLiteral("Desde=%1 %2; Hasta=%3 %4; Alquileres=%5; Total=%6; Total de %7=%8")
@@ -188,7 +188,7 @@ Report currentAnchor(data::Database &database) {
 }
 
 Report reportFromRentals(data::Database &database, const Period &period, const QString &operatorName,
-                         const QDateTime &ranAt) {
+                         const QDateTime &ranAt, const StationLabels &labels) {
     QVector<ReportRow> rows;
     QHash<QString, QString> seen;
     Report report;
@@ -201,7 +201,7 @@ Report reportFromRentals(data::Database &database, const Period &period, const Q
             }
             return true;
         });
-        report = buildReport(std::move(rows), period, operatorName, ranAt, readOperations(database, period));
+        report = buildReport(std::move(rows), period, operatorName, ranAt, readOperations(database, period), labels);
         try {
             readAnchor(database, report);
         } catch (const data::DbError &) {

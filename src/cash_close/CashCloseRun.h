@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cash_close/StationLabels.h"
 #include "data/Database.h"
 #include "data/Seal.h"
 
@@ -36,6 +37,8 @@ public:
     void setInstant(const QDateTime &when) { instant_ = when; }
     // The owner's key, held while the administrator is signed in: the run then seals its entry.
     void setSeal(seal::Key key) { key_ = std::move(key); }
+    // What the stations are called and their types (the delivered room, when not set).
+    void setLabels(StationLabels labels) { labels_ = std::move(labels); }
 
     // Throws data::DbError when the engine refuses a statement or the run was interrupted.
     Report run(const Period &period);
@@ -47,6 +50,7 @@ private:
     QString operator_;
     QDateTime instant_;
     seal::Key key_;
+    StationLabels labels_ = StationLabels::defaults();
 };
 
 // The journal's anchor as it stands now, in a report without rentals. Throws DbError.
@@ -55,6 +59,6 @@ Report currentAnchor(data::Database &database);
 // The same report computed straight from Alquiler in one read transaction, for the command
 // line: Caja is never touched, so it runs safely beside the program.
 Report reportFromRentals(data::Database &database, const Period &period, const QString &operatorName,
-                         const QDateTime &ranAt);
+                         const QDateTime &ranAt, const StationLabels &labels = StationLabels::defaults());
 
 } // namespace cash_close

@@ -128,16 +128,39 @@ QStringList operationLines(const Report &report) {
     return lines;
 }
 
+QStringList roomLines(const Report &report) {
+    QStringList lines;
+    if (std::all_of(report.stations.begin(), report.stations.end(),
+                    [&report](int number) { return report.labels.plain(number); })) {
+        return lines;
+    }
+    for (qsizetype i = 0; i < report.stations.size(); ++i) {
+        const int number = report.stations[i];
+        const Subtotal &s = report.byStation[i];
+        lines << QStringLiteral("Puesto %1; Nombre=%2; Consola=%3; Importe=%4; Alquileres=%5")
+                     .arg(number)
+                     .arg(oneLine(s.key), oneLine(report.labels.type(number)), moneyPoint(s.cents))
+                     .arg(s.rentals);
+    }
+    for (const Subtotal &t : report.byType) {
+        lines << QStringLiteral("Consola %1: %2 (%3)").arg(oneLine(t.key), moneyPoint(t.cents)).arg(t.rentals);
+    }
+    return lines;
+}
+
 Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt,
-                   QVector<Operation> operations) {
+                   QVector<Operation> operations, const StationLabels &labels) {
     Report report;
     report.period = period;
     report.ranBy = ranBy;
     report.ranAt = ranAt;
+    report.labels = labels;
     QMap<QString, Subtotal> operators;
-    report.byStation.resize(5);
-    for (int i = 0; i < 5; ++i) {
-        report.byStation[i].key = QStringLiteral("Puesto %1").arg(i + 1);
+    // Every station of the room, even without rentals, and any other number a row carries: a
+    // rental of a station the room no longer has is still money taken.
+    QMap<int, Subtotal> stations;
+    for (const int number : labels.numbers()) {
+        stations.insert(number, {});
     }
     report.byMode = {
         {kinds::kContador, 0, 0}, {kinds::kPrepago, 0, 0}, {kinds::kPrepagoAgregado, 0, 0}, {kinds::kAnulacion, 0, 0}};
@@ -155,10 +178,9 @@ Report buildReport(QVector<ReportRow> rows, const Period &period, const QString 
         op.key = row.usuario;
         op.cents += row.cents;
         op.rentals += rental;
-        if (row.puesto >= 1 && row.puesto <= 5) {
-            report.byStation[row.puesto - 1].cents += row.cents;
-            report.byStation[row.puesto - 1].rentals += rental;
-        }
+        Subtotal &station = stations[row.puesto];
+        station.cents += row.cents;
+        station.rentals += rental;
         for (qsizetype m = 0; m < report.byMode.size(); ++m) {
             if (report.byMode[m].key == row.modo) {
                 report.byMode[m].cents += row.cents;
@@ -166,6 +188,23 @@ Report buildReport(QVector<ReportRow> rows, const Period &period, const QString 
                 present[m] = true;
             }
         }
+    }
+    QVector<Subtotal> types; // in the order of their first station
+    for (auto it = stations.begin(); it != stations.end(); ++it) {
+        report.stations.append(it.key());
+        report.byStation.append({labels.name(it.key()), it->cents, it->rentals});
+        const QString type = labels.type(it.key());
+        auto same = std::find_if(types.begin(), types.end(), [&type](const Subtotal &t) { return t.key == type; });
+        if (same == types.end()) {
+            types.append({type, 0, 0});
+            same = types.end() - 1;
+        }
+        same->cents += it->cents;
+        same->rentals += it->rentals;
+    }
+    // One type says nothing the total does not: the delivered room's reports stay as they were.
+    if (types.size() > 1) {
+        report.byType = std::move(types);
     }
     // The modes of added blocks and refunds only when the period has them: older books read as
     // before, and the modes still add up to the total.

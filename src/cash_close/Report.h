@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cash_close/CashCloseRun.h"
+#include "cash_close/StationLabels.h"
 
 #include <QDateTime>
 #include <QString>
@@ -29,7 +30,7 @@ struct ReportRow {
 };
 
 struct Subtotal {
-    QString key; // the operator, "Puesto 3", or the mode
+    QString key; // the operator, the station's name ("Puesto 3"), the console type, or the mode
     qint64 cents = 0;
     int rentals = 0; // rows that are rentals of their own: added blocks and refunds are not
 };
@@ -64,7 +65,10 @@ struct Report {
     qint64 totalCents = 0;               // every row, added blocks and refunds included
     qint64 operatorCents = 0;            // the rentals of ranBy, compared exactly
     QVector<Subtotal> byOperator;        // every operator of the period, in reading order
-    QVector<Subtotal> byStation;         // "Puesto 1" to "Puesto 5", all five
+    StationLabels labels;                // what the stations are called, and their types
+    QVector<int> stations;               // every station of the room and of the rows, ascending
+    QVector<Subtotal> byStation;         // by name, one for each of stations, in its order
+    QVector<Subtotal> byType;            // by console type, only when stations has more than one
     QVector<Subtotal> byMode;            // "Contador", "Prepago", then the other modes met
     QVector<Operation> operations;       // by date, then time
     QVector<OperationTotal> byOperation; // the kinds present: blocks, courtesy, discount, cancellation
@@ -94,10 +98,16 @@ QString operationTotalText(const OperationTotal &total);
 // Minutos=15; Importe=0.00; Motivo=...").
 QStringList operationLines(const Report &report);
 
+// The room as the CSV's companion writes it, for a reader of the CSV's station numbers: nothing
+// when every station of the report is named and typed as delivered; else a line per station
+// ("Puesto 7; Nombre=PS5 Sala; Consola=PS5; Importe=12.00; Alquileres=1") and, with more than one
+// type, one per type ("Consola PS5: 12.00 (1)").
+QStringList roomLines(const Report &report);
+
 // The totals and subtotals of the rows, and the operations summed by kind; both are taken as
-// they come (already in order).
+// they come (already in order). Stations are named and typed by labels.
 Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt,
-                   QVector<Operation> operations = {});
+                   QVector<Operation> operations = {}, const StationLabels &labels = StationLabels::defaults());
 
 // Whether a rental recorded at fecha/hora lies in the period: every day from the start date to
 // the end date, the start day from the start time and the end day up to the end time, both

@@ -1,13 +1,25 @@
 #include "cash_close/ReportCharts.h"
 
+#include <QHash>
+
 namespace cash_close {
 
 HourStationGrid takingsByHourAndStation(const Report &report) {
-    HourStationGrid grid{};
+    HourStationGrid grid;
+    grid.stations = report.stations;
+    QHash<int, qsizetype> at;
+    for (qsizetype i = 0; i < grid.stations.size(); ++i) {
+        at.insert(grid.stations[i], i);
+        grid.names << report.labels.name(grid.stations[i]);
+    }
+    for (QVector<qint64> &hour : grid.cents) {
+        hour.fill(0, grid.stations.size());
+    }
     for (const ReportRow &row : report.rows) {
         const int hour = row.hora.isValid() ? row.hora.hour() : -1;
-        if (hour >= 0 && hour < kHours && row.puesto >= 1 && row.puesto <= kStations) {
-            grid[hour][row.puesto - 1] += row.cents;
+        const auto station = at.constFind(row.puesto);
+        if (hour >= 0 && hour < kHours && station != at.constEnd()) {
+            grid.cents[static_cast<size_t>(hour)][*station] += row.cents;
         }
     }
     return grid;

@@ -3,6 +3,7 @@
 #include "cash_close/Report.h"
 
 #include <QDate>
+#include <QStringList>
 #include <QVector>
 #include <array>
 
@@ -10,11 +11,17 @@
 namespace cash_close {
 
 constexpr int kHours = 24;
-constexpr int kStations = 5;
 
-// Takings by the hour of day a rental was recorded (0 to 23) and its station (1 to 5, at index
-// puesto - 1); a row of another station or without a time counts nowhere.
-using HourStationGrid = std::array<std::array<qint64, kStations>, kHours>;
+// Takings by the hour of day a rental was recorded (0 to 23) and its station: grid[hour][i] is
+// the i-th of stations, which are the report's (every station of the room and any other number a
+// row carries, ascending). A row without a time counts nowhere.
+struct HourStationGrid {
+    QVector<int> stations;
+    QStringList names; // the stations' names, in the same order
+    std::array<QVector<qint64>, kHours> cents;
+
+    const QVector<qint64> &operator[](int hour) const { return cents[static_cast<size_t>(hour)]; }
+};
 HourStationGrid takingsByHourAndStation(const Report &report);
 
 // Every operator of the period with their takings, in reading order.

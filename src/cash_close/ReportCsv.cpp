@@ -106,6 +106,7 @@ void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out
     if (!report.ranBy.isEmpty()) {
         lines << QStringLiteral("Total Facturado %1: %2").arg(report.ranBy, moneyPoint(report.operatorCents));
     }
+    lines << roomLines(report);
     if (report.journalEntries > 0) {
         lines << journalAnchorLine(report) << sealAnchorLine(report);
     }

@@ -27,8 +27,8 @@ QString saveCsv(const Report &report, const QString &path, const ExportProgress 
 // The CSV stays rentals only, for the scripts that read it; what a reader of the CSV checks it
 // against goes into a text file beside it: "cierre.csv" has "cierre-resumen.txt" (a name without
 // ".csv" gets "-resumen.txt" added). It holds the period, who ran it and when, the number of
-// rentals, both totals, the journal's anchor as the PDF prints it, and then the counter's
-// operations of the period (operationLines).
+// rentals, both totals, the room when it is not the delivered one (roomLines), the journal's
+// anchor as the PDF prints it, and then the counter's operations of the period (operationLines).
 QString companionPath(const QString &csvPath);
 void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out);
 

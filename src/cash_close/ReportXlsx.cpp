@@ -179,8 +179,12 @@ void writeTotals(Sheet &sheet, const Report &report, const Formats &f) {
     const std::pair<QString, const QVector<Subtotal> *> groups[] = {
         {QStringLiteral("Por operador"), &report.byOperator},
         {QStringLiteral("Por puesto"), &report.byStation},
+        {QStringLiteral("Por consola"), &report.byType},
         {QStringLiteral("Por modo"), &report.byMode}};
     for (const auto &[title, list] : groups) {
+        if (list->isEmpty() && list == &report.byType) {
+            continue; // a room of one console type
+        }
         ++row;
         sheet.text(row, 0, title, f.bold);
         sheet.text(row, 1, QStringLiteral("Importe"), f.bold);

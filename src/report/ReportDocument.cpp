@@ -148,7 +148,7 @@ private:
         const auto widen = [&](int c, const QString &text) {
             need[c] = std::max(need[c], metrics.horizontalAdvance(text));
         };
-        widen(0, widestDigits(QStringLiteral("5"), metrics));
+        widen(0, widestDigits(QString::number(report_.stations.isEmpty() ? 5 : report_.stations.last()), metrics));
         widen(1, QStringLiteral("Contador"));
         widen(1, QStringLiteral("Prepago"));
         for (const Subtotal &s : report_.byOperator) {
@@ -217,8 +217,12 @@ private:
         const std::pair<QString, const QVector<Subtotal> *> groups[] = {
             {QStringLiteral("Por operador"), &report_.byOperator},
             {QStringLiteral("Por puesto"), &report_.byStation},
+            {QStringLiteral("Por consola"), &report_.byType},
             {QStringLiteral("Por modo"), &report_.byMode}};
         for (const auto &[title, list] : groups) {
+            if (list->isEmpty() && list == &report_.byType) {
+                continue; // a room of one console type
+            }
             add(QString(), body_, true);
             add(title, bold_, true);
             for (const Subtotal &s : *list) {

@@ -117,9 +117,9 @@ HeatMapChart::HeatMapChart(QWidget *parent) : ReportChart(QStringLiteral("Recaud
 
 void HeatMapChart::setReport(const cash_close::Report &report) {
     grid_ = cash_close::takingsByHourAndStation(report);
-    low_ = grid_[0][0];
-    high_ = grid_[0][0];
-    for (const auto &hour : grid_) {
+    low_ = grid_[0].value(0);
+    high_ = low_;
+    for (const auto &hour : grid_.cents) {
         for (const qint64 cents : hour) {
             low_ = std::min(low_, cents);
             high_ = std::max(high_, cents);
@@ -130,7 +130,12 @@ void HeatMapChart::setReport(const cash_close::Report &report) {
 
 HeatMapChart::Layout HeatMapChart::layout(const QRect &area, const QFontMetricsF &metrics) const {
     const qreal gap = metrics.height() / 2;
-    const qreal rowLabels = metrics.horizontalAdvance(QStringLiteral("Puesto 5")) + gap;
+    // The names' column: the longest name, up to a quarter of the width (longer ones are cut).
+    qreal names = 0;
+    for (const QString &name : grid_.names) {
+        names = std::max(names, metrics.horizontalAdvance(name));
+    }
+    const qreal rowLabels = std::min(names, area.width() / 4.0) + gap;
     const qreal scaleWidth = metrics.height() + gap +
                              std::max(metrics.horizontalAdvance(pesos(high_)), metrics.horizontalAdvance(pesos(low_)));
     Layout out;
@@ -145,11 +150,12 @@ void HeatMapChart::paintBody(QPainter &painter, const QRect &area) const {
     const QFontMetricsF metrics(painter.font());
     const Layout at = layout(area, metrics);
     const qreal cellWidth = at.cells.width() / cash_close::kHours;
-    const qreal cellHeight = at.cells.height() / cash_close::kStations;
+    const int rows = stationRows();
+    const qreal cellHeight = at.cells.height() / rows;
     const qint64 span = high_ - low_;
     for (int h = 0; h < cash_close::kHours; ++h) {
-        for (int s = 0; s < cash_close::kStations; ++s) {
-            const double t = span > 0 ? static_cast<double>(grid_[h][s] - low_) / static_cast<double>(span) : 0.0;
+        for (int s = 0; s < rows; ++s) {
+            const double t = span > 0 ? static_cast<double>(grid_[h].value(s) - low_) / static_cast<double>(span) : 0.0;
             painter.fillRect(
                 QRectF(at.cells.left() + h * cellWidth, at.cells.top() + s * cellHeight, cellWidth, cellHeight),
                 heat(t));
@@ -161,16 +167,17 @@ void HeatMapChart::paintBody(QPainter &painter, const QRect &area) const {
         const qreal x = at.cells.left() + h * cellWidth;
         painter.drawLine(QPointF(x, at.cells.top()), QPointF(x, at.cells.bottom()));
     }
-    for (int s = 1; s < cash_close::kStations; ++s) {
+    for (int s = 1; s < rows; ++s) {
         const qreal y = at.cells.top() + s * cellHeight;
         painter.drawLine(QPointF(at.cells.left(), y), QPointF(at.cells.right(), y));
     }
     painter.setPen(kInk);
     painter.drawRect(at.cells);
-    for (int s = 0; s < cash_close::kStations; ++s) {
-        painter.drawText(
-            QRectF(area.left(), at.cells.top() + s * cellHeight, at.cells.left() - area.left() - 4, cellHeight),
-            Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Puesto %1").arg(s + 1));
+    // Twenty stations on a small chart: every other name, and the tool tip names each cell.
+    for (int s = 0; s < rows; s += labelEvery(metrics.height(), cellHeight)) {
+        const QRectF label(area.left(), at.cells.top() + s * cellHeight, at.cells.left() - area.left() - 4, cellHeight);
+        painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
+                         metrics.elidedText(grid_.names.value(s), Qt::ElideRight, label.width()));
     }
     const int every = labelEvery(metrics.horizontalAdvance(QStringLiteral("23")) + 4, cellWidth);
     for (int h = 0; h < cash_close::kHours; h += every) {
@@ -204,11 +211,12 @@ bool HeatMapChart::event(QEvent *event) {
     if (at.cells.contains(pos) && !at.cells.isEmpty()) {
         const int h = std::min(cash_close::kHours - 1,
                                static_cast<int>((pos.x() - at.cells.left()) * cash_close::kHours / at.cells.width()));
-        const int s = std::min(cash_close::kStations - 1, static_cast<int>((pos.y() - at.cells.top()) *
-                                                                           cash_close::kStations / at.cells.height()));
-        QToolTip::showText(help->globalPos(),
-                           QStringLiteral("Puesto %1, de %2:00 a %2:59: %3").arg(s + 1).arg(h).arg(pesos(grid_[h][s])),
-                           this);
+        const int rows = stationRows();
+        const int s = std::min(rows - 1, static_cast<int>((pos.y() - at.cells.top()) * rows / at.cells.height()));
+        QToolTip::showText(
+            help->globalPos(),
+            QStringLiteral("%1, de %2:00 a %2:59: %3").arg(grid_.names.value(s)).arg(h).arg(pesos(grid_[h].value(s))),
+            this);
     } else {
         QToolTip::hideText();
         event->ignore();

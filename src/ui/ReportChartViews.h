@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <algorithm>
 
 // The pictures of a report. Each paints itself with the same code on screen and into an image
 // of any size, so a saved picture is what the window showed, only larger.
@@ -33,7 +34,8 @@ private:
     bool empty_ = true;
 };
 
-// Takings by hour of day (columns) and station (rows), coloured by amount, with its scale.
+// Takings by hour of day (columns) and station (rows, one for each station of the report, by
+// name), coloured by amount, with its scale.
 class HeatMapChart final : public ReportChart {
     Q_OBJECT
 public:
@@ -50,8 +52,9 @@ private:
     };
     Layout layout(const QRect &area, const QFontMetricsF &metrics) const;
     void paintBody(QPainter &painter, const QRect &area) const override;
+    int stationRows() const { return std::max(1, static_cast<int>(grid_.stations.size())); }
 
-    cash_close::HourStationGrid grid_{};
+    cash_close::HourStationGrid grid_;
     qint64 low_ = 0;
     qint64 high_ = 0;
 };

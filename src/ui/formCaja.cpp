@@ -307,6 +307,17 @@ std::optional<cash_close::Period> formCaja::readPeriod() {
     return cash_close::Period{*from, *fromTime, *to, *toTime};
 }
 
+cash_close::StationLabels formCaja::stationLabels() const {
+    if (labels_) {
+        return *labels_;
+    }
+    std::vector<stations::StationSpec> room;
+    for (int i = 0; i < board_.count(); ++i) {
+        room.push_back(board_.spec(i));
+    }
+    return cash_close::labelsOf(room);
+}
+
 void formCaja::clearResults() {
     report_.reset();
     ui::setFittedText(txtTotal, QStringLiteral("0"));
@@ -338,7 +349,7 @@ void formCaja::cmdProcesar_Click() {
 
     setRunning(true);
     job_ = cash_close::startRun({platform().databasePath(), platform().where.backups(), *period, currentOperator(),
-                                 platform().clock.wallTime(), session_.ownerSeal().key()},
+                                 platform().clock.wallTime(), session_.ownerSeal().key(), stationLabels()},
                                 this, [this](cash_close::RunResult result) { runFinished(std::move(result)); });
     showProgress(QStringLiteral("Procesando los alquileres del período…"), QStringLiteral("&Cancelar"));
 }
@@ -389,8 +400,12 @@ void formCaja::showReport(cash_close::Report report) {
     const std::pair<QString, const QVector<cash_close::Subtotal> *> groups[] = {
         {QStringLiteral("Por operador"), &report_->byOperator},
         {QStringLiteral("Por puesto"), &report_->byStation},
+        {QStringLiteral("Por consola"), &report_->byType},
         {QStringLiteral("Por modo"), &report_->byMode}};
     for (const auto &[title, list] : groups) {
+        if (list == &report_->byType && list->isEmpty()) {
+            continue; // a room of one console type
+        }
         auto *group = new QTreeWidgetItem(trvResumen, {title});
         for (const cash_close::Subtotal &s : *list) {
             new QTreeWidgetItem(group, {line(s, list)});
@@ -531,9 +546,9 @@ void formCaja::cmdRestaurar_Click() {
         return;
     }
     QStringList open;
-    for (int i = 0; i < stations::kStations; ++i) {
+    for (int i = 0; i < board_.count(); ++i) {
         if (board_.station(i).running) {
-            open << QStringLiteral("Puesto %1").arg(i + 1);
+            open << board_.spec(i).name;
         }
     }
     if (!open.isEmpty()) {

@@ -52,6 +52,9 @@ public:
     // The last run's operations, each in a row of a list over the window.
     void cmdOperaciones_Click();
 
+    // What the report calls the stations and their types; unset, the board's room as it stands.
+    void setStationLabels(cash_close::StationLabels labels) { labels_ = std::move(labels); }
+
     // A run, a copy or a restore is under way (or its question is open).
     bool isRunning() const { return running_; }
 
@@ -76,6 +79,7 @@ protected:
 
 private:
     QString currentOperator() const;
+    cash_close::StationLabels stationLabels() const;
     // The period in the four boxes; a box that cannot be read is told and gives nothing.
     std::optional<cash_close::Period> readPeriod();
     // The journal's anchor: the last run's, else the journal as it stands now.
@@ -129,6 +133,7 @@ private:
     CajaGridModel *gridModel_ = nullptr;
     bool running_ = false;
     std::optional<cash_close::Report> report_;
+    std::optional<cash_close::StationLabels> labels_;
     QPointer<QProgressDialog> progress_;
     // The run, copy or restore under way: cancelled (a run) or waited for (a copy) if the window
     // goes meanwhile. Last, so it ends before anything it reports to.
