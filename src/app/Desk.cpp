@@ -44,6 +44,7 @@ Desk::Desk(sys::Platform &platform)
     connect(main_.get(), &formLudomat2::changeOfUserAsked, this, &Desk::changeUser);
     connect(main_.get(), &formLudomat2::cashCloseAsked, this, &Desk::openCashClose);
     connect(main_.get(), &formLudomat2::rateAsked, this, &Desk::openRate);
+    connect(main_.get(), &formLudomat2::roomSettingsAsked, this, &Desk::openRoomSettings);
     connect(main_.get(), &formLudomat2::exitAsked, this, &Desk::exit);
     // The window that holds the main window comes back when the main window is activated, even
     // if it was minimised or hidden: the operator can never be left without a way on.
@@ -263,11 +264,10 @@ void Desk::openRoomSettings(const QString &administrator) {
         } catch (const data::DbError &error) {
             platform_.messages.showMessage(main_.get(), error.describe() + roomFallbackText());
         }
-        room_ = new RoomSettingsDialog(platform_, stored, std::move(running),
-                                       [this, stored, administrator](const room::Room &after) {
-                                           return room::saveRoom(*board_.store(), stored, after, administrator,
-                                                                 platform_.clock.wallTime());
-                                       });
+        room_ = new RoomSettingsDialog(
+            platform_, stored, std::move(running), [this, stored, administrator](const room::Room &after) {
+                return room::saveRoom(*board_.store(), stored, after, administrator, platform_.clock.wallTime());
+            });
     }
     room_->showForm(); // the main window stays usable
 }

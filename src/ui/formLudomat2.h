@@ -57,6 +57,8 @@ Q_SIGNALS:
     void changeOfUserAsked();
     void cashCloseAsked();
     void rateAsked();
+    // "Configuración del salón", the administrator's password checked: who typed it.
+    void roomSettingsAsked(const QString &administrator);
     // "&Salir", or the title bar's close box: the window itself never closes.
     void exitAsked();
     // Activated while it takes no input: the window that holds it should come back.
@@ -121,7 +123,10 @@ private:
     void askCorrection(int index, Correction kind);
     void submitCorrection(CorrectionDialog *dialog, const stations::Target &target, Correction kind);
     // The room's setting: the checkout on closing a station, or the close at once.
+    // The administrator's password, then `then` with the administrator's name.
+    void askAdministrator(const QString &why, std::function<void(const QString &administrator)> then);
     void askCheckoutSetting();
+    void askRoomSettings();
     static QColor digitsColour();
 
     accounts::Session &session_;

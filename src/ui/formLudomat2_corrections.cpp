@@ -142,23 +142,31 @@ void formLudomat2::submitCorrection(CorrectionDialog *dialog, const stations::Ta
     change.done ? dialog->accept() : dialog->reject();
 }
 
-void formLudomat2::askCheckoutSetting() {
-    const bool on = !board_.confirmsCheckout();
-    auto *dialog = new AdministratorPasswordDialog(
-        this,
-        on ? QStringLiteral("Para que cerrar un puesto muestre otra vez el cobro, escriba la contraseña del "
-                            "administrador.")
-           : QStringLiteral("Para que cerrar un puesto lo cierre al instante, sin mostrar el cobro, escriba la "
-                            "contraseña del administrador."),
-        [this, on](const QString &typed) {
-            const accounts::AdministratorCheck said = accounts_.checkAdministratorPassword(typed);
-            if (said.verdict != accounts::AdministratorCheck::Verdict::Right) {
-                platform().messages.showMessage(this, said.refusal);
-                return false;
-            }
-            board_.setConfirmsCheckout(on, said.name);
-            return true;
-        });
+void formLudomat2::askAdministrator(const QString &why, std::function<void(const QString &administrator)> then) {
+    auto *dialog = new AdministratorPasswordDialog(this, why, [this, then = std::move(then)](const QString &typed) {
+        const accounts::AdministratorCheck said = accounts_.checkAdministratorPassword(typed);
+        if (said.verdict != accounts::AdministratorCheck::Verdict::Right) {
+            platform().messages.showMessage(this, said.refusal);
+            return false;
+        }
+        then(said.name);
+        return true;
+    });
     connect(dialog, &QDialog::finished, this, [this] { activateWindow(); });
     dialog->open();
+}
+
+void formLudomat2::askCheckoutSetting() {
+    const bool on = !board_.confirmsCheckout();
+    askAdministrator(on ? QStringLiteral("Para que cerrar un puesto muestre otra vez el cobro, escriba la contraseña "
+                                         "del administrador.")
+                        : QStringLiteral("Para que cerrar un puesto lo cierre al instante, sin mostrar el cobro, "
+                                         "escriba la contraseña del administrador."),
+                     [this, on](const QString &administrator) { board_.setConfirmsCheckout(on, administrator); });
+}
+
+void formLudomat2::askRoomSettings() {
+    askAdministrator(QStringLiteral("Para cambiar los puestos, las consolas o sus precios, escriba la contraseña del "
+                                    "administrador."),
+                     [this](const QString &administrator) { Q_EMIT roomSettingsAsked(administrator); });
 }

@@ -181,6 +181,8 @@ void formLudomat2::showMenu(int row, QPoint globalPos) {
         checkout->setCheckable(true);
         checkout->setChecked(board_.confirmsCheckout());
         connect(checkout, &QAction::triggered, this, &formLudomat2::askCheckoutSetting);
+        connect(menu.addAction(QStringLiteral("Configuración del &salón…")), &QAction::triggered, this,
+                &formLudomat2::askRoomSettings);
     }
     menu.exec(globalPos);
 }

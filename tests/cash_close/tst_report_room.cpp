@@ -175,15 +175,11 @@ private Q_SLOTS:
         QFETCH(QStringList, printedWords);
         testing::TestPlatform t;
         const QString path = t.databasePath();
-        // The room's tables as the room's settings keep them, and rentals of stations 7 and 20 (the
-        // check on Alquiler.Puesto is widened to 20 by the room's upgrade of the file).
+        // The room as its window keeps it, and rentals of stations 1, 7 and 20.
         QString sql = QStringLiteral(
-            "CREATE TABLE IF NOT EXISTS Puestos (Numero INTEGER PRIMARY KEY CHECK (Numero BETWEEN 1 AND 20), Nombre "
-            "TEXT NOT NULL, Tipo TEXT NOT NULL); CREATE TABLE IF NOT EXISTS Consolas (Nombre TEXT PRIMARY KEY, Orden "
-            "INTEGER NOT NULL, Minutos INTEGER, Pesos REAL, Minimo INTEGER NOT NULL, Tolerancia INTEGER NOT NULL, "
-            "Recargo REAL NOT NULL); PRAGMA ignore_check_constraints = ON; INSERT INTO Alquiler VALUES "
-            "(1, 'Contador', 'Ana', '2026-12-05', '09:00:00', '1:25:00', 10), (7, 'Prepago', 'Ana', '2026-12-05', "
-            "'10:00:00', '1:25:00', 15.5), (20, 'Contador', 'Admin', '2026-12-05', '11:00:00', '1:25:00', 20);");
+            "INSERT INTO Alquiler VALUES "
+            "(1, 'Contador', 'Ana', '2026-12-05', '09:00:00', '01:25:00', 10), (7, 'Prepago', 'Ana', '2026-12-05', "
+            "'10:00:00', '01:25:00', 15.5), (20, 'Contador', 'Admin', '2026-12-05', '11:00:00', '01:25:00', 20);");
         if (!stations.isEmpty())
             sql += "INSERT INTO Consolas VALUES ('PS5', 0, NULL, NULL, 1, 0, 0), ('Xbox', 1, 60, 1500, 1, 0, 0);";
         for (const QString &s : stations)

@@ -123,8 +123,6 @@ private Q_SLOTS:
         db_->execute(statements::puestoAbiertoInsert(3, true, QStringLiteral("Ana"),
                                                      QStringLiteral("2026-12-05T17:00:00Z"), 30, QStringLiteral("10"),
                                                      0, {}, {}, 0));
-        // The board's column: the type a rental opened with.
-        db_->execute(QStringLiteral("ALTER TABLE PuestosAbiertos ADD COLUMN Consola TEXT"));
         db_->execute(statements::puestoAbiertoInsert(4, true, QStringLiteral("Ana"),
                                                      QStringLiteral("2026-12-05T17:00:00Z"), 60, QStringLiteral("25"),
                                                      0, {}, {}, 0));

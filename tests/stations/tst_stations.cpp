@@ -1,6 +1,7 @@
 // The stations through their real widgets: modes and prepaid time as the boxes show them, the
 // last minute's flashing, the end of a prepaid time, the journal of a shift and the keyboard.
 // The room's logic without widgets: tst_station_board.
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "accounts/Session.h"
 #include "data/Database.h"
@@ -10,6 +11,7 @@
 #include "ui/CheckoutDialog.h"
 #include "ui/CorrectionDialog.h"
 #include "ui/DisplayBox.h"
+#include "ui/RoomSettingsDialog.h"
 #include "ui/SystemPlatform.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
@@ -342,6 +344,46 @@ private Q_SLOTS:
                 !again.confirmsCheckout());
         QVERIFY(testing::journal(r.t.databasePath(), "Evento, Detalle")
                     .contains("Ajuste del salón|Cobro al cerrar=no; Autorizó=Admin"));
+    }
+
+    // The room's window, from the room's menu with the administrator's password: a station added
+    // and one renamed are stored and journaled, and the room the stations run with is the file's
+    // at the next start, never before. A room the file holds but cannot be used (two stations of
+    // one name, written by another program) leaves the delivered five counting, and says why.
+    void roomChangedForTheNextStart() {
+        Rig r(30, 1000);
+        r.menu(QStringLiteral("Configuración del &salón…"), &r.w, QPoint(5, r.w.height() - 60));
+        QVERIFY(testing::answerAdministrator(&r.w, QStringLiteral("admin")));
+        QTRY_VERIFY(r.desk->roomWindow() && r.desk->roomWindow()->isVisible());
+        auto *puestos = control<QTableWidget>(r.desk->roomWindow(), "tblPuestos");
+        control<QPushButton>(r.desk->roomWindow(), "cmdAgregarPuesto")->click();
+        puestos->item(0, 1)->setText(QStringLiteral("PS5 Sala"));
+        control<QPushButton>(r.desk->roomWindow(), "cmdGuardar")->click();
+        QTRY_VERIFY(!r.desk->roomWindow());
+        QVERIFY(r.said().constLast().contains(QStringLiteral("la próxima vez que se inicie")));
+        QCOMPARE(r.board().count(), 5);
+        QCOMPARE(r.button(0)->text(), QStringLiteral("Habilitar Puesto &1"));
+        QVERIFY(testing::journal(r.t.databasePath(), "Usuario, Evento")
+                    .contains(QStringLiteral("Admin|Configuración del salón")));
+
+        r.close();
+        {
+            app::Desk again(r.t.platform);
+            QVERIFY(again.start());
+            QCOMPARE(again.board().count(), 6);
+            QCOMPARE(control<QPushButton>(&again.mainWindow(), "cmdPuesto", 0)->text(),
+                     QStringLiteral("Habilitar PS5 Sala"));
+            QCOMPARE(control<QPushButton>(&again.mainWindow(), "cmdPuesto", 5)->text(),
+                     QStringLiteral("Habilitar Puesto &6"));
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(execRaw(r.t.databasePath(), "UPDATE Puestos SET Nombre = 'PS5 Sala' WHERE Numero = 2"), SQLITE_OK);
+        app::Desk third(r.t.platform);
+        QVERIFY(third.start());
+        QCOMPARE(third.board().count(), 5);
+        testing::signIn(third);
+        QTRY_VERIFY(r.said().constLast().contains(QStringLiteral("se usan los cinco puestos de siempre")));
+        QVERIFY(r.said().constLast().contains(QStringLiteral("PS5 Sala")));
     }
 
     // Each correction from a running station's menu, in its own window: what it asks for, a wrong
