@@ -158,6 +158,7 @@ void formLudomat2::rebuildRows() {
     fresh(cmdPuesto, rows);
     fresh(spnMandos, rows);
     fresh(rowKeys, rows);
+    shown_.assign(rows, {});
     for (int i = 0; i < board_.count(); ++i) {
         buildStationRow(i);
         connectRow(i);

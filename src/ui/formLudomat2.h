@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QGroupBox;
@@ -154,6 +155,14 @@ private:
     std::vector<QSpinBox *> spnMandos;
     // Alt+digit for a row whose caption has no access key of its own; else null.
     std::vector<QShortcut *> rowKeys;
+    // What each row's boxes show, so a tick writes out only what changed (the locale's number
+    // text and the boxes' colours were most of a row's cost).
+    struct ShownNumbers {
+        std::optional<qint64> hours, minutes, cents;
+        std::optional<stations::Flash> flash;
+        std::optional<bool> paused;
+    };
+    std::vector<ShownNumbers> shown_;
     QPushButton *cmdCierreCaja = nullptr;
     QPushButton *cmdTarifa = nullptr;
     QPushButton *cmdUsuario = nullptr;

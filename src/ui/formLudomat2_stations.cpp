@@ -89,10 +89,25 @@ void formLudomat2::showStation(int index) {
             mandos->setValue(s.controllers);
         }
     }
-    stations::setDisplayText(txtHora[i], numtext::toText(static_cast<double>(s.hours)));
-    stations::setDisplayText(txtMinuto[i], numtext::toText(static_cast<double>(s.minutes)));
+    ShownNumbers &shown = shown_[i];
+    if (shown.hours != s.hours) {
+        stations::setDisplayText(txtHora[i], numtext::toText(static_cast<double>(s.hours)));
+        shown.hours = s.hours;
+    }
+    if (shown.minutes != s.minutes) {
+        stations::setDisplayText(txtMinuto[i], numtext::toText(static_cast<double>(s.minutes)));
+        shown.minutes = s.minutes;
+    }
     stations::setDisplayText(txtSegundo[i], QString::number(s.seconds));
-    stations::setDisplayText(txtPesos[i], numtext::toText(stations::pesosOf(s.cents)));
+    if (shown.cents != s.cents) {
+        stations::setDisplayText(txtPesos[i], numtext::toText(stations::pesosOf(s.cents)));
+        shown.cents = s.cents;
+    }
+    if (shown.flash == s.flash && shown.paused == s.paused()) {
+        return;
+    }
+    shown.flash = s.flash;
+    shown.paused = s.paused();
     const QColor colour = s.flash == stations::Flash::Red     ? QColor(255, 0, 0)
                           : s.flash == stations::Flash::White ? QColor(255, 255, 255)
                                                               : QColor();
