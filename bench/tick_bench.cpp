@@ -113,7 +113,7 @@ double loadMs(const QString &folder) {
 
 // Twenty stations, numbered 1 to 20, of a type with 10-minute blocks, periods all round the day
 // (the night's across midnight), a tolerance, and a controllers' surcharge.
-std::vector<stations::StationSpec> timeOfDayRoom() {
+std::vector<stations::StationSetup> timeOfDayRoom() {
     pricing::Terms terms;
     terms.minutes = 10;
     terms.cents = 500;
@@ -122,7 +122,7 @@ std::vector<stations::StationSpec> timeOfDayRoom() {
     terms.periods = {{QStringLiteral("Mañana"), pricing::kEveryDay, 8 * 60, 14 * 60 + 30, 400},
                      {QStringLiteral("Tarde"), pricing::kEveryDay, 14 * 60 + 30, 20 * 60, 600},
                      {QStringLiteral("Noche"), pricing::kEveryDay, 20 * 60, 2 * 60, 700}};
-    std::vector<stations::StationSpec> room;
+    std::vector<stations::StationSetup> room;
     for (int n = 1; n <= stations::kMaxStations; ++n) {
         room.push_back({n, QStringLiteral("Puesto %1").arg(n), QStringLiteral("Nueva"), 1, terms});
     }

@@ -105,7 +105,7 @@ bool Desk::start() {
     // The room (its stations, names, console types and prices) is read once, here: a change
     // made in "Configuración del salón" applies at the next start.
     try {
-        board_.setRoom(room::stationSpecs(room::readRoom(*board_.store(), board_.rate())));
+        board_.setRoom(room::stationSetups(room::readRoom(*board_.store(), board_.rate())));
     } catch (const data::DbError &error) {
         // The stations must count all the same: the delivered room stands in, and the
         // administrator is told why and where to put it right.
@@ -314,7 +314,7 @@ bool Desk::settleOpenStations(QWidget *parent) {
             return false; // the board has said why; the program stays, the station as it was
         }
         if (quote && quote->mode == stations::StationMode::Contador) {
-            collect << QStringLiteral("%1: $ %2").arg(board_.spec(i).name, numtext::amountText(quote->cents));
+            collect << QStringLiteral("%1: $ %2").arg(board_.setup(i).name, numtext::amountText(quote->cents));
             total += quote->cents;
         }
     }

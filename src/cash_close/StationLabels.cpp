@@ -49,11 +49,11 @@ bool StationLabels::plain(int number) const {
     return name(number) == defaultStationName(number) && type(number) == defaultStationType();
 }
 
-StationLabels labelsOf(const std::vector<stations::StationSpec> &room) {
+StationLabels labelsOf(const std::vector<stations::StationSetup> &room) {
     StationLabels labels;
-    for (const stations::StationSpec &spec : room) {
-        labels.names.insert(spec.number, spec.name);
-        labels.types.insert(spec.number, spec.type);
+    for (const stations::StationSetup &setup : room) {
+        labels.names.insert(setup.number, setup.name);
+        labels.types.insert(setup.number, setup.type);
     }
     return labels;
 }

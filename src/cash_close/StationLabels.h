@@ -9,7 +9,7 @@ namespace data {
 class Database;
 }
 namespace stations {
-struct StationSpec;
+struct StationSetup;
 }
 
 // What the reports call each station: its name and its console type, by the number its rentals
@@ -35,7 +35,7 @@ QString defaultStationName(int number);
 QString defaultStationType();
 
 // The room's stations as the board holds them.
-StationLabels labelsOf(const std::vector<stations::StationSpec> &room);
+StationLabels labelsOf(const std::vector<stations::StationSetup> &room);
 
 // The room as the file keeps it (Puestos: Numero, Nombre, Tipo); the delivered room when the
 // file has no such table or it is empty. Throws data::DbError when the table cannot be read.

@@ -124,18 +124,19 @@ Room readRoom(data::Database &db, const stations::Rate &tarifa) {
     return room;
 }
 
-std::vector<stations::StationSpec> stationSpecs(const Room &room) {
-    std::vector<stations::StationSpec> specs;
+std::vector<stations::StationSetup> stationSetups(const Room &room) {
+    std::vector<stations::StationSetup> setups;
     for (const StationEntry &station : room.stations) {
         for (size_t t = 0; t < room.types.size(); ++t) {
             if (room.types[t].name == station.type) {
-                specs.push_back({station.number, station.name, station.type, static_cast<int>(t), room.types[t].terms});
+                setups.push_back(
+                    {station.number, station.name, station.type, static_cast<int>(t), room.types[t].terms});
                 break;
             }
         }
     }
-    std::sort(specs.begin(), specs.end(), [](const auto &a, const auto &b) { return a.number < b.number; });
-    return specs;
+    std::sort(setups.begin(), setups.end(), [](const auto &a, const auto &b) { return a.number < b.number; });
+    return setups;
 }
 
 QString checkRoom(const Room &room) {

@@ -41,7 +41,7 @@ Room defaultRoom(const stations::Rate &tarifa);
 Room readRoom(data::Database &db, const stations::Rate &tarifa);
 
 // The board's stations: ordered by number, each with its type's position and terms.
-std::vector<stations::StationSpec> stationSpecs(const Room &room);
+std::vector<stations::StationSetup> stationSetups(const Room &room);
 
 // The first thing wrong with a room, in Spanish and naming it; empty when it can be used.
 QString checkRoom(const Room &room);

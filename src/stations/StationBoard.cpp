@@ -61,11 +61,11 @@ StationBoard::StationBoard(const sys::Clock &clock, const accounts::Session &ses
     setRoom(defaultRoom());
 }
 
-void StationBoard::setRoom(std::vector<StationSpec> room) {
-    specs_ = std::move(room);
-    stations_.assign(specs_.size(), Station{});
-    expiring_.assign(specs_.size(), 0);
-    endedRows_.assign(specs_.size(), QString());
+void StationBoard::setRoom(std::vector<StationSetup> room) {
+    setups_ = std::move(room);
+    stations_.assign(setups_.size(), Station{});
+    expiring_.assign(setups_.size(), 0);
+    endedRows_.assign(setups_.size(), QString());
     Q_EMIT roomChanged();
 }
 
@@ -73,7 +73,7 @@ StationBoard::~StationBoard() = default;
 
 int StationBoard::indexOf(int number) const {
     for (int index = 0; index < count(); ++index) {
-        if (specs_[at(index)].number == number) {
+        if (setups_[at(index)].number == number) {
             return index;
         }
     }
@@ -81,14 +81,14 @@ int StationBoard::indexOf(int number) const {
 }
 
 QString StationBoard::stationLabel(int index) const {
-    const StationSpec &s = spec(index);
+    const StationSetup &s = setup(index);
     const QString plain = QStringLiteral("Puesto %1").arg(s.number);
     return s.name == plain ? plain : QStringLiteral("puesto ") + s.name;
 }
 
 pricing::Terms StationBoard::termsFor(int index) const {
-    pricing::Terms terms = spec(index).terms;
-    if (spec(index).typeIndex == 0) {
+    pricing::Terms terms = setup(index).terms;
+    if (setup(index).typeIndex == 0) {
         terms.minutes = rate_.Minutos;
         terms.cents = rate_.cents;
         // Tarifa may have been given a block shorter than the type's tolerance since.
@@ -98,10 +98,10 @@ pricing::Terms StationBoard::termsFor(int index) const {
 }
 
 Rate StationBoard::rateFor(int index) const {
-    if (spec(index).typeIndex == 0) {
+    if (setup(index).typeIndex == 0) {
         return rate_;
     }
-    const pricing::Terms &terms = spec(index).terms;
+    const pricing::Terms &terms = setup(index).terms;
     return Rate{static_cast<qint16>(terms.minutes), terms.cents};
 }
 
@@ -117,7 +117,7 @@ void StationBoard::priceChoice(int index) {
 }
 
 int StationBoard::addStation(int number, const QString &type, const pricing::Terms &terms) {
-    specs_.push_back(StationSpec{number, QStringLiteral("Puesto %1").arg(number), type, -1, terms});
+    setups_.push_back(StationSetup{number, QStringLiteral("Puesto %1").arg(number), type, -1, terms});
     stations_.emplace_back();
     expiring_.push_back(0);
     endedRows_.emplace_back();
@@ -269,7 +269,7 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
             opening.cents = pricing::prepagoPrice(terms, now, blocks, opening.controllers).cents;
         }
     }
-    const int n = spec(index).number;
+    const int n = setup(index).number;
     const qint64 nowMs = clock_.monotonicMs();
     const QString opened = instantText(now);
     QStringList writes;
@@ -283,7 +283,7 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
     writes << statements::puestoAbiertoInsert(
         n, contador, session_.user(), opened, rate.Minutos, engineAmount(rate.cents), contador ? 0 : blocks, end,
         clock_.bootId(), nowMs,
-        {spec(index).type, opening.controllers, termsText(terms), contador ? QString() : engineAmount(opening.cents)});
+        {setup(index).type, opening.controllers, termsText(terms), contador ? QString() : engineAmount(opening.cents)});
     notes << JournalNote{
         journal::event::kStationOpened, n,
         QStringLiteral("Modo=%1; %2Tarifa=%3 minutos por %4")
@@ -336,7 +336,7 @@ bool StationBoard::close(const Checkout &quote) {
         return false;
     }
     Station &s = stations_[at(index)];
-    const int n = spec(index).number;
+    const int n = setup(index).number;
     if (s.mode == StationMode::Contador) {
         Station recorded = s;
         recorded.hours = quote.hours;
@@ -413,7 +413,7 @@ bool StationBoard::setPaused(const QList<int> &indexes, bool pause) {
             next.pausedAtMs = -1;
         }
         const qint64 ranMs = now - next.pausedMs - next.openedAtMs;
-        const int n = spec(index).number;
+        const int n = setup(index).number;
         writes << statements::puestoAbiertoPausa(n, next.openedUtc, next.pausedMs, pause ? ranMs : -1);
         notes << JournalNote{
             pause ? journal::event::kStationPaused : journal::event::kStationResumed, n,
@@ -464,7 +464,7 @@ Change StationBoard::extendPrepaid(const Target &target, int blocks, int minutes
         return {false, why};
     }
     const int index = target.index;
-    const int n = spec(index).number;
+    const int n = setup(index).number;
     Station next = stations_[at(index)];
     if (next.mode != StationMode::Prepago) {
         return {false, blocks > 0 ? QStringLiteral("Solo se agregan bloques a un alquiler prepago.")
@@ -542,7 +542,7 @@ Change StationBoard::giveDiscount(const Target &target, qint64 cents, const Appr
         return {false, why};
     }
     const int index = target.index;
-    const int n = spec(index).number;
+    const int n = setup(index).number;
     Station next = stations_[at(index)];
     if (next.mode != StationMode::Contador) {
         return {false, QStringLiteral("El descuento es para un alquiler por Contador; a uno prepago se le da tiempo "
@@ -586,7 +586,7 @@ Change StationBoard::cancel(const Target &target, const Approval &approval) {
         return {false, QStringLiteral("Escriba el motivo.")};
     }
     const int index = target.index;
-    const int n = spec(index).number;
+    const int n = setup(index).number;
     Station &s = stations_[at(index)];
     Station seen = s;
     catchUp(seen, clock_.monotonicMs());
@@ -643,11 +643,11 @@ Change StationBoard::move(const Target &target, int toIndex) {
     Station moved = s;
     catchUp(moved, clock_.monotonicMs());
     if (!persist(
-            toIndex, {statements::puestoAbiertoMover(spec(from).number, s.openedUtc, spec(toIndex).number)},
-            {{journal::event::kStationMoved, spec(toIndex).number,
+            toIndex, {statements::puestoAbiertoMover(setup(from).number, s.openedUtc, setup(toIndex).number)},
+            {{journal::event::kStationMoved, setup(toIndex).number,
               QStringLiteral("Desde=Puesto %1; Hacia=Puesto %2; Modo=%3; %4=%5")
-                      .arg(spec(from).number)
-                      .arg(spec(toIndex).number)
+                      .arg(setup(from).number)
+                      .arg(setup(toIndex).number)
                       .arg(modeName(moved.mode == StationMode::Contador),
                            moved.mode == StationMode::Contador ? QStringLiteral("Tiempo") : QStringLiteral("Quedan"),
                            clockText(moved)) +
@@ -674,11 +674,11 @@ StationBoard::Rental StationBoard::rentalRecord(int index, const QString &modo, 
     const QString hora = now.time().toString(QStringLiteral("HH:mm:ss"));
     const QString importe = engineAmount(cents);
     const QString usuario = session_.user();
-    sqlText_ = statements::alquilerInsert(spec(index).number, modo, usuario, now.date().day(),
+    sqlText_ = statements::alquilerInsert(setup(index).number, modo, usuario, now.date().day(),
                                           statements::monthAbbrev(now.date().month()), now.date().year(), hora,
                                           tiempo.hours, tiempo.minutes, importe);
     return {sqlText_,
-            journal::rentalDetail(QString::number(spec(index).number), modo, usuario, now.date().toString(Qt::ISODate),
+            journal::rentalDetail(QString::number(setup(index).number), modo, usuario, now.date().toString(Qt::ISODate),
                                   hora, tiempo.hours, tiempo.minutes, importe)};
 }
 
@@ -688,11 +688,11 @@ std::pair<QString, StationBoard::JournalNote> StationBoard::operationRecord(int 
                                                                             const QDateTime &at) const {
     const QString fecha = at.date().toString(Qt::ISODate);
     const QString hora = at.time().toString(QStringLiteral("HH:mm:ss"));
-    return {statements::operacionInsert(fecha, hora, spec(index).number, tipo, session_.user(), autorizo, minutes,
+    return {statements::operacionInsert(fecha, hora, setup(index).number, tipo, session_.user(), autorizo, minutes,
                                         engineAmount(cents), motivo),
-            {journal::event::kOperationRecorded, spec(index).number,
-             journal::operationDetail(fecha, hora, QString::number(spec(index).number), tipo, session_.user(), autorizo,
-                                      QString::number(minutes), engineAmount(cents), motivo)}};
+            {journal::event::kOperationRecorded, setup(index).number,
+             journal::operationDetail(fecha, hora, QString::number(setup(index).number), tipo, session_.user(),
+                                      autorizo, QString::number(minutes), engineAmount(cents), motivo)}};
 }
 
 void StationBoard::appendNotes(const QList<JournalNote> &notes) {
@@ -802,9 +802,9 @@ void StationBoard::removeEndedRows() {
         }
         try {
             data::runInTransaction(*store_, [&] {
-                store_->execute(statements::puestoAbiertoDelete(spec(index).number, row));
+                store_->execute(statements::puestoAbiertoDelete(setup(index).number, row));
                 journal::append(*store_, clock_.wallTime(), session_.user(), journal::event::kPrepaidEnded,
-                                spec(index).number, QStringLiteral("Apertura=") + row);
+                                setup(index).number, QStringLiteral("Apertura=") + row);
             });
             row.clear();
         } catch (const data::DbError &) {
@@ -821,7 +821,7 @@ QStringList StationBoard::openRowWrites() const {
     for (int index = 0; index < count(); ++index) {
         const Station &s = stations_[at(index)];
         if (s.running && !expiring_[at(index)]) {
-            writes << statements::puestoAbiertoReloj(spec(index).number, s.openedUtc, boot, s.openedAtMs,
+            writes << statements::puestoAbiertoReloj(setup(index).number, s.openedUtc, boot, s.openedAtMs,
                                                      std::max<qint64>(0, now - s.openedAtMs) / 1000, seen);
         }
     }
@@ -929,7 +929,7 @@ void StationBoard::restore() {
             continue;
         }
         const Restored back = restoreStation(row, elapsed.ms, now.bootMs);
-        const QString label = restoredLabel(back, spec(index).name, row.openedUtc.toLocalTime(), wall.date());
+        const QString label = restoredLabel(back, setup(index).name, row.openedUtc.toLocalTime(), wall.date());
         report.restored << label;
         times << elapsed;
         stations_[at(index)] = back.station;

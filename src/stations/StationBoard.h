@@ -94,9 +94,9 @@ public:
 
     // The room's stations (the delivered five until told otherwise), set between the load and the
     // restore; index 0 is the first row of the window. roomChanged follows, and the stations are idle.
-    void setRoom(std::vector<StationSpec> room);
+    void setRoom(std::vector<StationSetup> room);
     int count() const { return static_cast<int>(stations_.size()); }
-    const StationSpec &spec(int index) const { return specs_[static_cast<size_t>(index)]; }
+    const StationSetup &setup(int index) const { return setups_[static_cast<size_t>(index)]; }
     bool isStation(int index) const { return index >= 0 && index < count(); }
     // The index of the station with that number; -1 when the room has none.
     int indexOf(int number) const;
@@ -240,7 +240,7 @@ private:
     std::unique_ptr<data::Database> store_;
     QString sqlText_;
     Rate rate_;
-    std::vector<StationSpec> specs_;
+    std::vector<StationSetup> setups_;
     std::vector<Station> stations_;
     std::vector<char> expiring_;
     // The stored opening of a prepaid time that ended, whose row still has to go.

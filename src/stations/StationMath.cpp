@@ -89,8 +89,8 @@ RecordedTime recordedTime(double hours, double minutes) {
     return {QString::number(total / 60), QString::number(total % 60)};
 }
 
-std::vector<StationSpec> defaultRoom() {
-    std::vector<StationSpec> room;
+std::vector<StationSetup> defaultRoom() {
+    std::vector<StationSetup> room;
     for (int n = 1; n <= kStations; ++n) {
         room.push_back({n, QStringLiteral("Puesto %1").arg(n), QStringLiteral("Consola"), 0, {}});
     }

@@ -71,7 +71,7 @@ constexpr int kMaxStations = 20;
 // kMaxStations), the name its row shows, its console type and that type's terms. The first
 // type (typeIndex 0) takes its block and price from Tarifa, so its terms' minutes and cents
 // are those of the board's rate.
-struct StationSpec {
+struct StationSetup {
     int number = 0;
     QString name;
     QString type;
@@ -79,7 +79,7 @@ struct StationSpec {
     pricing::Terms terms;
 };
 // The room as delivered: "Puesto 1" ... "Puesto 5", one type, no rules.
-std::vector<StationSpec> defaultRoom();
+std::vector<StationSetup> defaultRoom();
 constexpr int kMaxBlocks = 24;
 // A prepaid rental may be extended up to this many blocks in all, and given up to this many
 // free minutes at a time.

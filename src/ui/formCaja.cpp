@@ -311,9 +311,9 @@ cash_close::StationLabels formCaja::stationLabels() const {
     if (labels_) {
         return *labels_;
     }
-    std::vector<stations::StationSpec> room;
+    std::vector<stations::StationSetup> room;
     for (int i = 0; i < board_.count(); ++i) {
-        room.push_back(board_.spec(i));
+        room.push_back(board_.setup(i));
     }
     return cash_close::labelsOf(room);
 }
@@ -548,7 +548,7 @@ void formCaja::cmdRestaurar_Click() {
     QStringList open;
     for (int i = 0; i < board_.count(); ++i) {
         if (board_.station(i).running) {
-            open << board_.spec(i).name;
+            open << board_.setup(i).name;
         }
     }
     if (!open.isEmpty()) {

@@ -263,8 +263,8 @@ void formLudomat2::buildStationRow(int i) {
     place(button, 6360, top, 2200, 400);
     cmdPuesto[static_cast<size_t>(i)] = button;
 
-    const stations::StationSpec &spec = board_.spec(i);
-    if (i < kAccessKeyRows && !digitInCaption(spec.name, i)) {
+    const stations::StationSetup &setup = board_.setup(i);
+    if (i < kAccessKeyRows && !digitInCaption(setup.name, i)) {
         // The caption carries no access key: Alt and the row's digit do what one would.
         auto *key = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_1 + i)), this);
         connect(key, &QShortcut::activated, button, [button] {
@@ -278,7 +278,7 @@ void formLudomat2::buildStationRow(int i) {
 
     // Controllers only where the console charges for more than one: under "Tiempo", where the
     // delivered room has nothing.
-    if (spec.terms.controllerCents > 0) {
+    if (setup.terms.controllerCents > 0) {
         auto *mandos = new QSpinBox(this);
         mandos->setObjectName(QStringLiteral("spnMandos_") + n);
         mandos->setRange(1, pricing::kMaxControllers);
@@ -291,7 +291,7 @@ void formLudomat2::buildStationRow(int i) {
 
 void formLudomat2::showCaption(int index, bool running) {
     QPushButton *button = cmdPuesto[static_cast<size_t>(index)];
-    const QString name = board_.spec(index).name;
+    const QString name = board_.setup(index).name;
     const QString text = running ? runningCaption(name, index) : idleCaption(name, index);
     if (button->text() == text) {
         return;
@@ -389,7 +389,7 @@ QString formLudomat2::runningCaption(const QString &name, int row) {
 }
 
 QString formLudomat2::stationPhrase(int index, const QString &preposition) const {
-    const QString name = board_.spec(index).name;
+    const QString name = board_.setup(index).name;
     static const QRegularExpression delivered(QStringLiteral("^Puesto \\d+$"));
     if (!delivered.match(name).hasMatch()) {
         return preposition.isEmpty() ? name : preposition + QLatin1Char(' ') + name;

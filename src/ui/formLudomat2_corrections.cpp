@@ -31,7 +31,7 @@ void formLudomat2::askCorrection(int index, Correction kind) {
     if (!s.running || board_.isExpiring(index)) {
         return;
     }
-    const QString name = board_.spec(index).name;
+    const QString name = board_.setup(index).name;
     const bool contador = s.mode == stations::StationMode::Contador;
     CorrectionDialog::Fields f;
     f.about = contador ? QStringLiteral("%1 (Contador): %2, %3").arg(name, clockText(s), money(s.cents))
@@ -66,7 +66,7 @@ void formLudomat2::askCorrection(int index, Correction kind) {
         f.title = QStringLiteral("Mover ") + stationPhrase(index, {});
         for (int other = 0; other < board_.count(); ++other) {
             if (!board_.station(other).running && !board_.isExpiring(other)) {
-                f.stations.append({other, board_.spec(other).name});
+                f.stations.append({other, board_.setup(other).name});
             }
         }
         if (f.stations.isEmpty()) {

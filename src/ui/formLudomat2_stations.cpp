@@ -261,7 +261,7 @@ void formLudomat2::cmdPuesto_Click(int index) {
     // What the close records is taken now, at the press, and shown; the rental runs on until the
     // operator collects it, or goes on untouched with "&Seguir".
     if (const std::optional<stations::Checkout> quote = board_.quoteClose(index)) {
-        auto *checkout = new CheckoutDialog(this, *quote, board_.spec(index).name);
+        auto *checkout = new CheckoutDialog(this, *quote, board_.setup(index).name);
         checkout->setAttribute(Qt::WA_DeleteOnClose);
         connect(checkout, &QDialog::accepted, this, [this, q = *quote] { collect(q); });
         // The keys come back here, also where no window manager hands them back.

@@ -77,8 +77,8 @@ private Q_SLOTS:
                                                    "DESC LIMIT 1")),
                  QStringLiteral("Admin|Configuración del salón|Puestos=6; Renombrado=Puesto 1 > Sala d'Ana; "
                                 "Agregado=PS5 Sala (PS5 'Pro'); Consolas=2; Consola agregada=PS5 'Pro'"));
-        const auto specs = room::stationSpecs(room::readRoom(*db_, kTarifa));
-        QVERIFY(specs[5].typeIndex == 1 && specs[5].terms.periods.size() == 2);
+        const auto setups = room::stationSetups(room::readRoom(*db_, kTarifa));
+        QVERIFY(setups[5].typeIndex == 1 && setups[5].terms.periods.size() == 2);
         QVERIFY(journal::verify(*db_).ok);
     }
 

@@ -15,7 +15,7 @@ namespace {
 
 using stations::StationBoard;
 using stations::StationMode;
-using stations::StationSpec;
+using stations::StationSetup;
 
 // A console type of 60-minute blocks at 10.00, optionally with a period at 6.00 from 14:35 to
 // 16:35 every day: a rental opened at the test clock's 14:05:09 starts its second block in it.
@@ -29,11 +29,11 @@ pricing::Terms terms(int tolerance = 0, int minimum = 1, qint64 controllerCents 
 }
 
 // Stations of type "Nueva" (typeIndex 1) with those terms, named "Puesto N".
-std::vector<StationSpec> room(const QList<int> &numbers, const pricing::Terms &t = terms()) {
-    std::vector<StationSpec> specs;
+std::vector<StationSetup> room(const QList<int> &numbers, const pricing::Terms &t = terms()) {
+    std::vector<StationSetup> setups;
     for (int n : numbers)
-        specs.push_back({n, QStringLiteral("Puesto %1").arg(n), QStringLiteral("Nueva"), 1, t});
-    return specs;
+        setups.push_back({n, QStringLiteral("Puesto %1").arg(n), QStringLiteral("Nueva"), 1, t});
+    return setups;
 }
 
 struct Shop {
@@ -41,14 +41,14 @@ struct Shop {
     accounts::Session session;
     std::unique_ptr<StationBoard> board;
 
-    explicit Shop(const std::vector<StationSpec> &specs) { start(specs); }
+    explicit Shop(const std::vector<StationSetup> &setups) { start(setups); }
     // The program started (again) on the file with this room, its open stations restored.
-    void start(const std::vector<StationSpec> &specs) {
+    void start(const std::vector<StationSetup> &setups) {
         board = std::make_unique<StationBoard>(t.clock, session);
         if (board->load(t.databasePath()).result != StationBoard::Loaded::Ready)
             qFatal("the board does not load");
         board->setRate({30, 500});
-        board->setRoom(specs);
+        board->setRoom(setups);
         session.signIn(QStringLiteral("Admin"), true);
     }
     void tick(int seconds) {
@@ -117,9 +117,9 @@ private Q_SLOTS:
 
     // A station's name in messages: the plain name as it always was, another after "puesto".
     void messagesNameTheStation() {
-        std::vector<StationSpec> specs = room({4, 6});
-        specs[1].name = QStringLiteral("PS5 Sala");
-        Shop shop(specs);
+        std::vector<StationSetup> setups = room({4, 6});
+        setups[1].name = QStringLiteral("PS5 Sala");
+        Shop shop(setups);
         QVERIFY(shop.board->open(0, StationMode::Contador, 1) && shop.board->open(1, StationMode::Contador, 1));
         QCOMPARE(shop.board->move({0, shop.board->station(0).openedUtc}, 1).refusal,
                  QStringLiteral("El puesto PS5 Sala está ocupado: el alquiler sigue en el Puesto 4."));
@@ -220,8 +220,8 @@ private Q_SLOTS:
         shop.board->restore();
         QCOMPARE(order, (index == 2 ? QStringList{"room", "2"} : QStringList{"1"}));
         QCOMPARE(shop.board->count(), index + 1);
-        QCOMPARE(shop.board->spec(index).number, 2);
-        QCOMPARE(shop.board->spec(index).name, QStringLiteral("Puesto 2"));
+        QCOMPARE(shop.board->setup(index).number, 2);
+        QCOMPARE(shop.board->setup(index).name, QStringLiteral("Puesto 2"));
         QCOMPARE(shop.board->station(index).controllers, 2);
         shop.tick(69 * 60 - 600); // 69 min in all: one block under its tolerance of 10
         QVERIFY(shop.board->move({index, shop.board->station(index).openedUtc}, 0).done);

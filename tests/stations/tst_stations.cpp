@@ -78,7 +78,7 @@ struct Rig : testing::Shop {
     }
     bool idleContador(int s) const {
         const stations::Station &station = board().station(s);
-        return button(s)->text() == formLudomat2::idleCaption(board().spec(s).name, s) && !station.running &&
+        return button(s)->text() == formLudomat2::idleCaption(board().setup(s).name, s) && !station.running &&
                station.mode == stations::StationMode::Contador && option(s, false)->isChecked() &&
                option(s, true)->isEnabledTo(&w) && !blocks(s)->isEnabledTo(&w) && time(s) == "0:0:0" && pesos(s) == "0";
     }

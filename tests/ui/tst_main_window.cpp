@@ -129,8 +129,8 @@ void matchesGolden(QWidget *window) {
 
 // A room of the given names, numbered 1 on, of one console; a console that charges for more
 // controllers where the name says "mandos".
-std::vector<stations::StationSpec> room(const QStringList &names) {
-    std::vector<stations::StationSpec> out;
+std::vector<stations::StationSetup> room(const QStringList &names) {
+    std::vector<stations::StationSetup> out;
     for (int i = 0; i < names.size(); ++i) {
         const bool mandos = names[i].contains(QStringLiteral("mandos"));
         out.push_back({i + 1,
