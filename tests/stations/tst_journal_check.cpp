@@ -42,6 +42,14 @@ void recordAShift(testing::Shop &shop) {
     shop.close();
 }
 
+// `ludomat --verify-journal` on the folder: exactly one line it prints starts with said, and it ends with status.
+void verifiesAs(const QString &folder, const QString &said, int status) {
+    const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", folder});
+    QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
+             qPrintable(run.out));
+    QCOMPARE(run.status, status);
+}
+
 } // namespace
 
 class JournalCheckTest final : public QObject {
@@ -284,10 +292,7 @@ private Q_SLOTS:
                 QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
             }
         }
-        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
-        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
-                 qPrintable(run.out));
-        QCOMPARE(run.status, said.startsWith(QStringLiteral("books agree")) ? 0 : 1);
+        verifiesAs(shop.t.folder.path(), said, said.startsWith(QStringLiteral("books agree")) ? 0 : 1);
     }
 
     // Sealed history cannot be rewritten: a script that changes an Importe in the books and in
@@ -346,10 +351,7 @@ private Q_SLOTS:
             QVERIFY(script.waitForFinished(60000));
             QVERIFY2(script.exitCode() == 0, script.readAllStandardError().constData());
         }
-        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", shop.t.folder.path()});
-        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
-                 qPrintable(run.out));
-        QCOMPARE(run.status, status);
+        verifiesAs(shop.t.folder.path(), said, status);
     }
 
     // The report from the command line: the period's limits to the second, the operator's share,
@@ -457,10 +459,7 @@ private Q_SLOTS:
             sqlite.start(QStringLiteral("sqlite3"), {path, edit});
             QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
         }
-        const testing::Run run = testing::runLudomat({"--verify-journal", "--data-dir", folder.path()});
-        QVERIFY2(run.out.split(u'\n').filter(QRegularExpression(u'^' + QRegularExpression::escape(said))).size() == 1,
-                 qPrintable(run.out));
-        QCOMPARE(run.status, edit.isEmpty() ? 0 : 1);
+        verifiesAs(folder.path(), said, edit.isEmpty() ? 0 : 1);
     }
 };
 

@@ -299,7 +299,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("loads");
         QTest::newRow("built") << QStringLiteral(LUDOMAT_SOUND_MODULE_FILE) << true;
         QTest::newRow("missing") << QStringLiteral("/nonexistent/libludomat_sound.so") << false;
-        QTest::newRow("not a module") << testing::deliveredAlarmPath() << false;
     }
 
     void alarmModuleLoadsInTheBackground() {
