@@ -41,16 +41,14 @@ QString cutCells(const QAbstractItemView *view) {
                 const QModelIndex at = model->index(r, c, parent);
                 const QString text = at.data().toString();
                 int room = 0;
-                if (const auto *table = qobject_cast<const QTableView *>(view)) {
+                if (const auto *table = qobject_cast<const QTableView *>(view))
                     room = table->columnWidth(c) - margins;
-                } else if (const auto *tree = qobject_cast<const QTreeView *>(view)) {
+                else if (const auto *tree = qobject_cast<const QTreeView *>(view))
                     room = tree->columnWidth(c) - margins - depth * tree->indentation();
-                }
                 const int width = view->fontMetrics().horizontalAdvance(text);
                 // A free text whose whole is in its tooltip (the journal's details) may be cut.
-                if (width > room && at.data(Qt::ToolTipRole).toString() != text) {
+                if (width > room && at.data(Qt::ToolTipRole).toString() != text)
                     cut << QStringLiteral("«%1» %2 px in %3 px").arg(text).arg(width).arg(room);
-                }
                 walk(at, depth + 1);
             }
         }
@@ -74,9 +72,8 @@ QString clipped(const QWidget *control) {
         text = radio->text();
         room = control->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, control).width();
     } else if (const auto *label = qobject_cast<const QLabel *>(control)) {
-        if (label->wordWrap()) {
+        if (label->wordWrap())
             return label->heightForWidth(label->width()) <= label->height() ? QString() : label->text();
-        }
         text = label->text();
         room = label->contentsRect().width() - 2 * label->margin();
     } else if (const auto *box = qobject_cast<const QGroupBox *>(control); box && !box->title().isEmpty()) {
@@ -99,38 +96,31 @@ QStringList faults(QWidget *window) {
     window->show();
     QStringList out;
     const QRect screen = window->screen()->availableGeometry();
-    if (window->width() > screen.width() || window->height() > screen.height()) {
+    if (window->width() > screen.width() || window->height() > screen.height())
         out << QStringLiteral("%1x%2 on a screen of %3x%4")
                    .arg(window->width())
                    .arg(window->height())
                    .arg(screen.width())
                    .arg(screen.height());
-    }
     const auto *area = window->findChild<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly);
-    if (area && window->devicePixelRatio() == 1.0 && window->logicalDpiX() == 96 && screen.width() == 1280) {
+    if (area && window->devicePixelRatio() == 1.0 && window->logicalDpiX() == 96 && screen.width() == 1280)
         out << QStringLiteral("scrolls at 96 dpi on 1280x800");
-    }
     // Controls sit in the window or in its scroll area's contents, never past their edge.
     const QWidget *holders[] = {window, area ? area->widget() : window};
     for (const QWidget *holder : holders) {
         for (const QWidget *control : holder->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
             const QRect at = control->geometry();
             if (!control->isWindow() && control->isVisibleTo(window) &&
-                (at.right() >= holder->width() || at.bottom() >= holder->height())) {
+                (at.right() >= holder->width() || at.bottom() >= holder->height()))
                 out << control->objectName() + QStringLiteral(" out of reach");
-            }
         }
     }
-    for (const QWidget *control : window->findChildren<QWidget *>()) {
-        if (control->window() == window && control->isVisibleTo(window)) {
-            if (const QString problem = clipped(control); !problem.isEmpty()) {
-                out << control->objectName() + QLatin1Char(' ') + problem;
-            }
-        }
-    }
-    for (QString &fault : out) {
+    for (const QWidget *control : window->findChildren<QWidget *>())
+        if (const QString problem = clipped(control);
+            control->window() == window && control->isVisibleTo(window) && !problem.isEmpty())
+            out << control->objectName() + QLatin1Char(' ') + problem;
+    for (QString &fault : out)
         fault.prepend(window->objectName() + QStringLiteral(": "));
-    }
     return out;
 }
 
@@ -166,11 +156,9 @@ private Q_SLOTS:
         QVERIFY(!plain.button(QMessageBox::Ok)->icon().isNull()); // what the style puts there
 
         const auto shownBox = [] {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
                     return box;
-                }
-            }
             return static_cast<QMessageBox *>(nullptr);
         };
         QStringList shown;
