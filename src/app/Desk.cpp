@@ -173,6 +173,9 @@ void Desk::changeUser() {
         if (rate_) {
             rate_->close();
         }
+        if (room_) {
+            room_->unload(); // it was opened with the last administrator's password
+        }
         board_.noteChangeOfUser();
     }
     if (!accountsWindow_) {
