@@ -50,13 +50,14 @@ QString termsText(const pricing::Terms &terms) {
 
 namespace {
 
-// A whole number in a JSON value, within [low, high].
-bool jsonWhole(const QJsonValue &v, qint64 low, qint64 high, qint64 *out) {
+// A whole number within [low, high] at key, into out (of any integer type); false otherwise.
+template <class T> bool jsonWhole(const QJsonObject &o, const char *key, qint64 low, qint64 high, T &out) {
+    const QJsonValue v = o.value(QLatin1String(key));
     const double d = v.toDouble(std::nan(""));
     if (!v.isDouble() || !std::isfinite(d) || d != std::floor(d) || d < double(low) || d > double(high)) {
         return false;
     }
-    *out = static_cast<qint64>(d);
+    out = static_cast<T>(d);
     return true;
 }
 
@@ -70,31 +71,14 @@ std::optional<pricing::Terms> readTerms(const QString &text) {
     }
     const QJsonObject o = doc.object();
     pricing::Terms t;
-    qint64 n = 0;
-    const auto whole = [&n](const QJsonValue &v, qint64 low, qint64 high) { return jsonWhole(v, low, high, &n); };
-    if (!whole(o.value(QStringLiteral("v")), 1, 1)) {
-        return std::nullopt; // a version this program does not know
-    }
-    if (!whole(o.value(QStringLiteral("m")), 1, pricing::kMaxBlockMinutes)) {
+    int version = 0; // only 1 is known to this program
+    if (!jsonWhole(o, "v", 1, 1, version) || !jsonWhole(o, "m", 1, pricing::kMaxBlockMinutes, t.minutes) ||
+        !jsonWhole(o, "c", 0, pricing::kMaxCents, t.cents) ||
+        !jsonWhole(o, "min", 1, pricing::kMaxMinimumBlocks, t.minimumBlocks) ||
+        !jsonWhole(o, "tol", 0, pricing::kMaxBlockMinutes, t.toleranceMinutes) ||
+        !jsonWhole(o, "mando", 0, pricing::kMaxCents, t.controllerCents)) {
         return std::nullopt;
     }
-    t.minutes = static_cast<int>(n);
-    if (!whole(o.value(QStringLiteral("c")), 0, pricing::kMaxCents)) {
-        return std::nullopt;
-    }
-    t.cents = n;
-    if (!whole(o.value(QStringLiteral("min")), 1, pricing::kMaxMinimumBlocks)) {
-        return std::nullopt;
-    }
-    t.minimumBlocks = static_cast<int>(n);
-    if (!whole(o.value(QStringLiteral("tol")), 0, pricing::kMaxBlockMinutes)) {
-        return std::nullopt;
-    }
-    t.toleranceMinutes = static_cast<int>(n);
-    if (!whole(o.value(QStringLiteral("mando")), 0, pricing::kMaxCents)) {
-        return std::nullopt;
-    }
-    t.controllerCents = n;
     const QJsonValue periods = o.value(QStringLiteral("per"));
     if (!periods.isUndefined() && !periods.isArray()) {
         return std::nullopt;
@@ -102,26 +86,14 @@ std::optional<pricing::Terms> readTerms(const QString &text) {
     for (const QJsonValue &v : periods.toArray()) {
         const QJsonObject po = v.toObject();
         pricing::Period p;
-        if (!v.isObject() || !po.value(QStringLiteral("n")).isString()) {
+        if (!v.isObject() || !po.value(QStringLiteral("n")).isString() ||
+            !jsonWhole(po, "d", 1, pricing::kEveryDay, p.days) ||
+            !jsonWhole(po, "de", 0, pricing::kMinutesPerDay - 1, p.startMinute) ||
+            !jsonWhole(po, "a", 0, pricing::kMinutesPerDay - 1, p.endMinute) ||
+            !jsonWhole(po, "c", 0, pricing::kMaxCents, p.cents)) {
             return std::nullopt;
         }
         p.name = po.value(QStringLiteral("n")).toString();
-        if (!whole(po.value(QStringLiteral("d")), 1, pricing::kEveryDay)) {
-            return std::nullopt;
-        }
-        p.days = static_cast<pricing::Weekdays>(n);
-        if (!whole(po.value(QStringLiteral("de")), 0, pricing::kMinutesPerDay - 1)) {
-            return std::nullopt;
-        }
-        p.startMinute = static_cast<int>(n);
-        if (!whole(po.value(QStringLiteral("a")), 0, pricing::kMinutesPerDay - 1)) {
-            return std::nullopt;
-        }
-        p.endMinute = static_cast<int>(n);
-        if (!whole(po.value(QStringLiteral("c")), 0, pricing::kMaxCents)) {
-            return std::nullopt;
-        }
-        p.cents = n;
         t.periods.push_back(p);
     }
     if (!pricing::checkTerms(t).isEmpty()) {
