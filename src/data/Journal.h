@@ -45,6 +45,15 @@ inline const QString kOperationRecorded = QStringLiteral("Operación registrada"
 inline const QString kRoomSetting = QStringLiteral("Ajuste del salón");
 // The room's stations and console types stored anew; Detalle lists what changed.
 inline const QString kRoomConfigured = QStringLiteral("Configuración del salón");
+// A shift: opened with its float, cash put in or taken out, each count with its denominations,
+// closed with what was expected and the difference, or closed uncounted by the administrator;
+// a note the administrator adds to a closed shift.
+inline const QString kShiftOpened = QStringLiteral("Turno abierto");
+inline const QString kCashMovement = QStringLiteral("Movimiento de caja");
+inline const QString kCashCounted = QStringLiteral("Arqueo");
+inline const QString kShiftClosed = QStringLiteral("Turno cerrado");
+inline const QString kShiftUncounted = QStringLiteral("Turno sin arqueo");
+inline const QString kShiftNote = QStringLiteral("Nota de turno");
 inline const QString kRateChanged = QStringLiteral("Tarifa cambiada");
 inline const QString kAccountAdded = QStringLiteral("Cuenta agregada");
 inline const QString kAccountDeleted = QStringLiteral("Cuenta borrada");

@@ -112,6 +112,34 @@ QList<Addition> additions() {
         {"Periodos",
          {QStringLiteral("CREATE TABLE Periodos (Consola TEXT NOT NULL, Nombre TEXT NOT NULL, Dias INTEGER NOT NULL, "
                          "Desde INTEGER NOT NULL, Hasta INTEGER NOT NULL, Pesos REAL NOT NULL)")}},
+        // The operator's shifts: opened at a sign-in with the cash in the drawer (Fondo), closed at
+        // the sign-out with a count. Apertura and Cierre are local "yyyy-MM-ddTHH:mm:ss", like
+        // Alquiler's Fecha and Hora put together; the totals are kept as the close computed them.
+        // One shift at most is open.
+        {"Turnos",
+         {QStringLiteral("CREATE TABLE Turnos (Numero INTEGER PRIMARY KEY, Usuario TEXT NOT NULL, "
+                         "Apertura TEXT NOT NULL, Fondo REAL NOT NULL, Cierre TEXT, "
+                         "Estado TEXT NOT NULL CHECK (Estado IN ('Abierto', 'Cerrado', 'Sin arqueo')), "
+                         "Ventas REAL, Ingresos REAL, Retiros REAL, Gastos REAL, Esperado REAL, Contado REAL, "
+                         "Diferencia REAL, Nota TEXT)"),
+          QStringLiteral("CREATE UNIQUE INDEX TurnoAbierto ON Turnos (Estado) WHERE Estado = 'Abierto'")}},
+        // Cash put in or taken out of the drawer during a shift.
+        {"MovimientosCaja",
+         {QStringLiteral("CREATE TABLE MovimientosCaja (Turno INTEGER NOT NULL, Fecha TEXT NOT NULL, "
+                         "Hora TEXT NOT NULL, Tipo TEXT NOT NULL CHECK (Tipo IN ('Retiro', 'Gasto', 'Ingreso')), "
+                         "Importe REAL NOT NULL CHECK (Importe > 0), Motivo TEXT NOT NULL, Usuario TEXT NOT NULL)"),
+          QStringLiteral("CREATE INDEX MovimientosCajaTurno ON MovimientosCaja (Turno)")}},
+        // Each count of a shift's drawer, never changed: a recount is a row of its own. Billetes
+        // lists each denomination in cents and how many were counted: "100000x2;50000x0;50x4".
+        {"Arqueos",
+         {QStringLiteral("CREATE TABLE Arqueos (Turno INTEGER NOT NULL, Numero INTEGER NOT NULL, "
+                         "Fecha TEXT NOT NULL, Hora TEXT NOT NULL, Usuario TEXT NOT NULL, Billetes TEXT NOT NULL, "
+                         "Contado REAL NOT NULL, Esperado REAL NOT NULL, Diferencia REAL NOT NULL, "
+                         "PRIMARY KEY (Turno, Numero))"),
+          QStringLiteral("CREATE TRIGGER ArqueosFijos BEFORE UPDATE ON Arqueos "
+                         "BEGIN SELECT RAISE(ABORT, 'un arqueo no se cambia'); END"),
+          QStringLiteral("CREATE TRIGGER ArqueosGuardados BEFORE DELETE ON Arqueos "
+                         "BEGIN SELECT RAISE(ABORT, 'un arqueo no se borra'); END")}},
     };
 }
 
