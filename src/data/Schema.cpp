@@ -114,11 +114,13 @@ QList<Addition> additions() {
                          "Desde INTEGER NOT NULL, Hasta INTEGER NOT NULL, Pesos REAL NOT NULL)")}},
         // The operator's shifts: opened at a sign-in with the cash in the drawer (Fondo), closed at
         // the sign-out with a count. Apertura and Cierre are local "yyyy-MM-ddTHH:mm:ss", like
-        // Alquiler's Fecha and Hora put together; the totals are kept as the close computed them.
-        // One shift at most is open.
+        // Alquiler's Fecha and Hora put together. Its sales are the rows of Alquiler after
+        // PrimeraFila up to UltimaFila (rowids: the wall clock may go back, the rows do not). The
+        // totals are kept as the close computed them. One shift at most is open.
         {"Turnos",
          {QStringLiteral("CREATE TABLE Turnos (Numero INTEGER PRIMARY KEY, Usuario TEXT NOT NULL, "
-                         "Apertura TEXT NOT NULL, Fondo REAL NOT NULL, Cierre TEXT, "
+                         "Apertura TEXT NOT NULL, Fondo REAL NOT NULL, PrimeraFila INTEGER NOT NULL, "
+                         "UltimaFila INTEGER, Cierre TEXT, "
                          "Estado TEXT NOT NULL CHECK (Estado IN ('Abierto', 'Cerrado', 'Sin arqueo')), "
                          "Ventas REAL, Ingresos REAL, Retiros REAL, Gastos REAL, Esperado REAL, Contado REAL, "
                          "Diferencia REAL, Nota TEXT)"),

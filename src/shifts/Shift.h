@@ -55,8 +55,10 @@ inline const QString kUncounted = QStringLiteral("Sin arqueo");
 struct ShiftRecord {
     qint64 numero = 0;
     QString usuario;
-    QDateTime apertura; // local
-    QDateTime cierre;   // invalid while open
+    QDateTime apertura;            // local
+    QDateTime cierre;              // invalid while open
+    qint64 firstRow = 0;           // its sales: Alquiler's rows after firstRow...
+    std::optional<qint64> lastRow; // ...up to lastRow, or to the last one while it is open
     QString estado;
     Totals totals;
     qint64 expectedCents = 0;
