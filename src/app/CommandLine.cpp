@@ -62,6 +62,9 @@ constexpr Option kOptions[] = {
     {nullptr, "operator", "NOMBRE", false, true, "Suma también el total del operador."},
     {nullptr, "csv", "ARCHIVO", false, true,
      "Guarda los alquileres en CSV, con el resumen al lado (NOMBRE-resumen.txt)."},
+    {nullptr, "shifts", nullptr, false, true,
+     "Agrega los turnos del período (los abiertos en algún momento de él): en la salida, y en el CSV, el PDF y la "
+     "planilla que se pidan."},
     {nullptr, "pdf", "ARCHIVO", false, true, "Guarda el informe en PDF."},
     {nullptr, "xlsx", "ARCHIVO", false, true, "Guarda el informe como planilla (.xlsx)."},
     {"h", "help", nullptr, true, false, "Muestra esta ayuda."},
@@ -73,7 +76,7 @@ const char *const kUsage = "Uso: ludomat [--data-dir CARPETA]\n"
                            "     ludomat --backup ARCHIVO [--data-dir CARPETA]\n"
                            "     ludomat --restore COPIA [--data-dir CARPETA]\n"
                            "     ludomat --report --from \"AAAA-MM-DD HH:MM\" --to \"AAAA-MM-DD HH:MM\"\n"
-                           "             [--operator NOMBRE] [--csv ARCHIVO] [--pdf ARCHIVO]\n"
+                           "             [--operator NOMBRE] [--shifts] [--csv ARCHIVO] [--pdf ARCHIVO]\n"
                            "             [--xlsx ARCHIVO] [--data-dir CARPETA]\n";
 
 QString dashed(const QString &name) {
@@ -181,6 +184,8 @@ Request parse(const QStringList &arguments) {
                 return request;
             }
             request.values.insert(name, value);
+        } else if (!option.job) {
+            request.values.insert(name, QString()); // a switch that qualifies a job: present
         }
         if (option.job) {
             if (!request.job.isEmpty()) {
@@ -377,6 +382,7 @@ int report(const Request &request) {
     const QString csv = request.value("csv");
     const QString pdf = request.value("pdf");
     const QString xlsx = request.value("xlsx");
+    const bool withShifts = request.values.contains(QStringLiteral("shifts"));
     // Every file asked for, and the CSV's companion, is looked at before anything is written.
     for (const QString &file : {csv, csv.isEmpty() ? QString() : cash_close::companionPath(csv), pdf, xlsx}) {
         if (const QString refusal = file.isEmpty() ? QString() : data::outputRefusal(file, path); !refusal.isEmpty()) {
@@ -388,7 +394,7 @@ int report(const Request &request) {
     try {
         auto db = data::Database::open(path, {.busyTimeoutMs = 5000, .readOnly = true});
         const cash_close::StationLabels labels = cash_close::readStationLabels(*db);
-        result = cash_close::reportFromRentals(*db, period, who, QDateTime::currentDateTime(), labels);
+        result = cash_close::reportFromRentals(*db, period, who, QDateTime::currentDateTime(), labels, withShifts);
     } catch (const data::DbError &error) {
         printLine(stderr, QStringLiteral("ludomat: cannot read %1: %2").arg(path, error.message()));
         return 1;
@@ -419,6 +425,11 @@ int report(const Request &request) {
     }
     for (const QString &line : cash_close::operationLines(result)) {
         printLine(stdout, line);
+    }
+    if (withShifts) {
+        for (const QString &line : cash_close::shiftLines(result)) {
+            printLine(stdout, line);
+        }
     }
     int status = 0;
     for (const QString &failure : {csv.isEmpty() ? QString() : cash_close::saveCsv(result, csv),

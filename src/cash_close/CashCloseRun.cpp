@@ -4,6 +4,7 @@
 #include "cash_close/Report.h"
 #include "data/Journal.h"
 #include "data/Statements.h"
+#include "shifts/ShiftRecords.h"
 
 #include <QHash>
 
@@ -111,6 +112,19 @@ QVector<Operation> readOperations(data::Database &db, const Period &period) {
     return operations;
 }
 
+// The shifts open at any moment of the period; none in a file from before the table.
+QVector<shifts::ShiftRecord> readShifts(data::Database &db, const Period &period) {
+    bool present = false;
+    db.forEachRawRow(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'Turnos'"),
+                     [&present](const data::Database::RowView &row) {
+                         present = row.integer(0) > 0;
+                         return false;
+                     });
+    return present ? shifts::shiftsDuring(db, QDateTime(period.from, period.fromTime),
+                                          QDateTime(period.to, period.toTime))
+                   : QVector<shifts::ShiftRecord>();
+}
+
 // The journal's anchor as it stands: its length, last hash, the owner's key and its last seal.
 void readAnchor(data::Database &db, Report &report) {
     const journal::Summary last = journal::summary(db);
@@ -156,7 +170,8 @@ Report CashCloseRun::runInTransaction(const Period &period) {
         rows.push_back(rentalRow(v, seen));
         return true;
     });
-    Report report = buildReport(std::move(rows), period, operator_, when, readOperations(database_, period), labels_);
+    Report report = buildReport(std::move(rows), period, operator_, when, readOperations(database_, period), labels_,
+                                readShifts(database_, period));
     // The run and its journal entry commit together.
     journal::append(database_, when, operator_, journal::event::kCashClose, 0,
                     QStringLiteral("Desde=%1 %2; Hasta=%3 %4; Alquileres=%5; Total=%6; Total de %7=%8")
@@ -188,7 +203,7 @@ Report currentAnchor(data::Database &database) {
 }
 
 Report reportFromRentals(data::Database &database, const Period &period, const QString &operatorName,
-                         const QDateTime &ranAt, const StationLabels &labels) {
+                         const QDateTime &ranAt, const StationLabels &labels, bool withShifts) {
     QVector<ReportRow> rows;
     QHash<QString, QString> seen;
     Report report;
@@ -201,7 +216,8 @@ Report reportFromRentals(data::Database &database, const Period &period, const Q
             }
             return true;
         });
-        report = buildReport(std::move(rows), period, operatorName, ranAt, readOperations(database, period), labels);
+        report = buildReport(std::move(rows), period, operatorName, ranAt, readOperations(database, period), labels,
+                             withShifts ? readShifts(database, period) : QVector<shifts::ShiftRecord>());
         try {
             readAnchor(database, report);
         } catch (const data::DbError &) {

@@ -26,7 +26,8 @@ struct Report;
 
 // One report run on a handle: empty Caja, copy the period's rentals into it with their own
 // dates, trim the first and the last day, read them back in order of date and time, total them
-// in cents overall, for the operator and by operator, station and mode, and journal the run
+// in cents overall, for the operator and by operator, station and mode, read the shifts open
+// during the period, and journal the run
 // (sealed when the owner's key is given). Everything in one transaction: a failure, or an
 // interrupt() of the handle from another thread (Cancelar), leaves Caja and the journal as they
 // were. The report's anchor is the journal as the run left it, its own entries included.
@@ -57,8 +58,9 @@ private:
 Report currentAnchor(data::Database &database);
 
 // The same report computed straight from Alquiler in one read transaction, for the command
-// line: Caja is never touched, so it runs safely beside the program.
+// line: Caja is never touched, so it runs safely beside the program. The shifts only when asked.
 Report reportFromRentals(data::Database &database, const Period &period, const QString &operatorName,
-                         const QDateTime &ranAt, const StationLabels &labels = StationLabels::defaults());
+                         const QDateTime &ranAt, const StationLabels &labels = StationLabels::defaults(),
+                         bool withShifts = false);
 
 } // namespace cash_close

@@ -128,6 +128,30 @@ QStringList operationLines(const Report &report) {
     return lines;
 }
 
+QStringList shiftLines(const Report &report) {
+    const QString moment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    const auto optionalMoney = [](const std::optional<qint64> &cents) {
+        return cents ? moneyPoint(*cents) : QString();
+    };
+    QStringList lines{QStringLiteral("Turnos: %1").arg(report.shifts.size())};
+    for (const ShiftDifference &d : report.differences) {
+        lines << QStringLiteral("Diferencia %1: %2 (%3)").arg(oneLine(d.usuario), moneyPoint(d.cents)).arg(d.shifts);
+    }
+    for (const shifts::ShiftRecord &s : report.shifts) {
+        lines << QStringLiteral("Turno %1; Usuario=%2; Apertura=%3; Cierre=%4; Estado=%5; Fondo=%6; Ventas=%7; "
+                                "Ingresos=%8; Retiros=%9; ")
+                         .arg(s.numero)
+                         .arg(oneLine(s.usuario), s.apertura.toString(moment),
+                              s.cierre.isValid() ? s.cierre.toString(moment) : QString(), oneLine(s.estado),
+                              moneyPoint(s.totals.floatCents), moneyPoint(s.totals.salesCents),
+                              moneyPoint(s.totals.ingresosCents), moneyPoint(s.totals.retirosCents)) +
+                     QStringLiteral("Gastos=%1; Esperado=%2; Contado=%3; Diferencia=%4; Nota=%5")
+                         .arg(moneyPoint(s.totals.gastosCents), moneyPoint(s.expectedCents),
+                              optionalMoney(s.countedCents), optionalMoney(s.differenceCents), oneLine(s.nota));
+    }
+    return lines;
+}
+
 QStringList roomLines(const Report &report) {
     QStringList lines;
     if (std::all_of(report.stations.begin(), report.stations.end(),
@@ -149,7 +173,8 @@ QStringList roomLines(const Report &report) {
 }
 
 Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt,
-                   QVector<Operation> operations, const StationLabels &labels) {
+                   QVector<Operation> operations, const StationLabels &labels,
+                   QVector<shifts::ShiftRecord> shifts) {
     Report report;
     report.period = period;
     report.ranBy = ranBy;
@@ -234,6 +259,21 @@ Report buildReport(QVector<ReportRow> rows, const Period &period, const QString 
     QCollator order{QLocale(QStringLiteral("es"))};
     std::stable_sort(report.byOperator.begin(), report.byOperator.end(),
                      [&order](const Subtotal &a, const Subtotal &b) { return order.compare(a.key, b.key) < 0; });
+    QMap<QString, ShiftDifference> differences;
+    for (const shifts::ShiftRecord &s : std::as_const(shifts)) {
+        if (s.differenceCents) {
+            ShiftDifference &d = differences[s.usuario];
+            d.usuario = s.usuario;
+            ++d.shifts;
+            d.cents += *s.differenceCents;
+        }
+    }
+    report.differences = differences.values().toVector();
+    std::stable_sort(report.differences.begin(), report.differences.end(),
+                     [&order](const ShiftDifference &a, const ShiftDifference &b) {
+                         return order.compare(a.usuario, b.usuario) < 0;
+                     });
+    report.shifts = std::move(shifts);
     report.rows = std::move(rows);
     return report;
 }

@@ -2,6 +2,7 @@
 
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/StationLabels.h"
+#include "shifts/Shift.h"
 
 #include <QDateTime>
 #include <QString>
@@ -56,6 +57,13 @@ struct OperationTotal {
     qint64 cents = 0;
 };
 
+// The differences of one operator's counted shifts, summed (over is positive, short negative).
+struct ShiftDifference {
+    QString usuario;
+    int shifts = 0; // the counted shifts
+    qint64 cents = 0;
+};
+
 struct Report {
     Period period;
     QString ranBy;                       // the operator who ran it
@@ -72,6 +80,10 @@ struct Report {
     QVector<Subtotal> byMode;            // "Contador", "Prepago", then the other modes met
     QVector<Operation> operations;       // by date, then time
     QVector<OperationTotal> byOperation; // the kinds present: blocks, courtesy, discount, cancellation
+    // The shifts open at any moment of the period, each whole (not cut at the period's edges),
+    // oldest first; the differences of the counted ones by operator, in reading order.
+    QVector<shifts::ShiftRecord> shifts;
+    QVector<ShiftDifference> differences;
     // The journal's anchor: the journal as the run left it, its own entries included.
     qint64 journalEntries = 0; // 0: no journal
     QString journalLastHash;
@@ -98,6 +110,14 @@ QString operationTotalText(const OperationTotal &total);
 // Minutos=15; Importe=0.00; Motivo=...").
 QStringList operationLines(const Report &report);
 
+// The shifts as the command line and the CSV's companion write them: "Turnos: 2", a line per
+// operator's differences ("Diferencia Ana: -5.00 (1)") and one per shift ("Turno 7; Usuario=Ana;
+// Apertura=2026-12-05 08:00:00; Cierre=2026-12-05 16:00:00; Estado=Cerrado; Fondo=500.00;
+// Ventas=120.00; Ingresos=0.00; Retiros=50.00; Gastos=10.00; Esperado=560.00; Contado=555.00;
+// Diferencia=-5.00; Nota=..."), an open or uncounted one with Cierre, Contado and Diferencia empty
+// where it has none.
+QStringList shiftLines(const Report &report);
+
 // The room as the CSV's companion writes it, for a reader of the CSV's station numbers: nothing
 // when every station of the report is named and typed as delivered; else a line per station
 // ("Puesto 7; Nombre=PS5 Sala; Consola=PS5; Importe=12.00; Alquileres=1") and, with more than one
@@ -107,7 +127,8 @@ QStringList roomLines(const Report &report);
 // The totals and subtotals of the rows, and the operations summed by kind; both are taken as
 // they come (already in order). Stations are named and typed by labels.
 Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt,
-                   QVector<Operation> operations = {}, const StationLabels &labels = StationLabels::defaults());
+                   QVector<Operation> operations = {}, const StationLabels &labels = StationLabels::defaults(),
+                   QVector<shifts::ShiftRecord> shifts = {});
 
 // Whether a rental recorded at fecha/hora lies in the period: every day from the start date to
 // the end date, the start day from the start time and the end day up to the end time, both

@@ -1,6 +1,7 @@
 #include "cash_close/ReportCharts.h"
 
 #include <QHash>
+#include <algorithm>
 
 namespace cash_close {
 
@@ -46,6 +47,27 @@ QVector<DayTakings> takingsByDay(const Report &report) {
         }
     }
     return days;
+}
+
+QVector<DifferenceSeries> differencesOverTime(const Report &report) {
+    QVector<DifferenceSeries> series;
+    QHash<QString, qsizetype> at;
+    for (const ShiftDifference &d : report.differences) {
+        at.insert(d.usuario, series.size());
+        series.append({d.usuario, {}});
+    }
+    for (const shifts::ShiftRecord &s : report.shifts) {
+        const auto found = at.constFind(s.usuario);
+        if (s.differenceCents && s.cierre.isValid() && found != at.constEnd()) {
+            series[*found].points.append({s.cierre, *s.differenceCents});
+        }
+    }
+    for (DifferenceSeries &one : series) {
+        std::stable_sort(one.points.begin(), one.points.end(),
+                         [](const DifferencePoint &a, const DifferencePoint &b) { return a.at < b.at; });
+    }
+    series.removeIf([](const DifferenceSeries &one) { return one.points.isEmpty(); });
+    return series;
 }
 
 } // namespace cash_close

@@ -3,6 +3,7 @@
 #include "cash_close/Report.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QStringList>
 #include <QVector>
 #include <array>
@@ -33,5 +34,18 @@ struct DayTakings {
 };
 // Every day of the period from its first to its last, days without rentals included as zero.
 QVector<DayTakings> takingsByDay(const Report &report);
+
+// A counted shift's difference (over positive, short negative) at its close.
+struct DifferencePoint {
+    QDateTime at;
+    qint64 cents = 0;
+};
+struct DifferenceSeries {
+    QString usuario;
+    QVector<DifferencePoint> points; // by the time of the close
+};
+// One series per operator with counted shifts, in the order of the report's differences; a
+// shift open, uncounted or without its close time is no point.
+QVector<DifferenceSeries> differencesOverTime(const Report &report);
 
 } // namespace cash_close

@@ -111,6 +111,10 @@ void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out
         lines << journalAnchorLine(report) << sealAnchorLine(report);
     }
     lines << operationLines(report);
+    // Books without shifts write what they always wrote.
+    if (!report.shifts.isEmpty()) {
+        lines << shiftLines(report);
+    }
     out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
 }
 

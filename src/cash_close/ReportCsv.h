@@ -28,7 +28,8 @@ QString saveCsv(const Report &report, const QString &path, const ExportProgress 
 // against goes into a text file beside it: "cierre.csv" has "cierre-resumen.txt" (a name without
 // ".csv" gets "-resumen.txt" added). It holds the period, who ran it and when, the number of
 // rentals, both totals, the room when it is not the delivered one (roomLines), the journal's
-// anchor as the PDF prints it, and then the counter's operations of the period (operationLines).
+// anchor as the PDF prints it, then the counter's operations of the period (operationLines) and,
+// when the period has any, its shifts (shiftLines).
 QString companionPath(const QString &csvPath);
 void writeCompanion(const Report &report, const QString &csvPath, QIODevice &out);
 

@@ -232,6 +232,51 @@ void writeOperations(Sheet &sheet, const Report &report, const Formats &f) {
     }
 }
 
+// The shifts, one row each, then the differences by operator. A time, a count or a difference
+// that a shift has not got is an empty cell.
+void writeShifts(Sheet &sheet, const Report &report, const Formats &f) {
+    const lxw_row_t top = writeHeading(sheet, report, f);
+    const char *const headings[] = {"Turno",   "Usuario",  "Apertura", "Cierre",   "Estado",
+                                    "Fondo",   "Ventas",   "Ingresos", "Retiros",  "Gastos",
+                                    "Esperado", "Contado", "Diferencia", "Nota"};
+    for (lxw_col_t c = 0; c < 14; ++c) {
+        sheet.text(top, c, QString::fromUtf8(headings[c]), f.bold);
+    }
+    lxw_row_t row = top + 1;
+    for (const shifts::ShiftRecord &s : report.shifts) {
+        sheet.number(row, 0, static_cast<double>(s.numero));
+        sheet.text(row, 1, s.usuario);
+        sheet.moment(row, 2, s.apertura.date(), s.apertura.time(), f.instant);
+        if (s.cierre.isValid()) {
+            sheet.moment(row, 3, s.cierre.date(), s.cierre.time(), f.instant);
+        }
+        sheet.text(row, 4, s.estado);
+        const qint64 amounts[] = {s.totals.floatCents,   s.totals.salesCents, s.totals.ingresosCents,
+                                  s.totals.retirosCents, s.totals.gastosCents, s.expectedCents};
+        for (lxw_col_t c = 0; c < 6; ++c) {
+            sheet.money(row, 5 + c, amounts[c], f.money);
+        }
+        if (s.countedCents) {
+            sheet.money(row, 11, *s.countedCents, f.money);
+        }
+        if (s.differenceCents) {
+            sheet.money(row, 12, *s.differenceCents, f.money);
+        }
+        sheet.text(row++, 13, s.nota);
+    }
+    if (!report.differences.isEmpty()) {
+        ++row;
+        sheet.text(row, 0, QStringLiteral("Diferencias por operador"), f.bold);
+        sheet.text(row, 1, QStringLiteral("Diferencia"), f.bold);
+        sheet.text(row++, 2, QStringLiteral("Turnos"), f.bold);
+        for (const ShiftDifference &d : report.differences) {
+            sheet.text(row, 0, d.usuario);
+            sheet.money(row, 1, d.cents, f.money);
+            sheet.number(row++, 2, d.shifts);
+        }
+    }
+}
+
 QString englishError(lxw_error error) {
     return QString::fromUtf8(lxw_strerror(error));
 }
@@ -274,8 +319,10 @@ QString saveXlsx(const Report &report, const QString &path, const ExportProgress
     // A sheet of operations only when the period has some: older books export as before.
     lxw_worksheet *operationsSheet =
         report.operations.isEmpty() ? nullptr : workbook_add_worksheet(book, "Operaciones");
+    lxw_worksheet *shiftsSheet = report.shifts.isEmpty() ? nullptr : workbook_add_worksheet(book, "Turnos");
     bool stopped = false;
-    if (!rentalsSheet || !totalsSheet || (!report.operations.isEmpty() && !operationsSheet)) {
+    if (!rentalsSheet || !totalsSheet || (!report.operations.isEmpty() && !operationsSheet) ||
+        (!report.shifts.isEmpty() && !shiftsSheet)) {
         error = LXW_ERROR_MEMORY_MALLOC_FAILED;
     } else {
         Sheet rentals(rentalsSheet, error);
@@ -296,6 +343,15 @@ QString saveXlsx(const Report &report, const QString &path, const ExportProgress
             worksheet_set_column(operationsSheet, 3, 5, 18, nullptr);
             worksheet_set_column(operationsSheet, 8, 8, 40, nullptr);
             writeOperations(operations, report, formats);
+        }
+        if (!stopped && shiftsSheet) {
+            Sheet shifts(shiftsSheet, error);
+            worksheet_set_column(shiftsSheet, 0, 0, 24, nullptr);
+            worksheet_set_column(shiftsSheet, 1, 1, 16, nullptr);
+            worksheet_set_column(shiftsSheet, 2, 3, 20, nullptr);
+            worksheet_set_column(shiftsSheet, 4, 12, 14, nullptr);
+            worksheet_set_column(shiftsSheet, 13, 13, 40, nullptr);
+            writeShifts(shifts, report, formats);
         }
     }
     const lxw_error closed = workbook_close(book); // frees the book whatever happened

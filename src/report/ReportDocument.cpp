@@ -52,6 +52,22 @@ QString operationText(const Operation &o) {
     return o.motivo.isEmpty() ? text : text + QStringLiteral(": ") + o.motivo;
 }
 
+QString shiftText(const shifts::ShiftRecord &s) {
+    const QString when = s.cierre.isValid() ? QStringLiteral("%1 a %2").arg(dateTimeText(s.apertura.date(), s.apertura.time()),
+                                                                           dateTimeText(s.cierre.date(), s.cierre.time()))
+                                            : QStringLiteral("desde %1").arg(dateTimeText(s.apertura.date(), s.apertura.time()));
+    const auto pesos = [](qint64 cents) { return QStringLiteral("$ ") + numtext::amountText(cents); };
+    QString text = QStringLiteral("Turno %1, %2, %3, %4: fondo %5, ventas %6, ingresos %7, retiros %8, gastos %9")
+                       .arg(s.numero)
+                       .arg(s.usuario, when, s.estado, pesos(s.totals.floatCents), pesos(s.totals.salesCents),
+                            pesos(s.totals.ingresosCents), pesos(s.totals.retirosCents), pesos(s.totals.gastosCents));
+    text += QStringLiteral(", esperado %1").arg(pesos(s.expectedCents));
+    if (s.countedCents && s.differenceCents) {
+        text += QStringLiteral(", contado %1, diferencia %2").arg(pesos(*s.countedCents), pesos(*s.differenceCents));
+    }
+    return s.nota.isEmpty() ? text : text + QStringLiteral(". Nota: ") + s.nota;
+}
+
 // One piece of the flow: a line of text, or the table of rentals (table set).
 struct Item {
     QString text;
@@ -238,6 +254,20 @@ private:
             }
             for (const Operation &o : report_.operations) {
                 add(operationText(o), body_);
+            }
+        }
+        // The shifts: each operator's differences, then each shift with its drawer's figures.
+        if (!report_.shifts.isEmpty()) {
+            add(QString(), body_, true);
+            add(QStringLiteral("Turnos"), bold_, true);
+            for (const ShiftDifference &d : report_.differences) {
+                add(QStringLiteral("Diferencia de %1: $ %2 (%3)")
+                        .arg(d.usuario, numtext::amountText(d.cents))
+                        .arg(d.shifts),
+                    body_, true);
+            }
+            for (const shifts::ShiftRecord &s : report_.shifts) {
+                add(shiftText(s), body_);
             }
         }
         add(QString(), body_);

@@ -14,7 +14,8 @@ using PageProgress = std::function<bool(int page, int pages)>;
 
 // The printed cash close on any paged device (a PDF writer, a printer, a print preview): title,
 // period, who ran it and when, the number of rentals and the subtotals, the counter's operations
-// (by kind, then each with who approved it and why), every rental in the
+// (by kind, then each with who approved it and why), the shifts when the period has any (the
+// differences by operator, then each shift's drawer), every rental in the
 // grid's seven columns, and on the last page both totals and the journal's anchor; "Página n
 // de m" at the foot of each page. Rows are drawn one by one, so a year of them costs pages,
 // not memory. Needs only a QGuiApplication. False when the device could not be painted or

@@ -107,6 +107,12 @@ QVector<ShiftRecord> readShifts(data::Database &db, const QDateTime &from, const
                         .arg(shiftTimeText(from), shiftTimeText(to)));
 }
 
+QVector<ShiftRecord> shiftsDuring(data::Database &db, const QDateTime &from, const QDateTime &to) {
+    return read(db, QStringLiteral("WHERE Apertura <= '%2' AND (Cierre >= '%1' OR (Cierre IS NULL AND (Estado = '%3' "
+                                   "OR Apertura >= '%1'))) ORDER BY Numero")
+                        .arg(shiftTimeText(from), shiftTimeText(to), kOpen));
+}
+
 std::optional<qint64> lastDrawerCents(data::Database &db) {
     std::optional<qint64> out;
     db.forEachRawRow(QStringLiteral("SELECT Contado, Esperado FROM Turnos WHERE Estado <> '") + kOpen +

@@ -21,6 +21,10 @@ Totals totalsOf(data::Database &db, const ShiftRecord &shift);
 // The shifts opened from `from` to `to` (local, both included), oldest first; an open one with
 // its totals so far and its expected cash, nothing counted.
 QVector<ShiftRecord> readShifts(data::Database &db, const QDateTime &from, const QDateTime &to);
+// The shifts that were open at any moment from `from` to `to` (local, both included), oldest
+// first: opened by `to` and not closed before `from`. A shift marked without a count and no
+// close time counts from its opening only.
+QVector<ShiftRecord> shiftsDuring(data::Database &db, const QDateTime &from, const QDateTime &to);
 // What the last closed shift left in the drawer: its count, else (closed uncounted) what it
 // should have held; nullopt before the first shift.
 std::optional<qint64> lastDrawerCents(data::Database &db);

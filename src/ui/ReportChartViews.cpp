@@ -54,7 +54,8 @@ int labelEvery(qreal labelWidth, qreal slot) {
 
 } // namespace
 
-ReportChart::ReportChart(const QString &title, QWidget *parent) : QWidget(parent), title_(title) {
+ReportChart::ReportChart(const QString &title, QWidget *parent)
+    : QWidget(parent), title_(title), emptyText_(QStringLiteral("Sin alquileres en el período.")) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -99,7 +100,7 @@ void ReportChart::paint(QPainter &painter, const QRect &rect) const {
     painter.drawText(QRect(body.left(), rect.top(), body.width(), body.top() - rect.top()), Qt::AlignCenter, title_);
     painter.setFont(face);
     if (empty_) {
-        painter.drawText(body, Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("Sin alquileres en el período."));
+        painter.drawText(body, Qt::AlignCenter | Qt::TextWordWrap, emptyText_);
     } else if (body.width() > 4 * face.pixelSize() && body.height() > 4 * face.pixelSize()) {
         paintBody(painter, body);
     }
@@ -335,5 +336,107 @@ void DailyLineChart::paintBody(QPainter &painter, const QRect &area) const {
         for (const QPointF &p : std::as_const(line)) {
             painter.drawEllipse(p, 3, 3);
         }
+    }
+}
+
+// Differences by operator ------------------------------------------------------------------------
+
+DifferencesChart::DifferencesChart(QWidget *parent)
+    : ReportChart(QStringLiteral("Diferencias de caja por operador"), parent) {
+    setEmptyText(QStringLiteral("Sin turnos contados en el período."));
+}
+
+QColor DifferencesChart::seriesColor(qsizetype i) {
+    static const QColor colors[] = {QColor(31, 119, 180), QColor(214, 39, 40),  QColor(44, 160, 44),
+                                    QColor(148, 103, 189), QColor(255, 127, 14), QColor(140, 86, 75),
+                                    QColor(227, 119, 194), QColor(23, 190, 207)};
+    return colors[static_cast<std::size_t>(i) % std::size(colors)];
+}
+
+void DifferencesChart::setReport(const cash_close::Report &report) {
+    series_ = cash_close::differencesOverTime(report);
+    setEmpty(series_.isEmpty());
+}
+
+void DifferencesChart::paintBody(QPainter &painter, const QRect &area) const {
+    const QFontMetricsF metrics(painter.font());
+    const qreal gap = metrics.height() / 2;
+    QDateTime first;
+    QDateTime last;
+    qint64 low = 0;
+    qint64 high = 0;
+    qreal legend = 0;
+    for (const cash_close::DifferenceSeries &one : series_) {
+        legend = std::max(legend, metrics.horizontalAdvance(one.usuario));
+        for (const cash_close::DifferencePoint &p : one.points) {
+            first = !first.isValid() || p.at < first ? p.at : first;
+            last = !last.isValid() || p.at > last ? p.at : last;
+            low = std::min(low, p.cents);
+            high = std::max(high, p.cents);
+        }
+    }
+    // Round limits on the amount axis, zero always among them.
+    const qint64 step = niceStep(std::max<qint64>(1, (high - low + 3) / 4));
+    const qint64 bottom = low < 0 ? -((-low + step - 1) / step) * step : 0;
+    const qint64 top = high > 0 ? (high + step - 1) / step * step : 0;
+    const qint64 span = std::max<qint64>(1, top - bottom);
+    qreal axisWidth = 0;
+    for (qint64 v = bottom; v <= top; v += step) {
+        axisWidth = std::max(axisWidth, metrics.horizontalAdvance(pesos(v)));
+    }
+    legend = std::min(legend + metrics.height() + gap, area.width() / 4.0);
+    const QString format = first.date() == last.date() ? QStringLiteral("HH:mm") : QStringLiteral("d/M HH:mm");
+    const qreal dateWidth = metrics.horizontalAdvance(QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 59)),
+                                                                         QStringLiteral("d/M HH:mm"))) +
+                            gap;
+    const QRectF plot(area.left() + axisWidth + gap + dateWidth / 2, area.top() + metrics.height() / 2,
+                      area.width() - axisWidth - gap - dateWidth - legend - gap,
+                      area.height() - 2 * metrics.height());
+    const qint64 seconds = std::max<qint64>(1, first.secsTo(last));
+    const auto x = [&](const QDateTime &at) {
+        return first == last ? plot.center().x()
+                             : plot.left() + plot.width() * static_cast<double>(first.secsTo(at)) /
+                                                 static_cast<double>(seconds);
+    };
+    const auto y = [&](qint64 cents) {
+        return plot.bottom() - plot.height() * static_cast<double>(cents - bottom) / static_cast<double>(span);
+    };
+    for (qint64 v = bottom; v <= top; v += step) {
+        painter.setPen(v == 0 ? QPen(kInk, 2) : QPen(kRule));
+        painter.drawLine(QPointF(plot.left(), y(v)), QPointF(plot.right(), y(v)));
+        painter.setPen(kInk);
+        painter.drawText(QRectF(area.left(), y(v) - metrics.height() / 2, axisWidth, metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, pesos(v));
+    }
+    // The first and the last close under the axis, and the ones between that fit.
+    const int ticks = std::max(1, std::min(6, static_cast<int>(plot.width() / dateWidth)));
+    for (int i = 0; i <= ticks && (i == 0 || first != last); ++i) {
+        const QDateTime at = first.addSecs(seconds * i / ticks);
+        painter.drawLine(QPointF(x(at), plot.bottom()), QPointF(x(at), plot.bottom() + 3));
+        painter.drawText(QRectF(x(at) - dateWidth / 2, plot.bottom() + 4, dateWidth, metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop, QLocale().toString(at, format));
+    }
+    for (qsizetype s = 0; s < series_.size(); ++s) {
+        const QColor color = seriesColor(s);
+        QPolygonF line;
+        for (const cash_close::DifferencePoint &p : series_[s].points) {
+            line << QPointF(x(p.at), y(p.cents));
+        }
+        painter.setPen(QPen(color, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolyline(line);
+        painter.setBrush(color);
+        for (const QPointF &p : std::as_const(line)) {
+            painter.drawEllipse(p, 3.5, 3.5);
+        }
+        // The legend, top right: a swatch and the name.
+        const qreal row = area.top() + static_cast<qreal>(s) * metrics.height() * 1.4;
+        const qreal left = area.right() - legend;
+        painter.fillRect(QRectF(left, row + metrics.height() * 0.2, metrics.height() * 0.6, metrics.height() * 0.6),
+                         color);
+        painter.setPen(kInk);
+        painter.drawText(QRectF(left + metrics.height(), row, legend - metrics.height(), metrics.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(series_[s].usuario, Qt::ElideRight, legend - metrics.height()));
     }
 }

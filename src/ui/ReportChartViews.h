@@ -26,11 +26,14 @@ protected:
     // What is left of rect below the title.
     QRect bodyArea(const QRect &rect) const;
     void setEmpty(bool empty);
+    // What an empty chart says.
+    void setEmptyText(const QString &text) { emptyText_ = text; }
 
 private:
     virtual void paintBody(QPainter &painter, const QRect &area) const = 0;
 
     QString title_;
+    QString emptyText_;
     bool empty_ = true;
 };
 
@@ -83,4 +86,20 @@ private:
     void paintBody(QPainter &painter, const QRect &area) const override;
 
     QVector<cash_close::DayTakings> days_;
+};
+
+// The differences of each operator's counted shifts over time: a line per operator, each shift a
+// point at its close, with zero marked and a legend of the operators.
+class DifferencesChart final : public ReportChart {
+    Q_OBJECT
+public:
+    explicit DifferencesChart(QWidget *parent);
+    void setReport(const cash_close::Report &report);
+    // The colour of the i-th operator's line.
+    static QColor seriesColor(qsizetype i);
+
+private:
+    void paintBody(QPainter &painter, const QRect &area) const override;
+
+    QVector<cash_close::DifferenceSeries> series_;
 };

@@ -9,6 +9,7 @@
 #include "data/NumberText.h"
 #include "data/RentalKinds.h"
 #include "data/Statements.h"
+#include "shifts/Shift.h"
 #include "stations/StationBoard.h"
 #include "ui/AdministratorPasswordDialog.h"
 #include "ui/CajaGridModel.h"
@@ -45,6 +46,10 @@ constexpr int kGridHeight = 2775;
 constexpr int kCaptionHeight = 300;
 constexpr int kSummaryLeft = 7800;
 constexpr int kSummaryWidth = 4200;
+// The shifts' list, across the window under the totals; what was below it moves down by its height.
+constexpr int kShiftsTop = 6120;
+constexpr int kShiftsHeight = 2280;
+constexpr int kBelowShifts = kShiftsHeight;
 
 QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int width, int height) {
     auto *label = new QLabel(text, parent);
@@ -96,7 +101,7 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 
 formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, stations::StationBoard &board,
                    accounts::AccountService &accounts)
-    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035), QSize(607, 477), 4), session_(session),
+    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035 + kBelowShifts), QSize(607, 477), 4), session_(session),
       board_(board), accounts_(accounts) {
     setObjectName(QStringLiteral("formCaja"));
 
@@ -165,27 +170,55 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     txtTotalUsuario = makeBox(this, "txtTotalUsuario", QStringLiteral("0"), 6720, 5640, 855, 360);
 
     // Two rows below the totals, so nothing above moves.
-    lblRegistro = makeLabel(this, QString(), kGridLeft, 6180, kSummaryLeft + kSummaryWidth - kGridLeft, 255);
+    // Every shift open during the period, with its drawer: what it should hold and what was counted.
+    lblTurnos = makeLabel(this, QStringLiteral("Turnos del período"), kGridLeft, kShiftsTop + 60, 4000, 255);
+    cmdPdfTurno = button(this, "cmdPdfTurno", QStringLiteral("PDF del t&urno"), kSummaryLeft + 2400, kShiftsTop, 1800,
+                         375);
+    cmdPdfTurno->setEnabled(false);
+    grdTurnos = new QTableWidget(0, 12, this);
+    grdTurnos->setObjectName(QStringLiteral("grdTurnos"));
+    grdTurnos->setHorizontalHeaderLabels(
+        {QStringLiteral("Usuario"), QStringLiteral("Apertura"), QStringLiteral("Cierre"), QStringLiteral("Fondo"),
+         QStringLiteral("Ventas"), QStringLiteral("Ingresos"), QStringLiteral("Retiros y gastos"),
+         QStringLiteral("Esperado"), QStringLiteral("Contado"), QStringLiteral("Diferencia"), QStringLiteral("Estado"),
+         QStringLiteral("Nota")});
+    grdTurnos->setFont(gridFont);
+    grdTurnos->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdTurnos->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdTurnos->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdTurnos->setTextElideMode(Qt::ElideNone);
+    grdTurnos->verticalHeader()->hide();
+    grdTurnos->verticalHeader()->setDefaultSectionSize(ui::tw(270));
+    grdTurnos->horizontalHeader()->setStretchLastSection(true);
+    grdTurnos->resizeColumnsToContents();
+    place(grdTurnos, kGridLeft, kShiftsTop + 420, kSummaryLeft + kSummaryWidth - kGridLeft, kShiftsHeight - 480);
+    connect(grdTurnos, &QTableWidget::itemSelectionChanged, this,
+            [this] { cmdPdfTurno->setEnabled(!running_ && selectedClosedShift() != 0); });
+    connect(cmdPdfTurno, &QPushButton::clicked, this, &formCaja::cmdPdfTurno_Click);
+
+    lblRegistro = makeLabel(this, QString(), kGridLeft, 6180 + kBelowShifts, kSummaryLeft + kSummaryWidth - kGridLeft, 255);
     lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
     lblRegistro->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    cmdRegistro = button(this, "cmdRegistro", QStringLiteral("&Registro"), 5400, 6540, 2055, 375);
-    cmdGraficos = button(this, "cmdGraficos", QStringLiteral("&Gráficos"), 3720, 6540, 1575, 375);
+    cmdRegistro = button(this, "cmdRegistro", QStringLiteral("&Registro"), 5400, 6540 + kBelowShifts, 2055, 375);
+    cmdGraficos = button(this, "cmdGraficos", QStringLiteral("&Gráficos"), 3720, 6540 + kBelowShifts, 1575, 375);
 
-    cmdExportar = button(this, "cmdExportar", QStringLiteral("E&xportar…"), 360, 6540, 1575, 375);
-    cmdImprimir = button(this, "cmdImprimir", QStringLiteral("&Imprimir…"), 2040, 6540, 1575, 375);
+    cmdExportar = button(this, "cmdExportar", QStringLiteral("E&xportar…"), 360, 6540 + kBelowShifts, 1575, 375);
+    cmdImprimir = button(this, "cmdImprimir", QStringLiteral("&Imprimir…"), 2040, 6540 + kBelowShifts, 1575, 375);
 
     // "s&eguridad", not "&seguridad": Alt+S stays the window's way out through "&Salir".
-    cmdCopia = button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft, 6540, 2295, 375);
+    cmdCopia = button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft,
+                      6540 + kBelowShifts, 2295, 375);
     cmdRestaurar =
-        button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400, 6540, 1800, 375);
+        button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400,
+                          6540 + kBelowShifts, 1800, 375);
 
     // Above the summary, where the window had nothing: the run's operations one by one.
     cmdOperaciones =
         button(this, "cmdOperaciones", QStringLiteral("&Operaciones…"), kSummaryLeft + 2400, 450, 1800, 375);
     cmdOperaciones->setEnabled(false);
 
-    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, cmdExportar, cmdImprimir,
-              cmdGraficos, cmdRegistro, cmdCopia, cmdRestaurar, cmdOperaciones});
+    tabChain({txtHora1, txtFecha1, txtHora2, txtFecha2, cmdProcesar, cmdSalir, dgLudomat, grdTurnos, cmdPdfTurno,
+              cmdExportar, cmdImprimir, cmdGraficos, cmdRegistro, cmdCopia, cmdRestaurar, cmdOperaciones});
 
     connect(cmdProcesar, &QPushButton::clicked, this, &formCaja::cmdProcesar_Click);
     connect(cmdSalir, &QPushButton::clicked, this, &formCaja::cmdSalir_Click);
@@ -269,6 +302,7 @@ void formCaja::setRunning(bool running) {
         control->setEnabled(!running);
     }
     cmdOperaciones->setEnabled(!running && report_ && !report_->operations.isEmpty());
+    cmdPdfTurno->setEnabled(!running && selectedClosedShift() != 0);
 }
 
 std::optional<cash_close::Period> formCaja::readPeriod() {
@@ -326,6 +360,8 @@ void formCaja::clearResults() {
     dgLudomat->setColumnWidth(6, ui::tw(kGridWidths[6]));
     trvResumen->clear();
     cmdOperaciones->setEnabled(false);
+    grdTurnos->setRowCount(0);
+    cmdPdfTurno->setEnabled(false);
 }
 
 void formCaja::cmdProcesar_Click() {
@@ -416,8 +452,80 @@ void formCaja::showReport(cash_close::Report report) {
     for (const cash_close::OperationTotal &t : report_->byOperation) {
         new QTreeWidgetItem(operations, {cash_close::operationTotalText(t)});
     }
+    // Each operator's differences of the period, over or short.
+    if (!report_->shifts.isEmpty()) {
+        auto *turnos = new QTreeWidgetItem(trvResumen, {QStringLiteral("Turnos: %1").arg(report_->shifts.size())});
+        for (const cash_close::ShiftDifference &d : report_->differences) {
+            new QTreeWidgetItem(turnos, {QStringLiteral("Diferencia de %1: $ %2 (%3)")
+                                             .arg(d.usuario, numtext::amountText(d.cents))
+                                             .arg(d.shifts)});
+        }
+    }
     trvResumen->expandAll();
     cmdOperaciones->setEnabled(!report_->operations.isEmpty());
+    showShifts();
+}
+
+void formCaja::showShifts() {
+    const QLocale locale;
+    const auto moment = [&locale](const QDateTime &at) {
+        return at.isValid() ? locale.toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                                  at.time().toString(QStringLiteral("HH:mm:ss"))
+                            : QString();
+    };
+    const auto money = [](const std::optional<qint64> &cents) {
+        return cents ? numtext::amountText(*cents) : QString();
+    };
+    grdTurnos->setRowCount(static_cast<int>(report_->shifts.size()));
+    for (int r = 0; r < grdTurnos->rowCount(); ++r) {
+        const shifts::ShiftRecord &s = report_->shifts[r];
+        const QString cells[12] = {s.usuario,
+                                   moment(s.apertura),
+                                   moment(s.cierre),
+                                   money(s.totals.floatCents),
+                                   money(s.totals.salesCents),
+                                   money(s.totals.ingresosCents),
+                                   money(s.totals.retirosCents + s.totals.gastosCents),
+                                   money(s.expectedCents),
+                                   money(s.countedCents),
+                                   money(s.differenceCents),
+                                   s.estado,
+                                   s.nota};
+        for (int c = 0; c < 12; ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            if (c >= 3 && c <= 9) {
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            }
+            grdTurnos->setItem(r, c, item);
+        }
+        grdTurnos->item(r, 0)->setData(Qt::UserRole, s.numero);
+        // What was taken out, each kind on its own.
+        grdTurnos->item(r, 6)->setToolTip(QStringLiteral("Retiros: $ %1, gastos: $ %2")
+                                              .arg(numtext::amountText(s.totals.retirosCents),
+                                                   numtext::amountText(s.totals.gastosCents)));
+        grdTurnos->item(r, 11)->setToolTip(s.nota);
+    }
+    grdTurnos->resizeColumnsToContents();
+}
+
+qint64 formCaja::selectedClosedShift() const {
+    const QList<QTableWidgetItem *> selected = grdTurnos->selectedItems();
+    if (selected.isEmpty() || !report_) {
+        return 0;
+    }
+    const int row = selected.first()->row();
+    return row < report_->shifts.size() && report_->shifts[row].estado == shifts::kClosed
+               ? report_->shifts[row].numero
+               : 0;
+}
+
+void formCaja::cmdPdfTurno_Click() {
+    if (running_) {
+        return;
+    }
+    if (const qint64 numero = selectedClosedShift(); numero != 0) {
+        Q_EMIT shiftSlipAsked(numero);
+    }
 }
 
 void formCaja::cmdOperaciones_Click() {

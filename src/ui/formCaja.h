@@ -15,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class CajaGridModel;
 class QTableView;
+class QTableWidget;
 namespace accounts {
 class AccountService;
 class Session;
@@ -51,6 +52,8 @@ public:
     void cmdImprimir_Click();
     // The last run's operations, each in a row of a list over the window.
     void cmdOperaciones_Click();
+    // The slip of the closed shift selected in the shifts' list, as a PDF.
+    void cmdPdfTurno_Click();
 
     // What the report calls the stations and their types; unset, the board's room as it stands.
     void setStationLabels(cash_close::StationLabels labels) { labels_ = std::move(labels); }
@@ -73,6 +76,8 @@ Q_SIGNALS:
     void left();
     // A copy of the books was put back and the window left: a sign-in against the copy's accounts.
     void copyRestored();
+    // "PDF del t&urno" for the slip of a closed shift (Turnos.Numero).
+    void shiftSlipAsked(qint64 numero);
 
 protected:
     bool queryClose() override;
@@ -88,6 +93,9 @@ private:
     void clearResults();
     void runFinished(cash_close::RunResult result);
     void showReport(cash_close::Report report);
+    void showShifts();
+    // The shift of the list's selected row when it is closed with its count; 0 when none.
+    qint64 selectedClosedShift() const;
     void setRunning(bool running);
     // The window-modal progress of the job under way; with cancel, a button that cancels it.
     void showProgress(const QString &text, const QString &cancel);
@@ -126,6 +134,9 @@ private:
     QLabel *lblResumen = nullptr;
     QTreeWidget *trvResumen = nullptr;     // rentals, subtotals by operator, station and mode, operations
     QPushButton *cmdOperaciones = nullptr; // above the summary: the list of the run's operations
+    QLabel *lblTurnos = nullptr;
+    QTableWidget *grdTurnos = nullptr; // the shifts open during the period, one a row
+    QPushButton *cmdPdfTurno = nullptr;
 
     const accounts::Session &session_;
     stations::StationBoard &board_;

@@ -48,6 +48,10 @@ frmGraficos::frmGraficos(sys::Platform &platform, QWidget *owner)
     picDia = new DailyLineChart(tabGraficos);
     picDia->setObjectName(QStringLiteral("picDia"));
     cmdGuardarDia = addPage(tabGraficos, picDia, QStringLiteral("Por &día"), "cmdGuardarDia");
+    picDiferencias = new DifferencesChart(tabGraficos);
+    picDiferencias->setObjectName(QStringLiteral("picDiferencias"));
+    cmdGuardarDiferencias =
+        addPage(tabGraficos, picDiferencias, QStringLiteral("Diferencias de &caja"), "cmdGuardarDiferencias");
 
     connect(cmdGuardarHora, &QPushButton::clicked, this,
             [this] { save(picHora, QStringLiteral("recaudacion-por-hora-y-puesto")); });
@@ -55,6 +59,8 @@ frmGraficos::frmGraficos(sys::Platform &platform, QWidget *owner)
             [this] { save(picOperador, QStringLiteral("recaudacion-por-operador")); });
     connect(cmdGuardarDia, &QPushButton::clicked, this,
             [this] { save(picDia, QStringLiteral("recaudacion-por-dia")); });
+    connect(cmdGuardarDiferencias, &QPushButton::clicked, this,
+            [this] { save(picDiferencias, QStringLiteral("diferencias-de-caja")); });
 }
 
 void frmGraficos::showReport(const cash_close::Report &report) {
@@ -62,6 +68,7 @@ void frmGraficos::showReport(const cash_close::Report &report) {
     picHora->setReport(report);
     picOperador->setReport(report);
     picDia->setReport(report);
+    picDiferencias->setReport(report);
 }
 
 void frmGraficos::save(ReportChart *chart, const QString &stem) {

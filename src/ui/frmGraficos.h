@@ -4,13 +4,14 @@
 #include "ui/Form.h"
 
 class DailyLineChart;
+class DifferencesChart;
 class HeatMapChart;
 class OperatorBarsChart;
 class QPushButton;
 class QTabWidget;
 class ReportChart;
 
-// Three pictures of a cash-close report, one to a tab, each of which can be saved as a PNG.
+// Four pictures of a cash-close report, one to a tab, each of which can be saved as a PNG.
 class frmGraficos final : public ui::Form {
     Q_OBJECT
 public:
@@ -37,7 +38,9 @@ private:
     HeatMapChart *picHora = nullptr;
     OperatorBarsChart *picOperador = nullptr;
     DailyLineChart *picDia = nullptr;
+    DifferencesChart *picDiferencias = nullptr;
     QPushButton *cmdGuardarHora = nullptr;
     QPushButton *cmdGuardarOperador = nullptr;
     QPushButton *cmdGuardarDia = nullptr;
+    QPushButton *cmdGuardarDiferencias = nullptr;
 };
