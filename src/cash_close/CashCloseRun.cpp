@@ -120,9 +120,9 @@ QVector<shifts::ShiftRecord> readShifts(data::Database &db, const Period &period
                          present = row.integer(0) > 0;
                          return false;
                      });
-    return present ? shifts::shiftsDuring(db, QDateTime(period.from, period.fromTime),
-                                          QDateTime(period.to, period.toTime))
-                   : QVector<shifts::ShiftRecord>();
+    return present
+               ? shifts::shiftsDuring(db, QDateTime(period.from, period.fromTime), QDateTime(period.to, period.toTime))
+               : QVector<shifts::ShiftRecord>();
 }
 
 // The journal's anchor as it stands: its length, last hash, the owner's key and its last seal.

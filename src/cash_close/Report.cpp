@@ -173,8 +173,7 @@ QStringList roomLines(const Report &report) {
 }
 
 Report buildReport(QVector<ReportRow> rows, const Period &period, const QString &ranBy, const QDateTime &ranAt,
-                   QVector<Operation> operations, const StationLabels &labels,
-                   QVector<shifts::ShiftRecord> shifts) {
+                   QVector<Operation> operations, const StationLabels &labels, QVector<shifts::ShiftRecord> shifts) {
     Report report;
     report.period = period;
     report.ranBy = ranBy;

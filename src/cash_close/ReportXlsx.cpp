@@ -236,9 +236,8 @@ void writeOperations(Sheet &sheet, const Report &report, const Formats &f) {
 // that a shift has not got is an empty cell.
 void writeShifts(Sheet &sheet, const Report &report, const Formats &f) {
     const lxw_row_t top = writeHeading(sheet, report, f);
-    const char *const headings[] = {"Turno",   "Usuario",  "Apertura", "Cierre",   "Estado",
-                                    "Fondo",   "Ventas",   "Ingresos", "Retiros",  "Gastos",
-                                    "Esperado", "Contado", "Diferencia", "Nota"};
+    const char *const headings[] = {"Turno",    "Usuario", "Apertura", "Cierre",   "Estado",  "Fondo",      "Ventas",
+                                    "Ingresos", "Retiros", "Gastos",   "Esperado", "Contado", "Diferencia", "Nota"};
     for (lxw_col_t c = 0; c < 14; ++c) {
         sheet.text(top, c, QString::fromUtf8(headings[c]), f.bold);
     }
@@ -251,7 +250,7 @@ void writeShifts(Sheet &sheet, const Report &report, const Formats &f) {
             sheet.moment(row, 3, s.cierre.date(), s.cierre.time(), f.instant);
         }
         sheet.text(row, 4, s.estado);
-        const qint64 amounts[] = {s.totals.floatCents,   s.totals.salesCents, s.totals.ingresosCents,
+        const qint64 amounts[] = {s.totals.floatCents,   s.totals.salesCents,  s.totals.ingresosCents,
                                   s.totals.retirosCents, s.totals.gastosCents, s.expectedCents};
         for (lxw_col_t c = 0; c < 6; ++c) {
             sheet.money(row, 5 + c, amounts[c], f.money);

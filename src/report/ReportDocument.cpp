@@ -53,9 +53,10 @@ QString operationText(const Operation &o) {
 }
 
 QString shiftText(const shifts::ShiftRecord &s) {
-    const QString when = s.cierre.isValid() ? QStringLiteral("%1 a %2").arg(dateTimeText(s.apertura.date(), s.apertura.time()),
-                                                                           dateTimeText(s.cierre.date(), s.cierre.time()))
-                                            : QStringLiteral("desde %1").arg(dateTimeText(s.apertura.date(), s.apertura.time()));
+    const QString when = s.cierre.isValid()
+                             ? QStringLiteral("%1 a %2").arg(dateTimeText(s.apertura.date(), s.apertura.time()),
+                                                             dateTimeText(s.cierre.date(), s.cierre.time()))
+                             : QStringLiteral("desde %1").arg(dateTimeText(s.apertura.date(), s.apertura.time()));
     const auto pesos = [](qint64 cents) { return QStringLiteral("$ ") + numtext::amountText(cents); };
     QString text = QStringLiteral("Turno %1, %2, %3, %4: fondo %5, ventas %6, ingresos %7, retiros %8, gastos %9")
                        .arg(s.numero)

@@ -347,7 +347,7 @@ DifferencesChart::DifferencesChart(QWidget *parent)
 }
 
 QColor DifferencesChart::seriesColor(qsizetype i) {
-    static const QColor colors[] = {QColor(31, 119, 180), QColor(214, 39, 40),  QColor(44, 160, 44),
+    static const QColor colors[] = {QColor(31, 119, 180),  QColor(214, 39, 40),  QColor(44, 160, 44),
                                     QColor(148, 103, 189), QColor(255, 127, 14), QColor(140, 86, 75),
                                     QColor(227, 119, 194), QColor(23, 190, 207)};
     return colors[static_cast<std::size_t>(i) % std::size(colors)];
@@ -390,13 +390,12 @@ void DifferencesChart::paintBody(QPainter &painter, const QRect &area) const {
                                                                          QStringLiteral("d/M HH:mm"))) +
                             gap;
     const QRectF plot(area.left() + axisWidth + gap + dateWidth / 2, area.top() + metrics.height() / 2,
-                      area.width() - axisWidth - gap - dateWidth - legend - gap,
-                      area.height() - 2 * metrics.height());
+                      area.width() - axisWidth - gap - dateWidth - legend - gap, area.height() - 2 * metrics.height());
     const qint64 seconds = std::max<qint64>(1, first.secsTo(last));
     const auto x = [&](const QDateTime &at) {
-        return first == last ? plot.center().x()
-                             : plot.left() + plot.width() * static_cast<double>(first.secsTo(at)) /
-                                                 static_cast<double>(seconds);
+        return first == last
+                   ? plot.center().x()
+                   : plot.left() + plot.width() * static_cast<double>(first.secsTo(at)) / static_cast<double>(seconds);
     };
     const auto y = [&](qint64 cents) {
         return plot.bottom() - plot.height() * static_cast<double>(cents - bottom) / static_cast<double>(span);

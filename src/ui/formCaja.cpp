@@ -101,8 +101,8 @@ QLineEdit *makeBox(QWidget *parent, const char *name, const QString &text, int l
 
 formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, stations::StationBoard &board,
                    accounts::AccountService &accounts)
-    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035 + kBelowShifts), QSize(607, 477), 4), session_(session),
-      board_(board), accounts_(accounts) {
+    : ui::Form(platform, QStringLiteral("Cierre de Caja"), QSize(12240, 7035 + kBelowShifts), QSize(607, 477), 4),
+      session_(session), board_(board), accounts_(accounts) {
     setObjectName(QStringLiteral("formCaja"));
 
     Label1 = makeLabel(this, QStringLiteral("Usuario:"), 2760, 120, 1215, 375);
@@ -172,8 +172,8 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     // Two rows below the totals, so nothing above moves.
     // Every shift open during the period, with its drawer: what it should hold and what was counted.
     lblTurnos = makeLabel(this, QStringLiteral("Turnos del período"), kGridLeft, kShiftsTop + 60, 4000, 255);
-    cmdPdfTurno = button(this, "cmdPdfTurno", QStringLiteral("PDF del t&urno"), kSummaryLeft + 2400, kShiftsTop, 1800,
-                         375);
+    cmdPdfTurno =
+        button(this, "cmdPdfTurno", QStringLiteral("PDF del t&urno"), kSummaryLeft + 2400, kShiftsTop, 1800, 375);
     cmdPdfTurno->setEnabled(false);
     grdTurnos = new QTableWidget(0, 12, this);
     grdTurnos->setObjectName(QStringLiteral("grdTurnos"));
@@ -196,7 +196,8 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
             [this] { cmdPdfTurno->setEnabled(!running_ && selectedClosedShift() != 0); });
     connect(cmdPdfTurno, &QPushButton::clicked, this, &formCaja::cmdPdfTurno_Click);
 
-    lblRegistro = makeLabel(this, QString(), kGridLeft, 6180 + kBelowShifts, kSummaryLeft + kSummaryWidth - kGridLeft, 255);
+    lblRegistro =
+        makeLabel(this, QString(), kGridLeft, 6180 + kBelowShifts, kSummaryLeft + kSummaryWidth - kGridLeft, 255);
     lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
     lblRegistro->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdRegistro = button(this, "cmdRegistro", QStringLiteral("&Registro"), 5400, 6540 + kBelowShifts, 2055, 375);
@@ -206,10 +207,9 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     cmdImprimir = button(this, "cmdImprimir", QStringLiteral("&Imprimir…"), 2040, 6540 + kBelowShifts, 1575, 375);
 
     // "s&eguridad", not "&seguridad": Alt+S stays the window's way out through "&Salir".
-    cmdCopia = button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft,
-                      6540 + kBelowShifts, 2295, 375);
-    cmdRestaurar =
-        button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400,
+    cmdCopia =
+        button(this, "cmdCopia", QStringLiteral("Copia de s&eguridad…"), kSummaryLeft, 6540 + kBelowShifts, 2295, 375);
+    cmdRestaurar = button(this, "cmdRestaurar", QStringLiteral("Res&taurar copia…"), kSummaryLeft + 2400,
                           6540 + kBelowShifts, 1800, 375);
 
     // Above the summary, where the window had nothing: the run's operations one by one.
@@ -500,9 +500,9 @@ void formCaja::showShifts() {
         }
         grdTurnos->item(r, 0)->setData(Qt::UserRole, s.numero);
         // What was taken out, each kind on its own.
-        grdTurnos->item(r, 6)->setToolTip(QStringLiteral("Retiros: $ %1, gastos: $ %2")
-                                              .arg(numtext::amountText(s.totals.retirosCents),
-                                                   numtext::amountText(s.totals.gastosCents)));
+        grdTurnos->item(r, 6)->setToolTip(
+            QStringLiteral("Retiros: $ %1, gastos: $ %2")
+                .arg(numtext::amountText(s.totals.retirosCents), numtext::amountText(s.totals.gastosCents)));
         grdTurnos->item(r, 11)->setToolTip(s.nota);
     }
     grdTurnos->resizeColumnsToContents();
@@ -514,9 +514,8 @@ qint64 formCaja::selectedClosedShift() const {
         return 0;
     }
     const int row = selected.first()->row();
-    return row < report_->shifts.size() && report_->shifts[row].estado == shifts::kClosed
-               ? report_->shifts[row].numero
-               : 0;
+    return row < report_->shifts.size() && report_->shifts[row].estado == shifts::kClosed ? report_->shifts[row].numero
+                                                                                          : 0;
 }
 
 void formCaja::cmdPdfTurno_Click() {
