@@ -48,7 +48,7 @@ constexpr int kSummaryLeft = 7800;
 constexpr int kSummaryWidth = 4200;
 // The shifts' list, across the window under the totals; what was below it moves down by its height.
 constexpr int kShiftsTop = 6120;
-constexpr int kShiftsHeight = 2280;
+constexpr int kShiftsHeight = 2640;
 constexpr int kBelowShifts = kShiftsHeight;
 
 QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int width, int height) {
@@ -175,11 +175,11 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     cmdPdfTurno =
         button(this, "cmdPdfTurno", QStringLiteral("PDF del t&urno"), kSummaryLeft + 2400, kShiftsTop, 1800, 375);
     cmdPdfTurno->setEnabled(false);
-    grdTurnos = new QTableWidget(0, 12, this);
+    grdTurnos = new QTableWidget(0, 13, this);
     grdTurnos->setObjectName(QStringLiteral("grdTurnos"));
     grdTurnos->setHorizontalHeaderLabels(
         {QStringLiteral("Usuario"), QStringLiteral("Apertura"), QStringLiteral("Cierre"), QStringLiteral("Fondo"),
-         QStringLiteral("Ventas"), QStringLiteral("Ingresos"), QStringLiteral("Retiros y gastos"),
+         QStringLiteral("Ventas"), QStringLiteral("Ingresos"), QStringLiteral("Retiros"), QStringLiteral("Gastos"),
          QStringLiteral("Esperado"), QStringLiteral("Contado"), QStringLiteral("Diferencia"), QStringLiteral("Estado"),
          QStringLiteral("Nota")});
     grdTurnos->setFont(gridFont);
@@ -190,6 +190,7 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     grdTurnos->verticalHeader()->hide();
     grdTurnos->verticalHeader()->setDefaultSectionSize(ui::tw(270));
     grdTurnos->horizontalHeader()->setStretchLastSection(true);
+    grdTurnos->horizontalHeader()->setHighlightSections(false);
     grdTurnos->resizeColumnsToContents();
     place(grdTurnos, kGridLeft, kShiftsTop + 420, kSummaryLeft + kSummaryWidth - kGridLeft, kShiftsHeight - 480);
     connect(grdTurnos, &QTableWidget::itemSelectionChanged, this,
@@ -479,31 +480,28 @@ void formCaja::showShifts() {
     grdTurnos->setRowCount(static_cast<int>(report_->shifts.size()));
     for (int r = 0; r < grdTurnos->rowCount(); ++r) {
         const shifts::ShiftRecord &s = report_->shifts[r];
-        const QString cells[12] = {s.usuario,
+        const QString cells[13] = {s.usuario,
                                    moment(s.apertura),
                                    moment(s.cierre),
                                    money(s.totals.floatCents),
                                    money(s.totals.salesCents),
                                    money(s.totals.ingresosCents),
-                                   money(s.totals.retirosCents + s.totals.gastosCents),
+                                   money(s.totals.retirosCents),
+                                   money(s.totals.gastosCents),
                                    money(s.expectedCents),
                                    money(s.countedCents),
                                    money(s.differenceCents),
                                    s.estado,
                                    s.nota};
-        for (int c = 0; c < 12; ++c) {
+        for (int c = 0; c < 13; ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
-            if (c >= 3 && c <= 9) {
+            if (c >= 3 && c <= 10) {
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             }
             grdTurnos->setItem(r, c, item);
         }
         grdTurnos->item(r, 0)->setData(Qt::UserRole, s.numero);
-        // What was taken out, each kind on its own.
-        grdTurnos->item(r, 6)->setToolTip(
-            QStringLiteral("Retiros: $ %1, gastos: $ %2")
-                .arg(numtext::amountText(s.totals.retirosCents), numtext::amountText(s.totals.gastosCents)));
-        grdTurnos->item(r, 11)->setToolTip(s.nota);
+        grdTurnos->item(r, 12)->setToolTip(s.nota);
     }
     grdTurnos->resizeColumnsToContents();
 }

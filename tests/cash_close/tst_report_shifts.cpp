@@ -1,7 +1,7 @@
 // The shifts in the cash close: which shifts a period lists and their figures to the cent, read
 // from a real file by the window's run and by the command line alike; the real program's
-// --report --shifts with the same figures in its files; the window's list and its slip button;
-// the differences chart's points.
+// --report --shifts with the same figures in its files; the window's list, its slip button and
+// the differences chart.
 #include "CashCloseFixtures.h"
 #include "SqliteFile.h"
 #include "TestSupport.h"
@@ -208,10 +208,11 @@ private Q_SLOTS:
                 cells << list->item(r, c)->text();
             rows.insert(list->item(r, 0)->data(Qt::UserRole).toLongLong(), cells.join(u'|'));
         }
-        QCOMPARE(rows.value(3), QStringLiteral("Beto|5/12/26 08:00:00|5/12/26 12:00:00|595,00|250,50|20,00|115,25|"
-                                               "750,25|751,48|1,23|Cerrado|sobra; ver"));
-        QCOMPARE(rows.value(6), QStringLiteral("Ana|5/12/26 16:00:00||200,00|25,50|5,05|50,10|180,45|||Abierto|"));
-        QCOMPARE(rows.value(7).section(u'|', 8), QStringLiteral("||Sin arqueo|se fue"));
+        QCOMPARE(rows.value(3),
+                 QStringLiteral("Beto|5/12/26 08:00:00|5/12/26 12:00:00|595,00|250,50|20,00|100,00|15,25|"
+                                "750,25|751,48|1,23|Cerrado|sobra; ver"));
+        QCOMPARE(rows.value(6), QStringLiteral("Ana|5/12/26 16:00:00||200,00|25,50|5,05|50,00|0,10|180,45|||Abierto|"));
+        QCOMPARE(rows.value(7).section(u'|', 9), QStringLiteral("||Sin arqueo|se fue"));
 
         QStringList summary;
         for (QTreeWidgetItemIterator it(testing::control<QTreeWidget>(caja, "trvResumen")); *it; ++it)
@@ -233,6 +234,13 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().first().toLongLong(), 3);
 
+        // The chart's points: each operator's counted shifts at their close; not the open or uncounted ones.
+        QStringList drawn;
+        for (const DifferenceSeries &series : differencesOverTime(*caja->report()))
+            for (const DifferencePoint &p : series.points)
+                drawn << QStringLiteral("%1 %2 %3").arg(series.usuario, p.at.toString(Qt::ISODate)).arg(p.cents);
+        QCOMPARE(drawn, QStringList({"Ana 2026-12-05T08:00:00 -500", "Ana 2026-12-05T16:00:00 10",
+                                     "Beto 2026-12-05T12:00:00 123"}));
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdGraficos"), Qt::LeftButton);
         frmGraficos *graficos = shop.desk->chartsWindow();
         QVERIFY(graficos);
@@ -246,32 +254,6 @@ private Q_SLOTS:
                     dots += image.pixel(x, y) == DifferencesChart::seriesColor(s).rgb();
             QVERIFY2(dots > 50, qPrintable(QString::number(s)));
         }
-    }
-
-    // The chart's points: each operator's counted shifts at their close, in time order; the open,
-    // the uncounted and another operator's are not among them.
-    void differencePoints() {
-        const auto shift = [](qint64 n, const char *who, const char *close, std::optional<qint64> diff) {
-            shifts::ShiftRecord s;
-            s.numero = n;
-            s.usuario = QString::fromUtf8(who);
-            s.cierre = QDateTime::fromString(QString::fromLatin1(close), Qt::ISODate);
-            s.estado = diff ? shifts::kClosed : s.cierre.isValid() ? shifts::kUncounted : shifts::kOpen;
-            s.differenceCents = diff;
-            return s;
-        };
-        const Report report = buildReport(
-            {}, period("2026-12-01T00:00:00", "2026-12-05T23:59:59"), "Admin", {}, {}, StationLabels::defaults(),
-            {shift(1, "Beto", "2026-12-03T16:00:00", -500), shift(2, "Ana", "2026-12-02T16:00:00", 10),
-             shift(3, "Beto", "2026-12-01T16:00:00", 123), shift(4, "Ana", "2026-12-04T16:00:00", std::nullopt),
-             shift(5, "Ana", "", std::nullopt), shift(6, "Carla", "2026-12-04T10:00:00", std::nullopt),
-             shift(7, "Ana", "2026-12-05T08:00:00", -1)});
-        QStringList drawn;
-        for (const DifferenceSeries &series : differencesOverTime(report))
-            for (const DifferencePoint &p : series.points)
-                drawn << QStringLiteral("%1 %2 %3").arg(series.usuario, p.at.toString(Qt::ISODate)).arg(p.cents);
-        QCOMPARE(drawn, QStringList({"Ana 2026-12-02T16:00:00 10", "Ana 2026-12-05T08:00:00 -1",
-                                     "Beto 2026-12-01T16:00:00 123", "Beto 2026-12-03T16:00:00 -500"}));
     }
 };
 
