@@ -84,11 +84,11 @@ class tst_real_disk final : public QObject {
     QTemporaryDir base;
     QString db; // the database in the mounted folder
 
-    // A fresh tiny tmpfs with the delivered database and alarm.
+    // A fresh tiny tmpfs with the delivered database and alarm, and room for a rental beside them.
     bool mountFolder() {
         const QString dir = base.path() + QStringLiteral("/folder%1").arg(QDir(base.path()).count());
         db = dir + QStringLiteral("/dbLudomat.mdb");
-        if (!QDir().mkpath(dir) || ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=256k") != 0) {
+        if (!QDir().mkpath(dir) || ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=512k") != 0) {
             return false;
         }
         mounted = dir;

@@ -25,12 +25,20 @@ struct Shop : testing::Shop {
 // What the operator sees of a window: every control's text, value, check and whether it can be used.
 // Without the cash close's results, which a failed run clears on purpose.
 QStringList shown(const QWidget *window, bool results = true) {
-    static const QStringList resultNames{"txtTotal", "txtTotalUsuario", "dgLudomat", "trvResumen", "lblRegistro"};
+    static const QStringList resultNames{"txtTotal",   "txtTotalUsuario", "dgLudomat",
+                                         "trvResumen", "lblRegistro",     "grdTurnos"};
+    // A result and everything inside it (a list's scroll bars come and go with its columns).
+    const auto inResult = [&](const QWidget *w) {
+        for (; w && w != window; w = w->parentWidget()) {
+            if (resultNames.contains(w->objectName())) {
+                return true;
+            }
+        }
+        return false;
+    };
     QStringList out;
     for (const QWidget *w : window->findChildren<QWidget *>()) {
-        const QWidget *parent = w->parentWidget();
-        if (!results &&
-            (resultNames.contains(w->objectName()) || (parent && resultNames.contains(parent->objectName())))) {
+        if (!results && inResult(w)) {
             continue;
         }
         if (w->objectName() == QLatin1String("lblRegistro")) {
