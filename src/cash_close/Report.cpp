@@ -135,7 +135,8 @@ QStringList shiftLines(const Report &report) {
     };
     QStringList lines{QStringLiteral("Turnos: %1").arg(report.shifts.size())};
     for (const ShiftDifference &d : report.differences) {
-        lines << QStringLiteral("Diferencia %1: %2 (%3)").arg(oneLine(d.usuario), moneyPoint(d.cents)).arg(d.shifts);
+        lines << QStringLiteral("Diferencia %1: %2 (%3)")
+                     .arg(oneLine(d.usuario), moneyPoint(d.cents), QString::number(d.shifts));
     }
     for (const shifts::ShiftRecord &s : report.shifts) {
         lines << QStringLiteral("Turno %1; Usuario=%2; Apertura=%3; Cierre=%4; Estado=%5; Fondo=%6; Ventas=%7; "

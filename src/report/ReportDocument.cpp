@@ -263,8 +263,7 @@ private:
             add(QStringLiteral("Turnos"), bold_, true);
             for (const ShiftDifference &d : report_.differences) {
                 add(QStringLiteral("Diferencia de %1: $ %2 (%3)")
-                        .arg(d.usuario, numtext::amountText(d.cents))
-                        .arg(d.shifts),
+                        .arg(d.usuario, numtext::amountText(d.cents), QString::number(d.shifts)),
                     body_, true);
             }
             for (const shifts::ShiftRecord &s : report_.shifts) {

@@ -169,7 +169,6 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
     lblTotalUsuario = makeLabel(this, QStringLiteral("Total Facturado Usuario: $"), 3840, 5760, 2835, 255);
     txtTotalUsuario = makeBox(this, "txtTotalUsuario", QStringLiteral("0"), 6720, 5640, 855, 360);
 
-    // Two rows below the totals, so nothing above moves.
     // Every shift open during the period, with its drawer: what it should hold and what was counted.
     lblTurnos = makeLabel(this, QStringLiteral("Turnos del período"), kGridLeft, kShiftsTop + 60, 4000, 255);
     cmdPdfTurno =
@@ -197,6 +196,7 @@ formCaja::formCaja(sys::Platform &platform, const accounts::Session &session, st
             [this] { cmdPdfTurno->setEnabled(!running_ && selectedClosedShift() != 0); });
     connect(cmdPdfTurno, &QPushButton::clicked, this, &formCaja::cmdPdfTurno_Click);
 
+    // Two rows below the shifts, so nothing above moves.
     lblRegistro =
         makeLabel(this, QString(), kGridLeft, 6180 + kBelowShifts, kSummaryLeft + kSummaryWidth - kGridLeft, 255);
     lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
@@ -458,8 +458,7 @@ void formCaja::showReport(cash_close::Report report) {
         auto *turnos = new QTreeWidgetItem(trvResumen, {QStringLiteral("Turnos: %1").arg(report_->shifts.size())});
         for (const cash_close::ShiftDifference &d : report_->differences) {
             new QTreeWidgetItem(turnos, {QStringLiteral("Diferencia de %1: $ %2 (%3)")
-                                             .arg(d.usuario, numtext::amountText(d.cents))
-                                             .arg(d.shifts)});
+                                             .arg(d.usuario, numtext::amountText(d.cents), QString::number(d.shifts))});
         }
     }
     trvResumen->expandAll();
