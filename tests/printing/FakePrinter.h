@@ -16,6 +16,7 @@ public:
         Silent,       // never answers a status question
         NoPaper,      // answers "paper end"
         Garbage,      // answers like a web server
+        WrongByte,    // answers one byte no printer sends
         ClosesAtOnce, // drops every connection as it comes
     };
     Mode mode = Mode::Printer;
@@ -56,6 +57,9 @@ private:
             break;
         case Mode::Garbage:
             socket->write("HTTP/1.0 400 Bad Request\r\n\r\n");
+            break;
+        case Mode::WrongByte:
+            socket->write(QByteArray(1, char(0xFF)));
             break;
         case Mode::Silent:
         case Mode::ClosesAtOnce:

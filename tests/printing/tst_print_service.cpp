@@ -72,6 +72,7 @@ void TestPrintService::destinations_data() {
     QTest::newRow("network, drops the connection") << "tcp closes" << "cortó la conexión antes de terminar";
     QTest::newRow("network, out of paper") << "tcp no paper" << "no tiene papel";
     QTest::newRow("network, not a printer") << "tcp garbage" << "respondió algo que no es una impresora";
+    QTest::newRow("network, a byte no printer sends") << "tcp wrong byte" << "respondió algo que no es una impresora";
     QTest::newRow("device") << "device" << "";
     QTest::newRow("device missing") << "device missing" << "no está la impresora";
     QTest::newRow("cups") << "lp" << "";
@@ -94,7 +95,8 @@ void TestPrintService::destinations() {
                                                          {"tcp silent", FakePrinter::Mode::Silent},
                                                          {"tcp closes", FakePrinter::Mode::ClosesAtOnce},
                                                          {"tcp no paper", FakePrinter::Mode::NoPaper},
-                                                         {"tcp garbage", FakePrinter::Mode::Garbage}};
+                                                         {"tcp garbage", FakePrinter::Mode::Garbage},
+                                                         {"tcp wrong byte", FakePrinter::Mode::WrongByte}};
         if (how == QLatin1String("tcp refused")) {
             QTcpServer closed;
             QVERIFY(closed.listen(QHostAddress::LocalHost));
