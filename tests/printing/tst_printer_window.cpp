@@ -5,7 +5,10 @@
 #include "TestSupport.h"
 #include "data/Database.h"
 #include "printing/PrintService.h"
+#include "printing/EscPos.h"
 #include "printing/PrinterSettings.h"
+#include "printing/Receipt.h"
+#include "report/SlipPdf.h"
 #include "ui/PrinterSettingsDialog.h"
 #include "ui/formLudomat2.h"
 
@@ -21,7 +24,57 @@ private Q_SLOTS:
     void settingsChecked_data();
     void settingsChecked();
     void testSlipAndSave();
+    void slipAsPdf_data();
+    void slipAsPdf();
 };
+
+namespace {
+
+QString run(const QString &tool, const QStringList &arguments) {
+    QProcess p;
+    p.start(tool, arguments);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+void TestPrinterWindow::slipAsPdf_data() {
+    QTest::addColumn<int>("widthMm");
+    QTest::newRow("58 mm") << 58;
+    QTest::newRow("80 mm") << 80;
+}
+
+void TestPrinterWindow::slipAsPdf() {
+    QFETCH(int, widthMm);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        QSKIP("pdftotext (poppler-utils) is missing");
+    }
+    QTemporaryDir dir;
+    printing::Document slip = printing::testSlip(QStringLiteral("Sala Ñandú"), QStringLiteral("cola"), widthMm);
+    for (int i = 0; i < 30; ++i) {
+        slip.lines.push_back({QStringLiteral("Línea %1 con un texto bastante largo para partir").arg(i),
+                              QStringLiteral("$ %1,00").arg(i), printing::Line::Style::Normal});
+    }
+    const QString path = dir.filePath(QStringLiteral("turno.pdf"));
+    QCOMPARE(report::saveSlipPdf(slip, widthMm, path), QString());
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(info);
+    QVERIFY(size.hasMatch());
+    QVERIFY(std::abs(size.captured(1).toDouble() - widthMm * 72 / 25.4) < 1);
+    const QString text = run(QStringLiteral("pdftotext"), {"-enc", "UTF-8", "-layout", path, "-"});
+    for (const QString &expected : {QStringLiteral("Sala Ñandú"), QStringLiteral("Prueba de impresión - áéíóú ñÑ"),
+                                    QStringLiteral("$ 1.234,50"), QStringLiteral("Línea 29 con un texto"),
+                                    QStringLiteral("$ 29,00")}) {
+        QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" in\n") + text));
+    }
+    // The printer's columns: no line of the PDF is wider than the roll holds.
+    for (const QString &line : text.split(u'\n')) {
+        QVERIFY2(line.trimmed().size() <= printing::columnsFor(widthMm), qPrintable(line));
+    }
+}
 
 void TestPrinterWindow::settingsChecked_data() {
     QTest::addColumn<int>("kind");
