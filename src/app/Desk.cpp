@@ -307,7 +307,8 @@ void Desk::openPrinterSettings(const QString &administrator) {
                 if (!board_.store()) {
                     return QStringLiteral("La base de datos está cerrada: no se guardó la impresora.");
                 }
-                QString problem = printing::saveSettings(*board_.store(), typed, administrator, platform_.clock.wallTime());
+                QString problem =
+                    printing::saveSettings(*board_.store(), typed, administrator, platform_.clock.wallTime());
                 if (problem.isEmpty()) {
                     printer_.setSettings(typed);
                 }

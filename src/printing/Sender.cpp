@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -177,6 +179,9 @@ QString sendNetwork(const PrinterSettings &settings, const QByteArray &job, cons
             return refusal(where, error);
         }
     }
+    // The questions are a few bytes each: sent at once, not held back for an acknowledgement.
+    const int one = 1;
+    ::setsockopt(socket.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     bool answers = false;
     if (QString problem = askPaper(socket.fd, where, timeouts, token, &answers); !problem.isEmpty()) {
         return problem;

@@ -54,8 +54,8 @@ QString saveSlipPdf(const printing::Document &document, int widthMm, const QStri
             height += line.style == printing::Line::Style::Title ? large.lineSpacing() : normal.lineSpacing();
         }
         const double heightMm = height * 25.4 / kDpi + 2 * kMarginMm;
-        writer.setPageSize(QPageSize(QSizeF(widthMm, heightMm), QPageSize::Millimeter, QString(),
-                                     QPageSize::ExactMatch));
+        writer.setPageSize(
+            QPageSize(QSizeF(widthMm, heightMm), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter painter;
         if (painter.begin(&writer)) {

@@ -76,10 +76,10 @@ PrinterSettingsDialog::PrinterSettingsDialog(sys::Platform &platform, printing::
     chkCajon->setObjectName(QStringLiteral("chkCajon"));
     place(chkCajon, 8 * kPx, 172 * kPx, (kWidth - 16) * kPx, 24 * kPx);
     cmdPrueba = button(this, "cmdPrueba", QStringLiteral("Imprimir prueba"), 8 * kPx, 260 * kPx, 150 * kPx, 28 * kPx);
-    cmdGuardar = button(this, "cmdGuardar", QStringLiteral("&Guardar"), (kWidth - 316) * kPx, 260 * kPx, 150 * kPx,
-                        28 * kPx);
-    cmdCancelar = button(this, "cmdCancelar", QStringLiteral("&Cancelar"), (kWidth - 158) * kPx, 260 * kPx,
-                         150 * kPx, 28 * kPx);
+    cmdGuardar =
+        button(this, "cmdGuardar", QStringLiteral("&Guardar"), (kWidth - 316) * kPx, 260 * kPx, 150 * kPx, 28 * kPx);
+    cmdCancelar =
+        button(this, "cmdCancelar", QStringLiteral("&Cancelar"), (kWidth - 158) * kPx, 260 * kPx, 150 * kPx, 28 * kPx);
 
     cboTipo->setCurrentIndex(cboTipo->findData(int(stored.kind)));
     txtDestino->setText(stored.target);
@@ -126,8 +126,8 @@ void PrinterSettingsDialog::printTest() {
         return;
     }
     // One test at a time: the button waits for the printer's answer; the window stays usable.
-    testJob_ = printer_.printTo(
-        typed, printing::testSlip(typed.shopName, printing::destinationText(typed), typed.widthMm));
+    testJob_ =
+        printer_.printTo(typed, printing::testSlip(typed.shopName, printing::destinationText(typed), typed.widthMm));
     cmdPrueba->setEnabled(false);
 }
 
@@ -137,11 +137,12 @@ void PrinterSettingsDialog::testEnded(quint64 job, const QString &problem) {
     }
     testJob_ = 0;
     kindChosen();
-    platform().messages.postMessage(
-        this, problem.isEmpty() ? QStringLiteral("La prueba se envió a la impresora: revise que las letras con "
-                                                 "acento, la ñ y los signos ¿ ¡ salgan bien.")
-                                : problem,
-        {});
+    platform().messages.postMessage(this,
+                                    problem.isEmpty()
+                                        ? QStringLiteral("La prueba se envió a la impresora: revise que las letras con "
+                                                         "acento, la ñ y los signos ¿ ¡ salgan bien.")
+                                        : problem,
+                                    {});
 }
 
 void PrinterSettingsDialog::save() {

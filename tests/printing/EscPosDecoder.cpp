@@ -13,8 +13,8 @@ QString fromIbm850(const QByteArray &bytes) {
         qFatal("ICU has no ibm-850");
     }
     std::vector<UChar> out(size_t(bytes.size()) * 2 + 1);
-    const int32_t n = ucnv_toUChars(converter, out.data(), int32_t(out.size()), bytes.constData(),
-                                    int32_t(bytes.size()), &status);
+    const int32_t n =
+        ucnv_toUChars(converter, out.data(), int32_t(out.size()), bytes.constData(), int32_t(bytes.size()), &status);
     ucnv_close(converter);
     return QString(reinterpret_cast<const QChar *>(out.data()), n);
 }

@@ -4,11 +4,11 @@
 #include "FakePrinter.h"
 #include "TestSupport.h"
 #include "data/Database.h"
+#include "data/JournalTask.h"
+#include "data/NumberText.h"
 #include "printing/PrintService.h"
 #include "printing/PrinterSettings.h"
 #include "printing/Receipt.h"
-#include "data/JournalTask.h"
-#include "data/NumberText.h"
 #include "ui/formLudomat2.h"
 
 #include <QFile>
@@ -27,11 +27,11 @@ namespace {
 void writeStubLp(const QString &folder, int status) {
     QFile script(folder + QStringLiteral("/lp"));
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1/args'\ncat > '%1/job'\n%2exit %3\n")
-                     .arg(folder, status ? QStringLiteral("echo 'lp: The printer or class does not exist.' >&2\n")
-                                         : QString())
-                     .arg(status)
-                     .toUtf8());
+    script.write(
+        QStringLiteral("#!/bin/sh\necho \"$@\" > '%1/args'\ncat > '%1/job'\n%2exit %3\n")
+            .arg(folder, status ? QStringLiteral("echo 'lp: The printer or class does not exist.' >&2\n") : QString())
+            .arg(status)
+            .toUtf8());
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
 }
@@ -66,19 +66,30 @@ private:
 void TestPrintService::destinations_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("problem"); // empty: the job went out
-    QTest::newRow("network printer") << "tcp" << "";
-    QTest::newRow("network printer that never answers status") << "tcp silent" << "";
-    QTest::newRow("network, port closed") << "tcp refused" << "127.0.0.1:%1 rechazó la conexión";
-    QTest::newRow("network, drops the connection") << "tcp closes" << "cortó la conexión antes de terminar";
-    QTest::newRow("network, out of paper") << "tcp no paper" << "no tiene papel";
-    QTest::newRow("network, not a printer") << "tcp garbage" << "respondió algo que no es una impresora";
-    QTest::newRow("network, a byte no printer sends") << "tcp wrong byte" << "respondió algo que no es una impresora";
-    QTest::newRow("device") << "device" << "";
-    QTest::newRow("device missing") << "device missing" << "no está la impresora";
-    QTest::newRow("cups") << "lp" << "";
+    QTest::newRow("network printer") << "tcp"
+                                     << "";
+    QTest::newRow("network printer that never answers status") << "tcp silent"
+                                                               << "";
+    QTest::newRow("network, port closed") << "tcp refused"
+                                          << "127.0.0.1:%1 rechazó la conexión";
+    QTest::newRow("network, drops the connection") << "tcp closes"
+                                                   << "cortó la conexión antes de terminar";
+    QTest::newRow("network, out of paper") << "tcp no paper"
+                                           << "no tiene papel";
+    QTest::newRow("network, not a printer") << "tcp garbage"
+                                            << "respondió algo que no es una impresora";
+    QTest::newRow("network, a byte no printer sends") << "tcp wrong byte"
+                                                      << "respondió algo que no es una impresora";
+    QTest::newRow("device") << "device"
+                            << "";
+    QTest::newRow("device missing") << "device missing"
+                                    << "no está la impresora";
+    QTest::newRow("cups") << "lp"
+                          << "";
     QTest::newRow("cups queue refused") << "lp refuses"
                                         << "CUPS no aceptó el trabajo para la cola «Termica»: lp: The printer";
-    QTest::newRow("cups not installed") << "lp missing" << "no se encontró el programa «lp»";
+    QTest::newRow("cups not installed") << "lp missing"
+                                        << "no se encontró el programa «lp»";
 }
 
 void TestPrintService::destinations() {
@@ -118,7 +129,8 @@ void TestPrintService::destinations() {
         if (how != QLatin1String("lp missing")) {
             writeStubLp(dir.path(), how == QLatin1String("lp refuses") ? 1 : 0);
         }
-        qputenv("PATH", dir.path().toLocal8Bit() + (how == QLatin1String("lp missing") ? "" : ":" + path_.toLocal8Bit()));
+        qputenv("PATH",
+                dir.path().toLocal8Bit() + (how == QLatin1String("lp missing") ? "" : ":" + path_.toLocal8Bit()));
     }
     QCOMPARE(printing::checkSettings(settings), QString());
 
@@ -126,8 +138,8 @@ void TestPrintService::destinations() {
     QSignalSpy printed(&service, &printing::PrintService::printed);
     QSignalSpy failed(&service, &printing::PrintService::failed);
     QSignalSpy down(&service, &printing::PrintService::printerDown);
-    const quint64 job = service.printTo(settings, printing::testSlip(QStringLiteral("Sala Ñandú"),
-                                                                     printing::destinationText(settings), 58));
+    const quint64 job = service.printTo(
+        settings, printing::testSlip(QStringLiteral("Sala Ñandú"), printing::destinationText(settings), 58));
     QTRY_COMPARE_WITH_TIMEOUT(printed.size() + failed.size(), 1, 15000);
     QCOMPARE(down.size(), 0); // a test of other settings is not the room's printer down
     if (!problem.isEmpty()) {
@@ -147,7 +159,8 @@ void TestPrintService::destinations() {
     }
     const testing::Decoded decoded = testing::decodeEscPos(bytes);
     QCOMPARE(decoded.problems, QStringList());
-    QVERIFY2(decoded.texts().contains(QStringLiteral("Prueba de impresión - áéíóú ñÑ")), qPrintable(decoded.texts().join('|')));
+    QVERIFY2(decoded.texts().contains(QStringLiteral("Prueba de impresión - áéíóú ñÑ")),
+             qPrintable(decoded.texts().join('|')));
     QVERIFY(decoded.texts().contains(QStringLiteral("¿¡ $ 1.234,50")));
     QVERIFY(decoded.lines.first().big && decoded.lines.first().text.trimmed() == QStringLiteral("Sala Ñandú"));
     QCOMPARE(decoded.commands.mid(decoded.commands.indexOf(QStringLiteral("feed 4"))).first(2),
@@ -203,7 +216,8 @@ void TestPrintService::receiptsOfTheRoomsSales() {
     testing::TestPlatform t;
     {
         auto db = data::Database::open(t.databasePath());
-        QCOMPARE(printing::saveSettings(*db, {Kind::Network, fake.address(), 80, QStringLiteral("Sala Ñandú"), true, true},
+        QCOMPARE(printing::saveSettings(*db,
+                                        {Kind::Network, fake.address(), 80, QStringLiteral("Sala Ñandú"), true, true},
                                         QStringLiteral("Admin"), t.clock.now),
                  QString());
     }

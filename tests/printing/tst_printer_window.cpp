@@ -4,8 +4,8 @@
 #include "FakePrinter.h"
 #include "TestSupport.h"
 #include "data/Database.h"
-#include "printing/PrintService.h"
 #include "printing/EscPos.h"
+#include "printing/PrintService.h"
 #include "printing/PrinterSettings.h"
 #include "printing/Receipt.h"
 #include "report/SlipPdf.h"
@@ -65,9 +65,9 @@ void TestPrinterWindow::slipAsPdf() {
     QVERIFY(size.hasMatch());
     QVERIFY(std::abs(size.captured(1).toDouble() - widthMm * 72 / 25.4) < 1);
     const QString text = run(QStringLiteral("pdftotext"), {"-enc", "UTF-8", "-layout", path, "-"});
-    for (const QString &expected : {QStringLiteral("Sala Ñandú"), QStringLiteral("Prueba de impresión - áéíóú ñÑ"),
-                                    QStringLiteral("$ 1.234,50"), QStringLiteral("Línea 29 con un texto"),
-                                    QStringLiteral("$ 29,00")}) {
+    for (const QString &expected :
+         {QStringLiteral("Sala Ñandú"), QStringLiteral("Prueba de impresión - áéíóú ñÑ"), QStringLiteral("$ 1.234,50"),
+          QStringLiteral("Línea 29 con un texto"), QStringLiteral("$ 29,00")}) {
         QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" in\n") + text));
     }
     // The printer's columns: no line of the PDF is wider than the roll holds.
@@ -80,21 +80,35 @@ void TestPrinterWindow::settingsChecked_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("refusal"); // empty: taken, and read back the same
-    QTest::newRow("no printer") << int(Kind::None) << "" << "";
-    QTest::newRow("address") << int(Kind::Network) << "192.168.0.50" << "";
-    QTest::newRow("address and port") << int(Kind::Network) << "impresora.local:9101" << "";
-    QTest::newRow("v6 and port") << int(Kind::Network) << "[fe80::1]:9100" << "";
-    QTest::newRow("no address") << int(Kind::Network) << "" << "Escriba la dirección";
-    QTest::newRow("port past the last") << int(Kind::Network) << "192.168.0.50:70000" << "no es una dirección";
-    QTest::newRow("port zero") << int(Kind::Network) << "192.168.0.50:0" << "no es una dirección";
-    QTest::newRow("a path for an address") << int(Kind::Network) << "http://x/y" << "no es una dirección";
-    QTest::newRow("default device") << int(Kind::Usb) << "" << "";
-    QTest::newRow("relative device") << int(Kind::Usb) << "usb/lp0" << "ruta completa";
-    QTest::newRow("queue") << int(Kind::Cups) << "Termica_1" << "";
+    QTest::newRow("no printer") << int(Kind::None) << ""
+                                << "";
+    QTest::newRow("address") << int(Kind::Network) << "192.168.0.50"
+                             << "";
+    QTest::newRow("address and port") << int(Kind::Network) << "impresora.local:9101"
+                                      << "";
+    QTest::newRow("v6 and port") << int(Kind::Network) << "[fe80::1]:9100"
+                                 << "";
+    QTest::newRow("no address") << int(Kind::Network) << ""
+                                << "Escriba la dirección";
+    QTest::newRow("port past the last") << int(Kind::Network) << "192.168.0.50:70000"
+                                        << "no es una dirección";
+    QTest::newRow("port zero") << int(Kind::Network) << "192.168.0.50:0"
+                               << "no es una dirección";
+    QTest::newRow("a path for an address") << int(Kind::Network) << "http://x/y"
+                                           << "no es una dirección";
+    QTest::newRow("default device") << int(Kind::Usb) << ""
+                                    << "";
+    QTest::newRow("relative device") << int(Kind::Usb) << "usb/lp0"
+                                     << "ruta completa";
+    QTest::newRow("queue") << int(Kind::Cups) << "Termica_1"
+                           << "";
     // lp would take these as its own options or as two queues.
-    QTest::newRow("queue like an option") << int(Kind::Cups) << "-h" << "cola de CUPS";
-    QTest::newRow("queue with a space") << int(Kind::Cups) << "Termica -o x" << "cola de CUPS";
-    QTest::newRow("no queue") << int(Kind::Cups) << "" << "cola de CUPS";
+    QTest::newRow("queue like an option") << int(Kind::Cups) << "-h"
+                                          << "cola de CUPS";
+    QTest::newRow("queue with a space") << int(Kind::Cups) << "Termica -o x"
+                                        << "cola de CUPS";
+    QTest::newRow("no queue") << int(Kind::Cups) << ""
+                              << "cola de CUPS";
 }
 
 void TestPrinterWindow::settingsChecked() {
@@ -154,9 +168,9 @@ void TestPrinterWindow::testSlipAndSave() {
     QCOMPARE(fake.jobs.size(), 1);
     const testing::Decoded slip = testing::decodeEscPos(fake.jobs.first());
     QCOMPARE(slip.problems, QStringList());
-    QCOMPARE(slip.texts().mid(0, 3), (QStringList{QStringLiteral("   Sala Ñandú"),
-                                                  QStringLiteral("Prueba de impresión - áéíóú ñÑ"),
-                                                  QStringLiteral("¿¡ $ 1.234,50")}));
+    QCOMPARE(slip.texts().mid(0, 3),
+             (QStringList{QStringLiteral("   Sala Ñandú"), QStringLiteral("Prueba de impresión - áéíóú ñÑ"),
+                          QStringLiteral("¿¡ $ 1.234,50")}));
     // A test prints on the printer as typed: the room's printer is still none.
     QCOMPARE(shop.desk->printer().settings().kind, Kind::None);
 
