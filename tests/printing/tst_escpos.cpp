@@ -98,8 +98,6 @@ void TestEscPos::amountsStayWholeAndRight_data() {
     QTest::addColumn<QStringList>("printed");
     QTest::newRow("beside, 58") << 58 << QStringLiteral("Total") << QStringLiteral("$ 20,00")
                                 << QStringList{QStringLiteral("Total                    $ 20,00")};
-    QTest::newRow("beside, 80") << 80 << QStringLiteral("Total") << QStringLiteral("$ 20,00")
-                                << QStringList{QStringLiteral("Total") + QString(36, u' ') + QStringLiteral("$ 20,00")};
     // The last line of the left part has no room for the amount: the amount gets a line of its own.
     QTest::newRow("own line") << 58 << QStringLiteral("Bloques agregados al puesto siete")
                               << QStringLiteral("$ 1234567,89")
@@ -134,10 +132,8 @@ void TestEscPos::commandsOfAJob_data() {
     const QStringList pulse{QStringLiteral("drawer 0 25 250")};
     const QStringList cut{QStringLiteral("feed 4"), QStringLiteral("cut 1")};
     QTest::newRow("plain") << false << false << head + body;
-    QTest::newRow("cut") << true << false << head + body + cut;
     // The drawer opens before anything is printed.
     QTest::newRow("drawer and cut") << true << true << head + pulse + body + cut;
-    QTest::newRow("drawer") << false << true << head + pulse + body;
 }
 
 void TestEscPos::commandsOfAJob() {

@@ -205,10 +205,6 @@ void TestPrintService::outageSaidOnceAndJobsInOrder() {
     fake.mode = FakePrinter::Mode::ClosesAtOnce;
     service.print(titled(QStringLiteral("x")));
     QTRY_COMPARE(down.size(), 2);
-    // No printer: nothing queued, nothing said.
-    service.setSettings({});
-    QCOMPARE(service.print(titled(QStringLiteral("y"))), quint64(0));
-    QCOMPARE(service.pending(), 0);
 }
 
 void TestPrintService::receiptsOfTheRoomsSales() {

@@ -80,35 +80,22 @@ void TestPrinterWindow::settingsChecked_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("refusal"); // empty: taken, and read back the same
-    QTest::newRow("no printer") << int(Kind::None) << ""
-                                << "";
-    QTest::newRow("address") << int(Kind::Network) << "192.168.0.50"
-                             << "";
-    QTest::newRow("address and port") << int(Kind::Network) << "impresora.local:9101"
-                                      << "";
-    QTest::newRow("v6 and port") << int(Kind::Network) << "[fe80::1]:9100"
-                                 << "";
-    QTest::newRow("no address") << int(Kind::Network) << ""
-                                << "Escriba la dirección";
-    QTest::newRow("port past the last") << int(Kind::Network) << "192.168.0.50:70000"
-                                        << "no es una dirección";
-    QTest::newRow("port zero") << int(Kind::Network) << "192.168.0.50:0"
-                               << "no es una dirección";
-    QTest::newRow("a path for an address") << int(Kind::Network) << "http://x/y"
-                                           << "no es una dirección";
-    QTest::newRow("default device") << int(Kind::Usb) << ""
-                                    << "";
-    QTest::newRow("relative device") << int(Kind::Usb) << "usb/lp0"
-                                     << "ruta completa";
-    QTest::newRow("queue") << int(Kind::Cups) << "Termica_1"
-                           << "";
+    const auto row = [](const char *name, Kind kind, const char *target, const char *refusal) {
+        QTest::newRow(name) << int(kind) << QString::fromUtf8(target) << QString::fromUtf8(refusal);
+    };
+    row("address and port", Kind::Network, "impresora.local:9101", "");
+    row("v6 and port", Kind::Network, "[fe80::1]:9100", "");
+    row("no address", Kind::Network, "", "Escriba la dirección");
+    row("port past the last", Kind::Network, "192.168.0.50:70000", "no es una dirección");
+    row("port zero", Kind::Network, "192.168.0.50:0", "no es una dirección");
+    row("a path for an address", Kind::Network, "http://x/y", "no es una dirección");
+    row("default device", Kind::Usb, "", "");
+    row("relative device", Kind::Usb, "usb/lp0", "ruta completa");
+    row("queue", Kind::Cups, "Termica_1", "");
     // lp would take these as its own options or as two queues.
-    QTest::newRow("queue like an option") << int(Kind::Cups) << "-h"
-                                          << "cola de CUPS";
-    QTest::newRow("queue with a space") << int(Kind::Cups) << "Termica -o x"
-                                        << "cola de CUPS";
-    QTest::newRow("no queue") << int(Kind::Cups) << ""
-                              << "cola de CUPS";
+    row("queue like an option", Kind::Cups, "-h", "cola de CUPS");
+    row("queue with a space", Kind::Cups, "Termica -o x", "cola de CUPS");
+    row("no queue", Kind::Cups, "", "cola de CUPS");
 }
 
 void TestPrinterWindow::settingsChecked() {
