@@ -100,13 +100,13 @@ QString writeAll(int fd, const QByteArray &job, bool socket, const QString &wher
 }
 
 // Asks a network printer for its paper: empty when it has paper or does not answer, else why not.
-QString askPaper(int fd, const QString &where, const Timeouts &timeouts, const sys::CancelToken &token,
+QString askPaper(int fd, const QString &where, const Timeouts &timeouts, int waitMs, const sys::CancelToken &token,
                  bool *answered) {
     static const QByteArray query("\x10\x04\x04", 3);
     if (QString problem = writeAll(fd, query, true, where, timeouts.writeMs, token); !problem.isEmpty()) {
         return problem;
     }
-    switch (waitFor(fd, POLLIN, QDeadlineTimer(timeouts.statusMs), token)) {
+    switch (waitFor(fd, POLLIN, QDeadlineTimer(waitMs), token)) {
     case Wait::Cancelled:
         return kCancelled;
     case Wait::TimedOut:
@@ -183,17 +183,20 @@ QString sendNetwork(const PrinterSettings &settings, const QByteArray &job, cons
     const int one = 1;
     ::setsockopt(socket.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     bool answers = false;
-    if (QString problem = askPaper(socket.fd, where, timeouts, token, &answers); !problem.isEmpty()) {
+    if (QString problem = askPaper(socket.fd, where, timeouts, timeouts.statusMs, token, &answers);
+        !problem.isEmpty()) {
         return problem;
     }
     if (QString problem = writeAll(socket.fd, job, true, where, timeouts.writeMs, token); !problem.isEmpty()) {
         return problem;
     }
-    // A printer that answered before answers again once it has read the whole job: silence or a
-    // closed connection now means the job did not all arrive.
+    // A printer that answered before answers again once it has read the whole job (which may wait
+    // for room in its buffer while it prints): silence or a closed connection then means the job
+    // did not all arrive.
     if (answers) {
         bool again = false;
-        if (QString problem = askPaper(socket.fd, where, timeouts, token, &again); !problem.isEmpty()) {
+        if (QString problem = askPaper(socket.fd, where, timeouts, timeouts.writeMs, token, &again);
+            !problem.isEmpty()) {
             return problem;
         }
         if (!again) {

@@ -16,8 +16,9 @@ namespace printing {
 
 struct Timeouts {
     int connectMs = 3000;
-    // A network printer is asked for its paper (DLE EOT 4) before and after the job; one that
-    // does not answer within this is taken to print without saying so.
+    // A network printer is asked for its paper (DLE EOT 4) before the job; one that does not
+    // answer within this is taken to print without saying so. One that answered is asked again
+    // after the job, and has writeMs to answer.
     int statusMs = 500;
     int writeMs = 5000; // the whole job, to the network or the device
     int lpMs = 10000;   // lp to take the job
