@@ -18,6 +18,7 @@ public:
         Garbage,      // answers like a web server
         WrongByte,    // answers one byte no printer sends
         ClosesAtOnce, // drops every connection as it comes
+        ClosesMidway, // answers the first question, then drops the connection as the job comes
     };
     Mode mode = Mode::Printer;
     QList<QByteArray> jobs;
@@ -36,6 +37,10 @@ public:
                 jobs.append(QByteArray());
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket, job, answered = qsizetype(0)]() mutable {
                     jobs[job] += socket->readAll();
+                    if (mode == Mode::ClosesMidway && answered > 0) {
+                        socket->abort();
+                        return;
+                    }
                     const qsizetype asked = jobs[job].count(QByteArrayLiteral("\x10\x04\x04"));
                     for (; answered < asked; ++answered) {
                         answer(socket);
@@ -50,6 +55,7 @@ private:
     void answer(QTcpSocket *socket) const {
         switch (mode) {
         case Mode::Printer:
+        case Mode::ClosesMidway:
             socket->write(QByteArray(1, char(0x12)));
             break;
         case Mode::NoPaper:

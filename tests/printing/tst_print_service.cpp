@@ -74,6 +74,8 @@ void TestPrintService::destinations_data() {
                                           << "127.0.0.1:%1 rechazó la conexión";
     QTest::newRow("network, drops the connection") << "tcp closes"
                                                    << "cortó la conexión antes de terminar";
+    QTest::newRow("network, drops the connection mid-job") << "tcp midway"
+                                                           << "cortó la conexión antes de terminar";
     QTest::newRow("network, out of paper") << "tcp no paper"
                                            << "no tiene papel";
     QTest::newRow("network, not a printer") << "tcp garbage"
@@ -105,6 +107,7 @@ void TestPrintService::destinations() {
         const std::map<QString, FakePrinter::Mode> modes{{"tcp", FakePrinter::Mode::Printer},
                                                          {"tcp silent", FakePrinter::Mode::Silent},
                                                          {"tcp closes", FakePrinter::Mode::ClosesAtOnce},
+                                                         {"tcp midway", FakePrinter::Mode::ClosesMidway},
                                                          {"tcp no paper", FakePrinter::Mode::NoPaper},
                                                          {"tcp garbage", FakePrinter::Mode::Garbage},
                                                          {"tcp wrong byte", FakePrinter::Mode::WrongByte}};
