@@ -3,10 +3,13 @@
 #include "data/DbError.h"
 #include "data/NumberText.h"
 #include "platform/Platform.h"
+#include "printing/PrinterSettings.h"
+#include "printing/Receipt.h"
 #include "room/Room.h"
 #include "room/RoomSave.h"
 #include "stations/StationBoard.h"
 #include "ui/JournalCheck.h"
+#include "ui/PrinterSettingsDialog.h"
 #include "ui/RoomSettingsDialog.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
@@ -46,6 +49,11 @@ Desk::Desk(sys::Platform &platform)
     connect(main_.get(), &formLudomat2::rateAsked, this, &Desk::openRate);
     connect(main_.get(), &formLudomat2::roomSettingsAsked, this, &Desk::openRoomSettings);
     connect(main_.get(), &formLudomat2::exitAsked, this, &Desk::exit);
+    connect(main_.get(), &formLudomat2::printerSettingsAsked, this, &Desk::openPrinterSettings);
+    connect(&board_, &stations::StationBoard::saleRecorded, this, &Desk::saleRecorded);
+    // Said once while the printer stays down, without holding anything: the sale went on.
+    connect(&printer_, &printing::PrintService::printerDown, this,
+            [this](const QString &message) { platform_.messages.postMessage(main_.get(), message, {}); });
     // The window that holds the main window comes back when the main window is activated, even
     // if it was minimised or hidden: the operator can never be left without a way on.
     connect(main_.get(), &formLudomat2::activatedWhileDisabled, this, [this] {
@@ -62,6 +70,7 @@ Desk::~Desk() {
     delete cashClose_.data();
     delete rate_.data();
     delete room_.data();
+    delete printerWindow_.data();
     main_.reset();
 }
 
@@ -79,6 +88,10 @@ frmTarifa *Desk::rateWindow() const {
 
 RoomSettingsDialog *Desk::roomWindow() const {
     return room_;
+}
+
+PrinterSettingsDialog *Desk::printerWindow() const {
+    return printerWindow_;
 }
 
 frmRegistro *Desk::journalWindow() const {
@@ -112,6 +125,14 @@ bool Desk::start() {
         main_->afterSignIn([this, text = error.describe() + roomFallbackText()] {
             platform_.messages.postMessage(main_.get(), text, {});
         });
+    }
+    try {
+        printer_.setSettings(printing::readSettings(*board_.store()));
+    } catch (const data::DbError &error) {
+        // Everything works without the printer; the administrator is told why it is not used.
+        main_->afterSignIn([this, text = QStringLiteral("No se pudo leer la impresora del salón; no se imprime hasta "
+                                                        "arreglarlo en «Impresora…».\n\n") +
+                                         error.describe()] { platform_.messages.postMessage(main_.get(), text, {}); });
     }
     board_.restore();
 
@@ -175,6 +196,9 @@ void Desk::changeUser() {
         }
         if (room_) {
             room_->unload(); // it was opened with the last administrator's password
+        }
+        if (printerWindow_) {
+            printerWindow_->unload();
         }
         board_.noteChangeOfUser();
     }
@@ -273,6 +297,38 @@ void Desk::openRoomSettings(const QString &administrator) {
             });
     }
     room_->showForm(); // the main window stays usable
+}
+
+void Desk::openPrinterSettings(const QString &administrator) {
+    forgetUnloading(printerWindow_);
+    if (!printerWindow_) {
+        printerWindow_ = new PrinterSettingsDialog(
+            platform_, printer_, printer_.settings(), [this, administrator](const printing::PrinterSettings &typed) {
+                if (!board_.store()) {
+                    return QStringLiteral("La base de datos está cerrada: no se guardó la impresora.");
+                }
+                QString problem =
+                    printing::saveSettings(*board_.store(), typed, administrator, platform_.clock.wallTime());
+                if (problem.isEmpty()) {
+                    printer_.setSettings(typed);
+                }
+                return problem;
+            });
+    }
+    printerWindow_->showForm(); // the main window stays usable
+}
+
+void Desk::saleRecorded(const stations::Sale &sale) {
+    const printing::PrinterSettings &settings = printer_.settings();
+    // Nothing to take from the drawer for a sale of nothing.
+    const bool drawer = settings.drawer && sale.cents > 0;
+    if (settings.receipts) {
+        printing::Document document = printing::receipt(settings.shopName, sale);
+        document.openDrawer = drawer;
+        printer_.print(document);
+    } else if (drawer) {
+        printer_.print(printing::drawerOnly());
+    }
 }
 
 void Desk::exit() {

@@ -2,6 +2,7 @@
 
 #include "accounts/AccountService.h"
 #include "accounts/Session.h"
+#include "printing/PrintService.h"
 #include "rate/RateService.h"
 #include "stations/StationBoard.h"
 
@@ -16,6 +17,7 @@ class formUsuario;
 class frmGraficos;
 class frmRegistro;
 class frmTarifa;
+class PrinterSettingsDialog;
 class RoomSettingsDialog;
 namespace cash_close {
 struct Report;
@@ -54,12 +56,14 @@ public:
     accounts::AccountService &accounts() { return accounts_; }
     stations::StationBoard &board() { return board_; }
     rate::RateService &rates() { return rates_; }
+    printing::PrintService &printer() { return printer_; }
     formLudomat2 &mainWindow() { return *main_; }
     // The other windows while they are open (or going away), else null.
     formUsuario *accountsWindow() const;
     formCaja *cashCloseWindow() const;
     frmTarifa *rateWindow() const;
     RoomSettingsDialog *roomWindow() const;
+    PrinterSettingsDialog *printerWindow() const;
     frmRegistro *journalWindow() const;
     frmGraficos *chartsWindow() const;
 
@@ -69,6 +73,10 @@ private:
     void openRate();
     // "Configuración del salón", once the main window has checked the administrator's password.
     void openRoomSettings(const QString &administrator);
+    // "Impresora", likewise.
+    void openPrinterSettings(const QString &administrator);
+    // A sale's receipt, and the cash drawer opened, as the room's printer is set.
+    void saleRecorded(const stations::Sale &sale);
     void openJournal(const QDateTime &from, const QDateTime &to);
     void openCharts(const cash_close::Report &report);
     void exit();
@@ -86,11 +94,13 @@ private:
     accounts::AccountService accounts_;
     stations::StationBoard board_;
     rate::RateService rates_;
+    printing::PrintService printer_;
     std::unique_ptr<formLudomat2> main_;
     QPointer<formUsuario> accountsWindow_;
     QPointer<formCaja> cashClose_;
     QPointer<frmTarifa> rate_;
     QPointer<RoomSettingsDialog> room_;
+    QPointer<PrinterSettingsDialog> printerWindow_;
     QPointer<frmRegistro> journal_;
     QPointer<frmGraficos> charts_;
 };

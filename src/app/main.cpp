@@ -19,15 +19,19 @@
 //               name rules;
 //  - cash_close/  the cash-close run and its exports; rate/  the rate's input and RateService,
 //               whose command stores a new rate with its journal entry and signals rateStored;
-//  - report/    the printed report (painting only, for the command line's PDF too);
+//  - printing/  slips and receipts for a thermal printer: a Document laid out and encoded as
+//               ESC/POS, the printer's settings, and PrintService, which sends its queue one job
+//               after another in the background and says once when the printer is down;
+//  - report/    the printed report (painting only, for the command line's PDF too), a slip as PDF;
 //  - ui/        the windows: they show the services, call their commands and connect to their
 //               signals, and say what the operator asks for; none knows another. Also the real
 //               message boxes, alarm and file chooser behind the platform's seam;
 //  - app/       main, the start-up, the command line and the Desk, where the program is put
 //               together.
-// The Desk owns the services (Session, AccountService, StationBoard, RateService) and every
-// window: the main window for the whole run; the accounts window, the cash close and the rate
-// window from when they are asked for until they are left; the journal and chart windows as the
+// The Desk owns the services (Session, AccountService, StationBoard, RateService, PrintService)
+// and every window: the main window for the whole run; the accounts window, the cash close, the
+// rate window, the room's and the printer's from when they are asked for until they are left; the
+// board's sales become receipts there; the journal and chart windows as the
 // cash close's children. Who signals whom: the main window's buttons ask the Desk for a change
 // of user, the cash close, the rate window or the end; the accounts window signs in through
 // AccountService (into the Session) and then says signedIn, and the Desk gives the main window

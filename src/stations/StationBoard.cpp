@@ -301,6 +301,9 @@ bool StationBoard::open(int index, StationMode mode, int blocks) {
     s.terms = std::make_shared<const pricing::Terms>(terms);
     openStation(s, rate, nowMs, opened);
     Q_EMIT stationChanged(index);
+    if (!contador) {
+        announceSale(index, modeName(false), qint64(rate.Minutos) * 60 * blocks, blocks, opening.cents, now);
+    }
     return true;
 }
 
@@ -361,9 +364,20 @@ bool StationBoard::close(const Checkout &quote) {
         // Paid in advance: closing early records nothing more.
         return false;
     }
+    const bool sold = s.mode == StationMode::Contador;
     closeStation(s);
     Q_EMIT stationChanged(index);
+    if (sold) {
+        announceSale(index, modeName(true), quote.hours * 3600 + quote.minutes * 60 + quote.seconds, quote.blocks,
+                     quote.cents, quote.at);
+    }
     return true;
+}
+
+void StationBoard::announceSale(int index, const QString &kind, qint64 seconds, qint64 blocks, qint64 cents,
+                                const QDateTime &at) {
+    Q_EMIT saleRecorded(
+        Sale{setup(index).number, setup(index).name, kind, seconds, blocks, cents, session_.user(), at});
 }
 
 bool StationBoard::pause(int index) {
@@ -534,6 +548,9 @@ Change StationBoard::extendPrepaid(const Target &target, int blocks, int minutes
     }
     stations_[at(index)] = next;
     Q_EMIT stationChanged(index);
+    if (blocks > 0) {
+        announceSale(index, kinds::kPrepagoAgregado, addedMinutes * 60, blocks, cents, wall);
+    }
     return {true, {}};
 }
 

@@ -39,6 +39,19 @@ struct Checkout {
     QDateTime at;             // wall clock
 };
 
+// A sale just committed, for its receipt: a prepaid time sold, blocks added to one, a Contador
+// closed. kind is the mode its row of Alquiler has; seconds the time sold, or run for a Contador.
+struct Sale {
+    int number = 0;
+    QString name;
+    QString kind;
+    qint64 seconds = 0;
+    qint64 blocks = 0;
+    qint64 cents = 0;
+    QString operatorName;
+    QDateTime at; // wall clock, as recorded
+};
+
 // The rental an operation is meant for: a station and the opening its operator saw. An
 // operation finds a station that no longer runs that rental and changes nothing.
 struct Target {
@@ -192,6 +205,8 @@ Q_SIGNALS:
     void prepaidEnded(int index);
     void writeFailed(int index, const QString &message);
     void restored(const QString &message, const QList<int> &ended);
+    // After each sale is in the books (never for a write the file refused).
+    void saleRecorded(const stations::Sale &sale);
 
 private:
     struct JournalNote {
@@ -227,6 +242,7 @@ private:
     // The open stations' rows with the time seen now.
     QStringList openRowWrites() const;
     void markEnded(int index);
+    void announceSale(int index, const QString &kind, qint64 seconds, qint64 blocks, qint64 cents, const QDateTime &at);
     // The rate of a station's terms, as its prepaid split and its row use it.
     Rate rateFor(int index) const;
     // An idle prepaid choice's amount as its terms price it now.

@@ -60,6 +60,7 @@ Q_SIGNALS:
     void rateAsked();
     // "Configuración del salón", the administrator's password checked: who typed it.
     void roomSettingsAsked(const QString &administrator);
+    void printerSettingsAsked(const QString &administrator);
     // "&Salir", or the title bar's close box: the window itself never closes.
     void exitAsked();
     // Activated while it takes no input: the window that holds it should come back.
@@ -128,6 +129,7 @@ private:
     void askAdministrator(const QString &why, std::function<void(const QString &administrator)> then);
     void askCheckoutSetting();
     void askRoomSettings();
+    void askPrinterSettings();
     static QColor digitsColour();
 
     accounts::Session &session_;

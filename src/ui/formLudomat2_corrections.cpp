@@ -165,6 +165,11 @@ void formLudomat2::askCheckoutSetting() {
                      [this, on](const QString &administrator) { board_.setConfirmsCheckout(on, administrator); });
 }
 
+void formLudomat2::askPrinterSettings() {
+    askAdministrator(QStringLiteral("Para cambiar la impresora de recibos, escriba la contraseña del administrador."),
+                     [this](const QString &administrator) { Q_EMIT printerSettingsAsked(administrator); });
+}
+
 void formLudomat2::askRoomSettings() {
     askAdministrator(QStringLiteral("Para cambiar los puestos, las consolas o sus precios, escriba la contraseña del "
                                     "administrador."),

@@ -198,6 +198,8 @@ void formLudomat2::showMenu(int row, QPoint globalPos) {
         connect(checkout, &QAction::triggered, this, &formLudomat2::askCheckoutSetting);
         connect(menu.addAction(QStringLiteral("Configuración del &salón…")), &QAction::triggered, this,
                 &formLudomat2::askRoomSettings);
+        connect(menu.addAction(QStringLiteral("&Impresora…")), &QAction::triggered, this,
+                &formLudomat2::askPrinterSettings);
     }
     menu.exec(globalPos);
 }
