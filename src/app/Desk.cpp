@@ -11,7 +11,10 @@
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
+#include "ui/frmArqueo.h"
+#include "ui/frmFondo.h"
 #include "ui/frmGraficos.h"
+#include "ui/frmMovimiento.h"
 #include "ui/frmRegistro.h"
 #include "ui/frmTarifa.h"
 
@@ -40,12 +43,15 @@ QString roomFallbackText() {
 Desk::Desk(sys::Platform &platform)
     : platform_(platform), accounts_(platform.databasePath(), platform.clock, session_),
       board_(platform.clock, session_), rates_(platform.databasePath(), platform.clock, session_),
+      shifts_(platform.clock, [this] { return board_.store(); }),
       main_(std::make_unique<formLudomat2>(platform, session_, accounts_, board_)) {
     connect(main_.get(), &formLudomat2::changeOfUserAsked, this, &Desk::changeUser);
     connect(main_.get(), &formLudomat2::cashCloseAsked, this, &Desk::openCashClose);
     connect(main_.get(), &formLudomat2::rateAsked, this, &Desk::openRate);
     connect(main_.get(), &formLudomat2::roomSettingsAsked, this, &Desk::openRoomSettings);
     connect(main_.get(), &formLudomat2::exitAsked, this, &Desk::exit);
+    connect(main_.get(), &formLudomat2::cashMovementAsked, this, &Desk::openMovement);
+    main_->setSaleCheck([this] { return shiftForSale(); });
     // The window that holds the main window comes back when the main window is activated, even
     // if it was minimised or hidden: the operator can never be left without a way on.
     connect(main_.get(), &formLudomat2::activatedWhileDisabled, this, [this] {
@@ -58,6 +64,8 @@ Desk::Desk(sys::Platform &platform)
 
 // Every window goes before the services it shows; the cash close takes its children along.
 Desk::~Desk() {
+    delete arqueo_.data();
+    delete fondo_.data();
     delete accountsWindow_.data();
     delete cashClose_.data();
     delete rate_.data();
@@ -89,9 +97,17 @@ frmGraficos *Desk::chartsWindow() const {
     return charts_;
 }
 
+frmFondo *Desk::floatWindow() const {
+    return fondo_;
+}
+
+frmArqueo *Desk::countWindow() const {
+    return arqueo_;
+}
+
 bool Desk::start() {
     // The accounts window comes first and the main window waits, without input, for a sign-in.
-    changeUser();
+    showAccounts();
 
     const stations::StationBoard::LoadResult loaded = board_.load(platform_.databasePath());
     if (loaded.result == stations::StationBoard::Loaded::Unreadable && accountsWindow_ &&
@@ -156,6 +172,12 @@ void Desk::bringToFront() {
 }
 
 ui::Form *Desk::holder() const {
+    if (arqueo_ && !arqueo_->isUnloading()) {
+        return arqueo_;
+    }
+    if (fondo_ && !fondo_->isUnloading()) {
+        return fondo_;
+    }
     if (accountsWindow_ && !accountsWindow_->isUnloading()) {
         return accountsWindow_;
     }
@@ -166,6 +188,19 @@ ui::Form *Desk::holder() const {
 }
 
 void Desk::changeUser() {
+    if (arqueo_ && !arqueo_->isUnloading()) {
+        return; // the count is under way
+    }
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (board_.store() && session_.isSignedIn() && open.shift) {
+        askCount(
+            *open.shift, false, [this] { showAccounts(); }, [this] { enterMain(); });
+        return;
+    }
+    showAccounts();
+}
+
+void Desk::showAccounts() {
     forgetUnloading(accountsWindow_);
     session_.ownerSeal().forget(); // the administrator's key goes until the next sign-in
     if (board_.store()) {          // a change of user, not the start-up
@@ -194,11 +229,105 @@ void Desk::changeUser() {
 }
 
 void Desk::signedIn() {
-    main_->setEnabled(true);
-    main_->activateWindow();
     if (accountsWindow_) {
         accountsWindow_->unload();
     }
+    startShift();
+}
+
+void Desk::startShift() {
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (!open.problem.isEmpty()) {
+        // Without its shifts the room still counts; every write will say what is wrong.
+        enterMain();
+        platform_.messages.postMessage(main_.get(), open.problem, {});
+        return;
+    }
+    if (!open.shift) {
+        askFloat({}, [this] { showAccounts(); });
+        return;
+    }
+    const shifts::ShiftRecord &shift = *open.shift;
+    if (shift.usuario == session_.user()) {
+        // Its own operator may go on with it, as if the program had never stopped. The question
+        // is a window of its own: the main window, and a child of it, take no input yet.
+        const int answer = platform_.messages.ask(
+            nullptr,
+            QStringLiteral("Su turno %1, abierto el %2, sigue abierto.")
+                .arg(shift.numero)
+                .arg(shift.apertura.toString(QStringLiteral("dd/MM/yyyy HH:mm"))),
+            {QStringLiteral("Contar la caja y cerrarlo"), QStringLiteral("Seguir con el turno")});
+        if (answer != 0) {
+            enterMain();
+            return;
+        }
+        askCount(
+            shift, false, [this] { startShift(); }, [this] { startShift(); });
+        return;
+    }
+    // Another operator's shift: counted now, or closed uncounted by the administrator.
+    askCount(
+        shift, true, [this] { startShift(); }, [this] { showAccounts(); });
+}
+
+void Desk::askFloat(const QString &note, std::function<void()> cancelled) {
+    forgetUnloading(fondo_);
+    if (!fondo_) {
+        fondo_ = new frmFondo(platform_, shifts_, session_, note);
+        connect(fondo_, &frmFondo::shiftOpened, this, &Desk::enterMain);
+        connect(fondo_, &frmFondo::withoutShift, this, &Desk::enterMain);
+        connect(fondo_, &frmFondo::cancelled, this, std::move(cancelled));
+    }
+    fondo_->keepAbove(*main_);
+    fondo_->showForm();
+    main_->setEnabled(false);
+}
+
+void Desk::askCount(const shifts::ShiftRecord &shift, bool unclosed, std::function<void()> done,
+                    std::function<void()> cancelled) {
+    forgetUnloading(arqueo_);
+    if (arqueo_) {
+        arqueo_->showForm();
+        return;
+    }
+    arqueo_ = new frmArqueo(platform_, shifts_, accounts_, session_, shift, unclosed);
+    connect(arqueo_, &frmArqueo::finished, this, std::move(done));
+    connect(arqueo_, &frmArqueo::cancelled, this, std::move(cancelled));
+    arqueo_->keepAbove(*main_);
+    arqueo_->showForm();
+    main_->setEnabled(false);
+}
+
+void Desk::enterMain() {
+    main_->setEnabled(true);
+    main_->activateWindow();
+}
+
+bool Desk::shiftForSale() {
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (open.shift || !open.problem.isEmpty()) {
+        return true; // a file that cannot be read is reported by the sale itself
+    }
+    askFloat(QStringLiteral("Para cobrar hace falta un turno: escriba el efectivo que hay en la caja y vuelva a "
+                            "pulsar el puesto."),
+             [this] { enterMain(); });
+    return false;
+}
+
+void Desk::openMovement(shifts::MovementKind kind) {
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (!open.shift) {
+        platform_.messages.showMessage(
+            main_.get(),
+            open.problem.isEmpty()
+                ? QStringLiteral("No hay un turno abierto: el efectivo entra y sale de la caja en un turno.")
+                : open.problem);
+        return;
+    }
+    auto *dialog = new frmMovimiento(main_.get(), platform_, shifts_, session_, kind);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, main_.get(), [this] { main_->activateWindow(); });
+    dialog->open();
 }
 
 void Desk::openCashClose() {
@@ -206,7 +335,8 @@ void Desk::openCashClose() {
     if (!cashClose_) {
         cashClose_ = new formCaja(platform_, session_, board_, accounts_);
         connect(cashClose_, &formCaja::left, this, &Desk::cashCloseLeft);
-        connect(cashClose_, &formCaja::copyRestored, this, &Desk::changeUser);
+        // Other books: their shifts are found at the next sign-in.
+        connect(cashClose_, &formCaja::copyRestored, this, &Desk::showAccounts);
         connect(cashClose_, &formCaja::journalAsked, this, &Desk::openJournal);
         connect(cashClose_, &formCaja::chartsAsked, this, &Desk::openCharts);
         cashClose_->Form_Load();
@@ -268,9 +398,15 @@ void Desk::openRoomSettings(const QString &administrator) {
             platform_.messages.showMessage(main_.get(), error.describe() + roomFallbackText());
         }
         room_ = new RoomSettingsDialog(
-            platform_, stored, std::move(running), [this, stored, administrator](const room::Room &after) {
+            platform_, stored, std::move(running),
+            [this, stored, administrator](const room::Room &after) {
                 return room::saveRoom(*board_.store(), stored, after, administrator, platform_.clock.wallTime());
-            });
+            },
+            RoomSettingsDialog::Denominations{
+                shifts_.denominations(), [this, administrator](const QVector<qint64> &cents) {
+                    const shifts::ShiftService::Result r = shifts_.setDenominations(cents, administrator);
+                    return r.ok ? QString() : r.problem;
+                }});
     }
     room_->showForm(); // the main window stays usable
 }
@@ -281,9 +417,24 @@ void Desk::exit() {
         accountsWindow_->mode() == formUsuario::Mode::NewAccount) {
         return;
     }
+    if (arqueo_ && !arqueo_->isUnloading()) {
+        arqueo_->showForm(); // the count is under way: it ends first
+        return;
+    }
     if (!settleOpenStations(holder() ? static_cast<QWidget *>(holder()) : main_.get())) {
         return;
     }
+    // The operator signs out: the shift closes with its count, after the stations are settled.
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (session_.isSignedIn() && open.shift && main_->isEnabled()) {
+        askCount(
+            *open.shift, false, [this] { endProgram(); }, [this] { enterMain(); });
+        return;
+    }
+    endProgram();
+}
+
+void Desk::endProgram() {
     session_.ownerSeal().forget();
     board_.shutDown();
     platform_.ender.endProgram();
@@ -302,6 +453,14 @@ bool Desk::settleOpenStations(QWidget *parent) {
         return true;
     }
     const int n = int(running.size());
+    if (main_->isEnabled() && !shifts_.current().shift) {
+        // The administrator entered without a shift: nothing is collected outside one.
+        return platform_.messages.ask(parent,
+                                      (n == 1 ? QStringLiteral("Hay 1 puesto en curso.")
+                                              : QStringLiteral("Hay %1 puestos en curso.").arg(n)) +
+                                          QStringLiteral(" Sin un turno abierto no se cobran."),
+                                      {QStringLiteral("Dejar en curso"), QStringLiteral("Cancelar")}) == 0;
+    }
     const int answer = platform_.messages.ask(
         parent, n == 1 ? QStringLiteral("Hay 1 puesto en curso.") : QStringLiteral("Hay %1 puestos en curso.").arg(n),
         {QStringLiteral("Cerrar y cobrar todos"), QStringLiteral("Dejar en curso"), QStringLiteral("Cancelar")});

@@ -3,14 +3,18 @@
 #include "accounts/AccountService.h"
 #include "accounts/Session.h"
 #include "rate/RateService.h"
+#include "shifts/ShiftService.h"
 #include "stations/StationBoard.h"
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class QDateTime;
 class formCaja;
+class frmArqueo;
+class frmFondo;
 class formLudomat2;
 class formUsuario;
 class frmGraficos;
@@ -54,6 +58,7 @@ public:
     accounts::AccountService &accounts() { return accounts_; }
     stations::StationBoard &board() { return board_; }
     rate::RateService &rates() { return rates_; }
+    shifts::ShiftService &shifts() { return shifts_; }
     formLudomat2 &mainWindow() { return *main_; }
     // The other windows while they are open (or going away), else null.
     formUsuario *accountsWindow() const;
@@ -62,9 +67,28 @@ public:
     RoomSettingsDialog *roomWindow() const;
     frmRegistro *journalWindow() const;
     frmGraficos *chartsWindow() const;
+    frmFondo *floatWindow() const;
+    frmArqueo *countWindow() const;
 
 private:
+    // A change of user: the open shift's count first, then the accounts window; a count left
+    // undone leaves the operator signed in, the shift open.
     void changeUser();
+    // The accounts window, the main window without input until a sign-in.
+    void showAccounts();
+    // After a sign-in: a shift left open is continued (its own operator) or closed with its count,
+    // then the float of a new one.
+    void startShift();
+    // The float of a new shift; cancelled() runs when the operator leaves it.
+    void askFloat(const QString &note, std::function<void()> cancelled);
+    // The count of the open shift, then done() (the shift closed) or cancelled() (still open).
+    void askCount(const shifts::ShiftRecord &shift, bool unclosed, std::function<void()> done,
+                  std::function<void()> cancelled);
+    void enterMain();
+    // A sale needs an open shift: without one the float is asked first, and false.
+    bool shiftForSale();
+    void openMovement(shifts::MovementKind kind);
+    void endProgram();
     void openCashClose();
     void openRate();
     // "Configuración del salón", once the main window has checked the administrator's password.
@@ -77,8 +101,8 @@ private:
     bool settleOpenStations(QWidget *parent);
     void signedIn();
     void cashCloseLeft();
-    // The window that holds the main window without input: the accounts window, else the cash
-    // close; null when neither is open.
+    // The window that holds the main window without input: the count, the float, the accounts
+    // window, else the cash close; null when none is open.
     ui::Form *holder() const;
 
     sys::Platform &platform_;
@@ -86,9 +110,12 @@ private:
     accounts::AccountService accounts_;
     stations::StationBoard board_;
     rate::RateService rates_;
+    shifts::ShiftService shifts_;
     std::unique_ptr<formLudomat2> main_;
     QPointer<formUsuario> accountsWindow_;
     QPointer<formCaja> cashClose_;
+    QPointer<frmFondo> fondo_;
+    QPointer<frmArqueo> arqueo_;
     QPointer<frmTarifa> rate_;
     QPointer<RoomSettingsDialog> room_;
     QPointer<frmRegistro> journal_;

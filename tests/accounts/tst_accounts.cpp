@@ -47,7 +47,9 @@ struct Session {
     }
     // "C&ambiar de Usuario" on the main window: a fresh accounts window.
     void changeUser() {
+        testing::acceptFloat(*desk); // the float, when the last sign-in asked for it
         click(testing::control<QPushButton>(main, "cmdUsuario"));
+        testing::countDrawer(*desk);
         u = desk->accountsWindow();
     }
     QString operatorShown() const { return testing::control<QLabel>(main, "lblUsuario")->text(); }

@@ -62,6 +62,14 @@ keys "$dialog" Tab
 xdotool type --delay 50 clave-nueva
 keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
+# The shift opens with the float, offered in its box: Enter takes it.
+fondo=$(wait_window '^Fondo de caja$') || fail "the sign-in did not ask for the float"
+keys "$fondo"
+xdotool type --delay 50 250
+keys "$fondo" Return
+wait_gone '^Fondo de caja$' || fail "Enter did not open the shift"
+[ "$(sqlite3 "$db" "SELECT Usuario || '|' || Fondo || '|' || Estado FROM Turnos")" = "Admin|250.0|Abierto" ] \
+  || fail "the shift was not opened with its float"
 
 # Station 1, Contador: open, let it run, close. Closing shows the checkout: Esc goes on with the
 # rental (nothing recorded), Enter collects.
@@ -115,6 +123,8 @@ keys "$usuario"
 xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
+# The shift the killed program left open is the same operator's: Enter goes on with it.
+continue_shift
 box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
 keys "$box" Return
 for n in 3 5; do
@@ -135,6 +145,13 @@ kill -0 $app 2>/dev/null || fail "the program ended although the question was ca
 keys "$main" alt+s
 box=$(wait_window '^Ludomat$') || fail "leaving again asked nothing"
 keys "$box" shift+Tab space
+# Then the count, blind: Enter stores it (nothing counted), Enter again goes on and the program ends.
+arqueo=$(wait_window '^Arqueo de caja$') || fail "leaving did not ask for the count"
+keys "$arqueo" Return
+sleep 0.5
+[ "$(sqlite3 "$db" "SELECT Estado || '|' || Contado || '|' || (Diferencia = -Esperado) FROM Turnos")" = "Cerrado|0.0|1" ] \
+  || fail "the count did not close the shift"
+keys "$arqueo" Return
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 kill -0 $app 2>/dev/null && fail "the program did not end on Salir"
 

@@ -209,6 +209,7 @@ private Q_SLOTS:
         QTest::mouseClick(control<QPushButton>(rate, "cmdGuardar"), Qt::LeftButton);
         QVERIFY(testing::answerAdministrator(rate, QStringLiteral("admin")));
         QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
+        QVERIFY(testing::countDrawer(*r.desk));
         const journal::Verification v = journal::verify(*data::Database::open(r.t.databasePath()));
         QVERIFY2(v.ok, qPrintable(v.problem));
         QVERIFY2(v.booksChecked && v.booksAgree(), qPrintable(v.differences.value(0).english()));
@@ -287,10 +288,14 @@ private Q_SLOTS:
         r.t.messages.answers = {answer};
         if (fromAccounts) {
             QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
+            QVERIFY(testing::countDrawer(*r.desk));
             QTRY_VERIFY(r.desk->accountsWindow() && r.desk->accountsWindow()->isVisible());
             QTest::mouseClick(r.desk->accountsWindow()->findChild<QPushButton *>("cmdSalir"), Qt::LeftButton);
         } else {
             QTest::mouseClick(control<QPushButton>(&r.w, "cmdSalir"), Qt::LeftButton);
+            if (answer != 2) { // then the shift's count
+                QVERIFY(testing::countDrawer(*r.desk));
+            }
         }
         QCOMPARE(r.said().value(0),
                  QStringLiteral("Hay 2 puestos en curso.|Cerrar y cobrar todos|Dejar en curso|Cancelar"));
@@ -360,6 +365,7 @@ private Q_SLOTS:
         open();
         // Nobody who signs in next may act through the administrator's window.
         QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
+        QVERIFY(testing::countDrawer(*r.desk));
         QTRY_VERIFY(!r.desk->roomWindow());
         testing::signIn(*r.desk);
         open();
