@@ -17,6 +17,9 @@
 //               the books: every password checked through the file's one throttle, every change
 //               written with its journal entry, the sign-in made in the session; the password and
 //               name rules;
+//  - shifts/    the operator's shift: ShiftService opens it with a float, takes cash in and out and
+//               closes it with a count of the drawer, each with its journal entries in one
+//               transaction on the board's handle, and signals shiftClosed with what its slip needs;
 //  - cash_close/  the cash-close run and its exports; rate/  the rate's input and RateService,
 //               whose command stores a new rate with its journal entry and signals rateStored;
 //  - report/    the printed report (painting only, for the command line's PDF too);
@@ -25,7 +28,7 @@
 //               message boxes, alarm and file chooser behind the platform's seam;
 //  - app/       main, the start-up, the command line and the Desk, where the program is put
 //               together.
-// The Desk owns the services (Session, AccountService, StationBoard, RateService) and every
+// The Desk owns the services (Session, AccountService, StationBoard, RateService, ShiftService) and every
 // window: the main window for the whole run; the accounts window, the cash close and the rate
 // window from when they are asked for until they are left; the journal and chart windows as the
 // cash close's children. Who signals whom: the main window's buttons ask the Desk for a change
