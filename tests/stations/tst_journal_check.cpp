@@ -347,7 +347,7 @@ private Q_SLOTS:
             detalle.replace(QStringLiteral("Importe=10"), QStringLiteral("Importe=1"));
             QProcess script;
             script.start(QString::fromLocal8Bit(qgetenv("LUDOMAT_SOURCE_DIR")) + "/tests/stations/rewrite_journal.sh",
-                         {shop.t.databasePath(), "5", detalle, "UPDATE Alquiler SET Importe = 1 WHERE rowid = 1"});
+                         {shop.t.databasePath(), "6", detalle, "UPDATE Alquiler SET Importe = 1 WHERE rowid = 1"});
             QVERIFY(script.waitForFinished(60000));
             QVERIFY2(script.exitCode() == 0, script.readAllStandardError().constData());
         }
