@@ -7,14 +7,19 @@
 #include "printing/Receipt.h"
 #include "room/Room.h"
 #include "room/RoomSave.h"
+#include "shifts/ShiftSlip.h"
 #include "stations/StationBoard.h"
 #include "ui/JournalCheck.h"
 #include "ui/PrinterSettingsDialog.h"
+#include "ui/ReportActions.h"
 #include "ui/RoomSettingsDialog.h"
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
+#include "ui/frmArqueo.h"
+#include "ui/frmFondo.h"
 #include "ui/frmGraficos.h"
+#include "ui/frmMovimiento.h"
 #include "ui/frmRegistro.h"
 #include "ui/frmTarifa.h"
 
@@ -43,6 +48,7 @@ QString roomFallbackText() {
 Desk::Desk(sys::Platform &platform)
     : platform_(platform), accounts_(platform.databasePath(), platform.clock, session_),
       board_(platform.clock, session_), rates_(platform.databasePath(), platform.clock, session_),
+      shifts_(platform.clock, [this] { return board_.store(); }),
       main_(std::make_unique<formLudomat2>(platform, session_, accounts_, board_)) {
     connect(main_.get(), &formLudomat2::changeOfUserAsked, this, &Desk::changeUser);
     connect(main_.get(), &formLudomat2::cashCloseAsked, this, &Desk::openCashClose);
@@ -54,6 +60,14 @@ Desk::Desk(sys::Platform &platform)
     // Said once while the printer stays down, without holding anything: the sale went on.
     connect(&printer_, &printing::PrintService::printerDown, this,
             [this](const QString &message) { platform_.messages.postMessage(main_.get(), message, {}); });
+    connect(main_.get(), &formLudomat2::cashMovementAsked, this, &Desk::openMovement);
+    // Each close or recount of a shift prints its slip on the room's printer, when there is one.
+    connect(&shifts_, &shifts::ShiftService::shiftClosed, this, [this](const shifts::Closing &closing) {
+        if (printer_.hasPrinter()) {
+            printer_.print(shifts::slipDocument(closing, printer_.settings().shopName));
+        }
+    });
+    main_->setSaleCheck([this] { return shiftForSale(); });
     // The window that holds the main window comes back when the main window is activated, even
     // if it was minimised or hidden: the operator can never be left without a way on.
     connect(main_.get(), &formLudomat2::activatedWhileDisabled, this, [this] {
@@ -66,6 +80,8 @@ Desk::Desk(sys::Platform &platform)
 
 // Every window goes before the services it shows; the cash close takes its children along.
 Desk::~Desk() {
+    delete arqueo_.data();
+    delete fondo_.data();
     delete accountsWindow_.data();
     delete cashClose_.data();
     delete rate_.data();
@@ -102,9 +118,17 @@ frmGraficos *Desk::chartsWindow() const {
     return charts_;
 }
 
+frmFondo *Desk::floatWindow() const {
+    return fondo_;
+}
+
+frmArqueo *Desk::countWindow() const {
+    return arqueo_;
+}
+
 bool Desk::start() {
     // The accounts window comes first and the main window waits, without input, for a sign-in.
-    changeUser();
+    showAccounts();
 
     const stations::StationBoard::LoadResult loaded = board_.load(platform_.databasePath());
     if (loaded.result == stations::StationBoard::Loaded::Unreadable && accountsWindow_ &&
@@ -177,6 +201,12 @@ void Desk::bringToFront() {
 }
 
 ui::Form *Desk::holder() const {
+    if (arqueo_ && !arqueo_->isUnloading()) {
+        return arqueo_;
+    }
+    if (fondo_ && !fondo_->isUnloading()) {
+        return fondo_;
+    }
     if (accountsWindow_ && !accountsWindow_->isUnloading()) {
         return accountsWindow_;
     }
@@ -187,6 +217,19 @@ ui::Form *Desk::holder() const {
 }
 
 void Desk::changeUser() {
+    if (arqueo_ && !arqueo_->isUnloading()) {
+        return; // the count is under way
+    }
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (board_.store() && session_.isSignedIn() && open.shift) {
+        askCount(
+            *open.shift, false, [this] { showAccounts(); }, [this] { enterMain(); });
+        return;
+    }
+    showAccounts();
+}
+
+void Desk::showAccounts() {
     forgetUnloading(accountsWindow_);
     session_.ownerSeal().forget(); // the administrator's key goes until the next sign-in
     if (board_.store()) {          // a change of user, not the start-up
@@ -207,7 +250,7 @@ void Desk::changeUser() {
         connect(accountsWindow_, &formUsuario::signedIn, this, &Desk::signedIn);
         connect(accountsWindow_, &formUsuario::exitRequested, this, [this] {
             if (settleOpenStations(accountsWindow_)) {
-                platform_.ender.endProgram();
+                endWhenPrinted();
             }
         });
         accountsWindow_->Form_Load();
@@ -218,11 +261,105 @@ void Desk::changeUser() {
 }
 
 void Desk::signedIn() {
-    main_->setEnabled(true);
-    main_->activateWindow();
     if (accountsWindow_) {
         accountsWindow_->unload();
     }
+    startShift();
+}
+
+void Desk::startShift() {
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (!open.problem.isEmpty()) {
+        // Without its shifts the room still counts; every write will say what is wrong.
+        enterMain();
+        platform_.messages.postMessage(main_.get(), open.problem, {});
+        return;
+    }
+    if (!open.shift) {
+        askFloat({}, [this] { showAccounts(); });
+        return;
+    }
+    const shifts::ShiftRecord &shift = *open.shift;
+    if (shift.usuario == session_.user()) {
+        // Its own operator may go on with it, as if the program had never stopped. The question
+        // is a window of its own: the main window, and a child of it, take no input yet.
+        const int answer = platform_.messages.ask(
+            nullptr,
+            QStringLiteral("Su turno %1, abierto el %2, sigue abierto.")
+                .arg(shift.numero)
+                .arg(shift.apertura.toString(QStringLiteral("dd/MM/yyyy HH:mm"))),
+            {QStringLiteral("Contar la caja y cerrarlo"), QStringLiteral("Seguir con el turno")});
+        if (answer != 0) {
+            enterMain();
+            return;
+        }
+        askCount(
+            shift, false, [this] { startShift(); }, [this] { startShift(); });
+        return;
+    }
+    // Another operator's shift: counted now, or closed uncounted by the administrator.
+    askCount(
+        shift, true, [this] { startShift(); }, [this] { showAccounts(); });
+}
+
+void Desk::askFloat(const QString &note, std::function<void()> cancelled) {
+    forgetUnloading(fondo_);
+    if (!fondo_) {
+        fondo_ = new frmFondo(platform_, shifts_, session_, note);
+        connect(fondo_, &frmFondo::shiftOpened, this, &Desk::enterMain);
+        connect(fondo_, &frmFondo::withoutShift, this, &Desk::enterMain);
+        connect(fondo_, &frmFondo::cancelled, this, std::move(cancelled));
+    }
+    fondo_->keepAbove(*main_);
+    fondo_->showForm();
+    main_->setEnabled(false);
+}
+
+void Desk::askCount(const shifts::ShiftRecord &shift, bool unclosed, std::function<void()> done,
+                    std::function<void()> cancelled) {
+    forgetUnloading(arqueo_);
+    if (arqueo_) {
+        arqueo_->showForm();
+        return;
+    }
+    arqueo_ = new frmArqueo(platform_, shifts_, accounts_, session_, shift, unclosed);
+    connect(arqueo_, &frmArqueo::finished, this, std::move(done));
+    connect(arqueo_, &frmArqueo::cancelled, this, std::move(cancelled));
+    arqueo_->keepAbove(*main_);
+    arqueo_->showForm();
+    main_->setEnabled(false);
+}
+
+void Desk::enterMain() {
+    main_->setEnabled(true);
+    main_->activateWindow();
+}
+
+bool Desk::shiftForSale() {
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (open.shift || !open.problem.isEmpty()) {
+        return true; // a file that cannot be read is reported by the sale itself
+    }
+    askFloat(QStringLiteral("Para cobrar hace falta un turno: escriba el efectivo que hay en la caja y vuelva a "
+                            "pulsar el puesto."),
+             [this] { enterMain(); });
+    return false;
+}
+
+void Desk::openMovement(shifts::MovementKind kind) {
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (!open.shift) {
+        platform_.messages.showMessage(
+            main_.get(),
+            open.problem.isEmpty()
+                ? QStringLiteral("No hay un turno abierto: el efectivo entra y sale de la caja en un turno.")
+                : open.problem);
+        return;
+    }
+    auto *dialog = new frmMovimiento(main_.get(), platform_, shifts_, session_, kind);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, main_.get(), [this] { main_->activateWindow(); });
+    dialog->open();
 }
 
 void Desk::openCashClose() {
@@ -230,9 +367,11 @@ void Desk::openCashClose() {
     if (!cashClose_) {
         cashClose_ = new formCaja(platform_, session_, board_, accounts_);
         connect(cashClose_, &formCaja::left, this, &Desk::cashCloseLeft);
-        connect(cashClose_, &formCaja::copyRestored, this, &Desk::changeUser);
+        // Other books: their shifts are found at the next sign-in.
+        connect(cashClose_, &formCaja::copyRestored, this, &Desk::showAccounts);
         connect(cashClose_, &formCaja::journalAsked, this, &Desk::openJournal);
         connect(cashClose_, &formCaja::chartsAsked, this, &Desk::openCharts);
+        connect(cashClose_, &formCaja::shiftSlipAsked, this, &Desk::saveShiftSlip);
         cashClose_->Form_Load();
     }
     cashClose_->keepAbove(*main_);
@@ -292,9 +431,15 @@ void Desk::openRoomSettings(const QString &administrator) {
             platform_.messages.showMessage(main_.get(), error.describe() + roomFallbackText());
         }
         room_ = new RoomSettingsDialog(
-            platform_, stored, std::move(running), [this, stored, administrator](const room::Room &after) {
+            platform_, stored, std::move(running),
+            [this, stored, administrator](const room::Room &after) {
                 return room::saveRoom(*board_.store(), stored, after, administrator, platform_.clock.wallTime());
-            });
+            },
+            RoomSettingsDialog::Denominations{
+                shifts_.denominations(), [this, administrator](const QVector<qint64> &cents) {
+                    const shifts::ShiftService::Result r = shifts_.setDenominations(cents, administrator);
+                    return r.ok ? QString() : r.problem;
+                }});
     }
     room_->showForm(); // the main window stays usable
 }
@@ -337,12 +482,69 @@ void Desk::exit() {
         accountsWindow_->mode() == formUsuario::Mode::NewAccount) {
         return;
     }
+    if (arqueo_ && !arqueo_->isUnloading()) {
+        arqueo_->showForm(); // the count is under way: it ends first
+        return;
+    }
     if (!settleOpenStations(holder() ? static_cast<QWidget *>(holder()) : main_.get())) {
         return;
     }
+    // The operator signs out: the shift closes with its count, after the stations are settled.
+    const shifts::ShiftService::Current open = shifts_.current();
+    if (session_.isSignedIn() && open.shift && main_->isEnabled()) {
+        askCount(
+            *open.shift, false, [this] { endProgram(); }, [this] { enterMain(); });
+        return;
+    }
+    endProgram();
+}
+
+void Desk::endProgram() {
     session_.ownerSeal().forget();
     board_.shutDown();
-    platform_.ender.endProgram();
+    endWhenPrinted();
+}
+
+void Desk::endWhenPrinted() {
+    if (printer_.pending() == 0) {
+        platform_.ender.endProgram();
+        return;
+    }
+    // The shift's slip of a "&Salir", or the receipts of stations closed on the way out, go out
+    // first, for 15 seconds at most: a printer that is down fails each job only after its timeouts.
+    main_->setEnabled(false);
+    if (!waitingForPrinter_) {
+        waitingForPrinter_ = true;
+        const auto end = [this](bool anyway) {
+            if (waitingForPrinter_ && (anyway || printer_.pending() == 0)) {
+                waitingForPrinter_ = false;
+                platform_.ender.endProgram();
+            }
+        };
+        connect(
+            &printer_, &printing::PrintService::printed, this, [end] { end(false); }, Qt::QueuedConnection);
+        connect(
+            &printer_, &printing::PrintService::failed, this, [end] { end(false); }, Qt::QueuedConnection);
+        QTimer::singleShot(15000, this, [end] { end(true); });
+    }
+}
+
+void Desk::saveShiftSlip(qint64 numero) {
+    std::optional<shifts::Closing> closing;
+    try {
+        closing = shifts::storedClosing(*board_.store(), numero);
+    } catch (const data::DbError &error) {
+        platform_.messages.showMessage(cashClose_, error.describe());
+        return;
+    }
+    if (!closing) {
+        platform_.messages.showMessage(cashClose_,
+                                       QStringLiteral("El turno %1 no está cerrado con arqueo.").arg(numero));
+        return;
+    }
+    const printing::PrinterSettings &settings = printer_.settings();
+    cash_close::exportShiftSlip(cashClose_, platform_, shifts::slipDocument(*closing, settings.shopName),
+                                settings.widthMm, numero);
 }
 
 bool Desk::settleOpenStations(QWidget *parent) {
@@ -358,6 +560,14 @@ bool Desk::settleOpenStations(QWidget *parent) {
         return true;
     }
     const int n = int(running.size());
+    if (main_->isEnabled() && !shifts_.current().shift) {
+        // The administrator entered without a shift: nothing is collected outside one.
+        return platform_.messages.ask(parent,
+                                      (n == 1 ? QStringLiteral("Hay 1 puesto en curso.")
+                                              : QStringLiteral("Hay %1 puestos en curso.").arg(n)) +
+                                          QStringLiteral(" Sin un turno abierto no se cobran."),
+                                      {QStringLiteral("Dejar en curso"), QStringLiteral("Cancelar")}) == 0;
+    }
     const int answer = platform_.messages.ask(
         parent, n == 1 ? QStringLiteral("Hay 1 puesto en curso.") : QStringLiteral("Hay %1 puestos en curso.").arg(n),
         {QStringLiteral("Cerrar y cobrar todos"), QStringLiteral("Dejar en curso"), QStringLiteral("Cancelar")});

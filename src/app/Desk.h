@@ -4,14 +4,18 @@
 #include "accounts/Session.h"
 #include "printing/PrintService.h"
 #include "rate/RateService.h"
+#include "shifts/ShiftService.h"
 #include "stations/StationBoard.h"
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class QDateTime;
 class formCaja;
+class frmArqueo;
+class frmFondo;
 class formLudomat2;
 class formUsuario;
 class frmGraficos;
@@ -57,6 +61,7 @@ public:
     stations::StationBoard &board() { return board_; }
     rate::RateService &rates() { return rates_; }
     printing::PrintService &printer() { return printer_; }
+    shifts::ShiftService &shifts() { return shifts_; }
     formLudomat2 &mainWindow() { return *main_; }
     // The other windows while they are open (or going away), else null.
     formUsuario *accountsWindow() const;
@@ -66,9 +71,28 @@ public:
     PrinterSettingsDialog *printerWindow() const;
     frmRegistro *journalWindow() const;
     frmGraficos *chartsWindow() const;
+    frmFondo *floatWindow() const;
+    frmArqueo *countWindow() const;
 
 private:
+    // A change of user: the open shift's count first, then the accounts window; a count left
+    // undone leaves the operator signed in, the shift open.
     void changeUser();
+    // The accounts window, the main window without input until a sign-in.
+    void showAccounts();
+    // After a sign-in: a shift left open is continued (its own operator) or closed with its count,
+    // then the float of a new one.
+    void startShift();
+    // The float of a new shift; cancelled() runs when the operator leaves it.
+    void askFloat(const QString &note, std::function<void()> cancelled);
+    // The count of the open shift, then done() (the shift closed) or cancelled() (still open).
+    void askCount(const shifts::ShiftRecord &shift, bool unclosed, std::function<void()> done,
+                  std::function<void()> cancelled);
+    void enterMain();
+    // A sale needs an open shift: without one the float is asked first, and false.
+    bool shiftForSale();
+    void openMovement(shifts::MovementKind kind);
+    void endProgram();
     void openCashClose();
     void openRate();
     // "Configuración del salón", once the main window has checked the administrator's password.
@@ -77,6 +101,10 @@ private:
     void openPrinterSettings(const QString &administrator);
     // A sale's receipt, and the cash drawer opened, as the room's printer is set.
     void saleRecorded(const stations::Sale &sale);
+    // The slip of a closed shift, asked for from the cash close, saved as a PDF.
+    void saveShiftSlip(qint64 numero);
+    // The program ends once what is on its way to the printer went out or failed.
+    void endWhenPrinted();
     void openJournal(const QDateTime &from, const QDateTime &to);
     void openCharts(const cash_close::Report &report);
     void exit();
@@ -85,8 +113,8 @@ private:
     bool settleOpenStations(QWidget *parent);
     void signedIn();
     void cashCloseLeft();
-    // The window that holds the main window without input: the accounts window, else the cash
-    // close; null when neither is open.
+    // The window that holds the main window without input: the count, the float, the accounts
+    // window, else the cash close; null when none is open.
     ui::Form *holder() const;
 
     sys::Platform &platform_;
@@ -95,9 +123,13 @@ private:
     stations::StationBoard board_;
     rate::RateService rates_;
     printing::PrintService printer_;
+    shifts::ShiftService shifts_;
     std::unique_ptr<formLudomat2> main_;
+    bool waitingForPrinter_ = false; // the end waits for the printer's last jobs
     QPointer<formUsuario> accountsWindow_;
     QPointer<formCaja> cashClose_;
+    QPointer<frmFondo> fondo_;
+    QPointer<frmArqueo> arqueo_;
     QPointer<frmTarifa> rate_;
     QPointer<RoomSettingsDialog> room_;
     QPointer<PrinterSettingsDialog> printerWindow_;

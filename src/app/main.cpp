@@ -17,6 +17,9 @@
 //               the books: every password checked through the file's one throttle, every change
 //               written with its journal entry, the sign-in made in the session; the password and
 //               name rules;
+//  - shifts/    the operator's shift: ShiftService opens it with a float, takes cash in and out and
+//               closes it with a count of the drawer, each with its journal entries in one
+//               transaction on the board's handle, and signals shiftClosed with what its slip needs;
 //  - cash_close/  the cash-close run and its exports; rate/  the rate's input and RateService,
 //               whose command stores a new rate with its journal entry and signals rateStored;
 //  - printing/  slips and receipts for a thermal printer: a Document laid out and encoded as
@@ -28,10 +31,10 @@
 //               message boxes, alarm and file chooser behind the platform's seam;
 //  - app/       main, the start-up, the command line and the Desk, where the program is put
 //               together.
-// The Desk owns the services (Session, AccountService, StationBoard, RateService, PrintService)
-// and every window: the main window for the whole run; the accounts window, the cash close, the
-// rate window, the room's and the printer's from when they are asked for until they are left; the
-// board's sales become receipts there; the journal and chart windows as the
+// The Desk owns the services (Session, AccountService, StationBoard, RateService, ShiftService,
+// PrintService) and every window: the main window for the whole run; the accounts window, the cash
+// close, the rate window, the room's and the printer's from when they are asked for until they are
+// left; the board's sales become receipts there; the journal and chart windows as the
 // cash close's children. Who signals whom: the main window's buttons ask the Desk for a change
 // of user, the cash close, the rate window or the end; the accounts window signs in through
 // AccountService (into the Session) and then says signedIn, and the Desk gives the main window

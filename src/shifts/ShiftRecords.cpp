@@ -102,6 +102,11 @@ Totals totalsOf(data::Database &db, const ShiftRecord &shift) {
     return t;
 }
 
+std::optional<ShiftRecord> shiftNumbered(data::Database &db, qint64 numero) {
+    const QVector<ShiftRecord> found = read(db, QStringLiteral("WHERE Numero = ") + QString::number(numero));
+    return found.isEmpty() ? std::nullopt : std::optional<ShiftRecord>(found.first());
+}
+
 QVector<ShiftRecord> readShifts(data::Database &db, const QDateTime &from, const QDateTime &to) {
     return read(db, QStringLiteral("WHERE Apertura >= '%1' AND Apertura <= '%2' ORDER BY Numero")
                         .arg(shiftTimeText(from), shiftTimeText(to)));

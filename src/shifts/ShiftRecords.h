@@ -18,6 +18,8 @@ std::optional<ShiftRecord> openShift(data::Database &db);
 // A shift's totals: its float, its sales (an open one's up to the last row recorded) and the
 // cash moved by hand.
 Totals totalsOf(data::Database &db, const ShiftRecord &shift);
+// The shift of that number, as readShifts gives it; nullopt when there is none.
+std::optional<ShiftRecord> shiftNumbered(data::Database &db, qint64 numero);
 // The shifts opened from `from` to `to` (local, both included), oldest first; an open one with
 // its totals so far and its expected cash, nothing counted.
 QVector<ShiftRecord> readShifts(data::Database &db, const QDateTime &from, const QDateTime &to);

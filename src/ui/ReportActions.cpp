@@ -5,6 +5,7 @@
 #include "data/OutputTarget.h"
 #include "platform/Platform.h"
 #include "report/ReportDocument.h"
+#include "report/SlipPdf.h"
 #include "ui/SystemPlatform.h"
 
 #include <QDir>
@@ -28,17 +29,22 @@ bool refuseWithoutReport(QWidget *parent, sys::Platform &platform, const Report 
 
 } // namespace
 
+namespace {
+
+QString documentsFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
+} // namespace
+
 QString suggestedExportPath(const Report &report) {
     const QString format = QStringLiteral("yyyy-MM-dd");
     QString name = QStringLiteral("cierre-") + report.period.from.toString(format);
     if (report.period.to != report.period.from) {
         name += QStringLiteral("-al-") + report.period.to.toString(format);
     }
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty()) {
-        folder = QDir::homePath();
-    }
-    return QDir(folder).filePath(name + QStringLiteral(".csv"));
+    return QDir(documentsFolder()).filePath(name + QStringLiteral(".csv"));
 }
 
 void exportReport(QWidget *parent, sys::Platform &platform, const Report *shown) {
@@ -122,6 +128,33 @@ void printReport(QWidget *parent, sys::Platform &platform, const Report *shown) 
     if (preview.exec() == QDialog::Accepted && !painted) {
         platform.messages.showMessage(parent, QStringLiteral("No se pudo imprimir el cierre de caja."));
     }
+}
+
+void exportShiftSlip(QWidget *parent, sys::Platform &platform, const printing::Document &slip, int widthMm,
+                     qint64 numero) {
+    const QString path =
+        platform.files.savePath(parent, {QStringLiteral("Guardar el comprobante del turno %1").arg(numero),
+                                         QDir(documentsFolder()).filePath(QStringLiteral("turno-%1.pdf").arg(numero)),
+                                         {QStringLiteral("PDF (*.pdf)")}});
+    if (path.isEmpty()) {
+        return;
+    }
+    if (QFileInfo(path).suffix().toLower() != QLatin1String("pdf")) {
+        platform.messages.showMessage(parent, QStringLiteral("No se guardó nada: el nombre %1 debe terminar en .pdf.")
+                                                  .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (const QString refusal = data::outputRefusal(path, platform.databasePath()); !refusal.isEmpty()) {
+        platform.messages.showMessage(
+            parent, QStringLiteral("No se guardó nada: %1 %2.").arg(QDir::toNativeSeparators(path), refusal));
+        return;
+    }
+    const QString failure = report::saveSlipPdf(slip, widthMm, path);
+    platform.messages.showMessage(
+        parent,
+        failure.isEmpty()
+            ? QStringLiteral("El comprobante del turno %1 quedó en %2.").arg(numero).arg(QDir::toNativeSeparators(path))
+            : failure);
 }
 
 } // namespace cash_close

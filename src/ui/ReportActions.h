@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cash_close/Report.h"
+#include "printing/Document.h"
 
 #include <QString>
 
@@ -23,5 +24,10 @@ void exportReport(QWidget *parent, sys::Platform &platform, const Report *report
 
 // The print preview of the report, printing through the printer chosen from it.
 void printReport(QWidget *parent, sys::Platform &platform, const Report *report);
+
+// Saves a shift's slip as a one-page PDF at the roll's width where the operator chooses
+// ("turno-12.pdf" in the documents folder offered), and says how it went.
+void exportShiftSlip(QWidget *parent, sys::Platform &platform, const printing::Document &slip, int widthMm,
+                     qint64 numero);
 
 } // namespace cash_close

@@ -2,11 +2,13 @@
 
 #include "rate/RateInput.h"
 #include "room/RoomText.h"
+#include "shifts/Shift.h"
 #include "stations/StationMath.h"
 
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -25,6 +27,24 @@ const QString kTarifaTip = QStringLiteral("La primera consola cobra la tarifa: s
 QString pesosText(qint64 cents) {
     const QString point = QLocale().decimalPoint() == QLatin1String(",") ? QStringLiteral(",") : QStringLiteral(".");
     return QStringLiteral("%1%2%3").arg(cents / 100).arg(point).arg(cents % 100, 2, 10, QChar(u'0'));
+}
+
+// The notes and coins as typed, in pesos separated by spaces (or semicolons), largest first;
+// nullopt for anything but amounts above zero, none repeated.
+std::optional<QVector<qint64>> denominationsTyped(const QString &text) {
+    QVector<qint64> cents;
+    for (const QString &part : text.split(QRegularExpression(QStringLiteral("[\\s;]+")), Qt::SkipEmptyParts)) {
+        const std::optional<double> pesos = rate::readPesos(part);
+        if (!pesos || *pesos <= 0 || *pesos >= rate::kMaxPesos) {
+            return std::nullopt;
+        }
+        cents << stations::centsOf(*pesos);
+    }
+    std::sort(cents.begin(), cents.end(), std::greater<>());
+    if (!shifts::denominationsFromText(shifts::denominationsText(cents))) {
+        return std::nullopt;
+    }
+    return cents;
 }
 
 QTableWidget *table(QWidget *parent, const char *name, const QStringList &headers, int top, int height) {
@@ -71,9 +91,9 @@ std::optional<qint64> cents(const QString &text) {
 } // namespace
 
 RoomSettingsDialog::RoomSettingsDialog(sys::Platform &platform, const room::Room &room, std::vector<int> running,
-                                       Save save)
+                                       Save save, Denominations denominations)
     : ui::Form(platform, QStringLiteral("Configuración del salón"), QSize(kWidth * kPx, 690 * kPx), QSize(480, 460), 7),
-      running_(std::move(running)), save_(std::move(save)) {
+      running_(std::move(running)), save_(std::move(save)), denominations_(std::move(denominations)) {
     setObjectName(QStringLiteral("frmSalon"));
     auto label = [this](const char *name, const QString &text, int top) {
         auto *l = new QLabel(text, this);
@@ -109,6 +129,22 @@ RoomSettingsDialog::RoomSettingsDialog(sys::Platform &platform, const room::Room
                                            "medianoche."));
     cmdAgregarPeriodo = button("cmdAgregarPeriodo", QStringLiteral("Agregar pe&ríodo"), 8, 612);
     cmdQuitarPeriodo = button("cmdQuitarPeriodo", QStringLiteral("Quitar perío&do"), 166, 612);
+    if (denominations_.save) {
+        auto *l = new QLabel(QStringLiteral("&Billetes y monedas:"), this);
+        l->setObjectName(QStringLiteral("lblDenominaciones"));
+        l->setAttribute(Qt::WA_TranslucentBackground);
+        place(l, 8 * kPx, 656 * kPx, 132 * kPx, 18 * kPx);
+        QStringList pesos;
+        for (const qint64 cents : denominations_.cents) {
+            pesos << (cents % 100 == 0 ? QString::number(cents / 100) : pesosText(cents));
+        }
+        txtDenominaciones = new QLineEdit(pesos.join(u' '), this);
+        txtDenominaciones->setObjectName(QStringLiteral("txtDenominaciones"));
+        txtDenominaciones->setToolTip(QStringLiteral("Los billetes y monedas que lista el arqueo de caja, en pesos, "
+                                                     "separados por espacios: 1000 500 200 ... 0,50"));
+        l->setBuddy(txtDenominaciones);
+        place(txtDenominaciones, 140 * kPx, 652 * kPx, (kWidth - 316 - 148) * kPx, 26 * kPx);
+    }
     cmdGuardar = button("cmdGuardar", QStringLiteral("&Guardar"), kWidth - 316, 652);
     cmdCancelar = button("cmdCancelar", QStringLiteral("&Cancelar"), kWidth - 158, 652);
 
@@ -449,12 +485,29 @@ void RoomSettingsDialog::save() {
     if (after && problem.isEmpty()) {
         problem = room::checkRoom(*after);
     }
+    QVector<qint64> denominations = denominations_.cents;
+    if (problem.isEmpty() && txtDenominaciones) {
+        const std::optional<QVector<qint64>> typed = denominationsTyped(txtDenominaciones->text());
+        if (!typed) {
+            problem = QStringLiteral("La lista de billetes y monedas («%1») no es válida: importes en pesos mayores "
+                                     "que cero, con dos decimales a lo sumo, sin repetir, separados por espacios.")
+                          .arg(txtDenominaciones->text());
+        } else {
+            denominations = *typed;
+        }
+    }
     if (problem.isEmpty()) {
         problem = save_(*after);
     }
     if (!problem.isEmpty()) {
         platform().messages.showMessage(this, problem);
         return;
+    }
+    if (denominations != denominations_.cents) {
+        // The room is stored by now: a list the file refuses is said on its own.
+        if (const QString refused = denominations_.save(denominations); !refused.isEmpty()) {
+            platform().messages.showMessage(this, refused);
+        }
     }
     platform().messages.showMessage(
         this, QStringLiteral("Los cambios del salón se aplicarán la próxima vez que se inicie el programa."));

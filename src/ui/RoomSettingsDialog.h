@@ -9,6 +9,7 @@
 #include <vector>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
@@ -20,14 +21,22 @@ class QTableWidget;
 // Controls by object name: tblPuestos (Número, Nombre, Tipo), cmdAgregarPuesto, cmdQuitarPuesto;
 // tblConsolas (Nombre, Minutos, Pesos, Mínimo, Tolerancia, Recargo por mando), cmdAgregarConsola,
 // cmdQuitarConsola; tblPeriodos (the selected type's: Nombre, Días, Desde, Hasta, Pesos),
-// cmdAgregarPeriodo, cmdQuitarPeriodo; cmdGuardar, cmdCancelar.
+// cmdAgregarPeriodo, cmdQuitarPeriodo; txtDenominaciones (the notes and coins a count lists, in
+// pesos, largest first); cmdGuardar, cmdCancelar.
 class RoomSettingsDialog final : public ui::Form {
     Q_OBJECT
 public:
     // The refusal, or an empty text when the room was stored.
     using Save = std::function<QString(const room::Room &after)>;
     // running: the numbers of the stations with a rental running, which cannot be removed.
-    RoomSettingsDialog(sys::Platform &platform, const room::Room &room, std::vector<int> running, Save save);
+    // The notes and coins a shift's count lists, and how a changed list is stored (the refusal,
+    // or empty when stored); without save the list is not shown.
+    struct Denominations {
+        QVector<qint64> cents;
+        std::function<QString(const QVector<qint64> &cents)> save;
+    };
+    RoomSettingsDialog(sys::Platform &platform, const room::Room &room, std::vector<int> running, Save save,
+                       Denominations denominations = {});
     ~RoomSettingsDialog() override;
 
     // The room as typed, or nullopt with the first thing that cannot be read in problem.
@@ -52,6 +61,8 @@ private:
 
     std::vector<int> running_;
     Save save_;
+    Denominations denominations_;
+    QLineEdit *txtDenominaciones = nullptr;
     QTableWidget *tblPuestos = nullptr;
     QTableWidget *tblConsolas = nullptr;
     QTableWidget *tblPeriodos = nullptr;

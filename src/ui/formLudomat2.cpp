@@ -351,6 +351,13 @@ void formLudomat2::connectHandlers() {
             &stations::StationBoard::pauseAll);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), this), &QShortcut::activated, &board_,
             &stations::StationBoard::resumeAll);
+    // Cash in and out of the drawer.
+    for (const auto &[key, kind] :
+         {std::pair{Qt::Key_F6, shifts::MovementKind::Retiro}, std::pair{Qt::Key_F7, shifts::MovementKind::Gasto},
+          std::pair{Qt::Key_F8, shifts::MovementKind::Ingreso}}) {
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this,
+                [this, kind] { Q_EMIT cashMovementAsked(kind); });
+    }
     connect(cmdUsuario, &QPushButton::clicked, this, &formLudomat2::cmdUsuario_Click);
     connect(cmdCierreCaja, &QPushButton::clicked, this, &formLudomat2::cmdCierreCaja_Click);
     connect(cmdTarifa, &QPushButton::clicked, this, &formLudomat2::cmdTarifa_Click);

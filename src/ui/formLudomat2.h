@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shifts/Shift.h"
 #include "stations/StationTypes.h"
 #include "ui/Form.h"
 
@@ -46,6 +47,10 @@ public:
     // never goes into a message.
     void afterSignIn(std::function<void()> say);
 
+    // Asked before anything that takes or pays out money (a station opened, a Contador closed,
+    // blocks added, a cancellation): false stops it, the one who answered having said why.
+    void setSaleCheck(std::function<bool()> check) { saleCheck_ = std::move(check); }
+
     // A station's button: "Habilitar Puesto &1" / "Cerrar Puesto &1" for a station named
     // "Puesto 1" in the first nine rows (its digit the access key), else the name as it is,
     // ampersands shown as such ("Habilitar PS5 Sala").
@@ -58,6 +63,8 @@ Q_SIGNALS:
     void changeOfUserAsked();
     void cashCloseAsked();
     void rateAsked();
+    // Cash put in or taken out of the drawer (the room's menu, F6 to F8).
+    void cashMovementAsked(shifts::MovementKind kind);
     // "Configuración del salón", the administrator's password checked: who typed it.
     void roomSettingsAsked(const QString &administrator);
     void printerSettingsAsked(const QString &administrator);
@@ -137,6 +144,7 @@ private:
     stations::StationBoard &board_;
     bool signedIn_ = false;
     QList<std::function<void()>> afterSignIn_;
+    std::function<bool()> saleCheck_;
 
     // Controls.
     QLabel *Label8 = nullptr;

@@ -31,6 +31,9 @@ void formLudomat2::askCorrection(int index, Correction kind) {
     if (!s.running || board_.isExpiring(index)) {
         return;
     }
+    if ((kind == Correction::AddBlocks || kind == Correction::Cancel) && saleCheck_ && !saleCheck_()) {
+        return;
+    }
     const QString name = board_.setup(index).name;
     const bool contador = s.mode == stations::StationMode::Contador;
     CorrectionDialog::Fields f;

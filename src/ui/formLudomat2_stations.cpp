@@ -192,6 +192,14 @@ void formLudomat2::showMenu(int row, QPoint globalPos) {
         connect(menu.addAction(QStringLiteral("Reanudar t&odos")), &QAction::triggered, &board_,
                 &stations::StationBoard::resumeAll);
         menu.addSeparator();
+        for (const auto &[caption, kind] :
+             {std::pair{QStringLiteral("Reti&ro de caja…\tF6"), shifts::MovementKind::Retiro},
+              std::pair{QStringLiteral("&Gasto…\tF7"), shifts::MovementKind::Gasto},
+              std::pair{QStringLiteral("&Ingreso de cambio…\tF8"), shifts::MovementKind::Ingreso}}) {
+            connect(menu.addAction(caption), &QAction::triggered, this,
+                    [this, kind] { Q_EMIT cashMovementAsked(kind); });
+        }
+        menu.addSeparator();
         QAction *checkout = menu.addAction(QStringLiteral("Mostrar el &cobro al cerrar un puesto"));
         checkout->setCheckable(true);
         checkout->setChecked(board_.confirmsCheckout());
@@ -252,6 +260,9 @@ void formLudomat2::cmdPuesto_Click(int index) {
         return; // its end-of-prepaid message is still open; the reset follows its dismissal
     }
     const stations::Station &s = board_.station(index);
+    if ((!s.running || s.mode == StationMode::Contador) && saleCheck_ && !saleCheck_()) {
+        return;
+    }
     if (!s.running) {
         board_.open(index, s.mode, s.blocks);
         return;

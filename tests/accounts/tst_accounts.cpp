@@ -47,7 +47,9 @@ struct Session {
     }
     // "C&ambiar de Usuario" on the main window: a fresh accounts window.
     void changeUser() {
+        testing::acceptFloat(*desk); // the float, when the last sign-in asked for it
         click(testing::control<QPushButton>(main, "cmdUsuario"));
+        testing::countDrawer(*desk);
         u = desk->accountsWindow();
     }
     QString operatorShown() const { return testing::control<QLabel>(main, "lblUsuario")->text(); }
@@ -164,7 +166,7 @@ private Q_SLOTS:
         const bool done = message.isEmpty() || message.startsWith(QStringLiteral("El Usuario"));
         QCOMPARE(s.operatorShown(), button == Aceptar && done ? name : QStringLiteral("Usuario"));
         if (button == Aceptar && done) {
-            QVERIFY(s.main->isEnabled());
+            QVERIFY(testing::acceptFloat(*s.desk) && s.main->isEnabled());
             QTRY_VERIFY(s.u.isNull());
             return;
         }
@@ -340,21 +342,24 @@ private Q_SLOTS:
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("admin"), QStringLiteral("admin")));
         QVERIFY(!s.main->isEnabled() && s.journal().isEmpty() && !s.desk->session().ownerSeal().holdsKey());
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("clave-nueva"), QStringLiteral("clave-nueva")));
+        QVERIFY(testing::acceptFloat(*s.desk));
         QVERIFY(s.main->isEnabled() && s.operatorShown() == QStringLiteral("Admin"));
         QTRY_VERIFY(s.u.isNull());
         QCOMPARE(s.journal(), (QStringList{"Admin|Contraseña cambiada|Cuenta=Admin; propia", "Admin|Clave del sello|",
-                                           "Admin|Ingreso|", "Admin|Sello|"}));
+                                           "Admin|Ingreso|", "Admin|Sello|", "Admin|Turno abierto|Turno 1; fondo 0"}));
         QVERIFY(s.desk->session().ownerSeal().holdsKey());
         // Later, the delivered password no more; the new one signs in without a question.
         s.changeUser();
         QVERIFY(!s.desk->session().ownerSeal().holdsKey());
         s.signIn(QStringLiteral("Admin"), QStringLiteral("admin"), Aceptar);
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Aceptar);
+        QVERIFY(testing::acceptFloat(*s.desk));
         QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u) && s.desk->session().ownerSeal().holdsKey());
-        QCOMPARE(s.journal().mid(4), (QStringList{"Admin|Cambio de usuario|",
+        // (after the first shift's count and close)
+        QCOMPARE(s.journal().mid(7), (QStringList{"Admin|Cambio de usuario|",
                                                   "Admin|Ingreso rechazado|contraseña "
                                                   "incorrecta",
-                                                  "Admin|Ingreso|", "Admin|Sello|"}));
+                                                  "Admin|Ingreso|", "Admin|Sello|", "Admin|Turno abierto|Turno 2; fondo 0"}));
         s.changeUser();
         s.signIn(QStringLiteral("Admin"), QStringLiteral("clave-nueva"), Contrasena);
         QVERIFY(testing::answerPassword(s.u, QStringLiteral("otra-clave"), QStringLiteral("otra-clave")));
@@ -419,6 +424,7 @@ private Q_SLOTS:
         s.firstSignIn(stored, password, QStringLiteral("propia-123"));
         s.changeUser();
         s.signIn(stored, QStringLiteral("propia-123"), Aceptar);
+        QVERIFY(testing::acceptFloat(*s.desk));
         QVERIFY(s.main->isEnabled() && !testing::passwordDialog(s.u));
     }
 

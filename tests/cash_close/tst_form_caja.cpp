@@ -275,7 +275,7 @@ private Q_SLOTS:
         formCaja *caja = shop.open();
         const QString loaded = journal::summary(*data::Database::open(path)).lastHash; // before any run: now
         QCOMPARE(testing::control<QLabel>(caja, "lblRegistro")->text(),
-                 QStringLiteral("Registro: 2 entradas, último hash %1…; sin clave del dueño").arg(loaded.left(16)));
+                 QStringLiteral("Registro: 3 entradas, último hash %1…; sin clave del dueño").arg(loaded.left(16)));
         // The administrator is signed in: the owner's key is held.
         const seal::Key key = *seal::Key::derive(QStringLiteral("clave-del-dueño"), seal::Derivation::fresh());
         auto db = data::Database::open(path);
@@ -410,27 +410,28 @@ private Q_SLOTS:
         QCOMPARE(testing::control<QComboBox>(registro, "cboUsuario")->currentText(), frmRegistro::kAll);
         QCOMPARE(
             gridText(testing::control<QTableView>(registro, "dgRegistro")),
-            QStringList({"6|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "5|5/12/26 12:30:00|Ana|Ingreso||",
-                         "4|5/12/26 11:00:00||Programa iniciado||", "3|5/12/26 08:00:00|Admin|Puesto abierto|3|"}));
+            QStringList({"7|5/12/26 16:00:00|Ana|Puesto cerrado|3|", "6|5/12/26 12:30:00|Ana|Ingreso||",
+                         "5|5/12/26 11:00:00||Programa iniciado||", "4|5/12/26 08:00:00|Admin|Puesto abierto|3|",
+                         "2|5/12/26 14:05:09|Admin|Turno abierto||Turno 1; fondo 0"}));
         QTRY_COMPARE(testing::control<QLabel>(registro, "lblVerificacion")->text(),
-                     QStringLiteral("El registro está íntegro: 7 entradas."));
+                     QStringLiteral("El registro está íntegro: 8 entradas."));
 
         testing::control<QComboBox>(registro, "cboUsuario")->setCurrentText(QStringLiteral("Ana"));
         QCOMPARE(gridText(testing::control<QTableView>(registro, "dgRegistro")).size(), 2);
         testing::control<QComboBox>(registro, "cboEvento")->setCurrentText(journal::event::kSignIn);
         QCOMPARE(gridText(testing::control<QTableView>(registro, "dgRegistro")),
-                 QStringList({"5|5/12/26 12:30:00|Ana|Ingreso||"}));
+                 QStringList({"6|5/12/26 12:30:00|Ana|Ingreso||"}));
 
         // Opened afresh, it reads the file afresh.
         data::Database::open(shop.t.databasePath())
-            ->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 4"));
+            ->execute(QStringLiteral("DELETE FROM Registro WHERE Secuencia = 5"));
         registro->close();
         QTRY_VERIFY(!registro);
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdRegistro"), Qt::LeftButton);
         registro = shop.desk->journalWindow();
-        QCOMPARE(testing::control<QTableView>(registro, "dgRegistro")->model()->rowCount(), 3);
+        QCOMPARE(testing::control<QTableView>(registro, "dgRegistro")->model()->rowCount(), 4);
         QTRY_COMPARE(testing::control<QLabel>(registro, "lblVerificacion")->text(),
-                     QStringLiteral("El registro NO verifica: falta la entrada 4 (fue borrada)"));
+                     QStringLiteral("El registro NO verifica: falta la entrada 5 (fue borrada)"));
         // It goes with the cash close.
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdSalir"), Qt::LeftButton);
         QTRY_VERIFY(!registro);

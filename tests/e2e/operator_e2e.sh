@@ -62,6 +62,14 @@ keys "$dialog" Tab
 xdotool type --delay 50 clave-nueva
 keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
+# The shift opens with the float, offered in its box: Enter takes it.
+fondo=$(wait_window '^Fondo de caja$') || fail "the sign-in did not ask for the float"
+keys "$fondo"
+xdotool type --delay 50 250
+keys "$fondo" Return
+wait_gone '^Fondo de caja$' || fail "Enter did not open the shift"
+[ "$(sqlite3 "$db" "SELECT Usuario || '|' || Fondo || '|' || Estado FROM Turnos")" = "Admin|250.0|Abierto" ] \
+  || fail "the shift was not opened with its float"
 
 # Station 1, Contador: open, let it run, close. Closing shows the checkout: Esc goes on with the
 # rental (nothing recorded), Enter collects.
@@ -115,6 +123,8 @@ keys "$usuario"
 xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in after the restart did not close the accounts window"
+# The shift the killed program left open is the same operator's: Enter goes on with it.
+continue_shift
 box=$(wait_window '^Ludomat$') || fail "no message named the stations brought back"
 keys "$box" Return
 for n in 3 5; do
@@ -135,6 +145,13 @@ kill -0 $app 2>/dev/null || fail "the program ended although the question was ca
 keys "$main" alt+s
 box=$(wait_window '^Ludomat$') || fail "leaving again asked nothing"
 keys "$box" shift+Tab space
+# Then the count, blind: Enter stores it (nothing counted), Enter again goes on and the program ends.
+arqueo=$(wait_window '^Arqueo de caja$') || fail "leaving did not ask for the count"
+keys "$arqueo" Return
+sleep 0.5
+[ "$(sqlite3 "$db" "SELECT Estado || '|' || Contado || '|' || (Diferencia = -Esperado) FROM Turnos")" = "Cerrado|0.0|1" ] \
+  || fail "the count did not close the shift"
+keys "$arqueo" Return
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 kill -0 $app 2>/dev/null && fail "the program did not end on Salir"
 
@@ -155,16 +172,16 @@ backups=$(sqlite3 "$db" "SELECT count(*) FROM Registro WHERE Evento = 'Copia de 
   || fail "copies of the books: $backups in the journal, $(ls "$work/copias" | wc -l) in copias (the first start and \
 the cash close; the second start came within 10 minutes of a copy)"
 # The administrator's sign-ins and cash close are sealed with the key the new password made.
-expected="Libros iniciados, Programa iniciado, Contraseña cambiada, Clave del sello, Ingreso, Sello, \
+expected="Libros iniciados, Programa iniciado, Contraseña cambiada, Clave del sello, Ingreso, Sello, Turno abierto, \
 Puesto abierto 1, Alquiler registrado 1, Puesto cerrado 1, Alquiler registrado 2, Puesto abierto 2, Cierre de caja, \
 Sello, Puesto abierto 3, Base de datos restituida, Puesto abierto 5, Programa iniciado, Puesto recuperado 2, \
 Puesto recuperado 3, Puesto recuperado 5, Ingreso, Sello, Alquiler registrado 3, Puesto cerrado 3, \
-Alquiler registrado 5, Puesto cerrado 5, Programa terminado"
+Alquiler registrado 5, Puesto cerrado 5, Arqueo, Turno cerrado, Programa terminado"
 [ "$journal" = "$expected" ] || fail "journal: $journal
 expected:    $expected"
 [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = "ok" ] || fail "the file is damaged"
 verified=$(env -u DISPLAY "$work/ludomat" --verify-journal --data-dir "$work") || fail "the journal does not verify: $verified"
-case "$verified" in "journal ok: 29 entries, last hash "*"seal: owner's key "*", last seal at entry "*"books agree \
+case "$verified" in "journal ok: 32 entries, last hash "*"seal: owner's key "*", last seal at entry "*"books agree \
 with the journal: 4 rentals"*) ;; *) fail "verification said: $verified" ;; esac
 
 # Refused at start, said in a message, exit status 1, nothing made: the books given a second
@@ -210,6 +227,7 @@ keys "$usuario"
 xdotool type --delay 50 clave-nueva
 keys "$usuario" Return Return
 wait_gone '^Usuario$' || fail "sign-in at midnight did not close the accounts window"
+continue_shift # the copy was made with the shift open
 keys "$main" alt+4 alt+1 alt+1
 keys "$(wait_window '^Cerrar Puesto 1$')" Return
 wait_gone '^Cerrar Puesto 1$' || fail "Enter did not collect station 1 before midnight"
@@ -220,6 +238,7 @@ keys "$main" alt+4
 keys "$(wait_window '^Cerrar Puesto 4$')" Return
 wait_gone '^Cerrar Puesto 4$' || fail "Enter did not collect station 4 after midnight"
 keys "$main" alt+s
+count_drawer
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 recorded=$(sqlite3 "$night/dbLudomat.mdb" "SELECT Puesto || ' ' || Fecha || ' ' || Hora FROM Alquiler ORDER BY rowid")
 before=$(sed -n 1p <<<"$recorded")

@@ -83,6 +83,7 @@ start_and_sign_in() {
   sleep 0.25
   xdotool key --clearmodifiers Return
   wait_gone '^Usuario$' || fail "the password typed at once did not sign in"
+  continue_shift # the shift the killed program left open
 }
 
 echo "left at the accounts window" >&2
@@ -113,6 +114,7 @@ keys "$dialog" Tab
 xdotool type --delay 50 clave-nueva
 keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
+accept_float
 password=clave-nueva
 
 echo "opened on the right clock" >&2
@@ -169,6 +171,7 @@ checkout=$(wait_window '^Cerrar Puesto 1$') || fail "closing station 1 showed no
 keys "$checkout" Return
 wait_gone '^Cerrar Puesto 1$' || fail "Enter did not collect at the checkout"
 keys "$main" alt+s
+count_drawer
 wait_exit $app || fail "the program did not end on Salir"
 
 rental=$(sqlite3 "$db" "SELECT Tiempo || ' ' || Importe FROM Alquiler")

@@ -90,6 +90,7 @@ keys "$dialog" Tab
 xdotool type --delay 50 clave-nueva
 keys "$dialog" Return
 wait_gone '^Usuario$' || fail "sign-in did not close the accounts window"
+accept_float
 xdotool windowminimize "$main"
 for _ in $(seq 1 50); do [ "$(state "$main")" = Iconic ] && break; sleep 0.1; done
 [ "$(state "$main")" = Iconic ] || fail "the main window could not be minimised"
@@ -128,6 +129,7 @@ kill -CONT $app
 keys "$caja" alt+s
 wait_gone '^Cierre de Caja$' || fail "the cash close did not close"
 keys "$main" alt+s
+count_drawer
 for _ in $(seq 1 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 kill -0 $app 2>/dev/null && fail "the program did not end on Salir"
 echo "second start: the running program came to the front six times; a stopped one was reported"

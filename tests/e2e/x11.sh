@@ -75,3 +75,37 @@ wait_exit() {
   for _ in $(seq 1 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
   return 1
 }
+
+# Until the window with this id is no longer shown (another of the same caption may follow it).
+wait_closed() {
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The float a sign-in asks for, taken as offered with Enter.
+accept_float() {
+  local fondo
+  fondo=$(wait_window '^Fondo de caja$') || fail "the sign-in did not ask for the float"
+  keys "$fondo" Return
+  wait_gone '^Fondo de caja$' || fail "Enter did not open the shift"
+}
+
+# The count a sign-out asks for: Enter stores it as typed (nothing counted), Enter goes on.
+count_drawer() {
+  local arqueo
+  arqueo=$(wait_window '^Arqueo de caja$') || fail "the sign-out did not ask for the count"
+  keys "$arqueo" Return
+  sleep 0.3
+  keys "$arqueo" Return
+}
+
+# A shift left open by the same operator is found after the sign-in: Enter goes on with it.
+continue_shift() {
+  local box
+  box=$(wait_window '^Ludomat$') || fail "the shift left open was not found"
+  keys "$box" Return
+  wait_closed "$box" || fail "Enter did not go on with the shift"
+}

@@ -203,6 +203,7 @@ private Q_SLOTS:
         QVERIFY(s.editor && s.editor->isVisible());
         if (how == "five wrong") { // the next sign-in waits too (a change of user closes the rate window)
             QTest::mouseClick(control<QPushButton>(s.main, "cmdUsuario"), Qt::LeftButton);
+            QVERIFY(testing::countDrawer(*s.desk));
             formUsuario *accounts = s.desk->accountsWindow();
             control<QComboBox>(accounts, "combUsuario")->setCurrentText(QStringLiteral("Admin"));
             control<QLineEdit>(accounts, "maskContraseña")->setText(QStringLiteral("admin"));

@@ -115,7 +115,9 @@ private Q_SLOTS:
         QCOMPARE(control<QLabel>(shop.main, "lblUsuario")->text(), text);
 
         // ...and the administrator deletes it, leaving Usuarios as it was.
+        QVERIFY(testing::acceptFloat(*shop.desk));
         QTest::mouseClick(control<QPushButton>(shop.main, "cmdUsuario"), Qt::LeftButton);
+        QVERIFY(testing::countDrawer(*shop.desk));
         u = shop.desk->accountsWindow();
         type(name(), text);
         type(secret(), QStringLiteral("admin"));

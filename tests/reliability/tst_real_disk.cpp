@@ -178,6 +178,8 @@ private Q_SLOTS:
         {
             Rig r;
             QVERIFY2(r.loaded, qPrintable(r.messages.join('\n')));
+            QVERIFY(r.messages.value(0).contains(QStringLiteral("sigue abierto"))); // the shift goes on
+            r.messages.removeFirst();
             // The open station comes back and runs, and the operator learns why it cannot be closed yet.
             QVERIFY2(r.messages.size() == 1 && r.messages[0].contains(QStringLiteral("Puesto 4 (Contador")) &&
                          r.messages[0].contains(QStringLiteral("todavía no se pueden cerrar")) &&

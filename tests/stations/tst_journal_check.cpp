@@ -28,7 +28,7 @@ QString journalOfThree(const QString &path) {
 }
 
 // A shift through the main window: Ana's account, her three rentals of 20 minutes at the
-// delivered 30 minutes for $10 (entries 5, 8 and 11), and station 4 left open (entry 13); then
+// delivered 30 minutes for $10 (entries 6, 9 and 12), and station 4 left open (entry 14); then
 // every handle closed.
 void recordAShift(testing::Shop &shop) {
     testing::addAccount(shop.t.databasePath(), 1, QStringLiteral("Ana"), QStringLiteral("$argon2id$de-ana"));
@@ -212,7 +212,7 @@ private Q_SLOTS:
                                                "journal says 10 (entry ";
         QTest::newRow("the last rental deleted")
             << "DELETE FROM Alquiler WHERE rowid = 3"
-            << "books differ from the journal at Alquiler entry 11: the rental it records is not in the books";
+            << "books differ from the journal at Alquiler entry 12: the rental it records is not in the books";
         QTest::newRow("a rental made up") << "INSERT INTO Alquiler VALUES (5, 'Contador', 'Ana', '2026-12-05', "
                                              "'15:00:00', '00:40:00', 20)"
                                           << "books differ from the journal at Alquiler row 4: no journal entry "
@@ -237,7 +237,7 @@ private Q_SLOTS:
         QTest::newRow("the open station removed")
             << "DELETE FROM PuestosAbiertos"
             << "books differ from the journal at PuestosAbiertos Puesto 4 (Apertura=2026-12-05T18:05:09Z): opened "
-               "at entry 13 and never ended, but the row is gone";
+               "at entry 14 and never ended, but the row is gone";
         QTest::newRow("a station opened by hand")
             << "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos) VALUES (5, 'Contador', "
                "'Ana', '2026-12-05T18:00:00Z', 30, 10)"
@@ -247,8 +247,8 @@ private Q_SLOTS:
             "books differ from the journal at PuestosAbiertos Puesto 4 (Apertura=2026-12-05T18:05:09Z): ";
         const QString copy = "INSERT INTO PuestosAbiertos SELECT * FROM PuestosAbiertos";
         QTest::newRow("the open station's rate lowered")
-            << "UPDATE PuestosAbiertos SET Pesos = 0.5" << open4 + "Pesos 0.5, the journal says 10 (entry 13)";
-        QTest::newRow("the open station copied") << copy << open4 + "2 rows, the journal opened it once (entry 13)";
+            << "UPDATE PuestosAbiertos SET Pesos = 0.5" << open4 + "Pesos 0.5, the journal says 10 (entry 14)";
+        QTest::newRow("the open station copied") << copy << open4 + "2 rows, the journal opened it once (entry 14)";
         // At a start the second row of a station is set aside, with its entry: the books agree again.
         QTest::newRow("the copy set aside") << copy + "; start"
                                             << "books agree with the journal: 3 rentals";
@@ -256,12 +256,12 @@ private Q_SLOTS:
         QTest::newRow("a cheaper copy kept, the opened one set aside")
             << copy + "; UPDATE PuestosAbiertos SET Minutos = 60, Condiciones = replace(Condiciones, '\"m\":30', "
                       "'\"m\":60') WHERE rowid = 1; start"
-            << open4 + "Minutos 60, the journal says 30 (entry 13)";
+            << open4 + "Minutos 60, the journal says 30 (entry 14)";
         QTest::newRow("a row that cannot come back set aside") << "UPDATE PuestosAbiertos SET Minutos = 0; start"
                                                                << "books agree with the journal: 3 rentals";
         QTest::newRow("the row set aside removed")
             << copy + "; start; DELETE FROM PuestosApartados"
-            << "books differ from the journal at PuestosApartados entry 14: the row it sets aside is not in the table";
+            << "books differ from the journal at PuestosApartados entry 15: the row it sets aside is not in the table";
         QTest::newRow("a row set aside by hand")
             << "INSERT INTO PuestosApartados (Puesto, Modo, Usuario, Apertura, Motivo, Apartado) SELECT Puesto, Modo, "
                "Usuario, Apertura, 'x', 'y' FROM PuestosAbiertos; DELETE FROM PuestosAbiertos"
@@ -270,7 +270,7 @@ private Q_SLOTS:
         QTest::newRow("a look-alike set aside, then the open row removed")
             << "INSERT INTO PuestosAbiertos (Puesto, Modo, Usuario, Apertura, Minutos, Pesos) VALUES (4, 'Contador', "
                "'Ana', 'x; Apertura=2026-12-05T18:05:09Z', 30, 10); start; DELETE FROM PuestosAbiertos"
-            << open4 + "opened at entry 13 and never ended, but the row is gone";
+            << open4 + "opened at entry 14 and never ended, but the row is gone";
     }
 
     void booksEditedOutside() {
@@ -307,9 +307,9 @@ private Q_SLOTS:
         QTest::newRow("not sealed") << "" << true << 0 << "books agree with the journal: 3 rentals";
         QTest::newRow("sealed, untouched") << "seal" << false << 0 << "seal: owner's key ";
         QTest::newRow("sealed") << "seal" << true << 1
-                                << "journal broken at entry 14: seal does not verify (sealed history was rewritten)";
+                                << "journal broken at entry 15: seal does not verify (sealed history was rewritten)";
         QTest::newRow("a key on its own") << "uncertified" << false << 1
-                                          << "journal broken at entry 16: key not certified by the owner's earlier key";
+                                          << "journal broken at entry 17: key not certified by the owner's earlier key";
         QTest::newRow("the key table edited") << "UPDATE Sello SET Sal = '00000000000000000000000000000000'" << false
                                               << 1 << "books differ from the journal at Sello row 1: key ";
     }
@@ -336,7 +336,7 @@ private Q_SLOTS:
             });
         }
         QString detalle;
-        db->forEachRow(QStringLiteral("SELECT Detalle FROM Registro WHERE Secuencia = 5"),
+        db->forEachRow(QStringLiteral("SELECT Detalle FROM Registro WHERE Secuencia = 6"),
                        [&](const QVector<QVariant> &v) {
                            detalle = v.value(0).toString();
                            return false;
@@ -347,7 +347,7 @@ private Q_SLOTS:
             detalle.replace(QStringLiteral("Importe=10"), QStringLiteral("Importe=1"));
             QProcess script;
             script.start(QString::fromLocal8Bit(qgetenv("LUDOMAT_SOURCE_DIR")) + "/tests/stations/rewrite_journal.sh",
-                         {shop.t.databasePath(), "5", detalle, "UPDATE Alquiler SET Importe = 1 WHERE rowid = 1"});
+                         {shop.t.databasePath(), "6", detalle, "UPDATE Alquiler SET Importe = 1 WHERE rowid = 1"});
             QVERIFY(script.waitForFinished(60000));
             QVERIFY2(script.exitCode() == 0, script.readAllStandardError().constData());
         }

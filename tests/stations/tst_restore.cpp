@@ -242,6 +242,9 @@ private Q_SLOTS:
         {
             Start s(t);
             s.signIn();
+            // Her shift was left open too: she goes on with it (the question's default).
+            QVERIFY(t.messages.messages.value(0).startsWith(QStringLiteral("Su turno 1, abierto el 05/12/2026 12:36")));
+            t.messages.messages.removeFirst();
             QVERIFY2(t.messages.messages.value(0).contains(QStringLiteral("Puesto 1 (Contador")),
                      qPrintable(t.messages.messages.join(u'\n')));
             QVERIFY(!t.messages.messages.value(0).contains(QStringLiteral("de nuevo")));
@@ -260,6 +263,8 @@ private Q_SLOTS:
         t.messages.messages.clear();
         Start s(t);
         s.signIn();
+        QVERIFY(t.messages.messages.value(0).contains(QStringLiteral("sigue abierto"))); // her shift goes on
+        t.messages.messages.removeFirst();
         QVERIFY2(t.messages.messages.value(0).contains(QStringLiteral("El programa estuvo cerrado")),
                  qPrintable(t.messages.messages.join(u'\n')));
         testing::press(s.desk, 0);
@@ -329,6 +334,8 @@ private Q_SLOTS:
         t.clock.advance(60);
         Start s(t);
         s.signIn();
+        QVERIFY(t.messages.messages.value(0).contains(QStringLiteral("sigue abierto"))); // her shift goes on
+        t.messages.messages.removeFirst();
         QCOMPARE(t.messages.messages.size(), 1);
         QVERIFY2(!t.messages.messages[0].contains(QStringLiteral("Puesto=")), qPrintable(t.messages.messages[0]));
         QCOMPARE(readOnlyRows(db, "SELECT count(*) FROM PuestosApartados"), QStringList{"1"});

@@ -66,6 +66,7 @@ private Q_SLOTS:
         shop.t.clock.advance(25);      // less than the minute's refresh
         shop.t.messages.answers = {1}; // "Dejar en curso"
         QTest::mouseClick(control<QPushButton>(shop.main, "cmdSalir"), Qt::LeftButton);
+        QVERIFY(testing::countDrawer(*shop.desk));
         QVERIFY(shop.t.ender.calls == 1 && !shop.board().store()->isOpen());
         QCOMPARE(testing::journal(path, "Usuario, Evento").constLast() ==
                      QStringLiteral("Admin|") + journal::event::kProgramEnded,
@@ -96,6 +97,7 @@ private Q_SLOTS:
         QTest::mouseClick(control<QPushButton>(&w, "cmdTarifa"), Qt::LeftButton);
         QPointer<QWidget> rate = shop.desk->rateWindow();
         QTest::mouseClick(control<QPushButton>(&w, "cmdUsuario"), Qt::LeftButton);
+        QVERIFY(testing::countDrawer(*shop.desk));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(rate.isNull() && accounts.isNull() && shop.desk->accountsWindow()->isVisible() && !w.isEnabled());
     }

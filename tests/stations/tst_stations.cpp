@@ -209,12 +209,14 @@ private Q_SLOTS:
         QTest::mouseClick(control<QPushButton>(rate, "cmdGuardar"), Qt::LeftButton);
         QVERIFY(testing::answerAdministrator(rate, QStringLiteral("admin")));
         QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
+        QVERIFY(testing::countDrawer(*r.desk));
         const journal::Verification v = journal::verify(*data::Database::open(r.t.databasePath()));
         QVERIFY2(v.ok, qPrintable(v.problem));
         QVERIFY2(v.booksChecked && v.booksAgree(), qPrintable(v.differences.value(0).english()));
         QCOMPARE(
             testing::journal(r.t.databasePath(), "Usuario, Evento, Puesto, Detalle").mid(1), // after the books' start
             (QStringList{
+                "Admin|Turno abierto||Turno 1; fondo 0",
                 "Admin|Puesto abierto|1|Modo=Contador; Tarifa=1 minutos por 2.5; Apertura=2026-12-05T17:05:09Z",
                 "Admin|Alquiler registrado|1|Puesto=1; Modo=Contador; Usuario=Admin; Fecha=2026-12-05; "
                 "Hora=14:06:10; Tiempo=0:1; Importe=5",
@@ -225,6 +227,10 @@ private Q_SLOTS:
                 "Apertura=2026-12-05T17:06:10Z",
                 "Admin|Prepago terminado|2|Apertura=2026-12-05T17:06:10Z",
                 "Admin|Tarifa cambiada||Antes: 30 minutos por 10; ahora: 30 minutos por 5",
+                "Admin|Arqueo||Turno 1, arqueo 1: 1000 x 0; 500 x 0; 200 x 0; 100 x 0; 50 x 0; 20 x 0; 10 x 0; 5 x 0; "
+                "2 x 0; 1 x 0; 0.5 x 0; contado 0; esperado 7.5; diferencia -7.5",
+                "Admin|Turno cerrado||Turno 1 de Admin; fondo 0; ventas 7.5; ingresos 0; retiros 0; gastos 0; "
+                "esperado 7.5; contado 0; diferencia -7.5",
                 "Admin|Cambio de usuario||",
             }));
     }
@@ -287,10 +293,14 @@ private Q_SLOTS:
         r.t.messages.answers = {answer};
         if (fromAccounts) {
             QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
+            QVERIFY(testing::countDrawer(*r.desk));
             QTRY_VERIFY(r.desk->accountsWindow() && r.desk->accountsWindow()->isVisible());
             QTest::mouseClick(r.desk->accountsWindow()->findChild<QPushButton *>("cmdSalir"), Qt::LeftButton);
         } else {
             QTest::mouseClick(control<QPushButton>(&r.w, "cmdSalir"), Qt::LeftButton);
+            if (answer != 2) { // then the shift's count
+                QVERIFY(testing::countDrawer(*r.desk));
+            }
         }
         QCOMPARE(r.said().value(0),
                  QStringLiteral("Hay 2 puestos en curso.|Cerrar y cobrar todos|Dejar en curso|Cancelar"));
@@ -360,6 +370,7 @@ private Q_SLOTS:
         open();
         // Nobody who signs in next may act through the administrator's window.
         QTest::mouseClick(control<QPushButton>(&r.w, "cmdUsuario"), Qt::LeftButton);
+        QVERIFY(testing::countDrawer(*r.desk));
         QTRY_VERIFY(!r.desk->roomWindow());
         testing::signIn(*r.desk);
         open();

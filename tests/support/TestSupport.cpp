@@ -13,6 +13,8 @@
 #include "ui/formCaja.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
+#include "ui/frmArqueo.h"
+#include "ui/frmFondo.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -219,6 +221,37 @@ void signIn(app::Desk &desk, const QString &who) {
     if (formUsuario *accounts = desk.accountsWindow(); accounts && !accounts->isUnloading()) {
         Q_EMIT accounts->signedIn();
     }
+    acceptFloat(desk);
+}
+
+bool acceptFloat(app::Desk &desk, const QString &amount) {
+    frmFondo *fondo = desk.floatWindow();
+    if (!fondo || fondo->isUnloading()) {
+        return false;
+    }
+    if (!amount.isNull()) {
+        control<QLineEdit>(fondo, "txtFondo")->setText(amount);
+    }
+    QTest::mouseClick(control<QPushButton>(fondo, "cmdAceptar"), Qt::LeftButton);
+    return fondo->isUnloading();
+}
+
+bool countDrawer(app::Desk &desk, const QMap<qint64, qint64> &pieces) {
+    frmArqueo *arqueo = desk.countWindow();
+    if (!arqueo || arqueo->isUnloading()) {
+        return false;
+    }
+    for (auto it = pieces.cbegin(); it != pieces.cend(); ++it) {
+        control<QLineEdit>(arqueo, QStringLiteral("txtCantidad_%1").arg(it.key()))
+            ->setText(QString::number(it.value()));
+    }
+    QTest::mouseClick(control<QPushButton>(arqueo, "cmdCerrarTurno"), Qt::LeftButton);
+    auto *go = control<QPushButton>(arqueo, "cmdContinuar");
+    if (go->isHidden()) {
+        return false;
+    }
+    QTest::mouseClick(go, Qt::LeftButton);
+    return arqueo->isUnloading();
 }
 
 void press(app::Desk &desk, int station) {

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QJsonObject>
+#include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
@@ -152,9 +153,16 @@ NewPasswordDialog *passwordDialog(QWidget *window);
 bool answerPassword(QWidget *window, const QString &first, const QString &second);
 
 // A sign-in into the session (Admin as the administrator), and the accounts window's word of it:
-// the program answers it as it answers the operator's (the accounts window goes, the main window
-// takes input again).
+// the program answers it as it answers the operator's (the accounts window goes, the float is
+// asked and accepted as offered, the main window takes input again).
 void signIn(app::Desk &desk, const QString &who = QStringLiteral("Admin"));
+// The shift's float window the Desk has open, answered: amount typed (when given) and "&Aceptar";
+// false when none is open.
+bool acceptFloat(app::Desk &desk, const QString &amount = {});
+// The count window the Desk has open, filled (pieces by denomination in cents; the rest left
+// empty), "Cerrar turno" pressed, then "Continuar"; false when none is open or the count was
+// not taken.
+bool countDrawer(app::Desk &desk, const QMap<qint64, qint64> &pieces = {});
 // The checkout open over main, answered with its button "cmdCobrar" or "cmdSeguir"; false when none shows.
 bool answerCheckout(QWidget *main, const char *button);
 // A station's button pressed with the mouse, as the operator presses it, and a checkout it opens
