@@ -345,7 +345,7 @@ private Q_SLOTS:
         for (QTreeWidgetItemIterator it(testing::control<QTreeWidget>(caja, "trvResumen")); *it; ++it)
             summary << (*it)->text(0);
         QVERIFY(summary.contains("Alquileres: 1") && summary.contains("Prepago (agregado): $ 10,00"));
-        QCOMPARE(summary.mid(summary.size() - 3),
+        QCOMPARE(summary.mid(summary.indexOf("Operaciones: 2"), 3),
                  QStringList({"Operaciones: 2", "Bloques agregados: 1, 30 min, $ 10,00", "Cortesía: 1, 15 min"}));
         QTest::mouseClick(testing::control<QPushButton>(caja, "cmdOperaciones"), Qt::LeftButton);
         auto *list = testing::control<QTableWidget>(caja, "tblOperaciones");

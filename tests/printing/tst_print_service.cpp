@@ -12,6 +12,7 @@
 #include "ui/formLudomat2.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void destinations();
     void outageSaidOnceAndJobsInOrder();
     void receiptsOfTheRoomsSales();
+    void shiftSlipBeforeTheEnd();
 
 private:
     QString path_;
@@ -263,6 +265,48 @@ void TestPrintService::receiptsOfTheRoomsSales() {
     QTRY_COMPARE(t.messages.messages.size(), said + 1);
     QVERIFY(t.messages.messages.constLast().startsWith(QStringLiteral("No se pudo imprimir: ")));
     QCOMPARE(testing::tableRows(t.databasePath(), QStringLiteral("Alquiler")).size(), 5);
+}
+
+// "&Salir" closes the shift with its count: its slip, naming the journal's entry, reaches the
+// printer before the program ends.
+void TestPrintService::shiftSlipBeforeTheEnd() {
+    FakePrinter fake;
+    testing::TestPlatform t;
+    {
+        auto db = data::Database::open(t.databasePath());
+        QCOMPARE(printing::saveSettings(*db,
+                                        {Kind::Network, fake.address(), 58, QStringLiteral("Sala Ñandú"), false, false},
+                                        QStringLiteral("Admin"), t.clock.now),
+                 QString());
+    }
+    app::Desk desk(t.platform);
+    QVERIFY(desk.start());
+    testing::control<QTimer>(&desk.mainWindow(), "Timer1")->stop();
+    QTRY_VERIFY(desk.mainWindow().findChildren<journal::VerificationTask *>().isEmpty());
+    testing::signIn(desk);
+    QVERIFY(desk.board().open(0, stations::StationMode::Contador, 1));
+    QVERIFY(desk.board().close(0));
+    QTest::mouseClick(testing::control<QPushButton>(&desk.mainWindow(), "cmdSalir"), Qt::LeftButton);
+    QVERIFY(testing::countDrawer(desk, {{10000, 2}}));
+    QCOMPARE(t.ender.calls, 0); // the slip is on its way
+    QTRY_COMPARE(t.ender.calls, 1);
+    QCOMPARE(fake.jobs.size(), 1);
+    const testing::Decoded slip = testing::decodeEscPos(fake.jobs[0]);
+    QCOMPARE(slip.problems, QStringList());
+    QStringList lines;
+    for (const QString &line : slip.texts()) {
+        QVERIFY2(line.size() <= 32, qPrintable(line));
+        lines << line.trimmed();
+    }
+    // The close's entry, as the file has it, is the one the slip names.
+    const QString closed =
+        testing::journal(t.databasePath(), QStringLiteral("Secuencia || '|' || Hash || '|' || Evento"))
+            .filter(u'|' + journal::event::kShiftClosed)
+            .constLast();
+    QVERIFY2(lines.contains(QStringLiteral("Cierre de turno")), qPrintable(lines.join(u'\n')));
+    QVERIFY2(lines.contains(QStringLiteral("Registro: entrada ") + closed.section(u'|', 0, 0)),
+             qPrintable(lines.join(u'\n')));
+    QVERIFY(lines.contains(closed.section(u'|', 1, 1).left(16)));
 }
 
 QTEST_MAIN(TestPrintService)

@@ -180,6 +180,7 @@ void TestPrinterWindow::testSlipAndSave() {
     // Nobody who signs in next may act through the administrator's window.
     open();
     QTest::mouseClick(control<QPushButton>(&w, "cmdUsuario"), Qt::LeftButton);
+    QVERIFY(testing::countDrawer(*shop.desk));
     QTRY_VERIFY(!shop.desk->printerWindow());
 }
 

@@ -144,8 +144,27 @@ private Q_SLOTS:
              {QStringLiteral("UPDATE Arqueos SET Contado = 10000"), QStringLiteral("DELETE FROM Arqueos")}) {
             QVERIFY(sqliteShell(path, sql).contains(QStringLiteral("un arqueo no se")));
         }
+        // The slip asked for again from the cash close names the same count and entry.
+        const auto fromBooks = [&shop](qint64 numero) {
+            const std::optional<shifts::Closing> c = shifts::storedClosing(*shop.desk->board().store(), numero);
+            return c ? QStringLiteral("%1 %2 %3 %4")
+                           .arg(c->countNumber)
+                           .arg(shifts::countText(c->count))
+                           .arg(c->journalSecuencia)
+                           .arg(c->journalHash)
+                     : QString();
+        };
+        const auto asClosed = [](const shifts::Closing &c) {
+            return QStringLiteral("%1 %2 %3 %4")
+                .arg(c.countNumber)
+                .arg(shifts::countText(c.count))
+                .arg(c.journalSecuencia)
+                .arg(c.journalHash);
+        };
+        QCOMPARE(fromBooks(first.closing.shift.numero), asClosed(first.closing));
         const auto second = service.recount(first.closing.shift.numero, {{10000, 1}}, QStringLiteral("Admin"));
         QVERIFY2(second.ok, qPrintable(second.problem));
+        QCOMPARE(fromBooks(first.closing.shift.numero), asClosed(second.closing));
         QCOMPARE(readOnlyRows(path, "SELECT Numero || '|' || Billetes || '|' || Contado FROM Arqueos ORDER BY Numero"),
                  QStringList({"1|10000x1;1000x1|110.0", "2|10000x1|100.0"}));
         QCOMPARE(storedCents(path, "SELECT Contado FROM Turnos"), 10000LL);
