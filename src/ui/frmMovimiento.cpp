@@ -39,6 +39,8 @@ frmMovimiento::frmMovimiento(QWidget *parent, sys::Platform &platform, shifts::S
     txtMotivo = new QLineEdit(this);
     txtMotivo->setObjectName(QStringLiteral("txtMotivo"));
     txtMotivo->setMaxLength(200);
+    // Room for a reason as it is usually written, and for the window's title.
+    txtMotivo->setMinimumWidth(txtMotivo->fontMetrics().averageCharWidth() * 36);
     form->addRow(QStringLiteral("&Motivo:"), txtMotivo);
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *accept = buttons->addButton(QStringLiteral("&Aceptar"), QDialogButtonBox::AcceptRole);
