@@ -6,6 +6,7 @@
 #include "data/Journal.h"
 #include "shifts/ShiftService.h"
 #include "ui/AdministratorPasswordDialog.h"
+#include "ui/RoomSettingsDialog.h"
 #include "ui/formLudomat2.h"
 #include "ui/formUsuario.h"
 #include "ui/frmArqueo.h"
@@ -249,6 +250,45 @@ private Q_SLOTS:
                 QTRY_VERIFY(!movementWindow(shop));
             }
         }
+    }
+
+    // The administrator enters without a shift to change settings: the notes and coins saved in the
+    // room's window are those the next count lists, a list that is not money is refused whole, and
+    // the first sale asks for the float before anything is sold.
+    void administratorWithoutShift() {
+        testing::Shop shop;
+        signInOnly(shop, QStringLiteral("Admin"));
+        click(shop.desk->floatWindow(), "cmdSinTurno");
+        QVERIFY(shop.main->isEnabled());
+        QVERIFY(shop.rows(QStringLiteral("Turnos")).isEmpty());
+
+        Q_EMIT shop.main->roomSettingsAsked(QStringLiteral("Admin"));
+        RoomSettingsDialog *room = shop.desk->roomWindow();
+        QVERIFY(room);
+        for (const QString &typed : {QStringLiteral("100 abc"), QStringLiteral("100 100"), QStringLiteral("-5")}) {
+            control<QLineEdit>(room, "txtDenominaciones")->setText(typed);
+            shop.said().clear();
+            click(room, "cmdGuardar");
+            QVERIFY2(shop.said().value(0).startsWith(QStringLiteral("La lista de billetes y monedas")),
+                     qPrintable(typed));
+            QVERIFY(!room->isUnloading());
+        }
+        control<QLineEdit>(room, "txtDenominaciones")->setText(QStringLiteral("0,5 100 20"));
+        click(room, "cmdGuardar");
+        QCOMPARE(shop.desk->shifts().denominations(), QVector<qint64>({10000, 2000, 50}));
+
+        testing::press(*shop.desk, 0);
+        QVERIFY(!shop.board().station(0).running);
+        QVERIFY(testing::acceptFloat(*shop.desk, QStringLiteral("50")));
+        testing::press(*shop.desk, 0);
+        QVERIFY(shop.board().station(0).running);
+        QCOMPARE(shop.rows(QStringLiteral("Turnos")).size(), 1);
+
+        QTest::mouseClick(control<QPushButton>(shop.main, "cmdUsuario"), Qt::LeftButton);
+        frmArqueo *arqueo = shop.desk->countWindow();
+        QVERIFY(arqueo);
+        QVERIFY(arqueo->findChild<QLineEdit *>(QStringLiteral("txtCantidad_50")));
+        QVERIFY(!arqueo->findChild<QLineEdit *>(QStringLiteral("txtCantidad_100000")));
     }
 
     // A program killed in the middle of a shift: the next sign-in finds the shift. Another
