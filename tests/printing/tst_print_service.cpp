@@ -48,6 +48,20 @@ printing::Document titled(const QString &title) {
     return d;
 }
 
+// A Desk over books whose printer is the fake one, its journal's check done and the tick stopped.
+std::unique_ptr<app::Desk> deskPrintingTo(testing::TestPlatform &t, const PrinterSettings &settings) {
+    {
+        auto db = data::Database::open(t.databasePath());
+        if (!printing::saveSettings(*db, settings, QStringLiteral("Admin"), t.clock.now).isEmpty())
+            return nullptr;
+    }
+    auto desk = std::make_unique<app::Desk>(t.platform);
+    if (!desk->start())
+        return nullptr;
+    testing::control<QTimer>(&desk->mainWindow(), "Timer1")->stop();
+    return desk;
+}
+
 } // namespace
 
 class TestPrintService : public QObject {
@@ -215,16 +229,10 @@ void TestPrintService::outageSaidOnceAndJobsInOrder() {
 void TestPrintService::receiptsOfTheRoomsSales() {
     FakePrinter fake;
     testing::TestPlatform t;
-    {
-        auto db = data::Database::open(t.databasePath());
-        QCOMPARE(printing::saveSettings(*db,
-                                        {Kind::Network, fake.address(), 80, QStringLiteral("Sala Ñandú"), true, true},
-                                        QStringLiteral("Admin"), t.clock.now),
-                 QString());
-    }
-    app::Desk desk(t.platform);
-    QVERIFY(desk.start());
-    testing::control<QTimer>(&desk.mainWindow(), "Timer1")->stop();
+    const auto started =
+        deskPrintingTo(t, {Kind::Network, fake.address(), 80, QStringLiteral("Sala Ñandú"), true, true});
+    QVERIFY(started);
+    app::Desk &desk = *started;
     QTRY_VERIFY(desk.mainWindow().findChildren<journal::VerificationTask *>().isEmpty());
     testing::signIn(desk);
     stations::StationBoard &board = desk.board();
@@ -272,16 +280,10 @@ void TestPrintService::receiptsOfTheRoomsSales() {
 void TestPrintService::shiftSlipBeforeTheEnd() {
     FakePrinter fake;
     testing::TestPlatform t;
-    {
-        auto db = data::Database::open(t.databasePath());
-        QCOMPARE(printing::saveSettings(*db,
-                                        {Kind::Network, fake.address(), 58, QStringLiteral("Sala Ñandú"), false, false},
-                                        QStringLiteral("Admin"), t.clock.now),
-                 QString());
-    }
-    app::Desk desk(t.platform);
-    QVERIFY(desk.start());
-    testing::control<QTimer>(&desk.mainWindow(), "Timer1")->stop();
+    const auto started =
+        deskPrintingTo(t, {Kind::Network, fake.address(), 58, QStringLiteral("Sala Ñandú"), false, false});
+    QVERIFY(started);
+    app::Desk &desk = *started;
     QTRY_VERIFY(desk.mainWindow().findChildren<journal::VerificationTask *>().isEmpty());
     testing::signIn(desk);
     QVERIFY(desk.board().open(0, stations::StationMode::Contador, 1));
