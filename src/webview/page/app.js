@@ -128,9 +128,10 @@
     let marca = 'Libre';
     if (p.abierto) marca = p.terminado ? 'Terminado' : p.pausado ? 'En pausa' : 'En curso';
     t.querySelector('.marca').textContent = marca;
-    t.querySelector('.tiempo').textContent = p.abierto ? p.tiempo + (p.restante ? ' restantes' : '') : '—';
+    t.querySelector('.tiempo').textContent = p.abierto ? p.tiempo : '—';
     t.querySelector('.importe').textContent = p.abierto ? '$ ' + p.texto : '';
-    t.querySelector('.modo').textContent = p.abierto ? p.modo + ' · desde ' + hora(p.apertura) : p.tipo;
+    t.querySelector('.modo').textContent =
+      p.abierto ? p.modo + (p.restante ? ', tiempo restante' : '') + ' · desde ' + hora(p.apertura) : p.tipo;
     t.querySelector('.operador').textContent = p.abierto ? p.operador : '';
     t.className = 'puesto' + (p.abierto ? ' abierto' : ' libre') + (p.pausado ? ' pausado' : '') +
       (p.terminado ? ' terminado' : '');
@@ -253,9 +254,10 @@
   function mostrarDias(d) {
     const caja = document.getElementById('grafico');
     vaciar(caja);
-    const ancho = 640;
+    const ancho = 480;
     const alto = 260;
-    const izq = 52;
+    const izq = 46;
+    const der = 16;
     const abajo = 28;
     const arriba = 10;
     const n = d.dias.length;
@@ -269,12 +271,12 @@
     g.appendChild(svg('title', {}, 'Recaudación de los últimos ' + n + ' días'));
     const y = function (cents) { return arriba + (alto - arriba - abajo) * (1 - cents / escala); };
     for (let v = 0; v <= escala; v += unPaso) {
-      g.appendChild(svg('line', { x1: izq, x2: ancho, y1: y(v), y2: y(v), class: 'linea' }));
+      g.appendChild(svg('line', { x1: izq, x2: ancho - der, y1: y(v), y2: y(v), class: 'linea' }));
       g.appendChild(svg('text', { x: izq - 6, y: y(v) + 4, class: 'eje', 'text-anchor': 'end' }, pesos(v)));
     }
-    const hueco = (ancho - izq) / n;
+    const hueco = (ancho - izq - der) / n;
     const barra = Math.max(hueco * 0.7, 2);
-    const cadaCuanto = n > 10 ? Math.ceil(n / 8) : 1;
+    const cadaCuanto = n > 10 ? Math.ceil(n / 6) : 1;
     d.dias.forEach(function (dia, i) {
       const x = izq + i * hueco + (hueco - barra) / 2;
       const top = y(dia.importe);
