@@ -16,6 +16,7 @@
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <csignal>
 #include <sys/stat.h>
@@ -535,6 +536,20 @@ void TestViewServer::floodAndConnections() {
     held.clear();
     flood.socket.disconnectFromHost();
     QTRY_VERIFY_WITH_TIMEOUT(Client(view_->port, folderCertificate(), "127.0.0.7").open(), 5000);
+
+    // Connections that never start their TLS count too, and are cut when the handshake's time is up.
+    std::vector<std::unique_ptr<QTcpSocket>> silent;
+    for (int i = 0; i < 16; ++i) {
+        silent.push_back(std::make_unique<QTcpSocket>());
+        silent.back()->bind(QHostAddress(QStringLiteral("127.0.0.8")));
+        silent.back()->connectToHost(QHostAddress::LocalHost, view_->port);
+        QVERIFY(silent.back()->waitForConnected(5000));
+    }
+    QTest::qWait(300);
+    QVERIFY(!Client(view_->port, folderCertificate(), "127.0.0.8").open());
+    QVERIFY(Client(view_->port, folderCertificate(), "127.0.0.9").open());
+    QTRY_COMPARE_WITH_TIMEOUT(silent.front()->state(), QAbstractSocket::UnconnectedState, 15000);
+    QVERIFY(Client(view_->port, folderCertificate(), "127.0.0.8").open());
 }
 
 // The owner's own certificate and key; a key of another certificate is refused at the start.
