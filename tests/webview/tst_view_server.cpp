@@ -5,6 +5,8 @@
 #include "data/Database.h"
 #include "webview/Certificate.h"
 #include "webview/Devices.h"
+#include "webview/Http.h"
+#include "webview/ViewServerRoutes.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -186,6 +188,18 @@ Reply until(int status, const std::function<Reply()> &ask, int timeoutMs = 15000
     return reply;
 }
 
+// Waits for a sqlite3 shell to print "held" (after the commands that take the lock).
+bool heldBy(QProcess &shell) {
+    QByteArray printed;
+    QElapsedTimer waited;
+    waited.start();
+    while (!printed.contains("held") && waited.elapsed() < 10000) {
+        shell.waitForReadyRead(100);
+        printed += shell.readAllStandardOutput();
+    }
+    return printed.contains("held");
+}
+
 // Whether the process ended (gone, or a zombie nobody reaped yet).
 bool ended(pid_t pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -217,6 +231,7 @@ private Q_SLOTS:
     void pairingAndRevocation();
     void wrongCodesThrottled();
     void busyBooks();
+    void busyBooksWhileServing();
     void slowClientCut();
     void floodAndConnections();
     void ownersCertificate();
@@ -460,7 +475,7 @@ void TestViewServer::busyBooks() {
     holder.start(QStringLiteral("sqlite3"), {t.databasePath()});
     QVERIFY(holder.waitForStarted());
     holder.write("PRAGMA locking_mode=EXCLUSIVE;\nBEGIN EXCLUSIVE;\nCREATE TABLE Ocupado (x);\n.print held\n");
-    holder.waitForReadyRead(5000);
+    QVERIFY(heldBy(holder));
     const testing::Run refused =
         testing::runLudomat({"--serve", "--data-dir", t.folder.path(), "--port", "0", "--bind", "127.0.0.1"});
     QCOMPARE(refused.status, 1);
@@ -475,6 +490,42 @@ void TestViewServer::busyBooks() {
     const QByteArray token = pairPhone(phone, program);
     QVERIFY(!token.isEmpty());
     QCOMPARE(phone.get("/api/salon", token).status, 200);
+}
+
+// The view's routes on books another program holds exclusively while the view has no handle
+// on them (as after a handle it dropped): 503 with the Spanish message at once, the data again
+// once they are free.
+void TestViewServer::busyBooksWhileServing() {
+    testing::TestPlatform t;
+    const QString devicesPath = t.folder.filePath(webview::kDevicesFileName);
+    webview::Routes routes(t.databasePath(), devicesPath);
+    webview::DeviceStore program(devicesPath);
+    const QByteArray token = program.pair(program.newPairingCode(nowUtc()).code, QStringLiteral("t"), nowUtc()).value();
+    const auto ask = [&](const QByteArray &target) {
+        webview::http::RequestParser parser;
+        parser.feed("GET " + target + " HTTP/1.1\r\nHost: x\r\nCookie: ludomat_vista=" + token + "\r\n\r\n");
+        return routes.answer(parser.take(), "10.0.0.5", 0);
+    };
+    QProcess holder;
+    holder.start(QStringLiteral("sqlite3"), {t.databasePath()});
+    QVERIFY(holder.waitForStarted());
+    holder.write("PRAGMA locking_mode=EXCLUSIVE;\nBEGIN EXCLUSIVE;\nCREATE TABLE Ocupado (x);\n.print held\n");
+    QVERIFY(heldBy(holder));
+    for (const char *target : {"/api/salon", "/api/hoy", "/api/dias?n=30", "/api/registro"}) {
+        QElapsedTimer took;
+        took.start();
+        const webview::http::Response busy = ask(target);
+        QVERIFY2(busy.status == 503, qPrintable(QString::number(busy.status) + QString::fromUtf8(busy.body) +
+                                                QString::fromUtf8(holder.readAllStandardError())));
+        QCOMPARE(QJsonDocument::fromJson(busy.body).object().value(QStringLiteral("error")).toString(),
+                 QStringLiteral("Los libros no se pueden leer ahora; se reintenta."));
+        QVERIFY(busy.contentType.startsWith("application/json"));
+        QVERIFY2(took.elapsed() < 2000, "a busy file is told at once");
+    }
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+    QCOMPARE(ask("/api/salon").status, 200);
+    QCOMPARE(ask("/api/hoy").status, 200);
 }
 
 // A client that never finishes its request is cut with 408 while another is served throughout.
