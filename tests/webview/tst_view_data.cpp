@@ -97,7 +97,7 @@ private Q_SLOTS:
         books_ = std::make_unique<Counter>(at("2026-12-04T10:00:00"));
         Counter &c = *books_;
         // An older day, and days with nothing.
-        fixtures::record(c.t.databasePath(), {{1, "Ana", QDate(2026, 12, 1), QTime(15, 0), "12.34"}});
+        fixtures::record(c.t.databasePath(), {{1, "Ana", QDate(2026, 12, 1), QTime(15, 0), "4.35"}});
         QVERIFY(c.board.open(0, StationMode::Contador, 1));
         QVERIFY(c.board.open(1, StationMode::Prepago, 2)); // 50,00 at once
         c.at(at("2026-12-04T10:45:00"));
@@ -205,7 +205,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("figures");
         QTest::newRow("seven days") << QDate(2026, 12, 5) << 7
-                                    << "2026-11-29=0;2026-11-30=0;2026-12-01=1234;2026-12-02=0;2026-12-03=0;"
+                                    << "2026-11-29=0;2026-11-30=0;2026-12-01=435;2026-12-02=0;2026-12-03=0;"
                                        "2026-12-04=7000;2026-12-05=4500";
         QTest::newRow("one day") << QDate(2026, 12, 4) << 1 << "2026-12-04=7000";
         QTest::newRow("nothing at all") << QDate(2026, 11, 20) << 3 << "2026-11-18=0;2026-11-19=0;2026-11-20=0";
@@ -220,6 +220,11 @@ private Q_SLOTS:
         qint64 sum = 0;
         qint64 most = 0;
         for (const QJsonValue &d : view["dias"].toArray()) {
+            // Each day is that day's cash close.
+            const QDate day = QDate::fromString(d["fecha"].toString(), Qt::ISODate);
+            QCOMPARE(
+                d["importe"].toInteger(),
+                cash_close::reportFromRentals(*reader, {day, QTime(0, 0), day, QTime(23, 59, 59)}, {}, {}).totalCents);
             sum += d["importe"].toInteger();
             most = std::max(most, d["importe"].toInteger());
         }
