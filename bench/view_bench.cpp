@@ -12,21 +12,18 @@
 #include "data/Statements.h"
 #include "platform/Clock.h"
 #include "stations/StationBoard.h"
-#include "webview/ViewData.h"
-#ifdef VIEW_BENCH_SERVE
 #include "webview/Devices.h"
-
-#include <QProcess>
-#include <QSslConfiguration>
-#include <QSslSocket>
-#include <QTimer>
-#endif
+#include "webview/ViewData.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -129,8 +126,6 @@ void fillYear(data::Database &db) {
 void print(const char *what, const Figures &f) {
     std::printf("  %-44s median %7.2f ms, p99 %7.2f ms, worst %7.2f ms\n", what, f.median, f.p99, f.worst);
 }
-
-#ifdef VIEW_BENCH_SERVE
 
 // One client of the view: a keep-alive TLS connection from an address of its own that asks for
 // the room and today every 2 s, one request after the other, and times each answer.
@@ -299,8 +294,6 @@ bool serve(const QString &folder, stations::StationBoard &board, BenchClock &clo
            t.median < 50.0;
 }
 
-#endif
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -354,14 +347,10 @@ int main(int argc, char **argv) {
                 verification.ok && verification.booksAgree() ? "verifies" : qPrintable(verification.problem));
     bool ok = room.median < kMedianLimitMs && today.median < kMedianLimitMs && month.median < kMedianLimitMs &&
               room.p99 < kP99LimitMs && today.p99 < kP99LimitMs && month.p99 < kP99LimitMs;
-#ifdef VIEW_BENCH_SERVE
     reader.reset();
     std::printf("the view served by ludomat --serve:\n");
     std::fflush(stdout);
     ok = serve(folder.path(), board, clock, seconds) && ok;
-#else
-    (void)seconds;
-#endif
     board.shutDown();
     std::printf("view: %s (limits: median %.0f ms, p99 %.0f ms)\n", ok ? "within its limits" : "OVER ITS LIMITS",
                 kMedianLimitMs, kP99LimitMs);
