@@ -46,6 +46,7 @@ bench: configure
 	cd $(BUILD) && ./bench/pricing_bench
 	cd $(BUILD) && ./bench/print_bench
 	cd $(BUILD) && ./bench/shift_bench
+	cd $(BUILD) && ./bench/view_bench
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./bench/export_bench
 	bench/startup.sh $(BUILD)
 	bench/exit.sh $(BUILD)

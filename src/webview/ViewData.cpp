@@ -256,14 +256,29 @@ QJsonObject today(data::Database &db, const QDateTime &nowLocal) {
 QJsonObject days(data::Database &db, const QDate &last, int count) {
     count = std::clamp(count, 1, 366);
     const QDate first = last.addDays(1 - count);
-    const cash_close::Period period{first, QTime(0, 0), last, QTime(23, 59, 59)};
     return inOneRead(db, [&] {
-        // One read of the whole span, summed by date: each day's figure is the cash close's for it.
-        const cash_close::Report report = cash_close::reportFromRentals(db, period, QString(), QDateTime());
+        // The span's rows in one walk, nothing converted but the two values summed: each day's
+        // figure is the cash close's of that whole day (its rows' Importe to the cent, summed).
         QHash<QDate, qint64> byDay;
-        for (const cash_close::ReportRow &row : report.rows) {
-            byDay[row.fecha] += row.cents;
-        }
+        qint64 total = 0;
+        db.forEachRawRow(QStringLiteral("SELECT Fecha, Importe FROM Alquiler WHERE Fecha BETWEEN #%1# AND #%2#")
+                             .arg(statements::cashCloseDateText(first), statements::cashCloseDateText(last)),
+                         [&](const data::Database::RowView &row) {
+                             const QByteArrayView fecha = row.text(0);
+                             const QDate day =
+                                 QDate::fromString(QLatin1String(fecha.data(), fecha.size()), Qt::ISODate);
+                             if (!day.isValid() || row.isNull(1)) {
+                                 throw data::DbError(QStringLiteral("Un alquiler del %1 no se puede leer; no se puede "
+                                                                    "hacer el cierre de caja.")
+                                                         .arg(QString::fromUtf8(fecha)));
+                             }
+                             const double importe =
+                                 row.isNumber(1) ? row.real(1) : QString::fromUtf8(row.text(1)).toDouble();
+                             const qint64 cents = cash_close::toCents(importe);
+                             byDay[day] += cents;
+                             total += cents;
+                             return true;
+                         });
         QJsonArray list;
         qint64 most = 0;
         for (QDate d = first; d <= last; d = d.addDays(1)) {
@@ -276,7 +291,7 @@ QJsonObject days(data::Database &db, const QDate &last, int count) {
         return QJsonObject{{QStringLiteral("desde"), first.toString(Qt::ISODate)},
                            {QStringLiteral("hasta"), last.toString(Qt::ISODate)},
                            {QStringLiteral("dias"), list},
-                           {QStringLiteral("total"), money(report.totalCents)},
+                           {QStringLiteral("total"), money(total)},
                            {QStringLiteral("maximo"), money(most)}};
     });
 }

@@ -68,7 +68,7 @@
     }
     if (!respuesta.ok) {
       const dice = cuerpo && cuerpo.error ? cuerpo.error : 'Respuesta ' + respuesta.status + ' del programa.';
-      throw new Falla(respuesta.status === 503 ? 'libros' : 'error', dice);
+      throw new Falla(respuesta.status === 503 ? 'libros' : respuesta.status === 429 ? 'limite' : 'error', dice);
     }
     if (!cuerpo) throw new Falla('error', 'El programa respondió algo que no se puede leer.');
     return cuerpo;
@@ -80,7 +80,7 @@
 
   function mostrarEstado() {
     const estado = document.getElementById('estado');
-    const orden = ['emparejar', 'red', 'libros', 'error'];
+    const orden = ['emparejar', 'red', 'libros', 'limite', 'error'];
     let peor = null;
     for (const nombre of Object.keys(fallas)) {
       const f = fallas[nombre];
@@ -342,7 +342,11 @@
         fallas[nombre] = e instanceof Falla ? e : new Falla('error', 'Error al mostrar los datos: ' + e.message);
       }
       mostrarEstado();
-      temporizadores[nombre] = setTimeout(vuelta, POLLS[nombre]);
+      // Unpaired or told to slow down: ask far less often (a wrong token is throttled).
+      const f = fallas[nombre];
+      const espera = f && (f.tipo === 'emparejar' || f.tipo === 'limite') ? Math.max(POLLS[nombre], 10000)
+        : POLLS[nombre];
+      temporizadores[nombre] = setTimeout(vuelta, espera);
     };
     return vuelta;
   }
