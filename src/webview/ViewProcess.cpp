@@ -54,9 +54,10 @@ QStringList ViewProcess::arguments() const {
 }
 
 void ViewProcess::start(const ViewSettings &settings) {
-    const bool same = settings_ == settings && wanted_;
-    settings_ = settings;
-    settings_.enabled = true;
+    ViewSettings asked = settings;
+    asked.enabled = true;
+    const bool same = wanted_ && settings_ == asked;
+    settings_ = asked;
     wanted_ = true;
     switch (state_) {
     case State::Off:

@@ -82,8 +82,16 @@ frmVista *openWindow(testing::Shop &shop) {
     if (shop.desk->viewWindow() || !testing::answerAdministrator(&w, QStringLiteral("admin"))) {
         return nullptr; // the window must not open before the password
     }
-    QTest::qWaitFor([&] { return shop.desk->viewWindow() && shop.desk->viewWindow()->isVisible(); }, 5000);
+    if (!QTest::qWaitFor([&] { return shop.desk->viewWindow() && shop.desk->viewWindow()->isVisible(); }, 5000)) {
+        return nullptr;
+    }
     return shop.desk->viewWindow();
+}
+
+// On its box, as the operator clicks it: the check box's middle may be past its caption.
+void clickActive(frmVista *window) {
+    auto *box = control<QCheckBox>(window, "chkActiva");
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
 }
 
 QImage qrShown(frmVista *window) {
@@ -291,13 +299,14 @@ void TestViewWindow::refusedInWindow() {
     if (certificateOnly) {
         QTemporaryDir dir;
         shop.t.files.answer = writeFile(dir, QStringLiteral("c.pem"));
+        QTest::mouseClick(control<QRadioButton>(window, "optCertificadoDueno"), Qt::LeftButton, {}, QPoint(8, 8));
         QTest::mouseClick(control<QPushButton>(window, "cmdCertificado"), Qt::LeftButton);
         QCOMPARE(shop.t.files.asked.size(), 1); // through the platform's chooser
         QCOMPARE(control<QLineEdit>(window, "txtCertificado")->text(), shop.t.files.answer);
-        QVERIFY(control<QRadioButton>(window, "optCertificadoDueno")->isChecked());
     }
     const qsizetype before = settingEntries(shop.t.databasePath());
-    QTest::mouseClick(control<QCheckBox>(window, "chkActiva"), Qt::LeftButton);
+    clickActive(window);
+    QVERIFY(!shop.said().isEmpty());
     QVERIFY2(shop.said().last().contains(refusal), qPrintable(shop.said().join(u'\n')));
     QVERIFY(!control<QCheckBox>(window, "chkActiva")->isChecked());
     QCOMPARE(settingEntries(shop.t.databasePath()), before);
@@ -320,7 +329,7 @@ void TestViewWindow::windowRunsTheView() {
     // Turned on: stored with its entry, the real view started, a code and its QR shown.
     const quint16 port = freePort();
     control<QLineEdit>(window, "txtPuerto")->setText(QString::number(port));
-    QTest::mouseClick(control<QCheckBox>(window, "chkActiva"), Qt::LeftButton);
+    clickActive(window);
     const webview::ViewSettings on{true, port, {}, {}};
     QCOMPARE(webview::readSettings(*shop.board().store()), on);
     QVERIFY(testing::journal(shop.t.databasePath(), QStringLiteral("Detalle"))
@@ -365,7 +374,8 @@ void TestViewWindow::windowRunsTheView() {
     QVERIFY(phone.pair(codigo->text(), QStringLiteral("Tableta"), nowUtc));
     const qsizetype entries = settingEntries(shop.t.databasePath());
     shop.t.messages.answers = {1};
-    QTest::mouseClick(control<QCheckBox>(window, "chkActiva"), Qt::LeftButton);
+    clickActive(window);
+    QVERIFY(!shop.said().isEmpty());
     QVERIFY(shop.said().last().startsWith(QStringLiteral("Se revocarán todos los dispositivos emparejados.")));
     QVERIFY(control<QCheckBox>(window, "chkActiva")->isChecked());
     QCOMPARE(settingEntries(shop.t.databasePath()), entries);
@@ -373,7 +383,7 @@ void TestViewWindow::windowRunsTheView() {
     // Confirmed: stored, every device revoked, the view ended.
     const qint64 child = shop.desk->view().processId();
     shop.t.messages.answers = {0};
-    QTest::mouseClick(control<QCheckBox>(window, "chkActiva"), Qt::LeftButton);
+    clickActive(window);
     QCOMPARE(webview::readSettings(*shop.board().store()).enabled, false);
     QCOMPARE(settingEntries(shop.t.databasePath()), entries + 1);
     QVERIFY(phone.devices().isEmpty());
