@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/Serve.h"
 #include "cash_close/CashCloseRun.h"
 #include "cash_close/Report.h"
 #include "cash_close/ReportCsv.h"
@@ -39,36 +40,44 @@ struct Option {
     const char *name;
     const char *valueName; // nothing for a switch
     bool job;
-    bool ofReport;
+    const char *ofJob; // the job a qualifying option belongs to
     const char *description;
 };
 constexpr Option kOptions[] = {
-    {nullptr, "data-dir", "CARPETA", false, false,
+    {nullptr, "data-dir", "CARPETA", false, nullptr,
      "La carpeta de los libros (dbLudomat.mdb y copias/). Sin ella, la de LUDOMAT_DATA_DIR; si no, la del "
      "programa cuando los tiene, o ~/.local/share/ludomat."},
-    {nullptr, "verify-journal", nullptr, true, false,
+    {nullptr, "verify-journal", nullptr, true, nullptr,
      "Verifica el registro de eventos y que los libros coincidan con él. Sale con 0 si todo está bien, 1 si no, "
      "2 si no se puede leer."},
-    {nullptr, "backup", "ARCHIVO", true, false,
+    {nullptr, "backup", "ARCHIVO", true, nullptr,
      "Hace una copia verificada de los libros en ARCHIVO, aun con el programa abierto; nunca sobre los libros ni "
      "sobre otra base de datos."},
-    {nullptr, "restore", "COPIA", true, false,
+    {nullptr, "restore", "COPIA", true, nullptr,
      "Pone una copia del programa en lugar de los libros, que antes quedan en copias/. No mientras el programa "
      "trabaja sobre esos libros."},
-    {nullptr, "report", nullptr, true, false,
+    {nullptr, "serve", nullptr, true, nullptr,
+     "Sirve la vista del dueño por HTTPS en el puerto --port (0: uno libre), sin tocar los libros; escribe «LISTO "
+     "puerto huella» cuando escucha. La arranca el programa."},
+    {nullptr, "port", "PUERTO", false, "serve", "El puerto de la vista del dueño."},
+    {nullptr, "bind", "DIRECCION", false, "serve", "Escucha solo en esa dirección (si no, en todas)."},
+    {nullptr, "certificate", "ARCHIVO", false, "serve",
+     "El certificado PEM del dueño para la vista; sin él, el propio del programa (en la carpeta de los libros)."},
+    {nullptr, "key", "ARCHIVO", false, "serve", "La clave privada PEM de ese certificado."},
+    {nullptr, "report", nullptr, true, nullptr,
      "El cierre de caja del período, sin tocar las tablas de la ventana: los totales en la salida."},
-    {nullptr, "from", "\"AAAA-MM-DD HH:MM\"", false, true, "El comienzo del período del informe."},
-    {nullptr, "to", "\"AAAA-MM-DD HH:MM\"", false, true, "El fin del período del informe."},
-    {nullptr, "operator", "NOMBRE", false, true, "Suma también el total del operador."},
-    {nullptr, "csv", "ARCHIVO", false, true,
+    {nullptr, "from", "\"AAAA-MM-DD HH:MM\"", false, "report", "El comienzo del período del informe."},
+    {nullptr, "to", "\"AAAA-MM-DD HH:MM\"", false, "report", "El fin del período del informe."},
+    {nullptr, "operator", "NOMBRE", false, "report", "Suma también el total del operador."},
+    {nullptr, "csv", "ARCHIVO", false, "report",
      "Guarda los alquileres en CSV, con el resumen al lado (NOMBRE-resumen.txt)."},
-    {nullptr, "shifts", nullptr, false, true,
+    {nullptr, "shifts", nullptr, false, "report",
      "Agrega los turnos del período (los abiertos en algún momento de él): en la salida, y en el CSV, el PDF y la "
      "planilla que se pidan."},
-    {nullptr, "pdf", "ARCHIVO", false, true, "Guarda el informe en PDF."},
-    {nullptr, "xlsx", "ARCHIVO", false, true, "Guarda el informe como planilla (.xlsx)."},
-    {"h", "help", nullptr, true, false, "Muestra esta ayuda."},
-    {"v", "version", nullptr, true, false, "Muestra la versión."},
+    {nullptr, "pdf", "ARCHIVO", false, "report", "Guarda el informe en PDF."},
+    {nullptr, "xlsx", "ARCHIVO", false, "report", "Guarda el informe como planilla (.xlsx)."},
+    {"h", "help", nullptr, true, nullptr, "Muestra esta ayuda."},
+    {"v", "version", nullptr, true, nullptr, "Muestra la versión."},
 };
 
 const char *const kUsage = "Uso: ludomat [--data-dir CARPETA]\n"
@@ -77,7 +86,9 @@ const char *const kUsage = "Uso: ludomat [--data-dir CARPETA]\n"
                            "     ludomat --restore COPIA [--data-dir CARPETA]\n"
                            "     ludomat --report --from \"AAAA-MM-DD HH:MM\" --to \"AAAA-MM-DD HH:MM\"\n"
                            "             [--operator NOMBRE] [--shifts] [--csv ARCHIVO] [--pdf ARCHIVO]\n"
-                           "             [--xlsx ARCHIVO] [--data-dir CARPETA]\n";
+                           "             [--xlsx ARCHIVO] [--data-dir CARPETA]\n"
+                           "     ludomat --serve --port PUERTO [--bind DIRECCION]\n"
+                           "             [--certificate ARCHIVO --key ARCHIVO] [--data-dir CARPETA]\n";
 
 QString dashed(const QString &name) {
     return QStringLiteral("--") + name;
@@ -198,11 +209,19 @@ Request parse(const QStringList &arguments) {
     }
     const bool report = request.job == QLatin1String("report");
     for (const Option &option : kOptions) {
-        if (option.ofReport && !report && request.values.contains(QLatin1String(option.name))) {
-            request.wrong = QStringLiteral("La opción %1 es del informe, %2.")
-                                .arg(quoted(dashed(QLatin1String(option.name))), quoted(QStringLiteral("--report")));
+        if (option.ofJob && request.job != QLatin1String(option.ofJob) &&
+            request.values.contains(QLatin1String(option.name))) {
+            const bool ofReport = QLatin1String(option.ofJob) == QLatin1String("report");
+            request.wrong = QStringLiteral("La opción %1 es %2, %3.")
+                                .arg(quoted(dashed(QLatin1String(option.name))),
+                                     ofReport ? QStringLiteral("del informe") : QStringLiteral("de la vista"),
+                                     quoted(dashed(QLatin1String(option.ofJob))));
             return request;
         }
+    }
+    if (request.job == QLatin1String("serve") && !request.values.contains(QStringLiteral("port"))) {
+        request.wrong = QStringLiteral("La vista necesita %1.").arg(quoted(QStringLiteral("--port")));
+        return request;
     }
     if (report &&
         (!request.values.contains(QStringLiteral("from")) || !request.values.contains(QStringLiteral("to")))) {
@@ -497,6 +516,10 @@ std::optional<int> runCommandLine(int argc, char *argv[]) {
     }
     if (request.job == QLatin1String("report")) {
         return report(request);
+    }
+    if (request.job == QLatin1String("serve")) {
+        return serve({request.value("data-dir"), request.value("port"), request.value("bind"),
+                      request.value("certificate"), request.value("key")});
     }
     if (request.job == QLatin1String("backup")) {
         return backup(request);

@@ -7,7 +7,8 @@ namespace app {
 
 // Jobs asked for on the command line, done without a window or a display (`ludomat --help`
 // lists them): --verify-journal, --backup FILE, --restore COPY, --report with its period and
-// files, --help and --version, each with [--data-dir DIR].
+// files, --serve with its port (the owner's view, Serve.h), --help and --version, each with
+// [--data-dir DIR].
 // Returns the exit status when the command line asked for one of them (or was wrong: status 2),
 // nothing for a normal start. It decides before any application object exists, so a normal start
 // pays for no parsing object of its own. Only a PDF needs Qt's fonts, and takes them from Qt's own

@@ -207,7 +207,11 @@ Report reportFromRentals(data::Database &database, const Period &period, const Q
     QVector<ReportRow> rows;
     QHash<QString, QString> seen;
     Report report;
-    database.beginRead();
+    // A caller that reads more in the same snapshot holds the read itself.
+    const bool ownRead = !database.inTransaction();
+    if (ownRead) {
+        database.beginRead();
+    }
     try {
         database.forEachRow(statements::alquilerPeriod(period.from, period.to), [&](const QVector<QVariant> &v) {
             ReportRow row = rentalRow(v, seen);
@@ -223,9 +227,11 @@ Report reportFromRentals(data::Database &database, const Period &period, const Q
         } catch (const data::DbError &) {
             // A file of an earlier version has no journal, or no seal, to anchor.
         }
-        database.rollback();
+        if (ownRead) {
+            database.rollback();
+        }
     } catch (...) {
-        if (database.inTransaction()) {
+        if (ownRead && database.inTransaction()) {
             database.rollback();
         }
         throw;

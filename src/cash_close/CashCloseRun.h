@@ -59,6 +59,7 @@ Report currentAnchor(data::Database &database);
 
 // The same report computed straight from Alquiler in one read transaction, for the command
 // line: Caja is never touched, so it runs safely beside the program. The shifts only when asked.
+// Inside a read transaction the caller holds, it reads in that snapshot and leaves it open.
 Report reportFromRentals(data::Database &database, const Period &period, const QString &operatorName,
                          const QDateTime &ranAt, const StationLabels &labels = StationLabels::defaults(),
                          bool withShifts = false);
