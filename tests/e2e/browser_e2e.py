@@ -96,7 +96,7 @@ def wait_for(what, check, timeout=15.0):
 
 
 def text_of(driver, selector):
-    return driver.find_element(By.CSS_SELECTOR, selector).text.strip()
+    return (driver.find_element(By.CSS_SELECTOR, selector).get_attribute("textContent") or "").strip()
 
 
 def main():
@@ -134,8 +134,7 @@ def main():
                 cookie.get("sameSite") != "Strict":
             fail("the device's cookie is not HttpOnly, Secure and SameSite=Strict: %r" % cookie)
         driver.get(base + "/")
-        wait_for("the room", lambda: driver.find_element(By.ID, "salon").is_displayed())
-        wait_for("station 1 in the room", lambda: driver.find_element(By.ID, "puesto-1"))
+        wait_for("station 1 in the room", lambda: driver.find_element(By.CSS_SELECTOR, "#salon #puesto-1"))
         idle = text_of(driver, "#puesto-1 .importe")
 
         # Station 1 opened in the program: it counts on the page within a few seconds.
@@ -161,6 +160,8 @@ def main():
             if width == 360 and overflow > 0:
                 fail("the page scrolls sideways by %d px at 360 px" % overflow)
             driver.save_screenshot(os.path.join(args.shots, "vista-%dx%d.png" % (width, height)))
+            if not driver.find_element(By.CSS_SELECTOR, "#puesto-1 .importe").is_displayed():
+                fail("station 1's amount is not shown at %dx%d" % (width, height))
 
         # Revoked in the program: from "Copiar el enlace" Tab reaches the devices, Home takes the
         # first row, "Revocar", and the question's first answer.
@@ -174,6 +175,13 @@ def main():
         wait_for("the page to say the device is not paired",
                  lambda: "no emparejado" in text_of(driver, "#estado").lower())
         driver.save_screenshot(os.path.join(args.shots, "vista-revocada.png"))
+    except SystemExit:
+        # What the page showed when it failed, for whoever reads the log.
+        driver.save_screenshot(os.path.join(args.shots, "fallo.png"))
+        print("  page at %s: %s" % (driver.current_url,
+                                    driver.execute_script("return document.body.innerText")[:600]),
+              file=sys.stderr)
+        raise
     finally:
         driver.quit()
     print("browser part passed")
