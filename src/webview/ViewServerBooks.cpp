@@ -7,6 +7,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
+#include <sqlite3.h>
 
 namespace webview {
 
@@ -33,6 +35,39 @@ qint64 singleNumber(data::Database &db, const QString &sql) {
 
 } // namespace
 
+// A raw read-only connection of its own for PRAGMA data_version, which the books' handle (SELECT
+// only) does not run: the number changes whenever another connection commits.
+struct ViewServerBooks::Version {
+    sqlite3 *db = nullptr;
+    explicit Version(const QString &path) {
+        const QByteArray uri =
+            (QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=ro")).toUtf8();
+        const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+            sqlite3_close(db);
+            throw data::DbError(QStringLiteral("No se puede abrir %1: %2").arg(path, message), {}, rc & 0xff);
+        }
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    }
+    ~Version() { sqlite3_close(db); }
+    qint64 read() const {
+        sqlite3_stmt *stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &stmt, nullptr);
+        qint64 value = -1;
+        if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            value = sqlite3_column_int64(stmt, 0);
+            rc = SQLITE_OK;
+        }
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_OK) {
+            throw data::DbError(QString::fromUtf8(sqlite3_errmsg(db)), QStringLiteral("PRAGMA data_version"),
+                                rc & 0xff);
+        }
+        return value;
+    }
+};
+
 ViewServerBooks::ViewServerBooks(QString databasePath, QObject *parent)
     : QObject(parent), path_(std::move(databasePath)) {
     clock_.start();
@@ -48,6 +83,7 @@ void ViewServerBooks::open() {
 data::Database &ViewServerBooks::db() {
     if (!db_) {
         db_ = data::Database::open(path_, {.busyTimeoutMs = kBusyTimeoutMs, .readOnly = true});
+        version_ = std::make_unique<Version>(path_);
     }
     return *db_;
 }
@@ -55,7 +91,7 @@ data::Database &ViewServerBooks::db() {
 QByteArray ViewServerBooks::cached(const QString &key, const std::function<QByteArray(data::Database &)> &build) {
     try {
         data::Database &books = db();
-        const qint64 version = singleNumber(books, QStringLiteral("PRAGMA data_version"));
+        const qint64 version = version_->read();
         const qint64 now = clock_.elapsed();
         auto it = cache_.find(key);
         if (it != cache_.end() && it->version == version && now - it->atMs < kFreshMs) {
@@ -69,6 +105,7 @@ QByteArray ViewServerBooks::cached(const QString &key, const std::function<QByte
         // handle at the next request.
         if (!error.isBusy()) {
             db_.reset();
+            version_.reset();
             cache_.clear();
         }
         throw;

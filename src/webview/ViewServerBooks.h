@@ -49,6 +49,8 @@ private:
 
     QString path_;
     std::unique_ptr<data::Database> db_;
+    struct Version;
+    std::unique_ptr<Version> version_;
     QHash<QString, Cached> cache_;
     QElapsedTimer clock_;
 

@@ -191,9 +191,10 @@ void TestDevices::namesAsKept() {
 }
 
 void TestDevices::unreadableFileThrows() {
-    QVERIFY_THROWS_EXCEPTION(data::DbError, DeviceStore(dir_.filePath(QStringLiteral("falta/vista.db"))));
+    const auto open = [](const QString &file) { DeviceStore store(file); };
+    QVERIFY_THROWS_EXCEPTION(data::DbError, open(dir_.filePath(QStringLiteral("falta/vista.db"))));
     QVERIFY(writeFile(path(), QByteArray(4096, 'x')));
-    QVERIFY_THROWS_EXCEPTION(data::DbError, DeviceStore(path()));
+    QVERIFY_THROWS_EXCEPTION(data::DbError, open(path()));
 }
 
 QTEST_GUILESS_MAIN(TestDevices)
