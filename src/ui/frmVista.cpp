@@ -389,6 +389,12 @@ void frmVista::refreshDevices() {
     for (const webview::Device &d : list) {
         listing += QStringLiteral("%1|%2|%3|%4\n").arg(d.id).arg(d.name, when(d.pairedUtc), when(d.lastUseUtc));
     }
+    // One more device: the code shown was used (it pairs one device only).
+    if (deviceCount_ >= 0 && list.size() > deviceCount_ && !code_.isEmpty()) {
+        code_.clear();
+        showPairing();
+    }
+    deviceCount_ = list.size();
     if (listing == lastListing_) {
         return; // the selection stays where the administrator put it
     }

@@ -64,6 +64,7 @@ private:
     QString pairingAddress_;
     QString fingerprint_;
     QString lastListing_; // the devices as last shown: the table is rebuilt only when they change
+    qsizetype deviceCount_ = -1;
     QTimer *refresh_ = nullptr;
     QCheckBox *chkActiva = nullptr;
     QLineEdit *txtPuerto = nullptr;

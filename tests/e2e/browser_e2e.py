@@ -163,10 +163,12 @@ def main():
             if not driver.find_element(By.CSS_SELECTOR, "#puesto-1 .importe").is_displayed():
                 fail("station 1's amount is not shown at %dx%d" % (width, height))
 
-        # Revoked in the program: from "Copiar el enlace" Tab reaches the devices, Home takes the
-        # first row, "Revocar", and the question's first answer.
+        # Revoked in the program: the device's row clicked (the list's first row, at 8,472 px
+        # below its header), "Revocar", and the question's first answer.
         time.sleep(2.5)  # the window's list is read every 2 s
-        keys(args.vista, "alt+e", "Tab", "Home", "alt+r")
+        subprocess.run(["xdotool", "mousemove", "--window", args.vista, "100", "505", "click", "1"],
+                       check=True)
+        keys(args.vista, "alt+r")
         time.sleep(0.5)
         box = wait_for("the revocation's question", lambda: subprocess.run(
             ["xdotool", "search", "--onlyvisible", "--name", "^Ludomat$"],
@@ -178,6 +180,7 @@ def main():
     except SystemExit:
         # What the page showed when it failed, for whoever reads the log.
         driver.save_screenshot(os.path.join(args.shots, "fallo.png"))
+        subprocess.run(["import", "-window", "root", os.path.join(args.shots, "fallo-programa.png")])
         print("  page at %s: %s" % (driver.current_url,
                                     driver.execute_script("return document.body.innerText")[:600]),
               file=sys.stderr)

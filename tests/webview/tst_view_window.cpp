@@ -355,6 +355,8 @@ void TestViewWindow::windowRunsTheView() {
     auto *grid = control<QTableWidget>(window, "grdDispositivos");
     QTRY_COMPARE(grid->rowCount(), 1);
     QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("Teléfono de Ana"));
+    QCOMPARE(codigo->text(), QStringLiteral("Pida un código nuevo")); // used up
+    QVERIFY(qrShown(window).isNull());
     grid->selectRow(0);
     shop.t.messages.answers = {0};
     QTest::mouseClick(control<QPushButton>(window, "cmdRevocar"), Qt::LeftButton);
