@@ -29,6 +29,7 @@ private Q_SLOTS:
     void refusedInWindow_data();
     void refusedInWindow();
     void windowRunsTheView();
+    void startsWithTheProgram();
 };
 
 namespace {
@@ -393,6 +394,24 @@ void TestViewWindow::windowRunsTheView() {
     QTRY_COMPARE_WITH_TIMEOUT(shop.desk->view().state(), ViewProcess::State::Off, 5000);
     QTRY_COMPARE(::kill(pid_t(child), 0), -1);
     QVERIFY(qrShown(window).isNull());
+}
+
+void TestViewWindow::startsWithTheProgram() {
+    testing::TestPlatform t;
+    const quint16 port = freePort();
+    {
+        auto db = data::Database::open(t.databasePath());
+        QCOMPARE(webview::saveSettings(*db, {true, port, {}, {}}, kAdmin, t.clock.now), QString());
+    }
+    auto desk = std::make_unique<app::Desk>(t.platform);
+    desk->view().setProgram(QStringLiteral(LUDOMAT_EXE));
+    QVERIFY(desk->start());
+    QTRY_COMPARE_WITH_TIMEOUT(desk->view().state(), ViewProcess::State::Running, 20000);
+    QCOMPARE(desk->view().port(), port);
+    // The program's end takes the view along, without waiting for it to be asked twice.
+    const qint64 pid = desk->view().processId();
+    desk.reset();
+    QCOMPARE(::kill(pid_t(pid), 0), -1);
 }
 
 QTEST_MAIN(TestViewWindow)
