@@ -372,6 +372,14 @@ void TestViewWindow::windowRunsTheView() {
     QTRY_COMPARE_WITH_TIMEOUT(estado->text(), QStringLiteral("En marcha en el puerto %1.").arg(port), 20000);
     QVERIFY(shop.desk->view().processId() != pid);
 
+    // Another port: stored, and the view started again on it.
+    const quint16 other = freePort();
+    control<QLineEdit>(window, "txtPuerto")->setText(QString::number(other));
+    QTest::mouseClick(control<QPushButton>(window, "cmdGuardar"), Qt::LeftButton);
+    QCOMPARE(shop.said().last(), QStringLiteral("Se guardó la vista del dueño."));
+    QCOMPARE(webview::readSettings(*shop.board().store()).port, other);
+    QTRY_COMPARE_WITH_TIMEOUT(estado->text(), QStringLiteral("En marcha en el puerto %1.").arg(other), 20000);
+
     // Turning off asks first: left on when the administrator cancels.
     QTest::mouseClick(control<QPushButton>(window, "cmdNuevoCodigo"), Qt::LeftButton);
     QVERIFY(phone.pair(codigo->text(), QStringLiteral("Tableta"), nowUtc));
