@@ -40,9 +40,9 @@ namespace app {
 // The shop's front desk, where the program is put together. It owns the services (who is signed
 // in, the accounts, the room, the stored rate, the owner's view's process) and every window: the
 // main window for the whole run, the others from when they are asked for until they are left (the
-// journal and chart windows as children of the cash close). It answers what a window asks for (another window, a change of
-// user, the end), and keeps the main window without input while the accounts window or the cash
-// close is open. Windows know the services they show, never each other.
+// journal and chart windows as children of the cash close). It answers what a window asks for
+// (another window, a change of user, the end), and keeps the main window without input while the
+// accounts window or the cash close is open. Windows know the services they show, never each other.
 class Desk final : public QObject {
     Q_OBJECT
 public:
