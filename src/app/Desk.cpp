@@ -22,6 +22,8 @@
 #include "ui/frmMovimiento.h"
 #include "ui/frmRegistro.h"
 #include "ui/frmTarifa.h"
+#include "ui/frmVista.h"
+#include "webview/ViewSettings.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -48,7 +50,7 @@ QString roomFallbackText() {
 Desk::Desk(sys::Platform &platform)
     : platform_(platform), accounts_(platform.databasePath(), platform.clock, session_),
       board_(platform.clock, session_), rates_(platform.databasePath(), platform.clock, session_),
-      shifts_(platform.clock, [this] { return board_.store(); }),
+      shifts_(platform.clock, [this] { return board_.store(); }), view_(platform.where.dataFolder),
       main_(std::make_unique<formLudomat2>(platform, session_, accounts_, board_)) {
     connect(main_.get(), &formLudomat2::changeOfUserAsked, this, &Desk::changeUser);
     connect(main_.get(), &formLudomat2::cashCloseAsked, this, &Desk::openCashClose);
@@ -56,6 +58,7 @@ Desk::Desk(sys::Platform &platform)
     connect(main_.get(), &formLudomat2::roomSettingsAsked, this, &Desk::openRoomSettings);
     connect(main_.get(), &formLudomat2::exitAsked, this, &Desk::exit);
     connect(main_.get(), &formLudomat2::printerSettingsAsked, this, &Desk::openPrinterSettings);
+    connect(main_.get(), &formLudomat2::viewSettingsAsked, this, &Desk::openViewSettings);
     connect(&board_, &stations::StationBoard::saleRecorded, this, &Desk::saleRecorded);
     // Said once while the printer stays down, without holding anything: the sale went on.
     connect(&printer_, &printing::PrintService::printerDown, this,
@@ -87,6 +90,7 @@ Desk::~Desk() {
     delete rate_.data();
     delete room_.data();
     delete printerWindow_.data();
+    delete viewWindow_.data();
     main_.reset();
 }
 
@@ -108,6 +112,10 @@ RoomSettingsDialog *Desk::roomWindow() const {
 
 PrinterSettingsDialog *Desk::printerWindow() const {
     return printerWindow_;
+}
+
+frmVista *Desk::viewWindow() const {
+    return viewWindow_;
 }
 
 frmRegistro *Desk::journalWindow() const {
@@ -156,6 +164,16 @@ bool Desk::start() {
         // Everything works without the printer; the administrator is told why it is not used.
         main_->afterSignIn([this, text = QStringLiteral("No se pudo leer la impresora del salón; no se imprime hasta "
                                                         "arreglarlo en «Impresora…».\n\n") +
+                                         error.describe()] { platform_.messages.postMessage(main_.get(), text, {}); });
+    }
+    // The owner's view runs beside the counter, in a process of its own, when it was left on.
+    try {
+        if (const webview::ViewSettings view = webview::readSettings(*board_.store()); view.enabled) {
+            view_.start(view);
+        }
+    } catch (const data::DbError &error) {
+        main_->afterSignIn([this, text = QStringLiteral("No se pudo leer la vista del dueño; queda apagada hasta "
+                                                        "arreglarlo en «Vista del dueño…».\n\n") +
                                          error.describe()] { platform_.messages.postMessage(main_.get(), text, {}); });
     }
     board_.restore();
@@ -242,6 +260,9 @@ void Desk::showAccounts() {
         }
         if (printerWindow_) {
             printerWindow_->unload();
+        }
+        if (viewWindow_) {
+            viewWindow_->unload();
         }
         board_.noteChangeOfUser();
     }
@@ -463,6 +484,34 @@ void Desk::openPrinterSettings(const QString &administrator) {
     printerWindow_->showForm(); // the main window stays usable
 }
 
+void Desk::openViewSettings(const QString &administrator) {
+    forgetUnloading(viewWindow_);
+    if (!viewWindow_) {
+        webview::ViewSettings stored;
+        try {
+            stored = webview::readSettings(*board_.store());
+        } catch (const data::DbError &error) {
+            platform_.messages.showMessage(main_.get(), error.describe());
+            return;
+        }
+        viewWindow_ = new frmVista(platform_, view_, stored, [this, administrator](const webview::ViewSettings &typed) {
+            if (!board_.store()) {
+                return QStringLiteral("La base de datos está cerrada: no se guardó la vista del dueño.");
+            }
+            QString problem = webview::saveSettings(*board_.store(), typed, administrator, platform_.clock.wallTime());
+            if (problem.isEmpty()) {
+                if (typed.enabled) {
+                    view_.start(typed);
+                } else {
+                    view_.stop();
+                }
+            }
+            return problem;
+        });
+    }
+    viewWindow_->showForm(); // the main window stays usable
+}
+
 void Desk::saleRecorded(const stations::Sale &sale) {
     const printing::PrinterSettings &settings = printer_.settings();
     // Nothing to take from the drawer for a sale of nothing.
@@ -501,6 +550,7 @@ void Desk::exit() {
 
 void Desk::endProgram() {
     session_.ownerSeal().forget();
+    view_.stop(); // it would end with the program anyway; asked first, it ends cleanly
     board_.shutDown();
     endWhenPrinted();
 }

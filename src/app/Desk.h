@@ -6,6 +6,7 @@
 #include "rate/RateService.h"
 #include "shifts/ShiftService.h"
 #include "stations/StationBoard.h"
+#include "webview/ViewProcess.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,6 +22,7 @@ class formUsuario;
 class frmGraficos;
 class frmRegistro;
 class frmTarifa;
+class frmVista;
 class PrinterSettingsDialog;
 class RoomSettingsDialog;
 namespace cash_close {
@@ -36,11 +38,11 @@ class Form;
 namespace app {
 
 // The shop's front desk, where the program is put together. It owns the services (who is signed
-// in, the accounts, the room, the stored rate) and every window: the main window for the whole
-// run, the others from when they are asked for until they are left (the journal and chart windows
-// as children of the cash close). It answers what a window asks for (another window, a change of
-// user, the end), and keeps the main window without input while the accounts window or the cash
-// close is open. Windows know the services they show, never each other.
+// in, the accounts, the room, the stored rate, the owner's view's process) and every window: the
+// main window for the whole run, the others from when they are asked for until they are left (the
+// journal and chart windows as children of the cash close). It answers what a window asks for
+// (another window, a change of user, the end), and keeps the main window without input while the
+// accounts window or the cash close is open. Windows know the services they show, never each other.
 class Desk final : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +64,8 @@ public:
     rate::RateService &rates() { return rates_; }
     printing::PrintService &printer() { return printer_; }
     shifts::ShiftService &shifts() { return shifts_; }
+    // `ludomat --serve` while the owner's view is on.
+    webview::ViewProcess &view() { return view_; }
     formLudomat2 &mainWindow() { return *main_; }
     // The other windows while they are open (or going away), else null.
     formUsuario *accountsWindow() const;
@@ -69,6 +73,7 @@ public:
     frmTarifa *rateWindow() const;
     RoomSettingsDialog *roomWindow() const;
     PrinterSettingsDialog *printerWindow() const;
+    frmVista *viewWindow() const;
     frmRegistro *journalWindow() const;
     frmGraficos *chartsWindow() const;
     frmFondo *floatWindow() const;
@@ -99,6 +104,8 @@ private:
     void openRoomSettings(const QString &administrator);
     // "Impresora", likewise.
     void openPrinterSettings(const QString &administrator);
+    // "Vista del dueño", likewise.
+    void openViewSettings(const QString &administrator);
     // A sale's receipt, and the cash drawer opened, as the room's printer is set.
     void saleRecorded(const stations::Sale &sale);
     // The slip of a closed shift, asked for from the cash close, saved as a PDF.
@@ -124,6 +131,7 @@ private:
     rate::RateService rates_;
     printing::PrintService printer_;
     shifts::ShiftService shifts_;
+    webview::ViewProcess view_;
     std::unique_ptr<formLudomat2> main_;
     bool waitingForPrinter_ = false; // the end waits for the printer's last jobs
     QPointer<formUsuario> accountsWindow_;
@@ -133,6 +141,7 @@ private:
     QPointer<frmTarifa> rate_;
     QPointer<RoomSettingsDialog> room_;
     QPointer<PrinterSettingsDialog> printerWindow_;
+    QPointer<frmVista> viewWindow_;
     QPointer<frmRegistro> journal_;
     QPointer<frmGraficos> charts_;
 };

@@ -25,6 +25,10 @@
 //  - printing/  slips and receipts for a thermal printer: a Document laid out and encoded as
 //               ESC/POS, the printer's settings, and PrintService, which sends its queue one job
 //               after another in the background and says once when the printer is down;
+//  - webview/   the owner's view: a read-only page served over HTTPS by `ludomat --serve`, a
+//               process of its own with a read-only handle on the books (the counter never waits
+//               for it), its paired devices in vista.db; here also its settings and ViewProcess,
+//               the supervisor that runs that process, restarts it after a crash and ends it;
 //  - report/    the printed report (painting only, for the command line's PDF too), a slip as PDF;
 //  - ui/        the windows: they show the services, call their commands and connect to their
 //               signals, and say what the operator asks for; none knows another. Also the real
@@ -34,8 +38,9 @@
 // The Desk owns the services (Session, AccountService, StationBoard, RateService, ShiftService,
 // PrintService) and every window: the main window for the whole run; the accounts window, the cash
 // close, the rate window, the room's and the printer's from when they are asked for until they are
-// left; the board's sales become receipts there; the journal and chart windows as the
-// cash close's children. Who signals whom: the main window's buttons ask the Desk for a change
+// left; the owner's view's window likewise, and the ViewProcess for the whole run (started at
+// start-up when the view was left on); the board's sales become receipts there; the journal and
+// chart windows as the cash close's children. Who signals whom: the main window's buttons ask the Desk for a change
 // of user, the cash close, the rate window or the end; the accounts window signs in through
 // AccountService (into the Session) and then says signedIn, and the Desk gives the main window
 // back its input, or says exitRequested and the Desk ends the program; the cash close asks for

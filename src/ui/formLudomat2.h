@@ -68,6 +68,8 @@ Q_SIGNALS:
     // "Configuración del salón", the administrator's password checked: who typed it.
     void roomSettingsAsked(const QString &administrator);
     void printerSettingsAsked(const QString &administrator);
+    // "Vista del dueño", likewise.
+    void viewSettingsAsked(const QString &administrator);
     // "&Salir", or the title bar's close box: the window itself never closes.
     void exitAsked();
     // Activated while it takes no input: the window that holds it should come back.
@@ -137,6 +139,7 @@ private:
     void askCheckoutSetting();
     void askRoomSettings();
     void askPrinterSettings();
+    void askViewSettings();
     static QColor digitsColour();
 
     accounts::Session &session_;

@@ -173,6 +173,12 @@ void formLudomat2::askPrinterSettings() {
                      [this](const QString &administrator) { Q_EMIT printerSettingsAsked(administrator); });
 }
 
+void formLudomat2::askViewSettings() {
+    askAdministrator(QStringLiteral("Para cambiar la vista del dueño desde el teléfono, escriba la contraseña del "
+                                    "administrador."),
+                     [this](const QString &administrator) { Q_EMIT viewSettingsAsked(administrator); });
+}
+
 void formLudomat2::askRoomSettings() {
     askAdministrator(QStringLiteral("Para cambiar los puestos, las consolas o sus precios, escriba la contraseña del "
                                     "administrador."),

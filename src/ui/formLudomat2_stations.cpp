@@ -208,6 +208,8 @@ void formLudomat2::showMenu(int row, QPoint globalPos) {
                 &formLudomat2::askRoomSettings);
         connect(menu.addAction(QStringLiteral("&Impresora…")), &QAction::triggered, this,
                 &formLudomat2::askPrinterSettings);
+        connect(menu.addAction(QStringLiteral("&Vista del dueño…")), &QAction::triggered, this,
+                &formLudomat2::askViewSettings);
     }
     menu.exec(globalPos);
 }
