@@ -76,6 +76,8 @@ done
 curl -sk -o /dev/null "https://127.0.0.1:$port/" || fail "the view does not answer on port $port"
 [ "$(sqlite3 "$work/dbLudomat.mdb" "SELECT Valor FROM Salon WHERE Clave = 'VistaActiva'")" = "sí" ] \
   || fail "turning the view on was not stored"
+sleep 1
+import -window root "$shots/programa-vista.png" 2>/dev/null || true
 
 /usr/bin/python3 "$here/browser_e2e.py" --main "$main" --vista "$vista" --shots "$shots" \
   || fail "the browser's part failed"

@@ -187,7 +187,7 @@
     const caja = el('article', 'turno' + (t.estado === 'Abierto' ? ' abierto' : ''));
     const titulo = 'Turno ' + t.numero + ' · ' + t.operador;
     caja.appendChild(el('h3', null, titulo));
-    const desde = 'Desde ' + diaYHora(t.apertura) + (t.cierre ? ' hasta ' + diaYHora(t.cierre) : ' (abierto)');
+    const desde = 'Desde ' + diaYHora(t.apertura) + (t.cierre ? ' hasta ' + diaYHora(t.cierre) : '');
     caja.appendChild(el('p', 'resumen', desde + ' · ' + t.estado));
     const dl = el('dl');
     const par = function (k, v, clase) {
