@@ -134,6 +134,18 @@ QString entryHash(const QString &previousHash, const Entry &entry) {
     return QString::fromLatin1(hexDigest(previousHash, entry).data(), 2 * crypto_hash_sha256_BYTES);
 }
 
+void storeRoomSettings(data::Database &db, const QList<std::pair<QString, QString>> &values, const QDateTime &when,
+                       const QString &administrator, const QString &text) {
+    data::runInTransaction(db, [&] {
+        for (const auto &[key, value] : values) {
+            for (const QString &sql : statements::salonSet(key, value)) {
+                db.execute(sql);
+            }
+        }
+        append(db, when, administrator, event::kRoomSetting, 0, text + QStringLiteral("; Autorizó=") + administrator);
+    });
+}
+
 void append(data::Database &db, const QDateTime &when, const QString &usuario, const QString &evento, int puesto,
             const QString &detalle) {
     const Summary last = summary(db);

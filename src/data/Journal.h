@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <functional>
+#include <utility>
 
 namespace data {
 class Database;
@@ -93,6 +95,11 @@ QString instantText(const QDateTime &when);
 // it records: if it fails, the change fails with it. Throws DbError.
 void append(data::Database &db, const QDateTime &when, const QString &usuario, const QString &evento, int puesto,
             const QString &detalle);
+
+// Stores room settings (one value per Salon key) with their entry "Ajuste del salón" by
+// administrator ("<text>; Autorizó=<administrator>"), in one transaction. Throws DbError.
+void storeRoomSettings(data::Database &db, const QList<std::pair<QString, QString>> &values, const QDateTime &when,
+                       const QString &administrator, const QString &text);
 
 struct Summary {
     qint64 entries = 0;

@@ -168,23 +168,16 @@ QString saveSettings(data::Database &db, const PrinterSettings &settings, const 
         return problem;
     }
     try {
-        data::runInTransaction(db, [&] {
-            const std::pair<QString, QString> values[] = {
-                {kKindKey, kindText(settings.kind)},
-                {kTargetKey, settings.target.trimmed()},
-                {kWidthKey, QString::number(settings.widthMm)},
-                {kShopKey, settings.shopName.trimmed()},
-                {kReceiptsKey, yesNo(settings.receipts)},
-                {kDrawerKey, yesNo(settings.drawer)},
-            };
-            for (const auto &[key, value] : values) {
-                for (const QString &sql : statements::salonSet(key, value)) {
-                    db.execute(sql);
-                }
-            }
-            journal::append(db, now, administrator, journal::event::kRoomSetting, 0,
-                            settingsText(settings) + QStringLiteral("; Autorizó=") + administrator);
-        });
+        journal::storeRoomSettings(db,
+                                   {
+                                       {kKindKey, kindText(settings.kind)},
+                                       {kTargetKey, settings.target.trimmed()},
+                                       {kWidthKey, QString::number(settings.widthMm)},
+                                       {kShopKey, settings.shopName.trimmed()},
+                                       {kReceiptsKey, yesNo(settings.receipts)},
+                                       {kDrawerKey, yesNo(settings.drawer)},
+                                   },
+                                   now, administrator, settingsText(settings));
         return {};
     } catch (const data::DbError &error) {
         return QStringLiteral("No se guardó la impresora: ") + error.message();

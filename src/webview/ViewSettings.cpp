@@ -103,21 +103,14 @@ QString saveSettings(data::Database &db, const ViewSettings &settings, const QSt
         return problem;
     }
     try {
-        data::runInTransaction(db, [&] {
-            const std::pair<QString, QString> values[] = {
-                {kEnabledKey, yesNo(settings.enabled)},
-                {kPortKey, QString::number(settings.port)},
-                {kCertificateKey, settings.certificateFile.trimmed()},
-                {kKeyKey, settings.keyFile.trimmed()},
-            };
-            for (const auto &[key, value] : values) {
-                for (const QString &sql : statements::salonSet(key, value)) {
-                    db.execute(sql);
-                }
-            }
-            journal::append(db, now, administrator, journal::event::kRoomSetting, 0,
-                            settingsText(settings) + QStringLiteral("; Autorizó=") + administrator);
-        });
+        journal::storeRoomSettings(db,
+                                   {
+                                       {kEnabledKey, yesNo(settings.enabled)},
+                                       {kPortKey, QString::number(settings.port)},
+                                       {kCertificateKey, settings.certificateFile.trimmed()},
+                                       {kKeyKey, settings.keyFile.trimmed()},
+                                   },
+                                   now, administrator, settingsText(settings));
         return {};
     } catch (const data::DbError &error) {
         return QStringLiteral("No se guardó la vista del dueño: ") + error.message();
